@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QColor>
+#include <QWidget>
+
+// A percentage painted as a thick ring: the track as a full circle, the
+// progress as an arc running clockwise from 12 o'clock.
+class CircularProgressBar : public QWidget
+{
+    Q_OBJECT
+    Q_PROPERTY(int value READ value WRITE setValue)
+
+public:
+    explicit CircularProgressBar(QWidget* parent = nullptr);
+
+    int value() const { return m_value; }
+    void setValue(int v);
+    void setProgressColor(const QColor& color);
+    void setTrackColor(const QColor& color);
+    void setTextColor(const QColor& color);
+    void setPenWidth(int width);
+
+    // The rectangle the pen's centre line runs on; empty when the widget is
+    // too small to hold a ring of the current pen width.
+    QRectF ringRect() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int m_value = 0;
+    int m_penWidth = 10;
+    bool m_showText = false;
+    QColor m_progressColor{"#1A73E8"};
+    QColor m_trackColor{"#E0E0E0"};
+    QColor m_textColor{"#333333"};
+};

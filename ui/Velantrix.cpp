@@ -1,0 +1,487 @@
+#include "ui/Velantrix.h"
+
+#include "engine/OptimizeCore.h"
+#include "platform/Desktop.h"
+#include "ui/EulaDialog.h"
+#include "ui/ProgressPage.h"
+#include "ui/ResultPage.h"
+#include "ui_Velantrix.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QIcon>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QThread>
+#include <QUrl>
+
+namespace {
+
+// The values in which the three window sheets differ; the rules are shared.
+struct WindowPalette
+{
+    const char* background;
+    const char* bars;
+    const char* barBorder;
+    const char* safety[2];      // colour, size
+    const char* title[2];
+    const char* subtitle[2];
+    const char* tip[2];
+    const char* footerName[3];  // colour, size, weight
+    const char* footerVersion[2];
+};
+
+const WindowPalette kDarkWindow{"#080B14", "#0B0F17", "1px solid #1E2433", {"#00D68F", "12px"},
+                                {"#00C2FF", "32px"}, {"#8B94A6", "15px"}, {"#535C6E", "13px"},
+                                {"#E8ECF2", "12px", "500"}, {"#535C6E", "10px"}};
+const WindowPalette kWarmWindow{"#F5EDE0", "#FFF8F0", "2px solid #F0D9BD", {"#23A535", "14px"},
+                                {"#FF7A45", "36px"}, {"#5C3D22", "17px"}, {"#A0886A", "15px"},
+                                {"#2D1A08", "13px", "600"}, {"#A0886A", "11px"}};
+const WindowPalette kLightWindow{"#F0F2F8", "#FFFFFF", "1px solid #E4E9F2", {"#10B981", "12px"},
+                                 {"#1A73E8", "32px"}, {"#475569", "15px"}, {"#94A3B8", "13px"},
+                                 {"#0F1520", "12px", "500"}, {"#94A3B8", "10px"}};
+
+QString windowSheet(const WindowPalette& p)
+{
+    return QStringList{
+        R"(* { font-family: "Microsoft YaHei"; })",
+        QString("Velantrix { background: %1; }").arg(p.background),
+        "QWidget#contentWidget { background: transparent; }",
+        QString("#titleBar { background: %1; border-bottom: %2; }").arg(p.bars, p.barBorder),
+        QString("#safetyLabel { color: %1; font-size: %2; font-weight: 600; }").arg(p.safety[0], p.safety[1]),
+        "#appIcon { margin-top: 32px; }",
+        QString("#titleLabel { color: %1; font-size: %2; font-weight: 800; margin-top: 16px; }").arg(p.title[0], p.title[1]),
+        QString("#subtitleLabel { color: %1; font-size: %2; font-weight: 400; margin-top: 8px; }")
+            .arg(p.subtitle[0], p.subtitle[1]),
+        QString("#tipLabel { color: %1; font-size: %2; margin-top: 14px; }").arg(p.tip[0], p.tip[1]),
+        QString("#footerBar { background: %1; border-top: %2; }").arg(p.bars, p.barBorder),
+        QString("#footerName { color: %1; font-size: %2; font-weight: %3; }")
+            .arg(p.footerName[0], p.footerName[1], p.footerName[2]),
+        QString("#footerVersion { color: %1; font-size: %2; }").arg(p.footerVersion[0], p.footerVersion[1]),
+    }.join('\n');
+}
+
+// The six button sheets of one theme.
+struct ButtonSheets
+{
+    QString start, mode, currentMode, tool, footer, close;
+};
+
+ButtonSheets buttonSheets(int theme)
+{
+    const QString start = "QPushButton{background:qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 %1,stop:1 %2);color:%3;"
+                          "font-size:%4;font-weight:600;border:none;border-radius:%5;padding:%6;}"
+                          "QPushButton:hover{background:qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 %2,stop:1 %1);}"
+                          "QPushButton:pressed{background:%7;}";
+    const QString mode = "QPushButton{color:%1;background:%2;border:%3;border-radius:%4;padding:%5;font-size:%6;}"
+                         "QPushButton:hover{background:%7;border-color:%8;color:%9;}";
+    const QString current = "QPushButton{background:%1;color:%2;border:%3 solid %1;border-radius:%4;padding:%5;"
+                            "font-size:%6;font-weight:600;}";
+    const QString tool = "QPushButton{background:transparent;color:%1;border:none;border-radius:8px;font-size:%2;"
+                         "padding:8px 16px;}QPushButton:hover{background:%3;color:%4;}";
+    const QString bar = "QPushButton{background:transparent;color:%1;border:none;border-radius:8px;min-width:%2;"
+                        "min-height:%3;font-size:%4;}QPushButton:hover{background:%5;color:%6;}";
+    switch (theme) {
+    case 0:
+        return {start.arg("#00C2FF", "#009FD4", "#0B0F17", "16px", "12px", "14px 56px", "#0088B0"),
+                mode.arg("#8B94A6", "#10141E", "1.5px solid #2A3142", "20px", "6px 18px", "13px", "#181D28", "#253D52",
+                         "#E8ECF2"),
+                current.arg("#00C2FF", "#0B0F17", "1.5px", "20px", "6px 18px", "13px"),
+                tool.arg("#8B94A6", "13px", "rgba(0,194,255,0.08)", "#00C2FF"),
+                bar.arg("#8B94A6", "40px", "30px", "14px", "rgba(255,255,255,0.08)", "#E8ECF2"),
+                bar.arg("#8B94A6", "40px", "30px", "14px", "#EF4444", "white")};
+    case 1:
+        return {start.arg("#FF7A45", "#E8632A", "white", "18px", "14px", "16px 60px", "#D45520"),
+                mode.arg("#5C3D22", "#FFF3E6", "2px solid #F0D9BD", "22px", "8px 20px", "15px", "#FFE8D5", "#DDB88C",
+                         "#2D1A08"),
+                current.arg("#FF7A45", "white", "2px", "22px", "8px 20px", "15px"),
+                tool.arg("#5C3D22", "14px", "#FFE8D5", "#FF7A45"),
+                bar.arg("#5C3D22", "44px", "34px", "16px", "#FFE8D5", "#2D1A08"),
+                bar.arg("#5C3D22", "44px", "34px", "16px", "#EF4444", "white")};
+    case 2:
+        return {start.arg("#1A73E8", "#1557C0", "white", "16px", "12px", "14px 56px", "#1355A8"),
+                mode.arg("#475569", "#F7F9FC", "1.5px solid #CDD5E0", "20px", "6px 18px", "13px", "#FFFFFF", "#A0B4D0",
+                         "#0F1520"),
+                current.arg("#1A73E8", "white", "1.5px", "20px", "6px 18px", "13px"),
+                tool.arg("#475569", "13px", "#F1F5F9", "#1A73E8"),
+                bar.arg("#475569", "40px", "30px", "14px", "#F1F5F9", "#0F1520"),
+                bar.arg("#475569", "40px", "30px", "14px", "#EF4444", "white")};
+    default:
+        return {};
+    }
+}
+
+ScanReportBundle demoScanReport()
+{
+    ScanReportBundle report;
+    report.startupItems = {
+        {"SyncDrive", "C:\\Users\\demo\\AppData\\Local\\SyncDrive\\SyncDrive.exe", "HKCU Run", 2, 90, 0, false, true,
+         "🟢 安全"},
+        {"某加速器", "C:\\Users\\demo\\AppData\\Local\\Temp\\acc.exe", "HKLM Run", 1, 45, 2, false, true, "🔴 高风险"},
+        {"AppInit_DLLs", "C:\\ProgramData\\xxx.dll", "AppInit_DLLs", 9, 10, 2, true, false, "🔴 高风险"},
+    };
+    report.junkware = {
+        {"adw-001", "QuickDesk Helper", "快桌助手", "adware", "high", "已安装程序",
+         "捆绑安装的桌面助手，常驻后台弹出推广。", {}},
+        {"adw-060", "HotNews Popup", "热点资讯弹窗", "adware", "high", "运行中进程",
+         "定时弹出资讯和游戏广告。",
+         {"C:\\Program Files (x86)\\HotNews\\", "C:\\ProgramData\\HotNews"}},
+    };
+    report.browserHijacks = {{"Chrome", "首页", "http://www.daohang-portal.example/", "", true, "浏览器主页被修改"}};
+    report.popups = {{"xxx_ads.exe", "热门游戏推荐", 1234, false, true, "从临时目录运行"}};
+    report.conflicts = {{"antivirus", "检测到多个杀毒软件同时运行", "安心卫士、守护管家", "建议只保留一款杀毒软件"}};
+    report.storage.fastStartupRecommended = true;
+    report.storage.keepHibernation = true;
+    report.storage.hibernationDisabledNow = false;
+    report.storage.fastStartupReason = "空间充裕，建议启用快速启动";
+    report.storage.hibernationReason = "快速启动依赖休眠文件，必须保持休眠";
+    report.storage.pagefileAdvice = "保持系统自动管理";
+    report.storage.restoreAdvice = "空间充裕，保持系统还原";
+    report.storage.hibernationFreedMB = 0;
+    report.uninstallResidueCount = 3;
+    return report;
+}
+
+} // namespace
+
+Velantrix::Velantrix(QWidget* parent)
+    : QWidget(parent)
+    , ui(std::make_unique<Ui::Velantrix>())
+{
+    ui->setupUi(this);
+    demoMode = isDemoArgument(QCoreApplication::arguments());
+    setUpWindow();
+    connectButtons();
+    setUpButtons();
+    applyTheme(theme);
+    createPages();
+}
+
+Velantrix::~Velantrix()
+{
+    stopCoreThread();
+}
+
+bool Velantrix::isDemoArgument(const QStringList& arguments)
+{
+    return arguments.contains("cs") || arguments.contains("--cs") || arguments.contains("/cs");
+}
+
+void Velantrix::setUpWindow()
+{
+    setWindowIcon(QIcon(":/ICON/U512.ico"));
+    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint);
+    setAttribute(Qt::WA_StyledBackground, true);
+    ui->contentWidget->setAttribute(Qt::WA_StyledBackground, false);
+    ui->contentWidget->setStyleSheet("background: transparent;");
+
+    const QPixmap logo(":/ICON/U512.png");
+    ui->appIcon->setPixmap(logo.scaled(72, 72, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    ui->appIcon->setAlignment(Qt::AlignCenter);
+    ui->footerLogo->setPixmap(logo.scaled(20, 20, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    ui->footerLogo->setAlignment(Qt::AlignCenter);
+}
+
+void Velantrix::connectButtons()
+{
+    connect(ui->startBtn, &QPushButton::clicked, this, &Velantrix::onStartOptimize);
+    connect(ui->minBtn, &QPushButton::clicked, this, &Velantrix::onMinClicked);
+    connect(ui->closeBtn, &QPushButton::clicked, this, &Velantrix::onCloseClicked);
+    connect(ui->proModeBtn, &QPushButton::clicked, this, [this] { setTheme(2); });
+    connect(ui->gameModeBtn, &QPushButton::clicked, this, [this] { setTheme(0); });
+    connect(ui->elderModeBtn, &QPushButton::clicked, this, [this] { setTheme(1); });
+    connect(ui->websiteBtn, &QPushButton::clicked, this, &Velantrix::onWebsiteClicked);
+    connect(ui->netFixBtn, &QPushButton::clicked, this, &Velantrix::onNetFixClicked);
+    connect(ui->remoteBtn, &QPushButton::clicked, this, &Velantrix::onRemoteClicked);
+    connect(ui->toolsBtn, &QPushButton::clicked, this, &Velantrix::onToolsClicked);
+    connect(ui->runtimeBtn, &QPushButton::clicked, this, &Velantrix::onRuntimeClicked);
+}
+
+void Velantrix::setUpButtons()
+{
+    ui->proModeBtn->setChecked(true);
+    ui->startBtn->setFlat(false);
+    ui->startBtn->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    ui->startBtn->setFixedSize(280, 52);
+    ui->startBtn->setCursor(Qt::PointingHandCursor);
+    for (QPushButton* tool : {ui->netFixBtn, ui->remoteBtn, ui->toolsBtn, ui->runtimeBtn}) {
+        tool->setFixedHeight(40);
+        tool->setCursor(Qt::PointingHandCursor);
+        tool->setFlat(false);
+    }
+    for (QPushButton* mode : {ui->proModeBtn, ui->gameModeBtn, ui->elderModeBtn}) {
+        mode->setFlat(false);
+        mode->setCheckable(true);
+        mode->setCursor(Qt::PointingHandCursor);
+    }
+    for (QPushButton* bar : {ui->minBtn, ui->closeBtn, ui->websiteBtn, ui->aboutBtn})
+        bar->setFlat(false);
+}
+
+void Velantrix::createPages()
+{
+    progressPage = new ProgressPage(ui->contentWidget);
+    progressPage->hide();
+    connect(progressPage, &ProgressPage::optimizationFinished, this, &Velantrix::onOptimizationFinished);
+
+    resultPage = new ResultPage(ui->contentWidget);
+    resultPage->hide();
+    connect(resultPage, &ResultPage::finishClicked, this, &Velantrix::onResultPageFinish);
+}
+
+template <class Page>
+void Velantrix::showPage(Page* page)
+{
+    page->setGeometry(ui->contentWidget->rect());
+    page->setGraphicsEffect(nullptr);
+    page->setVisible(true);
+    page->raise();
+    page->setTheme(theme);
+}
+
+void Velantrix::fitStartButton()
+{
+    ui->startBtn->setFixedSize(280, theme == 1 ? 56 : 52);
+}
+
+// ---- themes ----
+
+void Velantrix::setTheme(int newTheme)
+{
+    if (newTheme == theme)
+        return;
+    theme = newTheme;
+    applyTheme(newTheme);
+    if (progressPage->isVisible())
+        progressPage->setTheme(newTheme);
+    if (resultPage->isVisible())
+        resultPage->setTheme(newTheme);
+}
+
+void Velantrix::applyTheme(int newTheme)
+{
+    switch (newTheme) {
+    case 0: setStyleSheet(darkStyleSheet()); break;
+    case 1: setStyleSheet(warmStyleSheet()); break;
+    case 2: setStyleSheet(lightStyleSheet()); break;
+    default: setStyleSheet(QString()); break;
+    }
+    applyButtonStyles();
+}
+
+// Which mode button looks current follows the theme, not Qt's checked state.
+void Velantrix::applyButtonStyles()
+{
+    const ButtonSheets sheets = buttonSheets(theme);
+    ui->startBtn->setStyleSheet(sheets.start);
+    ui->proModeBtn->setStyleSheet(theme == 2 ? sheets.currentMode : sheets.mode);
+    ui->gameModeBtn->setStyleSheet(theme == 0 ? sheets.currentMode : sheets.mode);
+    ui->elderModeBtn->setStyleSheet(theme == 1 ? sheets.currentMode : sheets.mode);
+    for (QPushButton* tool : {ui->netFixBtn, ui->remoteBtn, ui->toolsBtn, ui->runtimeBtn})
+        tool->setStyleSheet(sheets.tool);
+    ui->minBtn->setStyleSheet(sheets.footer);
+    ui->closeBtn->setStyleSheet(sheets.close);
+    for (QPushButton* bar : {ui->kefuBtn, ui->huhangkaBtn, ui->websiteBtn, ui->aboutBtn})
+        bar->setStyleSheet(sheets.footer);
+}
+
+QString Velantrix::darkStyleSheet() const { return windowSheet(kDarkWindow); }
+QString Velantrix::warmStyleSheet() const { return windowSheet(kWarmWindow); }
+QString Velantrix::lightStyleSheet() const { return windowSheet(kLightWindow); }
+
+// ---- the run ----
+
+void Velantrix::onStartOptimize()
+{
+    if (demoMode) {
+        showDemoResults();
+        return;
+    }
+    if (!EulaDialog::isAccepted()) {
+        EulaDialog dialog(this);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+    }
+    startOptimization();
+}
+
+void Velantrix::startOptimization()
+{
+    showPage(progressPage);
+
+    auto* thread = new QThread(this);
+    coreThread = thread;
+    core = new OptimizeCore(nullptr);
+    connect(thread, &QThread::started, core, &OptimizeCore::startOptimize);
+    // Only the thread's end may free the engine and the thread: deleting
+    // either while it runs would abort the program.
+    connect(thread, &QThread::finished, core, &QObject::deleteLater);
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    connect(core, &OptimizeCore::progressUpdated, progressPage, &ProgressPage::onProgressUpdate);
+    connect(core, &OptimizeCore::optimizationFinished, this, &Velantrix::onCoreFinished);
+    connect(core, &OptimizeCore::errorOccurred, this, &Velantrix::onCoreError);
+    core->moveToThread(thread);
+    thread->start();
+}
+
+void Velantrix::onCoreFinished()
+{
+    progressPage->onOptimizationDone();
+}
+
+void Velantrix::onCoreError(const QString& errorMsg)
+{
+    QMessageBox::critical(this, tr("优化失败"), errorMsg, QMessageBox::Ok);
+    progressPage->hide();
+    stopCoreThread();
+}
+
+void Velantrix::onOptimizationFinished()
+{
+    progressPage->hide();
+    showResults();
+}
+
+void Velantrix::showResults()
+{
+    showPage(resultPage);
+    if (core) {
+        resultPage->setResults(core->cleanedMB(), core->freedMemoryMB(), core->junkFilesCount(),
+                               core->startupFasterSeconds(), core->startupItemsCount());
+        resultPage->setPhase2Data(core->scanReport());
+    } else {
+        resultPage->setResults(0, 0, 0, 0, 0);
+    }
+    stopCoreThread();
+}
+
+void Velantrix::showDemoResults()
+{
+    resultPage->setResults(1520, 450, 1286, 12, 2);
+    resultPage->setPhase2Data(demoScanReport());
+    showPage(resultPage);
+}
+
+void Velantrix::stopCoreThread()
+{
+    if (coreThread) {
+        coreThread->requestInterruption();
+        coreThread->quit();
+        // A thread still busy after the wait must outlive the window: it
+        // deletes itself once it ends (see startOptimization).
+        if (!coreThread->wait(3000))
+            coreThread->setParent(nullptr);
+        coreThread = nullptr;
+    }
+    core = nullptr;
+}
+
+// Closing during a run hides the window at once but lets the engine finish
+// the step it is in; the window closes for real when the thread has ended.
+void Velantrix::closeEvent(QCloseEvent* event)
+{
+    if (!coreThread) {
+        QWidget::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    hide();
+    interruptRunAndClose();
+}
+
+void Velantrix::interruptRunAndClose()
+{
+    if (core) {
+        disconnect(core, nullptr, this, nullptr);
+        disconnect(core, nullptr, progressPage, nullptr);
+        core = nullptr;
+    }
+    connect(coreThread, &QThread::finished, this, [this] {
+        stopCoreThread();
+        close();
+    });
+    coreThread->requestInterruption();
+    coreThread->quit();
+}
+
+// ---- home screen and window ----
+
+void Velantrix::onResultPageFinish()
+{
+    resultPage->hide();
+}
+
+void Velantrix::openToolFolder(const QString& relativeFolder)
+{
+    const QString path = QCoreApplication::applicationDirPath() + relativeFolder;
+    QDir folder(path);
+    if (!folder.exists())
+        folder.mkpath(".");
+    win::openUrl(QUrl::fromLocalFile(path));
+}
+
+void Velantrix::onNetFixClicked() { openToolFolder("/../tools/网络驱动修复"); }
+void Velantrix::onRemoteClicked() { openToolFolder("/../tools/远程协助"); }
+void Velantrix::onToolsClicked() { openToolFolder("/../tools/实用工具"); }
+void Velantrix::onRuntimeClicked() { openToolFolder("/../tools/系统运行库修复DirectX修复"); }
+
+void Velantrix::onMinClicked()
+{
+    showMinimized();
+}
+
+void Velantrix::onCloseClicked()
+{
+    close();
+}
+
+void Velantrix::onWebsiteClicked()
+{
+    win::openUrl(QUrl("https://tessaro.example/", QUrl::TolerantMode));
+}
+
+void Velantrix::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !ui->titleBar->geometry().contains(event->pos())) {
+        event->ignore();
+        return;
+    }
+    dragging = true;
+    dragOffset = event->globalPos() - frameGeometry().topLeft();
+    event->accept();
+}
+
+void Velantrix::mouseMoveEvent(QMouseEvent* event)
+{
+    if (dragging && (event->buttons() & Qt::LeftButton)) {
+        move(event->globalPos() - dragOffset);
+        event->accept();
+    }
+}
+
+void Velantrix::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        dragging = false;
+        event->accept();
+    }
+}
+
+void Velantrix::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    const QRect area = ui->contentWidget->rect();
+    if (progressPage)
+        progressPage->setGeometry(area);
+    if (resultPage)
+        resultPage->setGeometry(area);
+    fitStartButton();
+}
+
+void Velantrix::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    fitStartButton();
+}

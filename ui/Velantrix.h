@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QPoint>
+#include <QPointer>
+#include <QStringList>
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui { class Velantrix; }
+class OptimizeCore;
+class ProgressPage;
+class QThread;
+class ResultPage;
+
+// The frameless main window: the home screen with its start button, the pages
+// laid over it, the three themes, and the one place that decides what a click
+// leads to and which worker runs.
+class Velantrix : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Velantrix(QWidget* parent = nullptr);
+    ~Velantrix() override;
+
+    static bool isDemoArgument(const QStringList& arguments);
+
+    bool isDemoMode() const { return demoMode; }
+    int currentTheme() const { return theme; }
+    void setTheme(int theme);
+
+private slots:
+    void onStartOptimize();
+    void onOptimizationFinished();
+    void onResultPageFinish();
+    void onNetFixClicked();
+    void onRemoteClicked();
+    void onToolsClicked();
+    void onRuntimeClicked();
+    void onMinClicked();
+    void onCloseClicked();
+    void onWebsiteClicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void connectButtons();
+    void setUpWindow();
+    void setUpButtons();
+    void createPages();
+    template <class Page> void showPage(Page* page);
+    void fitStartButton();
+    void openToolFolder(const QString& relativeFolder);
+
+    void applyTheme(int theme);
+    void applyButtonStyles();
+    QString darkStyleSheet() const;
+    QString warmStyleSheet() const;
+    QString lightStyleSheet() const;
+
+    void startOptimization();
+    void onCoreFinished();
+    void onCoreError(const QString& errorMsg);
+    void showResults();
+    void showDemoResults();
+    void stopCoreThread();
+    void interruptRunAndClose();
+
+    std::unique_ptr<Ui::Velantrix> ui;
+    ProgressPage* progressPage = nullptr;
+    ResultPage* resultPage = nullptr;
+    QPointer<OptimizeCore> core;
+    QPointer<QThread> coreThread;
+    bool dragging = false;
+    QPoint dragOffset;
+    bool demoMode = false;
+    int theme = 2;
+};
