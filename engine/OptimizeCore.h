@@ -1,0 +1,113 @@
+#pragma once
+
+#include "engine/ScanReportBundle.h"
+#include "platform/RegistryKey.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+// The one-click optimisation engine. One instance serves one run: the main
+// window moves it to a worker thread and starts startOptimize() from the
+// thread's started signal. Every effect goes through the platform layer.
+class OptimizeCore : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit OptimizeCore(QObject* parent = nullptr);
+    ~OptimizeCore() override;
+
+    int cleanedMB() const { return m_cleanedMB; }
+    int freedMemoryMB() const { return m_freedMemoryMB; }
+    int junkFilesCount() const { return m_junkFilesCount; }
+    int startupFasterSeconds() const { return m_startupFasterSeconds; }
+    int startupItemsCount() const { return m_startupItemsCount; }
+    const ScanReportBundle& scanReport() const { return m_report; }
+
+    // The engine's only logging call: every step line, not only errors.
+    void logError(const QString& message);
+    void emitProgress(int step, int percent, const QString& text);
+
+    bool isWin7() const;
+    bool isWin8OrLater() const;
+    bool isWin10OrLater() const;
+
+signals:
+    void progressUpdated(int step, int percent, QString statusText);
+    void optimizationFinished(int cleanedMB, int freedMemoryMB, int junkFilesCount,
+                              int startupFasterSeconds, int startupItemsCount);
+    void errorOccurred(QString errorMsg);
+
+public slots:
+    void startOptimize();
+
+private:
+    bool checkAdminRights();
+    bool checkOsVersion();
+    void detectDomainMembership();
+    bool queryPowerStatus(bool& hasBattery, bool& onBatteryPower, int& batteryPercent);
+    bool detectSystemDrive(QString& drive);
+    bool detectDualBoot(const QString& drive);
+    bool bootManagerListsSeveralWindows();
+    bool interruptionRequested() const;
+
+    // Work steps, in run order.
+    int cleanSystemCaches(const QString& drive);
+    int optimizeMemory();
+    void applySystemSettings();
+    void applyPrivacySettings();
+    void optimizeStorage(const QString& drive);
+    int scanStartupItems();
+    int scanUninstallResidue();
+    void runPhase1Scan();
+
+    // Cache step helpers.
+    qint64 cleanDirectory(const QString& path, const QStringList& patterns);
+    qint64 cleanDirectoryOlderThan(const QString& path, int hours, const QStringList& patterns);
+    qint64 cleanFolder(const QString& path, const QStringList& patterns, int olderThanHours);
+    qint64 cleanSystemFileCaches(const QString& drive);
+    qint64 cleanFontCache();
+    qint64 cleanDeliveryOptimisation(const QString& drive);
+    qint64 cleanLegacyCaches(const QString& windowsDir, const QString& localAppData);
+
+    // Settings step helpers.
+    void applyBootConfiguration();
+    void applyAdapterPowerManagement();
+    void disableRarelyUsedServices();
+
+    // Startup count helpers.
+    void countStartupFolderEntries(const QString& folder);
+    int countBootAndLogonTasks();
+
+    // Engine system utilities.
+    bool setRegistryDword(win::Hive root, const QString& subKey, const QString& valueName, quint32 value);
+    bool setRegistryString(win::Hive root, const QString& subKey, const QString& valueName, const QString& value);
+    bool disableService(const QString& serviceName);
+    bool startServiceByName(const QString& serviceName);
+    bool stopServiceAndWait(const QString& serviceName);
+    bool isProcessRunning(const QString& exeName);
+    qint64 directorySize(const QString& path);
+    bool hasVirtualPrinter();
+    bool isSystemDiskSsd(const QString& drive);
+    QString expandEnvironmentPath(const QString& path);
+
+    int m_cleanedMB = 0;
+    int m_freedMemoryMB = 0;
+    int m_junkFilesCount = 0;
+    int m_startupFasterSeconds = 0;
+    int m_startupItemsCount = 0;
+    int m_uninstallResidueCount = 0;
+    StorageDecision m_storage;
+    ScanReportBundle m_report;
+    int m_osMajor = 0;
+    int m_osMinor = 0;
+    int m_osBuild = 0;
+    bool m_hasBattery = false;
+    bool m_onBatteryPower = false;
+    int m_batteryPercent = -1;
+    bool m_isDomainJoined = false;
+    QString m_systemDrive;
+    bool m_isDualBoot = false;
+    int m_startupCount = 0;
+};

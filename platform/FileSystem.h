@@ -1,0 +1,121 @@
+#pragma once
+
+#include "platform/WinTypes.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <memory>
+
+namespace win {
+
+constexpr quint32 FileAttributeReadOnly = 0x0001;
+constexpr quint32 FileAttributeHidden = 0x0002;
+constexpr quint32 FileAttributeSystem = 0x0004;
+constexpr quint32 FileAttributeDirectory = 0x0010;
+constexpr quint32 FileAttributeArchive = 0x0020;
+constexpr quint32 FileAttributeNormal = 0x0080;
+constexpr quint32 FileAttributeReparsePoint = 0x0400;
+
+// File-system error codes beside the common ones of WinTypes.h.
+constexpr Error ErrorNotSameDevice = 17;
+constexpr Error ErrorDirectory = 267;   // "The directory name is invalid"
+
+// One file, folder or link as the file system describes it
+// (WIN32_FIND_DATAW / WIN32_FILE_ATTRIBUTE_DATA). A link (junction or
+// symbolic link) is described as itself, never as its target.
+struct FileEntry
+{
+    QString name;
+    QString path;  // the full Windows path
+    quint32 attributes = 0;
+    quint64 size = 0;
+    QDateTime lastWriteTime;
+
+    bool isDirectory() const { return attributes & FileAttributeDirectory; }
+    bool isReparsePoint() const { return attributes & FileAttributeReparsePoint; }
+    bool isHidden() const { return attributes & FileAttributeHidden; }
+    bool isSystem() const { return attributes & FileAttributeSystem; }
+    bool isFile() const { return !isDirectory(); }
+};
+
+// Paths are Windows paths: a drive letter, either separator, any letter case,
+// trailing separators allowed. A path that passes through a link does not
+// resolve: links are never followed. A path that is not absolute, is a UNC
+// path, holds ".." or a character Windows forbids in names answers
+// ErrorInvalidName; a path on a drive the machine does not have, or through
+// a folder that is missing, ErrorPathNotFound; a missing last entry
+// ErrorFileNotFound.
+
+// GetFileAttributesExW on the entry itself.
+Error fileInfo(const QString& path, FileEntry* entry);
+bool pathExists(const QString& path);
+bool isDirectory(const QString& path);   // a real folder, not a link to one
+
+// FindFirstFileW / FindNextFileW over one folder: every entry but "." and "..".
+Error listDirectory(const QString& folder, QVector<FileEntry>* entries);
+
+// Wildcard test of a file name as FindFirstFileW and QDir name filters do it
+// (case-insensitive, '*' and '?').
+bool matchesWildcard(const QString& name, const QString& pattern);
+bool matchesAnyWildcard(const QString& name, const QStringList& patterns);
+
+// Walks the files below a folder, depth first: every file and every link in
+// the folder and its subfolders; folders themselves are entered, not
+// reported. A link is reported as an entry and never entered. The current
+// file can be deleted without resolving its path again. A folder that does
+// not resolve gives an empty walk.
+class FileWalker
+{
+public:
+    explicit FileWalker(const QString& folder);
+    ~FileWalker();
+    FileWalker(const FileWalker&) = delete;
+    FileWalker& operator=(const FileWalker&) = delete;
+
+    bool next();                  // advances to the next entry; false at the end
+    const FileEntry& entry() const;
+    Error deleteCurrentFile();    // DeleteFileW semantics on the current entry
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> m_impl;
+};
+
+// DeleteFileW: a link is removed as a link; a locked file answers
+// ErrorSharingViolation, a read-only one ErrorAccessDenied, a folder
+// ErrorAccessDenied.
+Error deleteFile(const QString& path);
+// RemoveDirectoryW: an empty folder, or a link to a folder, is removed (the
+// link's target is never touched); a folder that still holds entries answers
+// ErrorDirNotEmpty, a file ErrorDirectory, a drive's root ErrorAccessDenied.
+Error removeDirectory(const QString& path);
+// CreateDirectoryW for every missing folder of the path (as
+// SHCreateDirectoryExW): ErrorAlreadyExists when nothing was missing.
+Error createDirectoryPath(const QString& path);
+// MoveFileW: fails with ErrorAlreadyExists when the target exists; a folder
+// moves within its drive only (ErrorNotSameDevice).
+Error moveFile(const QString& from, const QString& to);
+// CreateFileW + ReadFile of the whole file; ErrorInvalidData when the file is
+// larger than maxBytes. A link is not read through (ErrorAccessDenied).
+Error readFile(const QString& path, QByteArray* data, qint64 maxBytes = qint64(64) << 20);
+// CreateFileW(CREATE_ALWAYS) + WriteFile; the folder must exist. A
+// read-only file or a link answers ErrorAccessDenied, a locked file
+// ErrorSharingViolation.
+Error writeFile(const QString& path, const QByteArray& data);
+
+// Path helpers on Windows paths (no file system access).
+QString normalizedPath(const QString& path);  // backslashes, no trailing separator but "C:\"
+QString joinPath(const QString& folder, const QString& name);
+QString fileNameOf(const QString& path);
+QString parentPathOf(const QString& path);
+bool isSameOrInside(const QString& path, const QString& folder);  // case-insensitive
+
+// The folder of the running program as a Windows path (GetModuleFileNameW's
+// folder); empty when the program does not lie on one of the machine's drives.
+QString programFolder();
+
+} // namespace win

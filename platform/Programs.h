@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace win {
+
+// The outcome of running a Windows command-line program with a bounded wait.
+struct ProgramRun
+{
+    bool started = false;    // the program was found and started
+    bool finished = false;   // it ended within the wait
+    int exitCode = -1;       // valid when finished
+    QByteArray standardOutput;  // what it wrote before the wait ended
+    QByteArray standardError;
+};
+
+constexpr int WaitForever = -1;
+
+// Runs `program` (a name found on the system path, or a full path) with a
+// fixed argument list and waits at most waitMs; a program still running when
+// the wait ends is killed, as a destroyed QProcess would do.
+ProgramRun runProgram(const QString& program, const QStringList& arguments, int waitMs);
+
+// Decodes program output in the machine's ANSI code page (what
+// QString::fromLocal8Bit does on Windows).
+QString fromLocal8Bit(const QByteArray& bytes);
+
+} // namespace win

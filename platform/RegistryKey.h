@@ -1,0 +1,92 @@
+#pragma once
+
+#include "platform/WinTypes.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace win {
+
+enum class Hive { ClassesRoot, CurrentUser, LocalMachine, Users };
+
+// What RegQueryInfoKeyW answers.
+struct RegistryKeyInfo
+{
+    quint32 subKeyCount = 0;
+    quint32 maxSubKeyNameChars = 0;
+    quint32 valueCount = 0;
+    quint32 maxValueNameChars = 0;
+    quint32 maxValueDataBytes = 0;
+};
+
+// An open registry key: a move-only handle that closes itself. It remembers
+// the registry view it was opened in, so keys opened below it use the same
+// view. Every call answers with a Win32 error code; a failed read leaves the
+// caller's outputs untouched. Buffer sizes are the caller's buffer, as in the
+// Win32 calls: a name or data that does not fit answers ErrorMoreData.
+class RegistryKey
+{
+public:
+    static constexpr quint32 UnlimitedBuffer = 0xFFFFFFFFu;
+
+    RegistryKey() = default;
+    RegistryKey(RegistryKey&& other) noexcept;
+    RegistryKey& operator=(RegistryKey&& other) noexcept;
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+    ~RegistryKey();
+
+    // RegOpenKeyExW / RegCreateKeyExW. The access mask carries the view flags
+    // (KeyWow64_64Key, KeyWow64_32Key).
+    Error open(Hive root, const QString& subKey, quint32 access);
+    Error create(Hive root, const QString& subKey, quint32 access);
+    // Opens a key below this one, in this key's view.
+    Error openSubKey(const QString& subKey, quint32 access, RegistryKey& out) const;
+
+    bool isValid() const { return m_handle != 0; }
+    void close();
+
+    // RegQueryValueExW. `type` and `data` may be null; `requiredBytes`
+    // receives the size of the data when it is not null.
+    Error queryValue(const QString& name, quint32* type, QByteArray* data,
+                     quint32 bufferBytes = UnlimitedBuffer, quint32* requiredBytes = nullptr) const;
+    Error setValue(const QString& name, quint32 type, const QByteArray& data);
+    Error deleteValue(const QString& name);
+
+    // RegEnumValueW and RegEnumKeyExW by index; ErrorNoMoreItems at the end.
+    // A name longer than nameBufferChars - 1 or data larger than dataBufferBytes
+    // answers ErrorMoreData for that index.
+    Error enumValue(quint32 index, QString* name, quint32 nameBufferChars,
+                    quint32* type, QByteArray* data, quint32 dataBufferBytes) const;
+    Error enumKey(quint32 index, QString* name, quint32 nameBufferChars) const;
+    Error queryInfo(RegistryKeyInfo* info) const;
+
+    // RegDeleteKeyExW: removes an empty subkey only.
+    Error deleteEmptySubKey(const QString& subKey);
+    // RegDeleteTreeW: removes the subkey and everything below it.
+    Error deleteSubKeyTreeRecursively(const QString& subKey);
+
+    // Convenience reads used all over the program. Text is built from the
+    // byte count that was returned and cut at the first NUL; it never relies
+    // on a terminator being present.
+    Error readText(const QString& name, QString* text, quint32 bufferBytes = UnlimitedBuffer,
+                   quint32* type = nullptr) const;
+    Error readDword(const QString& name, quint32* value) const;
+    Error writeDword(const QString& name, quint32 value);
+    Error writeText(const QString& name, const QString& text, quint32 type = RegSz);
+
+private:
+    quintptr m_handle = 0;
+};
+
+// Registry data encoding helpers (the layout Windows stores).
+QString registryText(const QByteArray& data);
+QByteArray registryTextData(const QString& text);
+QStringList registryMultiText(const QByteArray& data);
+QByteArray registryMultiTextData(const QStringList& texts);
+QByteArray registryDwordData(quint32 value);
+QByteArray registryQwordData(quint64 value);
+bool isRegistryTextType(quint32 type);
+
+} // namespace win

@@ -1,0 +1,298 @@
+#include "platform/ServiceControl.h"
+
+#include "platform/sim/MachineAccess.h"
+
+#include <utility>
+
+using win::sim::MachineAccess;
+using win::sim::SimMachine;
+using win::sim::SimService;
+
+namespace win {
+
+namespace {
+
+// What QueryServiceConfigW needs: the fixed block plus the strings.
+quint32 configBytes(const SimService& service)
+{
+    const int chars = service.binaryPath.size() + service.displayName.size() + 3 /* group, deps, account */ + 2;
+    return 36 + quint32(chars) * 2;
+}
+
+// The service stops by itself once its stop delay has passed.
+void advanceStopping(SimMachine& machine, SimService& service)
+{
+    if (service.state == ServiceStopPending
+        && machine.clock().nowMs() >= service.stopRequestedAtMs + quint64(service.stopDelayMs)) {
+        service.state = ServiceStopped;
+        service.processId = 0;
+        machine.markChanged();
+    }
+}
+
+ServiceStatus statusOf(const SimService& service)
+{
+    ServiceStatus status;
+    status.serviceType = service.serviceType;
+    status.currentState = service.state;
+    if (service.state == ServiceRunning && service.acceptsStop)
+        status.controlsAccepted = ServiceAcceptStop;
+    if (service.state == ServiceStopPending)
+        status.waitHintMs = quint32(service.stopDelayMs);
+    return status;
+}
+
+// Finds the service behind an open handle that was opened with `right`.
+Error serviceFor(MachineAccess& access, quintptr handle, quint32 right, SimService** service)
+{
+    SimMachine::ServiceHandleData data;
+    if (!access || !access->serviceHandle(handle, &data) || data.manager)
+        return ErrorInvalidHandle;
+    if ((data.access & right) != right)
+        return ErrorAccessDenied;
+    *service = access->findService(data.serviceName);
+    return *service ? ErrorSuccess : ErrorServiceDoesNotExist;
+}
+
+} // namespace
+
+ServiceManagerHandle::ServiceManagerHandle(ServiceManagerHandle&& other) noexcept
+    : m_handle(std::exchange(other.m_handle, 0))
+{
+}
+
+ServiceManagerHandle& ServiceManagerHandle::operator=(ServiceManagerHandle&& other) noexcept
+{
+    if (this != &other) {
+        close();
+        m_handle = std::exchange(other.m_handle, 0);
+    }
+    return *this;
+}
+
+ServiceManagerHandle::~ServiceManagerHandle()
+{
+    close();
+}
+
+void ServiceManagerHandle::close()
+{
+    if (!m_handle)
+        return;
+    MachineAccess access;
+    if (access)
+        access->closeHandle(m_handle);
+    m_handle = 0;
+}
+
+Error ServiceManagerHandle::open(quint32 accessRights)
+{
+    close();
+    MachineAccess access;
+    if (!access)
+        return ErrorInvalidHandle;
+    // Without elevation only connecting, enumerating and reading are granted.
+    const quint32 userRights = ScManagerConnect | ScManagerEnumerateService | 0x0010u | 0x00020000u;
+    if (!access->system().administrator && (accessRights & ~userRights))
+        return ErrorAccessDenied;
+    m_handle = access->openServiceHandle({QString(), accessRights, true});
+    return ErrorSuccess;
+}
+
+Error ServiceManagerHandle::openService(const QString& name, quint32 accessRights, ServiceHandle& out) const
+{
+    out.close();
+    MachineAccess access;
+    SimMachine::ServiceHandleData manager;
+    if (!access || !access->serviceHandle(m_handle, &manager) || !manager.manager)
+        return ErrorInvalidHandle;
+    if (!(manager.access & ScManagerConnect))
+        return ErrorAccessDenied;
+    SimService* service = access->findService(name);
+    if (!service)
+        return ErrorServiceDoesNotExist;
+    const quint32 changeRights = ServiceChangeConfig | ServiceStart | ServiceStop;
+    if (service->accessDenied || (!access->system().administrator && (accessRights & changeRights)))
+        return ErrorAccessDenied;
+    out.m_handle = access->openServiceHandle({service->name, accessRights, false});
+    return ErrorSuccess;
+}
+
+Error ServiceManagerHandle::enumServices(quint32 serviceType, quint32 serviceState, quint32 bufferBytes,
+                                         quint32* bytesNeeded, QVector<ServiceStatusProcess>* services) const
+{
+    MachineAccess access;
+    SimMachine::ServiceHandleData manager;
+    if (!access || !access->serviceHandle(m_handle, &manager) || !manager.manager)
+        return ErrorInvalidHandle;
+    if (!(manager.access & ScManagerEnumerateService))
+        return ErrorAccessDenied;
+    QVector<ServiceStatusProcess> found;
+    quint32 needed = 0;
+    for (SimService& service : access->system().services) {
+        advanceStopping(*access.machine(), service);
+        const bool active = service.state != ServiceStopped;
+        const bool stateWanted = active ? (serviceState & ServiceActive) : (serviceState & ServiceInactive);
+        if (!(service.serviceType & serviceType) || !stateWanted)
+            continue;
+        found.append({service.name, service.displayName, statusOf(service), service.processId});
+        needed += 44 + quint32(service.name.size() + service.displayName.size() + 2) * 2;
+    }
+    if (bytesNeeded)
+        *bytesNeeded = needed;
+    if (bufferBytes < needed)
+        return ErrorMoreData;
+    *services = found;
+    return ErrorSuccess;
+}
+
+ServiceHandle::ServiceHandle(ServiceHandle&& other) noexcept : m_handle(std::exchange(other.m_handle, 0)) {}
+
+ServiceHandle& ServiceHandle::operator=(ServiceHandle&& other) noexcept
+{
+    if (this != &other) {
+        close();
+        m_handle = std::exchange(other.m_handle, 0);
+    }
+    return *this;
+}
+
+ServiceHandle::~ServiceHandle()
+{
+    close();
+}
+
+void ServiceHandle::close()
+{
+    if (!m_handle)
+        return;
+    MachineAccess access;
+    if (access)
+        access->closeHandle(m_handle);
+    m_handle = 0;
+}
+
+Error ServiceHandle::queryConfig(quint32 bufferBytes, quint32* bytesNeeded, ServiceConfig* config) const
+{
+    MachineAccess access;
+    SimService* service = nullptr;
+    if (const Error e = serviceFor(access, m_handle, ServiceQueryConfig, &service))
+        return e;
+    const quint32 needed = configBytes(*service);
+    if (bytesNeeded)
+        *bytesNeeded = needed;
+    if (bufferBytes < needed)
+        return ErrorInsufficientBuffer;
+    config->serviceType = service->serviceType;
+    config->startType = service->startType;
+    config->errorControl = service->errorControl;
+    config->binaryPathName = service->binaryPath;
+    config->loadOrderGroup.clear();
+    config->dependencies.clear();
+    config->serviceStartName = QStringLiteral("LocalSystem");
+    config->displayName = service->displayName;
+    return ErrorSuccess;
+}
+
+Error ServiceHandle::changeConfig(quint32 serviceType, quint32 startType, quint32 errorControl)
+{
+    MachineAccess access;
+    SimService* service = nullptr;
+    if (const Error e = serviceFor(access, m_handle, ServiceChangeConfig, &service))
+        return e;
+    if (startType != ServiceNoChange && startType > ServiceDisabled)
+        return ErrorInvalidParameter;
+    const bool driver = service->serviceType & ServiceDriver;
+    if (startType != ServiceNoChange && !driver && startType < ServiceAutoStart)
+        return ErrorInvalidParameter;  // boot and system start are for drivers only
+    if (serviceType != ServiceNoChange)
+        service->serviceType = serviceType;
+    if (startType != ServiceNoChange)
+        service->startType = startType;
+    if (errorControl != ServiceNoChange)
+        service->errorControl = errorControl;
+    access->markChanged();
+    return ErrorSuccess;
+}
+
+Error ServiceHandle::queryDelayedAutoStart(bool* delayed) const
+{
+    MachineAccess access;
+    SimService* service = nullptr;
+    if (const Error e = serviceFor(access, m_handle, ServiceQueryConfig, &service))
+        return e;
+    *delayed = service->delayedAutoStart;
+    return ErrorSuccess;
+}
+
+Error ServiceHandle::setDelayedAutoStart(bool delayed)
+{
+    MachineAccess access;
+    SimService* service = nullptr;
+    if (const Error e = serviceFor(access, m_handle, ServiceChangeConfig, &service))
+        return e;
+    service->delayedAutoStart = delayed;
+    access->markChanged();
+    return ErrorSuccess;
+}
+
+Error ServiceHandle::queryStatus(ServiceStatus* status) const
+{
+    MachineAccess access;
+    SimService* service = nullptr;
+    if (const Error e = serviceFor(access, m_handle, ServiceQueryStatus, &service))
+        return e;
+    advanceStopping(*access.machine(), *service);
+    *status = statusOf(*service);
+    return ErrorSuccess;
+}
+
+Error ServiceHandle::control(quint32 code, ServiceStatus* status)
+{
+    MachineAccess access;
+    SimService* service = nullptr;
+    const quint32 right = code == ServiceControlStop ? ServiceStop : ServiceQueryStatus;
+    if (const Error e = serviceFor(access, m_handle, right, &service))
+        return e;
+    advanceStopping(*access.machine(), *service);
+    if (status)
+        *status = statusOf(*service);
+    if (code == ServiceControlInterrogate)
+        return service->state == ServiceStopped ? ErrorServiceNotActive : ErrorSuccess;
+    if (code != ServiceControlStop)
+        return ErrorInvalidServiceControl;
+    if (service->state == ServiceStopped)
+        return ErrorServiceNotActive;
+    if (service->state == ServiceStopPending)
+        return ErrorSuccess;
+    if (!service->acceptsStop || service->state != ServiceRunning)
+        return ErrorServiceCannotAcceptCtrl;
+    service->state = ServiceStopPending;
+    service->stopRequestedAtMs = access->clock().nowMs();
+    access->markChanged();
+    advanceStopping(*access.machine(), *service);
+    if (status)
+        *status = statusOf(*service);
+    return ErrorSuccess;
+}
+
+Error ServiceHandle::start()
+{
+    MachineAccess access;
+    SimService* service = nullptr;
+    if (const Error e = serviceFor(access, m_handle, ServiceStart, &service))
+        return e;
+    advanceStopping(*access.machine(), *service);
+    if (service->startType == ServiceDisabled)
+        return ErrorServiceDisabled;
+    if (service->state != ServiceStopped)
+        return ErrorServiceAlreadyRunning;
+    if (service->startFails)
+        return ErrorServiceRequestTimeout;
+    service->state = ServiceRunning;
+    service->processId = 1000 + quint32(service - access->system().services.data());
+    access->markChanged();
+    return ErrorSuccess;
+}
+
+} // namespace win

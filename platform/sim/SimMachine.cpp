@@ -1,0 +1,239 @@
+#include "platform/sim/SimMachine.h"
+
+#include "platform/sim/SimSystemJson.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QMutexLocker>
+#include <QSaveFile>
+#include <atomic>
+
+namespace win::sim {
+
+namespace {
+
+std::atomic<SimMachine*> g_current{nullptr};
+
+const char* const MachineFileName = "machine.json";
+const char* const RegistryFolderName = "registry";
+
+int lineOfOffset(const QByteArray& text, int offset)
+{
+    return int(text.left(offset).count('\n')) + 1;
+}
+
+bool writeWholeFile(const QString& path, const QByteArray& data, QString* error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+SimMachine::SimMachine() = default;
+
+SimMachine::~SimMachine()
+{
+    SimMachine* self = this;
+    g_current.compare_exchange_strong(self, nullptr);
+}
+
+SimMachine* SimMachine::current()
+{
+    return g_current.load();
+}
+
+void SimMachine::makeCurrent(SimMachine* machine)
+{
+    g_current.store(machine);
+}
+
+bool SimMachine::load(const QString& folder, QString* error)
+{
+    QMutexLocker lock(&m_mutex);
+    const QDir dir(folder);
+    if (!dir.exists()) {
+        *error = QStringLiteral("%1: the machine folder does not exist").arg(folder);
+        return false;
+    }
+    if (!loadMachineJson(dir.filePath(MachineFileName), error))
+        return false;
+    m_registry.setNative64Bit(is64Bit());
+    if (!m_registry.loadFolder(dir.filePath(RegistryFolderName), error))
+        return false;
+    m_folder = dir.absolutePath();
+    return true;
+}
+
+bool SimMachine::loadMachineJson(const QString& path, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    const QByteArray text = file.readAll();
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(text, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        *error = QStringLiteral("%1:%2: %3").arg(path).arg(lineOfOffset(text, parseError.offset))
+                     .arg(parseError.errorString());
+        return false;
+    }
+    if (!document.isObject()) {
+        *error = QStringLiteral("%1:1: the file must hold one JSON object").arg(path);
+        return false;
+    }
+    const QJsonObject root = document.object();
+    QString fieldError;
+    if (!loadSystem(root, &m_system, &fieldError) || !m_files.load(root, QFileInfo(path).absolutePath(), &fieldError)
+        || !m_programs.load(root, &fieldError)) {
+        *error = QStringLiteral("%1: %2").arg(path, fieldError);
+        return false;
+    }
+    return true;
+}
+
+QByteArray SimMachine::machineJson() const
+{
+    QJsonObject root;
+    root.insert(QStringLiteral("format"), 1);
+    saveSystem(m_system, &root);
+    m_files.save(root);
+    m_programs.save(root);
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+bool SimMachine::save(QString* error)
+{
+    return saveTo(m_folder, error);
+}
+
+bool SimMachine::saveTo(const QString& folder, QString* error)
+{
+    QMutexLocker lock(&m_mutex);
+    if (folder.isEmpty()) {
+        *error = QStringLiteral("the machine has no folder to be saved to");
+        return false;
+    }
+    const QDir dir(folder);
+    if (!dir.mkpath(RegistryFolderName)) {
+        *error = QStringLiteral("%1: cannot create the registry folder").arg(folder);
+        return false;
+    }
+    return writeWholeFile(dir.filePath(MachineFileName), machineJson(), error)
+        && m_registry.saveFolder(dir.filePath(RegistryFolderName), error);
+}
+
+void SimMachine::record(const JournalEntry& entry)
+{
+    QMutexLocker lock(&m_mutex);
+    JournalEntry stamped = entry;
+    stamped.atMs = m_clock.nowMs();
+    m_journal.append(stamped);
+}
+
+QVector<JournalEntry> SimMachine::journal() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_journal;
+}
+
+void SimMachine::clearJournal()
+{
+    QMutexLocker lock(&m_mutex);
+    m_journal.clear();
+}
+
+quintptr SimMachine::openServiceHandle(const ServiceHandleData& data)
+{
+    QMutexLocker lock(&m_mutex);
+    const quintptr handle = m_nextHandle += 4;
+    m_serviceHandles.insert(handle, data);
+    return handle;
+}
+
+quintptr SimMachine::openProcessHandle(const ProcessHandleData& data)
+{
+    QMutexLocker lock(&m_mutex);
+    const quintptr handle = m_nextHandle += 4;
+    m_processHandles.insert(handle, data);
+    return handle;
+}
+
+bool SimMachine::serviceHandle(quintptr handle, ServiceHandleData* data) const
+{
+    QMutexLocker lock(&m_mutex);
+    const auto it = m_serviceHandles.constFind(handle);
+    if (it == m_serviceHandles.constEnd())
+        return false;
+    *data = *it;
+    return true;
+}
+
+bool SimMachine::processHandle(quintptr handle, ProcessHandleData* data) const
+{
+    QMutexLocker lock(&m_mutex);
+    const auto it = m_processHandles.constFind(handle);
+    if (it == m_processHandles.constEnd())
+        return false;
+    *data = *it;
+    return true;
+}
+
+void SimMachine::closeHandle(quintptr handle)
+{
+    QMutexLocker lock(&m_mutex);
+    m_serviceHandles.remove(handle);
+    m_processHandles.remove(handle);
+}
+
+int SimMachine::openHandleCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_serviceHandles.size() + m_processHandles.size() + m_registry.openHandleCount();
+}
+
+SimService* SimMachine::findService(const QString& name)
+{
+    for (SimService& service : m_system.services) {
+        if (service.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &service;
+    }
+    return nullptr;
+}
+
+SimProcess* SimMachine::findProcess(quint32 pid)
+{
+    for (SimProcess& process : m_system.processes) {
+        if (process.pid == pid)
+            return &process;
+    }
+    return nullptr;
+}
+
+SimTask* SimMachine::findTask(const QString& path)
+{
+    for (SimTask& task : m_system.tasks) {
+        if (task.path.compare(path, Qt::CaseInsensitive) == 0)
+            return &task;
+    }
+    return nullptr;
+}
+
+SimWindow* SimMachine::findWindow(quintptr handle)
+{
+    for (SimWindow& window : m_system.windows) {
+        if (window.handle == handle)
+            return &window;
+    }
+    return nullptr;
+}
+
+} // namespace win::sim

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/sim/SimMachine.h"
+
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <memory>
+
+// A small simulated Windows machine for one test: a 64-bit Windows 10 home PC
+// with an administrator user "Tester", drive C in a temporary folder, and a
+// clock that does not sleep for real. It is the current machine for the life
+// of the object. Tests change its state through the machine's components and
+// assert on what the program did to it.
+class TestMachine
+{
+public:
+    // `overrides` replaces whole top-level sections of the default machine.json.
+    explicit TestMachine(const QJsonObject& overrides = QJsonObject());
+    ~TestMachine();
+    TestMachine(const TestMachine&) = delete;
+    TestMachine& operator=(const TestMachine&) = delete;
+
+    win::sim::SimMachine& machine() { return *m_machine; }
+    win::sim::SimMachine* operator->() { return m_machine.get(); }
+    QString folder() const { return m_dir.path(); }
+    QString driveFolder(QChar letter = 'C') const;
+    bool loaded() const { return m_error.isEmpty(); }
+    QString loadError() const { return m_error; }
+
+    // A real file on the machine's drive (folders made as needed); answers
+    // the host path of the file.
+    QString addFile(const QString& windowsPath, const QByteArray& content = QByteArray());
+    QString addFolder(const QString& windowsPath);
+    QString hostPath(const QString& windowsPath) const;
+
+    static QJsonObject defaultMachineJson();
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<win::sim::SimMachine> m_machine;
+    QString m_error;
+};
