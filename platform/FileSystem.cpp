@@ -1,0 +1,247 @@
+#include "platform/FileSystem.h"
+
+#include "platform/sim/MachineAccess.h"
+#include "platform/sim/SimFileWalker.h"
+
+#include <QCoreApplication>
+
+namespace win {
+
+namespace {
+
+bool isDriveRoot(const QString& normalized)
+{
+    return normalized.size() == 3 && normalized.at(1) == ':' && normalized.at(2) == '\\';
+}
+
+bool sameLetter(QChar a, QChar b)
+{
+    return a == b || a.toCaseFolded() == b.toCaseFolded();
+}
+
+} // namespace
+
+Error fileInfo(const QString& path, FileEntry* entry)
+{
+    sim::MachineAccess access;
+    return access ? access->files().fileInfo(path, entry) : ErrorPathNotFound;
+}
+
+bool pathExists(const QString& path)
+{
+    FileEntry entry;
+    return fileInfo(path, &entry) == ErrorSuccess;
+}
+
+bool isDirectory(const QString& path)
+{
+    FileEntry entry;
+    return fileInfo(path, &entry) == ErrorSuccess && entry.isDirectory() && !entry.isReparsePoint();
+}
+
+Error listDirectory(const QString& folder, QVector<FileEntry>* entries)
+{
+    sim::MachineAccess access;
+    return access ? access->files().listDirectory(folder, entries) : ErrorPathNotFound;
+}
+
+bool matchesWildcard(const QString& name, const QString& pattern)
+{
+    // Greedy match that returns to the last '*' on a mismatch: linear in
+    // practice and never recursive.
+    int n = 0;
+    int p = 0;
+    int starAt = -1;
+    int resumeAt = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern.at(p) == '?' || sameLetter(pattern.at(p), name.at(n)))) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern.at(p) == '*') {
+            starAt = p++;
+            resumeAt = n;
+        } else if (starAt >= 0) {
+            p = starAt + 1;
+            n = ++resumeAt;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern.at(p) == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+bool matchesAnyWildcard(const QString& name, const QStringList& patterns)
+{
+    for (const QString& pattern : patterns) {
+        if (matchesWildcard(name, pattern))
+            return true;
+    }
+    return false;
+}
+
+struct FileWalker::Impl
+{
+    sim::SimMachine* machine = nullptr;
+    std::unique_ptr<sim::SimFileWalker> walk;
+    FileEntry none;
+};
+
+FileWalker::FileWalker(const QString& folder)
+    : m_impl(std::make_unique<Impl>())
+{
+    sim::MachineAccess access;
+    if (!access)
+        return;
+    m_impl->machine = access.machine();
+    m_impl->walk = std::make_unique<sim::SimFileWalker>(access->files(), folder);
+}
+
+FileWalker::~FileWalker() = default;
+
+bool FileWalker::next()
+{
+    sim::MachineAccess access;
+    // A walk belongs to the machine it started on.
+    if (!m_impl->walk || access.machine() != m_impl->machine)
+        return false;
+    return m_impl->walk->next(access->files());
+}
+
+const FileEntry& FileWalker::entry() const
+{
+    return m_impl->walk ? m_impl->walk->entry() : m_impl->none;
+}
+
+Error FileWalker::deleteCurrentFile()
+{
+    sim::MachineAccess access;
+    if (!m_impl->walk || access.machine() != m_impl->machine)
+        return ErrorInvalidHandle;
+    const Error result = m_impl->walk->deleteCurrentFile(access->files());
+    if (result == ErrorSuccess)
+        access->markChanged();
+    return result;
+}
+
+Error deleteFile(const QString& path)
+{
+    sim::MachineAccess access;
+    if (!access)
+        return ErrorPathNotFound;
+    const Error result = access->files().deleteFile(path);
+    if (result == ErrorSuccess)
+        access->markChanged();
+    return result;
+}
+
+Error removeDirectory(const QString& path)
+{
+    sim::MachineAccess access;
+    if (!access)
+        return ErrorPathNotFound;
+    const Error result = access->files().removeDirectory(path);
+    if (result == ErrorSuccess)
+        access->markChanged();
+    return result;
+}
+
+Error createDirectoryPath(const QString& path)
+{
+    sim::MachineAccess access;
+    return access ? access->files().createDirectoryPath(path) : ErrorPathNotFound;
+}
+
+Error moveFile(const QString& from, const QString& to)
+{
+    sim::MachineAccess access;
+    if (!access)
+        return ErrorPathNotFound;
+    const Error result = access->files().moveFile(from, to);
+    if (result == ErrorSuccess)
+        access->markChanged();
+    return result;
+}
+
+Error readFile(const QString& path, QByteArray* data, qint64 maxBytes)
+{
+    sim::MachineAccess access;
+    return access ? access->files().readFile(path, data, maxBytes) : ErrorPathNotFound;
+}
+
+Error writeFile(const QString& path, const QByteArray& data)
+{
+    sim::MachineAccess access;
+    if (!access)
+        return ErrorPathNotFound;
+    const Error result = access->files().writeFile(path, data);
+    if (result == ErrorSuccess)
+        access->markChanged();
+    return result;
+}
+
+QString normalizedPath(const QString& path)
+{
+    QString in = path;
+    in.replace('/', '\\');
+    const bool unc = in.startsWith(QLatin1String("\\\\"));
+    QString out;
+    out.reserve(in.size() + 1);
+    for (const QChar c : in) {
+        if (c == '\\' && out.endsWith('\\') && !(unc && out.size() == 1))
+            continue;
+        out.append(c);
+    }
+    while (out.size() > 1 && out.endsWith('\\') && !isDriveRoot(out) && !(unc && out.size() == 2))
+        out.chop(1);
+    if (out.size() == 2 && out.at(1) == ':')
+        out.append('\\');
+    return out;
+}
+
+QString joinPath(const QString& folder, const QString& name)
+{
+    if (folder.isEmpty())
+        return normalizedPath(name);
+    if (name.isEmpty())
+        return normalizedPath(folder);
+    return normalizedPath(folder + '\\' + name);
+}
+
+QString fileNameOf(const QString& path)
+{
+    const QString normalized = normalizedPath(path);
+    if (isDriveRoot(normalized))
+        return QString();
+    return normalized.mid(normalized.lastIndexOf('\\') + 1);
+}
+
+QString parentPathOf(const QString& path)
+{
+    const QString normalized = normalizedPath(path);
+    const int separator = normalized.lastIndexOf('\\');
+    if (isDriveRoot(normalized) || separator < 0)
+        return QString();
+    return normalizedPath(normalized.left(separator));
+}
+
+bool isSameOrInside(const QString& path, const QString& folder)
+{
+    const QString inner = normalizedPath(path).toLower();
+    const QString outer = normalizedPath(folder).toLower();
+    if (outer.isEmpty())
+        return false;
+    return inner == outer || inner.startsWith(outer.endsWith('\\') ? outer : outer + '\\');
+}
+
+QString programFolder()
+{
+    if (!QCoreApplication::instance())
+        return QString();
+    const QString hostFolder = QCoreApplication::applicationDirPath();
+    sim::MachineAccess access;
+    return access ? access->files().windowsPathOf(hostFolder) : QString();
+}
+
+} // namespace win

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/WinTypes.h"
+#include "platform/sim/HostEntry.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+namespace win::sim {
+
+// Maps Windows paths of the simulated machine to paths of its drive folders
+// on the host and back. Every component is matched case-insensitively against
+// the real folder listing, the way Windows file systems compare names; links
+// are never followed, so nothing outside a drive folder can be reached.
+class DriveMapper
+{
+public:
+    // One Windows path as it lies on the host.
+    struct Resolved
+    {
+        Error error = ErrorSuccess;   // syntax, unmapped drive, a link or file on the way
+        QChar letter;                 // upper case
+        QString windowsPath;          // normalized, real spelling of what exists
+        QString hostPath;
+        QString existingHostPath;     // the deepest component that exists
+        QStringList missingNames;     // the trailing components that do not exist yet
+        HostEntry entry;              // of the last component, when it exists
+
+        bool exists() const { return error == ErrorSuccess && missingNames.isEmpty(); }
+        bool parentExists() const { return error == ErrorSuccess && missingNames.size() <= 1; }
+        // What a call that needs the entry answers when it does not resolve.
+        Error notFoundError() const;
+    };
+
+    void clear() { m_hostFolders.clear(); }
+    void setDrive(QChar letter, const QString& hostFolder);
+    QString hostFolder(QChar letter) const { return m_hostFolders.value(letter.toUpper()); }
+
+    Resolved resolve(const QString& windowsPath) const;
+    // The Windows path of a host path inside one of the drive folders, else empty.
+    QString windowsPathOf(const QString& hostPath) const;
+
+    // Splits an absolute Windows path into its drive letter and components
+    // ("." dropped); ErrorInvalidName for anything else.
+    static Error parse(const QString& windowsPath, QChar* letter, QStringList* components);
+    static QString compose(QChar letter, const QStringList& components);
+
+private:
+    static QString findName(const QString& hostFolder, const QString& name);
+    static QString windowsPathBelow(QChar letter, const QString& root, const QString& hostPath);
+
+    QHash<QChar, QString> m_hostFolders;
+};
+
+} // namespace win::sim

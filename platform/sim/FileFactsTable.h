@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QHash>
+#include <QJsonObject>
+#include <QString>
+
+namespace win::sim {
+
+// What the machine knows about a file beyond its real folder entry.
+struct SimFileFacts
+{
+    QString path;             // the Windows path as it was written
+    quint32 attributes = 0;   // FileAttributeHidden, FileAttributeSystem, FileAttributeReadOnly
+    bool locked = false;      // held open by another process without sharing
+    bool hasSize = false;     // `size` is reported instead of the real size
+    quint64 size = 0;
+
+    bool isEmpty() const { return attributes == 0 && !locked && !hasSize; }
+};
+
+// The "files" section of machine.json, keyed by the normalized lower-case
+// Windows path so that a lookup never touches the disk.
+class FileFactsTable
+{
+public:
+    bool load(const QJsonObject& section, QString* error);
+    QJsonObject save() const;
+
+    bool isEmpty() const { return m_facts.isEmpty(); }
+    // `normalizedPath` as DriveMapper composes it (upper- or lower-case alike).
+    const SimFileFacts* find(const QString& normalizedPath) const;
+    SimFileFacts take(const QString& normalizedPath);
+    // Drops the facts of a path and of everything below it.
+    void removeTree(const QString& normalizedPath);
+    // Moves the facts of a path and of everything below it to `to`.
+    void moveTree(const QString& from, const QString& to);
+    // Stores `facts` for its path, or drops the entry when nothing is left.
+    void put(const SimFileFacts& facts);
+
+    static QString keyOf(const QString& normalizedPath) { return normalizedPath.toLower(); }
+
+private:
+    QHash<QString, SimFileFacts> m_facts;
+};
+
+} // namespace win::sim

@@ -1,0 +1,414 @@
+#include "platform/sim/SimFileSystem.h"
+
+#include "platform/sim/HostFolder.h"
+#include "platform/sim/JsonFields.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace win::sim {
+
+namespace {
+
+const char* const DriveKindNames[] = {"Unknown", "SSD", "HDD"};   // in DriveKind order
+
+bool isDriveRoot(const QString& normalizedPath)
+{
+    return normalizedPath.size() == 3;
+}
+
+QByteArray hostBytes(const QString& hostPath)
+{
+    return QFile::encodeName(hostPath);
+}
+
+DriveKind driveKindOf(const JsonFields& fields)
+{
+    const QString text = fields.string("kind", QStringLiteral("Unknown"));
+    for (int i = 0; i < 3; ++i) {
+        if (text == QLatin1String(DriveKindNames[i]))
+            return DriveKind(i);
+    }
+    fields.fail(QStringLiteral("kind"), QStringLiteral("expected one of SSD, HDD, Unknown"));
+    return DriveKind::Unknown;
+}
+
+SimDrive loadDrive(const JsonFields& fields, QChar letter, const QString& machineFolder)
+{
+    SimDrive drive;
+    drive.letter = letter;
+    drive.folder = fields.string("folder", QStringLiteral("drives/") + letter);
+    drive.hostFolder = QDir::cleanPath(QDir(machineFolder).absoluteFilePath(drive.folder));
+    drive.totalBytes = fields.unsignedInteger("totalBytes", 0);
+    drive.freeBytes = fields.unsignedInteger("freeBytes", 0);
+    drive.kind = driveKindOf(fields);
+    drive.diskNumber = int(fields.unsignedInteger("diskNumber", 0));
+    if (!fields.ok())
+        return drive;
+    if (!QFileInfo(drive.hostFolder).isDir())
+        fields.fail(QStringLiteral("folder"), QStringLiteral("the folder %1 does not exist").arg(drive.hostFolder));
+    else if (drive.freeBytes > drive.totalBytes)
+        fields.fail(QStringLiteral("freeBytes"), QStringLiteral("more than totalBytes"));
+    return drive;
+}
+
+} // namespace
+
+bool SimFileSystem::load(const QJsonObject& machine, const QString& machineFolder, QString* error)
+{
+    const JsonFields root(machine, QString(), error);
+    const QJsonObject drivesSection = root.object("drives");
+    const QJsonObject filesSection = root.object("files");
+    if (!root.ok())
+        return false;
+    QVector<SimDrive> drives;
+    FileFactsTable facts;
+    if (!loadDrives(drivesSection, machineFolder, &drives, error) || !facts.load(filesSection, error))
+        return false;
+    m_drives = drives;
+    m_facts = facts;
+    m_mapper.clear();
+    for (const SimDrive& drive : m_drives)
+        m_mapper.setDrive(drive.letter, drive.hostFolder);
+    return true;
+}
+
+bool SimFileSystem::loadDrives(const QJsonObject& section, const QString& machineFolder, QVector<SimDrive>* drives,
+                               QString* error) const
+{
+    for (auto it = section.begin(); it != section.end(); ++it) {
+        const QString fieldPath = QStringLiteral("drives.") + it.key();
+        const QString key = it.key();
+        if (key.size() != 1 || key.at(0).unicode() > 127 || !key.at(0).isLetter()) {
+            *error = fieldPath + QStringLiteral(": expected a drive letter as the name");
+            return false;
+        }
+        const QChar letter = key.at(0).toUpper();
+        if (std::any_of(drives->begin(), drives->end(), [letter](const SimDrive& d) { return d.letter == letter; })) {
+            *error = fieldPath + QStringLiteral(": the drive is listed twice");
+            return false;
+        }
+        if (!it.value().isObject()) {
+            *error = fieldPath + QStringLiteral(": expected an object");
+            return false;
+        }
+        drives->append(loadDrive(JsonFields(it.value().toObject(), fieldPath, error), letter, machineFolder));
+        if (!error->isEmpty())
+            return false;
+    }
+    return true;
+}
+
+void SimFileSystem::save(QJsonObject& machine) const
+{
+    QJsonObject drives;
+    for (const SimDrive& drive : m_drives) {
+        drives.insert(QString(drive.letter),
+                      QJsonObject{{"folder", drive.folder},
+                                  {"totalBytes", double(drive.totalBytes)},
+                                  {"freeBytes", double(drive.freeBytes)},
+                                  {"kind", QLatin1String(DriveKindNames[int(drive.kind)])},
+                                  {"diskNumber", drive.diskNumber}});
+    }
+    machine.insert(QStringLiteral("drives"), drives);
+    if (!m_facts.isEmpty())
+        machine.insert(QStringLiteral("files"), m_facts.save());
+}
+
+SimDrive* SimFileSystem::drive(QChar letter)
+{
+    const QChar upper = letter.toUpper();
+    for (SimDrive& drive : m_drives) {
+        if (drive.letter == upper)
+            return &drive;
+    }
+    return nullptr;
+}
+
+const SimDrive* SimFileSystem::drive(QChar letter) const
+{
+    return const_cast<SimFileSystem*>(this)->drive(letter);
+}
+
+const SimFileFacts* SimFileSystem::facts(const QString& windowsPath) const
+{
+    const SimFileFacts facts = factsFor(windowsPath);
+    return facts.path.isEmpty() ? nullptr : m_facts.find(facts.path);
+}
+
+SimFileFacts SimFileSystem::factsFor(const QString& windowsPath) const
+{
+    QChar letter;
+    QStringList components;
+    if (DriveMapper::parse(windowsPath, &letter, &components) != ErrorSuccess)
+        return SimFileFacts();
+    const QString path = DriveMapper::compose(letter, components);
+    if (const SimFileFacts* known = m_facts.find(path))
+        return *known;
+    SimFileFacts facts;
+    facts.path = path;
+    return facts;
+}
+
+void SimFileSystem::setLocked(const QString& windowsPath, bool locked)
+{
+    SimFileFacts facts = factsFor(windowsPath);
+    facts.locked = locked;
+    if (!facts.path.isEmpty())
+        m_facts.put(facts);
+}
+
+void SimFileSystem::setAttributes(const QString& windowsPath, quint32 mask, quint32 attributes)
+{
+    mask &= FileAttributeHidden | FileAttributeSystem | FileAttributeReadOnly;
+    SimFileFacts facts = factsFor(windowsPath);
+    facts.attributes = (facts.attributes & ~mask) | (attributes & mask);
+    if (!facts.path.isEmpty())
+        m_facts.put(facts);
+}
+
+void SimFileSystem::setVirtualSize(const QString& windowsPath, quint64 size)
+{
+    SimFileFacts facts = factsFor(windowsPath);
+    facts.hasSize = true;
+    facts.size = size;
+    if (!facts.path.isEmpty())
+        m_facts.put(facts);
+}
+
+FileEntry SimFileSystem::describe(const QString& windowsPath, const QString& name, const HostEntry& host) const
+{
+    FileEntry entry;
+    entry.name = name;
+    entry.path = windowsPath;
+    if (host.link)
+        entry.attributes = FileAttributeReparsePoint | (host.linkToFolder ? FileAttributeDirectory : 0);
+    else if (host.directory)
+        entry.attributes = FileAttributeDirectory;
+    else
+        entry.attributes = FileAttributeArchive;
+    entry.size = host.size;
+    entry.lastWriteTime = QDateTime::fromMSecsSinceEpoch(host.lastWriteMs, Qt::UTC);
+    if (const SimFileFacts* facts = m_facts.find(windowsPath)) {
+        entry.attributes |= facts->attributes;
+        if (facts->hasSize)
+            entry.size = facts->size;
+    }
+    return entry;
+}
+
+FileEntry SimFileSystem::describe(const DriveMapper::Resolved& resolved) const
+{
+    FileEntry entry = describe(resolved.windowsPath, fileNameOf(resolved.windowsPath), resolved.entry);
+    if (isDriveRoot(resolved.windowsPath))
+        entry.attributes |= FileAttributeHidden | FileAttributeSystem;
+    return entry;
+}
+
+Error SimFileSystem::fileInfo(const QString& path, FileEntry* entry) const
+{
+    const DriveMapper::Resolved resolved = m_mapper.resolve(path);
+    if (!resolved.exists())
+        return resolved.notFoundError();
+    *entry = describe(resolved);
+    return ErrorSuccess;
+}
+
+Error SimFileSystem::listDirectory(const QString& folder, QVector<FileEntry>* entries) const
+{
+    const DriveMapper::Resolved resolved = m_mapper.resolve(folder);
+    if (resolved.error != ErrorSuccess)
+        return resolved.error;
+    if (!resolved.exists() || !resolved.entry.directory)
+        return ErrorPathNotFound;   // FindFirstFileW("<folder>\*") passes through it
+    HostFolder host(hostBytes(resolved.hostPath));
+    if (!host.isOpen())
+        return errorFromErrno(errno);
+    QVector<FileEntry> found;
+    while (const char* name = host.nextName()) {
+        const HostEntry item = HostEntry::in(host.fd(), name);
+        if (!item.exists)
+            continue;
+        const QString itemName = QFile::decodeName(name);
+        found.append(describe(joinPath(resolved.windowsPath, itemName), itemName, item));
+    }
+    std::sort(found.begin(), found.end(), [](const FileEntry& a, const FileEntry& b) {
+        return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+    });
+    *entries = found;
+    return ErrorSuccess;
+}
+
+Error SimFileSystem::deletionRefusal(const FileEntry& entry) const
+{
+    if (entry.isDirectory())
+        return ErrorAccessDenied;
+    const SimFileFacts* facts = m_facts.find(entry.path);
+    if (facts && facts->locked)
+        return ErrorSharingViolation;
+    if (entry.attributes & FileAttributeReadOnly)
+        return ErrorAccessDenied;
+    return ErrorSuccess;
+}
+
+void SimFileSystem::noteDeleted(const FileEntry& entry)
+{
+    changeFreeBytes(entry.path.at(0), qint64(entry.size));
+    m_facts.take(entry.path);
+}
+
+void SimFileSystem::changeFreeBytes(QChar letter, qint64 delta)
+{
+    SimDrive* target = drive(letter);
+    if (!target)
+        return;
+    const qint64 free = qint64(target->freeBytes) + delta;
+    target->freeBytes = free < 0 ? 0 : std::min(quint64(free), target->totalBytes);
+}
+
+Error SimFileSystem::deleteFile(const QString& path)
+{
+    const DriveMapper::Resolved resolved = m_mapper.resolve(path);
+    if (!resolved.exists())
+        return resolved.notFoundError();
+    const FileEntry entry = describe(resolved);
+    if (const Error refusal = deletionRefusal(entry))
+        return refusal;
+    if (unlink(hostBytes(resolved.hostPath).constData()) != 0)
+        return errorFromErrno(errno);
+    noteDeleted(entry);
+    return ErrorSuccess;
+}
+
+Error SimFileSystem::removeDirectory(const QString& path)
+{
+    const DriveMapper::Resolved resolved = m_mapper.resolve(path);
+    if (!resolved.exists())
+        return resolved.notFoundError();
+    if (isDriveRoot(resolved.windowsPath))
+        return ErrorAccessDenied;
+    const FileEntry entry = describe(resolved);
+    if (!entry.isDirectory())
+        return ErrorDirectory;
+    const SimFileFacts* facts = m_facts.find(entry.path);
+    if (facts && facts->locked)
+        return ErrorSharingViolation;
+    if (entry.attributes & FileAttributeReadOnly)
+        return ErrorAccessDenied;
+    const QByteArray host = hostBytes(resolved.hostPath);
+    // A link goes as a link: its target is never looked into.
+    const int result = entry.isReparsePoint() ? unlink(host.constData()) : rmdir(host.constData());
+    if (result != 0)
+        return errno == EEXIST ? ErrorDirNotEmpty : errorFromErrno(errno);
+    m_facts.removeTree(entry.path);
+    return ErrorSuccess;
+}
+
+Error SimFileSystem::createDirectoryPath(const QString& path)
+{
+    const DriveMapper::Resolved resolved = m_mapper.resolve(path);
+    if (resolved.error != ErrorSuccess)
+        return resolved.error;
+    if (resolved.missingNames.isEmpty())
+        return ErrorAlreadyExists;
+    QString host = resolved.existingHostPath;
+    for (const QString& name : resolved.missingNames) {
+        host += '/' + name;
+        if (mkdir(hostBytes(host).constData(), 0777) != 0)
+            return errorFromErrno(errno);
+    }
+    return ErrorSuccess;
+}
+
+Error SimFileSystem::moveFile(const QString& from, const QString& to)
+{
+    const DriveMapper::Resolved source = m_mapper.resolve(from);
+    if (!source.exists())
+        return source.notFoundError();
+    const DriveMapper::Resolved target = m_mapper.resolve(to);
+    if (target.error != ErrorSuccess)
+        return target.error;
+    if (target.exists())
+        return ErrorAlreadyExists;
+    if (!target.parentExists())
+        return ErrorPathNotFound;
+    if (isDriveRoot(source.windowsPath))
+        return ErrorAccessDenied;
+    const FileEntry entry = describe(source);
+    const SimFileFacts* facts = m_facts.find(entry.path);
+    if (facts && facts->locked)
+        return ErrorSharingViolation;
+    const bool otherDrive = source.letter != target.letter;
+    if (otherDrive && entry.isDirectory())
+        return ErrorNotSameDevice;
+    const QByteArray sourceHost = hostBytes(source.hostPath);
+    const QByteArray targetHost = hostBytes(target.hostPath);
+    if (rename(sourceHost.constData(), targetHost.constData()) != 0) {
+        // Drive folders on different host file systems: copy, then remove.
+        if (errno != EXDEV || entry.isReparsePoint())
+            return errno == EXDEV ? ErrorNotSameDevice : errorFromErrno(errno);
+        if (!QFile::copy(source.hostPath, target.hostPath))
+            return ErrorAccessDenied;
+        unlink(sourceHost.constData());
+    }
+    m_facts.moveTree(source.windowsPath, target.windowsPath);
+    if (otherDrive) {
+        changeFreeBytes(source.letter, qint64(entry.size));
+        changeFreeBytes(target.letter, -qint64(entry.size));
+    }
+    return ErrorSuccess;
+}
+
+Error SimFileSystem::readFile(const QString& path, QByteArray* data, qint64 maxBytes) const
+{
+    const DriveMapper::Resolved resolved = m_mapper.resolve(path);
+    if (!resolved.exists())
+        return resolved.notFoundError();
+    if (resolved.entry.directory || resolved.entry.link)
+        return ErrorAccessDenied;
+    const SimFileFacts* facts = m_facts.find(resolved.windowsPath);
+    if (facts && facts->locked)
+        return ErrorSharingViolation;
+    if (qint64(resolved.entry.size) > maxBytes)
+        return ErrorInvalidData;
+    QFile file(resolved.hostPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return ErrorAccessDenied;
+    *data = file.readAll();
+    return ErrorSuccess;
+}
+
+Error SimFileSystem::writeFile(const QString& path, const QByteArray& data)
+{
+    const DriveMapper::Resolved resolved = m_mapper.resolve(path);
+    if (resolved.error != ErrorSuccess)
+        return resolved.error;
+    if (!resolved.parentExists())
+        return ErrorPathNotFound;
+    quint64 oldSize = 0;
+    if (resolved.exists()) {
+        const FileEntry entry = describe(resolved);
+        if (entry.isDirectory() || entry.isReparsePoint())
+            return ErrorAccessDenied;
+        if (const Error refusal = deletionRefusal(entry))
+            return refusal;
+        oldSize = entry.size;
+    }
+    QFile file(resolved.hostPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(data) != data.size())
+        return ErrorAccessDenied;
+    changeFreeBytes(resolved.letter, qint64(oldSize) - data.size());
+    SimFileFacts facts = factsFor(resolved.windowsPath);
+    if (facts.hasSize) {
+        facts.hasSize = false;   // the file now has real content
+        m_facts.put(facts);
+    }
+    return ErrorSuccess;
+}
+
+} // namespace win::sim

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "platform/FileSystem.h"
+#include "platform/sim/DriveMapper.h"
+#include "platform/sim/FileFactsTable.h"
+
+#include <QJsonObject>
+#include <QString>
+#include <QVector>
+
+namespace win::sim {
+
+enum class DriveKind { Unknown, Ssd, Hdd };
+
+// One drive of the machine: a real folder on the host plus the sizes and the
+// disk that Windows would report for it.
+struct SimDrive
+{
+    QChar letter;             // upper case
+    QString folder;           // as machine.json names it, relative to the machine folder
+    QString hostFolder;       // absolute
+    quint64 totalBytes = 0;
+    quint64 freeBytes = 0;
+    DriveKind kind = DriveKind::Unknown;
+    int diskNumber = 0;
+};
+
+// The drives and file facts of a simulated machine ("drives" and "files" of
+// machine.json) and the file calls of the program, with Windows' answers.
+// The façade holds the machine's lock around every call.
+class SimFileSystem
+{
+public:
+    bool load(const QJsonObject& machine, const QString& machineFolder, QString* error);
+    void save(QJsonObject& machine) const;
+
+    const QVector<SimDrive>& drives() const { return m_drives; }
+    SimDrive* drive(QChar letter);
+    const SimDrive* drive(QChar letter) const;
+    const DriveMapper& mapper() const { return m_mapper; }
+
+    // The facts of a path; null when it has none.
+    const SimFileFacts* facts(const QString& windowsPath) const;
+    void setLocked(const QString& windowsPath, bool locked);
+    // Sets the Hidden, System and ReadOnly attributes of `mask` to those of `attributes`.
+    void setAttributes(const QString& windowsPath, quint32 mask, quint32 attributes);
+    void setVirtualSize(const QString& windowsPath, quint64 size);
+
+    Error fileInfo(const QString& path, FileEntry* entry) const;
+    Error listDirectory(const QString& folder, QVector<FileEntry>* entries) const;
+    Error deleteFile(const QString& path);
+    Error removeDirectory(const QString& path);
+    Error createDirectoryPath(const QString& path);
+    Error moveFile(const QString& from, const QString& to);
+    Error readFile(const QString& path, QByteArray* data, qint64 maxBytes) const;
+    Error writeFile(const QString& path, const QByteArray& data);
+    QString windowsPathOf(const QString& hostPath) const { return m_mapper.windowsPathOf(hostPath); }
+
+    // Shared with the walker, which reads entries of folders it holds open.
+    FileEntry describe(const QString& windowsPath, const QString& name, const HostEntry& host) const;
+    // Why DeleteFileW would refuse the entry, or ErrorSuccess.
+    Error deletionRefusal(const FileEntry& entry) const;
+    // Books a file that was deleted: its drive gains its size, its facts go.
+    void noteDeleted(const FileEntry& entry);
+
+private:
+    bool loadDrives(const QJsonObject& section, const QString& machineFolder, QVector<SimDrive>* drives,
+                    QString* error) const;
+    SimFileFacts factsFor(const QString& windowsPath) const;
+    FileEntry describe(const DriveMapper::Resolved& resolved) const;
+    void changeFreeBytes(QChar letter, qint64 delta);
+    Error moveDirectory(const DriveMapper::Resolved& from, const DriveMapper::Resolved& to);
+
+    QVector<SimDrive> m_drives;
+    DriveMapper m_mapper;
+    FileFactsTable m_facts;
+};
+
+} // namespace win::sim
