@@ -74,3 +74,5 @@ void CircularProgressBar::paintEvent(QPaintEvent*)
         painter.drawText(rect.adjusted(10, 10, -10, -10), Qt::AlignCenter, QString::number(m_value) + "%");
     }
 }
+
+#include "moc_CircularProgressBar.cpp"

@@ -50,3 +50,5 @@ void EulaDialog::onExitClicked()
 {
     reject();
 }
+
+#include "moc_EulaDialog.cpp"

@@ -169,3 +169,5 @@ void ProgressPage::setTheme(int theme)
     }
     clearLighting();
 }
+
+#include "moc_ProgressPage.cpp"

@@ -373,3 +373,5 @@ void ResultPage::showEvent(QShowEvent* event)
     if (countUpPending)
         startCountUp();
 }
+
+#include "moc_ResultPage.cpp"

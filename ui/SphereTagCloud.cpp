@@ -142,3 +142,5 @@ void SphereTagCloud::paintTag(QPainter& painter, const QFont& base, const Tag& t
     painter.setPen(color);
     painter.drawText(rect, Qt::AlignCenter, tag.text);
 }
+
+#include "moc_SphereTagCloud.cpp"

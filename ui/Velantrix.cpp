@@ -485,3 +485,5 @@ void Velantrix::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     fitStartButton();
 }
+
+#include "moc_Velantrix.cpp"

@@ -1,0 +1,227 @@
+// The ring and the keyword sphere are painted by hand, so their geometry and
+// their behaviour at awkward sizes are checked on real pixels.
+#include "ui/CircularProgressBar.h"
+#include "ui/SphereTagCloud.h"
+
+#include <QImage>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+QImage render(QWidget& widget)
+{
+    QImage image(widget.size(), QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    widget.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image;
+}
+
+bool near(QColor a, QColor b)
+{
+    return std::abs(a.red() - b.red()) < 40 && std::abs(a.green() - b.green()) < 40 && std::abs(a.blue() - b.blue()) < 40;
+}
+
+} // namespace
+
+class TestPaintedWidgets : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void ringClampsValues();
+    void ringSkipsRepaintForSameValue();
+    void ringRectangleFollowsTheSquare();
+    void ringQuarterArcRunsClockwiseFromTwelve();
+    void ringAtSizeZeroPaintsNothing();
+    void sphereRadiusAndLayoutFollowResize();
+    void sphereIgnoresStatesOutOfRange();
+    void sphereLightsTagsByInsertionOrder();
+    void sphereDrawsFrontTagLast();
+    void sphereTagsStayOnTheSphereWhileTurning();
+    void sphereWithoutPositionsOrSizePaintsNothing();
+};
+
+void TestPaintedWidgets::ringClampsValues()
+{
+    CircularProgressBar ring;
+    ring.setValue(150);
+    QCOMPARE(ring.value(), 100);
+    ring.setValue(-5);
+    QCOMPARE(ring.value(), 0);
+    ring.setProperty("value", 42);
+    QCOMPARE(ring.value(), 42);
+}
+
+void TestPaintedWidgets::ringSkipsRepaintForSameValue()
+{
+    CircularProgressBar ring;
+    ring.resize(200, 200);
+    ring.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&ring));
+    ring.setValue(30);
+    QCoreApplication::processEvents();
+
+    PaintCounter counter;
+    ring.installEventFilter(&counter);
+    ring.setValue(30);
+    QCoreApplication::processEvents();
+    QCOMPARE(counter.paints, 0);
+    ring.setValue(31);
+    QTRY_COMPARE(counter.paints, 1);
+}
+
+void TestPaintedWidgets::ringRectangleFollowsTheSquare()
+{
+    CircularProgressBar ring;
+    ring.resize(300, 200);
+    ring.setPenWidth(10);
+    QCOMPARE(ring.ringRect(), QRectF(55, 5, 190, 190));
+    ring.resize(420, 420);
+    ring.setPenWidth(16);
+    QCOMPARE(ring.ringRect(), QRectF(8, 8, 404, 404));
+}
+
+void TestPaintedWidgets::ringQuarterArcRunsClockwiseFromTwelve()
+{
+    CircularProgressBar ring;
+    ring.resize(200, 200);
+    ring.setPenWidth(16);
+    ring.setProgressColor(Qt::red);
+    ring.setTrackColor(Qt::blue);
+    ring.setValue(25);
+    const QImage image = render(ring);
+    // The pen's centre line runs at radius 92 around (100, 100).
+    const QPoint rightOfTopQuarter(100 + int(92 * std::cos(M_PI / 4)), 100 - int(92 * std::sin(M_PI / 4)));
+    const QPoint leftOfTopQuarter(100 - int(92 * std::cos(M_PI / 4)), 100 - int(92 * std::sin(M_PI / 4)));
+    const QPoint bottom(100, 192);
+    QVERIFY(near(image.pixelColor(rightOfTopQuarter), Qt::red));
+    QVERIFY(near(image.pixelColor(leftOfTopQuarter), Qt::blue));
+    QVERIFY(near(image.pixelColor(bottom), Qt::blue));
+}
+
+void TestPaintedWidgets::ringAtSizeZeroPaintsNothing()
+{
+    CircularProgressBar ring;
+    ring.setMinimumSize(0, 0);
+    ring.resize(0, 0);
+    QVERIFY(ring.ringRect().isEmpty());
+    ring.setValue(50);
+    QVERIFY(ring.grab().isNull() || ring.grab().size().isEmpty());
+    ring.resize(12, 12);  // thinner than the pen
+    ring.setPenWidth(16);
+    QVERIFY(ring.ringRect().isEmpty());
+    render(ring);
+}
+
+void TestPaintedWidgets::sphereRadiusAndLayoutFollowResize()
+{
+    SphereTagCloud cloud;
+    cloud.addTag("a");
+    cloud.addTag("b");
+    cloud.resize(200, 100);
+    QTest::qWait(0);
+    cloud.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&cloud));
+    QCOMPARE(cloud.sphereRadius(), 40.0f);
+    const auto& tags = cloud.tagList();
+    QVERIFY(tags[0].placed && tags[1].placed);
+    QVERIFY(std::abs(tags[0].z - 0.5f) < 1e-5f);  // z = 1 - 1/n
+    QVERIFY(std::abs(tags[1].z + 0.5f) < 1e-5f);
+}
+
+void TestPaintedWidgets::sphereIgnoresStatesOutOfRange()
+{
+    SphereTagCloud cloud;
+    for (const char* text : {"a", "b", "c"})
+        cloud.addTag(text);
+    cloud.setTagState(-1, 1);
+    cloud.setTagState(3, 1);
+    for (const auto& tag : cloud.tagList())
+        QCOMPARE(tag.state, 0);
+}
+
+void TestPaintedWidgets::sphereLightsTagsByInsertionOrder()
+{
+    SphereTagCloud cloud;
+    cloud.resize(380, 380);
+    for (int i = 0; i < 20; ++i)
+        cloud.addTag(QString::number(i));
+    QTest::qWait(100);  // a few turns: depth order no longer follows insertion
+    cloud.setTagState(3, 1);
+    QCOMPARE(cloud.tagList()[3].text, QString("3"));
+    QCOMPARE(cloud.tagList()[3].state, 1);
+    cloud.resetStates();
+    QCOMPARE(cloud.tagList()[3].state, 0);
+}
+
+void TestPaintedWidgets::sphereDrawsFrontTagLast()
+{
+    SphereTagCloud cloud;
+    for (int i = 0; i < 20; ++i)
+        cloud.addTag(QString::number(i));
+    // Laid out before the first tick, so yaw and pitch are still 0. A hidden
+    // widget gets its resize event only when shown, hence the direct event.
+    cloud.resize(380, 380);
+    QResizeEvent resize(QSize(380, 380), QSize());
+    QCoreApplication::sendEvent(&cloud, &resize);
+    const QVector<int>& order = cloud.paintingOrder();
+    QCOMPARE(order.size(), 20);
+    QCOMPARE(order.last(), 0);
+    QCOMPARE(order.first(), 19);
+    QVERIFY(std::abs(cloud.tagList()[0].depth - 0.95f) < 1e-5f);
+}
+
+void TestPaintedWidgets::sphereTagsStayOnTheSphereWhileTurning()
+{
+    SphereTagCloud cloud;
+    cloud.resize(380, 380);
+    for (int i = 0; i < 20; ++i)
+        cloud.addTag(QString::number(i));
+    cloud.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&cloud));
+    QTest::qWait(200);
+    for (const auto& tag : cloud.tagList()) {
+        const float dx = tag.screenX - 190, dy = tag.screenY - 190;
+        QVERIFY(std::sqrt(dx * dx + dy * dy) / (cloud.sphereRadius() * tag.scale) <= 1.0001f);
+        QVERIFY(tag.scale >= 0.75f && tag.scale <= 1.5f);
+    }
+}
+
+void TestPaintedWidgets::sphereWithoutPositionsOrSizePaintsNothing()
+{
+    SphereTagCloud cloud;
+    cloud.setMinimumSize(0, 0);
+    cloud.resize(0, 0);
+    cloud.show();
+    cloud.addTag("never placed");
+    QTest::qWait(80);  // ticks project; a tag without a position is left out
+    QVERIFY(!cloud.tagList()[0].placed);
+    QVERIFY(cloud.paintingOrder().isEmpty());
+    cloud.grab();
+
+    SphereTagCloud empty;
+    empty.resize(100, 100);
+    QTest::qWait(40);
+    QCOMPARE(render(empty).pixelColor(50, 50), QColor(Qt::white));
+
+    cloud.resize(100, 100);
+    QTRY_VERIFY(cloud.tagList()[0].placed);
+    QCOMPARE(cloud.paintingOrder().size(), 1);
+}
+
+QTEST_MAIN(TestPaintedWidgets)
+#include "tst_PaintedWidgets.moc"

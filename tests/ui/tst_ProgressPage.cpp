@@ -1,0 +1,144 @@
+// The progress page consumes the engine's progress protocol, whose step index
+// and percentage may fall back; lighting must only ever move forward.
+#include "ui/CircularProgressBar.h"
+#include "ui/ProgressPage.h"
+#include "ui/SphereTagCloud.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QtTest>
+
+class TestProgressPage : public QObject
+{
+    Q_OBJECT
+
+private:
+    static QVector<int> states(const ProgressPage& page)
+    {
+        QVector<int> result;
+        for (const auto& tag : page.tagCloud()->tagList())
+            result << tag.state;
+        return result;
+    }
+    static QString text(const ProgressPage& page, const char* name)
+    {
+        return page.findChild<QLabel*>(name)->text();
+    }
+
+private slots:
+    void firstUpdatesLightTheFirstKeywords();
+    void fullPercentLeavesLastKeywordCurrent();
+    void fallingBackLightsNothingAndShowsTheNewRow();
+    void repeatedStepKeepsTheStatusText();
+    void percentAboveHundredOnlyInTheCentre();
+    void doneLightsAllAndSignalsOnceAfterDelay();
+    void unknownThemeOnlyClearsLighting();
+    void themeColoursTheRing();
+};
+
+void TestProgressPage::firstUpdatesLightTheFirstKeywords()
+{
+    ProgressPage page;
+    page.onProgressUpdate(0, 0, "a");
+    page.onProgressUpdate(0, 5, "b");
+    page.onProgressUpdate(1, 10, "c");
+    const QVector<int> s = states(page);
+    QCOMPARE(s.mid(0, 4), (QVector<int>{3, 2, 1, 0}));
+    QCOMPARE(page.litKeywords(), 3);
+    QCOMPARE(text(page, "stepTitle"), QString("c"));
+}
+
+void TestProgressPage::fullPercentLeavesLastKeywordCurrent()
+{
+    ProgressPage page;
+    page.onProgressUpdate(6, 100, QString());
+    const QVector<int> s = states(page);
+    QCOMPARE(s[19], 1);
+    QCOMPARE(s[18], 2);
+    QCOMPARE(s.count(3), 18);
+}
+
+void TestProgressPage::fallingBackLightsNothingAndShowsTheNewRow()
+{
+    ProgressPage page;
+    page.onProgressUpdate(5, 87, QString());
+    const QVector<int> before = states(page);
+    QCOMPARE(page.litKeywords(), 18);
+    page.onProgressUpdate(6, 80, QString());
+    QCOMPARE(states(page), before);
+    QCOMPARE(page.litKeywords(), 18);
+    QCOMPARE(page.progressRing()->value(), 80);
+    QCOMPARE(text(page, "centerPercent"), QString("80%"));
+    QVERIFY(text(page, "stepDesc").contains(QString::fromUtf8("开机")));  // row 6
+    QVERIFY(text(page, "stepTitle").startsWith(QString::fromUtf8("⚡")));
+}
+
+void TestProgressPage::repeatedStepKeepsTheStatusText()
+{
+    ProgressPage page;
+    page.onProgressUpdate(1, 10, QString());
+    const QString rowTitle = text(page, "stepTitle");
+    page.onProgressUpdate(1, 12, "status");
+    QCOMPARE(text(page, "stepTitle"), QString("status"));
+    page.onProgressUpdate(1, 14, QString());  // same row: not shown again
+    QCOMPARE(text(page, "stepTitle"), QString("status"));
+    page.onProgressUpdate(2, 30, QString());
+    QVERIFY(text(page, "stepTitle") != rowTitle);
+    QVERIFY(text(page, "stepTitle") != QString("status"));
+    page.onProgressUpdate(9, 31, QString());  // outside the table: the labels stay
+    QVERIFY(text(page, "stepTitle") != QString("status"));
+}
+
+void TestProgressPage::percentAboveHundredOnlyInTheCentre()
+{
+    ProgressPage page;
+    page.onProgressUpdate(6, 150, QString());
+    QCOMPARE(text(page, "centerPercent"), QString("150%"));
+    QCOMPARE(page.progressRing()->value(), 100);
+}
+
+void TestProgressPage::doneLightsAllAndSignalsOnceAfterDelay()
+{
+    ProgressPage page;
+    page.onProgressUpdate(3, 40, QString());
+    QSignalSpy finished(&page, &ProgressPage::optimizationFinished);
+    QElapsedTimer clock;
+    clock.start();
+    page.onOptimizationDone();
+    QCOMPARE(states(page), QVector<int>(20, 3));
+    QCOMPARE(text(page, "centerPercent"), QString("100%"));
+    QVERIFY(finished.wait(3000));
+    QVERIFY(clock.elapsed() >= 1150);
+    QTest::qWait(300);
+    QCOMPARE(finished.count(), 1);
+}
+
+void TestProgressPage::unknownThemeOnlyClearsLighting()
+{
+    ProgressPage page;
+    page.setTheme(0);
+    const QString sheet = page.styleSheet();
+    page.onProgressUpdate(2, 50, QString());
+    page.setTheme(5);
+    QCOMPARE(page.styleSheet(), sheet);
+    QCOMPARE(states(page), QVector<int>(20, 0));
+    QCOMPARE(page.litKeywords(), 0);
+    page.onProgressUpdate(0, 5, QString());  // a new run lights from the first keyword again
+    QCOMPARE(states(page).mid(0, 3), (QVector<int>{2, 1, 0}));
+}
+
+void TestProgressPage::themeColoursTheRing()
+{
+    ProgressPage page;
+    for (int theme : {0, 1, 2}) {
+        page.setTheme(theme);
+        QVERIFY(page.styleSheet().contains("QWidget#ProgressPage"));
+        QVERIFY(page.findChild<QLabel*>("centerPercent")->styleSheet().startsWith("color: #"));
+    }
+    page.setTheme(1);
+    QVERIFY(page.styleSheet().contains("#F5EDE0"));
+    QCOMPARE(page.findChild<QLabel*>("centerPercent")->styleSheet(), QString("color: #2D1A08;"));
+}
+
+QTEST_MAIN(TestProgressPage)
+#include "tst_ProgressPage.moc"

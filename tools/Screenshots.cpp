@@ -1,0 +1,72 @@
+// Renders the home screen, the progress page and the result page in each of
+// the three themes into PNG files, to look at what a person would see:
+//   QT_QPA_PLATFORM=offscreen Screenshots <output folder>
+// It runs the window in demo mode, so no machine is needed.
+#include "ui/ProgressPage.h"
+#include "ui/ResultPage.h"
+#include "ui/Velantrix.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QTest>
+#include <QTextStream>
+
+#include <vector>
+
+namespace {
+
+bool save(QWidget& window, const QDir& dir, const QString& name)
+{
+    QTest::qWait(200);  // let the sphere turn and the count-up settle
+    const bool ok = window.grab().save(dir.filePath(name + ".png"));
+    QTextStream(stdout) << (ok ? "wrote " : "FAILED ") << dir.filePath(name + ".png") << '\n';
+    return ok;
+}
+
+void showProgress(Velantrix& window, int theme)
+{
+    auto* page = window.findChild<ProgressPage*>();
+    page->setGeometry(window.findChild<QWidget*>("contentWidget")->rect());
+    page->show();
+    page->raise();
+    page->setTheme(theme);
+    const int steps[][2] = {{0, 0}, {0, 5}, {1, 10}, {2, 30}, {3, 40}, {3, 52}};
+    for (const auto& update : steps)
+        page->onProgressUpdate(update[0], update[1], QString());
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    std::vector<char*> arguments(argv, argv + argc);
+    char demoSwitch[] = "--cs";
+    arguments.push_back(demoSwitch);
+    int count = static_cast<int>(arguments.size());
+    QApplication app(count, arguments.data());
+    if (argc != 2) {
+        QTextStream(stderr) << "usage: Screenshots <output folder>\n";
+        return 2;
+    }
+    QDir dir(QString::fromLocal8Bit(argv[1]));
+    dir.mkpath(".");
+
+    const char* names[] = {"dark", "warm", "light"};
+    bool ok = true;
+    for (int theme : {0, 1, 2}) {
+        Velantrix window;
+        window.show();
+        window.setTheme(theme);
+        ok = save(window, dir, QString("home-%1").arg(names[theme])) && ok;
+
+        showProgress(window, theme);
+        ok = save(window, dir, QString("progress-%1").arg(names[theme])) && ok;
+        window.findChild<ProgressPage*>()->hide();
+
+        window.findChild<QPushButton*>("startBtn")->click();
+        QTest::qWait(1300);
+        ok = save(window, dir, QString("result-%1").arg(names[theme])) && ok;
+    }
+    return ok ? 0 : 1;
+}
