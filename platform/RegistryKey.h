@@ -62,9 +62,12 @@ public:
     Error enumKey(quint32 index, QString* name, quint32 nameBufferChars) const;
     Error queryInfo(RegistryKeyInfo* info) const;
 
-    // RegDeleteKeyExW: removes an empty subkey only.
+    // RegDeleteKeyExW: removes an empty subkey only ("" is this key itself,
+    // which then needs KeyDelete); a key with subkeys answers ErrorAccessDenied.
     Error deleteEmptySubKey(const QString& subKey);
-    // RegDeleteTreeW: removes the subkey and everything below it.
+    // RegDeleteTreeW: removes the subkey and everything below it. With "" it
+    // empties this key (values and subkeys) and keeps it; that needs
+    // KeyDelete, KeyEnumerateSubKeys and KeyQueryValue.
     Error deleteSubKeyTreeRecursively(const QString& subKey);
 
     // Convenience reads used all over the program. Text is built from the
@@ -88,5 +91,10 @@ QByteArray registryMultiTextData(const QStringList& texts);
 QByteArray registryDwordData(quint32 value);
 QByteArray registryQwordData(quint64 value);
 bool isRegistryTextType(quint32 type);
+
+// Full key paths: "HKEY_LOCAL_MACHINE\SOFTWARE\X" (the short forms HKLM, HKCU,
+// HKU and HKCR are understood too) split into the hive and the path below it.
+QString registryHiveName(Hive hive);
+bool parseRegistryPath(const QString& path, Hive* hive, QString* subKey);
 
 } // namespace win

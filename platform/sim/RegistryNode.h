@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <QVector>
+#include <memory>
+
+namespace win::sim {
+
+struct RegistryValue
+{
+    QString name;  // empty: the key's default value
+    quint32 type = 0;
+    QByteArray data;  // the raw bytes as they were written
+};
+
+// One key of a simulated hive. Names are compared the way the registry
+// compares them (each UTF-16 unit upper-cased), keep the case they were
+// created with, subkeys enumerate in that upper-cased order and values in the
+// order they were created. A removed key is marked deleted with everything
+// below it, so handles still holding it can tell.
+class RegistryNode
+{
+public:
+    explicit RegistryNode(const QString& name);
+
+    const QString& name() const { return m_name; }
+    bool isDeleted() const { return m_deleted; }
+
+    int subKeyCount() const { return m_subKeys.size(); }
+    const std::shared_ptr<RegistryNode>& subKeyAt(int index) const { return m_subKeys.at(index); }
+    std::shared_ptr<RegistryNode> findSubKey(const QString& name) const;
+    // The existing subkey of that name, or a new one.
+    std::shared_ptr<RegistryNode> ensureSubKey(const QString& name);
+    bool removeSubKey(const QString& name);
+    void removeAllSubKeys();
+
+    int valueCount() const { return m_values.size(); }
+    const RegistryValue& valueAt(int index) const { return m_values.at(index); }
+    const RegistryValue* findValue(const QString& name) const;
+    // Replaces the data of an existing value in place, keeping its position.
+    void setValue(const QString& name, quint32 type, const QByteArray& data);
+    bool removeValue(const QString& name);
+    void removeAllValues();
+
+    bool isEmpty() const { return m_subKeys.isEmpty() && m_values.isEmpty(); }
+
+    // The form under which the registry compares names.
+    static QString comparisonName(const QString& name);
+
+private:
+    int subKeyPosition(const QString& comparison) const;
+    void markDeleted();
+
+    QString m_name;
+    QString m_comparisonName;
+    bool m_deleted = false;
+    QVector<std::shared_ptr<RegistryNode>> m_subKeys;  // sorted by comparison name
+    QVector<RegistryValue> m_values;
+    QHash<QString, int> m_valueIndex;  // comparison name -> position in m_values
+};
+
+} // namespace win::sim

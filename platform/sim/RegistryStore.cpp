@@ -1,0 +1,337 @@
+#include "platform/sim/RegistryStore.h"
+
+#include "platform/sim/RegFileReader.h"
+#include "platform/sim/RegFileWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <atomic>
+
+namespace win::sim {
+
+namespace {
+
+constexpr quint32 ViewFlags = KeyWow64_64Key | KeyWow64_32Key;
+// Every right that changes the key or its security; the standard user holds
+// none of them below HKEY_LOCAL_MACHINE.
+constexpr quint32 WriteRights = KeySetValue | KeyCreateSubKey | KeyCreateLink | KeyDelete
+                                | 0x00040000u /* WRITE_DAC */ | 0x00080000u /* WRITE_OWNER */;
+
+const QString RedirectedFolder = QStringLiteral("WOW6432Node");
+const QString RedirectedBranch = QStringLiteral("SOFTWARE");
+
+// Handle numbers are unique across machines, so a key that outlives its
+// machine can never close a handle of the next one.
+std::atomic<quintptr> g_nextHandle{0x80000};
+
+bool sameName(const QString& a, const QString& b)
+{
+    return RegistryNode::comparisonName(a) == RegistryNode::comparisonName(b);
+}
+
+bool writeHiveFile(const QString& path, const QByteArray& text, QString* error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+QString hiveFileName(Hive hive)
+{
+    return registryHiveName(hive) + QStringLiteral(".reg");
+}
+
+} // namespace
+
+RegistryStore::RegistryStore() = default;
+RegistryStore::~RegistryStore() = default;
+
+bool RegistryStore::loadFolder(const QString& folder, QString* error)
+{
+    RegistryTree tree;
+    const QDir dir(folder);
+    const QStringList names = dir.exists() ? dir.entryList({QStringLiteral("*.reg")}, QDir::Files, QDir::Name)
+                                           : QStringList();
+    for (const QString& name : names) {
+        QFile file(dir.filePath(name));
+        if (!file.open(QIODevice::ReadOnly)) {
+            *error = QStringLiteral("%1: %2").arg(file.fileName(), file.errorString());
+            return false;
+        }
+        RegFileReader reader(tree);
+        if (!reader.apply(file.readAll(), file.fileName(), error))
+            return false;
+    }
+    m_tree = std::move(tree);
+    return true;
+}
+
+bool RegistryStore::saveFolder(const QString& folder, QString* error) const
+{
+    QDir dir(folder);
+    if (!dir.mkpath(QStringLiteral("."))) {
+        *error = QStringLiteral("%1: cannot create the folder").arg(folder);
+        return false;
+    }
+    QStringList written;
+    for (Hive hive : RegistryTree::hives()) {
+        const RegistryNode& root = *m_tree.root(hive);
+        if (root.isEmpty())
+            continue;
+        const QString name = hiveFileName(hive);
+        if (!writeHiveFile(dir.filePath(name), RegFileWriter::hiveText(hive, root), error))
+            return false;
+        written << name;
+    }
+    for (const QString& name : dir.entryList({QStringLiteral("*.reg")}, QDir::Files)) {
+        if (!written.contains(name) && !dir.remove(name)) {
+            *error = QStringLiteral("%1: cannot remove the old registry file").arg(dir.filePath(name));
+            return false;
+        }
+    }
+    return true;
+}
+
+QStringList RegistryStore::storagePath(Hive hive, const QStringList& path, bool view64) const
+{
+    if (!m_native64Bit || view64 || hive != Hive::LocalMachine || path.isEmpty()
+        || !sameName(path.first(), RedirectedBranch))
+        return path;
+    // A path that already names the redirected folder reaches it as it is.
+    if (path.size() > 1 && sameName(path.at(1), RedirectedFolder))
+        return path;
+    QStringList redirected = path;
+    redirected.insert(1, RedirectedFolder);
+    return redirected;
+}
+
+Error RegistryStore::open(Hive hive, const QStringList& path, bool view64, quint32 access, bool create,
+                          bool administrator, quintptr* handle)
+{
+    const QStringList storage = storagePath(hive, path, view64);
+    const bool localMachineLocked = hive == Hive::LocalMachine && !administrator;
+    std::shared_ptr<RegistryNode> node = m_tree.find(hive, storage);
+    if (!node) {
+        if (!create)
+            return ErrorFileNotFound;
+        if (localMachineLocked)
+            return ErrorAccessDenied;
+        node = m_tree.ensure(hive, storage);
+    } else if (localMachineLocked && (access & WriteRights)) {
+        return ErrorAccessDenied;
+    }
+    const quintptr number = g_nextHandle.fetch_add(4);
+    m_handles.insert(number, KeyHandle{hive, path, view64, access & ~ViewFlags, std::move(node)});
+    *handle = number;
+    return ErrorSuccess;
+}
+
+Error RegistryStore::openKey(Hive hive, const QString& subKey, quint32 access, bool administrator, quintptr* handle)
+{
+    if ((access & ViewFlags) == ViewFlags)
+        return ErrorInvalidParameter;
+    return open(hive, RegistryTree::splitPath(subKey), access & KeyWow64_64Key, access, false, administrator,
+                handle);
+}
+
+Error RegistryStore::createKey(Hive hive, const QString& subKey, quint32 access, bool administrator,
+                               quintptr* handle)
+{
+    if ((access & ViewFlags) == ViewFlags)
+        return ErrorInvalidParameter;
+    return open(hive, RegistryTree::splitPath(subKey), access & KeyWow64_64Key, access, true, administrator,
+                handle);
+}
+
+Error RegistryStore::openSubKey(quintptr parent, const QString& subKey, quint32 access, bool administrator,
+                                quintptr* handle)
+{
+    const KeyHandle* key = nullptr;
+    if (const Error error = handleFor(parent, 0, &key))
+        return error;
+    const Hive hive = key->hive;
+    const bool view64 = key->view64;
+    return open(hive, key->path + RegistryTree::splitPath(subKey), view64, access, false, administrator, handle);
+}
+
+Error RegistryStore::closeKey(quintptr handle)
+{
+    return m_handles.remove(handle) ? ErrorSuccess : ErrorInvalidHandle;
+}
+
+Error RegistryStore::handleFor(quintptr handle, quint32 rights, const KeyHandle** key) const
+{
+    const auto it = m_handles.constFind(handle);
+    if (it == m_handles.constEnd())
+        return ErrorInvalidHandle;
+    if ((it->access & rights) != rights)
+        return ErrorAccessDenied;
+    if (it->node->isDeleted())
+        return ErrorKeyDeleted;
+    *key = &*it;
+    return ErrorSuccess;
+}
+
+Error RegistryStore::queryValue(quintptr handle, const QString& name, const RegistryValue** value) const
+{
+    const KeyHandle* key = nullptr;
+    if (const Error error = handleFor(handle, KeyQueryValue, &key))
+        return error;
+    *value = key->node->findValue(name);
+    return *value ? ErrorSuccess : ErrorFileNotFound;
+}
+
+Error RegistryStore::setValue(quintptr handle, const QString& name, quint32 type, const QByteArray& data)
+{
+    const KeyHandle* key = nullptr;
+    if (const Error error = handleFor(handle, KeySetValue, &key))
+        return error;
+    key->node->setValue(name, type, data);
+    return ErrorSuccess;
+}
+
+Error RegistryStore::deleteValue(quintptr handle, const QString& name)
+{
+    const KeyHandle* key = nullptr;
+    if (const Error error = handleFor(handle, KeySetValue, &key))
+        return error;
+    return key->node->removeValue(name) ? ErrorSuccess : ErrorFileNotFound;
+}
+
+Error RegistryStore::enumValue(quintptr handle, quint32 index, const RegistryValue** value) const
+{
+    const KeyHandle* key = nullptr;
+    if (const Error error = handleFor(handle, KeyQueryValue, &key))
+        return error;
+    if (index >= quint32(key->node->valueCount()))
+        return ErrorNoMoreItems;
+    *value = &key->node->valueAt(int(index));
+    return ErrorSuccess;
+}
+
+Error RegistryStore::enumKey(quintptr handle, quint32 index, QString* name) const
+{
+    const KeyHandle* key = nullptr;
+    if (const Error error = handleFor(handle, KeyEnumerateSubKeys, &key))
+        return error;
+    if (index >= quint32(key->node->subKeyCount()))
+        return ErrorNoMoreItems;
+    *name = key->node->subKeyAt(int(index))->name();
+    return ErrorSuccess;
+}
+
+Error RegistryStore::queryInfoKey(quintptr handle, RegistryKeyInfo* info) const
+{
+    const KeyHandle* key = nullptr;
+    if (const Error error = handleFor(handle, KeyQueryValue, &key))
+        return error;
+    const RegistryNode& node = *key->node;
+    RegistryKeyInfo result;
+    result.subKeyCount = quint32(node.subKeyCount());
+    for (int i = 0; i < node.subKeyCount(); ++i)
+        result.maxSubKeyNameChars = qMax(result.maxSubKeyNameChars, quint32(node.subKeyAt(i)->name().size()));
+    result.valueCount = quint32(node.valueCount());
+    for (int i = 0; i < node.valueCount(); ++i) {
+        result.maxValueNameChars = qMax(result.maxValueNameChars, quint32(node.valueAt(i).name.size()));
+        result.maxValueDataBytes = qMax(result.maxValueDataBytes, quint32(node.valueAt(i).data.size()));
+    }
+    *info = result;
+    return ErrorSuccess;
+}
+
+Error RegistryStore::deleteKey(quintptr handle, const QString& subKey, bool administrator)
+{
+    const QStringList relative = RegistryTree::splitPath(subKey);
+    const KeyHandle* key = nullptr;
+    if (const Error error = handleFor(handle, relative.isEmpty() ? KeyDelete : 0, &key))
+        return error;
+    const Hive hive = key->hive;
+    const QStringList storage = storagePath(hive, key->path + relative, key->view64);
+    const std::shared_ptr<RegistryNode> node = m_tree.find(hive, storage);
+    if (!node)
+        return ErrorFileNotFound;
+    // Windows refuses to delete a key that still has subkeys, and a hive root.
+    if (storage.isEmpty() || (hive == Hive::LocalMachine && !administrator) || node->subKeyCount() > 0)
+        return ErrorAccessDenied;
+    m_tree.remove(hive, storage);
+    return ErrorSuccess;
+}
+
+Error RegistryStore::deleteTree(quintptr handle, const QString& subKey, bool administrator)
+{
+    const QStringList relative = RegistryTree::splitPath(subKey);
+    const KeyHandle* key = nullptr;
+    if (relative.isEmpty()) {
+        if (const Error error = handleFor(handle, KeyDelete | KeyEnumerateSubKeys | KeyQueryValue, &key))
+            return error;
+        key->node->removeAllSubKeys();
+        key->node->removeAllValues();
+        return ErrorSuccess;
+    }
+    if (const Error error = handleFor(handle, 0, &key))
+        return error;
+    const Hive hive = key->hive;
+    const QStringList storage = storagePath(hive, key->path + relative, key->view64);
+    if (!m_tree.find(hive, storage))
+        return ErrorFileNotFound;
+    if (hive == Hive::LocalMachine && !administrator)
+        return ErrorAccessDenied;
+    m_tree.remove(hive, storage);
+    return ErrorSuccess;
+}
+
+bool RegistryStore::locate(const QString& keyPath, Hive* hive, QStringList* path)
+{
+    QString subKey;
+    if (!parseRegistryPath(keyPath, hive, &subKey))
+        return false;
+    *path = RegistryTree::splitPath(subKey);
+    return true;
+}
+
+bool RegistryStore::setValue(const QString& keyPath, const QString& name, quint32 type, const QByteArray& data)
+{
+    Hive hive;
+    QStringList path;
+    if (!locate(keyPath, &hive, &path))
+        return false;
+    m_tree.ensure(hive, path)->setValue(name, type, data);
+    return true;
+}
+
+bool RegistryStore::value(const QString& keyPath, const QString& name, quint32* type, QByteArray* data) const
+{
+    Hive hive;
+    QStringList path;
+    if (!locate(keyPath, &hive, &path))
+        return false;
+    const std::shared_ptr<RegistryNode> node = m_tree.find(hive, path);
+    const RegistryValue* found = node ? node->findValue(name) : nullptr;
+    if (!found)
+        return false;
+    if (type)
+        *type = found->type;
+    if (data)
+        *data = found->data;
+    return true;
+}
+
+bool RegistryStore::hasKey(const QString& keyPath) const
+{
+    Hive hive;
+    QStringList path;
+    return locate(keyPath, &hive, &path) && m_tree.find(hive, path);
+}
+
+bool RegistryStore::removeKey(const QString& keyPath)
+{
+    Hive hive;
+    QStringList path;
+    return locate(keyPath, &hive, &path) && m_tree.remove(hive, path);
+}
+
+} // namespace win::sim

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "platform/RegistryKey.h"
+#include "platform/sim/RegistryTree.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace win::sim {
+
+// The registry of a simulated machine: the hives, the table of open key
+// handles and the calls of the Win32 registry API, answered as Windows
+// answers them. The program is a 32-bit process: on a 64-bit machine its
+// default view of HKEY_LOCAL_MACHINE\SOFTWARE is SOFTWARE\WOW6432Node.
+// `administrator` says whether the calling user may write below
+// HKEY_LOCAL_MACHINE. The façade holds the machine's lock around every call.
+class RegistryStore
+{
+public:
+    RegistryStore();
+    ~RegistryStore();
+    RegistryStore(const RegistryStore&) = delete;
+    RegistryStore& operator=(const RegistryStore&) = delete;
+
+    void setNative64Bit(bool native64Bit) { m_native64Bit = native64Bit; }
+    bool native64Bit() const { return m_native64Bit; }
+
+    // Replaces the registry with the *.reg files of the folder, applied in
+    // name order (a missing folder is an empty registry). A malformed line
+    // answers false with "<file>:<line>: <what>" and leaves the store as it was.
+    bool loadFolder(const QString& folder, QString* error);
+    // Writes one file per hive that has keys (HKEY_LOCAL_MACHINE.reg, ...),
+    // each written whole and then renamed over the old one; every other
+    // *.reg of the folder is then removed, since its content is now part of
+    // the hive files and must not be applied again on the next load.
+    bool saveFolder(const QString& folder, QString* error) const;
+    int openHandleCount() const { return m_handles.size(); }
+
+    // RegOpenKeyExW / RegCreateKeyExW from a hive root or from an open key.
+    // The access mask carries the view flags; a key opened below another
+    // one keeps that key's view.
+    Error openKey(Hive hive, const QString& subKey, quint32 access, bool administrator, quintptr* handle);
+    Error createKey(Hive hive, const QString& subKey, quint32 access, bool administrator, quintptr* handle);
+    Error openSubKey(quintptr parent, const QString& subKey, quint32 access, bool administrator,
+                     quintptr* handle);
+    Error closeKey(quintptr handle);
+
+    // The value and key calls. The value pointers stay valid until the next
+    // change of the registry.
+    Error queryValue(quintptr handle, const QString& name, const RegistryValue** value) const;
+    Error setValue(quintptr handle, const QString& name, quint32 type, const QByteArray& data);
+    Error deleteValue(quintptr handle, const QString& name);
+    Error enumValue(quintptr handle, quint32 index, const RegistryValue** value) const;
+    Error enumKey(quintptr handle, quint32 index, QString* name) const;
+    Error queryInfoKey(quintptr handle, RegistryKeyInfo* info) const;
+    // RegDeleteKeyExW: "" is the handle's own key. RegDeleteTreeW: "" empties
+    // the handle's key (values and subkeys) and keeps it.
+    Error deleteKey(quintptr handle, const QString& subKey, bool administrator);
+    Error deleteTree(quintptr handle, const QString& subKey, bool administrator);
+
+    // Conveniences for tests and tools, with full paths in storage terms
+    // ("HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\X"; no view is applied).
+    bool setValue(const QString& keyPath, const QString& name, quint32 type, const QByteArray& data);
+    bool value(const QString& keyPath, const QString& name, quint32* type, QByteArray* data) const;
+    bool hasKey(const QString& keyPath) const;
+    bool removeKey(const QString& keyPath);
+
+private:
+    struct KeyHandle
+    {
+        Hive hive = Hive::LocalMachine;
+        QStringList path;  // as the program named it, below the hive root
+        bool view64 = false;
+        quint32 access = 0;
+        std::shared_ptr<RegistryNode> node;
+    };
+
+    Error open(Hive hive, const QStringList& path, bool view64, quint32 access, bool create,
+               bool administrator, quintptr* handle);
+    Error handleFor(quintptr handle, quint32 rights, const KeyHandle** key) const;
+    QStringList storagePath(Hive hive, const QStringList& path, bool view64) const;
+    static bool locate(const QString& keyPath, Hive* hive, QStringList* path);
+
+    RegistryTree m_tree;
+    QHash<quintptr, KeyHandle> m_handles;
+    bool m_native64Bit = true;
+};
+
+} // namespace win::sim
