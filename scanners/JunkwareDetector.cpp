@@ -1,0 +1,187 @@
+#include "scanners/JunkwareDetector.h"
+
+#include "common/EnvironmentPath.h"
+#include "platform/FileSystem.h"
+#include "platform/Processes.h"
+#include "platform/RegistryIterators.h"
+#include "platform/ServiceControl.h"
+#include "scanners/SignatureStore.h"
+
+namespace {
+
+constexpr quint32 ReadAccess = win::KeyRead | win::KeyWow64_64Key;
+constexpr quint32 NameChars = 1024;
+constexpr quint32 RunDataBytes = 4096;
+constexpr quint32 ProgramValueBytes = 8192;
+
+struct KeyLocation
+{
+    win::Hive hive;
+    const char* path;
+};
+
+const KeyLocation UninstallRoots[] = {
+    {win::Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
+    {win::Hive::LocalMachine, "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
+    {win::Hive::CurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
+};
+
+const KeyLocation RunKeys[] = {
+    {win::Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"},
+    {win::Hive::CurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"},
+    {win::Hive::LocalMachine, "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"},
+    {win::Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run"},
+    {win::Hive::CurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run"},
+};
+
+// A text value of an installed program; any other type reads as empty.
+QString programText(const win::RegistryKey& key, const QString& name)
+{
+    QString text;
+    quint32 type = win::RegNone;
+    if (key.readText(name, &text, ProgramValueBytes, &type) != win::ErrorSuccess)
+        return QString();
+    return type == win::RegSz || type == win::RegExpandSz ? text : QString();
+}
+
+} // namespace
+
+void JunkwareDetector::scanJunkware(ScanReportBundle& report)
+{
+    m_storeLoaded = SignatureStore::instance().isLoaded();
+    if (!m_storeLoaded)
+        return;
+    scanInstalledPrograms(report);
+    scanRunningProcesses(report);
+    scanRunValues(report);
+    scanServices(report);
+    scanFilePaths(report);
+}
+
+void JunkwareDetector::scanInstalledPrograms(ScanReportBundle& report)
+{
+    const QString dimension = QStringLiteral("已安装程序");
+    for (const KeyLocation& location : UninstallRoots) {
+        win::RegistryKey root;
+        if (root.open(location.hive, QString::fromLatin1(location.path), ReadAccess) != win::ErrorSuccess)
+            continue;
+        win::RegistryKeyIterator subKeys(root, NameChars);
+        while (subKeys.next()) {
+            win::RegistryKey program;
+            if (root.openSubKey(subKeys.name(), ReadAccess, program) != win::ErrorSuccess)
+                continue;
+            const QString displayName = programText(program, QStringLiteral("DisplayName"));
+            if (displayName.isEmpty())
+                continue;
+            const QString evidence = residueEvidence(programText(program, QStringLiteral("InstallLocation")));
+            reportMatches(report, displayName, &AdwareSignature::uninstallKeys, dimension, evidence);
+        }
+    }
+}
+
+// An uninstall entry whose folder is gone leaves its install location as
+// evidence of what the program left behind.
+QString JunkwareDetector::residueEvidence(const QString& installLocation) const
+{
+    if (installLocation.isEmpty())
+        return QString();
+    const QString expanded = expandEnvironmentPath(installLocation);
+    if (expanded.contains('%') || win::pathExists(expanded) || !m_evidenceGuard.accepts(expanded))
+        return QString();
+    return expanded;
+}
+
+void JunkwareDetector::scanRunningProcesses(ScanReportBundle& report)
+{
+    QVector<win::ProcessEntry> processes;
+    if (win::snapshotProcesses(&processes) != win::ErrorSuccess)
+        return;
+    const QString dimension = QStringLiteral("运行中进程");
+    const SignatureStore& store = SignatureStore::instance();
+    for (const win::ProcessEntry& process : processes) {
+        if (!store.isProcessWhitelisted(process.exeFile))
+            reportMatches(report, process.exeFile, &AdwareSignature::processNames, dimension);
+    }
+}
+
+void JunkwareDetector::scanRunValues(ScanReportBundle& report)
+{
+    const QString dimension = QStringLiteral("开机自启");
+    for (const KeyLocation& location : RunKeys) {
+        win::RegistryKey key;
+        if (key.open(location.hive, QString::fromLatin1(location.path), ReadAccess) != win::ErrorSuccess)
+            continue;
+        win::RegistryValueIterator values(key, NameChars, RunDataBytes);
+        while (values.next())
+            reportMatches(report, values.name(), &AdwareSignature::startupNames, dimension);
+    }
+}
+
+void JunkwareDetector::scanServices(ScanReportBundle& report)
+{
+    win::ServiceManagerHandle manager;
+    if (manager.open(win::ScManagerConnect | win::ScManagerEnumerateService) != win::ErrorSuccess)
+        return;
+    const quint32 types = win::ServiceWin32OwnProcess | win::ServiceWin32ShareProcess;
+    quint32 bytesNeeded = 0;
+    QVector<win::ServiceStatusProcess> services;
+    manager.enumServices(types, win::ServiceStateAll, 0, &bytesNeeded, &services);
+    if (bytesNeeded == 0
+        || manager.enumServices(types, win::ServiceStateAll, bytesNeeded, &bytesNeeded, &services)
+               != win::ErrorSuccess)
+        return;
+    const QString dimension = QStringLiteral("服务");
+    for (const win::ServiceStatusProcess& service : services)
+        reportMatches(report, service.serviceName, &AdwareSignature::serviceNames, dimension);
+}
+
+void JunkwareDetector::scanFilePaths(ScanReportBundle& report)
+{
+    const QString dimension = QStringLiteral("文件路径");
+    const SignatureStore& store = SignatureStore::instance();
+    for (const AdwareSignature& sig : store.signatures()) {
+        for (const QString& path : sig.filePaths) {
+            if (path.trimmed().isEmpty() || store.isPathWhitelisted(path))
+                continue;
+            const QString expanded = expandEnvironmentPath(path);
+            if (expanded.contains('%') || !m_evidenceGuard.accepts(expanded) || !win::pathExists(expanded))
+                continue;
+            addJunkwareFinding(report, sig, dimension, expanded);
+        }
+    }
+}
+
+void JunkwareDetector::reportMatches(ScanReportBundle& report, const QString& found,
+                                     QStringList AdwareSignature::*list, const QString& dimension,
+                                     const QString& evidence)
+{
+    for (const AdwareSignature& sig : SignatureStore::instance().signatures()) {
+        if (SignatureStore::containsAnyFragment(found, sig.*list))
+            addJunkwareFinding(report, sig, dimension, evidence);
+    }
+}
+
+void JunkwareDetector::addJunkwareFinding(ScanReportBundle& report, const AdwareSignature& sig,
+                                          const QString& dimension, const QString& evidence)
+{
+    if (SignatureStore::instance().isWhitelisted(sig.id))
+        return;
+    for (JunkwareFinding& existing : report.junkware) {
+        if (existing.id != sig.id)
+            continue;
+        if (!evidence.isEmpty() && !existing.evidence.contains(evidence))
+            existing.evidence.append(evidence);
+        return;
+    }
+    JunkwareFinding finding;
+    finding.id = sig.id;
+    finding.name = sig.name;
+    finding.nameCn = sig.nameCn;
+    finding.category = sig.category;
+    finding.riskLevel = sig.riskLevel;
+    finding.dimension = dimension;
+    finding.description = sig.description;
+    if (!evidence.isEmpty())
+        finding.evidence.append(evidence);
+    report.junkware.append(finding);
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "engine/ScanReportBundle.h"
+#include "scanners/EvidencePathGuard.h"
+
+#include <QString>
+
+struct AdwareSignature;
+
+// Looks for known junk and advertising software by the signatures of the
+// store, in five kinds of trace: installed programs, running processes, Run
+// values, services and files. One record per signature that hit.
+class JunkwareDetector
+{
+public:
+    void scanJunkware(ScanReportBundle& report);
+
+private:
+    void scanInstalledPrograms(ScanReportBundle& report);
+    void scanRunningProcesses(ScanReportBundle& report);
+    void scanRunValues(ScanReportBundle& report);
+    void scanServices(ScanReportBundle& report);
+    void scanFilePaths(ScanReportBundle& report);
+
+    // Every hit of a signature whose list names a fragment of `found`.
+    void reportMatches(ScanReportBundle& report, const QString& found,
+                       QStringList AdwareSignature::*list, const QString& dimension,
+                       const QString& evidence = QString());
+    QString residueEvidence(const QString& installLocation) const;
+    void addJunkwareFinding(ScanReportBundle& report, const AdwareSignature& sig,
+                            const QString& dimension, const QString& evidence);
+
+    bool m_storeLoaded = false;
+    EvidencePathGuard m_evidenceGuard;
+};

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// One junkware pattern as "adware.json" describes it.
+struct AdwareSignature
+{
+    QString id;
+    QString name;
+    QString nameCn;
+    QString category;
+    QString riskLevel;
+    QString description;
+    QString removalNotes;
+    QStringList uninstallKeys;
+    QStringList registryKeys;
+    QStringList filePaths;
+    QStringList processNames;
+    QStringList serviceNames;
+    QStringList startupNames;
+};
+
+// The process-wide, read-only store of junkware signatures and whitelists.
+// The report step loads it once; the scanners only read it. Its files are the
+// program's own data beside the executable, not files of the machine.
+class SignatureStore
+{
+public:
+    static SignatureStore& instance();
+
+    // Reads dir/adware.json (required) and dir/whitelist.json (optional).
+    // True when adware.json was read and parsed; the store counts as loaded
+    // only when it also held at least one signature.
+    bool load(const QString& dir);
+
+    bool isLoaded() const { return m_loaded; }
+    const QString& version() const { return m_version; }
+    const QVector<AdwareSignature>& signatures() const { return m_signatures; }
+
+    bool isWhitelisted(const QString& id) const;
+    bool isProcessWhitelisted(const QString& name) const;
+    // Both the path and the whitelist entry may be written with %VARIABLES%
+    // or spelled out: both are expanded and compared without regard to case
+    // or separator.
+    bool isPathWhitelisted(const QString& path) const;
+
+    // The matching rule of every signature list and whitelist: `text` holds
+    // one of the fragments, ignoring case. An empty fragment matches nothing,
+    // so a blank entry in a data file can never select everything.
+    static bool containsAnyFragment(const QString& text, const QStringList& fragments);
+
+private:
+    SignatureStore() = default;
+    void clear();
+    bool readSignatures(const QString& file);
+    void readWhitelist(const QString& file);
+
+    bool m_loaded = false;
+    QString m_version;
+    QVector<AdwareSignature> m_signatures;
+    QStringList m_whitelistPaths;
+    QStringList m_whitelistProcesses;
+    QStringList m_whitelistIds;
+};

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "engine/ScanReportBundle.h"
+#include "platform/RegistryKey.h"
+
+#include <QString>
+
+// Lists what starts with Windows from thirteen kinds of location, scores each
+// ordinary entry from 0 to 100 and reports tampered shell settings as hijacks.
+// It only reads the machine.
+class StartupLocationScanner
+{
+public:
+    void scanStartupLocations(ScanReportBundle& report) const;
+
+    // The Authenticode test of a file; the pop-up scanner uses the same one.
+    static bool hasValidSignature(const QString& path);
+    // The program a command line starts, resolved the way Windows resolves it.
+    static QString extractTargetPath(const QString& command);
+    // 0 safe (80 and more), 1 suspicious (50 to 79), 2 high risk (below 50).
+    static int riskLevelForScore(int score);
+
+private:
+    void scanRunKeys(ScanReportBundle& report) const;
+    void scanRunKey(ScanReportBundle& report, win::Hive hive, const QString& path,
+                    const QString& label, int type) const;
+    void scanWinlogon(ScanReportBundle& report) const;
+    void scanAppInitDlls(ScanReportBundle& report) const;
+    void scanShellExtensions(ScanReportBundle& report) const;
+    void scanStartupFolder(ScanReportBundle& report, const QString& folder,
+                           const QString& label, int type) const;
+    void scanScheduledTasks(ScanReportBundle& report) const;
+
+    void addStartupFinding(ScanReportBundle& report, const QString& name, const QString& command,
+                           const QString& location, int type) const;
+    void addHijackFinding(ScanReportBundle& report, const QString& name, const QString& command,
+                          const QString& location, int type) const;
+    int scoreOf(const QString& name, const QString& command) const;
+    static bool isKnownJunkwareName(const QString& name);
+};

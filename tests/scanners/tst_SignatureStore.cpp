@@ -1,0 +1,194 @@
+#include "ScannerTestSupport.h"
+
+#include <QtTest>
+
+using namespace scannertest;
+
+class TestSignatureStore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void missingOrMalformedSignatureFileLeavesStoreEmpty_data();
+    void missingOrMalformedSignatureFileLeavesStoreEmpty();
+    void noPatternsReadsButDoesNotLoad();
+    void readsFieldsInFileOrderAndSkipsForeignElements();
+    void whitelistListsAndIds();
+    void missingOrMalformedWhitelistIsNoWhitelist();
+    void processWhitelistIgnoresCaseAndBlankEntries();
+    void pathWhitelistExpandsBothSides();
+    void shippedSignaturesLoad();
+    void secondLoadAfterFolderAppears();
+
+private:
+    TestMachine m_machine;
+};
+
+void TestSignatureStore::missingOrMalformedSignatureFileLeavesStoreEmpty_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("writeFile");
+    QTest::newRow("missing") << QByteArray() << false;
+    QTest::newRow("malformed") << QByteArray("{\"version\": \"1\", \"patterns\": [") << true;
+    QTest::newRow("empty file") << QByteArray() << true;
+}
+
+void TestSignatureStore::missingOrMalformedSignatureFileLeavesStoreEmpty()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, writeFile);
+    QTemporaryDir good;
+    QVERIFY(loadSignatures(good, {pattern("first", {{"process_names", QJsonArray{"a.exe"}}})},
+                           QJsonObject{{"patterns", QJsonArray{"first"}}}));
+    QVERIFY(SignatureStore::instance().isLoaded());
+
+    QTemporaryDir dir;
+    if (writeFile)
+        scannertest::writeFile(dir.filePath("adware.json"), content);
+    QVERIFY(!SignatureStore::instance().load(dir.path()));
+    QVERIFY(!SignatureStore::instance().isLoaded());
+    QVERIFY(SignatureStore::instance().signatures().isEmpty());
+    QVERIFY(!SignatureStore::instance().isWhitelisted("first"));
+}
+
+void TestSignatureStore::noPatternsReadsButDoesNotLoad()
+{
+    QTemporaryDir dir;
+    scannertest::writeFile(dir.filePath("adware.json"), "{\"version\": \"2.1\"}");
+    QVERIFY(SignatureStore::instance().load(dir.path()));
+    QVERIFY(!SignatureStore::instance().isLoaded());
+    QCOMPARE(SignatureStore::instance().version(), QString("2.1"));
+
+    QVERIFY(loadSignatures(dir, QJsonArray()));
+    QVERIFY(!SignatureStore::instance().isLoaded());
+}
+
+void TestSignatureStore::readsFieldsInFileOrderAndSkipsForeignElements()
+{
+    QTemporaryDir dir;
+    const QJsonObject full{{"id", "full"},
+                           {"name", "Full Name"},
+                           {"name_cn", "检测到杀毒软件"},
+                           {"category", "pup"},
+                           {"risk_level", "high"},
+                           {"description", "desc"},
+                           {"removal_notes", "notes"},
+                           {"detection", QJsonObject{{"uninstall_keys", QJsonArray{"U1", 7, "U2"}},
+                                                     {"registry_keys", QJsonArray{"SOFTWARE\\R"}},
+                                                     {"file_paths", QJsonArray{"%APPDATA%\\F"}},
+                                                     {"process_names", QJsonArray{"p.exe", QJsonObject()}},
+                                                     {"service_names", QJsonArray{"svc"}},
+                                                     {"startup_names", QJsonArray{"run"}}}}};
+    QVERIFY(loadSignatures(dir, {full, "not an object", QJsonObject{{"id", "bare"}}, QJsonObject{{"id", "full"}}}));
+
+    const SignatureStore& store = SignatureStore::instance();
+    QVERIFY(store.isLoaded());
+    QCOMPARE(store.version(), QString("test"));
+    QCOMPARE(store.signatures().size(), 3);
+    const AdwareSignature& sig = store.signatures().at(0);
+    QCOMPARE(sig.id, QString("full"));
+    QCOMPARE(sig.name, QString("Full Name"));
+    QCOMPARE(sig.nameCn, QStringLiteral("检测到杀毒软件"));
+    QCOMPARE(sig.category, QString("pup"));
+    QCOMPARE(sig.riskLevel, QString("high"));
+    QCOMPARE(sig.description, QString("desc"));
+    QCOMPARE(sig.removalNotes, QString("notes"));
+    QCOMPARE(sig.uninstallKeys, QStringList({"U1", "U2"}));
+    QCOMPARE(sig.registryKeys, QStringList({"SOFTWARE\\R"}));
+    QCOMPARE(sig.filePaths, QStringList({"%APPDATA%\\F"}));
+    QCOMPARE(sig.processNames, QStringList({"p.exe"}));
+    QCOMPARE(sig.serviceNames, QStringList({"svc"}));
+    QCOMPARE(sig.startupNames, QStringList({"run"}));
+
+    const AdwareSignature& bare = store.signatures().at(1);
+    QCOMPARE(bare.id, QString("bare"));
+    QVERIFY(bare.name.isEmpty() && bare.uninstallKeys.isEmpty() && bare.startupNames.isEmpty());
+    QCOMPARE(store.signatures().at(2).id, QString("full"));  // same id kept twice
+}
+
+void TestSignatureStore::whitelistListsAndIds()
+{
+    QTemporaryDir dir;
+    QVERIFY(loadSignatures(dir, {pattern("a", {})},
+                           QJsonObject{{"patterns", QJsonArray{"Ask_Toolbar", 3}},
+                                       {"user_whitelist", QJsonArray{"mine"}},
+                                       {"process_names", QJsonArray{"Helper"}},
+                                       {"file_paths", QJsonArray{"C:\\Keep"}}}));
+    const SignatureStore& store = SignatureStore::instance();
+    QVERIFY(store.isWhitelisted("Ask_Toolbar"));
+    QVERIFY(store.isWhitelisted("mine"));
+    QVERIFY(!store.isWhitelisted("ask_toolbar"));
+    QVERIFY(!store.isWhitelisted("Ask_Toolbar2"));
+    QVERIFY(!store.isWhitelisted(QString()));
+}
+
+void TestSignatureStore::missingOrMalformedWhitelistIsNoWhitelist()
+{
+    QTemporaryDir dir;
+    QVERIFY(loadSignatures(dir, {pattern("a", {})}));
+    QVERIFY(SignatureStore::instance().isLoaded());
+    QVERIFY(!SignatureStore::instance().isProcessWhitelisted("anything.exe"));
+
+    scannertest::writeFile(dir.filePath("whitelist.json"), "{\"whitelist\": {\"patterns\": [\"a\"");
+    QVERIFY(SignatureStore::instance().load(dir.path()));
+    QVERIFY(SignatureStore::instance().isLoaded());
+    QVERIFY(!SignatureStore::instance().isWhitelisted("a"));
+}
+
+void TestSignatureStore::processWhitelistIgnoresCaseAndBlankEntries()
+{
+    QTemporaryDir dir;
+    QVERIFY(loadSignatures(dir, {pattern("a", {})},
+                           QJsonObject{{"process_names", QJsonArray{"svchost.exe", "", "  "}}}));
+    const SignatureStore& store = SignatureStore::instance();
+    QVERIFY(store.isProcessWhitelisted("SVCHOST.EXE"));
+    QVERIFY(store.isProcessWhitelisted("my_svchost.exe_copy"));
+    // A blank entry in the file must not whitelist every process.
+    QVERIFY(!store.isProcessWhitelisted("adpopup.exe"));
+}
+
+void TestSignatureStore::pathWhitelistExpandsBothSides()
+{
+    QTemporaryDir dir;
+    QVERIFY(loadSignatures(dir, {pattern("a", {})},
+                           QJsonObject{{"file_paths", QJsonArray{"%ProgramFiles%\\Keep", "C:\\Users\\Tester\\AppData\\Roaming\\Safe", ""}}}));
+    const SignatureStore& store = SignatureStore::instance();
+    // The entry written with a variable protects the spelled-out path, in any case and separator.
+    QVERIFY(store.isPathWhitelisted("c:\\program files (x86)\\KEEP\\sub"));
+    QVERIFY(store.isPathWhitelisted("C:/Program Files (x86)/Keep/app.exe"));
+    // The spelled-out entry protects a signature path written with a variable.
+    QVERIFY(store.isPathWhitelisted("%APPDATA%\\Safe\\x"));
+    QVERIFY(store.isPathWhitelisted("%ProgramFiles%\\Keep"));
+    QVERIFY(!store.isPathWhitelisted("%APPDATA%\\Other"));
+    QVERIFY(!store.isPathWhitelisted("C:\\Program Files\\Keep"));  // the 64-bit folder is another folder
+}
+
+void TestSignatureStore::shippedSignaturesLoad()
+{
+    QVERIFY(SignatureStore::instance().load(shippedSignatureFolder()));
+    const SignatureStore& store = SignatureStore::instance();
+    QVERIFY(store.isLoaded());
+    QVERIFY2(store.signatures().size() >= 40, qPrintable(QString::number(store.signatures().size())));
+    QVERIFY(!store.version().isEmpty());
+    QVERIFY(store.isProcessWhitelisted("svchost.exe"));
+    QVERIFY(store.isPathWhitelisted("C:\\Windows\\System32\\drivers"));
+    for (const AdwareSignature& sig : store.signatures())
+        QVERIFY2(!sig.id.isEmpty() && !sig.name.isEmpty(), qPrintable(sig.id));
+}
+
+void TestSignatureStore::secondLoadAfterFolderAppears()
+{
+    QTemporaryDir parent;
+    const QString folder = parent.filePath("signatures");
+    QVERIFY(!SignatureStore::instance().load(folder));
+    QVERIFY(!SignatureStore::instance().isLoaded());
+    QDir().mkpath(folder);
+    scannertest::writeFile(folder + "/adware.json",
+                           QJsonDocument(QJsonObject{{"patterns", QJsonArray{pattern("late", {})}}}).toJson());
+    QVERIFY(SignatureStore::instance().load(folder));
+    QVERIFY(SignatureStore::instance().isLoaded());
+    QCOMPARE(SignatureStore::instance().signatures().first().id, QString("late"));
+}
+
+QTEST_GUILESS_MAIN(TestSignatureStore)
+#include "tst_SignatureStore.moc"
