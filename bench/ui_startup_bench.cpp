@@ -2,7 +2,7 @@
 // The parent starts itself again a few times as a child that does what the
 // program's main does up to the first painted window, and prints the median.
 // Run by hand: QT_QPA_PLATFORM=offscreen ui_startup_bench
-#include "TestMachine.h"
+#include "tests/support/TestMachine.h"
 #include "common/FileLogger.h"
 #include "platform/sim/MachineSession.h"
 #include "ui/Velantrix.h"

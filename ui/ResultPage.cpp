@@ -33,6 +33,7 @@ QFrame#promptRow { background: rgba(249,115,22,0.12); border: 1px solid rgba(249
 QFrame#promptRow QLabel { color: #FB923C; }
 QPushButton#cardStartup, QPushButton#cardAdw, QPushButton#cardPop { background: rgba(251,191,36,0.08); border: 1px solid rgba(251,191,36,0.15); border-radius: 10px; }
 QPushButton#cardBhj { background: rgba(239,68,68,0.08); border: 1px solid rgba(239,68,68,0.15); border-radius: 10px; }
+QPushButton#cardStartup QLabel, QPushButton#cardAdw QLabel, QPushButton#cardBhj QLabel, QPushButton#cardPop QLabel { color: #8B94A6; }
 QPushButton#phase2EntryBtn { border: 2px dashed #00C2FF; border-radius: 12px; background: rgba(0,194,255,0.06); color: #00C2FF; font-size: 14px; font-weight: bold; }
 QPushButton#phase2EntryBtn:hover { background: rgba(0,194,255,0.12); border-color: #009FD4; color: #009FD4; })",
     R"(QWidget#ResultPage { background: #F5EDE0; }
