@@ -123,9 +123,8 @@ bool RegFileReader::apply(const QByteArray& content, const QString& fileName, QS
     m_inDeletedKey = false;
     QStringView line;
     while (lines.next(&line)) {
-        const int number = lines.number();
         if (!applyLine(line.trimmed(), lines)) {
-            *error = QStringLiteral("%1:%2: %3").arg(fileName).arg(number).arg(m_problem);
+            *error = QStringLiteral("%1:%2: %3").arg(fileName).arg(lines.number()).arg(m_problem);
             return false;
         }
     }
@@ -185,35 +184,26 @@ bool RegFileReader::applyValue(QStringView line, Lines& lines)
     position = skipBlanks(line, position);
     if (position >= line.size() || line.at(position) != QLatin1Char('='))
         return fail(QStringLiteral("expected '=' after the value name"));
-    QStringView data = line.mid(position + 1).trimmed();
+    const QStringView data = line.mid(position + 1).trimmed();
+    // Values below a [-key] line are read but not applied, as regedit does.
+    if (!m_key && !m_inDeletedKey)
+        return fail(QStringLiteral("a value before the first key"));
 
-    // Only hex data continues on the next line, after a trailing backslash.
-    QString joined;
-    if (data.startsWith(QLatin1String("hex"), Qt::CaseInsensitive) && data.endsWith(QLatin1Char('\\'))) {
-        joined = data.chopped(1).toString();
-        QStringView next;
-        while (lines.next(&next)) {
-            next = next.trimmed();
-            const bool more = next.endsWith(QLatin1Char('\\'));
-            const QStringView part = more ? next.chopped(1) : next;
-            joined.append(part.data(), int(part.size()));
-            if (!more)
-                break;
-        }
-        data = joined;
-    }
-
-    if (!m_key)
-        return m_inDeletedKey || fail(QStringLiteral("a value before the first key"));
-    if (data == QStringView(u"-")) {
-        m_key->removeValue(name);
-        return true;
-    }
     quint32 type = RegNone;
     QByteArray bytes;
-    if (!parseData(data, &type, &bytes))
+    if (data == QStringView(u"-")) {
+        if (m_key)
+            m_key->removeValue(name);
+        return true;
+    }
+    if (data.startsWith(QLatin1String("hex"), Qt::CaseInsensitive)) {
+        if (!parseHexData(data.mid(3), lines, &type, &bytes))
+            return false;
+    } else if (!parseData(data, &type, &bytes)) {
         return false;
-    m_key->setValue(name, type, bytes);
+    }
+    if (m_key)
+        m_key->setValue(name, type, bytes);
     return true;
 }
 
@@ -259,12 +249,10 @@ bool RegFileReader::parseData(QStringView text, quint32* type, QByteArray* data)
         *data = registryDwordData(value);
         return true;
     }
-    if (text.startsWith(QLatin1String("hex"), Qt::CaseInsensitive))
-        return parseHexData(text.mid(3), type, data);
     return fail(QStringLiteral("unknown value data \"%1\"").arg(text.left(24)));
 }
 
-bool RegFileReader::parseHexData(QStringView text, quint32* type, QByteArray* data)
+bool RegFileReader::parseHexData(QStringView text, Lines& lines, quint32* type, QByteArray* data)
 {
     quint32 valueType = RegBinary;
     if (text.startsWith(QLatin1Char('('))) {
@@ -275,9 +263,23 @@ bool RegFileReader::parseHexData(QStringView text, quint32* type, QByteArray* da
     }
     if (!text.startsWith(QLatin1Char(':')))
         return fail(QStringLiteral("expected ':' after the hex type"));
+    text = text.mid(1);
+    // Each physical line is read on its own, so an error names its own line.
     QByteArray bytes;
-    if (!parseBytes(text.mid(1), &bytes))
-        return false;
+    for (;;) {
+        const bool continued = text.endsWith(QLatin1Char('\\'));
+        if (continued) {
+            text = text.chopped(1).trimmed();
+            if (!text.isEmpty() && !text.endsWith(QLatin1Char(',')))
+                return fail(QStringLiteral("expected ',' before the line continuation"));
+        }
+        if (!parseBytes(text, &bytes))
+            return false;
+        QStringView next;
+        if (!continued || !lines.next(&next))
+            break;
+        text = next.trimmed();
+    }
     const bool text16 = valueType == RegSz || valueType == RegExpandSz || valueType == RegMultiSz;
     *type = valueType;
     *data = m_legacyText && text16 ? widened(bytes) : bytes;
@@ -286,7 +288,6 @@ bool RegFileReader::parseHexData(QStringView text, quint32* type, QByteArray* da
 
 bool RegFileReader::parseBytes(QStringView text, QByteArray* bytes)
 {
-    bytes->reserve(int(text.size() / 3 + 1));
     qsizetype i = skipBlanks(text, 0);
     while (i < text.size()) {
         int value = hexDigit(text.at(i));

@@ -17,8 +17,9 @@ class RegFileReader
 public:
     explicit RegFileReader(RegistryTree& tree);
 
-    // A malformed line stops the file with "<fileName>:<line>: <what>"; the
-    // lines before it have been applied.
+    // A malformed line stops the file with "<fileName>:<line>: <what>" (the
+    // physical line, also inside continued hex data); the lines before it
+    // have been applied.
     bool apply(const QByteArray& content, const QString& fileName, QString* error);
 
 private:
@@ -29,7 +30,7 @@ private:
     bool applySection(QStringView line);
     bool applyValue(QStringView line, Lines& lines);
     bool parseData(QStringView text, quint32* type, QByteArray* data);
-    bool parseHexData(QStringView text, quint32* type, QByteArray* data);
+    bool parseHexData(QStringView text, Lines& lines, quint32* type, QByteArray* data);
     bool parseQuoted(QStringView text, qsizetype* position, QString* out);
     bool parseBytes(QStringView text, QByteArray* bytes);
     bool fail(const QString& problem);

@@ -1,0 +1,407 @@
+#include "platform/RegistryKey.h"
+#include "platform/sim/RegistryStore.h"
+#include "tests/support/TestMachine.h"
+
+#include <QtTest>
+
+using namespace win;
+using win::sim::RegistryStore;
+
+namespace {
+
+struct StoredValue
+{
+    QString keyPath;
+    QString name;
+    quint32 type;
+    QByteArray data;
+};
+
+QByteArray utf16(const QString& text)
+{
+    return QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+}
+
+// One value of every shape the file format has to carry through.
+QVector<StoredValue> everyKindOfValue()
+{
+    const QString key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\RoundTrip";
+    QByteArray binary;
+    for (int i = 0; i < 300; ++i)
+        binary.append(char(i * 7));
+    return {
+        {key, "", RegSz, registryTextData(QStringLiteral("默认值"))},
+        {key, "EmptySz", RegSz, QByteArray()},
+        {key, "TerminatorOnly", RegSz, QByteArray(2, '\0')},
+        {key, "NoTerminator", RegSz, utf16("abc")},
+        {key, "OddBytes", RegSz, utf16("abc") + 'x'},
+        {key, "InnerNul", RegSz, registryTextData("ab") + registryTextData("cd")},
+        {key, "Lines", RegSz, registryTextData("one\r\ntwo")},
+        {key, "LoneSurrogate", RegSz, utf16(QString(QChar(0xD800))) + QByteArray(2, '\0')},
+        {key, "Pair", RegSz, registryTextData(QString::fromUcs4(U"\U0001F600"))},
+        {key, "Quote \"and\" back\\slash = sign", RegSz, registryTextData("C:\\Path \"x\" = y")},
+        {key, QStringLiteral("中文名"), RegSz, registryTextData(QStringLiteral("中文值"))},
+        {key, "Expand", RegExpandSz, registryTextData("%SystemRoot%\\system32")},
+        {key, "Multi", RegMultiSz, registryMultiTextData({"one", QStringLiteral("二"), "three"})},
+        {key, "Dword", RegDword, registryDwordData(0xDEADBEEF)},
+        {key, "ShortDword", RegDword, QByteArray("\1\2\3", 3)},
+        {key, "Qword", RegQword, registryQwordData(0x0123456789ABCDEFull)},
+        {key, "None", RegNone, QByteArray()},
+        {key, "NoneWithData", RegNone, QByteArray("\0\1", 2)},
+        {key, "BigEndian", RegDwordBigEndian, QByteArray("\0\0\0\1", 4)},
+        {key, "Unknown", 0x12345, QByteArray("\xff\xfe", 2)},
+        {key, "Binary", RegBinary, binary},
+        {key, "EmptyBinary", RegBinary, QByteArray()},
+        {key + "\\Weird ]name [x] =\"q\"", "v", RegDword, registryDwordData(1)},
+        {key + QStringLiteral("\\软件"), "v", RegDword, registryDwordData(2)},
+        {"HKEY_CURRENT_USER\\Software\\Tessaro", "Text", RegSz, registryTextData("user")},
+        {"HKEY_USERS\\.DEFAULT\\Control Panel", "v", RegSz, registryTextData("x")},
+        {"HKEY_CLASSES_ROOT\\*\\shell", "", RegSz, registryTextData("open")},
+    };
+}
+
+void fill(RegistryStore& store, const QVector<StoredValue>& values)
+{
+    for (const StoredValue& value : values)
+        store.setValue(value.keyPath, value.name, value.type, value.data);
+}
+
+void createEmptyKey(RegistryStore& store, Hive hive, const QString& subKey)
+{
+    quintptr handle = 0;
+    QCOMPARE(store.createKey(hive, subKey, KeyRead, true, &handle), ErrorSuccess);
+    store.closeKey(handle);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeHostFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+QByteArray utf16WithBom(const QString& text)
+{
+    return QByteArray("\xFF\xFE") + utf16(text);
+}
+
+QString hexRun(int count)
+{
+    QStringList bytes;
+    for (int i = 0; i < count; ++i)
+        bytes << "5a";
+    return bytes.join(',');
+}
+
+QStringList regFiles(const QString& folder)
+{
+    return QDir(folder).entryList({"*.reg"}, QDir::Files, QDir::Name);
+}
+
+} // namespace
+
+class TestRegFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyValueRoundTripsByteForByte();
+    void writesTheTextRegeditWrites();
+    void wrapsHexDataAsRegedit();
+    void readsUtf16LittleEndianWithBom();
+    void readsUtf8WithBomAndRegedit4();
+    void appliesFilesInNameOrderWithDeletions();
+    void acceptsCommentsBlankLinesAndContinuations();
+    void malformedLineNamesFileAndLine_data();
+    void malformedLineNamesFileAndLine();
+    void failedLoadChangesNothing();
+    void saveWritesOneFilePerHiveAndDropsOthers();
+    void machineKeepsItsRegistryAcrossSaveAndLoad();
+};
+
+void TestRegFile::everyValueRoundTripsByteForByte()
+{
+    QTemporaryDir first;
+    QTemporaryDir second;
+    QString error;
+    RegistryStore original;
+    fill(original, everyKindOfValue());
+    createEmptyKey(original, Hive::CurrentUser, "Software\\Empty\\Deeper");
+    QVERIFY2(original.saveFolder(first.path(), &error), qPrintable(error));
+
+    RegistryStore loaded;
+    QVERIFY2(loaded.loadFolder(first.path(), &error), qPrintable(error));
+    for (const StoredValue& expected : everyKindOfValue()) {
+        quint32 type = 0;
+        QByteArray data;
+        QVERIFY2(loaded.value(expected.keyPath, expected.name, &type, &data), qPrintable(expected.name));
+        QCOMPARE(type, expected.type);
+        QCOMPARE(data, expected.data);
+    }
+    QVERIFY(loaded.hasKey("HKEY_CURRENT_USER\\Software\\Empty\\Deeper"));
+
+    QVERIFY2(loaded.saveFolder(second.path(), &error), qPrintable(error));
+    QCOMPARE(regFiles(second.path()), regFiles(first.path()));
+    for (const QString& name : regFiles(first.path()))
+        QCOMPARE(readFile(second.filePath(name)), readFile(first.filePath(name)));
+}
+
+void TestRegFile::writesTheTextRegeditWrites()
+{
+    QTemporaryDir folder;
+    RegistryStore store;
+    const QString key = "HKEY_CURRENT_USER\\Software\\T";
+    store.setValue(key, "", RegSz, registryTextData("d"));
+    store.setValue(key, "S", RegSz, registryTextData("a\"b\\c"));
+    store.setValue(key, "D", RegDword, registryDwordData(0x10));
+    store.setValue(key, "Q", RegQword, registryQwordData(1));
+    store.setValue(key, "B", RegBinary, QByteArray("\x01\xab", 2));
+    store.setValue(key, "E", RegExpandSz, registryTextData("%A%"));
+    store.setValue(key, "N", RegNone, QByteArray());
+    store.setValue(key, "Empty", RegSz, QByteArray());
+    store.setValue(key, "ShortDword", RegDword, QByteArray("\x01", 1));
+    QString error;
+    QVERIFY(store.saveFolder(folder.path(), &error));
+    QCOMPARE(QString::fromUtf8(readFile(folder.filePath("HKEY_CURRENT_USER.reg"))),
+             QStringLiteral("Windows Registry Editor Version 5.00\n"
+                            "\n[HKEY_CURRENT_USER]\n"
+                            "\n[HKEY_CURRENT_USER\\Software]\n"
+                            "\n[HKEY_CURRENT_USER\\Software\\T]\n"
+                            "@=\"d\"\n"
+                            "\"S\"=\"a\\\"b\\\\c\"\n"
+                            "\"D\"=dword:00000010\n"
+                            "\"Q\"=hex(b):01,00,00,00,00,00,00,00\n"
+                            "\"B\"=hex:01,ab\n"
+                            "\"E\"=hex(2):25,00,41,00,25,00,00,00\n"
+                            "\"N\"=hex(0):\n"
+                            "\"Empty\"=hex(1):\n"
+                            "\"ShortDword\"=hex(4):01\n"
+                            "\n"));
+}
+
+void TestRegFile::wrapsHexDataAsRegedit()
+{
+    QTemporaryDir folder;
+    RegistryStore store;
+    store.setValue("HKEY_CURRENT_USER\\Wrap", "Binary", RegBinary, QByteArray(100, '\x5a'));
+    QString error;
+    QVERIFY(store.saveFolder(folder.path(), &error));
+    const QStringList lines = QString::fromUtf8(readFile(folder.filePath("HKEY_CURRENT_USER.reg"))).split('\n');
+    const int first = lines.indexOf(QRegularExpression("^\"Binary\"=hex:.*"));
+    QVERIFY(first > 0);
+    // 22 bytes after the name on the first line, 25 on each full continuation line.
+    QCOMPARE(lines.at(first), "\"Binary\"=hex:" + hexRun(22) + ",\\");
+    QCOMPARE(lines.at(first + 1), "  " + hexRun(25) + ",\\");
+    QCOMPARE(lines.at(first + 2), "  " + hexRun(25) + ",\\");
+    QCOMPARE(lines.at(first + 3), "  " + hexRun(25) + ",\\");
+    QCOMPARE(lines.at(first + 4), "  5a,5a,5a");
+    for (const QString& line : lines)
+        QVERIFY(line.size() <= 80);
+}
+
+void TestRegFile::readsUtf16LittleEndianWithBom()
+{
+    QTemporaryDir folder;
+    const QString text = QStringLiteral(
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_CURRENT_USER\\Software\\中文]\r\n"
+        "\"名称\"=\"值\"\r\n"
+        "\"Bin\"=hex:01,02,\\\r\n"
+        "  03\r\n");
+    writeHostFile(folder.filePath("user.reg"), utf16WithBom(text));
+    RegistryStore store;
+    QString error;
+    QVERIFY2(store.loadFolder(folder.path(), &error), qPrintable(error));
+    QByteArray data;
+    QVERIFY(store.value(QStringLiteral("HKEY_CURRENT_USER\\Software\\中文"), QStringLiteral("名称"), nullptr, &data));
+    QCOMPARE(data, registryTextData(QStringLiteral("值")));
+    QVERIFY(store.value(QStringLiteral("HKEY_CURRENT_USER\\Software\\中文"), "Bin", nullptr, &data));
+    QCOMPARE(data, QByteArray("\1\2\3", 3));
+}
+
+void TestRegFile::readsUtf8WithBomAndRegedit4()
+{
+    QTemporaryDir folder;
+    writeHostFile(folder.filePath("a.reg"), QByteArray("\xEF\xBB\xBF") + QStringLiteral(
+        "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SYSTEM\\A]\n\"v\"=\"ü\"\n").toUtf8());
+    writeHostFile(folder.filePath("b.reg"),
+              "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SYSTEM\\B]\n\"s\"=\"plain\"\n\"e\"=hex(2):25,41,25,00\n");
+    RegistryStore store;
+    QString error;
+    QVERIFY2(store.loadFolder(folder.path(), &error), qPrintable(error));
+    QByteArray data;
+    QVERIFY(store.value("HKEY_LOCAL_MACHINE\\SYSTEM\\A", "v", nullptr, &data));
+    QCOMPARE(data, registryTextData(QStringLiteral("ü")));
+    QVERIFY(store.value("HKEY_LOCAL_MACHINE\\SYSTEM\\B", "s", nullptr, &data));
+    QCOMPARE(data, registryTextData("plain"));
+    // REGEDIT4 keeps text data single-byte; the registry holds it as UTF-16LE.
+    QVERIFY(store.value("HKEY_LOCAL_MACHINE\\SYSTEM\\B", "e", nullptr, &data));
+    QCOMPARE(data, registryTextData("%A%"));
+}
+
+void TestRegFile::appliesFilesInNameOrderWithDeletions()
+{
+    QTemporaryDir folder;
+    writeHostFile(folder.filePath("2-changes.reg"),
+              "Windows Registry Editor Version 5.00\n\n"
+              "[-HKEY_CURRENT_USER\\Software\\Gone]\n"
+              "\"ignored\"=dword:00000001\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Kept]\n"
+              "\"drop\"=-\n"
+              "@=-\n"
+              "\"keep\"=dword:00000002\n");
+    writeHostFile(folder.filePath("1-base.reg"),
+              "Windows Registry Editor Version 5.00\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Gone\\Child]\n"
+              "\"v\"=dword:00000001\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Kept]\n"
+              "@=\"default\"\n"
+              "\"drop\"=dword:00000001\n"
+              "\"keep\"=dword:00000001\n");
+    RegistryStore store;
+    QString error;
+    QVERIFY2(store.loadFolder(folder.path(), &error), qPrintable(error));
+    QVERIFY(!store.hasKey("HKEY_CURRENT_USER\\Software\\Gone"));
+    QVERIFY(!store.value("HKEY_CURRENT_USER\\Software\\Kept", "drop", nullptr, nullptr));
+    QVERIFY(!store.value("HKEY_CURRENT_USER\\Software\\Kept", "", nullptr, nullptr));
+    QByteArray data;
+    QVERIFY(store.value("HKEY_CURRENT_USER\\Software\\Kept", "keep", nullptr, &data));
+    QCOMPARE(data, registryDwordData(2));
+}
+
+void TestRegFile::acceptsCommentsBlankLinesAndContinuations()
+{
+    QTemporaryDir folder;
+    writeHostFile(folder.filePath("hand.reg"),
+              "Windows Registry Editor Version 5.00\n"
+              "; written by hand\n"
+              "\n"
+              "   [HKEY_CURRENT_USER\\Software\\Hand\\]   \n"
+              "  \"Multi\"=hex(7):61,00,00,00,\\\n"
+              "\t  62,00, 00 ,00,\\\n"
+              "    00,00\n"
+              "\"Upper\"=DWORD:0000ABCD\n"
+              "\"Short\"=dword:7\n"
+              "\"Spaced\" = \"x\"\n");
+    RegistryStore store;
+    QString error;
+    QVERIFY2(store.loadFolder(folder.path(), &error), qPrintable(error));
+    const QString key = "HKEY_CURRENT_USER\\Software\\Hand";
+    quint32 type = 0;
+    QByteArray data;
+    QVERIFY(store.value(key, "Multi", &type, &data));
+    QCOMPARE(type, quint32(RegMultiSz));
+    QCOMPARE(data, registryMultiTextData({"a", "b"}));
+    QVERIFY(store.value(key, "Upper", nullptr, &data));
+    QCOMPARE(data, registryDwordData(0xABCD));
+    QVERIFY(store.value(key, "Short", nullptr, &data));
+    QCOMPARE(data, registryDwordData(7));
+    QVERIFY(store.value(key, "Spaced", nullptr, &data));
+}
+
+void TestRegFile::malformedLineNamesFileAndLine_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("line");
+    const QByteArray header = "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n";
+    QTest::newRow("no header") << QByteArray("Windows Registry Editor Version 4.00\n") << 1;
+    QTest::newRow("empty file") << QByteArray() << 1;
+    QTest::newRow("dword too long") << header + "\"x\"=dword:123456789\n" << 4;
+    QTest::newRow("dword not hex") << header + "\"ok\"=dword:1\n\"x\"=dword:12g\n" << 5;
+    QTest::newRow("missing quote") << header + "\"x\"=\"abc\n" << 4;
+    QTest::newRow("unknown escape") << header + "\"x\"=\"a\\qb\"\n" << 4;
+    QTest::newRow("text after string") << header + "\"x\"=\"a\" b\n" << 4;
+    QTest::newRow("no equals") << header + "\"x\" \"a\"\n" << 4;
+    QTest::newRow("bare word") << header + "x=1\n" << 4;
+    QTest::newRow("unknown hive") << QByteArray("Windows Registry Editor Version 5.00\n[HKEY_NOWHERE\\A]\n") << 2;
+    QTest::newRow("unclosed key") << QByteArray("Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\A\n") << 2;
+    QTest::newRow("value before key") << QByteArray("Windows Registry Editor Version 5.00\n\n\"x\"=dword:1\n") << 3;
+    QTest::newRow("bad hex type") << header + "\"x\"=hex(zz):00\n" << 4;
+    QTest::newRow("bad byte in continuation") << header + "\"x\"=hex:01,02,\\\n  03,0g\n" << 5;
+    QTest::newRow("missing comma before continuation") << header + "\"x\"=hex:01,02\\\n  03\n" << 4;
+    QTest::newRow("unknown data") << header + "\"x\"=qword:1\n" << 4;
+    QTest::newRow("delete a hive") << QByteArray("Windows Registry Editor Version 5.00\n[-HKEY_CURRENT_USER]\n") << 2;
+    QTest::newRow("not utf-8") << QByteArray("Windows Registry Editor Version 5.00\n\"\xff\"\n") << 1;
+}
+
+void TestRegFile::malformedLineNamesFileAndLine()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(int, line);
+    QTemporaryDir folder;
+    writeHostFile(folder.filePath("HKEY_LOCAL_MACHINE.reg"), body);
+    RegistryStore store;
+    QString error;
+    QVERIFY(!store.loadFolder(folder.path(), &error));
+    QVERIFY2(error.contains(QStringLiteral("HKEY_LOCAL_MACHINE.reg:%1: ").arg(line)), qPrintable(error));
+}
+
+void TestRegFile::failedLoadChangesNothing()
+{
+    QTemporaryDir folder;
+    writeHostFile(folder.filePath("a.reg"), "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\New]\n\"v\"=dword:1\n");
+    writeHostFile(folder.filePath("b.reg"), "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\Bad]\n\"v\"=bogus\n");
+    RegistryStore store;
+    store.setValue("HKEY_CURRENT_USER\\Old", "v", RegDword, registryDwordData(1));
+    QString error;
+    QVERIFY(!store.loadFolder(folder.path(), &error));
+    QVERIFY2(error.endsWith(QStringLiteral("b.reg:3: unknown value data \"bogus\"")), qPrintable(error));
+    QVERIFY(store.hasKey("HKEY_CURRENT_USER\\Old"));
+    QVERIFY(!store.hasKey("HKEY_CURRENT_USER\\New"));
+    QCOMPARE(regFiles(folder.path()), (QStringList{"a.reg", "b.reg"}));
+}
+
+void TestRegFile::saveWritesOneFilePerHiveAndDropsOthers()
+{
+    QTemporaryDir folder;
+    writeHostFile(folder.filePath("HKEY_USERS.reg"), "Windows Registry Editor Version 5.00\n[HKEY_USERS\\Old]\n");
+    writeHostFile(folder.filePath("extra.reg"), "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\Extra]\n");
+    writeHostFile(folder.filePath("notes.txt"), "kept");
+    RegistryStore store;
+    QString error;
+    QVERIFY(store.loadFolder(folder.path(), &error));
+    QVERIFY(store.removeKey("HKEY_USERS\\Old"));
+    store.setValue("HKEY_LOCAL_MACHINE\\SYSTEM\\X", "v", RegDword, registryDwordData(1));
+    QVERIFY2(store.saveFolder(folder.path(), &error), qPrintable(error));
+    QCOMPARE(regFiles(folder.path()), (QStringList{"HKEY_CURRENT_USER.reg", "HKEY_LOCAL_MACHINE.reg"}));
+    QVERIFY(QFile::exists(folder.filePath("notes.txt")));
+
+    RegistryStore reloaded;
+    QVERIFY(reloaded.loadFolder(folder.path(), &error));
+    QVERIFY(reloaded.hasKey("HKEY_CURRENT_USER\\Extra"));
+    QVERIFY(!reloaded.hasKey("HKEY_USERS\\Old"));
+    QVERIFY(reloaded.value("HKEY_LOCAL_MACHINE\\SYSTEM\\X", "v", nullptr, nullptr));
+}
+
+void TestRegFile::machineKeepsItsRegistryAcrossSaveAndLoad()
+{
+    TestMachine machine;
+    {
+        RegistryKey key;
+        QCOMPARE(key.create(Hive::LocalMachine, "SOFTWARE\\Tessaro", KeyWrite), ErrorSuccess);
+        QCOMPARE(key.writeText("Name", QStringLiteral("清理")), ErrorSuccess);
+    }
+    QString error;
+    QVERIFY2(machine->save(&error), qPrintable(error));
+
+    win::sim::SimMachine reloaded;
+    QVERIFY2(reloaded.load(machine.folder(), &error), qPrintable(error));
+    QByteArray data;
+    QVERIFY(reloaded.registry().value("HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Tessaro", "Name", nullptr, &data));
+    QCOMPARE(data, registryTextData(QStringLiteral("清理")));
+
+    writeHostFile(machine.folder() + "/registry/HKEY_LOCAL_MACHINE.reg",
+              "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\"broken\n");
+    win::sim::SimMachine broken;
+    QVERIFY(!broken.load(machine.folder(), &error));
+    QVERIFY2(error.contains("HKEY_LOCAL_MACHINE.reg:4: "), qPrintable(error));
+}
+
+QTEST_GUILESS_MAIN(TestRegFile)
+#include "tst_regfile.moc"
