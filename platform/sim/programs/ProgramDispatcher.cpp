@@ -1,0 +1,148 @@
+#include "platform/sim/programs/ProgramDispatcher.h"
+
+#include "platform/FileSystem.h"
+#include "platform/sim/SimMachine.h"
+#include "platform/sim/programs/AnsiCodePage.h"
+#include "platform/sim/programs/SimBcdedit.h"
+#include "platform/sim/programs/SimCleanmgr.h"
+#include "platform/sim/programs/SimDefrag.h"
+#include "platform/sim/programs/SimIpconfig.h"
+#include "platform/sim/programs/SimNetsh.h"
+#include "platform/sim/programs/SimPowercfg.h"
+#include "platform/sim/programs/SimWevtutil.h"
+#include "platform/sim/programs/SimWmic.h"
+
+namespace win::sim {
+
+namespace {
+
+struct ProgramInfo
+{
+    const char* name;
+    bool inWbemFolder;     // System32\wbem instead of System32
+    bool native64Only;     // no 32-bit copy in SysWOW64
+};
+
+const ProgramInfo Programs[] = {
+    {"wmic", true, false},     {"powercfg", false, false}, {"bcdedit", false, true},
+    {"defrag", false, false},  {"ipconfig", false, false}, {"cleanmgr", false, false},
+    {"netsh", false, false},   {"wevtutil", false, false}};
+
+const ProgramInfo* findProgram(const QString& name)
+{
+    for (const ProgramInfo& info : Programs) {
+        if (name.compare(QLatin1String(info.name), Qt::CaseInsensitive) == 0)
+            return &info;
+    }
+    return nullptr;
+}
+
+bool samePath(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+ProgramDispatcher::ProgramDispatcher(SimMachine& machine) : m_machine(machine)
+{
+}
+
+ProgramDispatcher::~ProgramDispatcher() = default;
+
+QString ProgramDispatcher::resolve(const QString& program) const
+{
+    QString path = program;
+    path.replace('/', '\\');
+    const int separator = path.lastIndexOf('\\');
+    QString name = path.mid(separator + 1);
+    if (name.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive))
+        name.chop(4);
+    const ProgramInfo* info = findProgram(name);
+    if (!info)
+        return QString();
+    const ProgramAvailability availability = m_machine.programs().availability(info->name);
+    if (availability == ProgramAvailability::Missing)
+        return QString();
+    const bool found = separator < 0 ? !(info->native64Only && m_machine.is64Bit())
+                                     : locationHasProgram(path.left(separator), info->name);
+    return found || availability != ProgramAvailability::Default ? QLatin1String(info->name) : QString();
+}
+
+// Whether `folder` as the 32-bit program names it holds the program.
+bool ProgramDispatcher::locationHasProgram(const QString& folder, const QString& name) const
+{
+    const ProgramInfo* info = findProgram(name);
+    const QString systemDirectory = normalizedPath(m_machine.system().systemDirectory);
+    const QString windows = parentPathOf(systemDirectory);
+    const QString suffix = info->inWbemFolder ? QStringLiteral("\\wbem") : QString();
+    const QString target = normalizedPath(folder);
+    if (!m_machine.is64Bit())
+        return samePath(target, systemDirectory + suffix);
+    if (samePath(target, joinPath(windows, QStringLiteral("Sysnative")) + suffix))
+        return true;
+    const bool thirtyTwoBitFolder = samePath(target, systemDirectory + suffix)
+                                    || samePath(target, joinPath(windows, QStringLiteral("SysWOW64")) + suffix);
+    return thirtyTwoBitFolder && !info->native64Only;
+}
+
+ProgramRun ProgramDispatcher::run(const QString& program, const QStringList& arguments, int waitMs)
+{
+    ProgramRun result;
+    const QString name = resolve(program);
+    if (name.isEmpty())
+        return result;
+    result.started = true;
+    if (m_machine.programs().availability(name) == ProgramAvailability::Hangs) {
+        advanceClock(waitMs);
+        if (waitMs != WaitForever)
+            return result;
+    }
+    const ProgramOutput output = create(name)->run(arguments);
+    if (!output.finishes) {
+        advanceClock(waitMs);
+        return result;
+    }
+    const AnsiCodePage codePage(m_machine.system().ansiCodePage);
+    result.finished = true;
+    result.exitCode = output.exitCode;
+    result.standardOutput = codePage.encode(output.standardOutput);
+    result.standardError = codePage.encode(output.standardError);
+    return result;
+}
+
+bool ProgramDispatcher::startDetached(const QString& program, const QStringList& arguments)
+{
+    const QString name = resolve(program);
+    if (name.isEmpty())
+        return false;
+    if (m_machine.programs().availability(name) != ProgramAvailability::Hangs)
+        create(name)->run(arguments);
+    return true;
+}
+
+void ProgramDispatcher::advanceClock(int waitMs) const
+{
+    m_machine.clock().advance(waitMs == WaitForever ? m_machine.programs().hangMs() : waitMs);
+}
+
+std::unique_ptr<SimProgram> ProgramDispatcher::create(const QString& name) const
+{
+    if (name == QLatin1String("wmic"))
+        return std::make_unique<SimWmic>(m_machine);
+    if (name == QLatin1String("powercfg"))
+        return std::make_unique<SimPowercfg>(m_machine);
+    if (name == QLatin1String("bcdedit"))
+        return std::make_unique<SimBcdedit>(m_machine);
+    if (name == QLatin1String("defrag"))
+        return std::make_unique<SimDefrag>(m_machine);
+    if (name == QLatin1String("ipconfig"))
+        return std::make_unique<SimIpconfig>(m_machine);
+    if (name == QLatin1String("cleanmgr"))
+        return std::make_unique<SimCleanmgr>(m_machine);
+    if (name == QLatin1String("netsh"))
+        return std::make_unique<SimNetsh>(m_machine);
+    return std::make_unique<SimWevtutil>(m_machine);
+}
+
+} // namespace win::sim

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/Programs.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace win::sim {
+
+class SimMachine;
+class SimProgram;
+
+// Finds a command-line program the way CreateProcess does for the 32-bit
+// program and runs its simulation: names compare case-insensitively, with or
+// without ".exe"; a full path must lead to the program's folder (System32, or
+// System32\wbem for wmic). On 64-bit Windows the 32-bit program's System32 is
+// SysWOW64, which has no bcdedit.exe (only "Sysnative" reaches the 64-bit
+// one). machine.json "programs" overrides: "present", "missing", "hangs".
+// A hanging program waited for without a limit finishes after the machine's
+// "hangMs" (10 minutes of machine time unless set); the clock moves on by the
+// time waited, never for real. The caller holds the machine's lock.
+class ProgramDispatcher
+{
+public:
+    explicit ProgramDispatcher(SimMachine& machine);
+    ~ProgramDispatcher();
+
+    ProgramRun run(const QString& program, const QStringList& arguments, int waitMs);
+    // Starts the program without waiting: its effects happen, its output is
+    // lost. False when the machine has no such program.
+    bool startDetached(const QString& program, const QStringList& arguments);
+
+    // The simulated program's base name ("wmic"), or empty when `program`
+    // does not lead to one of the machine's programs.
+    QString resolve(const QString& program) const;
+
+private:
+    bool locationHasProgram(const QString& folder, const QString& name) const;
+    std::unique_ptr<SimProgram> create(const QString& name) const;
+    void advanceClock(int waitMs) const;
+
+    SimMachine& m_machine;
+};
+
+} // namespace win::sim

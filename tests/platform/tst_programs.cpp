@@ -1,0 +1,405 @@
+#include "platform/Desktop.h"
+#include "platform/FileSystem.h"
+#include "platform/Programs.h"
+#include "platform/RegistryKey.h"
+#include "platform/sim/programs/SimWevtutil.h"
+#include "tests/support/TestMachine.h"
+
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace win;
+
+namespace {
+
+const QStringList AutotuningCall = {"interface", "tcp", "set", "global", "autotuninglevel", "normal"};
+
+QString out(const ProgramRun& run)
+{
+    return fromLocal8Bit(run.standardOutput);
+}
+
+QString err(const ProgramRun& run)
+{
+    return fromLocal8Bit(run.standardError);
+}
+
+QJsonObject programs(const QJsonObject& availability)
+{
+    return QJsonObject{{"programs", availability}};
+}
+
+QJsonObject thirtyTwoBitWindows()
+{
+    QJsonObject json = TestMachine::defaultMachineJson();
+    QJsonObject system = json.value("system").toObject();
+    system.insert("architecture", "x86");
+    return QJsonObject{{"system", system}};
+}
+
+void selectCleanupCategory(const QString& category)
+{
+    RegistryKey key;
+    QCOMPARE(key.create(Hive::LocalMachine,
+                        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\VolumeCaches\\" + category,
+                        KeyAllAccess | KeyWow64_64Key),
+             ErrorSuccess);
+    QCOMPARE(key.writeDword("StateFlags0099", 2), ErrorSuccess);
+}
+
+} // namespace
+
+class ProgramsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void findsProgramsLikeCreateProcess_data();
+    void findsProgramsLikeCreateProcess();
+    void reachesBcdeditOnlyWhereWindowsKeepsIt();
+    void honoursProgramsTheMachineLacksOrHas();
+    void letsAHangingProgramRunOutTheWait();
+    void finishesAHangAwaitedWithoutLimitAfterTheHangTime();
+    void journalsEveryRunAsGiven();
+    void decodesInTheMachineCodePage();
+    void startsNothingWithoutAMachine();
+    void flushesTheDnsCache();
+    void needsTheDnsClientToFlush();
+    void rejectsAutotuningWithoutItsTag();
+    void setsTcpGlobalsWithTagsOrInPosition();
+    void needsElevationForTcpGlobals();
+    void namesCommandsNetshDoesNotKnow();
+    void refusesLogSizesWithUnits();
+    void setsLogSizesInBytes();
+    void reportsWevtutilErrors_data();
+    void reportsWevtutilErrors();
+    void opensUrlsIntoTheJournal();
+    void startsMachineProgramsDetached();
+    void startsHostProgramsOnlyWhenTheyExist();
+};
+
+void ProgramsTest::findsProgramsLikeCreateProcess_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<bool>("started");
+    QTest::newRow("bare name") << "ipconfig" << true;
+    QTest::newRow("any case") << "IPCONFIG" << true;
+    QTest::newRow("with extension") << "IpConfig.Exe" << true;
+    QTest::newRow("system folder") << "C:\\Windows\\System32\\ipconfig.exe" << true;
+    QTest::newRow("forward slashes") << "c:/windows/system32/ipconfig.exe" << true;
+    QTest::newRow("trailing folder separator") << "C:\\Windows\\system32\\\\ipconfig" << true;
+    QTest::newRow("32-bit folder") << "C:\\Windows\\SysWOW64\\ipconfig.exe" << true;
+    QTest::newRow("native folder") << "C:\\Windows\\Sysnative\\ipconfig.exe" << true;
+    QTest::newRow("wmic in wbem") << "C:\\Windows\\System32\\wbem\\WMIC.exe" << true;
+    QTest::newRow("wmic not in system32") << "C:\\Windows\\System32\\wmic.exe" << false;
+    QTest::newRow("ipconfig not in wbem") << "C:\\Windows\\System32\\wbem\\ipconfig.exe" << false;
+    QTest::newRow("another folder") << "C:\\Tools\\ipconfig.exe" << false;
+    QTest::newRow("another extension") << "ipconfig.com" << false;
+    QTest::newRow("unknown program") << "notepad" << false;
+    QTest::newRow("empty") << "" << false;
+}
+
+void ProgramsTest::findsProgramsLikeCreateProcess()
+{
+    QFETCH(QString, program);
+    QFETCH(bool, started);
+    TestMachine machine;
+    const ProgramRun run = runProgram(program, {"/flushdns"}, 10000);
+    QCOMPARE(run.started, started);
+    QCOMPARE(run.finished, started);
+    if (!started) {
+        QCOMPARE(run.exitCode, -1);
+        QVERIFY(run.standardOutput.isEmpty());
+    }
+}
+
+void ProgramsTest::reachesBcdeditOnlyWhereWindowsKeepsIt()
+{
+    TestMachine machine;
+    QVERIFY(!runProgram("bcdedit", {"/enum"}, 5000).started);
+    QVERIFY(!runProgram("C:\\Windows\\System32\\bcdedit.exe", {"/enum"}, 5000).started);
+    QVERIFY(!runProgram("C:\\Windows\\SysWOW64\\bcdedit.exe", {"/enum"}, 5000).started);
+    QVERIFY(runProgram("C:\\Windows\\Sysnative\\bcdedit.exe", {"/enum"}, 5000).finished);
+
+    TestMachine x86(thirtyTwoBitWindows());
+    QVERIFY(runProgram("bcdedit", {"/enum"}, 5000).finished);
+    QVERIFY(!runProgram("C:\\Windows\\Sysnative\\ipconfig.exe", {"/flushdns"}, 5000).started);
+}
+
+void ProgramsTest::honoursProgramsTheMachineLacksOrHas()
+{
+    TestMachine machine(programs({{"ipconfig", "missing"}, {"bcdedit", "present"}}));
+    QVERIFY(!runProgram("ipconfig", {"/flushdns"}, 10000).started);
+    QVERIFY(!runProgram("C:\\Windows\\System32\\ipconfig.exe", {"/flushdns"}, 10000).started);
+    QVERIFY(runProgram("bcdedit", {"/enum"}, 5000).finished);
+}
+
+void ProgramsTest::letsAHangingProgramRunOutTheWait()
+{
+    TestMachine machine(programs({{"netsh", "hangs"}}));
+    const quint64 before = machine->clock().nowMs();
+    const ProgramRun run = runProgram("netsh", {"interface", "tcp", "set", "global", "autotuninglevel=normal"}, 8000);
+    QVERIFY(run.started);
+    QVERIFY(!run.finished);
+    QVERIFY(run.standardOutput.isEmpty());
+    QVERIFY(machine->clock().nowMs() >= before + 8000);
+    QVERIFY(machine->clock().nowMs() < before + 60000);   // moved on, not waited for
+    QVERIFY(machine->programs().tcpGlobals().isEmpty());
+}
+
+void ProgramsTest::finishesAHangAwaitedWithoutLimitAfterTheHangTime()
+{
+    TestMachine machine(QJsonObject{{"programs", QJsonObject{{"ipconfig", "hangs"}, {"hangMs", 120000}}},
+                                    {"dnsCache", QJsonObject{{"entries", 40}}}});
+    const quint64 before = machine->clock().nowMs();
+    const ProgramRun run = runProgram("ipconfig", {"/flushdns"}, WaitForever);
+    QVERIFY(run.finished);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(machine->clock().nowMs() >= before + 120000);
+    QCOMPARE(machine->programs().dnsCacheEntries(), 0);
+
+    TestMachine standard(programs({{"ipconfig", "hangs"}}));
+    const quint64 start = standard->clock().nowMs();
+    QVERIFY(runProgram("ipconfig", {"/flushdns"}, WaitForever).finished);
+    QVERIFY(standard->clock().nowMs() >= start + 600000);
+}
+
+void ProgramsTest::journalsEveryRunAsGiven()
+{
+    TestMachine machine(programs({{"wevtutil", "missing"}}));
+    runProgram("IPCONFIG.exe", {"/flushdns"}, 10000);
+    runProgram("wevtutil", {"set-log", "System", "/ms:256MB"}, 10000);
+    runProgram("C:/Tools/tool.exe", {}, WaitForever);
+    const QVector<sim::JournalEntry> journal = machine->journal();
+    QCOMPARE(journal.size(), 3);
+    QCOMPARE(journal.at(0).kind, QStringLiteral("run"));
+    QCOMPARE(journal.at(0).program, QStringLiteral("IPCONFIG.exe"));
+    QCOMPARE(journal.at(0).arguments, QStringList{"/flushdns"});
+    QCOMPARE(journal.at(0).waitMs, 10000);
+    QCOMPARE(journal.at(1).program, QStringLiteral("wevtutil"));
+    QCOMPARE(journal.at(1).arguments, (QStringList{"set-log", "System", "/ms:256MB"}));
+    QCOMPARE(journal.at(2).program, QStringLiteral("C:/Tools/tool.exe"));
+    QCOMPARE(journal.at(2).waitMs, WaitForever);
+}
+
+void ProgramsTest::decodesInTheMachineCodePage()
+{
+    TestMachine chinese;
+    QCOMPARE(fromLocal8Bit(QByteArray("\xbb\xf0\xc8\xde")), QStringLiteral("火绒"));
+
+    QJsonObject json = TestMachine::defaultMachineJson();
+    QJsonObject system = json.value("system").toObject();
+    system.insert("ansiCodePage", 1252);
+    TestMachine western(QJsonObject{{"system", system},
+                                    {"securityCenter", QJsonObject{{"antivirus", QJsonArray{QJsonObject{
+                                        {"displayName", "Antivírus"}}}}}}});
+    const ProgramRun run = runProgram("wmic", {"/namespace:\\\\root\\SecurityCenter2", "path", "AntiVirusProduct",
+                                               "get", "displayName"}, 8000);
+    QVERIFY(run.standardOutput.contains(QByteArray("Antiv\xedrus")));
+    QVERIFY(out(run).contains(QStringLiteral("Antivírus")));
+}
+
+void ProgramsTest::startsNothingWithoutAMachine()
+{
+    const ProgramRun run = runProgram("ipconfig", {"/flushdns"}, 10000);
+    QVERIFY(!run.started);
+    QVERIFY(!startDetached("cleanmgr.exe", {"/sagerun:99"}));
+    QVERIFY(!openUrl(QUrl("https://example.com/")));
+    QCOMPARE(fromLocal8Bit("plain"), QStringLiteral("plain"));
+}
+
+void ProgramsTest::flushesTheDnsCache()
+{
+    TestMachine machine(QJsonObject{{"dnsCache", QJsonObject{{"entries", 57}}}});
+    machine->system().administrator = false;   // no elevation needed
+    const ProgramRun run = runProgram("ipconfig", {"/flushdns"}, 10000);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(out(run), QStringLiteral("\r\nWindows IP Configuration\r\n\r\nSuccessfully flushed the DNS Resolver Cache.\r\n"));
+    QCOMPARE(machine->programs().dnsCacheEntries(), 0);
+
+    const ProgramRun wrong = runProgram("ipconfig", {"/flush"}, 10000);
+    QCOMPARE(wrong.exitCode, 1);
+    QCOMPARE(out(wrong), QStringLiteral("\r\nError: unrecognized or incomplete command line.\r\n"));
+}
+
+void ProgramsTest::needsTheDnsClientToFlush()
+{
+    TestMachine machine(QJsonObject{{"dnsCache", QJsonObject{{"entries", 57}}},
+                                    {"services", QJsonArray{QJsonObject{{"name", "Dnscache"}, {"state", "stopped"}}}}});
+    const ProgramRun run = runProgram("ipconfig", {"/flushdns"}, 10000);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(out(run), QStringLiteral("\r\nWindows IP Configuration\r\n\r\n"
+                                      "Could not flush the DNS Resolver Cache: Function failed during execution.\r\n"));
+    QCOMPARE(machine->programs().dnsCacheEntries(), 57);
+}
+
+void ProgramsTest::rejectsAutotuningWithoutItsTag()
+{
+    TestMachine machine;
+    const ProgramRun run = runProgram("netsh", AutotuningCall, 8000);
+    QVERIFY(run.finished);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(out(run), QStringLiteral("'autotuninglevel' is not an acceptable value for 'rss'.\r\n"
+                                      "The parameter is incorrect.\r\n\r\n"));
+    QVERIFY(machine->programs().tcpGlobals().isEmpty());
+}
+
+void ProgramsTest::setsTcpGlobalsWithTagsOrInPosition()
+{
+    TestMachine machine(QJsonObject{{"tcp", QJsonObject{{"autotuninglevel", "disabled"}}}});
+    const ProgramRun tagged = runProgram("netsh", {"interface", "tcp", "set", "global", "AutoTuningLevel=Normal"}, 8000);
+    QCOMPARE(tagged.exitCode, 0);
+    QCOMPARE(out(tagged), QStringLiteral("Ok.\r\n\r\n"));
+    QCOMPARE(machine->programs().tcpGlobals().value("autotuninglevel"), QStringLiteral("normal"));
+
+    const ProgramRun positional = runProgram("netsh", {"int", "tcp", "set", "global", "enabled", "restricted"}, 8000);
+    QCOMPARE(positional.exitCode, 0);
+    QCOMPARE(machine->programs().tcpGlobals().value("rss"), QStringLiteral("enabled"));
+    QCOMPARE(machine->programs().tcpGlobals().value("autotuninglevel"), QStringLiteral("restricted"));
+
+    const ProgramRun range = runProgram("netsh", {"interface", "tcp", "set", "global", "initialrto=200"}, 8000);
+    QCOMPARE(range.exitCode, 1);
+    QCOMPARE(out(range), QStringLiteral("'200' is not an acceptable value for 'initialrto'.\r\n"
+                                        "The parameter is incorrect.\r\n\r\n"));
+    const ProgramRun unknownTag = runProgram("netsh", {"interface", "tcp", "set", "global", "chimney=enabled"}, 8000);
+    QCOMPARE(unknownTag.exitCode, 1);
+    QVERIFY(!machine->programs().tcpGlobals().contains("initialrto"));
+}
+
+void ProgramsTest::needsElevationForTcpGlobals()
+{
+    TestMachine machine;
+    machine->system().administrator = false;
+    const ProgramRun run = runProgram("netsh", {"interface", "tcp", "set", "global", "autotuninglevel=normal"}, 8000);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(out(run), QStringLiteral("The requested operation requires elevation (Run as administrator).\r\n\r\n"));
+    QVERIFY(machine->programs().tcpGlobals().isEmpty());
+}
+
+void ProgramsTest::namesCommandsNetshDoesNotKnow()
+{
+    TestMachine machine;
+    const ProgramRun run = runProgram("netsh", {"interface", "udp", "set", "global"}, 8000);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(out(run), QStringLiteral("The following command was not found: interface udp set global.\r\n"));
+    QCOMPARE(out(runProgram("netsh", {"interface", "tcp", "set", "global"}, 8000)),
+             QStringLiteral("One or more essential parameters were not entered.\r\n"
+                            "Verify the required parameters, and reenter them.\r\n\r\n"));
+}
+
+void ProgramsTest::refusesLogSizesWithUnits()
+{
+    TestMachine machine;
+    for (const char* log : {"Application", "System", "Security"}) {
+        const ProgramRun run = runProgram("wevtutil", {"set-log", log, "/ms:256MB"}, 10000);
+        QVERIFY(run.finished);
+        QCOMPARE(run.exitCode, 87);
+        QVERIFY(run.standardOutput.isEmpty());
+        QCOMPARE(err(run), QStringLiteral("Failed to save configuration or activate log %1. "
+                                          "The parameter is incorrect.\r\n").arg(QLatin1String(log)));
+        QCOMPARE(machine->programs().findEventLog(log)->maxSizeBytes, quint64(20971520));
+    }
+}
+
+void ProgramsTest::setsLogSizesInBytes()
+{
+    TestMachine machine;
+    const ProgramRun run = runProgram("wevtutil", {"sl", "application", "/MS:268435456"}, 10000);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.standardOutput.isEmpty() && run.standardError.isEmpty());
+    QCOMPARE(machine->programs().findEventLog("Application")->maxSizeBytes, quint64(268435456));
+    QCOMPARE(runProgram("wevtutil", {"set-log", "System", "/maxsize:1048576"}, 10000).exitCode, 0);
+    QCOMPARE(machine->programs().findEventLog("System")->maxSizeBytes, quint64(1048576));
+}
+
+void ProgramsTest::reportsWevtutilErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("administrator");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("below the minimum") << QStringList{"set-log", "System", "/ms:1048575"} << true << 87
+                                       << "Failed to save configuration or activate log System. The parameter is incorrect.\r\n";
+    QTest::newRow("unknown log") << QStringList{"set-log", "Setup2", "/ms:1048576"} << true
+                                 << sim::SimWevtutil::ChannelNotFound
+                                 << "Failed to read configuration for log Setup2. The specified channel could not be found.\r\n";
+    QTest::newRow("not elevated") << QStringList{"set-log", "Security", "/ms:268435456"} << false << 5
+                                  << "Failed to save configuration or activate log Security. Access is denied.\r\n";
+    QTest::newRow("unknown option") << QStringList{"set-log", "System", "/rt:true"} << true << 87
+                                    << "The parameter is incorrect.\r\n";
+    QTest::newRow("unknown command") << QStringList{"clear-log", "System"} << true << 87
+                                     << "The parameter is incorrect.\r\n";
+}
+
+void ProgramsTest::reportsWevtutilErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, administrator);
+    QFETCH(int, exitCode);
+    QFETCH(QString, error);
+    TestMachine machine;
+    machine->system().administrator = administrator;
+    const ProgramRun run = runProgram("wevtutil", arguments, 10000);
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(err(run), error);
+    for (const char* log : {"Application", "System", "Security"})
+        QCOMPARE(machine->programs().findEventLog(log)->maxSizeBytes, quint64(20971520));
+}
+
+void ProgramsTest::opensUrlsIntoTheJournal()
+{
+    TestMachine machine;
+    QVERIFY(openUrl(QUrl("https://www.example.com/tessaro")));
+    QVERIFY(openUrl(QUrl::fromLocalFile("/opt/Tessaro/tools/实用工具")));
+    const QVector<sim::JournalEntry> journal = machine->journal();
+    QCOMPARE(journal.size(), 2);
+    QCOMPARE(journal.at(0).kind, QStringLiteral("openUrl"));
+    QCOMPARE(journal.at(0).program, QStringLiteral("https://www.example.com/tessaro"));
+    QCOMPARE(journal.at(1).program, QStringLiteral("file:///opt/Tessaro/tools/实用工具"));
+}
+
+void ProgramsTest::startsMachineProgramsDetached()
+{
+    TestMachine machine;
+    selectCleanupCategory("Thumbnail Cache");
+    machine.addFile("C:\\Users\\Tester\\AppData\\Local\\Microsoft\\Windows\\Explorer\\thumbcache_256.db", "thumbs");
+    QVERIFY(startDetached("cleanmgr.exe", {"/sagerun:99"}));
+    QVERIFY(!pathExists("C:\\Users\\Tester\\AppData\\Local\\Microsoft\\Windows\\Explorer\\thumbcache_256.db"));
+    QCOMPARE(machine->programs().cleanup().runs, 1);
+    const QVector<sim::JournalEntry> journal = machine->journal();
+    QCOMPARE(journal.size(), 1);
+    QCOMPARE(journal.first().kind, QStringLiteral("detached"));
+    QCOMPARE(journal.first().program, QStringLiteral("cleanmgr.exe"));
+    QCOMPARE(journal.first().arguments, QStringList{"/sagerun:99"});
+
+    TestMachine lacking(programs({{"cleanmgr", "missing"}}));
+    QVERIFY(!startDetached("cleanmgr.exe", {"/sagerun:99"}));
+    QCOMPARE(lacking->programs().cleanup().runs, 0);
+    TestMachine hanging(programs({{"cleanmgr", "hangs"}}));
+    QVERIFY(startDetached("cleanmgr.exe", {"/sagerun:99"}));
+    QCOMPARE(hanging->programs().cleanup().runs, 0);
+}
+
+void ProgramsTest::startsHostProgramsOnlyWhenTheyExist()
+{
+    TestMachine machine;
+    QTemporaryDir host;
+    const QString updater = host.filePath("updaterwindow.exe");
+    QVERIFY(!startDetached(updater, {"--auto"}));
+    QFile file(updater);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QVERIFY(startDetached(updater, {"--auto"}));
+    QVERIFY(!startDetached("updaterwindow.exe", {"--auto"}));   // relative: nothing to find
+
+    machine.addFile("C:\\Tools\\helper.exe", "MZ");
+    QVERIFY(startDetached("C:\\Tools\\helper.exe", {}));
+    QVERIFY(!startDetached("C:\\Tools\\absent.exe", {}));
+    QVERIFY(!startDetached("C:\\Tools", {}));
+    QCOMPARE(machine->journal().size(), 6);
+    QCOMPARE(machine->journal().at(1).arguments, QStringList{"--auto"});
+}
+
+QTEST_GUILESS_MAIN(ProgramsTest)
+#include "tst_programs.moc"

@@ -1,0 +1,618 @@
+#include "platform/FileSystem.h"
+#include "platform/Programs.h"
+#include "platform/RegistryKey.h"
+#include "platform/sim/programs/SimDefrag.h"
+#include "tests/support/TestMachine.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QtTest>
+
+using namespace win;
+
+namespace {
+
+const double Gib = 1024.0 * 1024.0 * 1024.0;
+const QString Bcdedit = QStringLiteral("C:\\Windows\\Sysnative\\bcdedit.exe");
+const QString HighPerformance = QStringLiteral("8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c");
+const QString Balanced = QStringLiteral("381b4222-f694-41f0-9685-ff5bb260df2e");
+const QString Hiberfil = QStringLiteral("C:\\hiberfil.sys");
+const QString VolumeCaches = QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\VolumeCaches\\");
+
+QString out(const ProgramRun& run)
+{
+    return fromLocal8Bit(run.standardOutput);
+}
+
+QString err(const ProgramRun& run)
+{
+    return fromLocal8Bit(run.standardError);
+}
+
+ProgramRun run(const QString& program, const QStringList& arguments)
+{
+    return runProgram(program, arguments, 300000);
+}
+
+quint64 freeBytes(TestMachine& machine, QChar letter = 'C')
+{
+    return machine->files().drive(letter)->freeBytes;
+}
+
+QJsonObject hddMachine()
+{
+    return QJsonObject{{"drives", QJsonObject{{"C", QJsonObject{{"folder", "drives/C"}, {"totalBytes", 500 * Gib},
+                                                               {"freeBytes", 200 * Gib}, {"kind", "HDD"},
+                                                               {"diskNumber", 0}}}}},
+                       {"driveOptimizer", QJsonObject{{"C", QJsonObject{{"fragmentedPercent", 17}}}}}};
+}
+
+void setCleanupFlag(const QString& category, quint32 value, quint32 view = KeyWow64_64Key)
+{
+    RegistryKey key;
+    QCOMPARE(key.create(Hive::LocalMachine, VolumeCaches + category, KeyAllAccess | view), ErrorSuccess);
+    QCOMPARE(key.writeDword("StateFlags0099", value), ErrorSuccess);
+}
+
+QString addAgedFile(TestMachine& machine, const QString& path, const QByteArray& content, int ageDays)
+{
+    const QString host = machine.addFile(path, content);
+    QFile file(host);
+    file.open(QIODevice::ReadWrite);
+    file.setFileTime(QDateTime::currentDateTimeUtc().addDays(-ageDays), QFileDevice::FileModificationTime);
+    return host;
+}
+
+const QString DefaultEnumeration = QStringLiteral(
+    "\r\n"
+    "Windows Boot Manager\r\n"
+    "--------------------\r\n"
+    "identifier              {bootmgr}\r\n"
+    "device                  partition=\\Device\\HarddiskVolume1\r\n"
+    "path                    \\EFI\\Microsoft\\Boot\\bootmgfw.efi\r\n"
+    "description             Windows Boot Manager\r\n"
+    "locale                  zh-CN\r\n"
+    "inherit                 {globalsettings}\r\n"
+    "default                 {current}\r\n"
+    "displayorder            {current}\r\n"
+    "toolsdisplayorder       {memdiag}\r\n"
+    "timeout                 30\r\n"
+    "\r\n"
+    "Windows Boot Loader\r\n"
+    "-------------------\r\n"
+    "identifier              {current}\r\n"
+    "device                  partition=C:\r\n"
+    "path                    \\WINDOWS\\system32\\winload.efi\r\n"
+    "description             Windows 10\r\n"
+    "locale                  zh-CN\r\n"
+    "inherit                 {bootloadersettings}\r\n"
+    "osdevice                partition=C:\r\n"
+    "systemroot              \\WINDOWS\r\n"
+    "nx                      OptIn\r\n"
+    "bootmenupolicy          Standard\r\n");
+
+} // namespace
+
+class MaintenanceProgramsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void switchesThePowerScheme();
+    void refusesUnknownPowerSchemes();
+    void listsPowerSchemes();
+    void placesAndRemovesTheHibernationFile();
+    void keepsHibernationForAdministrators();
+    void rejectsMalformedPowercfgCalls_data();
+    void rejectsMalformedPowercfgCalls();
+    void enumeratesTheBootStore();
+    void listsEverySecondInstallation();
+    void setsBootElementsAndTimeout();
+    void exportsTheBootStore();
+    void refusesTheBootStoreToUsers();
+    void rejectsMalformedBcdeditCalls_data();
+    void rejectsMalformedBcdeditCalls();
+    void analysesWithoutNamingTheMedia();
+    void retrimsSolidStateDrives();
+    void cannotRetrimRotatingDisks();
+    void optimizesEachMediaItsWay();
+    void showsProgressPerPass();
+    void refusesDefragErrors_data();
+    void refusesDefragErrors();
+    void cleansTheSelectedCategories();
+    void cleansNothingWithoutSelectedCategories();
+    void emptiesRecycleBins();
+    void waitsForTheUserWithoutAPreset();
+    void keepsProgramStateInMachineJson();
+    void reportsMalformedProgramSections_data();
+    void reportsMalformedProgramSections();
+};
+
+void MaintenanceProgramsTest::switchesThePowerScheme()
+{
+    TestMachine machine;
+    machine->system().administrator = false;   // a user may switch schemes
+    const ProgramRun result = run("powercfg", {"/setactive", HighPerformance});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY(result.standardOutput.isEmpty());
+    QCOMPARE(machine->system().activePowerScheme, HighPerformance);
+    QCOMPARE(run("powercfg", {"-S", "scheme_balanced"}).exitCode, 0);
+    QCOMPARE(machine->system().activePowerScheme, Balanced);
+    QCOMPARE(run("POWERCFG.EXE", {"/SETACTIVE", HighPerformance.toUpper()}).exitCode, 0);
+    QCOMPARE(machine->system().activePowerScheme, HighPerformance);
+}
+
+void MaintenanceProgramsTest::refusesUnknownPowerSchemes()
+{
+    // A notebook that hides the high-performance scheme.
+    TestMachine machine(QJsonObject{{"power", QJsonObject{{"schemes", QJsonArray{
+        QJsonObject{{"guid", Balanced}, {"name", "平衡"}}}}}}});
+    const ProgramRun result = run("powercfg", {"/setactive", HighPerformance});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(out(result), QStringLiteral("The power scheme, subgroup or setting specified does not exist.\r\n"));
+    QCOMPARE(machine->system().activePowerScheme, Balanced);
+}
+
+void MaintenanceProgramsTest::listsPowerSchemes()
+{
+    TestMachine machine;
+    QCOMPARE(out(run("powercfg", {"/list"})),
+             QStringLiteral("\r\nExisting Power Schemes (* Active)\r\n-----------------------------------\r\n"
+                            "Power Scheme GUID: 381b4222-f694-41f0-9685-ff5bb260df2e  (Balanced) *\r\n"
+                            "Power Scheme GUID: 8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c  (High performance)\r\n"
+                            "Power Scheme GUID: a1841308-3541-4fab-bc81-f71556f20b4a  (Power saver)\r\n"));
+    QCOMPARE(out(run("powercfg", {"/getactivescheme"})),
+             QStringLiteral("Power Scheme GUID: 381b4222-f694-41f0-9685-ff5bb260df2e  (Balanced)\r\n"));
+}
+
+void MaintenanceProgramsTest::placesAndRemovesTheHibernationFile()
+{
+    TestMachine machine;
+    const quint64 memory = machine->system().memory.totalBytes;
+    QCOMPARE(run("powercfg", {"/hibernate", "on"}).exitCode, 0);
+    QVERIFY(machine->programs().power().hibernation);
+    FileEntry entry;
+    QCOMPARE(fileInfo(Hiberfil, &entry), ErrorSuccess);
+    QVERIFY(entry.isHidden() && entry.isSystem());
+    QCOMPARE(entry.size, memory / 100 * 40);
+
+    QCOMPARE(run("powercfg", {"/h", "/type", "reduced"}).exitCode, 0);
+    QCOMPARE(fileInfo(Hiberfil, &entry), ErrorSuccess);
+    QCOMPARE(entry.size, memory / 100 * 20);
+    QCOMPARE(run("powercfg", {"/h", "/type", "full"}).exitCode, 0);
+    QCOMPARE(fileInfo(Hiberfil, &entry), ErrorSuccess);
+    QCOMPARE(entry.size, memory / 100 * 40);
+
+    const quint64 before = freeBytes(machine);
+    QCOMPARE(run("powercfg", {"-HIBERNATE", "OFF"}).exitCode, 0);
+    QVERIFY(!pathExists(Hiberfil));
+    QVERIFY(!machine->programs().power().hibernation);
+    QCOMPARE(freeBytes(machine), before + memory / 100 * 40);
+
+    QCOMPARE(run("powercfg", {"/h", "/type", "reduced"}).exitCode, 0);   // remembered for the next "on"
+    QVERIFY(!pathExists(Hiberfil));
+    QCOMPARE(run("powercfg", {"/h"}).exitCode, 0);
+    QCOMPARE(fileInfo(Hiberfil, &entry), ErrorSuccess);
+    QCOMPARE(entry.size, memory / 100 * 20);
+}
+
+void MaintenanceProgramsTest::keepsHibernationForAdministrators()
+{
+    TestMachine machine;
+    machine->system().administrator = false;
+    const ProgramRun result = run("powercfg", {"/hibernate", "on"});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(out(result), QStringLiteral("You do not have permission to enable or disable the Hibernate feature.\r\n"));
+    QVERIFY(!pathExists(Hiberfil));
+    QVERIFY(!machine->programs().power().hibernation);
+}
+
+void MaintenanceProgramsTest::rejectsMalformedPowercfgCalls_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("nothing") << QStringList{};
+    QTest::newRow("unknown option") << QStringList{"/turbo"};
+    QTest::newRow("no scheme") << QStringList{"/setactive"};
+    QTest::newRow("hibernate maybe") << QStringList{"/hibernate", "maybe"};
+    QTest::newRow("unknown type") << QStringList{"/h", "/type", "tiny"};
+    QTest::newRow("type without value") << QStringList{"/h", "/type"};
+}
+
+void MaintenanceProgramsTest::rejectsMalformedPowercfgCalls()
+{
+    QFETCH(QStringList, arguments);
+    TestMachine machine;
+    const ProgramRun result = run("powercfg", arguments);
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(out(result), QStringLiteral("Invalid Parameters -- try \"/?\" for help\r\n"));
+    QVERIFY(!pathExists(Hiberfil));
+    QCOMPARE(machine->system().activePowerScheme, Balanced);
+}
+
+void MaintenanceProgramsTest::enumeratesTheBootStore()
+{
+    TestMachine machine;
+    const ProgramRun result = run(Bcdedit, {"/enum"});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(out(result), DefaultEnumeration);
+    QCOMPARE(out(run(Bcdedit, {})), DefaultEnumeration);
+    QCOMPARE(out(run(Bcdedit, {"/ENUM", "ACTIVE"})), DefaultEnumeration);
+}
+
+void MaintenanceProgramsTest::listsEverySecondInstallation()
+{
+    const QJsonArray loaders{
+        QJsonObject{{"identifier", "{current}"}, {"drive", "C:"}, {"description", "Windows 10"}},
+        QJsonObject{{"identifier", "{0a2d4f61-8b3c-11ee-9f2a-806e6f6e6963}"}, {"drive", "D:"},
+                    {"description", "Windows 7"}, {"systemRoot", "\\Windows"}}};
+    TestMachine machine(QJsonObject{{"boot", QJsonObject{{"firmware", "bios"}, {"timeout", 10}, {"locale", "en-US"},
+                                                         {"loaders", loaders}}}});
+    const QString text = out(run(Bcdedit, {"/enum"}));
+    QVERIFY(text.contains(QStringLiteral("displayorder            {current}\r\n"
+                                         "                        {0a2d4f61-8b3c-11ee-9f2a-806e6f6e6963}\r\n")));
+    QVERIFY(!text.contains(QStringLiteral("bootmgfw.efi")));
+    QVERIFY(text.contains(QStringLiteral("timeout                 10\r\n")));
+    QCOMPARE(text.count(QStringLiteral("Windows Boot Loader\r\n-------------------\r\n")), 2);
+    QVERIFY(text.contains(QStringLiteral("path                    \\Windows\\system32\\winload.exe\r\n"
+                                         "description             Windows 7\r\n"
+                                         "locale                  en-US\r\n")));
+    QVERIFY(text.contains(QStringLiteral("osdevice                partition=D:\r\n")));
+}
+
+void MaintenanceProgramsTest::setsBootElementsAndTimeout()
+{
+    TestMachine machine;
+    const ProgramRun quiet = run(Bcdedit, {"/set", "{current}", "quietboot", "on"});
+    QCOMPARE(quiet.exitCode, 0);
+    QCOMPARE(out(quiet), QStringLiteral("The operation completed successfully.\r\n"));
+    QCOMPARE(machine->programs().boot().loaders.first().settings.value("quietboot"), QStringLiteral("Yes"));
+    QCOMPARE(run(Bcdedit, {"/timeout", "0"}).exitCode, 0);
+    QCOMPARE(machine->programs().boot().timeout, 0);
+    const QString text = out(run(Bcdedit, {"/enum"}));
+    QVERIFY(text.endsWith(QStringLiteral("bootmenupolicy          Standard\r\nquietboot               Yes\r\n")));
+    QVERIFY(text.contains(QStringLiteral("timeout                 0\r\n")));
+    QCOMPARE(run(Bcdedit, {"/set", "{default}", "QuietBoot", "off"}).exitCode, 0);
+    QCOMPARE(machine->programs().boot().loaders.first().settings.value("quietboot"), QStringLiteral("No"));
+    QCOMPARE(run(Bcdedit, {"/timeout", "5"}).exitCode, 0);
+    QCOMPARE(machine->programs().boot().timeout, 5);
+}
+
+void MaintenanceProgramsTest::exportsTheBootStore()
+{
+    TestMachine machine;
+    const QString path = QStringLiteral("C:\\Windows\\bcd_backup_20261101_093012.bcd");
+    machine.addFolder("C:\\Windows");
+    const ProgramRun result = run(Bcdedit, {"/export", path});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(out(result), QStringLiteral("The operation completed successfully.\r\n"));
+    QByteArray dump;
+    QCOMPARE(readFile(path, &dump), ErrorSuccess);
+    QCOMPARE(QString::fromUtf8(dump), DefaultEnumeration);
+
+    const ProgramRun missing = run(Bcdedit, {"/export", "C:\\Backups\\bcd.bcd"});
+    QCOMPARE(missing.exitCode, 1);
+    QCOMPARE(err(missing), QStringLiteral("The store export operation has failed.\r\n"
+                                          "The system cannot find the path specified.\r\n"));
+    QVERIFY(!pathExists("C:\\Backups"));
+}
+
+void MaintenanceProgramsTest::refusesTheBootStoreToUsers()
+{
+    TestMachine machine;
+    machine->system().administrator = false;
+    machine.addFolder("C:\\Windows");
+    const QString denied = QStringLiteral("The boot configuration data store could not be opened.\r\nAccess is denied.\r\n");
+    for (const QStringList& arguments : {QStringList{"/enum"}, QStringList{"/export", "C:\\Windows\\bcd.bcd"},
+                                         QStringList{"/set", "{current}", "quietboot", "on"}, QStringList{"/timeout", "0"}}) {
+        const ProgramRun result = run(Bcdedit, arguments);
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY(result.standardOutput.isEmpty());
+        QCOMPARE(err(result), denied);
+    }
+    QVERIFY(!pathExists("C:\\Windows\\bcd.bcd"));
+    QCOMPARE(machine->programs().boot().timeout, 30);
+    QVERIFY(machine->programs().boot().loaders.isEmpty() || machine->programs().boot().loaders.first().settings.isEmpty());
+}
+
+void MaintenanceProgramsTest::rejectsMalformedBcdeditCalls_data()
+{
+    const QString help = QStringLiteral("Run \"bcdedit /?\" for command line assistance.\r\n");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("unknown switch") << QStringList{"/delete", "{current}"}
+                                    << "Invalid command line switch: /delete\r\n" + help + "The parameter is incorrect.\r\n";
+    QTest::newRow("unknown entry") << QStringList{"/set", "{1234}", "quietboot", "on"}
+                                   << "An error occurred while attempting to reference the specified entry.\r\n"
+                                      "The system cannot find the file specified.\r\n";
+    QTest::newRow("unknown element") << QStringList{"/set", "{current}", "quickboot", "on"}
+                                     << "The element data type specified is not recognized, or does not apply to the "
+                                        "specified entry.\r\n" + help + "Element not found.\r\n";
+    QTest::newRow("not a boolean") << QStringList{"/set", "{current}", "quietboot", "maybe"}
+                                   << "The boolean data is not valid as specified.\r\n" + help
+                                          + "The parameter is incorrect.\r\n";
+    QTest::newRow("negative timeout") << QStringList{"/timeout", "-1"}
+                                      << "The integer data is not valid as specified.\r\n" + help
+                                             + "The parameter is incorrect.\r\n";
+    QTest::newRow("timeout in words") << QStringList{"/timeout", "five"}
+                                      << "The integer data is not valid as specified.\r\n" + help
+                                             + "The parameter is incorrect.\r\n";
+    QTest::newRow("set too short") << QStringList{"/set", "{current}", "quietboot"}
+                                   << "The syntax of the command is incorrect.\r\n" + help + "The parameter is incorrect.\r\n";
+}
+
+void MaintenanceProgramsTest::rejectsMalformedBcdeditCalls()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, error);
+    TestMachine machine;
+    const ProgramRun result = run(Bcdedit, arguments);
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(err(result), error);
+    QCOMPARE(machine->programs().boot().timeout, 30);
+    QVERIFY(machine->programs().boot().loaders.isEmpty() || machine->programs().boot().loaders.first().settings.isEmpty());
+}
+
+void MaintenanceProgramsTest::analysesWithoutNamingTheMedia()
+{
+    TestMachine machine(QJsonObject{{"driveOptimizer", QJsonObject{{"C", QJsonObject{{"fragmentedPercent", 3}}}}}});
+    const ProgramRun result = runProgram("defrag.exe", {"C:", "/A"}, 10000);
+    QCOMPARE(result.exitCode, 0);
+    const QString text = out(result);
+    QCOMPARE(text, QStringLiteral("Microsoft Drive Optimizer\r\nCopyright (c) Microsoft Corp.\r\n\r\n"
+                                  "Invoking analysis on (C:)...\r\n\r\n\r\n"
+                                  "The operation completed successfully.\r\n\r\n"
+                                  "Post Defragmentation Report:\r\n\r\n"
+                                  "\tVolume Information:\r\n"
+                                  "\t\tVolume size                 = 256.00 GB\r\n"
+                                  "\t\tFree space                  = 100.00 GB\r\n"
+                                  "\t\tTotal fragmented space      = 3%\r\n"
+                                  "\t\tLargest free space size     = 100.00 GB\r\n\r\n"
+                                  "\tNote: File fragments larger than 64MB are not included in the fragmentation statistics.\r\n\r\n"
+                                  "\tYou do not need to defragment this volume.\r\n"));
+    for (const char* word : {"SSD", "HDD", "Solid State", "Hard Disk", "固态硬盘", "机械硬盘"})
+        QVERIFY(!text.contains(QString::fromUtf8(word), Qt::CaseInsensitive));
+    QCOMPARE(machine->programs().optimization('C').analyses, 1);
+
+    TestMachine hdd(hddMachine());
+    const QString fragmented = out(runProgram("defrag.exe", {"c:", "/a"}, 10000));
+    QVERIFY(fragmented.contains(QStringLiteral("\t\tTotal fragmented space      = 17%\r\n")));
+    QVERIFY(fragmented.endsWith(QStringLiteral("\tIt is recommended that you defragment this volume.\r\n")));
+    QVERIFY(!fragmented.contains(QStringLiteral("Hard Disk"), Qt::CaseInsensitive));
+}
+
+void MaintenanceProgramsTest::retrimsSolidStateDrives()
+{
+    TestMachine machine;
+    const ProgramRun result = run("defrag.exe", {"C:", "/L"});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(out(result), QStringLiteral("Microsoft Drive Optimizer\r\nCopyright (c) Microsoft Corp.\r\n\r\n"
+                                         "Invoking retrim on (C:)...\r\n\r\n\r\n"
+                                         "The operation completed successfully.\r\n"));
+    QCOMPARE(machine->programs().optimization('C').retrims, 1);
+    QCOMPARE(machine->programs().optimization('C').defragmentations, 0);
+}
+
+void MaintenanceProgramsTest::cannotRetrimRotatingDisks()
+{
+    TestMachine machine(hddMachine());
+    const ProgramRun result = run("defrag.exe", {"C:", "/L"});
+    QCOMPARE(result.exitCode, sim::SimDefrag::NotSupportedByHardware);
+    QCOMPARE(out(result), QStringLiteral("Microsoft Drive Optimizer\r\nCopyright (c) Microsoft Corp.\r\n\r\n"
+                                         "Invoking retrim on (C:)...\r\n\r\n\r\n"
+                                         "The operation requested is not supported by the hardware backing the volume. "
+                                         "(0x8900002A)\r\n"));
+    QCOMPARE(machine->programs().optimization('C').retrims, 0);
+    QCOMPARE(machine->programs().optimization('C').fragmentedPercent, 17);
+}
+
+void MaintenanceProgramsTest::optimizesEachMediaItsWay()
+{
+    TestMachine hdd(hddMachine());
+    const ProgramRun defragmented = run("defrag.exe", {"C:", "/O"});
+    QCOMPARE(defragmented.exitCode, 0);
+    QVERIFY(out(defragmented).contains(QStringLiteral("Invoking defragmentation on (C:)...\r\n")));
+    QCOMPARE(hdd->programs().optimization('C').defragmentations, 1);
+    QCOMPARE(hdd->programs().optimization('C').fragmentedPercent, 0);
+
+    TestMachine ssd;
+    const ProgramRun trimmed = run("defrag.exe", {"C:", "/O"});
+    QCOMPARE(trimmed.exitCode, 0);
+    QVERIFY(out(trimmed).contains(QStringLiteral("Invoking retrim on (C:)...\r\n")));
+    QCOMPARE(ssd->programs().optimization('C').retrims, 1);
+    QCOMPARE(ssd->programs().optimization('C').defragmentations, 0);
+}
+
+void MaintenanceProgramsTest::showsProgressPerPass()
+{
+    TestMachine machine(hddMachine());
+    const ProgramRun result = run("defrag", {"C:", "/U"});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(out(result), QStringLiteral("Microsoft Drive Optimizer\r\nCopyright (c) Microsoft Corp.\r\n\r\n"
+                                         "Invoking defragmentation on (C:)...\r\n\r\n\r\n"
+                                         "\tAnalysis:  100% complete.\r\n"
+                                         "\tDefragmentation:  100% complete.\r\n\r\n"
+                                         "The operation completed successfully.\r\n"));
+    QCOMPARE(machine->programs().optimization('C').defragmentations, 1);
+}
+
+void MaintenanceProgramsTest::refusesDefragErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("administrator");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("not elevated") << QStringList{"C:", "/O"} << false << int(0x80070005u)
+                                  << "Access is denied. (0x80070005)";
+    QTest::newRow("no volume") << QStringList{"/A"} << true << int(0x80070057u)
+                               << "The parameter is incorrect. (0x80070057)";
+    QTest::newRow("two operations") << QStringList{"C:", "/A", "/L"} << true << int(0x80070057u)
+                                    << "The parameter is incorrect. (0x80070057)";
+    QTest::newRow("unknown switch") << QStringList{"C:", "/Q"} << true << int(0x80070057u)
+                                    << "The parameter is incorrect. (0x80070057)";
+    QTest::newRow("unknown drive") << QStringList{"Z:", "/A"} << true << int(0x8007000Fu)
+                                   << "The system cannot find the drive specified. (0x8007000F)";
+}
+
+void MaintenanceProgramsTest::refusesDefragErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, administrator);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    TestMachine machine;
+    machine->system().administrator = administrator;
+    const ProgramRun result = run("defrag", arguments);
+    QCOMPARE(result.exitCode, exitCode);
+    QCOMPARE(out(result), QStringLiteral("Microsoft Drive Optimizer\r\nCopyright (c) Microsoft Corp.\r\n\r\n") + message
+                              + QStringLiteral("\r\n"));
+    QVERIFY(machine->programs().optimizations().isEmpty());
+}
+
+void MaintenanceProgramsTest::cleansTheSelectedCategories()
+{
+    TestMachine machine;
+    setCleanupFlag("Temporary Files", 2);
+    setCleanupFlag("Thumbnail Cache", 2);
+    setCleanupFlag("Recycle Bin", 0);
+    setCleanupFlag("Downloads Folder", 2, KeyWow64_32Key);   // a 32-bit view flag is not read
+    addAgedFile(machine, "C:\\Users\\Tester\\AppData\\Local\\Temp\\old.tmp", QByteArray(1000, 'o'), 8);
+    addAgedFile(machine, "C:\\Users\\Tester\\AppData\\Local\\Temp\\setup\\older.log", QByteArray(500, 'l'), 30);
+    addAgedFile(machine, "C:\\Users\\Tester\\AppData\\Local\\Temp\\fresh.tmp", QByteArray(300, 'f'), 6);
+    addAgedFile(machine, "C:\\Windows\\Temp\\cab_1234.tmp", QByteArray(2000, 'c'), 10);
+    addAgedFile(machine, "C:\\Users\\Tester\\AppData\\Local\\Microsoft\\Windows\\Explorer\\thumbcache_96.db",
+                QByteArray(4000, 't'), 0);
+    addAgedFile(machine, "C:\\Users\\Tester\\AppData\\Local\\Microsoft\\Windows\\Explorer\\iconcache_32.db",
+                QByteArray(100, 'i'), 40);
+    addAgedFile(machine, "C:\\$Recycle.Bin\\S-1-5-21-1\\$RABC123.txt", QByteArray(700, 'r'), 40);
+    addAgedFile(machine, "C:\\Users\\Tester\\Downloads\\old.zip", QByteArray(100, 'z'), 40);
+    const quint64 before = freeBytes(machine);
+
+    const ProgramRun result = runProgram("cleanmgr.exe", {"/sagerun:99"}, WaitForever);
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY(!pathExists("C:\\Users\\Tester\\AppData\\Local\\Temp\\old.tmp"));
+    QVERIFY(!pathExists("C:\\Users\\Tester\\AppData\\Local\\Temp\\setup\\older.log"));
+    QVERIFY(pathExists("C:\\Users\\Tester\\AppData\\Local\\Temp\\fresh.tmp"));
+    QVERIFY(!pathExists("C:\\Windows\\Temp\\cab_1234.tmp"));
+    QVERIFY(!pathExists("C:\\Users\\Tester\\AppData\\Local\\Microsoft\\Windows\\Explorer\\thumbcache_96.db"));
+    QVERIFY(pathExists("C:\\Users\\Tester\\AppData\\Local\\Microsoft\\Windows\\Explorer\\iconcache_32.db"));
+    QVERIFY(pathExists("C:\\$Recycle.Bin\\S-1-5-21-1\\$RABC123.txt"));
+    QVERIFY(pathExists("C:\\Users\\Tester\\Downloads\\old.zip"));
+    QCOMPARE(freeBytes(machine), before + 1000 + 500 + 2000 + 4000);
+    QCOMPARE(machine->programs().cleanup().runs, 1);
+    QCOMPARE(machine->programs().cleanup().freedBytes, quint64(7500));
+}
+
+void MaintenanceProgramsTest::cleansNothingWithoutSelectedCategories()
+{
+    TestMachine machine;
+    setCleanupFlag("Temporary Files", 1);   // a flag of another meaning
+    addAgedFile(machine, "C:\\Users\\Tester\\AppData\\Local\\Temp\\old.tmp", QByteArray(1000, 'o'), 30);
+    const quint64 before = freeBytes(machine);
+    QCOMPARE(runProgram("cleanmgr", {"/sagerun:99"}, WaitForever).exitCode, 0);
+    QVERIFY(pathExists("C:\\Users\\Tester\\AppData\\Local\\Temp\\old.tmp"));
+    QCOMPARE(freeBytes(machine), before);
+    QCOMPARE(machine->programs().cleanup().runs, 1);
+
+    setCleanupFlag("Temporary Files", 2);
+    QCOMPARE(runProgram("cleanmgr", {"/SAGERUN:98"}, WaitForever).exitCode, 0);   // another preset
+    QVERIFY(pathExists("C:\\Users\\Tester\\AppData\\Local\\Temp\\old.tmp"));
+}
+
+void MaintenanceProgramsTest::emptiesRecycleBins()
+{
+    TestMachine machine;
+    setCleanupFlag("Recycle Bin", 2);
+    addAgedFile(machine, "C:\\$Recycle.Bin\\S-1-5-21-1\\$RABC123.txt", QByteArray(700, 'r'), 0);
+    addAgedFile(machine, "C:\\$Recycle.Bin\\S-1-5-21-1\\$IABC123.txt", QByteArray(100, 'i'), 0);
+    addAgedFile(machine, "C:\\$Recycle.Bin\\S-1-5-21-1\\$RDEF456\\photo.jpg", QByteArray(900, 'p'), 0);
+    machine.addFile("C:\\$Recycle.Bin\\S-1-5-21-1\\desktop.ini", "[.ShellClassInfo]");
+    const quint64 before = freeBytes(machine);
+    QCOMPARE(runProgram("cleanmgr.exe", {"/sagerun:99"}, WaitForever).exitCode, 0);
+    QVector<FileEntry> left;
+    QCOMPARE(listDirectory("C:\\$Recycle.Bin\\S-1-5-21-1", &left), ErrorSuccess);
+    QCOMPARE(left.size(), 1);
+    QCOMPARE(left.first().name, QStringLiteral("desktop.ini"));
+    QCOMPARE(freeBytes(machine), before + 1700);
+}
+
+void MaintenanceProgramsTest::waitsForTheUserWithoutAPreset()
+{
+    TestMachine machine;
+    setCleanupFlag("Temporary Files", 2);
+    addAgedFile(machine, "C:\\Users\\Tester\\AppData\\Local\\Temp\\old.tmp", QByteArray(10, 'o'), 30);
+    const ProgramRun result = runProgram("cleanmgr.exe", {}, 60000);
+    QVERIFY(result.started);
+    QVERIFY(!result.finished);
+    QVERIFY(pathExists("C:\\Users\\Tester\\AppData\\Local\\Temp\\old.tmp"));
+    QCOMPARE(machine->programs().cleanup().runs, 0);
+}
+
+void MaintenanceProgramsTest::keepsProgramStateInMachineJson()
+{
+    TestMachine machine(QJsonObject{{"programs", QJsonObject{{"wmic", "hangs"}, {"hangMs", 90000}}},
+                                    {"securityCenter", QJsonObject{{"antivirus", QJsonArray{QJsonObject{
+                                        {"displayName", "火绒安全软件"}, {"productState", 266240},
+                                        {"pathToSignedProductExe", "C:\\Program Files\\Huorong\\HipsTray.exe"}}}}}}});
+    run("powercfg", {"/setactive", HighPerformance});
+    run("powercfg", {"/h", "/type", "reduced"});
+    run("powercfg", {"/hibernate", "on"});
+    run(Bcdedit, {"/set", "{current}", "quietboot", "on"});
+    run(Bcdedit, {"/timeout", "5"});
+    run("netsh", {"interface", "tcp", "set", "global", "autotuninglevel=normal"});
+    run("wevtutil", {"set-log", "System", "/ms:268435456"});
+    run("defrag", {"C:", "/L"});
+    run("cleanmgr", {"/sagerun:99"});
+    QString error;
+    QVERIFY2(machine->save(&error), qPrintable(error));
+
+    sim::SimMachine reloaded;
+    QVERIFY2(reloaded.load(machine.folder(), &error), qPrintable(error));
+    const sim::ProgramState& state = reloaded.programs();
+    QCOMPARE(reloaded.system().activePowerScheme, HighPerformance);
+    QVERIFY(state.power().hibernation);
+    QVERIFY(state.power().reducedHiberfile);
+    QCOMPARE(state.power().schemes.size(), 3);
+    QCOMPARE(state.boot().timeout, 5);
+    QCOMPARE(state.boot().loaders.size(), 1);
+    QCOMPARE(state.boot().loaders.first().settings.value("quietboot"), QStringLiteral("Yes"));
+    QCOMPARE(state.tcpGlobals().value("autotuninglevel"), QStringLiteral("normal"));
+    QCOMPARE(reloaded.programs().findEventLog("system")->maxSizeBytes, quint64(268435456));
+    QCOMPARE(state.optimizations().value('C').retrims, 1);
+    QCOMPARE(state.cleanup().runs, 1);
+    QCOMPARE(state.availability("WMIC"), sim::ProgramAvailability::Hangs);
+    QCOMPARE(state.hangMs(), qint64(90000));
+    QCOMPARE(state.antivirusProducts().size(), 1);
+    QCOMPARE(state.antivirusProducts().first().displayName, QStringLiteral("火绒安全软件"));
+    QCOMPARE(state.antivirusProducts().first().productState, quint32(266240));
+}
+
+void MaintenanceProgramsTest::reportsMalformedProgramSections_data()
+{
+    QTest::addColumn<QJsonObject>("section");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("availability") << QJsonObject{{"programs", QJsonObject{{"wmic", "broken"}}}} << "programs.wmic";
+    QTest::newRow("firmware") << QJsonObject{{"boot", QJsonObject{{"firmware", "efi"}}}} << "boot.firmware";
+    QTest::newRow("loader identifier") << QJsonObject{{"boot", QJsonObject{{"loaders", QJsonArray{QJsonObject{
+                                              {"identifier", "current"}}}}}}}
+                                       << "boot.loaders[0].identifier";
+    QTest::newRow("hiberfile type") << QJsonObject{{"power", QJsonObject{{"hiberfileType", "tiny"}}}}
+                                    << "power.hiberfileType";
+    QTest::newRow("restore point") << QJsonObject{{"restorePoints", QJsonArray{QJsonObject{{"sequenceNumber", "5"}}}}}
+                                   << "restorePoints[0].sequenceNumber";
+    QTest::newRow("disk media") << QJsonObject{{"disks", QJsonArray{QJsonObject{{"mediaType", "NVMe"}}}}}
+                                << "disks[0].mediaType";
+}
+
+void MaintenanceProgramsTest::reportsMalformedProgramSections()
+{
+    QFETCH(QJsonObject, section);
+    QFETCH(QString, field);
+    TestMachine machine(section);
+    QVERIFY(!machine.loaded());
+    QVERIFY2(machine.loadError().contains(field), qPrintable(machine.loadError()));
+}
+
+QTEST_GUILESS_MAIN(MaintenanceProgramsTest)
+#include "tst_programs_maintenance.moc"

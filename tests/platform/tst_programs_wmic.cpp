@@ -1,0 +1,359 @@
+#include "platform/Programs.h"
+#include "platform/sim/programs/SimWmic.h"
+#include "platform/sim/programs/WmiInstance.h"
+#include "platform/sim/programs/WqlCondition.h"
+#include "tests/support/TestMachine.h"
+
+#include <QJsonArray>
+#include <QTextCodec>
+#include <QtTest>
+
+using namespace win;
+
+namespace {
+
+const double Gib = 1024.0 * 1024.0 * 1024.0;
+const QString SecurityCenter = QStringLiteral("/namespace:\\\\root\\SecurityCenter2");
+const QString DefaultNamespace = QStringLiteral("/namespace:\\\\root\\default");
+const QString StorageNamespace = QStringLiteral("/namespace:\\\\root\\Microsoft\\Windows\\Storage");
+
+ProgramRun wmic(const QStringList& arguments)
+{
+    return runProgram(QStringLiteral("wmic"), arguments, 8000);
+}
+
+QString out(const ProgramRun& run)
+{
+    return fromLocal8Bit(run.standardOutput);
+}
+
+QString err(const ProgramRun& run)
+{
+    return fromLocal8Bit(run.standardError);
+}
+
+QJsonObject restorePoint(int sequence, const QString& description, const QString& time)
+{
+    return QJsonObject{{"sequenceNumber", sequence}, {"description", description}, {"creationTime", time},
+                       {"restorePointType", 0}, {"eventType", 100}};
+}
+
+QJsonObject withRestorePoints()
+{
+    return QJsonObject{{"restorePoints", QJsonArray{restorePoint(5, "Windows Update", "20261101093012.123456-000"),
+                                                     restorePoint(12, "安装驱动", "20261203180000.000000-000")}}};
+}
+
+QJsonObject twoDisks()
+{
+    const auto drive = [](const char* folder, double total, const char* kind, int disk) {
+        return QJsonObject{{"folder", folder}, {"totalBytes", total}, {"freeBytes", total / 2}, {"kind", kind},
+                           {"diskNumber", disk}};
+    };
+    return QJsonObject{
+        {"drives", QJsonObject{{"C", drive("drives/C", 256 * Gib, "SSD", 0)}, {"D", drive("drives/D", 1000 * Gib, "HDD", 1)}}},
+        {"disks", QJsonArray{QJsonObject{{"number", 0}, {"model", "Samsung SSD 870 EVO 500GB"}, {"busType", "SATA"},
+                                         {"serial", "S5Y1NX0R123456"}},
+                             QJsonObject{{"number", 1}, {"model", "ST1000DM010-2EP102"}, {"busType", "SATA"}}}}};
+}
+
+sim::WmiInstance disk(const QString& deviceId, qulonglong index, const QString& media)
+{
+    sim::WmiInstance instance;
+    instance.set(QStringLiteral("DeviceID"), deviceId);
+    instance.set(QStringLiteral("Index"), index);
+    instance.set(QStringLiteral("MediaType"), media);
+    instance.set(QStringLiteral("DriveLetter"), QChar('C'));
+    instance.set(QStringLiteral("Removable"), false);
+    instance.set(QStringLiteral("Serial"), QVariant());
+    return instance;
+}
+
+} // namespace
+
+class WmicTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readsIdentifiersThroughClassPaths();
+    void takesAClassNameWhereAnAliasBelongsForAnUnknownAlias();
+    void findsNoSolidStateMediaInTheDiskDriveTable();
+    void padsTableColumnsAndOrdersThemByName();
+    void tellsMediaTypeAndPartitionsInTheStorageNamespace();
+    void keepsChineseProductNamesThroughTheCodePage();
+    void answersEmptyClassesWithNoInstances();
+    void rejectsRestorePointDeletion();
+    void deniesRestorePointsToUsers();
+    void reportsWmiErrors_data();
+    void reportsWmiErrors();
+    void waitsAtItsPromptWithoutACommand();
+    void evaluatesWqlConditions_data();
+    void evaluatesWqlConditions();
+    void rejectsMalformedConditions_data();
+    void rejectsMalformedConditions();
+    void flagsLiteralsOfTheWrongType();
+};
+
+void WmicTest::readsIdentifiersThroughClassPaths()
+{
+    TestMachine machine;
+    const ProgramRun cpu = wmic({"path", "Win32_Processor", "get", "ProcessorId", "/value"});
+    QVERIFY(cpu.started);
+    QVERIFY(cpu.finished);
+    QCOMPARE(cpu.exitCode, 0);
+    QCOMPARE(out(cpu), QStringLiteral("\r\r\n\r\r\nProcessorId=BFEBFBFF000906EA\r\r\n\r\r\n\r\r\n\r\r\n"));
+    QVERIFY(cpu.standardError.isEmpty());
+
+    const ProgramRun board = runProgram("WMIC.EXE", {"PATH", "win32_baseboard", "GET", "serialnumber", "/VALUE"}, 5000);
+    QCOMPARE(out(board), QStringLiteral("\r\r\n\r\r\nSerialNumber=PF2ABCDE\r\r\n\r\r\n\r\r\n\r\r\n"));
+
+    const ProgramRun alias = wmic({"cpu", "get", "ProcessorId", "/value"});
+    QCOMPARE(out(alias), out(cpu));
+}
+
+void WmicTest::takesAClassNameWhereAnAliasBelongsForAnUnknownAlias()
+{
+    TestMachine machine;
+    for (const char* wmiClass : {"Win32_Processor", "Win32_BaseBoard"}) {
+        const ProgramRun run = wmic({wmiClass, "get", "ProcessorId", "/value"});
+        QVERIFY(run.finished);
+        QCOMPARE(run.exitCode, sim::SimWmic::ParserErrorExitCode);
+        QVERIFY(run.standardOutput.isEmpty());
+        QCOMPARE(err(run), QString::fromLatin1(wmiClass) + QStringLiteral(" - Alias not found.\r\r\n"));
+    }
+}
+
+void WmicTest::findsNoSolidStateMediaInTheDiskDriveTable()
+{
+    TestMachine machine;
+    const ProgramRun ssd = wmic({"diskdrive", "where", "MediaType like '%SSD%' and DeviceID like '%C%'", "get", "MediaType"});
+    QCOMPARE(ssd.exitCode, 0);
+    QVERIFY(ssd.standardOutput.isEmpty());
+    QCOMPARE(err(ssd), QStringLiteral("No Instance(s) Available.\r\r\n"));
+
+    const ProgramRun fixed = wmic({"diskdrive", "where", "DeviceID like '%C%'", "get", "MediaType"});
+    QCOMPARE(out(fixed), QStringLiteral("MediaType              \r\r\nFixed hard disk media  \r\r\n\r\r\n"));
+    QVERIFY(fixed.standardError.isEmpty());
+}
+
+void WmicTest::padsTableColumnsAndOrdersThemByName()
+{
+    TestMachine machine(twoDisks());
+    const ProgramRun run = wmic({"diskdrive", "get", "Model,Index,InterfaceType"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(out(run), QStringLiteral("Index  InterfaceType  Model                      \r\r\n"
+                                      "0      IDE            Samsung SSD 870 EVO 500GB  \r\r\n"
+                                      "1      IDE            ST1000DM010-2EP102         \r\r\n"
+                                      "\r\r\n"));
+
+    TestMachine restore(withRestorePoints());
+    const ProgramRun points = wmic({DefaultNamespace, "path", "SystemRestore", "get", "SequenceNumber,Description,CreationTime"});
+    QCOMPARE(out(points), QStringLiteral("CreationTime               Description     SequenceNumber  \r\r\n"
+                                         "20261101093012.123456-000  Windows Update  5               \r\r\n"
+                                         "20261203180000.000000-000  安装驱动            12              \r\r\n"
+                                         "\r\r\n"));
+    const ProgramRun two = wmic({DefaultNamespace, "path", "SystemRestore", "get", "SequenceNumber,Description"});
+    QCOMPARE(out(two), QStringLiteral("Description     SequenceNumber  \r\r\n"
+                                      "Windows Update  5               \r\r\n"
+                                      "安装驱动            12              \r\r\n"
+                                      "\r\r\n"));
+}
+
+void WmicTest::tellsMediaTypeAndPartitionsInTheStorageNamespace()
+{
+    TestMachine machine(twoDisks());
+    const ProgramRun hdd = wmic({StorageNamespace, "path", "MSFT_PhysicalDisk", "where", "DeviceId='1'", "get",
+                                 "MediaType,FriendlyName,BusType"});
+    QCOMPARE(out(hdd), QStringLiteral("BusType  FriendlyName        MediaType  \r\r\n"
+                                      "11       ST1000DM010-2EP102  3          \r\r\n\r\r\n"));
+    const ProgramRun ssd = wmic({StorageNamespace, "path", "MSFT_PhysicalDisk", "where", "DeviceId=0", "get", "MediaType",
+                                 "/value"});
+    QCOMPARE(out(ssd), QStringLiteral("\r\r\n\r\r\nMediaType=4\r\r\n\r\r\n\r\r\n\r\r\n"));
+
+    const ProgramRun partition = wmic({StorageNamespace, "path", "MSFT_Partition", "where", "DriveLetter='D'", "get",
+                                       "DiskNumber,PartitionNumber,DriveLetter"});
+    QCOMPARE(out(partition), QStringLiteral("DiskNumber  DriveLetter  PartitionNumber  \r\r\n"
+                                            "1           68           1                \r\r\n\r\r\n"));
+}
+
+void WmicTest::keepsChineseProductNamesThroughTheCodePage()
+{
+    const QString name = QStringLiteral("火绒安全软件");
+    TestMachine machine(QJsonObject{{"securityCenter", QJsonObject{{"antivirus", QJsonArray{
+        QJsonObject{{"displayName", name}, {"productState", 397568}},
+        QJsonObject{{"displayName", "Windows Defender"}, {"productState", 393472}}}}}}});
+    const ProgramRun run = wmic({SecurityCenter, "path", "AntiVirusProduct", "get", "displayName,productState"});
+    const QString expected = QStringLiteral("displayName       productState  \r\r\n"
+                                            "火绒安全软件            397568        \r\r\n"
+                                            "Windows Defender  393472        \r\r\n\r\r\n");
+    QCOMPARE(run.standardOutput, QTextCodec::codecForName("GBK")->fromUnicode(expected));
+    QVERIFY(run.standardOutput.contains(QByteArray("\xbb\xf0\xc8\xde")));   // 火绒 in GBK
+    QCOMPARE(out(run), expected);
+    QCOMPARE(out(wmic({SecurityCenter, "path", "AntiVirusProduct", "get", "displayName"})),
+             QStringLiteral("displayName       \r\r\n火绒安全软件            \r\r\nWindows Defender  \r\r\n\r\r\n"));
+}
+
+void WmicTest::answersEmptyClassesWithNoInstances()
+{
+    TestMachine machine;
+    const ProgramRun run = wmic({SecurityCenter, "path", "AntiVirusProduct", "get", "displayName"});
+    QVERIFY(run.finished);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.standardOutput.isEmpty());
+    QCOMPARE(err(run), QStringLiteral("No Instance(s) Available.\r\r\n"));
+}
+
+void WmicTest::rejectsRestorePointDeletion()
+{
+    TestMachine machine(withRestorePoints());
+    const ProgramRun run = wmic({DefaultNamespace, "path", "SystemRestore where SequenceNumber='5'", "call",
+                                 "DeleteRestorePoint"});
+    QVERIFY(run.finished);
+    QCOMPARE(run.exitCode, int(0x8004102Eu));
+    QCOMPARE(err(run), QStringLiteral("Node - DESKTOP-TEST\r\r\nERROR:\r\r\nDescription = Invalid method\r\r\n"));
+    QCOMPARE(machine->programs().restorePoints().size(), 2);
+
+    const ProgramRun separate = wmic({DefaultNamespace, "path", "SystemRestore", "where", "SequenceNumber=5", "call",
+                                      "DeleteRestorePoint"});
+    QCOMPARE(separate.exitCode, int(0x8004102Eu));
+    QCOMPARE(machine->programs().restorePoints().size(), 2);
+}
+
+void WmicTest::deniesRestorePointsToUsers()
+{
+    TestMachine machine(withRestorePoints());
+    machine->system().administrator = false;
+    const ProgramRun run = wmic({DefaultNamespace, "path", "SystemRestore", "get", "SequenceNumber,Description"});
+    QCOMPARE(run.exitCode, int(0x80041003u));
+    QVERIFY(run.standardOutput.isEmpty());
+    QCOMPARE(err(run), QStringLiteral("Node - DESKTOP-TEST\r\r\nERROR:\r\r\nDescription = Access denied\r\r\n"));
+}
+
+void WmicTest::reportsWmiErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("error");
+    const auto wmiError = [](const char* description) {
+        return QStringLiteral("Node - DESKTOP-TEST\r\r\nERROR:\r\r\nDescription = %1\r\r\n").arg(QLatin1String(description));
+    };
+    QTest::newRow("unknown namespace") << QStringList{"/namespace:\\\\root\\nowhere", "path", "X", "get", "A"}
+                                       << int(0x8004100Eu) << wmiError("Invalid namespace");
+    QTest::newRow("unknown class") << QStringList{"path", "Win32_Nothing", "get", "Name"} << int(0x80041010u)
+                                   << wmiError("Invalid class");
+    QTest::newRow("class of another namespace") << QStringList{"path", "AntiVirusProduct", "get", "displayName"}
+                                                << int(0x80041010u) << wmiError("Invalid class");
+    QTest::newRow("unknown property") << QStringList{"path", "Win32_Processor", "get", "Serial"} << int(0x80041017u)
+                                      << wmiError("Invalid query");
+    QTest::newRow("unknown property in where") << QStringList{"diskdrive", "where", "Kind='SSD'", "get", "Model"}
+                                               << int(0x80041017u) << wmiError("Invalid query");
+    QTest::newRow("broken where") << QStringList{"diskdrive", "where", "MediaType like", "get", "Model"}
+                                  << int(0x80041017u) << wmiError("Invalid query");
+    QTest::newRow("unknown switch") << QStringList{"/node:pc", "cpu", "get", "ProcessorId"}
+                                    << sim::SimWmic::ParserErrorExitCode << QStringLiteral("Invalid Global Switch.\r\r\n");
+    QTest::newRow("unknown verb") << QStringList{"cpu", "show"} << sim::SimWmic::ParserErrorExitCode
+                                  << QStringLiteral("Invalid Verb.\r\r\n");
+    QTest::newRow("unknown get switch") << QStringList{"cpu", "get", "ProcessorId", "/every"}
+                                        << sim::SimWmic::ParserErrorExitCode << QStringLiteral("Invalid Verb Switch.\r\r\n");
+}
+
+void WmicTest::reportsWmiErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, error);
+    TestMachine machine;
+    const ProgramRun run = wmic(arguments);
+    QVERIFY(run.finished);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY(run.standardOutput.isEmpty());
+    QCOMPARE(err(run), error);
+}
+
+void WmicTest::waitsAtItsPromptWithoutACommand()
+{
+    TestMachine machine;
+    const quint64 before = machine->clock().nowMs();
+    const ProgramRun run = wmic({DefaultNamespace});
+    QVERIFY(run.started);
+    QVERIFY(!run.finished);
+    QVERIFY(machine->clock().nowMs() >= before + 8000);
+}
+
+void WmicTest::evaluatesWqlConditions_data()
+{
+    QTest::addColumn<QString>("condition");
+    QTest::addColumn<bool>("matches");
+    QTest::newRow("like with percent") << "DeviceID like '%DRIVE0'" << true;
+    QTest::newRow("like ignores case") << "MediaType LIKE '%HARD disk%'" << true;
+    QTest::newRow("like underscore is one character") << "MediaType like 'Fixed_hard%'" << true;
+    QTest::newRow("underscore needs a character") << "DeviceID like '%DRIVE0_'" << false;
+    QTest::newRow("like set") << "DeviceID like '%DRIVE[0-3]'" << true;
+    QTest::newRow("like negated set") << "DeviceID like '%DRIVE[^0]'" << false;
+    QTest::newRow("like is anchored") << "MediaType like 'hard%'" << false;
+    QTest::newRow("ssd test") << "MediaType like '%SSD%' and DeviceID like '%C%'" << false;
+    QTest::newRow("or") << "MediaType like '%SSD%' or DeviceID like '%C%'" << true;
+    QTest::newRow("not") << "not MediaType like '%SSD%'" << true;
+    QTest::newRow("parentheses") << "(Index = 1 or Index = 0) and not (MediaType = 'x')" << true;
+    QTest::newRow("and binds tighter") << "Index = 1 and MediaType = 'x' or Index = 0" << true;
+    QTest::newRow("equal ignores case") << "MediaType = 'FIXED HARD DISK MEDIA'" << true;
+    QTest::newRow("escaped backslashes") << "DeviceID = '\\\\\\\\.\\\\PHYSICALDRIVE0'" << true;
+    QTest::newRow("number as text") << "Index = '0'" << true;
+    QTest::newRow("number compare") << "Index >= 1" << false;
+    QTest::newRow("not equal") << "Index != 3" << true;
+    QTest::newRow("char16 by letter") << "DriveLetter = 'C'" << true;
+    QTest::newRow("char16 by code") << "DriveLetter = 67" << true;
+    QTest::newRow("boolean") << "Removable = FALSE" << true;
+    QTest::newRow("null") << "Serial IS NULL and Index IS NOT NULL" << true;
+    QTest::newRow("null never equals") << "Serial = ''" << false;
+    QTest::newRow("double quotes") << "MediaType like \"%media\"" << true;
+}
+
+void WmicTest::evaluatesWqlConditions()
+{
+    QFETCH(QString, condition);
+    QFETCH(bool, matches);
+    sim::WqlCondition where;
+    QVERIFY(where.parse(condition));
+    bool typeError = true;
+    QCOMPARE(where.matches(disk("\\\\.\\PHYSICALDRIVE0", 0, "Fixed hard disk media"), &typeError), matches);
+    QVERIFY(!typeError);
+}
+
+void WmicTest::rejectsMalformedConditions_data()
+{
+    QTest::addColumn<QString>("condition");
+    QTest::newRow("empty") << "";
+    QTest::newRow("no operator") << "MediaType";
+    QTest::newRow("no literal") << "MediaType like";
+    QTest::newRow("open string") << "MediaType = 'x";
+    QTest::newRow("open parenthesis") << "(Index = 0";
+    QTest::newRow("dangling and") << "Index = 0 and";
+    QTest::newRow("like a number") << "Index like 0";
+    QTest::newRow("two properties") << "Index = Size";
+    QTest::newRow("stray symbol") << "Index = 0 ;";
+}
+
+void WmicTest::rejectsMalformedConditions()
+{
+    QFETCH(QString, condition);
+    QVERIFY(!sim::WqlCondition().parse(condition));
+}
+
+void WmicTest::flagsLiteralsOfTheWrongType()
+{
+    sim::WqlCondition where;
+    QVERIFY(where.parse(QStringLiteral("Index = 'CreationTime'")));
+    bool typeError = false;
+    QVERIFY(!where.matches(disk("x", 0, "y"), &typeError));
+    QVERIFY(typeError);
+
+    TestMachine machine(withRestorePoints());
+    const ProgramRun run = wmic({DefaultNamespace, "path", "SystemRestore", "where", "SequenceNumber='CreationTime'",
+                                 "get", "Description"});
+    QCOMPARE(run.exitCode, int(0x80041017u));
+}
+
+QTEST_GUILESS_MAIN(WmicTest)
+#include "tst_programs_wmic.moc"
