@@ -72,7 +72,9 @@ public:
 
     // Convenience reads used all over the program. Text is built from the
     // byte count that was returned and cut at the first NUL; it never relies
-    // on a terminator being present.
+    // on a terminator being present. readDword reads into a four-byte buffer
+    // (larger data answers ErrorMoreData) and answers ErrorInvalidData for a
+    // value that is not a REG_DWORD of exactly four bytes.
     Error readText(const QString& name, QString* text, quint32 bufferBytes = UnlimitedBuffer,
                    quint32* type = nullptr) const;
     Error readDword(const QString& name, quint32* value) const;
