@@ -235,8 +235,8 @@ RegistrySettings::Location RegistrySettings::locate(const QString& key) const
     location.groupPath = parts.join(QLatin1Char('\\'));
     if (!parts.isEmpty()) {
         const QString name = parts.takeLast();
-        const bool isDefault = name.compare(QLatin1String("Default"), Qt::CaseInsensitive) == 0
-                               || name == QLatin1String(".");
+        // Exactly "Default" or ".", as QSettings compares them.
+        const bool isDefault = name == QLatin1String("Default") || name == QLatin1String(".");
         location.valueName = isDefault ? QString() : name;
     }
     location.keyPath = parts.join(QLatin1Char('\\'));

@@ -195,6 +195,9 @@ void TestRegistrySettings::keysUseBothSeparatorsAndDefaultAliases()
     QCOMPARE(stored(machine, UserRoot + "\\Group\\Sub", "Other").data, registryDwordData(2));
     QCOMPARE(stored(machine, UserRoot + "\\Group", "").data, registryTextData("via Default"));
     QCOMPARE(settings.value("Group/."), QVariant(QStringLiteral("via Default")));
+    settings.setValue("Group/default", 5);
+    QCOMPARE(stored(machine, UserRoot + "\\Group", "default").data, registryDwordData(5));
+    QCOMPARE(stored(machine, UserRoot + "\\Group", "").data, registryTextData("via Default"));
     QCOMPARE(settings.value("Group\\Sub/Value"), QVariant(1));
 }
 
