@@ -133,6 +133,8 @@ void ProgramsTest::honoursProgramsTheMachineLacksOrHas()
     QVERIFY(!runProgram("ipconfig", {"/flushdns"}, 10000).started);
     QVERIFY(!runProgram("C:\\Windows\\System32\\ipconfig.exe", {"/flushdns"}, 10000).started);
     QVERIFY(runProgram("bcdedit", {"/enum"}, 5000).finished);
+    QVERIFY(runProgram("C:\\Windows\\System32\\bcdedit.exe", {"/enum"}, 5000).finished);
+    QVERIFY(!runProgram("C:\\Tools\\bcdedit.exe", {"/enum"}, 5000).started);
 }
 
 void ProgramsTest::letsAHangingProgramRunOutTheWait()

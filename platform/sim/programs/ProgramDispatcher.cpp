@@ -62,28 +62,31 @@ QString ProgramDispatcher::resolve(const QString& program) const
     if (!info)
         return QString();
     const ProgramAvailability availability = m_machine.programs().availability(info->name);
-    if (availability == ProgramAvailability::Missing)
+    const FolderView view = separator < 0 ? FolderView::Redirected : folderView(path.left(separator), info->inWbemFolder);
+    if (availability == ProgramAvailability::Missing || view == FolderView::None)
         return QString();
-    const bool found = separator < 0 ? !(info->native64Only && m_machine.is64Bit())
-                                     : locationHasProgram(path.left(separator), info->name);
-    return found || availability != ProgramAvailability::Default ? QLatin1String(info->name) : QString();
+    // "present" and "hangs" say the machine has the program wherever it is looked for.
+    const bool copyMissing = info->native64Only && view == FolderView::Redirected && m_machine.is64Bit();
+    return copyMissing && availability == ProgramAvailability::Default ? QString() : QLatin1String(info->name);
 }
 
-// Whether `folder` as the 32-bit program names it holds the program.
-bool ProgramDispatcher::locationHasProgram(const QString& folder, const QString& name) const
+// Which system folder `folder` is as the 32-bit program names it: System32
+// and SysWOW64 hold the 32-bit copies on 64-bit Windows, Sysnative the 64-bit ones.
+ProgramDispatcher::FolderView ProgramDispatcher::folderView(const QString& folder, bool wbem) const
 {
-    const ProgramInfo* info = findProgram(name);
     const QString systemDirectory = normalizedPath(m_machine.system().systemDirectory);
     const QString windows = parentPathOf(systemDirectory);
-    const QString suffix = info->inWbemFolder ? QStringLiteral("\\wbem") : QString();
+    const QString suffix = wbem ? QStringLiteral("\\wbem") : QString();
     const QString target = normalizedPath(folder);
+    if (samePath(target, systemDirectory + suffix))
+        return FolderView::Redirected;
     if (!m_machine.is64Bit())
-        return samePath(target, systemDirectory + suffix);
+        return FolderView::None;
+    if (samePath(target, joinPath(windows, QStringLiteral("SysWOW64")) + suffix))
+        return FolderView::Redirected;
     if (samePath(target, joinPath(windows, QStringLiteral("Sysnative")) + suffix))
-        return true;
-    const bool thirtyTwoBitFolder = samePath(target, systemDirectory + suffix)
-                                    || samePath(target, joinPath(windows, QStringLiteral("SysWOW64")) + suffix);
-    return thirtyTwoBitFolder && !info->native64Only;
+        return FolderView::Native;
+    return FolderView::None;
 }
 
 ProgramRun ProgramDispatcher::run(const QString& program, const QStringList& arguments, int waitMs)

@@ -36,7 +36,8 @@ public:
     QString resolve(const QString& program) const;
 
 private:
-    bool locationHasProgram(const QString& folder, const QString& name) const;
+    enum class FolderView { None, Redirected, Native };
+    FolderView folderView(const QString& folder, bool wbem) const;
     std::unique_ptr<SimProgram> create(const QString& name) const;
     void advanceClock(int waitMs) const;
 

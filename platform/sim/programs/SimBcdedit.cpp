@@ -2,13 +2,13 @@
 
 #include "platform/FileSystem.h"
 #include "platform/sim/SimMachine.h"
+#include "platform/sim/programs/ProgramArguments.h"
 #include "platform/sim/programs/SystemMessages.h"
 
 namespace win::sim {
 
 namespace {
 
-const QString CrLf = QStringLiteral("\r\n");
 const QString Succeeded = QStringLiteral("The operation completed successfully.\r\n");
 const QString CommandLineHelp = QStringLiteral("Run \"bcdedit /?\" for command line assistance.\r\n");
 constexpr int NameColumnWidth = 24;
@@ -39,8 +39,7 @@ QString booleanValue(const QString& argument)
 
 bool isSwitch(const QString& argument, const char* name)
 {
-    return (argument.startsWith('/') || argument.startsWith('-'))
-           && argument.mid(1).compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+    return ProgramArguments::isSwitch(argument, {name});
 }
 
 QString line(const QString& name, const QString& value)
@@ -60,8 +59,7 @@ ProgramOutput SimBcdedit::run(const QStringList& arguments)
     const QString command = arguments.value(0);
     const QStringList rest = arguments.mid(1);
     const bool enumerate = arguments.isEmpty() || isSwitch(command, "enum");
-    const bool enumTypeKnown = rest.isEmpty() || rest.first().compare(QLatin1String("active"), Qt::CaseInsensitive) == 0
-                               || rest.first().compare(QLatin1String("all"), Qt::CaseInsensitive) == 0;
+    const bool enumTypeKnown = rest.isEmpty() || ProgramArguments::isWord(rest.first(), {"active", "all"});
     if (enumerate && (rest.size() > 1 || !enumTypeKnown))
         return syntaxError();
     if (!enumerate && !isSwitch(command, "export") && !isSwitch(command, "set") && !isSwitch(command, "timeout"))

@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 #include "platform/RegistryKey.h"
 #include "platform/sim/SimMachine.h"
+#include "platform/sim/programs/ProgramArguments.h"
 
 namespace win::sim {
 
@@ -16,11 +17,9 @@ constexpr int MaxPreset = 9999;
 
 int presetOf(const QStringList& arguments)
 {
-    static const QString option = QStringLiteral("/sagerun:");
-    if (arguments.size() != 1 || !arguments.first().startsWith(option, Qt::CaseInsensitive))
-        return -1;
+    const QString value = arguments.size() == 1 ? ProgramArguments::switchValue(arguments.first(), {"sagerun"}) : QString();
     bool isNumber = false;
-    const int preset = arguments.first().mid(option.size()).toInt(&isNumber);
+    const int preset = value.toInt(&isNumber);
     return isNumber && preset >= 0 && preset <= MaxPreset ? preset : -1;
 }
 

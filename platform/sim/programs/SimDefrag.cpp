@@ -7,7 +7,6 @@ namespace win::sim {
 
 namespace {
 
-const QString CrLf = QStringLiteral("\r\n");
 const QString Banner = QStringLiteral("Microsoft Drive Optimizer\r\nCopyright (c) Microsoft Corp.\r\n\r\n");
 constexpr int RecommendDefragmentationPercent = 10;
 

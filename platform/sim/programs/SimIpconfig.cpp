@@ -1,6 +1,7 @@
 #include "platform/sim/programs/SimIpconfig.h"
 
 #include "platform/sim/SimMachine.h"
+#include "platform/sim/programs/ProgramArguments.h"
 
 namespace win::sim {
 
@@ -12,7 +13,7 @@ const QString Heading = QStringLiteral("\r\nWindows IP Configuration\r\n\r\n");
 
 ProgramOutput SimIpconfig::run(const QStringList& arguments)
 {
-    if (arguments.size() != 1 || arguments.first().compare(QLatin1String("/flushdns"), Qt::CaseInsensitive) != 0)
+    if (arguments.size() != 1 || !ProgramArguments::isSwitch(arguments.first(), {"flushdns"}))
         return ProgramOutput::failure(1, QStringLiteral("\r\nError: unrecognized or incomplete command line.\r\n"), QString());
     const SimService* dnsClient = machine().findService(QStringLiteral("Dnscache"));
     if (dnsClient && dnsClient->state != ServiceRunning)

@@ -1,12 +1,11 @@
 #include "platform/sim/programs/SimNetsh.h"
 
 #include "platform/sim/SimMachine.h"
+#include "platform/sim/programs/ProgramArguments.h"
 
 namespace win::sim {
 
 namespace {
-
-const QString CrLf = QStringLiteral("\r\n");
 
 struct TcpGlobalTag
 {
@@ -41,21 +40,12 @@ const TcpGlobalTag* findTag(const QString& name)
     return nullptr;
 }
 
-bool isWord(const QString& argument, std::initializer_list<const char*> words)
-{
-    for (const char* word : words) {
-        if (argument.compare(QLatin1String(word), Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 ProgramOutput SimNetsh::run(const QStringList& arguments)
 {
-    if (arguments.size() >= 4 && isWord(arguments.at(0), {"interface", "int"}) && isWord(arguments.at(1), {"tcp"})
-        && isWord(arguments.at(2), {"set"}) && isWord(arguments.at(3), {"global"}))
+    if (arguments.size() >= 4 && ProgramArguments::isWord(arguments.at(0), {"interface", "int"}) && ProgramArguments::isWord(arguments.at(1), {"tcp"})
+        && ProgramArguments::isWord(arguments.at(2), {"set"}) && ProgramArguments::isWord(arguments.at(3), {"global"}))
         return setTcpGlobals(arguments.mid(4));
     return failure(QStringLiteral("The following command was not found: %1.").arg(arguments.join(' ')) + CrLf);
 }

@@ -2,24 +2,11 @@
 
 #include "platform/FileSystem.h"
 #include "platform/sim/SimMachine.h"
+#include "platform/sim/programs/ProgramArguments.h"
 
 namespace win::sim {
 
 namespace {
-
-const QString CrLf = QStringLiteral("\r\n");
-
-bool isOption(const QString& argument, std::initializer_list<const char*> names)
-{
-    if (!argument.startsWith('/') && !argument.startsWith('-'))
-        return false;
-    const QString name = argument.mid(1);
-    for (const char* candidate : names) {
-        if (name.compare(QLatin1String(candidate), Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
-}
 
 // The aliases powercfg accepts in place of the scheme GUIDs.
 QString schemeOfAlias(const QString& argument)
@@ -43,13 +30,13 @@ ProgramOutput SimPowercfg::run(const QStringList& arguments)
         return invalidParameters();
     const QString& command = arguments.first();
     const QStringList rest = arguments.mid(1);
-    if (isOption(command, {"list", "l"}) && rest.isEmpty())
+    if (ProgramArguments::isSwitch(command, {"list", "l"}) && rest.isEmpty())
         return list();
-    if (isOption(command, {"getactivescheme"}) && rest.isEmpty())
+    if (ProgramArguments::isSwitch(command, {"getactivescheme"}) && rest.isEmpty())
         return activeScheme();
-    if (isOption(command, {"setactive", "s"}))
+    if (ProgramArguments::isSwitch(command, {"setactive", "s"}))
         return setActive(rest);
-    if (isOption(command, {"hibernate", "h"}))
+    if (ProgramArguments::isSwitch(command, {"hibernate", "h"}))
         return hibernate(rest);
     return invalidParameters();
 }
@@ -98,7 +85,7 @@ ProgramOutput SimPowercfg::setActive(const QStringList& arguments)
 
 ProgramOutput SimPowercfg::hibernate(const QStringList& arguments)
 {
-    const bool setType = !arguments.isEmpty() && isOption(arguments.first(), {"type"});
+    const bool setType = !arguments.isEmpty() && ProgramArguments::isSwitch(arguments.first(), {"type"});
     const QString value = (setType ? arguments.value(1) : arguments.value(0)).toLower();
     const bool valid = setType ? (arguments.size() == 2 && (value == QLatin1String("full") || value == QLatin1String("reduced")))
                                : (arguments.size() <= 1 && (arguments.isEmpty() || value == QLatin1String("on")

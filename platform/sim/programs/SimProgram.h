@@ -7,6 +7,9 @@ namespace win::sim {
 
 class SimMachine;
 
+// Console programs end their lines in CR LF.
+inline const QString CrLf = QStringLiteral("\r\n");
+
 // What one run of a simulated command-line program produced. The texts are
 // encoded in the machine's ANSI code page by the dispatcher.
 struct ProgramOutput

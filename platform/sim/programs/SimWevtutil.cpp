@@ -1,35 +1,15 @@
 #include "platform/sim/programs/SimWevtutil.h"
 
 #include "platform/sim/SimMachine.h"
+#include "platform/sim/programs/ProgramArguments.h"
 #include "platform/sim/programs/SystemMessages.h"
 
 namespace win::sim {
 
-namespace {
-
-const QString CrLf = QStringLiteral("\r\n");
-
-// The value of "/name:value" when the argument is that option, else a null string.
-QString optionValue(const QString& argument, std::initializer_list<const char*> names)
-{
-    if (!argument.startsWith('/') && !argument.startsWith('-'))
-        return QString();
-    const int colon = argument.indexOf(':');
-    const QString name = argument.mid(1, colon < 0 ? -1 : colon - 1);
-    for (const char* candidate : names) {
-        if (colon > 0 && name.compare(QLatin1String(candidate), Qt::CaseInsensitive) == 0)
-            return argument.mid(colon + 1);
-    }
-    return QString();
-}
-
-} // namespace
-
 ProgramOutput SimWevtutil::run(const QStringList& arguments)
 {
     const QString command = arguments.value(0);
-    if (arguments.size() < 2 || (command.compare(QLatin1String("set-log"), Qt::CaseInsensitive) != 0
-                                 && command.compare(QLatin1String("sl"), Qt::CaseInsensitive) != 0))
+    if (arguments.size() < 2 || !ProgramArguments::isWord(command, {"set-log", "sl"}))
         return failure(int(ErrorInvalidParameter), SystemMessages::text(ErrorInvalidParameter));
     return setLog(arguments.at(1), arguments.mid(2));
 }
@@ -42,7 +22,7 @@ ProgramOutput SimWevtutil::setLog(const QString& logName, const QStringList& opt
                                                        "The specified channel could not be found.").arg(logName));
     QString sizeText;
     for (const QString& option : options) {
-        const QString value = optionValue(option, {"ms", "maxsize"});
+        const QString value = ProgramArguments::switchValue(option, {"ms", "maxsize"});
         if (value.isNull())
             return failure(int(ErrorInvalidParameter), SystemMessages::text(ErrorInvalidParameter));
         sizeText = value;

@@ -1,6 +1,7 @@
 #include "platform/sim/programs/SimWmic.h"
 
 #include "platform/sim/SimMachine.h"
+#include "platform/sim/programs/ProgramArguments.h"
 #include "platform/sim/programs/WmicFormatter.h"
 #include "platform/sim/programs/WqlCondition.h"
 
@@ -37,11 +38,6 @@ QString aliasTarget(const QString& alias)
     return QString();
 }
 
-bool isWord(const QString& argument, const char* word)
-{
-    return argument.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
-}
-
 // "\\root\default" and "root\default" name the same namespace.
 QString namespaceOf(const QString& value)
 {
@@ -72,14 +68,14 @@ bool SimWmic::parse(const QStringList& arguments, Command* command, ProgramOutpu
     };
     int i = 0;
     for (; i < arguments.size() && arguments.at(i).startsWith('/'); ++i) {
-        static const QString switchName = QStringLiteral("/namespace:");
-        if (!arguments.at(i).startsWith(switchName, Qt::CaseInsensitive))
+        const QString nameSpace = ProgramArguments::switchValue(arguments.at(i), {"namespace"});
+        if (nameSpace.isNull())
             return reject(parserError(QStringLiteral("Invalid Global Switch.")));
-        command->nameSpace = namespaceOf(arguments.at(i).mid(switchName.size()));
+        command->nameSpace = namespaceOf(nameSpace);
     }
     if (i == arguments.size())
         return reject(ProgramOutput::neverFinishes());   // the interactive wmic:root\cli> prompt waits for input
-    if (isWord(arguments.at(i), "path")) {
+    if (ProgramArguments::isWord(arguments.at(i), {"path"})) {
         if (++i == arguments.size())
             return reject(parserError(QStringLiteral("Invalid Verb.")));
         static const QRegularExpression whereInside(QStringLiteral("\\s+where\\s+"),
@@ -94,7 +90,7 @@ bool SimWmic::parse(const QStringList& arguments, Command* command, ProgramOutpu
         command->nameSpace = QStringLiteral("root\\cimv2");
         ++i;
     }
-    if (i < arguments.size() && isWord(arguments.at(i), "where")) {
+    if (i < arguments.size() && ProgramArguments::isWord(arguments.at(i), {"where"})) {
         if (i + 1 == arguments.size())
             return reject(parserError(QStringLiteral("Invalid Verb.")));
         command->condition = arguments.at(i + 1);
@@ -122,9 +118,10 @@ ProgramOutput SimWmic::get(const WmiClass& wmiClass, const Command& command) con
     bool listFormat = false;
     QStringList requested;
     for (const QString& argument : command.verbArguments) {
-        if (isWord(argument, "/value") || isWord(argument, "/format:list"))
+        const QString format = ProgramArguments::switchValue(argument, {"format"});
+        if (ProgramArguments::isSwitch(argument, {"value"}) || ProgramArguments::isWord(format, {"list"}))
             listFormat = true;
-        else if (isWord(argument, "/format:table"))
+        else if (ProgramArguments::isWord(format, {"table"}))
             listFormat = false;
         else if (argument.startsWith('/'))
             return parserError(QStringLiteral("Invalid Verb Switch."));
@@ -173,9 +170,11 @@ bool SimWmic::select(const WmiClass& wmiClass, const QString& condition, QVector
                      ProgramOutput* error) const
 {
     WqlCondition where;
+    const auto unknownProperty = [&wmiClass](const QString& name) { return wmiClass.propertyName(name).isEmpty(); };
     if (!condition.isEmpty()) {
-        const QStringList named = where.parse(condition) ? where.properties() : QStringList{QString()};
-        if (std::any_of(named.begin(), named.end(), [&](const QString& p) { return wmiClass.propertyName(p).isEmpty(); })) {
+        const bool parsed = where.parse(condition);
+        const QStringList named = where.properties();
+        if (!parsed || std::any_of(named.begin(), named.end(), unknownProperty)) {
             *error = wmiError(WbemInvalidQuery, QStringLiteral("Invalid query"));
             return false;
         }
