@@ -7,6 +7,8 @@
 #include "platform/ServiceControl.h"
 #include "scanners/SignatureStore.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr quint32 ReadAccess = win::KeyRead | win::KeyWow64_64Key;
@@ -71,8 +73,9 @@ void JunkwareDetector::scanInstalledPrograms(ScanReportBundle& report)
             if (root.openSubKey(subKeys.name(), ReadAccess, program) != win::ErrorSuccess)
                 continue;
             const QString displayName = programText(program, QStringLiteral("DisplayName"));
-            if (displayName.isEmpty())
+            if (!matchesAnySignature(displayName, &AdwareSignature::uninstallKeys))
                 continue;
+            // Only a program that matched is worth a look at its folder.
             const QString evidence = residueEvidence(programText(program, QStringLiteral("InstallLocation")));
             reportMatches(report, displayName, &AdwareSignature::uninstallKeys, dimension, evidence);
         }
@@ -149,6 +152,14 @@ void JunkwareDetector::scanFilePaths(ScanReportBundle& report)
             addJunkwareFinding(report, sig, dimension, expanded);
         }
     }
+}
+
+bool JunkwareDetector::matchesAnySignature(const QString& found, QStringList AdwareSignature::*list) const
+{
+    const QVector<AdwareSignature>& signatures = SignatureStore::instance().signatures();
+    return std::any_of(signatures.begin(), signatures.end(), [&found, list](const AdwareSignature& sig) {
+        return SignatureStore::containsAnyFragment(found, sig.*list);
+    });
 }
 
 void JunkwareDetector::reportMatches(ScanReportBundle& report, const QString& found,

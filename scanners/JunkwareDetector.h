@@ -22,6 +22,7 @@ private:
     void scanServices(ScanReportBundle& report);
     void scanFilePaths(ScanReportBundle& report);
 
+    bool matchesAnySignature(const QString& found, QStringList AdwareSignature::*list) const;
     // Every hit of a signature whose list names a fragment of `found`.
     void reportMatches(ScanReportBundle& report, const QString& found,
                        QStringList AdwareSignature::*list, const QString& dimension,

@@ -66,10 +66,10 @@ QString comparableLower(const QString& path)
     return lower;
 }
 
-bool isExistingFile(const QString& path)
+bool isExistingFile(const QString& path, PathProbe& probe)
 {
     const QString expanded = expandEnvironmentPath(path);
-    return !expanded.contains('%') && win::pathExists(expanded) && !win::isDirectory(expanded);
+    return !expanded.contains('%') && probe.isFile(expanded);
 }
 
 bool hasExtension(const QString& path)
@@ -80,22 +80,22 @@ bool hasExtension(const QString& path)
 
 // A candidate names a program when it is an existing file; without an
 // extension Windows tries it with ".exe", so the scanner does the same.
-QString existingProgram(const QString& candidate)
+QString existingProgram(const QString& candidate, PathProbe& probe)
 {
     if (hasExtension(candidate))
-        return isExistingFile(candidate) ? candidate : QString();
+        return isExistingFile(candidate, probe) ? candidate : QString();
     const QString withExe = candidate + QStringLiteral(".exe");
-    return isExistingFile(withExe) ? withExe : QString();
+    return isExistingFile(withExe, probe) ? withExe : QString();
 }
 
 // An unquoted command with blanks is ambiguous; Windows tries the prefixes
 // that end before a blank, shortest first, and runs the first that exists.
-QString firstExistingPrefix(const QString& command)
+QString firstExistingPrefix(const QString& command, PathProbe& probe)
 {
     for (int end = 1; end < command.size(); ++end) {
         if (!command.at(end).isSpace() || command.at(end - 1).isSpace())
             continue;
-        const QString program = existingProgram(command.left(end));
+        const QString program = existingProgram(command.left(end), probe);
         if (!program.isEmpty())
             return program;
     }
@@ -116,24 +116,27 @@ QString textUpToProgramExtension(const QString& command)
 
 void StartupLocationScanner::scanStartupLocations(ScanReportBundle& report) const
 {
-    scanRunKeys(report);
+    PathProbe probe;
+    scanRunKeys(report, probe);
     scanWinlogon(report);
     scanAppInitDlls(report);
     scanShellExtensions(report);
-    scanStartupFolder(report, QStringLiteral("%ALLUSERSPROFILE%\\Microsoft\\Windows\\Start Menu\\Programs\\Startup\\"), QStringLiteral("Common Startup"), 10);
-    scanStartupFolder(report, QStringLiteral("%APPDATA%\\Microsoft\\Windows\\Start Menu\\Programs\\Startup\\"), QStringLiteral("User Startup"), 11);
-    scanScheduledTasks(report);
+    scanStartupFolder(report, probe, QStringLiteral("%ALLUSERSPROFILE%\\Microsoft\\Windows\\Start Menu\\Programs\\Startup\\"),
+                      QStringLiteral("Common Startup"), 10);
+    scanStartupFolder(report, probe, QStringLiteral("%APPDATA%\\Microsoft\\Windows\\Start Menu\\Programs\\Startup\\"),
+                      QStringLiteral("User Startup"), 11);
+    scanScheduledTasks(report, probe);
 }
 
-void StartupLocationScanner::scanRunKeys(ScanReportBundle& report) const
+void StartupLocationScanner::scanRunKeys(ScanReportBundle& report, PathProbe& probe) const
 {
     for (const RunLocation& location : RunLocations) {
-        scanRunKey(report, location.hive, QString::fromLatin1(location.path),
+        scanRunKey(report, probe, location.hive, QString::fromLatin1(location.path),
                    QString::fromUtf8(location.label), location.type);
     }
 }
 
-void StartupLocationScanner::scanRunKey(ScanReportBundle& report, win::Hive hive, const QString& path,
+void StartupLocationScanner::scanRunKey(ScanReportBundle& report, PathProbe& probe, win::Hive hive, const QString& path,
                                         const QString& label, int type) const
 {
     win::RegistryKey key;
@@ -145,7 +148,7 @@ void StartupLocationScanner::scanRunKey(ScanReportBundle& report, win::Hive hive
             continue;
         const QString command = values.text();
         if (!command.isEmpty())
-            addStartupFinding(report, values.name(), command, label, type);
+            addStartupFinding(report, probe, values.name(), command, label, type);
     }
 }
 
@@ -201,7 +204,7 @@ void StartupLocationScanner::scanShellExtensions(ScanReportBundle& report) const
     report.startupItems.append(finding);
 }
 
-void StartupLocationScanner::scanStartupFolder(ScanReportBundle& report, const QString& folder,
+void StartupLocationScanner::scanStartupFolder(ScanReportBundle& report, PathProbe& probe, const QString& folder,
                                                const QString& label, int type) const
 {
     const QString expanded = expandEnvironmentPath(folder);
@@ -215,11 +218,11 @@ void StartupLocationScanner::scanStartupFolder(ScanReportBundle& report, const Q
         if (entry.isDirectory() || !win::matchesAnyWildcard(entry.name, patterns))
             continue;
         const int dot = entry.name.lastIndexOf('.');
-        addStartupFinding(report, entry.name.left(dot), entry.path, label, type);
+        addStartupFinding(report, probe, entry.name.left(dot), entry.path, label, type);
     }
 }
 
-void StartupLocationScanner::scanScheduledTasks(ScanReportBundle& report) const
+void StartupLocationScanner::scanScheduledTasks(ScanReportBundle& report, PathProbe& probe) const
 {
     win::ComApartment com(win::ComApartment::Model::Multithreaded);
     if (!com.succeeded())
@@ -243,11 +246,11 @@ void StartupLocationScanner::scanScheduledTasks(ScanReportBundle& report) const
             });
         const QString name = task.name();
         if (enabled && startsWithWindows && !name.isEmpty())
-            addStartupFinding(report, name, label, label, 12);
+            addStartupFinding(report, probe, name, label, label, 12);
     }
 }
 
-void StartupLocationScanner::addStartupFinding(ScanReportBundle& report, const QString& name,
+void StartupLocationScanner::addStartupFinding(ScanReportBundle& report, PathProbe& probe, const QString& name,
                                                const QString& command, const QString& location,
                                                int type) const
 {
@@ -256,7 +259,7 @@ void StartupLocationScanner::addStartupFinding(ScanReportBundle& report, const Q
     finding.command = command;
     finding.location = location;
     finding.type = type;
-    finding.score = qBound(0, scoreOf(name, command), 100);
+    finding.score = qBound(0, scoreOf(probe, name, command), 100);
     finding.riskLevel = riskLevelForScore(finding.score);
     finding.riskLabel = riskLabelOf(finding.riskLevel);
     finding.canDisable = canDisableType(type);
@@ -282,11 +285,11 @@ void StartupLocationScanner::addHijackFinding(ScanReportBundle& report, const QS
 // 25 for a valid signature, 25 for a trusted place (a signed program's place
 // always counts as trusted), 25 more for the signature or 10 for a trusted
 // program that exists, and 25 for a name no signature knows.
-int StartupLocationScanner::scoreOf(const QString& name, const QString& command) const
+int StartupLocationScanner::scoreOf(PathProbe& probe, const QString& name, const QString& command) const
 {
-    const QString target = extractTargetPath(command);
+    const QString target = resolveTarget(command, probe);
     const QString expanded = expandEnvironmentPath(target);
-    const bool present = !target.isEmpty() && win::pathExists(expanded);
+    const bool present = !target.isEmpty() && probe.exists(expanded);
     const bool isSigned = present && !expanded.contains('%') && hasValidSignature(expanded);
 
     bool trusted = false;
@@ -340,6 +343,12 @@ bool StartupLocationScanner::hasValidSignature(const QString& path)
 
 QString StartupLocationScanner::extractTargetPath(const QString& command)
 {
+    PathProbe probe;
+    return resolveTarget(command, probe);
+}
+
+QString StartupLocationScanner::resolveTarget(const QString& command, PathProbe& probe)
+{
     const QString trimmed = command.trimmed();
     if (trimmed.isEmpty())
         return QString();
@@ -348,9 +357,9 @@ QString StartupLocationScanner::extractTargetPath(const QString& command)
         if (close >= 1)
             return trimmed.mid(1, close - 1);
     }
-    QString program = existingProgram(trimmed);
+    QString program = existingProgram(trimmed, probe);
     if (program.isEmpty())
-        program = firstExistingPrefix(trimmed);
+        program = firstExistingPrefix(trimmed, probe);
     if (program.isEmpty())
         program = textUpToProgramExtension(trimmed);
     if (program.isEmpty())

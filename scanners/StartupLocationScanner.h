@@ -2,6 +2,7 @@
 
 #include "engine/ScanReportBundle.h"
 #include "platform/RegistryKey.h"
+#include "scanners/PathProbe.h"
 
 #include <QString>
 
@@ -21,20 +22,23 @@ public:
     static int riskLevelForScore(int score);
 
 private:
-    void scanRunKeys(ScanReportBundle& report) const;
-    void scanRunKey(ScanReportBundle& report, win::Hive hive, const QString& path,
+    void scanRunKeys(ScanReportBundle& report, PathProbe& probe) const;
+    void scanRunKey(ScanReportBundle& report, PathProbe& probe, win::Hive hive, const QString& path,
                     const QString& label, int type) const;
     void scanWinlogon(ScanReportBundle& report) const;
     void scanAppInitDlls(ScanReportBundle& report) const;
     void scanShellExtensions(ScanReportBundle& report) const;
-    void scanStartupFolder(ScanReportBundle& report, const QString& folder,
+    void scanStartupFolder(ScanReportBundle& report, PathProbe& probe, const QString& folder,
                            const QString& label, int type) const;
-    void scanScheduledTasks(ScanReportBundle& report) const;
+    void scanScheduledTasks(ScanReportBundle& report, PathProbe& probe) const;
 
-    void addStartupFinding(ScanReportBundle& report, const QString& name, const QString& command,
-                           const QString& location, int type) const;
+    // Scores one ordinary entry; the probe remembers what the scan already
+    // asked the file system.
+    void addStartupFinding(ScanReportBundle& report, PathProbe& probe, const QString& name,
+                           const QString& command, const QString& location, int type) const;
     void addHijackFinding(ScanReportBundle& report, const QString& name, const QString& command,
                           const QString& location, int type) const;
-    int scoreOf(const QString& name, const QString& command) const;
+    int scoreOf(PathProbe& probe, const QString& name, const QString& command) const;
+    static QString resolveTarget(const QString& command, PathProbe& probe);
     static bool isKnownJunkwareName(const QString& name);
 };

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+
+// Tells whether paths exist on the machine and remembers every answer for
+// its own life. Resolving startup commands tries prefixes that many entries
+// share ("C:\Program.exe", "C:\Program Files\Vendor.exe"), and a folder found
+// missing once rules out everything inside it, so one scan asks the file
+// system each question once.
+class PathProbe
+{
+public:
+    bool exists(const QString& path);  // a file or a folder
+    bool isFile(const QString& path);
+
+private:
+    enum class Kind { Missing, File, Folder };
+    Kind kindOf(const QString& path);
+
+    QHash<QString, Kind> m_known;    // by normalized lower-case path
+    QSet<QString> m_missingFolders;  // folders that are not there (or are no folders)
+};
