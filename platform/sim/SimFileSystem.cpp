@@ -57,6 +57,14 @@ SimDrive loadDrive(const JsonFields& fields, QChar letter, const QString& machin
     return drive;
 }
 
+template <typename Drives>
+auto findDrive(Drives& drives, QChar letter) -> decltype(drives.data())
+{
+    const QChar upper = letter.toUpper();
+    const auto it = std::find_if(drives.begin(), drives.end(), [upper](const SimDrive& d) { return d.letter == upper; });
+    return it == drives.end() ? nullptr : &*it;
+}
+
 } // namespace
 
 bool SimFileSystem::load(const QJsonObject& machine, const QString& machineFolder, QString* error)
@@ -89,7 +97,7 @@ bool SimFileSystem::loadDrives(const QJsonObject& section, const QString& machin
             return false;
         }
         const QChar letter = key.at(0).toUpper();
-        if (std::any_of(drives->begin(), drives->end(), [letter](const SimDrive& d) { return d.letter == letter; })) {
+        if (findDrive(*drives, letter)) {
             *error = fieldPath + QStringLiteral(": the drive is listed twice");
             return false;
         }
@@ -122,17 +130,12 @@ void SimFileSystem::save(QJsonObject& machine) const
 
 SimDrive* SimFileSystem::drive(QChar letter)
 {
-    const QChar upper = letter.toUpper();
-    for (SimDrive& drive : m_drives) {
-        if (drive.letter == upper)
-            return &drive;
-    }
-    return nullptr;
+    return findDrive(m_drives, letter);
 }
 
 const SimDrive* SimFileSystem::drive(QChar letter) const
 {
-    return const_cast<SimFileSystem*>(this)->drive(letter);
+    return findDrive(m_drives, letter);
 }
 
 const SimFileFacts* SimFileSystem::facts(const QString& windowsPath) const
