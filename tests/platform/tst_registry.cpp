@@ -128,10 +128,14 @@ void TestRegistry::keysOpenedBelowAKeyKeepItsView()
     machine->registry().setValue(Native, "Bits", RegDword, registryDwordData(64));
     machine->registry().setValue(Redirected, "Bits", RegDword, registryDwordData(32));
     machine->registry().setValue(Native + "\\Only64", "", RegSz, registryTextData("x"));
+    machine->registry().setValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\NativeOnly", "", RegSz, registryTextData("x"));
 
     RegistryKey software;
     QCOMPARE(software.open(Hive::LocalMachine, "SOFTWARE", KeyRead), ErrorSuccess);
-    QCOMPARE(subKeyNames(software), QStringList{"Tessaro"});
+    const QStringList names = subKeyNames(software);
+    QVERIFY(names.contains("Tessaro"));
+    QVERIFY(!names.contains("NativeOnly"));
+    QVERIFY(!names.contains("WOW6432Node"));
     RegistryKey below;
     quint32 bits = 0;
     QCOMPARE(software.openSubKey("Tessaro", KeyRead, below), ErrorSuccess);
@@ -159,7 +163,7 @@ void TestRegistry::viewsAreIgnoredOnA32BitMachine()
         QCOMPARE(key.writeDword("View", view), ErrorSuccess);
         QCOMPARE(storedData(machine, Native, "View"), registryDwordData(view));
     }
-    QVERIFY(!machine->registry().hasKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node"));
+    QVERIFY(!machine->registry().hasKey(Redirected));
 }
 
 void TestRegistry::bothViewFlagsAreRefused()
