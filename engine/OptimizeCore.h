@@ -3,9 +3,11 @@
 #include "engine/ScanReportBundle.h"
 #include "platform/RegistryKey.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // The one-click optimisation engine. One instance serves one run: the main
 // window moves it to a worker thread and starts startOptimize() from the
@@ -33,6 +35,18 @@ public:
     bool isWin8OrLater() const;
     bool isWin10OrLater() const;
 
+    // Engine system utilities shared by the work steps; each stands on its own.
+    bool setRegistryDword(win::Hive root, const QString& subKey, const QString& valueName, quint32 value);
+    bool setRegistryString(win::Hive root, const QString& subKey, const QString& valueName, const QString& value);
+    bool disableService(const QString& serviceName);
+    bool startServiceByName(const QString& serviceName);
+    bool stopServiceAndWait(const QString& serviceName);
+    bool isProcessRunning(const QString& exeName);
+    qint64 directorySize(const QString& path);
+    bool hasVirtualPrinter();
+    bool isSystemDiskSsd(const QString& drive);
+    QString expandEnvironmentPath(const QString& path);
+
 signals:
     void progressUpdated(int step, int percent, QString statusText);
     void optimizationFinished(int cleanedMB, int freedMemoryMB, int junkFilesCount,
@@ -43,6 +57,14 @@ public slots:
     void startOptimize();
 
 private:
+    struct WorkStep
+    {
+        int step;
+        int percent;
+        QString text;
+        std::function<void()> run;
+    };
+
     bool checkAdminRights();
     bool checkOsVersion();
     void detectDomainMembership();
@@ -51,6 +73,8 @@ private:
     bool detectDualBoot(const QString& drive);
     bool bootManagerListsSeveralWindows();
     bool interruptionRequested() const;
+    bool runWorkSteps(const QString& drive);
+    void finishRun();
 
     // Work steps, in run order.
     int cleanSystemCaches(const QString& drive);
@@ -62,35 +86,42 @@ private:
     int scanUninstallResidue();
     void runPhase1Scan();
 
-    // Cache step helpers.
+    // Step 1: caches.
     qint64 cleanDirectory(const QString& path, const QStringList& patterns);
     qint64 cleanDirectoryOlderThan(const QString& path, int hours, const QStringList& patterns);
-    qint64 cleanFolder(const QString& path, const QStringList& patterns, int olderThanHours);
+    qint64 cleanFolder(const QString& path, const QStringList& patterns, const QDateTime& modifiedBefore, int hours);
+    qint64 cleanDotNetTemporaryFiles(const QString& windowsDir, const QString& localAppData);
     qint64 cleanSystemFileCaches(const QString& drive);
     qint64 cleanFontCache();
     qint64 cleanDeliveryOptimisation(const QString& drive);
     qint64 cleanLegacyCaches(const QString& windowsDir, const QString& localAppData);
+    bool systemDriveUsage(const QString& drive, double* usagePercent, quint64* totalBytes, quint64* freeBytes);
+    void queryServiceState(const QString& serviceName, bool* running, bool* pending);
 
-    // Settings step helpers.
+    // Step 2: memory.
+    void trimWorkingSets();
+
+    // Step 3: settings.
     void applyBootConfiguration();
     void applyAdapterPowerManagement();
     void disableRarelyUsedServices();
 
-    // Startup count helpers.
+    // Step 4: privacy.
+    void disableTelemetryTasks();
+
+    // Step 5: storage.
+    void decideStorage(int ramGB, int diskGB, int freeGB);
+    void applyStorageDecision(const QString& drive, int ramGB);
+    void maintainDisk(const QString& drive, bool ssd);
+
+    // Step 6: startup entries, leftovers and the report.
+    int countTextValues(win::Hive root, const QString& subKey);
+    void countShellAndAppInitHijacks();
     void countStartupFolderEntries(const QString& folder);
     int countBootAndLogonTasks();
+    bool isResidue(const win::RegistryKey& entry);
+    void logReportRecords();
 
-    // Engine system utilities.
-    bool setRegistryDword(win::Hive root, const QString& subKey, const QString& valueName, quint32 value);
-    bool setRegistryString(win::Hive root, const QString& subKey, const QString& valueName, const QString& value);
-    bool disableService(const QString& serviceName);
-    bool startServiceByName(const QString& serviceName);
-    bool stopServiceAndWait(const QString& serviceName);
-    bool isProcessRunning(const QString& exeName);
-    qint64 directorySize(const QString& path);
-    bool hasVirtualPrinter();
-    bool isSystemDiskSsd(const QString& drive);
-    QString expandEnvironmentPath(const QString& path);
 
     int m_cleanedMB = 0;
     int m_freedMemoryMB = 0;

@@ -187,3 +187,61 @@ bool systemParametersInfo(quint32 action, quint32 uiParam, quint32 winIni)
 }
 
 } // namespace win
+
+namespace win {
+
+bool getDiskFreeSpaceEx(const QString& path, quint64* freeBytesToCaller, quint64* totalBytes, quint64* totalFreeBytes,
+                        Error* error)
+{
+    auto fail = [error](Error e) {
+        if (error)
+            *error = e;
+        return false;
+    };
+    if (path.size() < 2 || path.at(1) != ':')
+        return fail(ErrorInvalidName);
+    MachineAccess access;
+    const sim::SimDrive* drive = access ? access->files().drive(path.at(0).toUpper()) : nullptr;
+    if (!drive)
+        return fail(ErrorPathNotFound);
+    *freeBytesToCaller = drive->freeBytes;
+    *totalBytes = drive->totalBytes;
+    *totalFreeBytes = drive->freeBytes;
+    return true;
+}
+
+namespace {
+
+QString schemeKey(const QString& guid)
+{
+    QString key = guid.trimmed().toLower();
+    if (key.startsWith('{') && key.endsWith('}'))
+        key = key.mid(1, key.size() - 2);
+    return key;
+}
+
+} // namespace
+
+Error powerSetActiveScheme(const QString& schemeGuid)
+{
+    MachineAccess access;
+    if (!access)
+        return ErrorInvalidHandle;
+    const QString key = schemeKey(schemeGuid);
+    if (!access->programs().findPowerScheme(key))
+        return ErrorFileNotFound;
+    access->system().activePowerScheme = key;
+    access->markChanged();
+    return ErrorSuccess;
+}
+
+Error powerGetActiveScheme(QString* schemeGuid)
+{
+    MachineAccess access;
+    if (!access)
+        return ErrorInvalidHandle;
+    *schemeGuid = access->system().activePowerScheme;
+    return ErrorSuccess;
+}
+
+} // namespace win

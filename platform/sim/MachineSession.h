@@ -33,6 +33,7 @@ private:
     QString m_folder;
     QString m_error;
     QTimer m_autosave;
+    quint64 m_savedChanges = 0;
 };
 
 } // namespace win::sim

@@ -1,6 +1,9 @@
 #include "TestMachine.h"
 
+#include "platform/RegistryKey.h"
+
 #include <QDir>
+#include <cstring>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -75,6 +78,63 @@ TestMachine::TestMachine(const QJsonObject& overrides)
         qWarning("test machine did not load: %s", qPrintable(m_error));
     m_machine->clock().setRealSleep(false);
     win::sim::SimMachine::makeCurrent(m_machine.get());
+    if (!overrides.contains(QStringLiteral("system")))
+        setWindowsVersion(10, 0, 19045);
+}
+
+void TestMachine::setWindowsVersion(quint32 major, quint32 minor, quint32 build)
+{
+    m_machine->system().version = {major, minor, build, QString()};
+    for (const char* branch : {"SOFTWARE", "SOFTWARE\\WOW6432Node"}) {
+        const QString key = QStringLiteral("HKEY_LOCAL_MACHINE\\%1\\Microsoft\\Windows NT\\CurrentVersion").arg(QLatin1String(branch));
+        auto& registry = m_machine->registry();
+        registry.setValue(key, QStringLiteral("CurrentVersion"), win::RegSz,
+                          win::registryTextData(major >= 10 ? QStringLiteral("6.3") : QStringLiteral("%1.%2").arg(major).arg(minor)));
+        registry.setValue(key, QStringLiteral("CurrentBuildNumber"), win::RegSz, win::registryTextData(QString::number(build)));
+        if (major >= 10) {
+            registry.setValue(key, QStringLiteral("CurrentMajorVersionNumber"), win::RegDword, win::registryDwordData(major));
+            registry.setValue(key, QStringLiteral("CurrentMinorVersionNumber"), win::RegDword, win::registryDwordData(minor));
+        } else {
+            win::RegistryKey handle;
+            handle.open(win::Hive::LocalMachine, key.mid(int(strlen("HKEY_LOCAL_MACHINE\\"))),
+                        win::KeySetValue | win::KeyWow64_64Key);
+            handle.deleteValue(QStringLiteral("CurrentMajorVersionNumber"));
+            handle.deleteValue(QStringLiteral("CurrentMinorVersionNumber"));
+        }
+    }
+}
+
+void TestMachine::setText(const QString& keyPath, const QString& name, const QString& text, quint32 type)
+{
+    m_machine->registry().setValue(keyPath, name, type, win::registryTextData(text));
+}
+
+void TestMachine::setDword(const QString& keyPath, const QString& name, quint32 value)
+{
+    m_machine->registry().setValue(keyPath, name, win::RegDword, win::registryDwordData(value));
+}
+
+QString TestMachine::text(const QString& keyPath, const QString& name) const
+{
+    quint32 type = 0;
+    QByteArray data;
+    return m_machine->registry().value(keyPath, name, &type, &data) ? win::registryText(data) : QString();
+}
+
+bool TestMachine::hasValue(const QString& keyPath, const QString& name) const
+{
+    quint32 type = 0;
+    QByteArray data;
+    return m_machine->registry().value(keyPath, name, &type, &data);
+}
+
+quint32 TestMachine::dword(const QString& keyPath, const QString& name) const
+{
+    quint32 type = 0;
+    QByteArray data;
+    if (!m_machine->registry().value(keyPath, name, &type, &data) || data.size() != 4)
+        return 0xFFFFFFFFu;
+    return quint8(data[0]) | quint32(quint8(data[1])) << 8 | quint32(quint8(data[2])) << 16 | quint32(quint8(data[3])) << 24;
 }
 
 TestMachine::~TestMachine()

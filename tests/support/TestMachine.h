@@ -33,6 +33,18 @@ public:
     QString addFolder(const QString& windowsPath);
     QString hostPath(const QString& windowsPath) const;
 
+    // One consistent set of version facts: what RtlGetVersion answers and the
+    // CurrentVersion values in both registry views (Windows 7 and 8 keep no
+    // version DWORDs, only the "CurrentVersion" text).
+    void setWindowsVersion(quint32 major, quint32 minor, quint32 build);
+
+    // Registry writes in storage terms ("HKEY_LOCAL_MACHINE\SOFTWARE\...").
+    void setText(const QString& keyPath, const QString& name, const QString& text, quint32 type = win::RegSz);
+    void setDword(const QString& keyPath, const QString& name, quint32 value);
+    QString text(const QString& keyPath, const QString& name) const;
+    bool hasValue(const QString& keyPath, const QString& name) const;
+    quint32 dword(const QString& keyPath, const QString& name) const;
+
     static QJsonObject defaultMachineJson();
 
 private:
