@@ -45,7 +45,7 @@ qint64 runOnce(const QString& program, const QProcessEnvironment& environment)
     QProcess child;
     child.setProcessEnvironment(environment);
     const qint64 started = QDateTime::currentMSecsSinceEpoch();
-    child.start(program, {});
+    child.start(program, QStringList());
     if (!child.waitForFinished(30000) || child.exitCode() != 0) {
         QTextStream(stderr) << "child failed: " << child.readAllStandardError() << '\n';
         return -1;

@@ -379,7 +379,7 @@ void Velantrix::stopCoreThread()
 }
 
 // Closing during a run hides the window at once but lets the engine finish
-// the step it is in; the window closes for real when the thread has ended.
+// the step it is in; the program ends when the engine thread has ended.
 void Velantrix::closeEvent(QCloseEvent* event)
 {
     if (!coreThread) {
@@ -398,9 +398,11 @@ void Velantrix::interruptRunAndClose()
         disconnect(core, nullptr, progressPage, nullptr);
         core = nullptr;
     }
+    // The hidden window no longer counts as closing for Qt, so the quit that
+    // closing the last window would bring is asked for here.
     connect(coreThread, &QThread::finished, this, [this] {
         stopCoreThread();
-        close();
+        QCoreApplication::quit();
     });
     coreThread->requestInterruption();
     coreThread->quit();

@@ -1,0 +1,94 @@
+// Demo mode: the start button shows canned results at once, without the
+// agreement, without an engine thread and without any machine at all.
+#include "ui/EulaDialog.h"
+#include "ui/ResultPage.h"
+#include "ui/Velantrix.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QThread>
+#include <QtTest>
+
+class TestDemoMode : public QObject
+{
+    Q_OBJECT
+
+private:
+    static QString text(ResultPage* page, const char* name) { return page->findChild<QLabel*>(name)->text(); }
+    static QString cardValue(ResultPage* page, const char* card)
+    {
+        return page->findChild<QPushButton*>(card)->findChildren<QLabel*>()[1]->text();
+    }
+
+private slots:
+    void init() { QFile::remove(EulaDialog::flagFilePath()); }
+
+    void startShowsCannedResultsCountingUp();
+    void cannedReportFillsTheCards();
+    void pressingAgainShowsThemAgain();
+};
+
+void TestDemoMode::startShowsCannedResultsCountingUp()
+{
+    Velantrix w;
+    QVERIFY(w.isDemoMode());
+    w.show();
+    auto* page = w.findChild<ResultPage*>();
+    w.findChild<QPushButton*>("startBtn")->click();
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+    QVERIFY(page->isVisible());
+    QVERIFY(w.findChildren<QThread*>().isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(text(page, "healthScore"), QString("96"), 3000);
+    QCOMPARE(text(page, "cardValue1"), QString("1520 MB"));
+    QCOMPARE(text(page, "cardValue2"), QString("450 MB"));
+    QCOMPARE(text(page, "cardValue3"), QString::fromUtf8("1286 个"));
+    QCOMPARE(text(page, "cardValue4"), QString::fromUtf8("快 12 秒"));
+    QVERIFY(!EulaDialog::isAccepted());
+}
+
+void TestDemoMode::cannedReportFillsTheCards()
+{
+    Velantrix w;
+    w.show();
+    w.findChild<QPushButton*>("startBtn")->click();
+    auto* page = w.findChild<ResultPage*>();
+    QCOMPARE(cardValue(page, "cardStartup"), QString::fromUtf8("1 个"));  // the hijack cannot be disabled
+    QCOMPARE(cardValue(page, "cardAdw"), QString::fromUtf8("2 个"));
+    QCOMPARE(cardValue(page, "cardBhj"), QString::fromUtf8("1 个"));
+    QCOMPARE(cardValue(page, "cardPop"), QString::fromUtf8("1 个"));
+    auto* storage = page->findChild<QLabel*>("storageCardText");
+    QVERIFY(storage->isVisible());
+    QVERIFY(storage->text().contains(QString::fromUtf8("空间充裕，建议启用快速启动")));
+    QVERIFY(page->styleSheet().contains("#F0F2F8"));
+}
+
+void TestDemoMode::pressingAgainShowsThemAgain()
+{
+    Velantrix w;
+    w.show();
+    auto* page = w.findChild<ResultPage*>();
+    w.findChild<QPushButton*>("startBtn")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(text(page, "cardValue1"), QString("1520 MB"), 3000);
+    w.findChild<QPushButton*>("finishBtn")->click();
+    QVERIFY(!page->isVisible());
+    w.findChild<QPushButton*>("startBtn")->click();
+    QVERIFY(page->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(text(page, "cardValue1"), QString("1520 MB"), 3000);
+}
+
+// The window reads demo mode from the application's arguments; QtTest must
+// not see the switch, which it would take for the name of a test function.
+int main(int argc, char* argv[])
+{
+    std::vector<char*> appArguments(argv, argv + argc);
+    char demoSwitch[] = "--cs";
+    appArguments.push_back(demoSwitch);
+    int appArgc = static_cast<int>(appArguments.size());
+    QApplication app(appArgc, appArguments.data());
+    TestDemoMode test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_DemoMode.moc"
