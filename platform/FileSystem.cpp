@@ -83,9 +83,14 @@ bool matchesAnyWildcard(const QString& name, const QStringList& patterns)
 
 struct FileWalker::Impl
 {
-    sim::SimMachine* machine = nullptr;
+    quint64 generation = 0;   // of the file system the walk started on
     std::unique_ptr<sim::SimFileWalker> walk;
     FileEntry none;
+
+    bool belongsTo(const sim::MachineAccess& access) const
+    {
+        return walk && access && access->files().generation() == generation;
+    }
 };
 
 FileWalker::FileWalker(const QString& folder)
@@ -94,7 +99,7 @@ FileWalker::FileWalker(const QString& folder)
     sim::MachineAccess access;
     if (!access)
         return;
-    m_impl->machine = access.machine();
+    m_impl->generation = access->files().generation();
     m_impl->walk = std::make_unique<sim::SimFileWalker>(access->files(), folder);
 }
 
@@ -104,7 +109,7 @@ bool FileWalker::next()
 {
     sim::MachineAccess access;
     // A walk belongs to the machine it started on.
-    if (!m_impl->walk || access.machine() != m_impl->machine)
+    if (!m_impl->belongsTo(access))
         return false;
     return m_impl->walk->next(access->files());
 }
@@ -117,7 +122,7 @@ const FileEntry& FileWalker::entry() const
 Error FileWalker::deleteCurrentFile()
 {
     sim::MachineAccess access;
-    if (!m_impl->walk || access.machine() != m_impl->machine)
+    if (!m_impl->belongsTo(access))
         return ErrorInvalidHandle;
     const Error result = m_impl->walk->deleteCurrentFile(access->files());
     if (result == ErrorSuccess)

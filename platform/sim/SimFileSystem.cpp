@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +15,8 @@
 namespace win::sim {
 
 namespace {
+
+std::atomic<quint64> g_nextGeneration{1};
 
 const char* const DriveKindNames[] = {"Unknown", "SSD", "HDD"};   // in DriveKind order
 
@@ -67,6 +70,11 @@ auto findDrive(Drives& drives, QChar letter) -> decltype(drives.data())
 
 } // namespace
 
+SimFileSystem::SimFileSystem()
+    : m_generation(g_nextGeneration++)
+{
+}
+
 bool SimFileSystem::load(const QJsonObject& machine, const QString& machineFolder, QString* error)
 {
     const JsonFields root(machine, QString(), error);
@@ -80,6 +88,7 @@ bool SimFileSystem::load(const QJsonObject& machine, const QString& machineFolde
         return false;
     m_drives = drives;
     m_facts = facts;
+    m_generation = g_nextGeneration++;
     m_mapper.clear();
     for (const SimDrive& drive : m_drives)
         m_mapper.setDrive(drive.letter, drive.hostFolder);

@@ -31,8 +31,13 @@ struct SimDrive
 class SimFileSystem
 {
 public:
+    SimFileSystem();
+
     bool load(const QJsonObject& machine, const QString& machineFolder, QString* error);
     void save(QJsonObject& machine) const;
+    // Unique among all file systems and loads of this process, so that a
+    // walk can tell that the drives it started on are gone.
+    quint64 generation() const { return m_generation; }
 
     const QVector<SimDrive>& drives() const { return m_drives; }
     SimDrive* drive(QChar letter);
@@ -71,6 +76,7 @@ private:
     void changeFreeBytes(QChar letter, qint64 delta);
     Error moveDirectory(const DriveMapper::Resolved& from, const DriveMapper::Resolved& to);
 
+    quint64 m_generation;
     QVector<SimDrive> m_drives;
     DriveMapper m_mapper;
     FileFactsTable m_facts;

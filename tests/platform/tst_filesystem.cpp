@@ -10,6 +10,8 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
+#include <thread>
 
 using namespace win;
 
@@ -77,6 +79,7 @@ private slots:
     void movesFilesWithTheirFacts();
     void walkerDeletesWhileWalking();
     void walkerDoesNotEnterLinksOrLeaveItsFolder();
+    void walkerHoldsNoLockBetweenSteps();
     void matchesWildcards_data();
     void matchesWildcards();
     void pathHelpers();
@@ -449,6 +452,31 @@ void FileSystemTest::walkerDoesNotEnterLinksOrLeaveItsFolder()
 
     FileWalker throughLink("C:\\Cache\\Linked");
     QVERIFY(!throughLink.next());
+}
+
+void FileSystemTest::walkerHoldsNoLockBetweenSteps()
+{
+    auto machine = std::make_unique<TestMachine>();
+    machine->addFile("C:\\Temp\\a.tmp");
+    machine->addFile("C:\\Temp\\b.tmp");
+    FileWalker walker("C:\\Temp");
+    QVERIFY(walker.next());
+    bool lockedElsewhere = false;
+    std::thread other([&] {
+        lockedElsewhere = machine->machine().mutex().tryLock();
+        if (lockedElsewhere)
+            machine->machine().mutex().unlock();
+    });
+    other.join();
+    QVERIFY(lockedElsewhere);
+
+    // A walk belongs to the machine it started on.
+    machine.reset();
+    TestMachine next;
+    next.addFile("C:\\Temp\\c.tmp");
+    QVERIFY(!walker.next());
+    QCOMPARE(walker.deleteCurrentFile(), ErrorInvalidHandle);
+    QVERIFY(QFileInfo::exists(next.hostPath("C:\\Temp\\c.tmp")));
 }
 
 void FileSystemTest::matchesWildcards_data()
