@@ -109,6 +109,8 @@ const SimFileFacts* FileFactsTable::find(const QString& normalizedPath) const
 
 SimFileFacts FileFactsTable::take(const QString& normalizedPath)
 {
+    if (m_facts.isEmpty())
+        return SimFileFacts();
     return m_facts.take(keyOf(normalizedPath));
 }
 
