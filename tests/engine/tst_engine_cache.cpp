@@ -1,0 +1,292 @@
+#include "EngineLog.h"
+#include "TestMachine.h"
+#include "engine/OptimizeCore.h"
+#include "platform/FileSystem.h"
+#include "platform/SystemFacts.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QtTest>
+
+using win::sim::SimProcess;
+using win::sim::SimService;
+
+namespace {
+
+constexpr int MB = 1048576;
+const QString Temp = QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp");
+
+void age(const QString& hostPath, qint64 seconds)
+{
+    QFile file(hostPath);
+    file.open(QIODevice::ReadWrite);
+    file.setFileTime(QDateTime::currentDateTime().addSecs(-seconds), QFileDevice::FileModificationTime);
+}
+
+SimService service(const QString& name, quint32 state)
+{
+    SimService s;
+    s.name = name;
+    s.state = state;
+    s.startType = win::ServiceAutoStart;
+    return s;
+}
+
+bool journalHas(TestMachine& machine, const QString& kind, const QString& program, const QStringList& arguments)
+{
+    for (const auto& entry : machine->journal()) {
+        if (entry.kind == kind && entry.program == program && entry.arguments == arguments)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+class EngineCacheTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<EngineLog> m_log;
+
+    OptimizeCore* runEngine(OptimizeCore& core)
+    {
+        m_log->clear();
+        core.startOptimize();
+        return &core;
+    }
+
+private slots:
+    void initTestCase() { m_log = std::make_unique<EngineLog>(); }
+
+    void errorReportsOlderThanADay()
+    {
+        TestMachine machine;
+        const QString archive = QStringLiteral("C:\\ProgramData\\Microsoft\\Windows\\WER\\ReportArchive\\");
+        age(machine.addFile(archive + QStringLiteral("old\\crash.dmp"), "d"), 24 * 3600 + 60);
+        age(machine.addFile(archive + QStringLiteral("young.wer"), "w"), 23 * 3600);
+        age(machine.addFile(archive + QStringLiteral("notes.txt"), "t"), 48 * 3600);
+        OptimizeCore core;
+        runEngine(core);
+        QVERIFY(!win::pathExists(archive + QStringLiteral("old\\crash.dmp")));
+        QVERIFY(win::isDirectory(archive + QStringLiteral("old")));
+        QVERIFY(win::pathExists(archive + QStringLiteral("young.wer")));
+        QVERIFY(win::pathExists(archive + QStringLiteral("notes.txt")));
+        QVERIFY(m_log->contains(QStringLiteral("    清理目录(限时24h) %1: 释放 0 MB，删除 1 个文件").arg(archive)));
+        QVERIFY(m_log->contains(QStringLiteral("  清理 [A1 WER错误报告]: +0 MB")));
+    }
+
+    // Only what is really gone counts: a locked file stays and frees nothing,
+    // a linked folder is not entered and a linked file goes as a link.
+    void linksAndLockedFiles()
+    {
+        TestMachine machine;
+        const QString documents = machine.addFolder(QStringLiteral("C:\\Users\\Tester\\Documents"));
+        const QString letter = machine.addFile(QStringLiteral("C:\\Users\\Tester\\Documents\\letter.docx"), QByteArray(MB, 'l'));
+        machine.addFolder(Temp);
+        QVERIFY(QFile::link(documents, machine.hostPath(Temp + QStringLiteral("\\docs-link"))));
+        QVERIFY(QFile::link(letter, machine.hostPath(Temp + QStringLiteral("\\letter-link.tmp"))));
+        machine.addFile(Temp + QStringLiteral("\\locked.tmp"), QByteArray(2 * MB, 'x'));
+        machine->files().setLocked(Temp + QStringLiteral("\\locked.tmp"), true);
+        machine.addFile(Temp + QStringLiteral("\\junk.tmp"), QByteArray(MB, 'j'));
+        OptimizeCore core;
+        runEngine(core);
+        QVERIFY(QFile::exists(letter));
+        QVERIFY(win::pathExists(Temp + QStringLiteral("\\docs-link")));
+        QVERIFY(!win::pathExists(Temp + QStringLiteral("\\letter-link.tmp")));
+        QVERIFY(win::pathExists(Temp + QStringLiteral("\\locked.tmp")));
+        QVERIFY(!win::pathExists(Temp + QStringLiteral("\\junk.tmp")));
+        QCOMPARE(core.junkFilesCount(), 2);
+        QCOMPARE(core.cleanedMB(), 1);
+        QVERIFY(m_log->contains(QStringLiteral("  清理 [V1.4 浏览器/TEMP/缩略图]: +1 MB")));
+    }
+
+    void lockedFilesAloneGiveNoFolderLine()
+    {
+        TestMachine machine;
+        machine.addFile(Temp + QStringLiteral("\\a.tmp"), QByteArray(MB, 'a'));
+        machine->files().setLocked(Temp + QStringLiteral("\\a.tmp"), true);
+        OptimizeCore core;
+        runEngine(core);
+        QVERIFY(m_log->startingWith(QStringLiteral("    清理目录 ") + Temp).isEmpty());
+        QCOMPARE(core.cleanedMB(), 0);
+    }
+
+    void foldersThatMustNeverBeEmptied_data()
+    {
+        QTest::addColumn<QString>("temp");
+        QTest::newRow("drive root") << QStringLiteral("C:\\");
+        QTest::newRow("unexpanded variable") << QStringLiteral("%NOPE%\\Temp");
+        QTest::newRow("relative") << QStringLiteral("Users");
+        QTest::newRow("Windows folder") << QStringLiteral("c:\\windows");
+        QTest::newRow("climbing out") << QStringLiteral("C:\\Windows\\Temp\\..\\..\\Users");
+    }
+
+    void foldersThatMustNeverBeEmptied()
+    {
+        QFETCH(QString, temp);
+        TestMachine machine;
+        machine->system().environment.insert(QStringLiteral("TEMP"), temp);
+        machine.addFile(QStringLiteral("C:\\bootmgr"), "b");
+        machine.addFile(QStringLiteral("C:\\Users\\Tester\\photo.jpg"), "p");
+        machine.addFile(QStringLiteral("C:\\Windows\\win.ini"), "i");
+        OptimizeCore core;
+        runEngine(core);
+        QVERIFY(win::pathExists(QStringLiteral("C:\\bootmgr")));
+        QVERIFY(win::pathExists(QStringLiteral("C:\\Users\\Tester\\photo.jpg")));
+        QVERIFY(win::pathExists(QStringLiteral("C:\\Windows\\win.ini")));
+    }
+
+    void systemCachesAtEightyFivePercent_data()
+    {
+        QTest::addColumn<qint64>("freeMB");
+        QTest::addColumn<bool>("deep");
+        QTest::newRow("84.9%") << qint64(151) << false;
+        QTest::newRow("85.0%") << qint64(150) << true;
+    }
+
+    void systemCachesAtEightyFivePercent()
+    {
+        QFETCH(qint64, freeMB);
+        QFETCH(bool, deep);
+        TestMachine machine;
+        machine->files().drive('C')->totalBytes = 1000ull * MB;
+        machine->files().drive('C')->freeBytes = quint64(freeMB) * MB;
+        const QString download = QStringLiteral("C:\\Windows\\SoftwareDistribution\\Download\\update.cab");
+        machine.addFile(download, "u");
+        OptimizeCore core;
+        QSignalSpy progress(&core, &OptimizeCore::progressUpdated);
+        runEngine(core);
+        QCOMPARE(win::pathExists(download), !deep);
+        QCOMPARE(progress.contains({1, 20, QStringLiteral("磁盘使用率较高，正在深度清理系统缓存...")}), deep);
+        QVERIFY(m_log->contains(QStringLiteral("  清理 [B1 系统文件缓存(≥85%)]: +0 MB")));
+    }
+
+    void spaceQueryWithNoTotalCountsAsFailed()
+    {
+        TestMachine machine;
+        machine->files().drive('C')->totalBytes = 0;
+        machine->files().drive('C')->freeBytes = 0;
+        machine.addFile(QStringLiteral("C:\\Windows\\SoftwareDistribution\\Download\\update.cab"), "u");
+        OptimizeCore core;
+        runEngine(core);
+        QVERIFY(win::pathExists(QStringLiteral("C:\\Windows\\SoftwareDistribution\\Download\\update.cab")));
+    }
+
+    void windowsUpdateAtWork_data()
+    {
+        QTest::addColumn<QString>("process");
+        QTest::addColumn<quint32>("serviceState");
+        QTest::newRow("update client running") << QStringLiteral("WUAUCLT.EXE") << win::ServiceStopped;
+        QTest::newRow("installer running") << QStringLiteral("TrustedInstaller.exe") << win::ServiceRunning;
+        QTest::newRow("service starting") << QString() << win::ServiceStartPending;
+    }
+
+    void windowsUpdateAtWork()
+    {
+        QFETCH(QString, process);
+        QFETCH(quint32, serviceState);
+        TestMachine machine;
+        machine->files().drive('C')->freeBytes = machine->files().drive('C')->totalBytes / 10;
+        machine->system().services << service(QStringLiteral("wuauserv"), serviceState);
+        if (!process.isEmpty()) {
+            SimProcess p;
+            p.pid = 900;
+            p.exeFile = process;
+            machine->system().processes << p;
+        }
+        machine.addFile(QStringLiteral("C:\\Windows\\SoftwareDistribution\\Download\\update.cab"), "u");
+        OptimizeCore core;
+        runEngine(core);
+        QVERIFY(m_log->contains(QStringLiteral("B1 跳过：Windows Update 正在运行，暂不深度清理系统缓存")));
+        QVERIFY(win::pathExists(QStringLiteral("C:\\Windows\\SoftwareDistribution\\Download\\update.cab")));
+    }
+
+    void runningUpdateServiceIsStoppedAndStartedAgain()
+    {
+        TestMachine machine;
+        machine->files().drive('C')->freeBytes = machine->files().drive('C')->totalBytes / 10;
+        machine->system().services << service(QStringLiteral("wuauserv"), win::ServiceRunning);
+        machine->findService(QStringLiteral("wuauserv"))->stopDelayMs = 600;
+        machine.addFile(QStringLiteral("C:\\Windows\\SoftwareDistribution\\Download\\update.cab"), "u");
+        OptimizeCore core;
+        runEngine(core);
+        QVERIFY(!win::pathExists(QStringLiteral("C:\\Windows\\SoftwareDistribution\\Download\\update.cab")));
+        QCOMPARE(machine->findService(QStringLiteral("wuauserv"))->state, win::ServiceRunning);
+    }
+
+    void fontCacheAndDeliveryOptimisation()
+    {
+        TestMachine machine;
+        machine->system().joinStatus = win::NetSetupDomainName;  // the settings step then keeps DoSvc
+        machine->system().services << service(QStringLiteral("FontCache"), win::ServiceStopped)
+                                   << service(QStringLiteral("DoSvc"), win::ServiceRunning);
+        machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Microsoft\\Windows\\Fonts\\FontCache.dat"), QByteArray(MB, 'f'));
+        machine.addFile(QStringLiteral("C:\\Windows\\SoftwareDistribution\\DeliveryOptimization\\Cache\\piece.bin"), QByteArray(MB, 'd'));
+        OptimizeCore core;
+        runEngine(core);
+        QVERIFY(!win::pathExists(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Microsoft\\Windows\\Fonts\\FontCache.dat")));
+        QVERIFY(!win::pathExists(QStringLiteral("C:\\Windows\\SoftwareDistribution\\DeliveryOptimization\\Cache\\piece.bin")));
+        QCOMPARE(machine->findService(QStringLiteral("FontCache"))->state, win::ServiceRunning);
+        QCOMPARE(machine->findService(QStringLiteral("DoSvc"))->state, win::ServiceRunning);
+        QVERIFY(m_log->contains(QStringLiteral("  清理 [A6 字体缓存]: +1 MB")));
+        QVERIFY(m_log->contains(QStringLiteral("  清理 [A4 传递优化缓存]: +1 MB")));
+    }
+
+    void olderSystemsTakeTheirOwnFiles()
+    {
+        TestMachine machine;
+        machine.setWindowsVersion(6, 1, 7601);
+        machine.addFile(QStringLiteral("C:\\Windows\\System32\\FNTCACHE.DAT"), "f");
+        machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\NVIDIA\\GLCache\\a.bin"), "g");
+        OptimizeCore core;
+        QSignalSpy progress(&core, &OptimizeCore::progressUpdated);
+        runEngine(core);
+        QVERIFY(!win::pathExists(QStringLiteral("C:\\Windows\\System32\\FNTCACHE.DAT")));
+        QVERIFY(!win::pathExists(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\NVIDIA\\GLCache\\a.bin")));
+        QVERIFY(m_log->startingWith(QStringLiteral("  清理 [A4")).isEmpty());
+        for (const auto& args : progress)
+            QVERIFY(!(args.at(0).toInt() == 1 && args.at(1).toInt() == 25));
+    }
+
+    void windows81HasNoDeliveryOptimisationStep()
+    {
+        TestMachine machine;
+        machine.setWindowsVersion(6, 3, 9600);
+        OptimizeCore core;
+        QSignalSpy progress(&core, &OptimizeCore::progressUpdated);
+        runEngine(core);
+        QVERIFY(!progress.contains({1, 25, QStringLiteral("正在清理传递优化缓存...")}));
+        QVERIFY(m_log->startingWith(QStringLiteral("  清理 [A4")).isEmpty());
+    }
+
+    void dnsFlushAndDiskCleanupAreAsked()
+    {
+        TestMachine machine;
+        OptimizeCore core;
+        runEngine(core);
+        QVERIFY(journalHas(machine, QStringLiteral("run"), QStringLiteral("ipconfig"), {QStringLiteral("/flushdns")}));
+        QVERIFY(journalHas(machine, QStringLiteral("detached"), QStringLiteral("cleanmgr.exe"), {QStringLiteral("/sagerun:99")}));
+        QVERIFY(m_log->contains(QStringLiteral("  已执行 A7：DNS缓存刷新（ipconfig /flushdns）")));
+    }
+
+    void browserCachesAndThumbnails()
+    {
+        TestMachine machine;
+        const QString local = QStringLiteral("C:\\Users\\Tester\\AppData\\Local");
+        machine.addFile(local + QStringLiteral("\\Google\\Chrome\\User Data\\Default\\Cache\\Cache_Data\\f_000001"), "c");
+        machine.addFile(local + QStringLiteral("\\Microsoft\\Edge\\User Data\\Default\\Code Cache\\js\\index"), "e");
+        machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Roaming\\Mozilla\\Firefox\\Profiles\\ab12.default\\cache2\\entries\\E1"), "m");
+        machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Roaming\\Mozilla\\Firefox\\Profiles\\ab12.default\\places.sqlite"), "p");
+        machine.addFile(local + QStringLiteral("\\Microsoft\\Windows\\Explorer\\thumbcache_256.db"), "t");
+        machine.addFile(local + QStringLiteral("\\Microsoft\\Windows\\Explorer\\iconcache_16.db"), "i");
+        OptimizeCore core;
+        runEngine(core);
+        QCOMPARE(core.junkFilesCount(), 4);
+        QVERIFY(win::pathExists(QStringLiteral("C:\\Users\\Tester\\AppData\\Roaming\\Mozilla\\Firefox\\Profiles\\ab12.default\\places.sqlite")));
+        QVERIFY(win::pathExists(local + QStringLiteral("\\Microsoft\\Windows\\Explorer\\iconcache_16.db")));
+    }
+};
+
+QTEST_GUILESS_MAIN(EngineCacheTest)
+#include "tst_engine_cache.moc"

@@ -1,0 +1,300 @@
+#include "EngineLog.h"
+#include "TestMachine.h"
+#include "engine/OptimizeCore.h"
+#include "platform/ComApartment.h"
+#include "platform/FileSystem.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+using win::sim::SimTask;
+
+namespace {
+
+constexpr quint64 GB = 1073741824;
+const QString Machine = QStringLiteral("HKEY_LOCAL_MACHINE\\");
+const QString User = QStringLiteral("HKEY_CURRENT_USER\\");
+
+const QStringList TelemetryTasks = {
+    QStringLiteral("\\Microsoft\\Windows\\Application Experience\\Microsoft Compatibility Appraiser"),
+    QStringLiteral("\\Microsoft\\Windows\\Application Experience\\ProgramDataUpdater"),
+    QStringLiteral("\\Microsoft\\Windows\\Customer Experience Improvement Program\\Consolidator"),
+    QStringLiteral("\\Microsoft\\Windows\\DiskDiagnostic\\Microsoft-Windows-DiskDiagnosticDataCollector")};
+
+void addTasks(TestMachine& machine)
+{
+    for (const QString& path : TelemetryTasks) {
+        SimTask task;
+        task.path = path;
+        machine->system().tasks << task;
+    }
+}
+
+bool taskEnabled(TestMachine& machine, const QString& path)
+{
+    return machine->findTask(path)->enabled;
+}
+
+struct Storage
+{
+    int ramGB = 8;
+    int diskGB = 256;
+    int freeGB = 100;
+    bool battery = false;
+    bool onBattery = false;
+};
+
+void shape(TestMachine& machine, const Storage& s)
+{
+    machine->system().memory.totalBytes = quint64(s.ramGB) * GB;
+    machine->system().memory.availableBytes = GB;
+    machine->files().drive('C')->totalBytes = quint64(s.diskGB) * GB;
+    machine->files().drive('C')->freeBytes = quint64(s.freeGB) * GB;
+    machine->system().power = {false, quint8(s.onBattery ? 0 : 1), quint8(s.battery ? 1 : 128), 80};
+}
+
+} // namespace
+
+class EnginePrivacyStorageTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<EngineLog> m_log;
+
+    StorageDecision run()
+    {
+        m_log->clear();
+        OptimizeCore core;
+        core.startOptimize();
+        return core.scanReport().storage;
+    }
+
+private slots:
+    void initTestCase() { m_log = std::make_unique<EngineLog>(); }
+
+    void telemetryTasksAndPolicies()
+    {
+        TestMachine machine;
+        addTasks(machine);  // "UsbCeip" is missing on this edition
+        run();
+        for (const QString& path : TelemetryTasks)
+            QVERIFY(!taskEnabled(machine, path));
+        QCOMPARE(machine.dword(Machine + QStringLiteral("SOFTWARE\\Microsoft\\SQMClient\\Windows"), QStringLiteral("CEIPEnable")), 0u);
+        QCOMPARE(machine.dword(Machine + QStringLiteral("SOFTWARE\\Policies\\Microsoft\\Windows\\DataCollection"), QStringLiteral("AllowTelemetry")), 0u);
+        QCOMPARE(machine.dword(User + QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\AdvertisingInfo"), QStringLiteral("Enabled")), 0u);
+        QCOMPARE(machine.dword(Machine + QStringLiteral("SOFTWARE\\Policies\\Microsoft\\Windows\\Windows Search"), QStringLiteral("AllowCortana")), 0u);
+        QCOMPARE(machine.dword(Machine + QStringLiteral("SOFTWARE\\Policies\\Microsoft\\Windows\\System"), QStringLiteral("EnableActivityFeed")), 0u);
+        QCOMPARE(machine.dword(Machine + QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\CapabilityAccessManager\\ConsentStore\\userAccountInformation"),
+                               QStringLiteral("Value")), 2u);
+        // The engine writes the native branch, not the 32-bit program's own view.
+        QVERIFY(!machine.hasValue(Machine + QStringLiteral("SOFTWARE\\WOW6432Node\\Microsoft\\SQMClient\\Windows"), QStringLiteral("CEIPEnable")));
+    }
+
+    void windows7KeepsTasksAndTelemetryPolicy()
+    {
+        TestMachine machine;
+        machine.setWindowsVersion(6, 1, 7601);
+        addTasks(machine);
+        run();
+        for (const QString& path : TelemetryTasks)
+            QVERIFY(taskEnabled(machine, path));
+        QVERIFY(!machine.hasValue(Machine + QStringLiteral("SOFTWARE\\Policies\\Microsoft\\Windows\\DataCollection"), QStringLiteral("AllowTelemetry")));
+        QVERIFY(machine.hasValue(Machine + QStringLiteral("SOFTWARE\\Microsoft\\SQMClient\\Windows"), QStringLiteral("CEIPEnable")));
+        QVERIFY(machine.hasValue(Machine + QStringLiteral("SOFTWARE\\Policies\\Microsoft\\Windows\\System"), QStringLiteral("EnableActivityFeed")));
+    }
+
+    void windows81HasNoCortanaPolicy()
+    {
+        TestMachine machine;
+        machine.setWindowsVersion(6, 3, 9600);
+        run();
+        QVERIFY(machine.hasValue(Machine + QStringLiteral("SOFTWARE\\Policies\\Microsoft\\Windows\\DataCollection"), QStringLiteral("AllowTelemetry")));
+        QVERIFY(!machine.hasValue(Machine + QStringLiteral("SOFTWARE\\Policies\\Microsoft\\Windows\\Windows Search"), QStringLiteral("AllowCortana")));
+    }
+
+    void comAlreadyInAnotherModeIsLeftAsItWas()
+    {
+        TestMachine machine;
+        addTasks(machine);
+        const win::ComApartment singleThreaded(win::ComApartment::Model::ApartmentThreaded);
+        run();
+        QVERIFY(!taskEnabled(machine, TelemetryTasks.first()));
+        const win::ComApartment probe(win::ComApartment::Model::Multithreaded);
+        QCOMPARE(probe.result(), win::RPC_E_ChangedMode);
+    }
+
+    void schedulerThatWillNotConnect()
+    {
+        TestMachine machine;
+        addTasks(machine);
+        machine->system().taskConnectResult = win::E_AccessDenied;
+        run();
+        QVERIFY(taskEnabled(machine, TelemetryTasks.first()));
+        QVERIFY(!win::ComApartment::isInitializedOnThisThread());
+    }
+
+    void storageDecisions_data()
+    {
+        QTest::addColumn<Storage>("storage");
+        QTest::addColumn<bool>("dualBoot");
+        QTest::addColumn<QString>("fastStartupReason");
+        QTest::addColumn<QString>("hibernationReason");
+        QTest::addColumn<QString>("pagefile");
+        QTest::addColumn<QString>("restore");
+        QTest::newRow("16 GB, 19 GB free: fast startup wins")
+            << Storage{16, 256, 19} << false << QStringLiteral("空间充裕，建议启用快速启动")
+            << QStringLiteral("快速启动依赖休眠文件，必须保持休眠") << QStringLiteral("建议将虚拟内存减小至 2-4GB")
+            << QStringLiteral("建议减小还原点配额至 3-5%");
+        QTest::newRow("small disk, tight space") << Storage{16, 30, 10} << false
+            << QStringLiteral("系统盘容量不足32GB，不建议启用")
+            << QStringLiteral("内存≥16GB且空间不足20GB，建议关闭休眠（约释放 12 GB）")
+            << QStringLiteral("建议将虚拟内存减小至 2-4GB") << QStringLiteral("建议减小还原点配额至 3-5%");
+        QTest::newRow("15 GB is not 16") << Storage{15, 30, 10} << false << QStringLiteral("系统盘容量不足32GB，不建议启用")
+            << QStringLiteral("空间充裕，建议保持休眠") << QStringLiteral("保持系统自动管理")
+            << QStringLiteral("建议减小还原点配额至 3-5%");
+        QTest::newRow("under 5 GB free") << Storage{8, 128, 4} << false << QStringLiteral("可用空间不足5GB，无法创建休眠文件")
+            << QStringLiteral("空间充裕，建议保持休眠") << QStringLiteral("保持系统自动管理")
+            << QStringLiteral("建议减小还原点配额至 3-5%");
+        QTest::newRow("dual-boot laptop on battery") << Storage{16, 256, 10, true, true} << true
+            << QStringLiteral("双系统环境，不建议启用快速启动（安全风险）")
+            << QStringLiteral("笔记本电池供电，建议保持休眠（防断电丢工作）") << QStringLiteral("建议将虚拟内存减小至 2-4GB")
+            << QStringLiteral("建议减小还原点配额至 3-5%");
+        QTest::newRow("30 GB free") << Storage{8, 256, 30} << false << QStringLiteral("空间充裕，建议启用快速启动")
+            << QStringLiteral("快速启动依赖休眠文件，必须保持休眠") << QStringLiteral("保持系统自动管理") << QStringLiteral("保持系统还原");
+        QTest::newRow("50 GB free") << Storage{8, 256, 50} << false << QStringLiteral("空间充裕，建议启用快速启动")
+            << QStringLiteral("快速启动依赖休眠文件，必须保持休眠") << QStringLiteral("保持系统自动管理") << QStringLiteral("保持系统还原");
+        QTest::newRow("51 GB free") << Storage{8, 256, 51} << false << QStringLiteral("空间充裕，建议启用快速启动")
+            << QStringLiteral("快速启动依赖休眠文件，必须保持休眠") << QStringLiteral("保持系统自动管理")
+            << QStringLiteral("空间充裕，保持系统还原");
+    }
+
+    void storageDecisions()
+    {
+        QFETCH(Storage, storage);
+        QFETCH(bool, dualBoot);
+        TestMachine machine;
+        shape(machine, storage);
+        if (dualBoot) {
+            machine.addFolder(QStringLiteral("C:\\Windows"));
+            machine.addFolder(QStringLiteral("C:\\Windows.old"));
+        }
+        const StorageDecision decision = run();
+        QTEST(decision.fastStartupReason, "fastStartupReason");
+        QTEST(decision.hibernationReason, "hibernationReason");
+        QTEST(decision.pagefileAdvice, "pagefile");
+        QTEST(decision.restoreAdvice, "restore");
+        QCOMPARE(decision.fastStartupRecommended, decision.fastStartupReason == QStringLiteral("空间充裕，建议启用快速启动"));
+    }
+
+    void fastStartupTurnsHibernationOn()
+    {
+        TestMachine machine;
+        shape(machine, {8, 256, 100});
+        run();
+        QVERIFY(machine->programs().power().hibernation);
+        QVERIFY(win::pathExists(QStringLiteral("C:\\hiberfil.sys")));
+        QVERIFY(m_log->contains(QStringLiteral("    D1 已启用快速启动: powercfg /hibernate on + /h /type full")));
+    }
+
+    // Hibernation off is credited only for a hibernation file that was there
+    // and is gone afterwards, in 64-bit arithmetic (32 GB of memory would
+    // overflow a 32-bit byte count).
+    void hibernationOffIsCreditedWhenItsFileIsGone()
+    {
+        TestMachine machine;
+        shape(machine, {32, 30, 10});
+        machine->programs().power().hibernation = true;
+        machine.addFile(QStringLiteral("C:\\hiberfil.sys"));
+        machine->files().setVirtualSize(QStringLiteral("C:\\hiberfil.sys"), 12 * GB);
+        OptimizeCore core;
+        core.startOptimize();
+        const StorageDecision decision = core.scanReport().storage;
+        QVERIFY(decision.hibernationDisabledNow);
+        QCOMPARE(decision.hibernationFreedMB, 32 * 768);
+        QCOMPARE(core.cleanedMB(), 32 * 768);
+        QVERIFY(!win::pathExists(QStringLiteral("C:\\hiberfil.sys")));
+    }
+
+    void noHibernationFileNoCredit()
+    {
+        TestMachine machine;
+        shape(machine, {16, 30, 10});
+        const StorageDecision decision = run();
+        QVERIFY(!decision.keepHibernation);
+        QVERIFY(!decision.hibernationDisabledNow);
+        QCOMPARE(decision.hibernationFreedMB, 0);
+        QVERIFY(m_log->contains(QStringLiteral("    H1 已关闭休眠: powercfg /hibernate off")));
+    }
+
+    void unreadableDriveMakesNoDecision()
+    {
+        TestMachine machine;
+        shape(machine, {16, 30, 10});
+        machine->files().drive('C')->totalBytes = 0;
+        machine->programs().power().hibernation = true;
+        machine.addFile(QStringLiteral("C:\\hiberfil.sys"));
+        const StorageDecision decision = run();
+        QVERIFY(win::pathExists(QStringLiteral("C:\\hiberfil.sys")));
+        QVERIFY(decision.hibernationReason.isEmpty());
+        QVERIFY(decision.restoreAdvice.isEmpty());
+        QVERIFY(m_log->contains(QStringLiteral("  存储决策: 无法读取系统盘空间，不做休眠与还原决策")));
+    }
+
+    void windows7DecidesNothing()
+    {
+        TestMachine machine;
+        machine.setWindowsVersion(6, 1, 7601);
+        machine.addFile(QStringLiteral("C:\\pagefile.sys"));
+        machine->files().setVirtualSize(QStringLiteral("C:\\pagefile.sys"), 4 * GB);
+        run();
+        QVERIFY(m_log->contains(QStringLiteral("  存储决策: 快速启动[不启用]（）| 休眠[关闭]（）| 虚拟内存[] | 系统还原[]")));
+        QVERIFY(m_log->contains(QStringLiteral("虚拟内存文件大小: 4096 MB（建议：）")));
+    }
+
+    void diskMaintenanceByKind_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("minor");
+        QTest::addColumn<QString>("switchUsed");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("SSD") << QStringLiteral("SSD") << 0 << QStringLiteral("/L") << QStringLiteral("  磁盘维护: SSD → 执行 TRIM (/L)");
+        QTest::newRow("HDD") << QStringLiteral("HDD") << 0 << QStringLiteral("/U") << QStringLiteral("  磁盘维护: HDD → 执行碎片整理 (/U)");
+        QTest::newRow("SSD on Windows 7") << QStringLiteral("SSD") << 1 << QString() << QStringLiteral("  磁盘维护: SSD → 跳过（SSD Win7）");
+    }
+
+    void diskMaintenanceByKind()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, minor);
+        QFETCH(QString, switchUsed);
+        QFETCH(QString, line);
+        TestMachine machine;
+        machine->files().drive('C')->kind = kind == QLatin1String("SSD") ? win::sim::DriveKind::Ssd : win::sim::DriveKind::Hdd;
+        if (minor == 1)
+            machine.setWindowsVersion(6, 1, 7601);
+        run();
+        QVERIFY(m_log->contains(line));
+        int defragRuns = 0;
+        for (const auto& entry : machine->journal()) {
+            if (entry.program == QLatin1String("defrag")) {
+                ++defragRuns;
+                QCOMPARE(entry.arguments, (QStringList{QStringLiteral("C:"), switchUsed}));
+                QCOMPARE(entry.waitMs, 120000);
+            }
+        }
+        QCOMPARE(defragRuns, switchUsed.isEmpty() ? 0 : 1);
+    }
+
+    void restorePointSpace()
+    {
+        TestMachine machine;
+        machine.addFile(QStringLiteral("C:\\System Volume Information\\{3808876b}"), QByteArray(3 * 1048576, 'r'));
+        run();
+        QVERIFY(m_log->contains(QStringLiteral("系统还原占用: 3 MB（建议：空间充裕，保持系统还原）")));
+    }
+};
+
+Q_DECLARE_METATYPE(Storage)
+
+QTEST_GUILESS_MAIN(EnginePrivacyStorageTest)
+#include "tst_engine_privacy_storage.moc"

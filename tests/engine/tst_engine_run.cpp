@@ -1,0 +1,143 @@
+#include "EngineLog.h"
+#include "TestMachine.h"
+#include "engine/OptimizeCore.h"
+#include "platform/FileSystem.h"
+
+#include <QSignalSpy>
+#include <QThread>
+#include <QtTest>
+
+using win::sim::SimProcess;
+using win::sim::SimService;
+
+namespace {
+
+constexpr quint64 MB = 1048576;
+
+QList<QPair<int, int>> rows(const QSignalSpy& progress)
+{
+    QList<QPair<int, int>> out;
+    for (const auto& args : progress)
+        out << qMakePair(args.at(0).toInt(), args.at(1).toInt());
+    return out;
+}
+
+SimService runningService(const QString& name)
+{
+    SimService service;
+    service.name = name;
+    service.startType = win::ServiceAutoStart;
+    service.state = win::ServiceRunning;
+    return service;
+}
+
+} // namespace
+
+class EngineRunTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<EngineLog> m_log;  // installed after the test framework's own message handler
+
+private slots:
+    void initTestCase() { m_log = std::make_unique<EngineLog>(); }
+    void init() { m_log->clear(); }
+
+    void everyRowIsAnnouncedInItsOrder()
+    {
+        TestMachine machine;  // Windows 10 desktop on mains, SSD, 39% of drive C used
+        OptimizeCore core;
+        QSignalSpy progress(&core, &OptimizeCore::progressUpdated);
+        core.startOptimize();
+        const QList<QPair<int, int>> expected = {
+            {0, 0}, {0, 5},
+            {1, 10}, {1, 12}, {1, 15}, {1, 18}, {1, 22}, {1, 24}, {1, 25}, {1, 26}, {1, 27}, {1, 29},
+            {2, 30}, {2, 32}, {2, 34}, {2, 38}, {2, 39},
+            {3, 40}, {3, 42}, {3, 44}, {3, 46}, {3, 48}, {3, 50}, {3, 52}, {3, 55}, {3, 60}, {3, 64},
+            {4, 65}, {4, 66}, {4, 68}, {4, 70}, {4, 74},
+            {5, 75}, {5, 76}, {5, 80}, {5, 82}, {5, 83}, {5, 84}, {5, 85},
+            {6, 85}, {5, 87}, {5, 92}, {5, 94}, {5, 96}, {5, 99},
+            {6, 92}, {6, 95}, {6, 96}, {6, 97}, {6, 98}, {6, 98}, {6, 99}, {6, 100}};
+        QCOMPARE(rows(progress), expected);
+        const int afterStartupCount = rows(progress).indexOf(qMakePair(5, 99)) + 1;
+        QCOMPARE(progress.at(afterStartupCount).at(2).toString(), QStringLiteral("正在扫描卸载残留..."));
+        QCOMPARE(progress.last().at(2).toString(), QStringLiteral("优化完成！"));
+    }
+
+    void countsReachTheSignalAndTheSummary()
+    {
+        TestMachine machine;
+        machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\a.tmp"), QByteArray(3 * MB, 'a'));
+        machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\sub\\b.tmp"), QByteArray(MB / 2, 'b'));
+        machine.addFile(QStringLiteral("C:\\Windows\\Temp\\c.log"), QByteArray(MB, 'c'));
+        SimProcess browser;
+        browser.pid = 3100;
+        browser.exeFile = QStringLiteral("browser.exe");
+        browser.workingSetBytes = 300 * MB;
+        machine->system().processes << browser;
+        machine.setText(QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"),
+                        QStringLiteral("Tray"), QStringLiteral("C:\\Program Files\\Tray\\tray.exe"));
+        machine.setText(QStringLiteral("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"),
+                        QStringLiteral("Chat"), QStringLiteral("C:\\Chat\\chat.exe"));
+        OptimizeCore core;
+        QSignalSpy finished(&core, &OptimizeCore::optimizationFinished);
+        core.startOptimize();
+        QCOMPARE(finished.count(), 1);
+        const QList<QVariant> counts = finished.first();
+        QCOMPARE(counts.at(0).toInt(), 4);      // 4.5 MB removed, whole megabytes
+        QVERIFY(counts.at(1).toInt() >= 299);    // the browser's working set was emptied
+        QCOMPARE(counts.at(2).toInt(), 3);
+        QCOMPARE(counts.at(4).toInt(), 2);
+        QCOMPARE(counts.at(3).toInt(), 6 * counts.at(4).toInt());
+        QCOMPARE(core.cleanedMB(), 4);
+        QCOMPARE(core.junkFilesCount(), 3);
+        QVERIFY(!win::pathExists(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\sub\\b.tmp")));
+        QVERIFY(win::isDirectory(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\sub")));
+        QVERIFY(m_log->contains(QStringLiteral("Phase1 完成汇总：清理 4 MB | 释放内存 %1 MB | 清理文件 3 个 | 开机提速 12 秒 | 自启项 2 个 | 卸载残留 0 个")
+                                   .arg(counts.at(1).toInt())));
+    }
+
+    void closingStopsBetweenSteps()
+    {
+        TestMachine machine;
+        machine->system().services << runningService(QStringLiteral("FontCache"))
+                                   << runningService(QStringLiteral("wuauserv"));
+        machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\keep-until-next-run.tmp"), "x");
+        QThread thread;
+        auto* core = new OptimizeCore;
+        core->moveToThread(&thread);
+        connect(&thread, &QThread::started, core, &OptimizeCore::startOptimize);
+        connect(&thread, &QThread::finished, core, &QObject::deleteLater);
+        QSignalSpy progress(core, &OptimizeCore::progressUpdated);
+        QSignalSpy finished(core, &OptimizeCore::optimizationFinished);
+        // The window asks the thread to stop while the settings step runs.
+        connect(core, &OptimizeCore::progressUpdated, core, [&thread](int step, int percent) {
+            if (step == 3 && percent == 44)
+                thread.requestInterruption();
+        }, Qt::DirectConnection);
+        thread.start();
+        QTRY_VERIFY(m_log->contains(QStringLiteral("程序正在关闭，优化在步骤之间停止")));
+        thread.quit();
+        QVERIFY(thread.wait(5000));
+        QCOMPARE(finished.count(), 0);
+        const QList<QPair<int, int>> seen = rows(progress);
+        QCOMPARE(seen.last(), qMakePair(3, 64));  // the settings step ran to its end
+        QVERIFY(!seen.contains(qMakePair(4, 65)));
+        QCOMPARE(machine->findService(QStringLiteral("FontCache"))->state, win::ServiceRunning);
+        QCOMPARE(machine->findService(QStringLiteral("wuauserv"))->state, win::ServiceRunning);
+        QCOMPARE(machine->openHandleCount(), 0);
+    }
+
+    void noHandleIsLeftOpen()
+    {
+        TestMachine machine;
+        machine->system().services << runningService(QStringLiteral("FontCache")) << runningService(QStringLiteral("DoSvc"))
+                                   << runningService(QStringLiteral("Fax"));
+        OptimizeCore core;
+        core.startOptimize();
+        QCOMPARE(machine->openHandleCount(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(EngineRunTest)
+#include "tst_engine_run.moc"
