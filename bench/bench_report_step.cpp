@@ -42,9 +42,9 @@ void buildMachine(TestMachine& machine)
     for (int i = 0; i < InstalledPrograms; ++i) {
         const QString key = UninstallRoots[i % 3] + QString("\\{PROGRAM-%1}").arg(i, 5, 10, QChar('0'));
         const QString folder = QString("C:\\Program Files\\Vendor %1\\Product %2").arg(i % 40).arg(i);
-        setText(machine, key, "DisplayName", QString("Product %1 by Vendor %2").arg(i).arg(i % 40));
-        setText(machine, key, "InstallLocation", folder, win::RegExpandSz);
-        setText(machine, key, "Publisher", QString("Vendor %1").arg(i % 40));
+        machine.setText(key, "DisplayName", QString("Product %1 by Vendor %2").arg(i).arg(i % 40));
+        machine.setText(key, "InstallLocation", folder, win::RegExpandSz);
+        machine.setText(key, "Publisher", QString("Vendor %1").arg(i % 40));
         if (i % 10 == 0)
             machine.addFolder(folder);
     }
@@ -58,7 +58,7 @@ void buildMachine(TestMachine& machine)
             machine.addFile(program);
         if (i % 20 == 0)
             trustFile(machine, program);
-        setText(machine, RunKeys[i % 4], QString("Startup%1").arg(i), program + " /background /minimized");
+        machine.setText(RunKeys[i % 4], QString("Startup%1").arg(i), program + " /background /minimized");
     }
     const QString startupFolder = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Startup\\";
     for (int i = 0; i < StartupFolderEntries; ++i)
@@ -77,11 +77,11 @@ void addJunkTraces(TestMachine& machine)
     for (int i = 0; i < JunkTraces && i < signatures.size(); ++i) {
         const AdwareSignature& sig = signatures.at(i);
         if (!sig.uninstallKeys.isEmpty())
-            setText(machine, UninstallRoots[0] + "\\JUNK-" + sig.id, "DisplayName", sig.uninstallKeys.first());
+            machine.setText(UninstallRoots[0] + "\\JUNK-" + sig.id, "DisplayName", sig.uninstallKeys.first());
         if (!sig.processNames.isEmpty())
             addProcess(machine, 90000 + quint32(i) * 4, "C:\\Users\\Tester\\AppData\\Local\\Temp\\" + sig.processNames.first());
         if (!sig.startupNames.isEmpty())
-            setText(machine, RunKeys[1], sig.startupNames.first(), "C:\\Users\\Tester\\AppData\\Roaming\\x.exe");
+            machine.setText(RunKeys[1], sig.startupNames.first(), "C:\\Users\\Tester\\AppData\\Roaming\\x.exe");
     }
 }
 

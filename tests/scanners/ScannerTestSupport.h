@@ -17,23 +17,13 @@
 
 namespace scannertest {
 
-// keyPath is a storage path: "HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\..."
-// names the 32-bit branch itself, no view is applied.
-inline void setText(TestMachine& machine, const QString& keyPath, const QString& name, const QString& text,
-                    quint32 type = win::RegSz)
-{
-    machine->registry().setValue(keyPath, name, type, win::registryTextData(text));
-}
-
+// Registry values go through TestMachine::setText and setDword (storage
+// paths: "HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\..." names the 32-bit
+// branch itself). Values of other types:
 inline void setRaw(TestMachine& machine, const QString& keyPath, const QString& name, quint32 type,
                    const QByteArray& data)
 {
     machine->registry().setValue(keyPath, name, type, data);
-}
-
-inline void setDword(TestMachine& machine, const QString& keyPath, const QString& name, quint32 value)
-{
-    machine->registry().setValue(keyPath, name, win::RegDword, win::registryDwordData(value));
 }
 
 inline void trustFile(TestMachine& machine, const QString& windowsPath)

@@ -32,7 +32,7 @@ void addAntivirus(TestMachine& machine, const QString& name, quint32 state)
 
 void install(TestMachine& machine, const QString& root, const QString& key, const QString& displayName)
 {
-    setText(machine, root + "\\" + key, "DisplayName", displayName);
+    machine.setText(root + "\\" + key, "DisplayName", displayName);
 }
 
 } // namespace
@@ -162,8 +162,8 @@ void TestConflictScanner::installedProgramNames()
     install(machine, Uninstall32, "a", "Alpha");
     install(machine, UninstallUser, "b", "Beta");
     install(machine, Uninstall64, "c", "   ");
-    setText(machine, Uninstall64 + "\\d", "DisplayName", "Dword", win::RegMultiSz);
-    setText(machine, Uninstall64 + "\\e", "Other", "no display name");
+    machine.setText(Uninstall64 + "\\d", "DisplayName", "Dword", win::RegMultiSz);
+    machine.setText(Uninstall64 + "\\e", "Other", "no display name");
     QCOMPARE(ConflictScanner::installedProgramNames(), QStringList({"Alpha", "Alpha", "Beta"}));
 }
 

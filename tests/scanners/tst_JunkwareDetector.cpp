@@ -38,9 +38,9 @@ QVector<JunkwareFinding> scan()
 void addProgram(TestMachine& machine, const QString& root, const QString& key, const QString& displayName,
                 const QString& installLocation = QString())
 {
-    setText(machine, root + "\\" + key, "DisplayName", displayName);
+    machine.setText(root + "\\" + key, "DisplayName", displayName);
     if (!installLocation.isEmpty())
-        setText(machine, root + "\\" + key, "InstallLocation", installLocation, win::RegExpandSz);
+        machine.setText(root + "\\" + key, "InstallLocation", installLocation, win::RegExpandSz);
 }
 
 } // namespace
@@ -112,9 +112,9 @@ void TestJunkwareDetector::eachDimensionAlone()
     else if (trace == "process")
         addProcess(machine, 200, "C:\\Program Files\\x\\BadProc.exe");
     else if (trace == "run")
-        setText(machine, HkcuRun, "xBadRunx", "whatever.exe");
+        machine.setText(HkcuRun, "xBadRunx", "whatever.exe");
     else if (trace == "policyRun")
-        setDword(machine, PolicyRun, "BadRun", 1);  // the data is never looked at
+        machine.setDword(PolicyRun, "BadRun", 1);  // the data is never looked at
     else if (trace == "service")
         addService(machine, "MyBadSvc2");
     else if (trace == "folder")
@@ -173,9 +173,9 @@ void TestJunkwareDetector::onlyTextDisplayNamesCount()
     QTemporaryDir signatures;
     QVERIFY(loadSignatures(signatures, standardSignatures()));
     setRaw(machine, Uninstall64 + "\\{1}", "DisplayName", win::RegBinary, win::registryTextData("BadInstaller"));
-    setText(machine, Uninstall64 + "\\{2}", "DisplayName", "BadInstaller", win::RegMultiSz);
+    machine.setText(Uninstall64 + "\\{2}", "DisplayName", "BadInstaller", win::RegMultiSz);
     QVERIFY(scan().isEmpty());
-    setText(machine, Uninstall64 + "\\{3}", "DisplayName", "BadInstaller", win::RegExpandSz);
+    machine.setText(Uninstall64 + "\\{3}", "DisplayName", "BadInstaller", win::RegExpandSz);
     QCOMPARE(scan().size(), 1);
 }
 
@@ -211,7 +211,7 @@ void TestJunkwareDetector::whitelistedIdGivesNoRecord()
     QVERIFY(loadSignatures(signatures, sigs, QJsonObject{{"patterns", QJsonArray{"all"}}}));
     addProgram(machine, Uninstall64, "{1}", "BadInstaller");
     addProcess(machine, 200, "C:\\x\\badproc.exe");
-    setText(machine, HkcuRun, "BadRun", "x.exe");
+    machine.setText(HkcuRun, "BadRun", "x.exe");
     addService(machine, "BadSvc");
     machine.addFolder(BadFiles);
 
@@ -300,9 +300,9 @@ void TestJunkwareDetector::oversizedRunValueDoesNotHideLaterOnes()
     TestMachine machine;
     QTemporaryDir signatures;
     QVERIFY(loadSignatures(signatures, standardSignatures()));
-    setText(machine, HkcuRun, "Huge", QString(5000, 'x'));
-    setText(machine, HkcuRun, QString(1500, 'N'), "x.exe");
-    setText(machine, HkcuRun, "BadRun", "x.exe");
+    machine.setText(HkcuRun, "Huge", QString(5000, 'x'));
+    machine.setText(HkcuRun, QString(1500, 'N'), "x.exe");
+    machine.setText(HkcuRun, "BadRun", "x.exe");
     const QVector<JunkwareFinding> found = scan();
     QCOMPARE(found.size(), 1);
     QCOMPARE(found.first().id, QString("run"));
@@ -319,7 +319,7 @@ void TestJunkwareDetector::blankSignatureEntriesMatchNothing()
                                                           {"file_paths", QJsonArray{""}}})}));
     addProgram(machine, Uninstall64, "{1}", "Anything");
     addProcess(machine, 200, "C:\\x\\any thing.exe");
-    setText(machine, HkcuRun, "Anything", "x.exe");
+    machine.setText(HkcuRun, "Anything", "x.exe");
     addService(machine, "Anything");
     QVERIFY(scan().isEmpty());
 }

@@ -92,10 +92,10 @@ void TestStartupLocationScanner::runKeysAreReadInLocationOrder()
                             "HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce", "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
                             "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run", "HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run"};
     for (int i = 6; i >= 0; --i)
-        setText(machine, keys[i], QString("Entry%1").arg(i), QString("C:\\Tools\\e%1.exe").arg(i));
-    setDword(machine, HklmRun, "Number", 1);
-    setText(machine, HklmRun, "Empty", QString());
-    setText(machine, HklmRun, "Expand", "%SystemRoot%\\x.exe", win::RegExpandSz);
+        machine.setText(keys[i], QString("Entry%1").arg(i), QString("C:\\Tools\\e%1.exe").arg(i));
+    machine.setDword(HklmRun, "Number", 1);
+    machine.setText(HklmRun, "Empty", QString());
+    machine.setText(HklmRun, "Expand", "%SystemRoot%\\x.exe", win::RegExpandSz);
     setRaw(machine, HklmRun, "Binary", win::RegBinary, QByteArray("abc"));
 
     const QVector<StartupFinding> items = scan();
@@ -116,10 +116,10 @@ void TestStartupLocationScanner::runKeysAreReadInLocationOrder()
 void TestStartupLocationScanner::oversizedAndTerminatedValues()
 {
     TestMachine machine;
-    setText(machine, HkcuRun, "Big", "C:\\" + QString(3000, 'a') + ".exe");
-    setText(machine, HkcuRun, "AfterBig", "C:\\Tools\\after.exe");
-    setText(machine, HkcuRun, QString(1100, 'n'), "C:\\Tools\\long.exe");
-    setText(machine, HkcuRun, "AfterLongName", "C:\\Tools\\name.exe");
+    machine.setText(HkcuRun, "Big", "C:\\" + QString(3000, 'a') + ".exe");
+    machine.setText(HkcuRun, "AfterBig", "C:\\Tools\\after.exe");
+    machine.setText(HkcuRun, QString(1100, 'n'), "C:\\Tools\\long.exe");
+    machine.setText(HkcuRun, "AfterLongName", "C:\\Tools\\name.exe");
     QByteArray withGarbage = win::registryTextData("C:\\Tools\\cut.exe");
     withGarbage += win::registryTextData("junk");
     setRaw(machine, HkcuRun, "Cut", win::RegSz, withGarbage);
@@ -136,7 +136,7 @@ void TestStartupLocationScanner::oversizedAndTerminatedValues()
 void TestStartupLocationScanner::wow64RunIsItsOwnLocation()
 {
     TestMachine machine;
-    setText(machine, "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run", "Legacy", "C:\\Tools\\legacy.exe");
+    machine.setText("HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run", "Legacy", "C:\\Tools\\legacy.exe");
     const QVector<StartupFinding> items = scan();
     QCOMPARE(items.size(), 1);
     QCOMPARE(items.first().type, 5);
@@ -182,7 +182,7 @@ void TestStartupLocationScanner::scoresAndRiskLevels()
     trustFile(machine, "C:\\Program Files\\Good\\good.exe");
     trustFile(machine, "C:\\Program Files\\Good App\\helper.exe");
     trustFile(machine, "C:\\Users\\Tester\\AppData\\Local\\Temp\\signed.exe");
-    setText(machine, HkcuRun, name, command);
+    machine.setText(HkcuRun, name, command);
 
     const QVector<StartupFinding> items = scan();
     QCOMPARE(items.size(), 1);
@@ -198,8 +198,8 @@ void TestStartupLocationScanner::knownNamesNeedTheStore()
     TestMachine machine;
     machine.addFile("C:\\Program Files\\Good\\good.exe");
     trustFile(machine, "C:\\Program Files\\Good\\good.exe");
-    setText(machine, HkcuRun, "BadRunSigned", "C:\\Program Files\\Good\\good.exe");
-    setText(machine, HkcuRun, "Other", "C:\\Program Files\\Good\\good.exe");
+    machine.setText(HkcuRun, "BadRunSigned", "C:\\Program Files\\Good\\good.exe");
+    machine.setText(HkcuRun, "Other", "C:\\Program Files\\Good\\good.exe");
     QTemporaryDir signatures;
     // A blank list entry names nothing.
     QVERIFY(loadSignatures(signatures, {pattern("blank", {{"startup_names", QJsonArray{""}}})}));
@@ -329,12 +329,12 @@ void TestStartupLocationScanner::winlogonAndAppInitHijacks()
     TestMachine machine;
     const QString none = "<none>";
     if (shell != none)
-        setText(machine, Winlogon, "Shell", shell);
+        machine.setText(Winlogon, "Shell", shell);
     if (userinit != none)
-        setText(machine, Winlogon, "Userinit", userinit, win::RegExpandSz);
-    setText(machine, Winlogon, "AutoRestartShell", "1");
+        machine.setText(Winlogon, "Userinit", userinit, win::RegExpandSz);
+    machine.setText(Winlogon, "AutoRestartShell", "1");
     if (appInit != none)
-        setText(machine, AppInit, "AppInit_DLLs", appInit);
+        machine.setText(AppInit, "AppInit_DLLs", appInit);
 
     const QVector<StartupFinding> items = scan();
     QCOMPARE(namesOf(items), hijacks);
@@ -365,7 +365,7 @@ void TestStartupLocationScanner::shellExtensionSummary()
     QFETCH(bool, reported);
     TestMachine machine;
     for (int i = 0; i < values; ++i)
-        setText(machine, ShellApproved, QString("{%1}").arg(i, 8, 10, QChar('0')), "Extension");
+        machine.setText(ShellApproved, QString("{%1}").arg(i, 8, 10, QChar('0')), "Extension");
     const QVector<StartupFinding> items = scan();
     QCOMPARE(items.size(), reported ? 1 : 0);
     if (!reported)
