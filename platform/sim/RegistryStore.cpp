@@ -96,10 +96,54 @@ bool RegistryStore::saveFolder(const QString& folder, QString* error) const
     return true;
 }
 
+// Keys below HKLM\SOFTWARE that both views share on Windows 7 and later.
+static bool isSharedBetweenViews(const QStringList& path)
+{
+    static const char* const Shared[] = {
+        "Policies",
+        "RegisteredApplications",
+        "Microsoft\\Windows\\CurrentVersion\\Policies",
+        "Microsoft\\Windows\\CurrentVersion\\App Paths",
+        "Microsoft\\Windows\\CurrentVersion\\Group Policy",
+        "Microsoft\\Windows\\CurrentVersion\\Setup",
+        "Microsoft\\Windows\\CurrentVersion\\PreviewHandlers",
+        "Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers",
+        "Microsoft\\Windows\\CurrentVersion\\Explorer\\DriveIcons",
+        "Microsoft\\Windows\\CurrentVersion\\Explorer\\KindMap",
+        "Microsoft\\Windows NT\\CurrentVersion\\Console",
+        "Microsoft\\Windows NT\\CurrentVersion\\FontLink",
+        "Microsoft\\Windows NT\\CurrentVersion\\Fonts",
+        "Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes",
+        "Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options",
+        "Microsoft\\Windows NT\\CurrentVersion\\NetworkCards",
+        "Microsoft\\Windows NT\\CurrentVersion\\Perflib",
+        "Microsoft\\Windows NT\\CurrentVersion\\Ports",
+        "Microsoft\\Windows NT\\CurrentVersion\\Print",
+        "Microsoft\\Windows NT\\CurrentVersion\\ProfileList",
+        "Microsoft\\Windows NT\\CurrentVersion\\Time Zones",
+        "Microsoft\\Cryptography\\Calais",
+        "Microsoft\\SystemCertificates",
+        "Microsoft\\RPC",
+        "Microsoft\\OLE",
+        "Microsoft\\COM3",
+        "Microsoft\\EventSystem"};
+    for (const char* shared : Shared) {
+        const QStringList prefix = QString::fromLatin1(shared).split('\\');
+        if (path.size() <= prefix.size())
+            continue;
+        bool matches = true;
+        for (int i = 0; i < prefix.size() && matches; ++i)
+            matches = sameName(path.at(i + 1), prefix.at(i));
+        if (matches)
+            return true;
+    }
+    return false;
+}
+
 QStringList RegistryStore::storagePath(Hive hive, const QStringList& path, bool view64) const
 {
     if (!m_native64Bit || view64 || hive != Hive::LocalMachine || path.isEmpty()
-        || !sameName(path.first(), RedirectedBranch))
+        || !sameName(path.first(), RedirectedBranch) || isSharedBetweenViews(path))
         return path;
     // A path that already names the redirected folder reaches it as it is.
     if (path.size() > 1 && sameName(path.at(1), RedirectedFolder))

@@ -120,6 +120,21 @@ void TestRegistry::sharedBranchesAreNotRedirected()
     QCOMPARE(system.writeDword("B", 2), ErrorSuccess);
     QCOMPARE(storedData(machine, "HKEY_CURRENT_USER\\Software\\Tessaro", "A"), registryDwordData(1));
     QCOMPARE(storedData(machine, "HKEY_LOCAL_MACHINE\\SYSTEM\\Tessaro", "B"), registryDwordData(2));
+
+    // Policies live once for both views, even below HKLM\SOFTWARE.
+    RegistryKey policy;
+    QCOMPARE(policy.create(Hive::LocalMachine, "SOFTWARE\\Policies\\Google\\Chrome", KeyWrite), ErrorSuccess);
+    QCOMPARE(policy.writeDword("C", 3), ErrorSuccess);
+    QCOMPARE(storedData(machine, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Google\\Chrome", "C"), registryDwordData(3));
+    RegistryKey explorerPolicy;
+    QCOMPARE(explorerPolicy.create(Hive::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run",
+                                   KeyWrite), ErrorSuccess);
+    QCOMPARE(explorerPolicy.writeDword("D", 4), ErrorSuccess);
+    QVERIFY(!machine->registry().hasKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Policies"));
+    // A key merely beginning like a shared one is still redirected.
+    RegistryKey lookalike;
+    QCOMPARE(lookalike.create(Hive::LocalMachine, "SOFTWARE\\PoliciesBackup", KeyWrite), ErrorSuccess);
+    QVERIFY(machine->registry().hasKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\PoliciesBackup"));
 }
 
 void TestRegistry::keysOpenedBelowAKeyKeepItsView()

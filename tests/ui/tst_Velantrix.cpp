@@ -226,6 +226,11 @@ void TestVelantrix::closingDuringARunWaitsForTheEngine()
 {
     TestMachine machine;
     machine->clock().setRealSleep(true);  // the engine's waits take real time: a long run
+    win::sim::SimService slow;            // stopping the font cache takes seconds
+    slow.name = QStringLiteral("FontCache");
+    slow.state = win::ServiceRunning;
+    slow.stopDelayMs = 20000;
+    machine->system().services << slow;
     acceptAgreement();
     Velantrix w;
     w.show();
