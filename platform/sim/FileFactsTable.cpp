@@ -48,7 +48,19 @@ bool loadFacts(const JsonFields& fields, SimFileFacts* facts)
     facts->locked = fields.boolean("locked", false);
     facts->hasSize = fields.has("size");
     facts->size = fields.unsignedInteger("size", 0);
+    const QString modified = fields.string("modified");
+    if (!modified.isEmpty()) {
+        // Without an offset the text is the machine's local time.
+        facts->modified = QDateTime::fromString(modified, Qt::ISODateWithMs);
+        if (!facts->modified.isValid())
+            fields.fail(QStringLiteral("modified"), QStringLiteral("expected an ISO 8601 date and time"));
+    }
     return fields.ok();
+}
+
+QString modifiedText(const QDateTime& modified)
+{
+    return modified.toString(modified.time().msec() == 0 ? Qt::ISODate : Qt::ISODateWithMs);
 }
 
 } // namespace
@@ -94,6 +106,8 @@ QJsonObject FileFactsTable::save() const
             entry.insert(QStringLiteral("locked"), true);
         if (facts.hasSize)
             entry.insert(QStringLiteral("size"), double(facts.size));
+        if (facts.modified.isValid())
+            entry.insert(QStringLiteral("modified"), modifiedText(facts.modified));
         section.insert(facts.path, entry);
     }
     return section;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QHash>
 #include <QJsonObject>
 #include <QString>
@@ -14,8 +15,12 @@ struct SimFileFacts
     bool locked = false;      // held open by another process without sharing
     bool hasSize = false;     // `size` is reported instead of the real size
     quint64 size = 0;
+    // Reported as the last write time instead of the real one: a machine kept
+    // in a repository gets the checkout time on every file, so old files can
+    // only be old through this fact. Invalid when the file has none.
+    QDateTime modified;
 
-    bool isEmpty() const { return attributes == 0 && !locked && !hasSize; }
+    bool isEmpty() const { return attributes == 0 && !locked && !hasSize && !modified.isValid(); }
 };
 
 // The "files" section of machine.json, keyed by the normalized lower-case

@@ -210,6 +210,8 @@ FileEntry SimFileSystem::describe(const QString& windowsPath, const QString& nam
         entry.attributes |= facts->attributes;
         if (facts->hasSize)
             entry.size = facts->size;
+        if (facts->modified.isValid())
+            entry.lastWriteTime = facts->modified.toUTC();
     }
     return entry;
 }
@@ -416,8 +418,9 @@ Error SimFileSystem::writeFile(const QString& path, const QByteArray& data)
         return ErrorAccessDenied;
     changeFreeBytes(resolved.letter, qint64(oldSize) - data.size());
     SimFileFacts facts = factsFor(resolved.windowsPath);
-    if (facts.hasSize) {
-        facts.hasSize = false;   // the file now has real content
+    if (facts.hasSize || facts.modified.isValid()) {
+        facts.hasSize = false;        // the file now has real content,
+        facts.modified = QDateTime(); // written just now
         m_facts.put(facts);
     }
     return ErrorSuccess;

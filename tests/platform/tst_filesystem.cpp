@@ -75,6 +75,7 @@ private slots:
     void refusesLockedReadOnlyAndFolderDeletions();
     void removesOnlyEmptyFolders();
     void reportsFactsAndVirtualSizes();
+    void reportsModifiedTimesFromFacts();
     void keepsFreeSpaceInStep();
     void movesFilesWithTheirFacts();
     void walkerDeletesWhileWalking();
@@ -326,6 +327,56 @@ void FileSystemTest::reportsFactsAndVirtualSizes()
     QCOMPARE(freeBytes(machine), freeBefore + quint64(4 * Gib));
     QVERIFY(machine->files().facts("C:\\pagefile.sys") == nullptr);
     QVERIFY(machine->files().facts("C:\\hiberfil.sys")->locked);
+}
+
+void FileSystemTest::reportsModifiedTimesFromFacts()
+{
+    const QJsonObject files{{"C:\\Logs\\old.log", QJsonObject{{"modified", "2023-05-01T08:30:00"}}},
+                            {"C:\\Logs\\rewritten.log", QJsonObject{{"modified", "2023-05-02T09:00:00.250"}}},
+                            {"C:\\Logs\\utc.log", QJsonObject{{"modified", "2023-05-03T10:00:00Z"}}}};
+    TestMachine machine(QJsonObject{{"files", files}});
+    QVERIFY2(machine.loaded(), qPrintable(machine.loadError()));
+    for (const char* name : {"old.log", "rewritten.log", "utc.log", "fresh.log"})
+        machine.addFile(QStringLiteral("C:\\Logs\\") + QLatin1String(name), "x");
+    const QDateTime old(QDate(2023, 5, 1), QTime(8, 30), Qt::LocalTime);
+
+    FileEntry entry;
+    QCOMPARE(fileInfo("C:\\Logs\\old.log", &entry), ErrorSuccess);
+    QCOMPARE(entry.lastWriteTime, old);
+    QCOMPARE(entry.attributes, FileAttributeArchive);
+    QCOMPARE(fileInfo("C:\\Logs\\utc.log", &entry), ErrorSuccess);
+    QCOMPARE(entry.lastWriteTime, QDateTime(QDate(2023, 5, 3), QTime(10, 0), Qt::UTC));
+    QCOMPARE(fileInfo("C:\\Logs\\fresh.log", &entry), ErrorSuccess);
+    QVERIFY(qAbs(entry.lastWriteTime.secsTo(QDateTime::currentDateTimeUtc())) < 600);
+
+    // A walk sees the same time as a single look-up.
+    QVector<FileEntry> entries;
+    QCOMPARE(listDirectory("C:\\Logs", &entries), ErrorSuccess);
+    QCOMPARE(entries.at(1).name, QStringLiteral("old.log"));
+    QCOMPARE(entries.at(1).lastWriteTime, old);
+
+    // Moving carries the time; writing the file makes it new.
+    QCOMPARE(moveFile("C:\\Logs\\old.log", "C:\\Logs\\archived.log"), ErrorSuccess);
+    QCOMPARE(fileInfo("C:\\Logs\\archived.log", &entry), ErrorSuccess);
+    QCOMPARE(entry.lastWriteTime, old);
+    QCOMPARE(writeFile("C:\\Logs\\rewritten.log", "new"), ErrorSuccess);
+    QVERIFY(machine->files().facts("C:\\Logs\\rewritten.log") == nullptr);
+    QCOMPARE(fileInfo("C:\\Logs\\rewritten.log", &entry), ErrorSuccess);
+    QVERIFY(qAbs(entry.lastWriteTime.secsTo(QDateTime::currentDateTimeUtc())) < 600);
+
+    // Deleting drops the time: a new file of the same name is new.
+    QCOMPARE(deleteFile("C:\\Logs\\archived.log"), ErrorSuccess);
+    QVERIFY(machine->files().facts("C:\\Logs\\archived.log") == nullptr);
+    machine.addFile("C:\\Logs\\archived.log", "y");
+    QCOMPARE(fileInfo("C:\\Logs\\archived.log", &entry), ErrorSuccess);
+    QVERIFY(entry.lastWriteTime > old.addYears(1));
+
+    QString error;
+    QVERIFY2(machine->save(&error), qPrintable(error));
+    QFile saved(machine.folder() + "/machine.json");
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QJsonObject savedFiles = QJsonDocument::fromJson(saved.readAll()).object().value("files").toObject();
+    QCOMPARE(savedFiles, (QJsonObject{{"C:\\Logs\\utc.log", QJsonObject{{"modified", "2023-05-03T10:00:00Z"}}}}));
 }
 
 void FileSystemTest::keepsFreeSpaceInStep()
@@ -594,6 +645,9 @@ void FileSystemTest::reportsMalformedSectionsWithTheirField_data()
         << "files[\"C:\\x\"].attributes[1]:";
     QTest::newRow("negative size") << QJsonObject{{"files", QJsonObject{{"C:\\x", QJsonObject{{"size", -1}}}}}}
                                    << "files[\"C:\\x\"].size:";
+    QTest::newRow("modified not a date")
+        << QJsonObject{{"files", QJsonObject{{"C:\\x", QJsonObject{{"modified", "last Tuesday"}}}}}}
+        << "files[\"C:\\x\"].modified:";
     QTest::newRow("locked as text") << QJsonObject{{"files", QJsonObject{{"C:\\x", QJsonObject{{"locked", "yes"}}}}}}
                                     << "files[\"C:\\x\"].locked:";
 }
