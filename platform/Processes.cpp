@@ -47,30 +47,12 @@ quint32 currentProcessId()
     return access ? access->system().ownPid : 0;
 }
 
-ProcessHandle::ProcessHandle(ProcessHandle&& other) noexcept : m_handle(std::exchange(other.m_handle, 0)) {}
 
-ProcessHandle& ProcessHandle::operator=(ProcessHandle&& other) noexcept
-{
-    if (this != &other) {
-        close();
-        m_handle = std::exchange(other.m_handle, 0);
-    }
-    return *this;
-}
 
-ProcessHandle::~ProcessHandle()
-{
-    close();
-}
 
 void ProcessHandle::close()
 {
-    if (!m_handle)
-        return;
-    MachineAccess access;
-    if (access)
-        access->closeHandle(m_handle);
-    m_handle = 0;
+    m_handle.reset();
 }
 
 Error ProcessHandle::open(quint32 processId, quint32 accessRights)
@@ -88,7 +70,7 @@ Error ProcessHandle::open(quint32 processId, quint32 accessRights)
         return ErrorAccessDenied;
     if (processId == 0)
         return ErrorInvalidParameter;
-    m_handle = access->openProcessHandle({processId, accessRights});
+    m_handle.reset(access->openProcessHandle({processId, accessRights}));
     return ErrorSuccess;
 }
 
@@ -96,7 +78,7 @@ Error ProcessHandle::queryFullImageName(QString* path, quint32 bufferChars) cons
 {
     MachineAccess access;
     SimProcess* process = nullptr;
-    if (const Error e = processFor(access, m_handle, ProcessQueryLimitedInformation | ProcessQueryInformation, &process))
+    if (const Error e = processFor(access, m_handle.get(), ProcessQueryLimitedInformation | ProcessQueryInformation, &process))
         return e;
     if (process->imagePath.isEmpty())
         return ErrorInvalidParameter;
@@ -110,7 +92,7 @@ Error ProcessHandle::setWorkingSetSize(quint64 minimumBytes, quint64 maximumByte
 {
     MachineAccess access;
     SimProcess* process = nullptr;
-    if (const Error e = processFor(access, m_handle, ProcessSetQuota, &process))
+    if (const Error e = processFor(access, m_handle.get(), ProcessSetQuota, &process))
         return e;
     if (minimumBytes != WorkingSetEmpty || maximumBytes != WorkingSetEmpty) {
         if (minimumBytes > maximumBytes)
@@ -124,7 +106,7 @@ Error ProcessHandle::emptyWorkingSet()
 {
     MachineAccess access;
     SimProcess* process = nullptr;
-    if (const Error e = processFor(access, m_handle, ProcessSetQuota, &process))
+    if (const Error e = processFor(access, m_handle.get(), ProcessSetQuota, &process))
         return e;
     if (process->workingSetBytes > MinimumWorkingSet) {
         const quint64 released = process->workingSetBytes - MinimumWorkingSet;
@@ -141,7 +123,7 @@ Error ProcessHandle::terminate(quint32 exitCode)
     Q_UNUSED(exitCode)
     MachineAccess access;
     SimProcess* process = nullptr;
-    if (const Error e = processFor(access, m_handle, ProcessTerminate, &process))
+    if (const Error e = processFor(access, m_handle.get(), ProcessTerminate, &process))
         return e;
     auto& system = access->system();
     system.memory.availableBytes = qMin(system.memory.totalBytes,
@@ -153,5 +135,16 @@ Error ProcessHandle::terminate(quint32 exitCode)
     access->markChanged();
     return ErrorSuccess;
 }
+
+namespace detail {
+
+void closeSystemHandle(quintptr handle)
+{
+    MachineAccess access;
+    if (access)
+        access->closeHandle(handle);
+}
+
+} // namespace detail
 
 } // namespace win

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ScopedHandle.h"
 #include "platform/WinTypes.h"
 
 #include <QString>
@@ -26,14 +27,14 @@ class ProcessHandle
 {
 public:
     ProcessHandle() = default;
-    ProcessHandle(ProcessHandle&& other) noexcept;
-    ProcessHandle& operator=(ProcessHandle&& other) noexcept;
+    ProcessHandle(ProcessHandle&&) noexcept = default;
+    ProcessHandle& operator=(ProcessHandle&&) noexcept = default;
     ProcessHandle(const ProcessHandle&) = delete;
     ProcessHandle& operator=(const ProcessHandle&) = delete;
-    ~ProcessHandle();
+    ~ProcessHandle() = default;
 
     Error open(quint32 processId, quint32 access);
-    bool isValid() const { return m_handle != 0; }
+    bool isValid() const { return m_handle.isValid(); }
     void close();
 
     // QueryFullProcessImageNameW; ErrorInsufficientBuffer when the path does
@@ -47,7 +48,7 @@ public:
     Error terminate(quint32 exitCode);
 
 private:
-    quintptr m_handle = 0;
+    SystemHandle m_handle;
 };
 
 constexpr quint64 WorkingSetEmpty = ~quint64(0);

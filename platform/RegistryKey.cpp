@@ -12,33 +12,12 @@ namespace win {
 
 static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "registry text is read in place as UTF-16LE");
 
-RegistryKey::RegistryKey(RegistryKey&& other) noexcept
-    : m_handle(std::exchange(other.m_handle, 0))
-{
-}
 
-RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept
-{
-    if (this != &other) {
-        close();
-        m_handle = std::exchange(other.m_handle, 0);
-    }
-    return *this;
-}
 
-RegistryKey::~RegistryKey()
-{
-    close();
-}
 
 void RegistryKey::close()
 {
-    if (!m_handle)
-        return;
-    MachineAccess machine;
-    if (machine)
-        machine->registry().closeKey(m_handle);
-    m_handle = 0;
+    m_handle.reset();
 }
 
 Error RegistryKey::open(Hive root, const QString& subKey, quint32 access)
@@ -47,7 +26,10 @@ Error RegistryKey::open(Hive root, const QString& subKey, quint32 access)
     MachineAccess machine;
     if (!machine)
         return ErrorInvalidHandle;
-    return machine->registry().openKey(root, subKey, access, machine->system().administrator, &m_handle);
+    quintptr handle = 0;
+    const Error error = machine->registry().openKey(root, subKey, access, machine->system().administrator, &handle);
+    m_handle.reset(handle);
+    return error;
 }
 
 Error RegistryKey::create(Hive root, const QString& subKey, quint32 access)
@@ -56,8 +38,10 @@ Error RegistryKey::create(Hive root, const QString& subKey, quint32 access)
     MachineAccess machine;
     if (!machine)
         return ErrorInvalidHandle;
+    quintptr handle = 0;
     const Error error
-        = machine->registry().createKey(root, subKey, access, machine->system().administrator, &m_handle);
+        = machine->registry().createKey(root, subKey, access, machine->system().administrator, &handle);
+    m_handle.reset(handle);
     if (error == ErrorSuccess)
         machine->markChanged();
     return error;
@@ -68,15 +52,15 @@ Error RegistryKey::openSubKey(const QString& subKey, quint32 access, RegistryKey
     quintptr handle = 0;
     {
         MachineAccess machine;
-        if (!machine || !m_handle)
+        if (!machine || !m_handle.isValid())
             return ErrorInvalidHandle;
-        if (const Error error = machine->registry().openSubKey(m_handle, subKey, access,
+        if (const Error error = machine->registry().openSubKey(m_handle.get(), subKey, access,
                                                                machine->system().administrator, &handle))
             return error;
     }
     // `out` may be this very key: its old handle goes only once the new one is open.
     out.close();
-    out.m_handle = handle;
+    out.m_handle.reset(handle);
     return ErrorSuccess;
 }
 
@@ -84,10 +68,10 @@ Error RegistryKey::queryValue(const QString& name, quint32* type, QByteArray* da
                               quint32* requiredBytes) const
 {
     MachineAccess machine;
-    if (!machine || !m_handle)
+    if (!machine || !m_handle.isValid())
         return ErrorInvalidHandle;
     const RegistryValue* value = nullptr;
-    if (const Error error = machine->registry().queryValue(m_handle, name, &value))
+    if (const Error error = machine->registry().queryValue(m_handle.get(), name, &value))
         return error;
     const quint32 size = quint32(value->data.size());
     if (requiredBytes)
@@ -104,9 +88,9 @@ Error RegistryKey::queryValue(const QString& name, quint32* type, QByteArray* da
 Error RegistryKey::setValue(const QString& name, quint32 type, const QByteArray& data)
 {
     MachineAccess machine;
-    if (!machine || !m_handle)
+    if (!machine || !m_handle.isValid())
         return ErrorInvalidHandle;
-    const Error error = machine->registry().setValue(m_handle, name, type, data);
+    const Error error = machine->registry().setValue(m_handle.get(), name, type, data);
     if (error == ErrorSuccess)
         machine->markChanged();
     return error;
@@ -115,9 +99,9 @@ Error RegistryKey::setValue(const QString& name, quint32 type, const QByteArray&
 Error RegistryKey::deleteValue(const QString& name)
 {
     MachineAccess machine;
-    if (!machine || !m_handle)
+    if (!machine || !m_handle.isValid())
         return ErrorInvalidHandle;
-    const Error error = machine->registry().deleteValue(m_handle, name);
+    const Error error = machine->registry().deleteValue(m_handle.get(), name);
     if (error == ErrorSuccess)
         machine->markChanged();
     return error;
@@ -127,10 +111,10 @@ Error RegistryKey::enumValue(quint32 index, QString* name, quint32 nameBufferCha
                              QByteArray* data, quint32 dataBufferBytes) const
 {
     MachineAccess machine;
-    if (!machine || !m_handle)
+    if (!machine || !m_handle.isValid())
         return ErrorInvalidHandle;
     const RegistryValue* value = nullptr;
-    if (const Error error = machine->registry().enumValue(m_handle, index, &value))
+    if (const Error error = machine->registry().enumValue(m_handle.get(), index, &value))
         return error;
     // The name buffer also holds the terminating NUL.
     if (quint32(value->name.size()) >= nameBufferChars)
@@ -149,10 +133,10 @@ Error RegistryKey::enumValue(quint32 index, QString* name, quint32 nameBufferCha
 Error RegistryKey::enumKey(quint32 index, QString* name, quint32 nameBufferChars) const
 {
     MachineAccess machine;
-    if (!machine || !m_handle)
+    if (!machine || !m_handle.isValid())
         return ErrorInvalidHandle;
     QString found;
-    if (const Error error = machine->registry().enumKey(m_handle, index, &found))
+    if (const Error error = machine->registry().enumKey(m_handle.get(), index, &found))
         return error;
     if (quint32(found.size()) >= nameBufferChars)
         return ErrorMoreData;
@@ -164,17 +148,17 @@ Error RegistryKey::enumKey(quint32 index, QString* name, quint32 nameBufferChars
 Error RegistryKey::queryInfo(RegistryKeyInfo* info) const
 {
     MachineAccess machine;
-    if (!machine || !m_handle)
+    if (!machine || !m_handle.isValid())
         return ErrorInvalidHandle;
-    return machine->registry().queryInfoKey(m_handle, info);
+    return machine->registry().queryInfoKey(m_handle.get(), info);
 }
 
 Error RegistryKey::deleteEmptySubKey(const QString& subKey)
 {
     MachineAccess machine;
-    if (!machine || !m_handle)
+    if (!machine || !m_handle.isValid())
         return ErrorInvalidHandle;
-    const Error error = machine->registry().deleteKey(m_handle, subKey, machine->system().administrator);
+    const Error error = machine->registry().deleteKey(m_handle.get(), subKey, machine->system().administrator);
     if (error == ErrorSuccess)
         machine->markChanged();
     return error;
@@ -183,9 +167,9 @@ Error RegistryKey::deleteEmptySubKey(const QString& subKey)
 Error RegistryKey::deleteSubKeyTreeRecursively(const QString& subKey)
 {
     MachineAccess machine;
-    if (!machine || !m_handle)
+    if (!machine || !m_handle.isValid())
         return ErrorInvalidHandle;
-    const Error error = machine->registry().deleteTree(m_handle, subKey, machine->system().administrator);
+    const Error error = machine->registry().deleteTree(m_handle.get(), subKey, machine->system().administrator);
     if (error == ErrorSuccess)
         machine->markChanged();
     return error;
@@ -318,5 +302,16 @@ bool parseRegistryPath(const QString& path, Hive* hive, QString* subKey)
     }
     return false;
 }
+
+namespace detail {
+
+void closeRegistryHandle(quintptr handle)
+{
+    MachineAccess machine;
+    if (machine)
+        machine->registry().closeKey(handle);
+}
+
+} // namespace detail
 
 } // namespace win

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ScopedHandle.h"
 #include "platform/WinTypes.h"
 
 #include <QByteArray>
@@ -31,11 +32,11 @@ public:
     static constexpr quint32 UnlimitedBuffer = 0xFFFFFFFFu;
 
     RegistryKey() = default;
-    RegistryKey(RegistryKey&& other) noexcept;
-    RegistryKey& operator=(RegistryKey&& other) noexcept;
+    RegistryKey(RegistryKey&&) noexcept = default;
+    RegistryKey& operator=(RegistryKey&&) noexcept = default;
     RegistryKey(const RegistryKey&) = delete;
     RegistryKey& operator=(const RegistryKey&) = delete;
-    ~RegistryKey();
+    ~RegistryKey() = default;
 
     // RegOpenKeyExW / RegCreateKeyExW. The access mask carries the view flags
     // (KeyWow64_64Key, KeyWow64_32Key).
@@ -44,7 +45,7 @@ public:
     // Opens a key below this one, in this key's view.
     Error openSubKey(const QString& subKey, quint32 access, RegistryKey& out) const;
 
-    bool isValid() const { return m_handle != 0; }
+    bool isValid() const { return m_handle.isValid(); }
     void close();
 
     // RegQueryValueExW. `type` and `data` may be null; `requiredBytes`
@@ -82,7 +83,7 @@ public:
     Error writeText(const QString& name, const QString& text, quint32 type = RegSz);
 
 private:
-    quintptr m_handle = 0;
+    RegistryHandle m_handle;
 };
 
 // Registry data encoding helpers (the layout Windows stores).

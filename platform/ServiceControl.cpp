@@ -56,33 +56,12 @@ Error serviceFor(MachineAccess& access, quintptr handle, quint32 right, SimServi
 
 } // namespace
 
-ServiceManagerHandle::ServiceManagerHandle(ServiceManagerHandle&& other) noexcept
-    : m_handle(std::exchange(other.m_handle, 0))
-{
-}
 
-ServiceManagerHandle& ServiceManagerHandle::operator=(ServiceManagerHandle&& other) noexcept
-{
-    if (this != &other) {
-        close();
-        m_handle = std::exchange(other.m_handle, 0);
-    }
-    return *this;
-}
 
-ServiceManagerHandle::~ServiceManagerHandle()
-{
-    close();
-}
 
 void ServiceManagerHandle::close()
 {
-    if (!m_handle)
-        return;
-    MachineAccess access;
-    if (access)
-        access->closeHandle(m_handle);
-    m_handle = 0;
+    m_handle.reset();
 }
 
 Error ServiceManagerHandle::open(quint32 accessRights)
@@ -95,7 +74,7 @@ Error ServiceManagerHandle::open(quint32 accessRights)
     const quint32 userRights = ScManagerConnect | ScManagerEnumerateService | 0x0010u | 0x00020000u;
     if (!access->system().administrator && (accessRights & ~userRights))
         return ErrorAccessDenied;
-    m_handle = access->openServiceHandle({QString(), accessRights, true});
+    m_handle.reset(access->openServiceHandle({QString(), accessRights, true}));
     return ErrorSuccess;
 }
 
@@ -104,7 +83,7 @@ Error ServiceManagerHandle::openService(const QString& name, quint32 accessRight
     out.close();
     MachineAccess access;
     SimMachine::ServiceHandleData manager;
-    if (!access || !access->serviceHandle(m_handle, &manager) || !manager.manager)
+    if (!access || !access->serviceHandle(m_handle.get(), &manager) || !manager.manager)
         return ErrorInvalidHandle;
     if (!(manager.access & ScManagerConnect))
         return ErrorAccessDenied;
@@ -114,7 +93,7 @@ Error ServiceManagerHandle::openService(const QString& name, quint32 accessRight
     const quint32 changeRights = ServiceChangeConfig | ServiceStart | ServiceStop;
     if (service->accessDenied || (!access->system().administrator && (accessRights & changeRights)))
         return ErrorAccessDenied;
-    out.m_handle = access->openServiceHandle({service->name, accessRights, false});
+    out.m_handle.reset(access->openServiceHandle({service->name, accessRights, false}));
     return ErrorSuccess;
 }
 
@@ -123,7 +102,7 @@ Error ServiceManagerHandle::enumServices(quint32 serviceType, quint32 serviceSta
 {
     MachineAccess access;
     SimMachine::ServiceHandleData manager;
-    if (!access || !access->serviceHandle(m_handle, &manager) || !manager.manager)
+    if (!access || !access->serviceHandle(m_handle.get(), &manager) || !manager.manager)
         return ErrorInvalidHandle;
     if (!(manager.access & ScManagerEnumerateService))
         return ErrorAccessDenied;
@@ -146,37 +125,19 @@ Error ServiceManagerHandle::enumServices(quint32 serviceType, quint32 serviceSta
     return ErrorSuccess;
 }
 
-ServiceHandle::ServiceHandle(ServiceHandle&& other) noexcept : m_handle(std::exchange(other.m_handle, 0)) {}
 
-ServiceHandle& ServiceHandle::operator=(ServiceHandle&& other) noexcept
-{
-    if (this != &other) {
-        close();
-        m_handle = std::exchange(other.m_handle, 0);
-    }
-    return *this;
-}
 
-ServiceHandle::~ServiceHandle()
-{
-    close();
-}
 
 void ServiceHandle::close()
 {
-    if (!m_handle)
-        return;
-    MachineAccess access;
-    if (access)
-        access->closeHandle(m_handle);
-    m_handle = 0;
+    m_handle.reset();
 }
 
 Error ServiceHandle::queryConfig(quint32 bufferBytes, quint32* bytesNeeded, ServiceConfig* config) const
 {
     MachineAccess access;
     SimService* service = nullptr;
-    if (const Error e = serviceFor(access, m_handle, ServiceQueryConfig, &service))
+    if (const Error e = serviceFor(access, m_handle.get(), ServiceQueryConfig, &service))
         return e;
     const quint32 needed = configBytes(*service);
     if (bytesNeeded)
@@ -198,7 +159,7 @@ Error ServiceHandle::changeConfig(quint32 serviceType, quint32 startType, quint3
 {
     MachineAccess access;
     SimService* service = nullptr;
-    if (const Error e = serviceFor(access, m_handle, ServiceChangeConfig, &service))
+    if (const Error e = serviceFor(access, m_handle.get(), ServiceChangeConfig, &service))
         return e;
     if (startType != ServiceNoChange && startType > ServiceDisabled)
         return ErrorInvalidParameter;
@@ -219,7 +180,7 @@ Error ServiceHandle::queryDelayedAutoStart(bool* delayed) const
 {
     MachineAccess access;
     SimService* service = nullptr;
-    if (const Error e = serviceFor(access, m_handle, ServiceQueryConfig, &service))
+    if (const Error e = serviceFor(access, m_handle.get(), ServiceQueryConfig, &service))
         return e;
     *delayed = service->delayedAutoStart;
     return ErrorSuccess;
@@ -229,7 +190,7 @@ Error ServiceHandle::setDelayedAutoStart(bool delayed)
 {
     MachineAccess access;
     SimService* service = nullptr;
-    if (const Error e = serviceFor(access, m_handle, ServiceChangeConfig, &service))
+    if (const Error e = serviceFor(access, m_handle.get(), ServiceChangeConfig, &service))
         return e;
     service->delayedAutoStart = delayed;
     access->markChanged();
@@ -240,7 +201,7 @@ Error ServiceHandle::queryStatus(ServiceStatus* status) const
 {
     MachineAccess access;
     SimService* service = nullptr;
-    if (const Error e = serviceFor(access, m_handle, ServiceQueryStatus, &service))
+    if (const Error e = serviceFor(access, m_handle.get(), ServiceQueryStatus, &service))
         return e;
     advanceStopping(*access.machine(), *service);
     *status = statusOf(*service);
@@ -252,7 +213,7 @@ Error ServiceHandle::control(quint32 code, ServiceStatus* status)
     MachineAccess access;
     SimService* service = nullptr;
     const quint32 right = code == ServiceControlStop ? ServiceStop : ServiceQueryStatus;
-    if (const Error e = serviceFor(access, m_handle, right, &service))
+    if (const Error e = serviceFor(access, m_handle.get(), right, &service))
         return e;
     advanceStopping(*access.machine(), *service);
     if (status)
@@ -280,7 +241,7 @@ Error ServiceHandle::start()
 {
     MachineAccess access;
     SimService* service = nullptr;
-    if (const Error e = serviceFor(access, m_handle, ServiceStart, &service))
+    if (const Error e = serviceFor(access, m_handle.get(), ServiceStart, &service))
         return e;
     advanceStopping(*access.machine(), *service);
     if (service->startType == ServiceDisabled)

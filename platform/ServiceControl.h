@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ScopedHandle.h"
 #include "platform/WinTypes.h"
 
 #include <QString>
@@ -46,14 +47,14 @@ class ServiceManagerHandle
 {
 public:
     ServiceManagerHandle() = default;
-    ServiceManagerHandle(ServiceManagerHandle&& other) noexcept;
-    ServiceManagerHandle& operator=(ServiceManagerHandle&& other) noexcept;
+    ServiceManagerHandle(ServiceManagerHandle&&) noexcept = default;
+    ServiceManagerHandle& operator=(ServiceManagerHandle&&) noexcept = default;
     ServiceManagerHandle(const ServiceManagerHandle&) = delete;
     ServiceManagerHandle& operator=(const ServiceManagerHandle&) = delete;
-    ~ServiceManagerHandle();
+    ~ServiceManagerHandle() = default;
 
     Error open(quint32 access);
-    bool isValid() const { return m_handle != 0; }
+    bool isValid() const { return m_handle.isValid(); }
     void close();
 
     // OpenServiceW; service names are case-insensitive.
@@ -65,7 +66,7 @@ public:
                        quint32* bytesNeeded, QVector<ServiceStatusProcess>* services) const;
 
 private:
-    quintptr m_handle = 0;
+    SystemHandle m_handle;
     friend class ServiceHandle;
 };
 
@@ -74,13 +75,13 @@ class ServiceHandle
 {
 public:
     ServiceHandle() = default;
-    ServiceHandle(ServiceHandle&& other) noexcept;
-    ServiceHandle& operator=(ServiceHandle&& other) noexcept;
+    ServiceHandle(ServiceHandle&&) noexcept = default;
+    ServiceHandle& operator=(ServiceHandle&&) noexcept = default;
     ServiceHandle(const ServiceHandle&) = delete;
     ServiceHandle& operator=(const ServiceHandle&) = delete;
-    ~ServiceHandle();
+    ~ServiceHandle() = default;
 
-    bool isValid() const { return m_handle != 0; }
+    bool isValid() const { return m_handle.isValid(); }
     void close();
 
     // QueryServiceConfigW: ErrorInsufficientBuffer with bytesNeeded when the
@@ -98,7 +99,7 @@ public:
     Error start();
 
 private:
-    quintptr m_handle = 0;
+    SystemHandle m_handle;
     friend class ServiceManagerHandle;
 };
 

@@ -2,10 +2,10 @@
 
 #include "platform/sim/RegFileReader.h"
 #include "platform/sim/RegFileWriter.h"
+#include "platform/sim/WholeFile.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <atomic>
 
 namespace win::sim {
@@ -28,16 +28,6 @@ std::atomic<quintptr> g_nextHandle{0x80000};
 bool sameName(const QString& a, const QString& b)
 {
     return RegistryNode::comparisonName(a) == RegistryNode::comparisonName(b);
-}
-
-bool writeHiveFile(const QString& path, const QByteArray& text, QString* error)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
 }
 
 QString hiveFileName(Hive hive)
@@ -83,7 +73,7 @@ bool RegistryStore::saveFolder(const QString& folder, QString* error) const
         if (root.isEmpty())
             continue;
         const QString name = hiveFileName(hive);
-        if (!writeHiveFile(dir.filePath(name), RegFileWriter::hiveText(hive, root), error))
+        if (!writeWholeFile(dir.filePath(name), RegFileWriter::hiveText(hive, root), error))
             return false;
         written << name;
     }

@@ -1,13 +1,13 @@
 #include "platform/sim/SimMachine.h"
 
 #include "platform/sim/SimSystemJson.h"
+#include "platform/sim/WholeFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QMutexLocker>
-#include <QSaveFile>
 #include <atomic>
 
 namespace win::sim {
@@ -22,16 +22,6 @@ const char* const RegistryFolderName = "registry";
 int lineOfOffset(const QByteArray& text, int offset)
 {
     return int(text.left(offset).count('\n')) + 1;
-}
-
-bool writeWholeFile(const QString& path, const QByteArray& data, QString* error)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
 }
 
 } // namespace
