@@ -55,6 +55,8 @@ void shape(TestMachine& machine, const Storage& s)
 
 } // namespace
 
+Q_DECLARE_METATYPE(Storage)
+
 class EnginePrivacyStorageTest : public QObject
 {
     Q_OBJECT
@@ -293,8 +295,6 @@ private slots:
         QVERIFY(m_log->contains(QStringLiteral("系统还原占用: 3 MB（建议：空间充裕，保持系统还原）")));
     }
 };
-
-Q_DECLARE_METATYPE(Storage)
 
 QTEST_GUILESS_MAIN(EnginePrivacyStorageTest)
 #include "tst_engine_privacy_storage.moc"
