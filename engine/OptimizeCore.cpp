@@ -819,9 +819,11 @@ void OptimizeCore::applyPrivacySettings()
                          QStringLiteral("AllowCortana"), 0);
     setRegistryDword(machine, QStringLiteral("SOFTWARE\\Policies\\Microsoft\\Windows\\System"),
                      QStringLiteral("EnableActivityFeed"), 0);
-    setRegistryDword(machine,
-                     QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\CapabilityAccessManager\\ConsentStore\\userAccountInformation"),
-                     QStringLiteral("Value"), 2);
+    // Windows keeps this consent as the text "Allow" or "Deny"; a number in its
+    // place would be unreadable to it and the access would stay allowed.
+    setRegistryString(machine,
+                      QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\CapabilityAccessManager\\ConsentStore\\userAccountInformation"),
+                      QStringLiteral("Value"), QStringLiteral("Deny"));
     emitProgress(4, 74, QStringLiteral("隐私优化完成"));
 }
 

@@ -86,8 +86,8 @@ private slots:
         QCOMPARE(machine.dword(User + QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\AdvertisingInfo"), QStringLiteral("Enabled")), 0u);
         QCOMPARE(machine.dword(Machine + QStringLiteral("SOFTWARE\\Policies\\Microsoft\\Windows\\Windows Search"), QStringLiteral("AllowCortana")), 0u);
         QCOMPARE(machine.dword(Machine + QStringLiteral("SOFTWARE\\Policies\\Microsoft\\Windows\\System"), QStringLiteral("EnableActivityFeed")), 0u);
-        QCOMPARE(machine.dword(Machine + QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\CapabilityAccessManager\\ConsentStore\\userAccountInformation"),
-                               QStringLiteral("Value")), 2u);
+        QCOMPARE(machine.text(Machine + QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\CapabilityAccessManager\\ConsentStore\\userAccountInformation"),
+                              QStringLiteral("Value")), QStringLiteral("Deny"));
         // The engine writes the native branch, not the 32-bit program's own view.
         QVERIFY(!machine.hasValue(Machine + QStringLiteral("SOFTWARE\\WOW6432Node\\Microsoft\\SQMClient\\Windows"), QStringLiteral("CEIPEnable")));
     }

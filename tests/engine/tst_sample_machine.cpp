@@ -477,7 +477,8 @@ private slots:
         QCOMPARE(dword(Hklm + "Policies\\Microsoft\\Windows\\DataCollection", "AllowTelemetry"), 0u);
         QCOMPARE(dword(Hklm + "Policies\\Microsoft\\Windows\\Windows Search", "AllowCortana"), 0u);
         QCOMPARE(dword(Hklm + "Policies\\Microsoft\\Windows\\System", "EnableActivityFeed"), 0u);
-        QCOMPARE(dword(Hklm + CurrentVersion + "CapabilityAccessManager\\ConsentStore\\userAccountInformation", "Value"), 2u);
+        QCOMPARE(text(Hklm + CurrentVersion + "CapabilityAccessManager\\ConsentStore\\userAccountInformation", "Value"),
+                 QStringLiteral("Deny"));
         for (const win::sim::SimAdapter& adapter : m_machine->system().adapters) {
             const QString parameters = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\" + adapter.instanceId
                                        + "\\Device Parameters";
