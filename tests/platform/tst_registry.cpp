@@ -10,19 +10,28 @@ namespace {
 
 const QString Native = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Tessaro");
 const QString Redirected = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Tessaro");
-
-QJsonObject systemWithArchitecture(const QString& architecture)
-{
-    QJsonObject system = TestMachine::defaultMachineJson().value(QStringLiteral("system")).toObject();
-    system.insert(QStringLiteral("architecture"), architecture);
-    return QJsonObject{{QStringLiteral("system"), system}};
-}
+const QString User = QStringLiteral("HKEY_CURRENT_USER\\Software\\");
 
 QByteArray storedData(TestMachine& machine, const QString& keyPath, const QString& name)
 {
     QByteArray data;
     machine->registry().value(keyPath, name, nullptr, &data);
     return data;
+}
+
+// A key that is expected to open; a failure shows in the calls made on it.
+RegistryKey opened(Hive hive, const QString& subKey, quint32 access)
+{
+    RegistryKey key;
+    key.open(hive, subKey, access);
+    return key;
+}
+
+RegistryKey created(Hive hive, const QString& subKey, quint32 access)
+{
+    RegistryKey key;
+    key.create(hive, subKey, access);
+    return key;
 }
 
 QStringList subKeyNames(const RegistryKey& key)
@@ -43,28 +52,27 @@ QStringList valueNames(const RegistryKey& key)
 
 } // namespace
 
+Q_DECLARE_METATYPE(win::Hive)
+
 class TestRegistry : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void defaultViewOfA64BitMachineIsRedirected();
-    void literalWow6432NodePathIsNotDoubled();
-    void sharedBranchesAreNotRedirected();
+    void viewsDecideWhereAKeyIsStored_data();
+    void viewsDecideWhereAKeyIsStored();
     void keysOpenedBelowAKeyKeepItsView();
-    void viewsAreIgnoredOnA32BitMachine();
-    void bothViewFlagsAreRefused();
     void namesAreCaseInsensitiveAndCasePreserving();
     void subKeysEnumerateInUpperCaseOrderAndValuesInCreationOrder();
     void queryValueAnswersMoreDataWithTheRequiredSize();
     void enumerationChecksNameAndDataBuffers();
+    void queryInfoGivesCountsAndMaxima();
     void missingKeysAndValuesAreNotFound();
     void accessRightsAreEnforced();
     void standardUserCannotWriteLocalMachine();
     void deletedKeyAnswersKeyDeleted();
     void deleteEmptySubKeyRefusesKeysWithSubKeys();
     void deleteTreeRemovesEverythingBelow();
-    void queryInfoGivesCountsAndMaxima();
     void subKeyPathsAcceptSurroundingBackslashes();
     void readTextUsesTheByteCountAndCutsAtNul();
     void readDwordRequiresFourByteDword();
@@ -74,79 +82,85 @@ private slots:
     void withoutMachineEveryCallFails();
 };
 
-void TestRegistry::defaultViewOfA64BitMachineIsRedirected()
+void TestRegistry::viewsDecideWhereAKeyIsStored_data()
 {
-    TestMachine machine;
-    RegistryKey key;
-    QCOMPARE(key.create(Hive::LocalMachine, "SOFTWARE\\Tessaro", KeyRead | KeyWrite), ErrorSuccess);
-    QCOMPARE(key.writeDword("Mode", 32), ErrorSuccess);
-    QCOMPARE(storedData(machine, Redirected, "Mode"), registryDwordData(32));
-    QVERIFY(!machine->registry().hasKey(Native));
-
-    RegistryKey native;
-    QCOMPARE(native.create(Hive::LocalMachine, "SOFTWARE\\Tessaro", KeyAllAccess | KeyWow64_64Key), ErrorSuccess);
-    QCOMPARE(native.writeDword("Mode", 64), ErrorSuccess);
-    QCOMPARE(storedData(machine, Native, "Mode"), registryDwordData(64));
-
-    RegistryKey forced;
-    quint32 mode = 0;
-    QCOMPARE(forced.open(Hive::LocalMachine, "SOFTWARE\\Tessaro", KeyRead | KeyWow64_32Key), ErrorSuccess);
-    QCOMPARE(forced.readDword("Mode", &mode), ErrorSuccess);
-    QCOMPARE(mode, 32u);
-}
-
-void TestRegistry::literalWow6432NodePathIsNotDoubled()
-{
-    TestMachine machine;
-    machine->registry().setValue(Redirected, "Mode", RegDword, registryDwordData(32));
-    for (quint32 view : {0u, quint32(KeyWow64_32Key), quint32(KeyWow64_64Key)}) {
-        RegistryKey key;
-        quint32 mode = 0;
-        QCOMPARE(key.open(Hive::LocalMachine, "Software\\Wow6432Node\\Tessaro", KeyRead | view), ErrorSuccess);
-        QCOMPARE(key.readDword("Mode", &mode), ErrorSuccess);
-        QCOMPARE(mode, 32u);
-    }
-    QVERIFY(!machine->registry().hasKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\WOW6432Node"));
-}
-
-void TestRegistry::sharedBranchesAreNotRedirected()
-{
-    TestMachine machine;
-    RegistryKey user;
-    QCOMPARE(user.create(Hive::CurrentUser, "Software\\Tessaro", KeyWrite), ErrorSuccess);
-    QCOMPARE(user.writeDword("A", 1), ErrorSuccess);
-    RegistryKey system;
-    QCOMPARE(system.create(Hive::LocalMachine, "SYSTEM\\Tessaro", KeyWrite), ErrorSuccess);
-    QCOMPARE(system.writeDword("B", 2), ErrorSuccess);
-    QCOMPARE(storedData(machine, "HKEY_CURRENT_USER\\Software\\Tessaro", "A"), registryDwordData(1));
-    QCOMPARE(storedData(machine, "HKEY_LOCAL_MACHINE\\SYSTEM\\Tessaro", "B"), registryDwordData(2));
-
+    QTest::addColumn<QString>("architecture");
+    QTest::addColumn<Hive>("hive");
+    QTest::addColumn<QString>("subKey");
+    QTest::addColumn<quint32>("view");
+    QTest::addColumn<QString>("stored");   // empty: refused
+    QTest::addColumn<QString>("absent");
+    const quint32 v32 = KeyWow64_32Key;
+    const quint32 v64 = KeyWow64_64Key;
+    const QString literal = QStringLiteral("Software\\Wow6432Node\\Tessaro");
+    const QString doubled = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\WOW6432Node");
+    const Hive hklm = Hive::LocalMachine;
+    QTest::newRow("x64 default view") << "x64" << hklm << "SOFTWARE\\Tessaro" << 0u << Redirected << Native;
+    QTest::newRow("x64 32-bit view") << "x64" << hklm << "SOFTWARE\\Tessaro" << v32 << Redirected << Native;
+    QTest::newRow("x64 64-bit view") << "x64" << hklm << "SOFTWARE\\Tessaro" << v64 << Native << Redirected;
+    QTest::newRow("literal, default") << "x64" << hklm << literal << 0u << Redirected << doubled;
+    QTest::newRow("literal, 32-bit") << "x64" << hklm << literal << v32 << Redirected << doubled;
+    QTest::newRow("literal, 64-bit") << "x64" << hklm << literal << v64 << Redirected << doubled;
+    QTest::newRow("x86 default view") << "x86" << hklm << "SOFTWARE\\Tessaro" << 0u << Native << Redirected;
+    QTest::newRow("x86 32-bit view") << "x86" << hklm << "SOFTWARE\\Tessaro" << v32 << Native << Redirected;
+    QTest::newRow("x86 64-bit view") << "x86" << hklm << "SOFTWARE\\Tessaro" << v64 << Native << Redirected;
+    QTest::newRow("user hive is shared") << "x64" << Hive::CurrentUser << "Software\\Tessaro" << 0u
+                                         << "HKEY_CURRENT_USER\\Software\\Tessaro" << QString();
+    QTest::newRow("SYSTEM is shared") << "x64" << hklm << "SYSTEM\\Tessaro" << 0u
+                                      << "HKEY_LOCAL_MACHINE\\SYSTEM\\Tessaro" << QString();
     // Policies live once for both views, even below HKLM\SOFTWARE.
-    RegistryKey policy;
-    QCOMPARE(policy.create(Hive::LocalMachine, "SOFTWARE\\Policies\\Google\\Chrome", KeyWrite), ErrorSuccess);
-    QCOMPARE(policy.writeDword("C", 3), ErrorSuccess);
-    QCOMPARE(storedData(machine, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Google\\Chrome", "C"), registryDwordData(3));
-    RegistryKey explorerPolicy;
-    QCOMPARE(explorerPolicy.create(Hive::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run",
-                                   KeyWrite), ErrorSuccess);
-    QCOMPARE(explorerPolicy.writeDword("D", 4), ErrorSuccess);
-    QVERIFY(!machine->registry().hasKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Policies"));
-    // A key merely beginning like a shared one is still redirected.
-    RegistryKey lookalike;
-    QCOMPARE(lookalike.create(Hive::LocalMachine, "SOFTWARE\\PoliciesBackup", KeyWrite), ErrorSuccess);
-    QVERIFY(machine->registry().hasKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\PoliciesBackup"));
+    QTest::newRow("policies are shared") << "x64" << hklm << "SOFTWARE\\Policies\\Google\\Chrome" << 0u
+                                         << "HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\Google\\Chrome"
+                                         << "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Policies";
+    QTest::newRow("explorer policies are shared")
+        << "x64" << hklm << "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run" << 0u
+        << "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run"
+        << "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Policies";
+    QTest::newRow("a lookalike of a shared key") << "x64" << hklm << "SOFTWARE\\PoliciesBackup" << 0u
+                                                 << "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\PoliciesBackup"
+                                                 << "HKEY_LOCAL_MACHINE\\SOFTWARE\\PoliciesBackup";
+    QTest::newRow("both view flags") << "x64" << Hive::CurrentUser << "Software" << (v32 | v64) << QString() << QString();
+}
+
+void TestRegistry::viewsDecideWhereAKeyIsStored()
+{
+    QFETCH(QString, architecture);
+    QFETCH(Hive, hive);
+    QFETCH(QString, subKey);
+    QFETCH(quint32, view);
+    QFETCH(QString, stored);
+    QFETCH(QString, absent);
+    QJsonObject system = TestMachine::defaultMachineJson().value("system").toObject();
+    system.insert("architecture", architecture);
+    TestMachine machine(QJsonObject{{"system", system}});
+    QVERIFY(machine.loaded());
+    QCOMPARE(machine->registry().native64Bit(), architecture == "x64");
+
+    RegistryKey key;
+    if (stored.isEmpty()) {
+        QCOMPARE(key.create(hive, subKey, KeyRead | view), ErrorInvalidParameter);
+        QVERIFY(!key.isValid());
+        return;
+    }
+    QCOMPARE(key.create(hive, subKey, KeyAllAccess | view), ErrorSuccess);
+    QCOMPARE(key.writeDword("View", view), ErrorSuccess);
+    QCOMPARE(storedData(machine, stored, "View"), registryDwordData(view));
+    if (!absent.isEmpty())
+        QVERIFY(!machine->registry().hasKey(absent));
+    quint32 read = 0xFFFF;
+    QCOMPARE(opened(hive, subKey, KeyRead | view).readDword("View", &read), ErrorSuccess);
+    QCOMPARE(read, view);
 }
 
 void TestRegistry::keysOpenedBelowAKeyKeepItsView()
 {
     TestMachine machine;
-    machine->registry().setValue(Native, "Bits", RegDword, registryDwordData(64));
-    machine->registry().setValue(Redirected, "Bits", RegDword, registryDwordData(32));
-    machine->registry().setValue(Native + "\\Only64", "", RegSz, registryTextData("x"));
-    machine->registry().setValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\NativeOnly", "", RegSz, registryTextData("x"));
+    machine.setDword(Native, "Bits", 64);
+    machine.setDword(Redirected, "Bits", 32);
+    machine.setText(Native + "\\Only64", "", "x");
+    machine.setText("HKEY_LOCAL_MACHINE\\SOFTWARE\\NativeOnly", "", "x");
 
-    RegistryKey software;
-    QCOMPARE(software.open(Hive::LocalMachine, "SOFTWARE", KeyRead), ErrorSuccess);
+    const RegistryKey software = opened(Hive::LocalMachine, "SOFTWARE", KeyRead);
     const QStringList names = subKeyNames(software);
     QVERIFY(names.contains("Tessaro"));
     QVERIFY(!names.contains("NativeOnly"));
@@ -157,8 +171,7 @@ void TestRegistry::keysOpenedBelowAKeyKeepItsView()
     QCOMPARE(below.readDword("Bits", &bits), ErrorSuccess);
     QCOMPARE(bits, 32u);
 
-    RegistryKey root;
-    QCOMPARE(root.open(Hive::LocalMachine, "", KeyRead | KeyWow64_64Key), ErrorSuccess);
+    const RegistryKey root = opened(Hive::LocalMachine, "", KeyRead | KeyWow64_64Key);
     QCOMPARE(root.openSubKey("SOFTWARE\\Tessaro", KeyRead, below), ErrorSuccess);
     QCOMPARE(below.readDword("Bits", &bits), ErrorSuccess);
     QCOMPARE(bits, 64u);
@@ -167,58 +180,27 @@ void TestRegistry::keysOpenedBelowAKeyKeepItsView()
     QVERIFY(below.isValid());
 }
 
-void TestRegistry::viewsAreIgnoredOnA32BitMachine()
-{
-    TestMachine machine(systemWithArchitecture("x86"));
-    QVERIFY(machine.loaded());
-    QVERIFY(!machine->registry().native64Bit());
-    for (quint32 view : {0u, quint32(KeyWow64_32Key), quint32(KeyWow64_64Key)}) {
-        RegistryKey key;
-        QCOMPARE(key.create(Hive::LocalMachine, "SOFTWARE\\Tessaro", KeyWrite | view), ErrorSuccess);
-        QCOMPARE(key.writeDword("View", view), ErrorSuccess);
-        QCOMPARE(storedData(machine, Native, "View"), registryDwordData(view));
-    }
-    QVERIFY(!machine->registry().hasKey(Redirected));
-}
-
-void TestRegistry::bothViewFlagsAreRefused()
-{
-    TestMachine machine;
-    RegistryKey key;
-    QCOMPARE(key.create(Hive::CurrentUser, "Software", KeyRead | KeyWow64_32Key | KeyWow64_64Key),
-             ErrorInvalidParameter);
-    QVERIFY(!key.isValid());
-}
-
 void TestRegistry::namesAreCaseInsensitiveAndCasePreserving()
 {
     TestMachine machine;
-    RegistryKey key;
-    QCOMPARE(key.create(Hive::CurrentUser, "Software\\MixedCase", KeyAllAccess), ErrorSuccess);
+    RegistryKey key = created(Hive::CurrentUser, "Software\\MixedCase", KeyAllAccess);
     QCOMPARE(key.writeText("ValueName", "first"), ErrorSuccess);
     QCOMPARE(key.writeText("VALUENAME", "second"), ErrorSuccess);
 
-    RegistryKey again;
+    const RegistryKey again = opened(Hive::CurrentUser, "SOFTWARE\\mixedcase", KeyRead);
     QString text;
-    QCOMPARE(again.open(Hive::CurrentUser, "SOFTWARE\\mixedcase", KeyRead), ErrorSuccess);
     QCOMPARE(again.readText("valuename", &text), ErrorSuccess);
     QCOMPARE(text, QString("second"));
     QCOMPARE(valueNames(again), QStringList{"ValueName"});
-
-    RegistryKey software;
-    QCOMPARE(software.open(Hive::CurrentUser, "software", KeyRead), ErrorSuccess);
-    QCOMPARE(subKeyNames(software), QStringList{"MixedCase"});
+    QCOMPARE(subKeyNames(opened(Hive::CurrentUser, "software", KeyRead)), QStringList{"MixedCase"});
 }
 
 void TestRegistry::subKeysEnumerateInUpperCaseOrderAndValuesInCreationOrder()
 {
     TestMachine machine;
-    RegistryKey key;
-    QCOMPARE(key.create(Hive::CurrentUser, "Software\\Order", KeyAllAccess), ErrorSuccess);
-    for (const QString& name : QStringList{"b", "_under", "A", "c10", "C2"}) {
-        RegistryKey sub;
-        QCOMPARE(sub.create(Hive::CurrentUser, "Software\\Order\\" + name, KeyRead), ErrorSuccess);
-    }
+    RegistryKey key = created(Hive::CurrentUser, "Software\\Order", KeyAllAccess);
+    for (const QString& name : QStringList{"b", "_under", "A", "c10", "C2"})
+        QVERIFY(created(Hive::CurrentUser, "Software\\Order\\" + name, KeyRead).isValid());
     // Upper-cased, '_' (0x5F) sorts after the letters, unlike a lower-casing comparison.
     QCOMPARE(subKeyNames(key), (QStringList{"A", "b", "c10", "C2", "_under"}));
 
@@ -233,9 +215,8 @@ void TestRegistry::subKeysEnumerateInUpperCaseOrderAndValuesInCreationOrder()
 void TestRegistry::queryValueAnswersMoreDataWithTheRequiredSize()
 {
     TestMachine machine;
-    machine->registry().setValue("HKEY_CURRENT_USER\\Software\\Sizes", "Text", RegSz, registryTextData("abc"));
-    RegistryKey key;
-    QCOMPARE(key.open(Hive::CurrentUser, "Software\\Sizes", KeyRead), ErrorSuccess);
+    machine.setText(User + "Sizes", "Text", "abc");
+    const RegistryKey key = opened(Hive::CurrentUser, "Software\\Sizes", KeyRead);
 
     quint32 type = 99;
     QByteArray data("untouched");
@@ -258,11 +239,9 @@ void TestRegistry::queryValueAnswersMoreDataWithTheRequiredSize()
 void TestRegistry::enumerationChecksNameAndDataBuffers()
 {
     TestMachine machine;
-    const QString path = "HKEY_CURRENT_USER\\Software\\Enum";
-    machine->registry().setValue(path, "abcd", RegBinary, QByteArray(10, 'x'));
-    machine->registry().setValue(path + "\\wxyz", "", RegNone, QByteArray());
-    RegistryKey key;
-    QCOMPARE(key.open(Hive::CurrentUser, "Software\\Enum", KeyRead), ErrorSuccess);
+    machine->registry().setValue(User + "Enum", "abcd", RegBinary, QByteArray(10, 'x'));
+    machine->registry().setValue(User + "Enum\\wxyz", "", RegNone, QByteArray());
+    const RegistryKey key = opened(Hive::CurrentUser, "Software\\Enum", KeyRead);
 
     QString name = "untouched";
     quint32 type = 0;
@@ -280,6 +259,25 @@ void TestRegistry::enumerationChecksNameAndDataBuffers()
     QCOMPARE(key.enumKey(0, &name, 5), ErrorSuccess);
     QCOMPARE(name, QString("wxyz"));
     QCOMPARE(key.enumKey(1, &name, 5), ErrorNoMoreItems);
+}
+
+void TestRegistry::queryInfoGivesCountsAndMaxima()
+{
+    TestMachine machine;
+    const QString path = User + "Info";
+    machine.setText(path, "", "default");
+    machine->registry().setValue(path, "LongestName", RegBinary, QByteArray(3, 'x'));
+    machine->registry().setValue(path, "B", RegBinary, QByteArray(300, 'x'));
+    machine.setDword(path + "\\Sub", "v", 1);
+    machine.setDword(path + "\\LongerSub", "v", 1);
+
+    RegistryKeyInfo info;
+    QCOMPARE(opened(Hive::CurrentUser, "Software\\Info", KeyRead).queryInfo(&info), ErrorSuccess);
+    QCOMPARE(info.subKeyCount, 2u);
+    QCOMPARE(info.maxSubKeyNameChars, 9u);
+    QCOMPARE(info.valueCount, 3u);
+    QCOMPARE(info.maxValueNameChars, 11u);
+    QCOMPARE(info.maxValueDataBytes, 300u);
 }
 
 void TestRegistry::missingKeysAndValuesAreNotFound()
@@ -300,17 +298,15 @@ void TestRegistry::missingKeysAndValuesAreNotFound()
 void TestRegistry::accessRightsAreEnforced()
 {
     TestMachine machine;
-    machine->registry().setValue("HKEY_CURRENT_USER\\Software\\Rights\\Sub", "v", RegDword, registryDwordData(1));
-    machine->registry().setValue("HKEY_CURRENT_USER\\Software\\Rights", "v", RegDword, registryDwordData(1));
-    RegistryKey readOnly;
-    QCOMPARE(readOnly.open(Hive::CurrentUser, "Software\\Rights", KeyRead), ErrorSuccess);
+    machine.setDword(User + "Rights\\Sub", "v", 1);
+    machine.setDword(User + "Rights", "v", 1);
+    RegistryKey readOnly = opened(Hive::CurrentUser, "Software\\Rights", KeyRead);
     QCOMPARE(readOnly.writeDword("v", 2), ErrorAccessDenied);
     QCOMPARE(readOnly.deleteValue("v"), ErrorAccessDenied);
     QCOMPARE(readOnly.deleteEmptySubKey(""), ErrorAccessDenied);
     QCOMPARE(readOnly.deleteSubKeyTreeRecursively(""), ErrorAccessDenied);
 
-    RegistryKey writeOnly;
-    QCOMPARE(writeOnly.open(Hive::CurrentUser, "Software\\Rights", KeySetValue), ErrorSuccess);
+    RegistryKey writeOnly = opened(Hive::CurrentUser, "Software\\Rights", KeySetValue);
     quint32 value = 0;
     RegistryKeyInfo info;
     QCOMPARE(writeOnly.readDword("v", &value), ErrorAccessDenied);
@@ -319,8 +315,7 @@ void TestRegistry::accessRightsAreEnforced()
     QCOMPARE(writeOnly.enumKey(0, nullptr, 10), ErrorAccessDenied);
     QCOMPARE(writeOnly.writeDword("v", 2), ErrorSuccess);
 
-    RegistryKey queryOnly;
-    QCOMPARE(queryOnly.open(Hive::CurrentUser, "Software\\Rights", KeyQueryValue), ErrorSuccess);
+    const RegistryKey queryOnly = opened(Hive::CurrentUser, "Software\\Rights", KeyQueryValue);
     QCOMPARE(queryOnly.readDword("v", &value), ErrorSuccess);
     QCOMPARE(value, 2u);
     QCOMPARE(queryOnly.enumKey(0, nullptr, 10), ErrorAccessDenied);
@@ -329,9 +324,8 @@ void TestRegistry::accessRightsAreEnforced()
 void TestRegistry::standardUserCannotWriteLocalMachine()
 {
     TestMachine machine;
-    machine->registry().setValue("HKEY_LOCAL_MACHINE\\SYSTEM\\Setting", "v", RegDword, registryDwordData(1));
-    RegistryKey heldByAdmin;
-    QCOMPARE(heldByAdmin.open(Hive::LocalMachine, "SYSTEM\\Setting", KeyAllAccess), ErrorSuccess);
+    machine.setDword("HKEY_LOCAL_MACHINE\\SYSTEM\\Setting", "v", 1);
+    RegistryKey heldByAdmin = opened(Hive::LocalMachine, "SYSTEM\\Setting", KeyAllAccess);
     machine->system().administrator = false;
 
     RegistryKey key;
@@ -350,20 +344,15 @@ void TestRegistry::standardUserCannotWriteLocalMachine()
 
     // A handle keeps the rights it was opened with, as on Windows.
     QCOMPARE(heldByAdmin.writeDword("v", 2), ErrorSuccess);
-    RegistryKey user;
-    QCOMPARE(user.create(Hive::CurrentUser, "Software\\Mine", KeyWrite), ErrorSuccess);
-    QCOMPARE(user.writeDword("v", 1), ErrorSuccess);
+    QCOMPARE(created(Hive::CurrentUser, "Software\\Mine", KeyWrite).writeDword("v", 1), ErrorSuccess);
 }
 
 void TestRegistry::deletedKeyAnswersKeyDeleted()
 {
     TestMachine machine;
-    RegistryKey held;
-    QCOMPARE(held.create(Hive::CurrentUser, "Software\\Gone\\Deeper", KeyAllAccess), ErrorSuccess);
+    RegistryKey held = created(Hive::CurrentUser, "Software\\Gone\\Deeper", KeyAllAccess);
     QCOMPARE(held.writeDword("v", 1), ErrorSuccess);
-    RegistryKey parent;
-    QCOMPARE(parent.open(Hive::CurrentUser, "Software", KeyAllAccess), ErrorSuccess);
-    QCOMPARE(parent.deleteSubKeyTreeRecursively("Gone"), ErrorSuccess);
+    QCOMPARE(opened(Hive::CurrentUser, "Software", KeyAllAccess).deleteSubKeyTreeRecursively("Gone"), ErrorSuccess);
 
     quint32 value = 0;
     QCOMPARE(held.readDword("v", &value), ErrorKeyDeleted);
@@ -372,8 +361,7 @@ void TestRegistry::deletedKeyAnswersKeyDeleted()
     QCOMPARE(held.openSubKey("", KeyRead, sub), ErrorKeyDeleted);
 
     // A key of the same name made later is another key.
-    RegistryKey recreated;
-    QCOMPARE(recreated.create(Hive::CurrentUser, "Software\\Gone\\Deeper", KeyAllAccess), ErrorSuccess);
+    const RegistryKey recreated = created(Hive::CurrentUser, "Software\\Gone\\Deeper", KeyAllAccess);
     QCOMPARE(held.enumValue(0, nullptr, 10, nullptr, nullptr, 0), ErrorKeyDeleted);
     QCOMPARE(recreated.enumValue(0, nullptr, 10, nullptr, nullptr, 0), ErrorNoMoreItems);
 }
@@ -381,31 +369,28 @@ void TestRegistry::deletedKeyAnswersKeyDeleted()
 void TestRegistry::deleteEmptySubKeyRefusesKeysWithSubKeys()
 {
     TestMachine machine;
-    machine->registry().setValue("HKEY_CURRENT_USER\\Software\\Parent\\Child", "v", RegDword, registryDwordData(1));
-    RegistryKey software;
-    QCOMPARE(software.open(Hive::CurrentUser, "Software", KeyRead), ErrorSuccess);
+    machine.setDword(User + "Parent\\Child", "v", 1);
+    RegistryKey software = opened(Hive::CurrentUser, "Software", KeyRead);
     QCOMPARE(software.deleteEmptySubKey("Parent"), ErrorAccessDenied);
     QCOMPARE(software.deleteEmptySubKey("parent\\CHILD"), ErrorSuccess);
     QCOMPARE(software.deleteEmptySubKey("Parent"), ErrorSuccess);
-    QVERIFY(!machine->registry().hasKey("HKEY_CURRENT_USER\\Software\\Parent"));
+    QVERIFY(!machine->registry().hasKey(User + "Parent"));
 
-    RegistryKey self;
-    QCOMPARE(self.create(Hive::CurrentUser, "Software\\Self", KeyAllAccess), ErrorSuccess);
+    RegistryKey self = created(Hive::CurrentUser, "Software\\Self", KeyAllAccess);
     QCOMPARE(self.deleteEmptySubKey(""), ErrorSuccess);
-    QVERIFY(!machine->registry().hasKey("HKEY_CURRENT_USER\\Software\\Self"));
+    QVERIFY(!machine->registry().hasKey(User + "Self"));
     QCOMPARE(self.writeDword("v", 1), ErrorKeyDeleted);
 }
 
 void TestRegistry::deleteTreeRemovesEverythingBelow()
 {
     TestMachine machine;
-    const QString path = "HKEY_CURRENT_USER\\Software\\Tree";
-    machine->registry().setValue(path, "top", RegDword, registryDwordData(1));
-    machine->registry().setValue(path + "\\a\\b\\c", "deep", RegDword, registryDwordData(2));
-    machine->registry().setValue(path + "\\d", "side", RegDword, registryDwordData(3));
+    const QString path = User + "Tree";
+    machine.setDword(path, "top", 1);
+    machine.setDword(path + "\\a\\b\\c", "deep", 2);
+    machine.setDword(path + "\\d", "side", 3);
 
-    RegistryKey tree;
-    QCOMPARE(tree.open(Hive::CurrentUser, "Software\\Tree", KeyAllAccess), ErrorSuccess);
+    RegistryKey tree = opened(Hive::CurrentUser, "Software\\Tree", KeyAllAccess);
     QCOMPARE(tree.deleteSubKeyTreeRecursively("a"), ErrorSuccess);
     QVERIFY(!machine->registry().hasKey(path + "\\a"));
     QVERIFY(machine->registry().hasKey(path + "\\d"));
@@ -418,37 +403,14 @@ void TestRegistry::deleteTreeRemovesEverythingBelow()
     QCOMPARE(tree.writeDword("again", 1), ErrorSuccess);
 }
 
-void TestRegistry::queryInfoGivesCountsAndMaxima()
-{
-    TestMachine machine;
-    const QString path = "HKEY_CURRENT_USER\\Software\\Info";
-    machine->registry().setValue(path, "", RegSz, registryTextData("default"));
-    machine->registry().setValue(path, "LongestName", RegBinary, QByteArray(3, 'x'));
-    machine->registry().setValue(path, "B", RegBinary, QByteArray(300, 'x'));
-    machine->registry().setValue(path + "\\Sub", "v", RegNone, QByteArray());
-    machine->registry().setValue(path + "\\LongerSub", "v", RegNone, QByteArray());
-
-    RegistryKey key;
-    RegistryKeyInfo info;
-    QCOMPARE(key.open(Hive::CurrentUser, "Software\\Info", KeyRead), ErrorSuccess);
-    QCOMPARE(key.queryInfo(&info), ErrorSuccess);
-    QCOMPARE(info.subKeyCount, 2u);
-    QCOMPARE(info.maxSubKeyNameChars, 9u);
-    QCOMPARE(info.valueCount, 3u);
-    QCOMPARE(info.maxValueNameChars, 11u);
-    QCOMPARE(info.maxValueDataBytes, 300u);
-}
-
 void TestRegistry::subKeyPathsAcceptSurroundingBackslashes()
 {
     TestMachine machine;
-    machine->registry().setValue("HKEY_CURRENT_USER\\Software\\Path", "v", RegDword, registryDwordData(7));
+    machine.setDword(User + "Path", "v", 7);
     for (const QString& path : QStringList{"\\Software\\Path", "Software\\Path\\", "Software\\Path"}) {
-        RegistryKey key;
-        QCOMPARE(key.open(Hive::CurrentUser, path, KeyRead), ErrorSuccess);
         RegistryKey same;
         quint32 value = 0;
-        QCOMPARE(key.openSubKey("", KeyRead, same), ErrorSuccess);
+        QCOMPARE(opened(Hive::CurrentUser, path, KeyRead).openSubKey("", KeyRead, same), ErrorSuccess);
         QCOMPARE(same.readDword("v", &value), ErrorSuccess);
         QCOMPARE(value, 7u);
     }
@@ -457,15 +419,14 @@ void TestRegistry::subKeyPathsAcceptSurroundingBackslashes()
 void TestRegistry::readTextUsesTheByteCountAndCutsAtNul()
 {
     TestMachine machine;
-    const QString path = "HKEY_CURRENT_USER\\Software\\Text";
+    const QString path = User + "Text";
     const QByteArray unterminated = registryTextData("abc").left(6);
     machine->registry().setValue(path, "unterminated", RegSz, unterminated);
     machine->registry().setValue(path, "odd", RegSz, unterminated + 'x');
     machine->registry().setValue(path, "inner", RegExpandSz, registryTextData("ab") + registryTextData("cd"));
     machine->registry().setValue(path, "empty", RegSz, QByteArray());
 
-    RegistryKey key;
-    QCOMPARE(key.open(Hive::CurrentUser, "Software\\Text", KeyRead), ErrorSuccess);
+    const RegistryKey key = opened(Hive::CurrentUser, "Software\\Text", KeyRead);
     QString text;
     quint32 type = 0;
     QCOMPARE(key.readText("unterminated", &text), ErrorSuccess);
@@ -485,14 +446,13 @@ void TestRegistry::readTextUsesTheByteCountAndCutsAtNul()
 void TestRegistry::readDwordRequiresFourByteDword()
 {
     TestMachine machine;
-    const QString path = "HKEY_CURRENT_USER\\Software\\Dword";
-    machine->registry().setValue(path, "good", RegDword, registryDwordData(0xA1B2C3D4));
+    const QString path = User + "Dword";
+    machine.setDword(path, "good", 0xA1B2C3D4);
     machine->registry().setValue(path, "short", RegDword, QByteArray(3, '\1'));
     machine->registry().setValue(path, "long", RegDword, QByteArray(8, '\1'));
-    machine->registry().setValue(path, "text", RegSz, registryTextData("1"));
+    machine.setText(path, "text", "1");
 
-    RegistryKey key;
-    QCOMPARE(key.open(Hive::CurrentUser, "Software\\Dword", KeyRead), ErrorSuccess);
+    const RegistryKey key = opened(Hive::CurrentUser, "Software\\Dword", KeyRead);
     quint32 value = 5;
     QCOMPARE(key.readDword("short", &value), ErrorInvalidData);
     QCOMPARE(key.readDword("long", &value), ErrorMoreData);
@@ -506,34 +466,31 @@ void TestRegistry::readDwordRequiresFourByteDword()
 void TestRegistry::writeTextStoresTheTerminator()
 {
     TestMachine machine;
-    RegistryKey key;
-    QCOMPARE(key.create(Hive::CurrentUser, "Software\\Write", KeyWrite), ErrorSuccess);
+    RegistryKey key = created(Hive::CurrentUser, "Software\\Write", KeyWrite);
     QCOMPARE(key.writeText("zero", "0"), ErrorSuccess);
     QCOMPARE(key.writeText("path", "%TEMP%", RegExpandSz), ErrorSuccess);
     QCOMPARE(key.setValue("raw", RegSz, QByteArray("0\0", 2)), ErrorSuccess);
     quint32 type = 0;
     QByteArray data;
-    QVERIFY(machine->registry().value("HKEY_CURRENT_USER\\Software\\Write", "zero", &type, &data));
-    QCOMPARE(data, QByteArray("0\0\0\0", 4));
-    QVERIFY(machine->registry().value("HKEY_CURRENT_USER\\Software\\Write", "path", &type, &data));
+    QCOMPARE(storedData(machine, User + "Write", "zero"), QByteArray("0\0\0\0", 4));
+    QVERIFY(machine->registry().value(User + "Write", "path", &type, &data));
     QCOMPARE(type, quint32(RegExpandSz));
     QCOMPARE(data.size(), 14);
-    QCOMPARE(storedData(machine, "HKEY_CURRENT_USER\\Software\\Write", "raw"), QByteArray("0\0", 2));
+    QCOMPARE(storedData(machine, User + "Write", "raw"), QByteArray("0\0", 2));
 }
 
 void TestRegistry::iteratorsPassOverOversizedEntries()
 {
     TestMachine machine;
-    const QString path = "HKEY_CURRENT_USER\\Software\\Iterate";
-    machine->registry().setValue(path, "first", RegSz, registryTextData("1"));
+    const QString path = User + "Iterate";
+    machine.setText(path, "first", "1");
     machine->registry().setValue(path, "huge", RegBinary, QByteArray(5000, 'x'));
-    machine->registry().setValue(path, QString(40, 'n'), RegSz, registryTextData("long name"));
-    machine->registry().setValue(path, "last", RegExpandSz, registryTextData("%X%"));
+    machine.setText(path, QString(40, 'n'), "long name");
+    machine.setText(path, "last", "%X%", RegExpandSz);
     for (const QString& name : QStringList{"Alpha", QString(40, 'k'), "Omega"})
         machine->registry().setValue(path + "\\" + name, "", RegNone, QByteArray());
 
-    RegistryKey key;
-    QCOMPARE(key.open(Hive::CurrentUser, "Software\\Iterate", KeyRead), ErrorSuccess);
+    const RegistryKey key = opened(Hive::CurrentUser, "Software\\Iterate", KeyRead);
     QStringList seen;
     for (RegistryValueIterator it(key, 32, 4096); it.next();) {
         QVERIFY(it.isText());
@@ -555,8 +512,7 @@ void TestRegistry::handlesCloseWithTheirKeys()
     TestMachine machine;
     const int before = machine->openHandleCount();
     {
-        RegistryKey a;
-        QCOMPARE(a.create(Hive::CurrentUser, "Software\\Handles", KeyAllAccess), ErrorSuccess);
+        RegistryKey a = created(Hive::CurrentUser, "Software\\Handles", KeyAllAccess);
         RegistryKey b;
         QCOMPARE(a.openSubKey("", KeyRead, b), ErrorSuccess);
         QCOMPARE(machine->registry().openHandleCount(), 2);
