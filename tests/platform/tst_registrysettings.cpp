@@ -35,136 +35,99 @@ class TestRegistrySettings : public QObject
     Q_OBJECT
 
 private slots:
-    void numbersAreStoredAsDwordAndQword();
-    void textsAreStoredAsQSettingsStoresThem();
-    void stringListsBecomeMultiStringsWhenTheyCan();
-    void byteArraysAreStoredAsTheirAtText();
+    void valuesAreStoredAsQSettingsStoresThem_data();
+    void valuesAreStoredAsQSettingsStoresThem();
+    void registryTypesReadBackAsQSettingsReadsThem_data();
     void registryTypesReadBackAsQSettingsReadsThem();
     void missingValuesGiveTheDefault();
     void keysUseBothSeparatorsAndDefaultAliases();
     void childKeysGroupsAndAllKeys();
     void removeTakesTheValueAndTheGroupOfThatName();
-    void removeOfTheRootEmptiesIt();
     void viewsSelectTheRegistryBranch();
     void refusedWritesSetAccessError();
     void rootPathsWithoutHiveAreBelowLocalMachine();
 };
 
-void TestRegistrySettings::numbersAreStoredAsDwordAndQword()
+void TestRegistrySettings::valuesAreStoredAsQSettingsStoresThem_data()
 {
+    QTest::addColumn<QVariant>("written");
+    QTest::addColumn<quint32>("type");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QVariant>("read");
+    const QString nul = QString::fromLatin1("a\0b", 3);
+    const QByteArray binary("a\0\xff", 3);
+    QTest::newRow("int") << QVariant(-2) << quint32(RegDword) << registryDwordData(0xFFFFFFFEu) << QVariant(-2);
+    QTest::newRow("uint") << QVariant(4000000000u) << quint32(RegDword) << registryDwordData(4000000000u)
+                          << QVariant(int(4000000000u));
+    QTest::newRow("long") << QVariant(qlonglong(1) << 40) << quint32(RegQword) << registryQwordData(quint64(1) << 40)
+                          << QVariant(qlonglong(1) << 40);
+    QTest::newRow("ulong") << QVariant(qulonglong(7)) << quint32(RegQword) << registryQwordData(7) << QVariant(qlonglong(7));
+    QTest::newRow("text") << QVariant("0") << quint32(RegSz) << QByteArray("0\0\0\0", 4) << QVariant("0");
+    QTest::newRow("bool") << QVariant(true) << quint32(RegSz) << registryTextData("true") << QVariant("true");
+    QTest::newRow("real") << QVariant(1.5) << quint32(RegSz) << registryTextData("1.5") << QVariant("1.5");
+    QTest::newRow("leading @") << QVariant("@home") << quint32(RegSz) << registryTextData("@@home") << QVariant("@home");
+    QTest::newRow("text with NUL") << QVariant(nul) << quint32(RegBinary)
+                                   << utf16(QString::fromLatin1("@String(a\0b)", 12)) << QVariant(nul);
+    QTest::newRow("list") << QVariant(QStringList{"a", "bc"}) << quint32(RegMultiSz)
+                          << QByteArray("a\0\0\0b\0c\0\0\0\0\0", 12) << QVariant(QStringList{"a", "bc"});
+    QTest::newRow("empty list") << QVariant(QStringList()) << quint32(RegMultiSz) << QByteArray(2, '\0')
+                                << QVariant(QStringList());
+    // A multi-string cannot hold an empty entry: the list is kept as a variant.
+    QTest::newRow("list with an empty entry") << QVariant(QStringList{"a", "", "c"}) << quint32(RegBinary) << QByteArray()
+                                              << QVariant(QStringList{"a", "", "c"});
+    QTest::newRow("bytes") << QVariant(QByteArray("abc")) << quint32(RegSz) << registryTextData("@ByteArray(abc)")
+                           << QVariant(QByteArray("abc"));
+    QTest::newRow("binary bytes") << QVariant(binary) << quint32(RegBinary)
+                                  << utf16(QLatin1String("@ByteArray(a\0\xff)", 15)) << QVariant(binary);
+}
+
+void TestRegistrySettings::valuesAreStoredAsQSettingsStoresThem()
+{
+    QFETCH(QVariant, written);
+    QFETCH(quint32, type);
+    QFETCH(QByteArray, data);
+    QFETCH(QVariant, read);
     TestMachine machine;
     RegistrySettings settings(UserRoot);
-    settings.setValue("Int", -2);
-    settings.setValue("UInt", 4000000000u);
-    settings.setValue("Long", qlonglong(1) << 40);
-    settings.setValue("ULong", qulonglong(7));
-
-    const Stored dword = stored(machine, UserRoot, "Int");
-    QCOMPARE(dword.type, quint32(RegDword));
-    QCOMPARE(dword.data, registryDwordData(0xFFFFFFFEu));
-    QCOMPARE(stored(machine, UserRoot, "UInt").data, registryDwordData(4000000000u));
-    const Stored qword = stored(machine, UserRoot, "Long");
-    QCOMPARE(qword.type, quint32(RegQword));
-    QCOMPARE(qword.data, registryQwordData(quint64(1) << 40));
-    QCOMPARE(stored(machine, UserRoot, "ULong").type, quint32(RegQword));
-
-    QCOMPARE(settings.value("Int"), QVariant(-2));
-    QCOMPARE(settings.value("Long"), QVariant(qlonglong(1) << 40));
+    settings.setValue("Value", written);
     QCOMPARE(settings.status(), RegistrySettings::NoError);
+    const Stored value = stored(machine, UserRoot, "Value");
+    QCOMPARE(value.type, type);
+    if (data.isEmpty())
+        QVERIFY(value.data.startsWith(utf16("@Variant(")));
+    else
+        QCOMPARE(value.data, data);
+    QCOMPARE(settings.value("Value"), read);
 }
 
-void TestRegistrySettings::textsAreStoredAsQSettingsStoresThem()
+void TestRegistrySettings::registryTypesReadBackAsQSettingsReadsThem_data()
 {
-    TestMachine machine;
-    RegistrySettings settings(UserRoot);
-    settings.setValue("Text", QStringLiteral("0"));
-    settings.setValue("Flag", true);
-    settings.setValue("At", QStringLiteral("@home"));
-    settings.setValue("Nul", QString::fromLatin1("a\0b", 3));
-    settings.setValue("Real", 1.5);
-
-    const Stored text = stored(machine, UserRoot, "Text");
-    QCOMPARE(text.type, quint32(RegSz));
-    QCOMPARE(text.data, QByteArray("0\0\0\0", 4));
-    QCOMPARE(stored(machine, UserRoot, "Flag").data, registryTextData("true"));
-    QCOMPARE(stored(machine, UserRoot, "At").data, registryTextData("@@home"));
-    const Stored nul = stored(machine, UserRoot, "Nul");
-    QCOMPARE(nul.type, quint32(RegBinary));
-    QCOMPARE(nul.data, utf16(QString::fromLatin1("@String(a\0b)", 12)));
-    QCOMPARE(stored(machine, UserRoot, "Real").data, registryTextData("1.5"));
-
-    QCOMPARE(settings.value("Flag"), QVariant(QStringLiteral("true")));
-    QCOMPARE(settings.value("Flag").toBool(), true);
-    QCOMPARE(settings.value("At"), QVariant(QStringLiteral("@home")));
-    QCOMPARE(settings.value("Nul"), QVariant(QString::fromLatin1("a\0b", 3)));
-}
-
-void TestRegistrySettings::stringListsBecomeMultiStringsWhenTheyCan()
-{
-    TestMachine machine;
-    RegistrySettings settings(UserRoot);
-    settings.setValue("List", QStringList{"a", "bc"});
-    settings.setValue("Empty", QStringList());
-    settings.setValue("WithEmpty", QStringList{"a", "", "c"});
-
-    const Stored list = stored(machine, UserRoot, "List");
-    QCOMPARE(list.type, quint32(RegMultiSz));
-    QCOMPARE(list.data, QByteArray("a\0\0\0b\0c\0\0\0\0\0", 12));
-    QCOMPARE(stored(machine, UserRoot, "Empty").data, QByteArray(2, '\0'));
-    const Stored withEmpty = stored(machine, UserRoot, "WithEmpty");
-    QCOMPARE(withEmpty.type, quint32(RegBinary));
-    QVERIFY(withEmpty.data.startsWith(utf16("@Variant(")));
-
-    QCOMPARE(settings.value("List"), QVariant(QStringList{"a", "bc"}));
-    QCOMPARE(settings.value("Empty").toStringList(), QStringList());
-    QCOMPARE(settings.value("WithEmpty").toStringList(), (QStringList{"a", "", "c"}));
-}
-
-void TestRegistrySettings::byteArraysAreStoredAsTheirAtText()
-{
-    TestMachine machine;
-    RegistrySettings settings(UserRoot);
-    settings.setValue("Bytes", QByteArray("abc"));
-    settings.setValue("Binary", QByteArray("a\0\xff", 3));
-
-    const Stored bytes = stored(machine, UserRoot, "Bytes");
-    QCOMPARE(bytes.type, quint32(RegSz));
-    QCOMPARE(bytes.data, registryTextData("@ByteArray(abc)"));
-    const Stored binary = stored(machine, UserRoot, "Binary");
-    QCOMPARE(binary.type, quint32(RegBinary));
-    QCOMPARE(binary.data, utf16(QLatin1String("@ByteArray(a\0\xff)", 15)));
-
-    QCOMPARE(settings.value("Bytes"), QVariant(QByteArray("abc")));
-    QCOMPARE(settings.value("Binary"), QVariant(QByteArray("a\0\xff", 3)));
+    QTest::addColumn<quint32>("type");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QVariant>("read");
+    QTest::newRow("dword") << quint32(RegDword) << registryDwordData(42) << QVariant(42);
+    QTest::newRow("qword") << quint32(RegQword) << registryQwordData(quint64(5) << 33) << QVariant(qlonglong(5) << 33);
+    QTest::newRow("expandable") << quint32(RegExpandSz) << registryTextData("%SystemRoot%\\x")
+                                << QVariant("%SystemRoot%\\x");
+    QTest::newRow("multi") << quint32(RegMultiSz) << registryMultiTextData({"one", "two"})
+                           << QVariant(QStringList{"one", "two"});
+    QTest::newRow("binary as text") << quint32(RegBinary) << QByteArray("h\0i\0", 4) << QVariant("hi");
+    QTest::newRow("unterminated") << quint32(RegSz) << QByteArray("o\0k\0", 4) << QVariant("ok");
+    // QSettings knows no REG_NONE: the value exists but reads as invalid.
+    QTest::newRow("none") << quint32(RegNone) << QByteArray("x", 1) << QVariant();
 }
 
 void TestRegistrySettings::registryTypesReadBackAsQSettingsReadsThem()
 {
+    QFETCH(quint32, type);
+    QFETCH(QByteArray, data);
+    QFETCH(QVariant, read);
     TestMachine machine;
-    auto& registry = machine->registry();
-    registry.setValue(UserRoot, "Dword", RegDword, registryDwordData(42));
-    registry.setValue(UserRoot, "Qword", RegQword, registryQwordData(quint64(5) << 33));
-    registry.setValue(UserRoot, "Expand", RegExpandSz, registryTextData("%SystemRoot%\\x"));
-    registry.setValue(UserRoot, "Multi", RegMultiSz, registryMultiTextData({"one", "two"}));
-    registry.setValue(UserRoot, "Binary", RegBinary, QByteArray("h\0i\0", 4));
-    registry.setValue(UserRoot, "Unterminated", RegSz, QByteArray("o\0k\0", 4));
-    registry.setValue(UserRoot, "None", RegNone, QByteArray("x", 1));
-
+    machine->registry().setValue(UserRoot, "Value", type, data);
     RegistrySettings settings(UserRoot);
-    const QVariant dword = settings.value("Dword");
-    QCOMPARE(dword.userType(), int(QMetaType::Int));
-    QCOMPARE(dword.toInt(), 42);
-    const QVariant qword = settings.value("Qword");
-    QCOMPARE(qword.userType(), int(QMetaType::LongLong));
-    QCOMPARE(qword.toLongLong(), qlonglong(5) << 33);
-    QCOMPARE(settings.value("Expand"), QVariant(QStringLiteral("%SystemRoot%\\x")));
-    QCOMPARE(settings.value("Multi"), QVariant(QStringList{"one", "two"}));
-    QCOMPARE(settings.value("Binary"), QVariant(QStringLiteral("hi")));
-    QCOMPARE(settings.value("Binary").toByteArray(), QByteArray("hi"));
-    QCOMPARE(settings.value("Unterminated"), QVariant(QStringLiteral("ok")));
-    // QSettings knows no REG_NONE: the value exists but reads as invalid.
-    QVERIFY(settings.contains("None"));
-    QVERIFY(!settings.value("None", 7).isValid());
+    QVERIFY(settings.contains("Value"));
+    QCOMPARE(settings.value("Value", 7), read);
+    QCOMPARE(settings.value("Value").userType(), read.userType());
 }
 
 void TestRegistrySettings::missingValuesGiveTheDefault()
@@ -241,15 +204,9 @@ void TestRegistrySettings::removeTakesTheValueAndTheGroupOfThatName()
     settings.remove("NotThere");
     QCOMPARE(settings.status(), RegistrySettings::NoError);
     QCOMPARE(machine->registry().openHandleCount(), 0);
-}
 
-void TestRegistrySettings::removeOfTheRootEmptiesIt()
-{
-    TestMachine machine;
-    auto& registry = machine->registry();
-    registry.setValue(UserRoot, "v", RegDword, registryDwordData(1));
-    registry.setValue(UserRoot + "\\Sub", "w", RegDword, registryDwordData(1));
-    RegistrySettings settings(UserRoot);
+    // Removing the root empties it and keeps it.
+    QVERIFY(!settings.allKeys().isEmpty());
     settings.remove(QString());
     QVERIFY(registry.hasKey(UserRoot));
     QCOMPARE(settings.allKeys(), QStringList());
