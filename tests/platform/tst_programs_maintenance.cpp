@@ -19,6 +19,10 @@ const QString HighPerformance = QStringLiteral("8c5e7fda-e8bf-4a96-9a85-a6e23a8c
 const QString Balanced = QStringLiteral("381b4222-f694-41f0-9685-ff5bb260df2e");
 const QString Hiberfil = QStringLiteral("C:\\hiberfil.sys");
 const QString VolumeCaches = QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\VolumeCaches\\");
+const QString DefragBanner = QStringLiteral("Microsoft Drive Optimizer\r\nCopyright (c) Microsoft Corp.\r\n\r\n");
+const QString UserTemp = QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\");
+const QString Explorer = QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Microsoft\\Windows\\Explorer\\");
+const QString RecycleBin = QStringLiteral("C:\\$Recycle.Bin\\S-1-5-21-1\\");
 
 QString out(const ProgramRun& run)
 {
@@ -35,9 +39,9 @@ ProgramRun run(const QString& program, const QStringList& arguments)
     return runProgram(program, arguments, 300000);
 }
 
-quint64 freeBytes(TestMachine& machine, QChar letter = 'C')
+quint64 freeBytes(TestMachine& machine)
 {
-    return machine->files().drive(letter)->freeBytes;
+    return machine->files().drive('C')->freeBytes;
 }
 
 QJsonObject hddMachine()
@@ -48,6 +52,21 @@ QJsonObject hddMachine()
                        {"driveOptimizer", QJsonObject{{"C", QJsonObject{{"fragmentedPercent", 17}}}}}};
 }
 
+// "analyses/defragmentations/retrims/fragmented%" of drive C; empty when nothing was recorded.
+QString optimizationOfC(TestMachine& machine)
+{
+    if (!machine->programs().optimizations().contains('C'))
+        return QString();
+    const sim::DriveOptimization c = machine->programs().optimizations().value('C');
+    return QStringLiteral("%1/%2/%3/%4%").arg(c.analyses).arg(c.defragmentations).arg(c.retrims).arg(c.fragmentedPercent);
+}
+
+bool bootStoreUntouched(TestMachine& machine)
+{
+    const auto& boot = machine->programs().boot();
+    return boot.timeout == 30 && (boot.loaders.isEmpty() || boot.loaders.first().settings.isEmpty());
+}
+
 void setCleanupFlag(const QString& category, quint32 value, quint32 view = KeyWow64_64Key)
 {
     RegistryKey key;
@@ -55,13 +74,11 @@ void setCleanupFlag(const QString& category, quint32 value, quint32 view = KeyWo
     QCOMPARE(key.writeDword("StateFlags0099", value), ErrorSuccess);
 }
 
-QString addAgedFile(TestMachine& machine, const QString& path, const QByteArray& content, int ageDays)
+void addAgedFile(TestMachine& machine, const QString& path, int size, int ageDays)
 {
-    const QString host = machine.addFile(path, content);
-    QFile file(host);
+    QFile file(machine.addFile(path, QByteArray(size, 'x')));
     file.open(QIODevice::ReadWrite);
     file.setFileTime(QDateTime::currentDateTimeUtc().addDays(-ageDays), QFileDevice::FileModificationTime);
-    return host;
 }
 
 const QString DefaultEnumeration = QStringLiteral(
@@ -99,40 +116,39 @@ class MaintenanceProgramsTest : public QObject
     Q_OBJECT
 
 private slots:
-    void switchesThePowerScheme();
+    void switchesAndListsPowerSchemes();
     void refusesUnknownPowerSchemes();
-    void listsPowerSchemes();
     void placesAndRemovesTheHibernationFile();
-    void keepsHibernationForAdministrators();
-    void rejectsMalformedPowercfgCalls_data();
-    void rejectsMalformedPowercfgCalls();
+    void refusesPowercfgCalls_data();
+    void refusesPowercfgCalls();
     void enumeratesTheBootStore();
     void listsEverySecondInstallation();
     void setsBootElementsAndTimeout();
     void exportsTheBootStore();
-    void refusesTheBootStoreToUsers();
-    void rejectsMalformedBcdeditCalls_data();
-    void rejectsMalformedBcdeditCalls();
+    void refusesBcdeditCalls_data();
+    void refusesBcdeditCalls();
     void analysesWithoutNamingTheMedia();
-    void retrimsSolidStateDrives();
-    void cannotRetrimRotatingDisks();
+    void optimizesEachMediaItsWay_data();
     void optimizesEachMediaItsWay();
-    void showsProgressPerPass();
-    void refusesDefragErrors_data();
-    void refusesDefragErrors();
     void cleansTheSelectedCategories();
-    void cleansNothingWithoutSelectedCategories();
-    void emptiesRecycleBins();
-    void waitsForTheUserWithoutAPreset();
+    void cleansNothingUnlessAskedFor();
     void keepsProgramStateInMachineJson();
     void reportsMalformedProgramSections_data();
     void reportsMalformedProgramSections();
 };
 
-void MaintenanceProgramsTest::switchesThePowerScheme()
+void MaintenanceProgramsTest::switchesAndListsPowerSchemes()
 {
     TestMachine machine;
     machine->system().administrator = false;   // a user may switch schemes
+    QCOMPARE(out(run("powercfg", {"/list"})),
+             QStringLiteral("\r\nExisting Power Schemes (* Active)\r\n-----------------------------------\r\n"
+                            "Power Scheme GUID: 381b4222-f694-41f0-9685-ff5bb260df2e  (Balanced) *\r\n"
+                            "Power Scheme GUID: 8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c  (High performance)\r\n"
+                            "Power Scheme GUID: a1841308-3541-4fab-bc81-f71556f20b4a  (Power saver)\r\n"));
+    QCOMPARE(out(run("powercfg", {"/getactivescheme"})),
+             QStringLiteral("Power Scheme GUID: 381b4222-f694-41f0-9685-ff5bb260df2e  (Balanced)\r\n"));
+
     const ProgramRun result = run("powercfg", {"/setactive", HighPerformance});
     QCOMPARE(result.exitCode, 0);
     QVERIFY(result.standardOutput.isEmpty());
@@ -154,79 +170,66 @@ void MaintenanceProgramsTest::refusesUnknownPowerSchemes()
     QCOMPARE(machine->system().activePowerScheme, Balanced);
 }
 
-void MaintenanceProgramsTest::listsPowerSchemes()
-{
-    TestMachine machine;
-    QCOMPARE(out(run("powercfg", {"/list"})),
-             QStringLiteral("\r\nExisting Power Schemes (* Active)\r\n-----------------------------------\r\n"
-                            "Power Scheme GUID: 381b4222-f694-41f0-9685-ff5bb260df2e  (Balanced) *\r\n"
-                            "Power Scheme GUID: 8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c  (High performance)\r\n"
-                            "Power Scheme GUID: a1841308-3541-4fab-bc81-f71556f20b4a  (Power saver)\r\n"));
-    QCOMPARE(out(run("powercfg", {"/getactivescheme"})),
-             QStringLiteral("Power Scheme GUID: 381b4222-f694-41f0-9685-ff5bb260df2e  (Balanced)\r\n"));
-}
-
 void MaintenanceProgramsTest::placesAndRemovesTheHibernationFile()
 {
     TestMachine machine;
-    const quint64 memory = machine->system().memory.totalBytes;
+    const quint64 full = machine->system().memory.totalBytes / 100 * 40;
+    const quint64 reduced = machine->system().memory.totalBytes / 100 * 20;
+    FileEntry entry;
     QCOMPARE(run("powercfg", {"/hibernate", "on"}).exitCode, 0);
     QVERIFY(machine->programs().power().hibernation);
-    FileEntry entry;
     QCOMPARE(fileInfo(Hiberfil, &entry), ErrorSuccess);
     QVERIFY(entry.isHidden() && entry.isSystem());
-    QCOMPARE(entry.size, memory / 100 * 40);
-
-    QCOMPARE(run("powercfg", {"/h", "/type", "reduced"}).exitCode, 0);
-    QCOMPARE(fileInfo(Hiberfil, &entry), ErrorSuccess);
-    QCOMPARE(entry.size, memory / 100 * 20);
-    QCOMPARE(run("powercfg", {"/h", "/type", "full"}).exitCode, 0);
-    QCOMPARE(fileInfo(Hiberfil, &entry), ErrorSuccess);
-    QCOMPARE(entry.size, memory / 100 * 40);
+    QCOMPARE(entry.size, full);
+    const QPair<QString, quint64> types[] = {{"reduced", reduced}, {"full", full}};
+    for (const auto& type : types) {
+        QCOMPARE(run("powercfg", {"/h", "/type", type.first}).exitCode, 0);
+        QCOMPARE(fileInfo(Hiberfil, &entry), ErrorSuccess);
+        QCOMPARE(entry.size, type.second);
+    }
 
     const quint64 before = freeBytes(machine);
     QCOMPARE(run("powercfg", {"-HIBERNATE", "OFF"}).exitCode, 0);
     QVERIFY(!pathExists(Hiberfil));
     QVERIFY(!machine->programs().power().hibernation);
-    QCOMPARE(freeBytes(machine), before + memory / 100 * 40);
+    QCOMPARE(freeBytes(machine), before + full);
 
     QCOMPARE(run("powercfg", {"/h", "/type", "reduced"}).exitCode, 0);   // remembered for the next "on"
     QVERIFY(!pathExists(Hiberfil));
     QCOMPARE(run("powercfg", {"/h"}).exitCode, 0);
     QCOMPARE(fileInfo(Hiberfil, &entry), ErrorSuccess);
-    QCOMPARE(entry.size, memory / 100 * 20);
+    QCOMPARE(entry.size, reduced);
 }
 
-void MaintenanceProgramsTest::keepsHibernationForAdministrators()
+void MaintenanceProgramsTest::refusesPowercfgCalls_data()
 {
-    TestMachine machine;
-    machine->system().administrator = false;
-    const ProgramRun result = run("powercfg", {"/hibernate", "on"});
-    QCOMPARE(result.exitCode, 1);
-    QCOMPARE(out(result), QStringLiteral("You do not have permission to enable or disable the Hibernate feature.\r\n"));
-    QVERIFY(!pathExists(Hiberfil));
-    QVERIFY(!machine->programs().power().hibernation);
-}
-
-void MaintenanceProgramsTest::rejectsMalformedPowercfgCalls_data()
-{
+    const QString invalid = QStringLiteral("Invalid Parameters -- try \"/?\" for help\r\n");
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("nothing") << QStringList{};
-    QTest::newRow("unknown option") << QStringList{"/turbo"};
-    QTest::newRow("no scheme") << QStringList{"/setactive"};
-    QTest::newRow("hibernate maybe") << QStringList{"/hibernate", "maybe"};
-    QTest::newRow("unknown type") << QStringList{"/h", "/type", "tiny"};
-    QTest::newRow("type without value") << QStringList{"/h", "/type"};
+    QTest::addColumn<bool>("administrator");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("nothing") << QStringList{} << true << invalid;
+    QTest::newRow("unknown option") << QStringList{"/turbo"} << true << invalid;
+    QTest::newRow("no scheme") << QStringList{"/setactive"} << true << invalid;
+    QTest::newRow("hibernate maybe") << QStringList{"/hibernate", "maybe"} << true << invalid;
+    QTest::newRow("unknown type") << QStringList{"/h", "/type", "tiny"} << true << invalid;
+    QTest::newRow("type without value") << QStringList{"/h", "/type"} << true << invalid;
+    QTest::newRow("hibernation is for administrators")
+        << QStringList{"/hibernate", "on"} << false
+        << "You do not have permission to enable or disable the Hibernate feature.\r\n";
 }
 
-void MaintenanceProgramsTest::rejectsMalformedPowercfgCalls()
+void MaintenanceProgramsTest::refusesPowercfgCalls()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(bool, administrator);
+    QFETCH(QString, message);
     TestMachine machine;
+    machine->system().administrator = administrator;
     const ProgramRun result = run("powercfg", arguments);
     QCOMPARE(result.exitCode, 1);
-    QCOMPARE(out(result), QStringLiteral("Invalid Parameters -- try \"/?\" for help\r\n"));
+    QCOMPARE(out(result), message);
     QVERIFY(!pathExists(Hiberfil));
+    QVERIFY(!machine->programs().power().hibernation);
     QCOMPARE(machine->system().activePowerScheme, Balanced);
 }
 
@@ -289,68 +292,54 @@ void MaintenanceProgramsTest::exportsTheBootStore()
     QByteArray dump;
     QCOMPARE(readFile(path, &dump), ErrorSuccess);
     QCOMPARE(QString::fromUtf8(dump), DefaultEnumeration);
-
-    const ProgramRun missing = run(Bcdedit, {"/export", "C:\\Backups\\bcd.bcd"});
-    QCOMPARE(missing.exitCode, 1);
-    QCOMPARE(err(missing), QStringLiteral("The store export operation has failed.\r\n"
-                                          "The system cannot find the path specified.\r\n"));
-    QVERIFY(!pathExists("C:\\Backups"));
 }
 
-void MaintenanceProgramsTest::refusesTheBootStoreToUsers()
-{
-    TestMachine machine;
-    machine->system().administrator = false;
-    machine.addFolder("C:\\Windows");
-    const QString denied = QStringLiteral("The boot configuration data store could not be opened.\r\nAccess is denied.\r\n");
-    for (const QStringList& arguments : {QStringList{"/enum"}, QStringList{"/export", "C:\\Windows\\bcd.bcd"},
-                                         QStringList{"/set", "{current}", "quietboot", "on"}, QStringList{"/timeout", "0"}}) {
-        const ProgramRun result = run(Bcdedit, arguments);
-        QCOMPARE(result.exitCode, 1);
-        QVERIFY(result.standardOutput.isEmpty());
-        QCOMPARE(err(result), denied);
-    }
-    QVERIFY(!pathExists("C:\\Windows\\bcd.bcd"));
-    QCOMPARE(machine->programs().boot().timeout, 30);
-    QVERIFY(machine->programs().boot().loaders.isEmpty() || machine->programs().boot().loaders.first().settings.isEmpty());
-}
-
-void MaintenanceProgramsTest::rejectsMalformedBcdeditCalls_data()
+void MaintenanceProgramsTest::refusesBcdeditCalls_data()
 {
     const QString help = QStringLiteral("Run \"bcdedit /?\" for command line assistance.\r\n");
+    const QString incorrect = QStringLiteral("The parameter is incorrect.\r\n");
+    const QString denied = QStringLiteral("The boot configuration data store could not be opened.\r\nAccess is denied.\r\n");
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("administrator");
     QTest::addColumn<QString>("error");
-    QTest::newRow("unknown switch") << QStringList{"/delete", "{current}"}
-                                    << "Invalid command line switch: /delete\r\n" + help + "The parameter is incorrect.\r\n";
-    QTest::newRow("unknown entry") << QStringList{"/set", "{1234}", "quietboot", "on"}
+    for (const QStringList& arguments : {QStringList{"/enum"}, QStringList{"/export", "C:\\Windows\\bcd.bcd"},
+                                         QStringList{"/set", "{current}", "quietboot", "on"}, QStringList{"/timeout", "0"}})
+        QTest::addRow("%s as a user", qPrintable(arguments.first())) << arguments << false << denied;
+    QTest::newRow("export to a missing folder") << QStringList{"/export", "C:\\Backups\\bcd.bcd"} << true
+        << "The store export operation has failed.\r\nThe system cannot find the path specified.\r\n";
+    QTest::newRow("unknown switch") << QStringList{"/delete", "{current}"} << true
+                                    << "Invalid command line switch: /delete\r\n" + help + incorrect;
+    QTest::newRow("unknown entry") << QStringList{"/set", "{1234}", "quietboot", "on"} << true
                                    << "An error occurred while attempting to reference the specified entry.\r\n"
                                       "The system cannot find the file specified.\r\n";
-    QTest::newRow("unknown element") << QStringList{"/set", "{current}", "quickboot", "on"}
+    QTest::newRow("unknown element") << QStringList{"/set", "{current}", "quickboot", "on"} << true
                                      << "The element data type specified is not recognized, or does not apply to the "
                                         "specified entry.\r\n" + help + "Element not found.\r\n";
-    QTest::newRow("not a boolean") << QStringList{"/set", "{current}", "quietboot", "maybe"}
-                                   << "The boolean data is not valid as specified.\r\n" + help
-                                          + "The parameter is incorrect.\r\n";
-    QTest::newRow("negative timeout") << QStringList{"/timeout", "-1"}
-                                      << "The integer data is not valid as specified.\r\n" + help
-                                             + "The parameter is incorrect.\r\n";
-    QTest::newRow("timeout in words") << QStringList{"/timeout", "five"}
-                                      << "The integer data is not valid as specified.\r\n" + help
-                                             + "The parameter is incorrect.\r\n";
-    QTest::newRow("set too short") << QStringList{"/set", "{current}", "quietboot"}
-                                   << "The syntax of the command is incorrect.\r\n" + help + "The parameter is incorrect.\r\n";
+    QTest::newRow("not a boolean") << QStringList{"/set", "{current}", "quietboot", "maybe"} << true
+                                   << "The boolean data is not valid as specified.\r\n" + help + incorrect;
+    QTest::newRow("negative timeout") << QStringList{"/timeout", "-1"} << true
+                                      << "The integer data is not valid as specified.\r\n" + help + incorrect;
+    QTest::newRow("timeout in words") << QStringList{"/timeout", "five"} << true
+                                      << "The integer data is not valid as specified.\r\n" + help + incorrect;
+    QTest::newRow("set too short") << QStringList{"/set", "{current}", "quietboot"} << true
+                                   << "The syntax of the command is incorrect.\r\n" + help + incorrect;
 }
 
-void MaintenanceProgramsTest::rejectsMalformedBcdeditCalls()
+void MaintenanceProgramsTest::refusesBcdeditCalls()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(bool, administrator);
     QFETCH(QString, error);
     TestMachine machine;
+    machine.addFolder("C:\\Windows");
+    machine->system().administrator = administrator;
     const ProgramRun result = run(Bcdedit, arguments);
     QCOMPARE(result.exitCode, 1);
+    QVERIFY(result.standardOutput.isEmpty());
     QCOMPARE(err(result), error);
-    QCOMPARE(machine->programs().boot().timeout, 30);
-    QVERIFY(machine->programs().boot().loaders.isEmpty() || machine->programs().boot().loaders.first().settings.isEmpty());
+    QVERIFY(!pathExists("C:\\Windows\\bcd.bcd"));
+    QVERIFY(!pathExists("C:\\Backups"));
+    QVERIFY(bootStoreUntouched(machine));
 }
 
 void MaintenanceProgramsTest::analysesWithoutNamingTheMedia()
@@ -359,20 +348,20 @@ void MaintenanceProgramsTest::analysesWithoutNamingTheMedia()
     const ProgramRun result = runProgram("defrag.exe", {"C:", "/A"}, 10000);
     QCOMPARE(result.exitCode, 0);
     const QString text = out(result);
-    QCOMPARE(text, QStringLiteral("Microsoft Drive Optimizer\r\nCopyright (c) Microsoft Corp.\r\n\r\n"
-                                  "Invoking analysis on (C:)...\r\n\r\n\r\n"
-                                  "The operation completed successfully.\r\n\r\n"
-                                  "Post Defragmentation Report:\r\n\r\n"
-                                  "\tVolume Information:\r\n"
-                                  "\t\tVolume size                 = 256.00 GB\r\n"
-                                  "\t\tFree space                  = 100.00 GB\r\n"
-                                  "\t\tTotal fragmented space      = 3%\r\n"
-                                  "\t\tLargest free space size     = 100.00 GB\r\n\r\n"
-                                  "\tNote: File fragments larger than 64MB are not included in the fragmentation statistics.\r\n\r\n"
-                                  "\tYou do not need to defragment this volume.\r\n"));
+    QCOMPARE(text, DefragBanner + QStringLiteral(
+                       "Invoking analysis on (C:)...\r\n\r\n\r\n"
+                       "The operation completed successfully.\r\n\r\n"
+                       "Post Defragmentation Report:\r\n\r\n"
+                       "\tVolume Information:\r\n"
+                       "\t\tVolume size                 = 256.00 GB\r\n"
+                       "\t\tFree space                  = 100.00 GB\r\n"
+                       "\t\tTotal fragmented space      = 3%\r\n"
+                       "\t\tLargest free space size     = 100.00 GB\r\n\r\n"
+                       "\tNote: File fragments larger than 64MB are not included in the fragmentation statistics.\r\n\r\n"
+                       "\tYou do not need to defragment this volume.\r\n"));
     for (const char* word : {"SSD", "HDD", "Solid State", "Hard Disk", "固态硬盘", "机械硬盘"})
         QVERIFY(!text.contains(QString::fromUtf8(word), Qt::CaseInsensitive));
-    QCOMPARE(machine->programs().optimization('C').analyses, 1);
+    QCOMPARE(optimizationOfC(machine), QStringLiteral("1/0/0/3%"));
 
     TestMachine hdd(hddMachine());
     const QString fragmented = out(runProgram("defrag.exe", {"c:", "/a"}, 10000));
@@ -381,92 +370,56 @@ void MaintenanceProgramsTest::analysesWithoutNamingTheMedia()
     QVERIFY(!fragmented.contains(QStringLiteral("Hard Disk"), Qt::CaseInsensitive));
 }
 
-void MaintenanceProgramsTest::retrimsSolidStateDrives()
+void MaintenanceProgramsTest::optimizesEachMediaItsWay_data()
 {
-    TestMachine machine;
-    const ProgramRun result = run("defrag.exe", {"C:", "/L"});
-    QCOMPARE(result.exitCode, 0);
-    QCOMPARE(out(result), QStringLiteral("Microsoft Drive Optimizer\r\nCopyright (c) Microsoft Corp.\r\n\r\n"
-                                         "Invoking retrim on (C:)...\r\n\r\n\r\n"
-                                         "The operation completed successfully.\r\n"));
-    QCOMPARE(machine->programs().optimization('C').retrims, 1);
-    QCOMPARE(machine->programs().optimization('C').defragmentations, 0);
-}
-
-void MaintenanceProgramsTest::cannotRetrimRotatingDisks()
-{
-    TestMachine machine(hddMachine());
-    const ProgramRun result = run("defrag.exe", {"C:", "/L"});
-    QCOMPARE(result.exitCode, sim::SimDefrag::NotSupportedByHardware);
-    QCOMPARE(out(result), QStringLiteral("Microsoft Drive Optimizer\r\nCopyright (c) Microsoft Corp.\r\n\r\n"
-                                         "Invoking retrim on (C:)...\r\n\r\n\r\n"
-                                         "The operation requested is not supported by the hardware backing the volume. "
-                                         "(0x8900002A)\r\n"));
-    QCOMPARE(machine->programs().optimization('C').retrims, 0);
-    QCOMPARE(machine->programs().optimization('C').fragmentedPercent, 17);
+    const QString retrim = QStringLiteral("Invoking retrim on (C:)...\r\n\r\n\r\n");
+    const QString done = QStringLiteral("The operation completed successfully.\r\n");
+    QTest::addColumn<QJsonObject>("machine");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("administrator");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("optimization");
+    QTest::newRow("retrim SSD") << QJsonObject() << QStringList{"C:", "/L"} << true << 0 << retrim + done << "0/0/1/0%";
+    QTest::newRow("no retrim on a rotating disk")
+        << hddMachine() << QStringList{"C:", "/L"} << true << int(sim::SimDefrag::NotSupportedByHardware)
+        << retrim + "The operation requested is not supported by the hardware backing the volume. (0x8900002A)\r\n"
+        << "0/0/0/17%";
+    QTest::newRow("optimize SSD") << QJsonObject() << QStringList{"C:", "/O"} << true << 0 << retrim + done
+                                  << "0/0/1/0%";
+    QTest::newRow("optimize HDD") << hddMachine() << QStringList{"C:", "/O"} << true << 0
+                                  << "Invoking defragmentation on (C:)...\r\n\r\n\r\n" + done << "0/1/0/0%";
+    QTest::newRow("progress per pass") << hddMachine() << QStringList{"C:", "/U"} << true << 0
+                                       << "Invoking defragmentation on (C:)...\r\n\r\n\r\n"
+                                          "\tAnalysis:  100% complete.\r\n"
+                                          "\tDefragmentation:  100% complete.\r\n\r\n" + done
+                                       << "0/1/0/0%";
+    const QString incorrect = QStringLiteral("The parameter is incorrect. (0x80070057)\r\n");
+    QTest::newRow("not elevated") << QJsonObject() << QStringList{"C:", "/O"} << false << int(0x80070005u)
+                                  << "Access is denied. (0x80070005)\r\n" << QString();
+    QTest::newRow("no volume") << QJsonObject() << QStringList{"/A"} << true << int(0x80070057u) << incorrect << QString();
+    QTest::newRow("two operations") << QJsonObject() << QStringList{"C:", "/A", "/L"} << true << int(0x80070057u)
+                                    << incorrect << QString();
+    QTest::newRow("unknown switch") << QJsonObject() << QStringList{"C:", "/Q"} << true << int(0x80070057u)
+                                    << incorrect << QString();
+    QTest::newRow("unknown drive") << QJsonObject() << QStringList{"Z:", "/A"} << true << int(0x8007000Fu)
+                                   << "The system cannot find the drive specified. (0x8007000F)\r\n" << QString();
 }
 
 void MaintenanceProgramsTest::optimizesEachMediaItsWay()
 {
-    TestMachine hdd(hddMachine());
-    const ProgramRun defragmented = run("defrag.exe", {"C:", "/O"});
-    QCOMPARE(defragmented.exitCode, 0);
-    QVERIFY(out(defragmented).contains(QStringLiteral("Invoking defragmentation on (C:)...\r\n")));
-    QCOMPARE(hdd->programs().optimization('C').defragmentations, 1);
-    QCOMPARE(hdd->programs().optimization('C').fragmentedPercent, 0);
-
-    TestMachine ssd;
-    const ProgramRun trimmed = run("defrag.exe", {"C:", "/O"});
-    QCOMPARE(trimmed.exitCode, 0);
-    QVERIFY(out(trimmed).contains(QStringLiteral("Invoking retrim on (C:)...\r\n")));
-    QCOMPARE(ssd->programs().optimization('C').retrims, 1);
-    QCOMPARE(ssd->programs().optimization('C').defragmentations, 0);
-}
-
-void MaintenanceProgramsTest::showsProgressPerPass()
-{
-    TestMachine machine(hddMachine());
-    const ProgramRun result = run("defrag", {"C:", "/U"});
-    QCOMPARE(result.exitCode, 0);
-    QCOMPARE(out(result), QStringLiteral("Microsoft Drive Optimizer\r\nCopyright (c) Microsoft Corp.\r\n\r\n"
-                                         "Invoking defragmentation on (C:)...\r\n\r\n\r\n"
-                                         "\tAnalysis:  100% complete.\r\n"
-                                         "\tDefragmentation:  100% complete.\r\n\r\n"
-                                         "The operation completed successfully.\r\n"));
-    QCOMPARE(machine->programs().optimization('C').defragmentations, 1);
-}
-
-void MaintenanceProgramsTest::refusesDefragErrors_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<bool>("administrator");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("not elevated") << QStringList{"C:", "/O"} << false << int(0x80070005u)
-                                  << "Access is denied. (0x80070005)";
-    QTest::newRow("no volume") << QStringList{"/A"} << true << int(0x80070057u)
-                               << "The parameter is incorrect. (0x80070057)";
-    QTest::newRow("two operations") << QStringList{"C:", "/A", "/L"} << true << int(0x80070057u)
-                                    << "The parameter is incorrect. (0x80070057)";
-    QTest::newRow("unknown switch") << QStringList{"C:", "/Q"} << true << int(0x80070057u)
-                                    << "The parameter is incorrect. (0x80070057)";
-    QTest::newRow("unknown drive") << QStringList{"Z:", "/A"} << true << int(0x8007000Fu)
-                                   << "The system cannot find the drive specified. (0x8007000F)";
-}
-
-void MaintenanceProgramsTest::refusesDefragErrors()
-{
+    QFETCH(QJsonObject, machine);
     QFETCH(QStringList, arguments);
     QFETCH(bool, administrator);
     QFETCH(int, exitCode);
-    QFETCH(QString, message);
-    TestMachine machine;
-    machine->system().administrator = administrator;
+    QFETCH(QString, output);
+    QFETCH(QString, optimization);
+    TestMachine test(machine);
+    test->system().administrator = administrator;
     const ProgramRun result = run("defrag", arguments);
     QCOMPARE(result.exitCode, exitCode);
-    QCOMPARE(out(result), QStringLiteral("Microsoft Drive Optimizer\r\nCopyright (c) Microsoft Corp.\r\n\r\n") + message
-                              + QStringLiteral("\r\n"));
-    QVERIFY(machine->programs().optimizations().isEmpty());
+    QCOMPARE(out(result), DefragBanner + output);
+    QCOMPARE(optimizationOfC(test), optimization);
 }
 
 void MaintenanceProgramsTest::cleansTheSelectedCategories()
@@ -476,77 +429,63 @@ void MaintenanceProgramsTest::cleansTheSelectedCategories()
     setCleanupFlag("Thumbnail Cache", 2);
     setCleanupFlag("Recycle Bin", 0);
     setCleanupFlag("Downloads Folder", 2, KeyWow64_32Key);   // a 32-bit view flag is not read
-    addAgedFile(machine, "C:\\Users\\Tester\\AppData\\Local\\Temp\\old.tmp", QByteArray(1000, 'o'), 8);
-    addAgedFile(machine, "C:\\Users\\Tester\\AppData\\Local\\Temp\\setup\\older.log", QByteArray(500, 'l'), 30);
-    addAgedFile(machine, "C:\\Users\\Tester\\AppData\\Local\\Temp\\fresh.tmp", QByteArray(300, 'f'), 6);
-    addAgedFile(machine, "C:\\Windows\\Temp\\cab_1234.tmp", QByteArray(2000, 'c'), 10);
-    addAgedFile(machine, "C:\\Users\\Tester\\AppData\\Local\\Microsoft\\Windows\\Explorer\\thumbcache_96.db",
-                QByteArray(4000, 't'), 0);
-    addAgedFile(machine, "C:\\Users\\Tester\\AppData\\Local\\Microsoft\\Windows\\Explorer\\iconcache_32.db",
-                QByteArray(100, 'i'), 40);
-    addAgedFile(machine, "C:\\$Recycle.Bin\\S-1-5-21-1\\$RABC123.txt", QByteArray(700, 'r'), 40);
-    addAgedFile(machine, "C:\\Users\\Tester\\Downloads\\old.zip", QByteArray(100, 'z'), 40);
-    const quint64 before = freeBytes(machine);
+    struct Aged { QString path; int size; int ageDays; bool cleaned; };
+    const Aged files[] = {{UserTemp + "old.tmp", 1000, 8, true},
+                          {UserTemp + "setup\\older.log", 500, 30, true},
+                          {UserTemp + "fresh.tmp", 300, 6, false},
+                          {"C:\\Windows\\Temp\\cab_1234.tmp", 2000, 10, true},
+                          {Explorer + "thumbcache_96.db", 4000, 0, true},
+                          {Explorer + "iconcache_32.db", 100, 40, false},
+                          {RecycleBin + "$RABC123.txt", 700, 40, false},
+                          {"C:\\Users\\Tester\\Downloads\\old.zip", 100, 40, false}};
+    for (const Aged& file : files)
+        addAgedFile(machine, file.path, file.size, file.ageDays);
+    quint64 before = freeBytes(machine);
 
     const ProgramRun result = runProgram("cleanmgr.exe", {"/sagerun:99"}, WaitForever);
     QVERIFY(result.finished);
     QCOMPARE(result.exitCode, 0);
-    QVERIFY(!pathExists("C:\\Users\\Tester\\AppData\\Local\\Temp\\old.tmp"));
-    QVERIFY(!pathExists("C:\\Users\\Tester\\AppData\\Local\\Temp\\setup\\older.log"));
-    QVERIFY(pathExists("C:\\Users\\Tester\\AppData\\Local\\Temp\\fresh.tmp"));
-    QVERIFY(!pathExists("C:\\Windows\\Temp\\cab_1234.tmp"));
-    QVERIFY(!pathExists("C:\\Users\\Tester\\AppData\\Local\\Microsoft\\Windows\\Explorer\\thumbcache_96.db"));
-    QVERIFY(pathExists("C:\\Users\\Tester\\AppData\\Local\\Microsoft\\Windows\\Explorer\\iconcache_32.db"));
-    QVERIFY(pathExists("C:\\$Recycle.Bin\\S-1-5-21-1\\$RABC123.txt"));
-    QVERIFY(pathExists("C:\\Users\\Tester\\Downloads\\old.zip"));
-    QCOMPARE(freeBytes(machine), before + 1000 + 500 + 2000 + 4000);
+    for (const Aged& file : files)
+        QVERIFY2(pathExists(file.path) != file.cleaned, qPrintable(file.path));
+    QCOMPARE(freeBytes(machine), before + 7500);
     QCOMPARE(machine->programs().cleanup().runs, 1);
     QCOMPARE(machine->programs().cleanup().freedBytes, quint64(7500));
-}
 
-void MaintenanceProgramsTest::cleansNothingWithoutSelectedCategories()
-{
-    TestMachine machine;
-    setCleanupFlag("Temporary Files", 1);   // a flag of another meaning
-    addAgedFile(machine, "C:\\Users\\Tester\\AppData\\Local\\Temp\\old.tmp", QByteArray(1000, 'o'), 30);
-    const quint64 before = freeBytes(machine);
-    QCOMPARE(runProgram("cleanmgr", {"/sagerun:99"}, WaitForever).exitCode, 0);
-    QVERIFY(pathExists("C:\\Users\\Tester\\AppData\\Local\\Temp\\old.tmp"));
-    QCOMPARE(freeBytes(machine), before);
-    QCOMPARE(machine->programs().cleanup().runs, 1);
-
-    setCleanupFlag("Temporary Files", 2);
-    QCOMPARE(runProgram("cleanmgr", {"/SAGERUN:98"}, WaitForever).exitCode, 0);   // another preset
-    QVERIFY(pathExists("C:\\Users\\Tester\\AppData\\Local\\Temp\\old.tmp"));
-}
-
-void MaintenanceProgramsTest::emptiesRecycleBins()
-{
-    TestMachine machine;
+    // The recycle bins are emptied whatever the age; their desktop.ini stays.
     setCleanupFlag("Recycle Bin", 2);
-    addAgedFile(machine, "C:\\$Recycle.Bin\\S-1-5-21-1\\$RABC123.txt", QByteArray(700, 'r'), 0);
-    addAgedFile(machine, "C:\\$Recycle.Bin\\S-1-5-21-1\\$IABC123.txt", QByteArray(100, 'i'), 0);
-    addAgedFile(machine, "C:\\$Recycle.Bin\\S-1-5-21-1\\$RDEF456\\photo.jpg", QByteArray(900, 'p'), 0);
-    machine.addFile("C:\\$Recycle.Bin\\S-1-5-21-1\\desktop.ini", "[.ShellClassInfo]");
-    const quint64 before = freeBytes(machine);
+    addAgedFile(machine, RecycleBin + "$IABC123.txt", 100, 0);
+    addAgedFile(machine, RecycleBin + "$RDEF456\\photo.jpg", 900, 0);
+    machine.addFile(RecycleBin + "desktop.ini", "[.ShellClassInfo]");
+    before = freeBytes(machine);
     QCOMPARE(runProgram("cleanmgr.exe", {"/sagerun:99"}, WaitForever).exitCode, 0);
     QVector<FileEntry> left;
-    QCOMPARE(listDirectory("C:\\$Recycle.Bin\\S-1-5-21-1", &left), ErrorSuccess);
+    QCOMPARE(listDirectory(RecycleBin, &left), ErrorSuccess);
     QCOMPARE(left.size(), 1);
     QCOMPARE(left.first().name, QStringLiteral("desktop.ini"));
     QCOMPARE(freeBytes(machine), before + 1700);
 }
 
-void MaintenanceProgramsTest::waitsForTheUserWithoutAPreset()
+void MaintenanceProgramsTest::cleansNothingUnlessAskedFor()
 {
     TestMachine machine;
+    setCleanupFlag("Temporary Files", 1);   // a flag of another meaning
+    addAgedFile(machine, UserTemp + "old.tmp", 1000, 30);
+    const quint64 before = freeBytes(machine);
+    QCOMPARE(runProgram("cleanmgr", {"/sagerun:99"}, WaitForever).exitCode, 0);
+    QVERIFY(pathExists(UserTemp + "old.tmp"));
+    QCOMPARE(freeBytes(machine), before);
+    QCOMPARE(machine->programs().cleanup().runs, 1);
+
     setCleanupFlag("Temporary Files", 2);
-    addAgedFile(machine, "C:\\Users\\Tester\\AppData\\Local\\Temp\\old.tmp", QByteArray(10, 'o'), 30);
-    const ProgramRun result = runProgram("cleanmgr.exe", {}, 60000);
-    QVERIFY(result.started);
-    QVERIFY(!result.finished);
-    QVERIFY(pathExists("C:\\Users\\Tester\\AppData\\Local\\Temp\\old.tmp"));
-    QCOMPARE(machine->programs().cleanup().runs, 0);
+    QCOMPARE(runProgram("cleanmgr", {"/SAGERUN:98"}, WaitForever).exitCode, 0);   // another preset
+    QVERIFY(pathExists(UserTemp + "old.tmp"));
+
+    // Without a preset the program waits for the user to choose.
+    const ProgramRun waiting = runProgram("cleanmgr.exe", {}, 60000);
+    QVERIFY(waiting.started);
+    QVERIFY(!waiting.finished);
+    QVERIFY(pathExists(UserTemp + "old.tmp"));
+    QCOMPARE(machine->programs().cleanup().runs, 2);
 }
 
 void MaintenanceProgramsTest::keepsProgramStateInMachineJson()
