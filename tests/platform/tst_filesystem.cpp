@@ -71,10 +71,8 @@ private slots:
     void answersWindowsErrorsForPathsThatDoNotResolve();
     void createsMissingComponentsWithTheGivenSpelling();
     void neverFollowsLinks();
-    void removesLinksAsLinks();
     void refusesLockedReadOnlyAndFolderDeletions();
-    void removesOnlyEmptyFolders();
-    void reportsFactsAndVirtualSizes();
+    void reportsFactsAndKeepsThemInMachineJson();
     void reportsModifiedTimesFromFacts();
     void keepsFreeSpaceInStep();
     void movesFilesWithTheirFacts();
@@ -85,7 +83,6 @@ private slots:
     void matchesWildcards();
     void pathHelpers();
     void programFolderIsAWindowsPathOnlyOnADrive();
-    void roundTripsDrivesAndFiles();
     void reportsMalformedSectionsWithTheirField_data();
     void reportsMalformedSectionsWithTheirField();
 };
@@ -182,15 +179,17 @@ void FileSystemTest::createsMissingComponentsWithTheGivenSpelling()
 void FileSystemTest::neverFollowsLinks()
 {
     TestMachine machine;
-    machine.addFile("C:\\Data\\Real\\inner.txt", "inner");
+    const QString inner = machine.addFile("C:\\Data\\Real\\inner.txt", "inner");
     const QString target = machine.addFile("C:\\Data\\target.txt", "target");
+    const QString junction = machine.hostPath("C:\\Data\\Junction");
+    const QString fileLink = machine.hostPath("C:\\Data\\FileLink");
     QTemporaryDir outside;
     QFile secret(outside.filePath("secret.txt"));
     QVERIFY(secret.open(QIODevice::WriteOnly));
     secret.write("host secret");
     secret.close();
-    QVERIFY(QFile::link(machine.hostPath("C:\\Data\\Real"), machine.hostPath("C:\\Data\\Junction")));
-    QVERIFY(QFile::link(target, machine.hostPath("C:\\Data\\FileLink")));
+    QVERIFY(QFile::link(machine.hostPath("C:\\Data\\Real"), junction));
+    QVERIFY(QFile::link(target, fileLink));
     QVERIFY(QFile::link(outside.path(), machine.hostPath("C:\\Data\\Escape")));
 
     FileEntry entry;
@@ -219,26 +218,15 @@ void FileSystemTest::neverFollowsLinks()
     for (const FileEntry& item : entries)
         names << item.name;
     QCOMPARE(names, (QStringList{"Escape", "FileLink", "Junction", "Real", "target.txt"}));
-}
 
-void FileSystemTest::removesLinksAsLinks()
-{
-    TestMachine machine;
-    const QString inner = machine.addFile("C:\\Data\\Real\\inner.txt", "inner");
-    const QString target = machine.addFile("C:\\Data\\target.txt", "target");
-    const QString junction = machine.hostPath("C:\\Data\\Junction");
-    const QString fileLink = machine.hostPath("C:\\Data\\FileLink");
-    QVERIFY(QFile::link(machine.hostPath("C:\\Data\\Real"), junction));
-    QVERIFY(QFile::link(target, fileLink));
+    // Links are removed as links; what they point at stays.
     const quint64 freeBefore = freeBytes(machine);
-
     QCOMPARE(deleteFile("C:\\Data\\Junction"), ErrorAccessDenied);
     QCOMPARE(removeDirectory("C:\\Data\\FileLink"), ErrorDirectory);
     QCOMPARE(deleteFile("C:\\Data\\FileLink"), ErrorSuccess);
     QVERIFY(!hostEntryExists(fileLink));
     QVERIFY(QFileInfo::exists(target));
     QCOMPARE(freeBytes(machine), freeBefore);   // a link holds no file data
-
     QCOMPARE(removeDirectory("C:\\Data\\junction"), ErrorSuccess);
     QVERIFY(!hostEntryExists(junction));
     QVERIFY(QFileInfo::exists(inner));
@@ -275,37 +263,37 @@ void FileSystemTest::refusesLockedReadOnlyAndFolderDeletions()
     QCOMPARE(deleteFile("C:\\Windows\\Temp\\in-use.log"), ErrorSuccess);
     QVERIFY(!QFileInfo::exists(locked));
     QVERIFY(machine->files().facts("C:\\Windows\\Temp\\in-use.log") == nullptr);
-}
 
-void FileSystemTest::removesOnlyEmptyFolders()
-{
-    TestMachine machine;
-    machine.addFile("C:\\Cache\\Full\\a.tmp");
-    const QString empty = machine.addFolder("C:\\Cache\\Empty");
-    machine.addFile("C:\\Cache\\file.tmp");
-
-    QCOMPARE(removeDirectory("C:\\Cache\\Full"), ErrorDirNotEmpty);
-    QCOMPARE(removeDirectory("C:\\Cache\\file.tmp"), ErrorDirectory);
-    QCOMPARE(removeDirectory("C:\\Cache\\Gone"), ErrorFileNotFound);
+    // Only empty folders go.
+    machine.addFile("C:\\Windows\\Temp\\Sub\\a.tmp");
+    QCOMPARE(removeDirectory("C:\\Windows\\Temp"), ErrorDirNotEmpty);
+    QCOMPARE(removeDirectory("C:\\Windows\\Temp\\setup.ini"), ErrorDirectory);
+    QCOMPARE(removeDirectory("C:\\Windows\\Gone"), ErrorFileNotFound);
     QCOMPARE(removeDirectory("C:\\"), ErrorAccessDenied);
-    QCOMPARE(removeDirectory("C:\\cache\\EMPTY\\"), ErrorSuccess);
-    QVERIFY(!QFileInfo::exists(empty));
-    QVERIFY(QFileInfo::exists(machine.hostPath("C:\\Cache\\Full\\a.tmp")));
+    QCOMPARE(deleteFile("C:\\Windows\\Temp\\Sub\\a.tmp"), ErrorSuccess);
+    QCOMPARE(removeDirectory("C:\\windows\\TEMP\\sub\\"), ErrorSuccess);
+    QVERIFY(!QFileInfo::exists(machine.hostPath("C:\\Windows\\Temp\\Sub")));
+    QVERIFY(QFileInfo::exists(readOnly));
 }
 
-void FileSystemTest::reportsFactsAndVirtualSizes()
+void FileSystemTest::reportsFactsAndKeepsThemInMachineJson()
 {
-    TestMachine machine(QJsonObject{
-        {"files", QJsonObject{{"C:\\hiberfil.sys", QJsonObject{{"attributes", QJsonArray{"hidden", "system"}},
-                                                                {"locked", true},
-                                                                {"size", 6 * Gib}}},
-                              {"c:/pagefile.sys", QJsonObject{{"attributes", QJsonArray{"hidden", "system"}},
-                                                              {"size", 4 * Gib}}}}}});
+    const QJsonObject hiberfil{{"attributes", QJsonArray{"hidden", "system"}}, {"locked", true}, {"size", 6 * Gib}};
+    const QJsonObject installLog{{"attributes", QJsonArray{"readonly"}}};
+    const QJsonObject files{{"C:\\hiberfil.sys", hiberfil}, {"D:\\Setup\\install.log", installLog},
+                            {"c:/pagefile.sys", QJsonObject{{"attributes", QJsonArray{"hidden", "system"}},
+                                                            {"size", 4 * Gib}}}};
+    TestMachine machine(QJsonObject{{"drives", twoDrives()}, {"files", files}});
     QVERIFY2(machine.loaded(), qPrintable(machine.loadError()));
     machine.addFile("C:\\hiberfil.sys");
     machine.addFile("C:\\pagefile.sys");
     machine.addFile("C:\\bootmgr", "0123456789");
     const quint64 freeBefore = freeBytes(machine);
+    const win::sim::SimDrive* d = machine->files().drive('d');
+    QCOMPARE(machine->files().drives().size(), 2);
+    QCOMPARE(d->kind, win::sim::DriveKind::Hdd);
+    QCOMPARE(d->diskNumber, 1);
+    QCOMPARE(d->hostFolder, machine.driveFolder('D'));
 
     QVector<FileEntry> entries;
     QCOMPARE(listDirectory("c:\\", &entries), ErrorSuccess);
@@ -317,7 +305,6 @@ void FileSystemTest::reportsFactsAndVirtualSizes()
     QCOMPARE(entries.at(1).size, quint64(6 * Gib));
     QCOMPARE(entries.at(1).attributes, FileAttributeArchive | FileAttributeHidden | FileAttributeSystem);
     QCOMPARE(entries.at(2).size, quint64(4 * Gib));
-
     FileEntry root;
     QCOMPARE(fileInfo("C:\\", &root), ErrorSuccess);
     QCOMPARE(root.attributes, FileAttributeDirectory | FileAttributeHidden | FileAttributeSystem);
@@ -326,7 +313,21 @@ void FileSystemTest::reportsFactsAndVirtualSizes()
     QCOMPARE(deleteFile("C:\\PAGEFILE.SYS"), ErrorSuccess);
     QCOMPARE(freeBytes(machine), freeBefore + quint64(4 * Gib));
     QVERIFY(machine->files().facts("C:\\pagefile.sys") == nullptr);
-    QVERIFY(machine->files().facts("C:\\hiberfil.sys")->locked);
+
+    QString error;
+    QVERIFY2(machine->save(&error), qPrintable(error));
+    QFile saved(machine.folder() + "/machine.json");
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QJsonObject json = QJsonDocument::fromJson(saved.readAll()).object();
+    QJsonObject drives = twoDrives();
+    drives.insert("C", driveJson("drives/C", 256 * Gib, 104 * Gib, "SSD", 0));
+    QCOMPARE(json.value("drives").toObject(), drives);
+    QCOMPARE(json.value("files").toObject(),
+             (QJsonObject{{"C:\\hiberfil.sys", hiberfil}, {"D:\\Setup\\install.log", installLog}}));
+    win::sim::SimMachine reloaded;
+    QVERIFY2(reloaded.load(machine.folder(), &error), qPrintable(error));
+    QCOMPARE(reloaded.files().drive('C')->freeBytes, quint64(104 * Gib));
+    QVERIFY(reloaded.files().facts("c:\\HIBERFIL.SYS")->locked);
 }
 
 void FileSystemTest::reportsModifiedTimesFromFacts()
@@ -592,34 +593,6 @@ void FileSystemTest::programFolderIsAWindowsPathOnlyOnADrive()
     TestMachine machine(QJsonObject{{"drives", drives}});
     QVERIFY2(machine.loaded(), qPrintable(machine.loadError()));
     QCOMPARE(programFolder(), QStringLiteral("T:\\") + bin.dirName());
-}
-
-void FileSystemTest::roundTripsDrivesAndFiles()
-{
-    const QJsonObject files{
-        {"C:\\hiberfil.sys", QJsonObject{{"attributes", QJsonArray{"hidden", "system"}}, {"locked", true},
-                                         {"size", 6 * Gib}}},
-        {"D:\\Setup\\install.log", QJsonObject{{"attributes", QJsonArray{"readonly"}}}}};
-    TestMachine machine(QJsonObject{{"drives", twoDrives()}, {"files", files}});
-    QVERIFY2(machine.loaded(), qPrintable(machine.loadError()));
-    QCOMPARE(machine->files().drives().size(), 2);
-    const win::sim::SimDrive* d = machine->files().drive('d');
-    QCOMPARE(d->kind, win::sim::DriveKind::Hdd);
-    QCOMPARE(d->diskNumber, 1);
-    QCOMPARE(d->hostFolder, machine.driveFolder('D'));
-
-    QString error;
-    QVERIFY2(machine->save(&error), qPrintable(error));
-    QFile saved(machine.folder() + "/machine.json");
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    const QJsonObject json = QJsonDocument::fromJson(saved.readAll()).object();
-    QCOMPARE(json.value("drives").toObject(), twoDrives());
-    QCOMPARE(json.value("files").toObject(), files);
-
-    win::sim::SimMachine reloaded;
-    QVERIFY2(reloaded.load(machine.folder(), &error), qPrintable(error));
-    QCOMPARE(reloaded.files().drive('C')->freeBytes, quint64(100 * Gib));
-    QVERIFY(reloaded.files().facts("c:\\HIBERFIL.SYS")->locked);
 }
 
 void FileSystemTest::reportsMalformedSectionsWithTheirField_data()

@@ -91,6 +91,24 @@ QByteArray utf16WithBom(const QString& text)
     return QByteArray("\xFF\xFE") + utf16(text);
 }
 
+// Loads a registry folder that holds `files` (name -> content); answers the
+// load error, empty when the folder loaded.
+QString loadFiles(RegistryStore& store, const QMap<QString, QByteArray>& files)
+{
+    QTemporaryDir folder;
+    for (auto it = files.begin(); it != files.end(); ++it)
+        writeHostFile(folder.filePath(it.key()), it.value());
+    QString error;
+    return store.loadFolder(folder.path(), &error) ? QString() : error;
+}
+
+// The data of a value, or "<missing>".
+QByteArray dataOf(const RegistryStore& store, const QString& keyPath, const QString& name, quint32* type = nullptr)
+{
+    QByteArray data;
+    return store.value(keyPath, name, type, &data) ? data : QByteArray("<missing>");
+}
+
 QString hexRun(int count)
 {
     QStringList bytes;
@@ -114,8 +132,7 @@ private slots:
     void everyValueRoundTripsByteForByte();
     void writesTheTextRegeditWrites();
     void wrapsHexDataAsRegedit();
-    void readsUtf16LittleEndianWithBom();
-    void readsUtf8WithBomAndRegedit4();
+    void readsEveryEncodingRegeditWrites();
     void appliesFilesInNameOrderWithDeletions();
     void acceptsCommentsBlankLinesAndContinuations();
     void malformedLineNamesFileAndLine_data();
@@ -205,104 +222,73 @@ void TestRegFile::wrapsHexDataAsRegedit()
         QVERIFY(line.size() <= 80);
 }
 
-void TestRegFile::readsUtf16LittleEndianWithBom()
+void TestRegFile::readsEveryEncodingRegeditWrites()
 {
-    QTemporaryDir folder;
-    const QString text = QStringLiteral(
-        "Windows Registry Editor Version 5.00\r\n\r\n"
-        "[HKEY_CURRENT_USER\\Software\\中文]\r\n"
-        "\"名称\"=\"值\"\r\n"
-        "\"Bin\"=hex:01,02,\\\r\n"
-        "  03\r\n");
-    writeHostFile(folder.filePath("user.reg"), utf16WithBom(text));
+    const QString user = QStringLiteral("HKEY_CURRENT_USER\\Software\\中文");
+    const QByteArray utf16File = utf16WithBom(QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
+                                                             "[HKEY_CURRENT_USER\\Software\\中文]\r\n"
+                                                             "\"名称\"=\"值\"\r\n"
+                                                             "\"Bin\"=hex:01,02,\\\r\n"
+                                                             "  03\r\n"));
+    const QByteArray utf8File = QByteArray("\xEF\xBB\xBF") + QStringLiteral(
+        "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SYSTEM\\A]\n\"v\"=\"ü\"\n").toUtf8();
+    const QByteArray regedit4 = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SYSTEM\\B]\n\"s\"=\"plain\"\n\"e\"=hex(2):25,41,25,00\n";
     RegistryStore store;
-    QString error;
-    QVERIFY2(store.loadFolder(folder.path(), &error), qPrintable(error));
-    QByteArray data;
-    QVERIFY(store.value(QStringLiteral("HKEY_CURRENT_USER\\Software\\中文"), QStringLiteral("名称"), nullptr, &data));
-    QCOMPARE(data, registryTextData(QStringLiteral("值")));
-    QVERIFY(store.value(QStringLiteral("HKEY_CURRENT_USER\\Software\\中文"), "Bin", nullptr, &data));
-    QCOMPARE(data, QByteArray("\1\2\3", 3));
-}
-
-void TestRegFile::readsUtf8WithBomAndRegedit4()
-{
-    QTemporaryDir folder;
-    writeHostFile(folder.filePath("a.reg"), QByteArray("\xEF\xBB\xBF") + QStringLiteral(
-        "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SYSTEM\\A]\n\"v\"=\"ü\"\n").toUtf8());
-    writeHostFile(folder.filePath("b.reg"),
-              "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SYSTEM\\B]\n\"s\"=\"plain\"\n\"e\"=hex(2):25,41,25,00\n");
-    RegistryStore store;
-    QString error;
-    QVERIFY2(store.loadFolder(folder.path(), &error), qPrintable(error));
-    QByteArray data;
-    QVERIFY(store.value("HKEY_LOCAL_MACHINE\\SYSTEM\\A", "v", nullptr, &data));
-    QCOMPARE(data, registryTextData(QStringLiteral("ü")));
-    QVERIFY(store.value("HKEY_LOCAL_MACHINE\\SYSTEM\\B", "s", nullptr, &data));
-    QCOMPARE(data, registryTextData("plain"));
+    const QString error = loadFiles(store, {{"user.reg", utf16File}, {"a.reg", utf8File}, {"b.reg", regedit4}});
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(dataOf(store, user, QStringLiteral("名称")), registryTextData(QStringLiteral("值")));
+    QCOMPARE(dataOf(store, user, "Bin"), QByteArray("\1\2\3", 3));
+    QCOMPARE(dataOf(store, "HKEY_LOCAL_MACHINE\\SYSTEM\\A", "v"), registryTextData(QStringLiteral("ü")));
+    QCOMPARE(dataOf(store, "HKEY_LOCAL_MACHINE\\SYSTEM\\B", "s"), registryTextData("plain"));
     // REGEDIT4 keeps text data single-byte; the registry holds it as UTF-16LE.
-    QVERIFY(store.value("HKEY_LOCAL_MACHINE\\SYSTEM\\B", "e", nullptr, &data));
-    QCOMPARE(data, registryTextData("%A%"));
+    QCOMPARE(dataOf(store, "HKEY_LOCAL_MACHINE\\SYSTEM\\B", "e"), registryTextData("%A%"));
 }
 
 void TestRegFile::appliesFilesInNameOrderWithDeletions()
 {
-    QTemporaryDir folder;
-    writeHostFile(folder.filePath("2-changes.reg"),
-              "Windows Registry Editor Version 5.00\n\n"
-              "[-HKEY_CURRENT_USER\\Software\\Gone]\n"
-              "\"ignored\"=dword:00000001\n\n"
-              "[HKEY_CURRENT_USER\\Software\\Kept]\n"
-              "\"drop\"=-\n"
-              "@=-\n"
-              "\"keep\"=dword:00000002\n");
-    writeHostFile(folder.filePath("1-base.reg"),
-              "Windows Registry Editor Version 5.00\n\n"
-              "[HKEY_CURRENT_USER\\Software\\Gone\\Child]\n"
-              "\"v\"=dword:00000001\n\n"
-              "[HKEY_CURRENT_USER\\Software\\Kept]\n"
-              "@=\"default\"\n"
-              "\"drop\"=dword:00000001\n"
-              "\"keep\"=dword:00000001\n");
     RegistryStore store;
-    QString error;
-    QVERIFY2(store.loadFolder(folder.path(), &error), qPrintable(error));
+    const QString error = loadFiles(store, {{"2-changes.reg", "Windows Registry Editor Version 5.00\n\n"
+                                                              "[-HKEY_CURRENT_USER\\Software\\Gone]\n"
+                                                              "\"ignored\"=dword:00000001\n\n"
+                                                              "[HKEY_CURRENT_USER\\Software\\Kept]\n"
+                                                              "\"drop\"=-\n"
+                                                              "@=-\n"
+                                                              "\"keep\"=dword:00000002\n"},
+                                            {"1-base.reg", "Windows Registry Editor Version 5.00\n\n"
+                                                           "[HKEY_CURRENT_USER\\Software\\Gone\\Child]\n"
+                                                           "\"v\"=dword:00000001\n\n"
+                                                           "[HKEY_CURRENT_USER\\Software\\Kept]\n"
+                                                           "@=\"default\"\n"
+                                                           "\"drop\"=dword:00000001\n"
+                                                           "\"keep\"=dword:00000001\n"}});
+    QVERIFY2(error.isEmpty(), qPrintable(error));
     QVERIFY(!store.hasKey("HKEY_CURRENT_USER\\Software\\Gone"));
     QVERIFY(!store.value("HKEY_CURRENT_USER\\Software\\Kept", "drop", nullptr, nullptr));
     QVERIFY(!store.value("HKEY_CURRENT_USER\\Software\\Kept", "", nullptr, nullptr));
-    QByteArray data;
-    QVERIFY(store.value("HKEY_CURRENT_USER\\Software\\Kept", "keep", nullptr, &data));
-    QCOMPARE(data, registryDwordData(2));
+    QCOMPARE(dataOf(store, "HKEY_CURRENT_USER\\Software\\Kept", "keep"), registryDwordData(2));
 }
 
 void TestRegFile::acceptsCommentsBlankLinesAndContinuations()
 {
-    QTemporaryDir folder;
-    writeHostFile(folder.filePath("hand.reg"),
-              "Windows Registry Editor Version 5.00\n"
-              "; written by hand\n"
-              "\n"
-              "   [HKEY_CURRENT_USER\\Software\\Hand\\]   \n"
-              "  \"Multi\"=hex(7):61,00,00,00,\\\n"
-              "\t  62,00, 00 ,00,\\\n"
-              "    00,00\n"
-              "\"Upper\"=DWORD:0000ABCD\n"
-              "\"Short\"=dword:7\n"
-              "\"Spaced\" = \"x\"\n");
     RegistryStore store;
-    QString error;
-    QVERIFY2(store.loadFolder(folder.path(), &error), qPrintable(error));
+    const QString error = loadFiles(store, {{"hand.reg", "Windows Registry Editor Version 5.00\n"
+                                                         "; written by hand\n"
+                                                         "\n"
+                                                         "   [HKEY_CURRENT_USER\\Software\\Hand\\]   \n"
+                                                         "  \"Multi\"=hex(7):61,00,00,00,\\\n"
+                                                         "\t  62,00, 00 ,00,\\\n"
+                                                         "    00,00\n"
+                                                         "\"Upper\"=DWORD:0000ABCD\n"
+                                                         "\"Short\"=dword:7\n"
+                                                         "\"Spaced\" = \"x\"\n"}});
+    QVERIFY2(error.isEmpty(), qPrintable(error));
     const QString key = "HKEY_CURRENT_USER\\Software\\Hand";
     quint32 type = 0;
-    QByteArray data;
-    QVERIFY(store.value(key, "Multi", &type, &data));
+    QCOMPARE(dataOf(store, key, "Multi", &type), registryMultiTextData({"a", "b"}));
     QCOMPARE(type, quint32(RegMultiSz));
-    QCOMPARE(data, registryMultiTextData({"a", "b"}));
-    QVERIFY(store.value(key, "Upper", nullptr, &data));
-    QCOMPARE(data, registryDwordData(0xABCD));
-    QVERIFY(store.value(key, "Short", nullptr, &data));
-    QCOMPARE(data, registryDwordData(7));
-    QVERIFY(store.value(key, "Spaced", nullptr, &data));
+    QCOMPARE(dataOf(store, key, "Upper"), registryDwordData(0xABCD));
+    QCOMPARE(dataOf(store, key, "Short"), registryDwordData(7));
+    QCOMPARE(dataOf(store, key, "Spaced"), registryTextData("x"));
 }
 
 void TestRegFile::malformedLineNamesFileAndLine_data()
@@ -334,11 +320,8 @@ void TestRegFile::malformedLineNamesFileAndLine()
 {
     QFETCH(QByteArray, body);
     QFETCH(int, line);
-    QTemporaryDir folder;
-    writeHostFile(folder.filePath("HKEY_LOCAL_MACHINE.reg"), body);
     RegistryStore store;
-    QString error;
-    QVERIFY(!store.loadFolder(folder.path(), &error));
+    const QString error = loadFiles(store, {{"HKEY_LOCAL_MACHINE.reg", body}});
     QVERIFY2(error.contains(QStringLiteral("HKEY_LOCAL_MACHINE.reg:%1: ").arg(line)), qPrintable(error));
 }
 
