@@ -1,7 +1,6 @@
 #include "platform/Desktop.h"
 #include "platform/FileSystem.h"
 #include "platform/Programs.h"
-#include "platform/RegistryKey.h"
 #include "platform/sim/programs/SimWevtutil.h"
 #include "tests/support/TestMachine.h"
 
@@ -38,16 +37,6 @@ QJsonObject thirtyTwoBitWindows()
     return QJsonObject{{"system", system}};
 }
 
-void selectCleanupCategory(const QString& category)
-{
-    RegistryKey key;
-    QCOMPARE(key.create(Hive::LocalMachine,
-                        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\VolumeCaches\\" + category,
-                        KeyAllAccess | KeyWow64_64Key),
-             ErrorSuccess);
-    QCOMPARE(key.writeDword("StateFlags0099", 2), ErrorSuccess);
-}
-
 } // namespace
 
 class ProgramsTest : public QObject
@@ -57,20 +46,14 @@ class ProgramsTest : public QObject
 private slots:
     void findsProgramsLikeCreateProcess_data();
     void findsProgramsLikeCreateProcess();
-    void reachesBcdeditOnlyWhereWindowsKeepsIt();
-    void honoursProgramsTheMachineLacksOrHas();
     void letsAHangingProgramRunOutTheWait();
     void finishesAHangAwaitedWithoutLimitAfterTheHangTime();
     void journalsEveryRunAsGiven();
     void decodesInTheMachineCodePage();
     void startsNothingWithoutAMachine();
-    void flushesTheDnsCache();
-    void needsTheDnsClientToFlush();
-    void rejectsAutotuningWithoutItsTag();
-    void setsTcpGlobalsWithTagsOrInPosition();
-    void needsElevationForTcpGlobals();
-    void namesCommandsNetshDoesNotKnow();
-    void refusesLogSizesWithUnits();
+    void flushesTheDnsCacheWhileItsClientRuns();
+    void setsTcpGlobals_data();
+    void setsTcpGlobals();
     void setsLogSizesInBytes();
     void reportsWevtutilErrors_data();
     void reportsWevtutilErrors();
@@ -81,30 +64,47 @@ private slots:
 
 void ProgramsTest::findsProgramsLikeCreateProcess_data()
 {
+    QTest::addColumn<QJsonObject>("machine");
     QTest::addColumn<QString>("program");
     QTest::addColumn<bool>("started");
-    QTest::newRow("bare name") << "ipconfig" << true;
-    QTest::newRow("any case") << "IPCONFIG" << true;
-    QTest::newRow("with extension") << "IpConfig.Exe" << true;
-    QTest::newRow("system folder") << "C:\\Windows\\System32\\ipconfig.exe" << true;
-    QTest::newRow("forward slashes") << "c:/windows/system32/ipconfig.exe" << true;
-    QTest::newRow("trailing folder separator") << "C:\\Windows\\system32\\\\ipconfig" << true;
-    QTest::newRow("32-bit folder") << "C:\\Windows\\SysWOW64\\ipconfig.exe" << true;
-    QTest::newRow("native folder") << "C:\\Windows\\Sysnative\\ipconfig.exe" << true;
-    QTest::newRow("wmic in wbem") << "C:\\Windows\\System32\\wbem\\WMIC.exe" << true;
-    QTest::newRow("wmic not in system32") << "C:\\Windows\\System32\\wmic.exe" << false;
-    QTest::newRow("ipconfig not in wbem") << "C:\\Windows\\System32\\wbem\\ipconfig.exe" << false;
-    QTest::newRow("another folder") << "C:\\Tools\\ipconfig.exe" << false;
-    QTest::newRow("another extension") << "ipconfig.com" << false;
-    QTest::newRow("unknown program") << "notepad" << false;
-    QTest::newRow("empty") << "" << false;
+    const QJsonObject x64;
+    QTest::newRow("bare name") << x64 << "ipconfig" << true;
+    QTest::newRow("any case") << x64 << "IPCONFIG" << true;
+    QTest::newRow("with extension") << x64 << "IpConfig.Exe" << true;
+    QTest::newRow("system folder") << x64 << "C:\\Windows\\System32\\ipconfig.exe" << true;
+    QTest::newRow("forward slashes") << x64 << "c:/windows/system32/ipconfig.exe" << true;
+    QTest::newRow("trailing folder separator") << x64 << "C:\\Windows\\system32\\\\ipconfig" << true;
+    QTest::newRow("32-bit folder") << x64 << "C:\\Windows\\SysWOW64\\ipconfig.exe" << true;
+    QTest::newRow("native folder") << x64 << "C:\\Windows\\Sysnative\\ipconfig.exe" << true;
+    QTest::newRow("wmic in wbem") << x64 << "C:\\Windows\\System32\\wbem\\WMIC.exe" << true;
+    QTest::newRow("wmic not in system32") << x64 << "C:\\Windows\\System32\\wmic.exe" << false;
+    QTest::newRow("ipconfig not in wbem") << x64 << "C:\\Windows\\System32\\wbem\\ipconfig.exe" << false;
+    QTest::newRow("another folder") << x64 << "C:\\Tools\\ipconfig.exe" << false;
+    QTest::newRow("another extension") << x64 << "ipconfig.com" << false;
+    QTest::newRow("unknown program") << x64 << "notepad" << false;
+    QTest::newRow("empty") << x64 << "" << false;
+    // bcdedit has no 32-bit copy: a 32-bit program reaches it through Sysnative only.
+    QTest::newRow("bcdedit by name") << x64 << "bcdedit" << false;
+    QTest::newRow("bcdedit in system32") << x64 << "C:\\Windows\\System32\\bcdedit.exe" << false;
+    QTest::newRow("bcdedit in SysWOW64") << x64 << "C:\\Windows\\SysWOW64\\bcdedit.exe" << false;
+    QTest::newRow("bcdedit in Sysnative") << x64 << "C:\\Windows\\Sysnative\\bcdedit.exe" << true;
+    QTest::newRow("bcdedit on 32-bit Windows") << thirtyTwoBitWindows() << "bcdedit" << true;
+    QTest::newRow("no Sysnative on 32-bit Windows") << thirtyTwoBitWindows() << "C:\\Windows\\Sysnative\\ipconfig.exe"
+                                                    << false;
+    const QJsonObject lacking = programs({{"ipconfig", "missing"}, {"bcdedit", "present"}});
+    QTest::newRow("missing program") << lacking << "ipconfig" << false;
+    QTest::newRow("missing program by path") << lacking << "C:\\Windows\\System32\\ipconfig.exe" << false;
+    QTest::newRow("bcdedit made present") << lacking << "bcdedit" << true;
+    QTest::newRow("present bcdedit in system32") << lacking << "C:\\Windows\\System32\\bcdedit.exe" << true;
+    QTest::newRow("present bcdedit elsewhere") << lacking << "C:\\Tools\\bcdedit.exe" << false;
 }
 
 void ProgramsTest::findsProgramsLikeCreateProcess()
 {
+    QFETCH(QJsonObject, machine);
     QFETCH(QString, program);
     QFETCH(bool, started);
-    TestMachine machine;
+    TestMachine test(machine);
     const ProgramRun run = runProgram(program, {"/flushdns"}, 10000);
     QCOMPARE(run.started, started);
     QCOMPARE(run.finished, started);
@@ -112,29 +112,6 @@ void ProgramsTest::findsProgramsLikeCreateProcess()
         QCOMPARE(run.exitCode, -1);
         QVERIFY(run.standardOutput.isEmpty());
     }
-}
-
-void ProgramsTest::reachesBcdeditOnlyWhereWindowsKeepsIt()
-{
-    TestMachine machine;
-    QVERIFY(!runProgram("bcdedit", {"/enum"}, 5000).started);
-    QVERIFY(!runProgram("C:\\Windows\\System32\\bcdedit.exe", {"/enum"}, 5000).started);
-    QVERIFY(!runProgram("C:\\Windows\\SysWOW64\\bcdedit.exe", {"/enum"}, 5000).started);
-    QVERIFY(runProgram("C:\\Windows\\Sysnative\\bcdedit.exe", {"/enum"}, 5000).finished);
-
-    TestMachine x86(thirtyTwoBitWindows());
-    QVERIFY(runProgram("bcdedit", {"/enum"}, 5000).finished);
-    QVERIFY(!runProgram("C:\\Windows\\Sysnative\\ipconfig.exe", {"/flushdns"}, 5000).started);
-}
-
-void ProgramsTest::honoursProgramsTheMachineLacksOrHas()
-{
-    TestMachine machine(programs({{"ipconfig", "missing"}, {"bcdedit", "present"}}));
-    QVERIFY(!runProgram("ipconfig", {"/flushdns"}, 10000).started);
-    QVERIFY(!runProgram("C:\\Windows\\System32\\ipconfig.exe", {"/flushdns"}, 10000).started);
-    QVERIFY(runProgram("bcdedit", {"/enum"}, 5000).finished);
-    QVERIFY(runProgram("C:\\Windows\\System32\\bcdedit.exe", {"/enum"}, 5000).finished);
-    QVERIFY(!runProgram("C:\\Tools\\bcdedit.exe", {"/enum"}, 5000).started);
 }
 
 void ProgramsTest::letsAHangingProgramRunOutTheWait()
@@ -187,9 +164,6 @@ void ProgramsTest::journalsEveryRunAsGiven()
 
 void ProgramsTest::decodesInTheMachineCodePage()
 {
-    TestMachine chinese;
-    QCOMPARE(fromLocal8Bit(QByteArray("\xbb\xf0\xc8\xde")), QStringLiteral("火绒"));
-
     QJsonObject json = TestMachine::defaultMachineJson();
     QJsonObject system = json.value("system").toObject();
     system.insert("ansiCodePage", 1252);
@@ -211,7 +185,7 @@ void ProgramsTest::startsNothingWithoutAMachine()
     QCOMPARE(fromLocal8Bit("plain"), QStringLiteral("plain"));
 }
 
-void ProgramsTest::flushesTheDnsCache()
+void ProgramsTest::flushesTheDnsCacheWhileItsClientRuns()
 {
     TestMachine machine(QJsonObject{{"dnsCache", QJsonObject{{"entries", 57}}}});
     machine->system().administrator = false;   // no elevation needed
@@ -219,89 +193,69 @@ void ProgramsTest::flushesTheDnsCache()
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(out(run), QStringLiteral("\r\nWindows IP Configuration\r\n\r\nSuccessfully flushed the DNS Resolver Cache.\r\n"));
     QCOMPARE(machine->programs().dnsCacheEntries(), 0);
-
     const ProgramRun wrong = runProgram("ipconfig", {"/flush"}, 10000);
     QCOMPARE(wrong.exitCode, 1);
     QCOMPARE(out(wrong), QStringLiteral("\r\nError: unrecognized or incomplete command line.\r\n"));
-}
 
-void ProgramsTest::needsTheDnsClientToFlush()
-{
-    TestMachine machine(QJsonObject{{"dnsCache", QJsonObject{{"entries", 57}}},
+    TestMachine stopped(QJsonObject{{"dnsCache", QJsonObject{{"entries", 57}}},
                                     {"services", QJsonArray{QJsonObject{{"name", "Dnscache"}, {"state", "stopped"}}}}});
-    const ProgramRun run = runProgram("ipconfig", {"/flushdns"}, 10000);
-    QCOMPARE(run.exitCode, 1);
-    QCOMPARE(out(run), QStringLiteral("\r\nWindows IP Configuration\r\n\r\n"
-                                      "Could not flush the DNS Resolver Cache: Function failed during execution.\r\n"));
-    QCOMPARE(machine->programs().dnsCacheEntries(), 57);
+    const ProgramRun failed = runProgram("ipconfig", {"/flushdns"}, 10000);
+    QCOMPARE(failed.exitCode, 1);
+    QCOMPARE(out(failed), QStringLiteral("\r\nWindows IP Configuration\r\n\r\n"
+                                         "Could not flush the DNS Resolver Cache: Function failed during execution.\r\n"));
+    QCOMPARE(stopped->programs().dnsCacheEntries(), 57);
 }
 
-void ProgramsTest::rejectsAutotuningWithoutItsTag()
+void ProgramsTest::setsTcpGlobals_data()
 {
-    TestMachine machine;
-    const ProgramRun run = runProgram("netsh", AutotuningCall, 8000);
-    QVERIFY(run.finished);
-    QCOMPARE(run.exitCode, 1);
-    QCOMPARE(out(run), QStringLiteral("'autotuninglevel' is not an acceptable value for 'rss'.\r\n"
-                                      "The parameter is incorrect.\r\n\r\n"));
-    QVERIFY(machine->programs().tcpGlobals().isEmpty());
+    const QString incorrect = QStringLiteral("The parameter is incorrect.\r\n\r\n");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("administrator");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("globals");
+    QTest::newRow("tagged") << QStringList{"interface", "tcp", "set", "global", "AutoTuningLevel=Normal"} << true << 0
+                            << "Ok.\r\n\r\n" << "autotuninglevel=normal";
+    QTest::newRow("in position") << QStringList{"int", "tcp", "set", "global", "enabled", "restricted"} << true << 0
+                                 << "Ok.\r\n\r\n" << "autotuninglevel=restricted rss=enabled";
+    QTest::newRow("autotuning without its tag") << AutotuningCall << true << 1
+                                                << "'autotuninglevel' is not an acceptable value for 'rss'.\r\n" + incorrect
+                                                << "autotuninglevel=disabled";
+    QTest::newRow("out of range") << QStringList{"interface", "tcp", "set", "global", "initialrto=200"} << true << 1
+                                  << "'200' is not an acceptable value for 'initialrto'.\r\n" + incorrect
+                                  << "autotuninglevel=disabled";
+    QTest::newRow("unknown tag") << QStringList{"interface", "tcp", "set", "global", "chimney=enabled"} << true << 1
+                                 << "The syntax supplied for this command is not valid. Check help for the correct "
+                                    "syntax.\r\n\r\n" << "autotuninglevel=disabled";
+    QTest::newRow("not elevated") << QStringList{"interface", "tcp", "set", "global", "autotuninglevel=normal"} << false
+                                  << 1 << "The requested operation requires elevation (Run as administrator).\r\n\r\n"
+                                  << "autotuninglevel=disabled";
+    QTest::newRow("unknown command") << QStringList{"interface", "udp", "set", "global"} << true << 1
+                                     << "The following command was not found: interface udp set global.\r\n"
+                                     << "autotuninglevel=disabled";
+    QTest::newRow("nothing to set") << QStringList{"interface", "tcp", "set", "global"} << true << 1
+                                    << "One or more essential parameters were not entered.\r\n"
+                                       "Verify the required parameters, and reenter them.\r\n\r\n"
+                                    << "autotuninglevel=disabled";
 }
 
-void ProgramsTest::setsTcpGlobalsWithTagsOrInPosition()
+void ProgramsTest::setsTcpGlobals()
 {
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, administrator);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    QFETCH(QString, globals);
     TestMachine machine(QJsonObject{{"tcp", QJsonObject{{"autotuninglevel", "disabled"}}}});
-    const ProgramRun tagged = runProgram("netsh", {"interface", "tcp", "set", "global", "AutoTuningLevel=Normal"}, 8000);
-    QCOMPARE(tagged.exitCode, 0);
-    QCOMPARE(out(tagged), QStringLiteral("Ok.\r\n\r\n"));
-    QCOMPARE(machine->programs().tcpGlobals().value("autotuninglevel"), QStringLiteral("normal"));
-
-    const ProgramRun positional = runProgram("netsh", {"int", "tcp", "set", "global", "enabled", "restricted"}, 8000);
-    QCOMPARE(positional.exitCode, 0);
-    QCOMPARE(machine->programs().tcpGlobals().value("rss"), QStringLiteral("enabled"));
-    QCOMPARE(machine->programs().tcpGlobals().value("autotuninglevel"), QStringLiteral("restricted"));
-
-    const ProgramRun range = runProgram("netsh", {"interface", "tcp", "set", "global", "initialrto=200"}, 8000);
-    QCOMPARE(range.exitCode, 1);
-    QCOMPARE(out(range), QStringLiteral("'200' is not an acceptable value for 'initialrto'.\r\n"
-                                        "The parameter is incorrect.\r\n\r\n"));
-    const ProgramRun unknownTag = runProgram("netsh", {"interface", "tcp", "set", "global", "chimney=enabled"}, 8000);
-    QCOMPARE(unknownTag.exitCode, 1);
-    QVERIFY(!machine->programs().tcpGlobals().contains("initialrto"));
-}
-
-void ProgramsTest::needsElevationForTcpGlobals()
-{
-    TestMachine machine;
-    machine->system().administrator = false;
-    const ProgramRun run = runProgram("netsh", {"interface", "tcp", "set", "global", "autotuninglevel=normal"}, 8000);
-    QCOMPARE(run.exitCode, 1);
-    QCOMPARE(out(run), QStringLiteral("The requested operation requires elevation (Run as administrator).\r\n\r\n"));
-    QVERIFY(machine->programs().tcpGlobals().isEmpty());
-}
-
-void ProgramsTest::namesCommandsNetshDoesNotKnow()
-{
-    TestMachine machine;
-    const ProgramRun run = runProgram("netsh", {"interface", "udp", "set", "global"}, 8000);
-    QCOMPARE(run.exitCode, 1);
-    QCOMPARE(out(run), QStringLiteral("The following command was not found: interface udp set global.\r\n"));
-    QCOMPARE(out(runProgram("netsh", {"interface", "tcp", "set", "global"}, 8000)),
-             QStringLiteral("One or more essential parameters were not entered.\r\n"
-                            "Verify the required parameters, and reenter them.\r\n\r\n"));
-}
-
-void ProgramsTest::refusesLogSizesWithUnits()
-{
-    TestMachine machine;
-    for (const char* log : {"Application", "System", "Security"}) {
-        const ProgramRun run = runProgram("wevtutil", {"set-log", log, "/ms:256MB"}, 10000);
-        QVERIFY(run.finished);
-        QCOMPARE(run.exitCode, 87);
-        QVERIFY(run.standardOutput.isEmpty());
-        QCOMPARE(err(run), QStringLiteral("Failed to save configuration or activate log %1. "
-                                          "The parameter is incorrect.\r\n").arg(QLatin1String(log)));
-        QCOMPARE(machine->programs().findEventLog(log)->maxSizeBytes, quint64(20971520));
-    }
+    machine->system().administrator = administrator;
+    const ProgramRun run = runProgram("netsh", arguments, 8000);
+    QVERIFY(run.finished);
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(out(run), output);
+    QStringList set;
+    for (auto it = machine->programs().tcpGlobals().begin(); it != machine->programs().tcpGlobals().end(); ++it)
+        set << it.key() + "=" + it.value();
+    QCOMPARE(set.join(' '), globals);
 }
 
 void ProgramsTest::setsLogSizesInBytes()
@@ -321,6 +275,12 @@ void ProgramsTest::reportsWevtutilErrors_data()
     QTest::addColumn<bool>("administrator");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("error");
+    for (const char* log : {"Application", "System", "Security"}) {
+        QTest::addRow("%s size with a unit", log)
+            << QStringList{"set-log", log, "/ms:256MB"} << true << 87
+            << QStringLiteral("Failed to save configuration or activate log %1. The parameter is incorrect.\r\n")
+                   .arg(QLatin1String(log));
+    }
     QTest::newRow("below the minimum") << QStringList{"set-log", "System", "/ms:1048575"} << true << 87
                                        << "Failed to save configuration or activate log System. The parameter is incorrect.\r\n";
     QTest::newRow("unknown log") << QStringList{"set-log", "Setup2", "/ms:1048576"} << true
@@ -343,7 +303,9 @@ void ProgramsTest::reportsWevtutilErrors()
     TestMachine machine;
     machine->system().administrator = administrator;
     const ProgramRun run = runProgram("wevtutil", arguments, 10000);
+    QVERIFY(run.finished);
     QCOMPARE(run.exitCode, exitCode);
+    QVERIFY(run.standardOutput.isEmpty());
     QCOMPARE(err(run), error);
     for (const char* log : {"Application", "System", "Security"})
         QCOMPARE(machine->programs().findEventLog(log)->maxSizeBytes, quint64(20971520));
@@ -364,7 +326,8 @@ void ProgramsTest::opensUrlsIntoTheJournal()
 void ProgramsTest::startsMachineProgramsDetached()
 {
     TestMachine machine;
-    selectCleanupCategory("Thumbnail Cache");
+    machine.setDword("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\VolumeCaches\\"
+                     "Thumbnail Cache", "StateFlags0099", 2);
     machine.addFile("C:\\Users\\Tester\\AppData\\Local\\Microsoft\\Windows\\Explorer\\thumbcache_256.db", "thumbs");
     QVERIFY(startDetached("cleanmgr.exe", {"/sagerun:99"}));
     QVERIFY(!pathExists("C:\\Users\\Tester\\AppData\\Local\\Microsoft\\Windows\\Explorer\\thumbcache_256.db"));

@@ -77,14 +77,11 @@ class WmicTest : public QObject
 
 private slots:
     void readsIdentifiersThroughClassPaths();
-    void takesAClassNameWhereAnAliasBelongsForAnUnknownAlias();
-    void findsNoSolidStateMediaInTheDiskDriveTable();
+    void answersNoInstancesOnStandardError();
     void padsTableColumnsAndOrdersThemByName();
     void tellsMediaTypeAndPartitionsInTheStorageNamespace();
     void keepsChineseProductNamesThroughTheCodePage();
-    void answersEmptyClassesWithNoInstances();
     void rejectsRestorePointDeletion();
-    void deniesRestorePointsToUsers();
     void reportsWmiErrors_data();
     void reportsWmiErrors();
     void waitsAtItsPromptWithoutACommand();
@@ -112,21 +109,16 @@ void WmicTest::readsIdentifiersThroughClassPaths()
     QCOMPARE(out(alias), out(cpu));
 }
 
-void WmicTest::takesAClassNameWhereAnAliasBelongsForAnUnknownAlias()
+void WmicTest::answersNoInstancesOnStandardError()
 {
     TestMachine machine;
-    for (const char* wmiClass : {"Win32_Processor", "Win32_BaseBoard"}) {
-        const ProgramRun run = wmic({wmiClass, "get", "ProcessorId", "/value"});
-        QVERIFY(run.finished);
-        QCOMPARE(run.exitCode, sim::SimWmic::ParserErrorExitCode);
-        QVERIFY(run.standardOutput.isEmpty());
-        QCOMPARE(err(run), QString::fromLatin1(wmiClass) + QStringLiteral(" - Alias not found.\r\r\n"));
-    }
-}
+    const ProgramRun empty = wmic({SecurityCenter, "path", "AntiVirusProduct", "get", "displayName"});
+    QVERIFY(empty.finished);
+    QCOMPARE(empty.exitCode, 0);
+    QVERIFY(empty.standardOutput.isEmpty());
+    QCOMPARE(err(empty), QStringLiteral("No Instance(s) Available.\r\r\n"));
 
-void WmicTest::findsNoSolidStateMediaInTheDiskDriveTable()
-{
-    TestMachine machine;
+    // The disk drive table knows no solid-state media.
     const ProgramRun ssd = wmic({"diskdrive", "where", "MediaType like '%SSD%' and DeviceID like '%C%'", "get", "MediaType"});
     QCOMPARE(ssd.exitCode, 0);
     QVERIFY(ssd.standardOutput.isEmpty());
@@ -194,16 +186,6 @@ void WmicTest::keepsChineseProductNamesThroughTheCodePage()
              QStringLiteral("displayName       \r\r\n火绒安全软件            \r\r\nWindows Defender  \r\r\n\r\r\n"));
 }
 
-void WmicTest::answersEmptyClassesWithNoInstances()
-{
-    TestMachine machine;
-    const ProgramRun run = wmic({SecurityCenter, "path", "AntiVirusProduct", "get", "displayName"});
-    QVERIFY(run.finished);
-    QCOMPARE(run.exitCode, 0);
-    QVERIFY(run.standardOutput.isEmpty());
-    QCOMPARE(err(run), QStringLiteral("No Instance(s) Available.\r\r\n"));
-}
-
 void WmicTest::rejectsRestorePointDeletion()
 {
     TestMachine machine(withRestorePoints());
@@ -220,50 +202,51 @@ void WmicTest::rejectsRestorePointDeletion()
     QCOMPARE(machine->programs().restorePoints().size(), 2);
 }
 
-void WmicTest::deniesRestorePointsToUsers()
-{
-    TestMachine machine(withRestorePoints());
-    machine->system().administrator = false;
-    const ProgramRun run = wmic({DefaultNamespace, "path", "SystemRestore", "get", "SequenceNumber,Description"});
-    QCOMPARE(run.exitCode, int(0x80041003u));
-    QVERIFY(run.standardOutput.isEmpty());
-    QCOMPARE(err(run), QStringLiteral("Node - DESKTOP-TEST\r\r\nERROR:\r\r\nDescription = Access denied\r\r\n"));
-}
-
 void WmicTest::reportsWmiErrors_data()
 {
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("administrator");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("error");
     const auto wmiError = [](const char* description) {
         return QStringLiteral("Node - DESKTOP-TEST\r\r\nERROR:\r\r\nDescription = %1\r\r\n").arg(QLatin1String(description));
     };
-    QTest::newRow("unknown namespace") << QStringList{"/namespace:\\\\root\\nowhere", "path", "X", "get", "A"}
+    QTest::newRow("unknown namespace") << QStringList{"/namespace:\\\\root\\nowhere", "path", "X", "get", "A"} << true
                                        << int(0x8004100Eu) << wmiError("Invalid namespace");
-    QTest::newRow("unknown class") << QStringList{"path", "Win32_Nothing", "get", "Name"} << int(0x80041010u)
+    QTest::newRow("unknown class") << QStringList{"path", "Win32_Nothing", "get", "Name"} << true << int(0x80041010u)
                                    << wmiError("Invalid class");
-    QTest::newRow("class of another namespace") << QStringList{"path", "AntiVirusProduct", "get", "displayName"}
+    QTest::newRow("class of another namespace") << QStringList{"path", "AntiVirusProduct", "get", "displayName"} << true
                                                 << int(0x80041010u) << wmiError("Invalid class");
-    QTest::newRow("unknown property") << QStringList{"path", "Win32_Processor", "get", "Serial"} << int(0x80041017u)
+    QTest::newRow("unknown property") << QStringList{"path", "Win32_Processor", "get", "Serial"} << true << int(0x80041017u)
                                       << wmiError("Invalid query");
-    QTest::newRow("unknown property in where") << QStringList{"diskdrive", "where", "Kind='SSD'", "get", "Model"}
+    QTest::newRow("unknown property in where") << QStringList{"diskdrive", "where", "Kind='SSD'", "get", "Model"} << true
                                                << int(0x80041017u) << wmiError("Invalid query");
-    QTest::newRow("broken where") << QStringList{"diskdrive", "where", "MediaType like", "get", "Model"}
+    QTest::newRow("broken where") << QStringList{"diskdrive", "where", "MediaType like", "get", "Model"} << true
                                   << int(0x80041017u) << wmiError("Invalid query");
-    QTest::newRow("unknown switch") << QStringList{"/node:pc", "cpu", "get", "ProcessorId"}
+    QTest::newRow("restore points as a user")
+        << QStringList{DefaultNamespace, "path", "SystemRestore", "get", "SequenceNumber,Description"} << false
+        << int(0x80041003u) << wmiError("Access denied");
+    for (const char* wmiClass : {"Win32_Processor", "Win32_BaseBoard"}) {
+        QTest::addRow("class %s where an alias belongs", wmiClass)
+            << QStringList{wmiClass, "get", "ProcessorId", "/value"} << true << sim::SimWmic::ParserErrorExitCode
+            << QString::fromLatin1(wmiClass) + QStringLiteral(" - Alias not found.\r\r\n");
+    }
+    QTest::newRow("unknown switch") << QStringList{"/node:pc", "cpu", "get", "ProcessorId"} << true
                                     << sim::SimWmic::ParserErrorExitCode << QStringLiteral("Invalid Global Switch.\r\r\n");
-    QTest::newRow("unknown verb") << QStringList{"cpu", "show"} << sim::SimWmic::ParserErrorExitCode
+    QTest::newRow("unknown verb") << QStringList{"cpu", "show"} << true << sim::SimWmic::ParserErrorExitCode
                                   << QStringLiteral("Invalid Verb.\r\r\n");
-    QTest::newRow("unknown get switch") << QStringList{"cpu", "get", "ProcessorId", "/every"}
+    QTest::newRow("unknown get switch") << QStringList{"cpu", "get", "ProcessorId", "/every"} << true
                                         << sim::SimWmic::ParserErrorExitCode << QStringLiteral("Invalid Verb Switch.\r\r\n");
 }
 
 void WmicTest::reportsWmiErrors()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(bool, administrator);
     QFETCH(int, exitCode);
     QFETCH(QString, error);
-    TestMachine machine;
+    TestMachine machine(withRestorePoints());
+    machine->system().administrator = administrator;
     const ProgramRun run = wmic(arguments);
     QVERIFY(run.finished);
     QCOMPARE(run.exitCode, exitCode);
