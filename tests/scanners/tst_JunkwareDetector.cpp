@@ -50,7 +50,7 @@ class TestJunkwareDetector : public QObject
     Q_OBJECT
 
 private slots:
-    void unloadedStoreFindsNothing();
+    void findsNothingWithoutUsableSignatures();
     void eachDimensionAlone_data();
     void eachDimensionAlone();
     void installedProgramEvidence_data();
@@ -64,16 +64,27 @@ private slots:
     void filePathsThatMustNeverBecomeEvidence_data();
     void filePathsThatMustNeverBecomeEvidence();
     void oversizedRunValueDoesNotHideLaterOnes();
-    void blankSignatureEntriesMatchNothing();
 };
 
-void TestJunkwareDetector::unloadedStoreFindsNothing()
+void TestJunkwareDetector::findsNothingWithoutUsableSignatures()
 {
     TestMachine machine;
     addProgram(machine, Uninstall64, "Bad", "BadInstaller");
     addProcess(machine, 100, "C:\\x\\badproc.exe");
     machine.addFolder(BadFiles);
     unloadSignatures();
+    QVERIFY(scan().isEmpty());
+
+    // A blank list entry names nothing.
+    QTemporaryDir signatures;
+    QVERIFY(loadSignatures(signatures, {pattern("blank", {{"uninstall_keys", QJsonArray{""}},
+                                                          {"process_names", QJsonArray{" "}},
+                                                          {"startup_names", QJsonArray{""}},
+                                                          {"service_names", QJsonArray{""}},
+                                                          {"file_paths", QJsonArray{""}}})}));
+    addProcess(machine, 200, "C:\\x\\any thing.exe");
+    machine.setText(HkcuRun, "Anything", "x.exe");
+    addService(machine, "Anything");
     QVERIFY(scan().isEmpty());
 }
 
@@ -306,22 +317,6 @@ void TestJunkwareDetector::oversizedRunValueDoesNotHideLaterOnes()
     const QVector<JunkwareFinding> found = scan();
     QCOMPARE(found.size(), 1);
     QCOMPARE(found.first().id, QString("run"));
-}
-
-void TestJunkwareDetector::blankSignatureEntriesMatchNothing()
-{
-    TestMachine machine;
-    QTemporaryDir signatures;
-    QVERIFY(loadSignatures(signatures, {pattern("blank", {{"uninstall_keys", QJsonArray{""}},
-                                                          {"process_names", QJsonArray{" "}},
-                                                          {"startup_names", QJsonArray{""}},
-                                                          {"service_names", QJsonArray{""}},
-                                                          {"file_paths", QJsonArray{""}}})}));
-    addProgram(machine, Uninstall64, "{1}", "Anything");
-    addProcess(machine, 200, "C:\\x\\any thing.exe");
-    machine.setText(HkcuRun, "Anything", "x.exe");
-    addService(machine, "Anything");
-    QVERIFY(scan().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestJunkwareDetector)
