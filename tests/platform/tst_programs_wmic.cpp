@@ -145,11 +145,6 @@ void WmicTest::padsTableColumnsAndOrdersThemByName()
                                          "20261101093012.123456-000  Windows Update  5               \r\r\n"
                                          "20261203180000.000000-000  安装驱动            12              \r\r\n"
                                          "\r\r\n"));
-    const ProgramRun two = wmic({DefaultNamespace, "path", "SystemRestore", "get", "SequenceNumber,Description"});
-    QCOMPARE(out(two), QStringLiteral("Description     SequenceNumber  \r\r\n"
-                                      "Windows Update  5               \r\r\n"
-                                      "安装驱动            12              \r\r\n"
-                                      "\r\r\n"));
 }
 
 void WmicTest::tellsMediaTypeAndPartitionsInTheStorageNamespace()
@@ -182,8 +177,6 @@ void WmicTest::keepsChineseProductNamesThroughTheCodePage()
     QCOMPARE(run.standardOutput, QTextCodec::codecForName("GBK")->fromUnicode(expected));
     QVERIFY(run.standardOutput.contains(QByteArray("\xbb\xf0\xc8\xde")));   // 火绒 in GBK
     QCOMPARE(out(run), expected);
-    QCOMPARE(out(wmic({SecurityCenter, "path", "AntiVirusProduct", "get", "displayName"})),
-             QStringLiteral("displayName       \r\r\n火绒安全软件            \r\r\nWindows Defender  \r\r\n\r\r\n"));
 }
 
 void WmicTest::rejectsRestorePointDeletion()
