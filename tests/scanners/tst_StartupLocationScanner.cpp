@@ -34,6 +34,15 @@ const StartupFinding* findByName(const QVector<StartupFinding>& items, const QSt
     return nullptr;
 }
 
+// A finding as one line: "location|type|command|score|risk level|risk label|flags".
+QString described(const StartupFinding& item)
+{
+    return QStringList{item.location, QString::number(item.type), item.command, QString::number(item.score),
+                       QString::number(item.riskLevel), item.riskLabel, item.hijacked ? "hijacked" : "",
+                       item.canDisable ? "can disable" : ""}
+        .join('|');
+}
+
 QStringList namesOf(const QVector<StartupFinding>& items)
 {
     QStringList names;
@@ -319,15 +328,11 @@ void TestStartupLocationScanner::winlogonAndAppInitHijacks()
     const QVector<StartupFinding> items = scan();
     QCOMPARE(namesOf(items), hijacks);
     for (int i = 0; i < items.size(); ++i) {
-        const StartupFinding& item = items.at(i);
-        QCOMPARE(item.command, commands.at(i));
-        QCOMPARE(item.score, 10);
-        QCOMPARE(item.riskLevel, 2);
-        QCOMPARE(item.riskLabel, HighRisk);
-        QVERIFY(item.hijacked);
-        QVERIFY(!item.canDisable);
-        QCOMPARE(item.type, item.name == "AppInit_DLLs" ? 9 : 7);
-        QCOMPARE(item.location, item.name == "AppInit_DLLs" ? QString("AppInit_DLLs") : QString("Winlogon"));
+        const bool appInitDlls = items.at(i).name == "AppInit_DLLs";
+        QCOMPARE(described(items.at(i)), QStringLiteral("%1|%2|%3|10|2|%4|hijacked|")
+                                             .arg(appInitDlls ? "AppInit_DLLs" : "Winlogon")
+                                             .arg(appInitDlls ? 9 : 7)
+                                             .arg(commands.at(i), HighRisk));
     }
 }
 
@@ -350,15 +355,9 @@ void TestStartupLocationScanner::shellExtensionSummary()
     QCOMPARE(items.size(), reported ? 1 : 0);
     if (!reported)
         return;
-    const StartupFinding& item = items.first();
-    QCOMPARE(item.name, QString("Shell Extensions"));
-    QCOMPARE(item.command, QStringLiteral("共 %1 个").arg(values));
-    QCOMPARE(item.location, QString("Shell Extensions Approved"));
-    QCOMPARE(item.type, 13);
-    QCOMPARE(item.score, 40);
-    QCOMPARE(item.riskLevel, 2);
-    QCOMPARE(item.riskLabel, HighRisk);
-    QVERIFY(!item.hijacked && !item.canDisable);
+    QCOMPARE(items.first().name, QString("Shell Extensions"));
+    QCOMPARE(described(items.first()),
+             QStringLiteral("Shell Extensions Approved|13|共 %1 个|40|2|%2||").arg(values).arg(HighRisk));
 }
 
 void TestStartupLocationScanner::scheduledTasksWithBootOrLogonTriggers()
@@ -378,14 +377,8 @@ void TestStartupLocationScanner::scheduledTasksWithBootOrLogonTriggers()
 
     const QVector<StartupFinding> items = scan();
     QCOMPARE(namesOf(items), QStringList({"AtLogon", "AtBoot", "Hidden", "Mixed"}));
-    for (const StartupFinding& item : items) {
-        QCOMPARE(item.command, TaskLabel);
-        QCOMPARE(item.location, TaskLabel);
-        QCOMPARE(item.type, 12);
-        QCOMPARE(item.score, 25);
-        QCOMPARE(item.riskLevel, 2);
-        QVERIFY(!item.canDisable);
-    }
+    for (const StartupFinding& item : items)
+        QCOMPARE(described(item), QStringLiteral("%1|12|%1|25|2|%2||").arg(TaskLabel, HighRisk));
     QVERIFY(!win::ComApartment::isInitializedOnThisThread());
 }
 
