@@ -991,17 +991,6 @@ bool openForReading(win::Hive root, const QString& subKey, win::RegistryKey& key
     return key.open(root, subKey, Read64) == win::ErrorSuccess;
 }
 
-// Reads a text value of a text type into a buffer of the usual 8192 bytes.
-bool readTextValue(const win::RegistryKey& key, const QString& name, QString* text)
-{
-    quint32 type = win::RegNone;
-    QString value;
-    if (key.readText(name, &value, 8192, &type) != win::ErrorSuccess || !win::isRegistryTextType(type))
-        return false;
-    *text = value;
-    return true;
-}
-
 } // namespace
 
 int OptimizeCore::scanStartupItems()
@@ -1141,8 +1130,8 @@ int OptimizeCore::scanUninstallResidue()
 bool OptimizeCore::isResidue(const win::RegistryKey& entry)
 {
     QString location;
-    if (!readTextValue(entry, QStringLiteral("InstallLocation"), &location)
-        && !readTextValue(entry, QStringLiteral("InstallDir"), &location))
+    if (entry.readString(QStringLiteral("InstallLocation"), &location, 8192) != win::ErrorSuccess
+        && entry.readString(QStringLiteral("InstallDir"), &location, 8192) != win::ErrorSuccess)
         return false;
     const QString expanded = expandEnvironmentPath(location);
     if (expanded.startsWith(QLatin1String("C:\\Windows"), Qt::CaseInsensitive)

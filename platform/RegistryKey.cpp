@@ -187,6 +187,18 @@ Error RegistryKey::readText(const QString& name, QString* text, quint32 bufferBy
     return ErrorSuccess;
 }
 
+Error RegistryKey::readString(const QString& name, QString* text, quint32 bufferBytes) const
+{
+    quint32 type = RegNone;
+    QByteArray data;
+    if (const Error error = queryValue(name, &type, &data, bufferBytes))
+        return error;
+    if (!isRegistryTextType(type))
+        return ErrorInvalidData;
+    *text = registryText(data);
+    return ErrorSuccess;
+}
+
 Error RegistryKey::readDword(const QString& name, quint32* value) const
 {
     quint32 type = RegNone;

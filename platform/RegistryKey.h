@@ -78,6 +78,9 @@ public:
     // value that is not a REG_DWORD of exactly four bytes.
     Error readText(const QString& name, QString* text, quint32 bufferBytes = UnlimitedBuffer,
                    quint32* type = nullptr) const;
+    // readText for REG_SZ and REG_EXPAND_SZ only: another type answers
+    // ErrorInvalidData and leaves `text` untouched.
+    Error readString(const QString& name, QString* text, quint32 bufferBytes = UnlimitedBuffer) const;
     Error readDword(const QString& name, quint32* value) const;
     Error writeDword(const QString& name, quint32 value);
     Error writeText(const QString& name, const QString& text, quint32 type = RegSz);

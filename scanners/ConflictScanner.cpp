@@ -147,10 +147,8 @@ QStringList ConflictScanner::installedProgramNames()
         while (subKeys.next()) {
             win::RegistryKey program;
             QString name;
-            quint32 type = win::RegNone;
             if (root.openSubKey(subKeys.name(), ReadAccess, program) != win::ErrorSuccess
-                || program.readText(QStringLiteral("DisplayName"), &name, DisplayNameBytes, &type) != win::ErrorSuccess
-                || (type != win::RegSz && type != win::RegExpandSz))
+                || program.readString(QStringLiteral("DisplayName"), &name, DisplayNameBytes) != win::ErrorSuccess)
                 continue;
             name = name.trimmed();
             if (!name.isEmpty())

@@ -40,10 +40,8 @@ const KeyLocation RunKeys[] = {
 QString programText(const win::RegistryKey& key, const QString& name)
 {
     QString text;
-    quint32 type = win::RegNone;
-    if (key.readText(name, &text, ProgramValueBytes, &type) != win::ErrorSuccess)
-        return QString();
-    return type == win::RegSz || type == win::RegExpandSz ? text : QString();
+    key.readString(name, &text, ProgramValueBytes);
+    return text;
 }
 
 } // namespace
