@@ -1,13 +1,13 @@
 #!/bin/sh
 # Builds Tessaro with AddressSanitizer and UndefinedBehaviorSanitizer and runs
-# every test. Usage: tools/test.sh
+# every test. Usage: tools/test.sh (TESSARO_JOBS limits the parallel jobs)
 set -eu
 cd "$(dirname "$0")/.."
 
 tools/install-deps.sh
 
 build=build-test
-jobs=$(nproc)
+jobs=${TESSARO_JOBS:-$(nproc)}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DTESSARO_SANITIZE=ON >/dev/null
 cmake --build "$build" -j "$jobs"
 
