@@ -42,6 +42,31 @@ QString readDeviceIdFile(const QString& path)
     return QString::fromUtf8(file.read(DeviceIdFileLimit)).trimmed();
 }
 
+bool isBidiControl(char16_t c)
+{
+    return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+// Texts from the machine reach the log inside lines: a line break in them
+// would forge a line of its own, a terminal escape or a direction override
+// would change what the reader sees. Breaks become blanks; every other
+// control character is written as its code point.
+QString printableLine(const QString& message)
+{
+    QString line;
+    line.reserve(message.size());
+    for (const QChar c : message) {
+        const char16_t code = c.unicode();
+        if (code == '\r' || code == '\n' || code == 0x2028 || code == 0x2029)
+            line.append(' ');
+        else if (c.category() == QChar::Other_Control || isBidiControl(code))
+            line.append(QStringLiteral("<U+%1>").arg(uint(code), 4, 16, QLatin1Char('0')).toUpper());
+        else
+            line.append(c);
+    }
+    return line;
+}
+
 QString newDeviceId()
 {
     const QString text = processorId() + '|' + baseboardSerial() + '|' + systemDiskTag() + '|'
@@ -137,7 +162,7 @@ void FileLogger::log(const QString& message)
     if (!m_initialized || !m_file || !m_file->isOpen())
         return;
     QMutexLocker lock(&s_mutex);
-    writeLine('[' + QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("] ") + message);
+    writeLine('[' + QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("] ") + printableLine(message));
 }
 
 void FileLogger::error(const QString& message)

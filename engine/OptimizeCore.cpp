@@ -1143,30 +1143,18 @@ bool OptimizeCore::isResidue(const win::RegistryKey& entry)
 // ---------------------------------------------------------------------------
 // Report step
 
-namespace {
-
-// Texts from the machine may hold line breaks; in the log they would forge
-// lines of their own.
-QString oneLine(const QString& text)
-{
-    QString line = text;
-    for (QChar& c : line) {
-        if (c == '\r' || c == '\n' || c == QChar(0x2028) || c == QChar(0x2029))
-            c = ' ';
-    }
-    return line;
-}
-
-} // namespace
-
 void OptimizeCore::runPhase1Scan()
 {
     m_report = ScanReportBundle();
     m_report.storage = m_storage;
     m_report.uninstallResidueCount = m_uninstallResidueCount;
     SignatureStore& store = SignatureStore::instance();
-    if (!store.isLoaded())
+    if (!store.isLoaded()) {
         store.load(QCoreApplication::applicationDirPath() + QStringLiteral("/signatures"));
+        // A damaged signature file must not pass for a clean machine.
+        for (const QString& problem : store.problems())
+            FileLogger::instance()->error(QStringLiteral("特征库：") + problem);
+    }
 
     emit progressUpdated(6, 96, QStringLiteral("正在深度分析开机自启..."));
     StartupLocationScanner().scanStartupLocations(m_report);
@@ -1190,18 +1178,18 @@ void OptimizeCore::logReportRecords()
     for (const StartupFinding& f : qAsConst(m_report.startupItems)) {
         if (f.riskLevel >= 1 || f.hijacked)
             logError(QStringLiteral("    扫描[自启]: %1 | %2 | 评分%3 | %4")
-                         .arg(oneLine(f.name), oneLine(f.location), QString::number(f.score), f.riskLabel));
+                         .arg(f.name, f.location, QString::number(f.score), f.riskLabel));
     }
     for (const JunkwareFinding& f : qAsConst(m_report.junkware))
         logError(QStringLiteral("    扫描[垃圾软件]: %1(%2) | 维度:%3 | 风险:%4")
-                     .arg(oneLine(f.nameCn.isEmpty() ? f.name : f.nameCn), oneLine(f.id), f.dimension, oneLine(f.riskLevel)));
+                     .arg(f.nameCn.isEmpty() ? f.name : f.nameCn, f.id, f.dimension, f.riskLevel));
     for (const BrowserFinding& f : qAsConst(m_report.browserHijacks)) {
         if (f.abnormal)
-            logError(QStringLiteral("    扫描[浏览器劫持]: %1 | %2 | 当前值:%3").arg(f.browser, f.item, oneLine(f.currentValue)));
+            logError(QStringLiteral("    扫描[浏览器劫持]: %1 | %2 | 当前值:%3").arg(f.browser, f.item, f.currentValue));
     }
     for (const PopupFinding& f : qAsConst(m_report.popups))
         logError(QStringLiteral("    扫描[可疑弹窗]: %1 (PID %2) | %3")
-                     .arg(oneLine(f.processName), QString::number(f.pid), f.reason));
+                     .arg(f.processName, QString::number(f.pid), f.reason));
     for (const ConflictFinding& f : qAsConst(m_report.conflicts))
-        logError(QStringLiteral("    扫描[冲突/建议]: %1 | %2").arg(oneLine(f.title), oneLine(f.advice)));
+        logError(QStringLiteral("    扫描[冲突/建议]: %1 | %2").arg(f.title, f.advice));
 }

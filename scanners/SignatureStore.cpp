@@ -7,6 +7,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 QStringList stringsOf(const QJsonValue& value)
@@ -19,24 +22,18 @@ QStringList stringsOf(const QJsonValue& value)
     return strings;
 }
 
-AdwareSignature signatureFrom(const QJsonObject& pattern)
+const char* const DetectionKeys[] = {"uninstall_keys", "registry_keys", "file_paths",
+                                     "process_names", "service_names", "startup_names"};
+
+int lineOfOffset(const QByteArray& text, int offset)
 {
-    AdwareSignature sig;
-    sig.id = pattern.value(QStringLiteral("id")).toString();
-    sig.name = pattern.value(QStringLiteral("name")).toString();
-    sig.nameCn = pattern.value(QStringLiteral("name_cn")).toString();
-    sig.category = pattern.value(QStringLiteral("category")).toString();
-    sig.riskLevel = pattern.value(QStringLiteral("risk_level")).toString();
-    sig.description = pattern.value(QStringLiteral("description")).toString();
-    sig.removalNotes = pattern.value(QStringLiteral("removal_notes")).toString();
-    const QJsonObject detection = pattern.value(QStringLiteral("detection")).toObject();
-    sig.uninstallKeys = stringsOf(detection.value(QStringLiteral("uninstall_keys")));
-    sig.registryKeys = stringsOf(detection.value(QStringLiteral("registry_keys")));
-    sig.filePaths = stringsOf(detection.value(QStringLiteral("file_paths")));
-    sig.processNames = stringsOf(detection.value(QStringLiteral("process_names")));
-    sig.serviceNames = stringsOf(detection.value(QStringLiteral("service_names")));
-    sig.startupNames = stringsOf(detection.value(QStringLiteral("startup_names")));
-    return sig;
+    return int(text.left(offset).count('\n')) + 1;
+}
+
+QString placeOf(int index, const QString& id)
+{
+    return id.isEmpty() ? QStringLiteral("adware.json patterns[%1]").arg(index)
+                        : QStringLiteral("adware.json patterns[%1]（id \"%2\"）").arg(index).arg(id);
 }
 
 // Lower case with one separator, so that "C:/X" and "c:\x" compare equal.
@@ -63,6 +60,7 @@ void SignatureStore::clear()
     m_whitelistPaths.clear();
     m_whitelistProcesses.clear();
     m_whitelistIds.clear();
+    m_problems.clear();
 }
 
 bool SignatureStore::load(const QString& dir)
@@ -72,25 +70,101 @@ bool SignatureStore::load(const QString& dir)
         return false;
     readWhitelist(dir + QStringLiteral("/whitelist.json"));
     m_loaded = !m_signatures.isEmpty();
+    if (!m_loaded)
+        m_problems.append(QStringLiteral("adware.json 中没有可用的特征"));
     return true;
 }
 
 bool SignatureStore::readSignatures(const QString& file)
 {
     QFile in(file);
-    if (!in.open(QIODevice::ReadOnly))
+    if (!in.open(QIODevice::ReadOnly)) {
+        m_problems.append(QStringLiteral("adware.json 无法打开：%1").arg(in.errorString()));
         return false;
+    }
+    const QByteArray content = in.readAll();
     QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(in.readAll(), &error);
-    if (error.error != QJsonParseError::NoError)
+    const QJsonDocument document = QJsonDocument::fromJson(content, &error);
+    if (error.error != QJsonParseError::NoError) {
+        m_problems.append(QStringLiteral("adware.json 第 %1 行不是有效的 JSON：%2")
+                              .arg(lineOfOffset(content, error.offset)).arg(error.errorString()));
         return false;
+    }
+    if (!document.isObject()) {
+        m_problems.append(QStringLiteral("adware.json 的根不是对象"));
+        return false;
+    }
     const QJsonObject root = document.object();
     m_version = root.value(QStringLiteral("version")).toString();
-    for (const QJsonValue& pattern : root.value(QStringLiteral("patterns")).toArray()) {
-        if (pattern.isObject())
-            m_signatures.append(signatureFrom(pattern.toObject()));
-    }
+    const QJsonValue patterns = root.value(QStringLiteral("patterns"));
+    if (!patterns.isUndefined() && !patterns.isArray())
+        m_problems.append(QStringLiteral("adware.json 的 patterns 不是数组"));
+    const QJsonArray list = patterns.toArray();
+    for (int index = 0; index < list.size(); ++index)
+        readPattern(list.at(index), index);
     return true;
+}
+
+void SignatureStore::readPattern(const QJsonValue& value, int index)
+{
+    if (!value.isObject()) {
+        m_problems.append(QStringLiteral("adware.json patterns[%1] 不是对象，已跳过").arg(index));
+        return;
+    }
+    const QJsonObject pattern = value.toObject();
+    const QJsonValue idValue = pattern.value(QStringLiteral("id"));
+    if (!idValue.isString() || idValue.toString().trimmed().isEmpty()) {
+        m_problems.append(QStringLiteral("%1 的 id 缺失、为空或不是文本，已跳过").arg(placeOf(index, QString())));
+        return;
+    }
+    AdwareSignature sig;
+    sig.id = idValue.toString();
+    const QString place = placeOf(index, sig.id);
+    for (int earlier = 0; earlier < m_signatures.size(); ++earlier) {
+        if (m_signatures.at(earlier).id == sig.id)
+            m_problems.append(QStringLiteral("%1 的 id 重复，其检测结果将并入同 id 的第一条特征").arg(place));
+    }
+    sig.name = pattern.value(QStringLiteral("name")).toString();
+    sig.nameCn = pattern.value(QStringLiteral("name_cn")).toString();
+    sig.category = pattern.value(QStringLiteral("category")).toString();
+    sig.riskLevel = pattern.value(QStringLiteral("risk_level")).toString();
+    sig.description = pattern.value(QStringLiteral("description")).toString();
+    sig.removalNotes = pattern.value(QStringLiteral("removal_notes")).toString();
+    const QJsonObject detection = pattern.value(QStringLiteral("detection")).toObject();
+    for (auto key = detection.begin(); key != detection.end(); ++key) {
+        if (std::none_of(std::begin(DetectionKeys), std::end(DetectionKeys),
+                         [&key](const char* known) { return key.key() == QLatin1String(known); }))
+            m_problems.append(QStringLiteral("%1 的 detection 含未知的键 \"%2\"").arg(place, key.key()));
+    }
+    sig.uninstallKeys = detectionList(detection, QStringLiteral("uninstall_keys"), place);
+    sig.registryKeys = detectionList(detection, QStringLiteral("registry_keys"), place);
+    sig.filePaths = detectionList(detection, QStringLiteral("file_paths"), place);
+    sig.processNames = detectionList(detection, QStringLiteral("process_names"), place);
+    sig.serviceNames = detectionList(detection, QStringLiteral("service_names"), place);
+    sig.startupNames = detectionList(detection, QStringLiteral("startup_names"), place);
+    m_signatures.append(sig);
+}
+
+// Only texts are taken; anything else in a list is named, so that a typo in
+// the data file does not quietly turn a detection off.
+QStringList SignatureStore::detectionList(const QJsonObject& detection, const QString& key, const QString& place)
+{
+    const QJsonValue value = detection.value(key);
+    if (value.isUndefined())
+        return QStringList();
+    if (!value.isArray()) {
+        m_problems.append(QStringLiteral("%1 的 detection.%2 不是文本数组").arg(place, key));
+        return QStringList();
+    }
+    const QJsonArray array = value.toArray();
+    QStringList strings;
+    for (int i = 0; i < array.size(); ++i) {
+        if (array.at(i).isString())
+            strings.append(array.at(i).toString());
+        else
+            m_problems.append(QStringLiteral("%1 的 detection.%2[%3] 不是文本").arg(place, key, QString::number(i)));
+    }
+    return strings;
 }
 
 void SignatureStore::readWhitelist(const QString& file)

@@ -4,6 +4,9 @@
 #include <QStringList>
 #include <QVector>
 
+class QJsonObject;
+class QJsonValue;
+
 // One junkware pattern as "adware.json" describes it.
 struct AdwareSignature
 {
@@ -34,6 +37,11 @@ public:
     // True when adware.json was read and parsed; the store counts as loaded
     // only when it also held at least one signature.
     bool load(const QString& dir);
+    // What the last load found wrong with adware.json, each naming its place:
+    // why the file could not be read, records without a usable id (left
+    // out), repeated ids, unknown detection keys, lists that are no lists of
+    // texts. Empty after a clean load.
+    const QStringList& problems() const { return m_problems; }
 
     bool isLoaded() const { return m_loaded; }
     const QString& version() const { return m_version; }
@@ -55,6 +63,8 @@ private:
     SignatureStore() = default;
     void clear();
     bool readSignatures(const QString& file);
+    void readPattern(const QJsonValue& pattern, int index);
+    QStringList detectionList(const QJsonObject& detection, const QString& key, const QString& place);
     void readWhitelist(const QString& file);
 
     bool m_loaded = false;
@@ -63,4 +73,5 @@ private:
     QStringList m_whitelistPaths;
     QStringList m_whitelistProcesses;
     QStringList m_whitelistIds;
+    QStringList m_problems;
 };

@@ -25,6 +25,9 @@ int runScenario(const QStringList& args)
         logger->log(QStringLiteral("一行"));
         logger->error(QStringLiteral("坏了"));
         logger->result(QStringLiteral("清理"), QStringLiteral("12 MB"));
+        // A value from the registry with breaks, a terminal escape, NEL and
+        // a direction override.
+        logger->log(QString::fromUtf8("名\r\n字\x01\x1b[31m\u0085\u202e尾"));
     } else {
         logger->init(args.value(1));
     }
@@ -116,7 +119,8 @@ private slots:
         QCOMPARE(lines.value(8).mid(11), QStringLiteral("一行"));
         QCOMPARE(lines.value(9).mid(11), QStringLiteral("[错误] 坏了"));
         QCOMPARE(lines.value(10).mid(11), QStringLiteral("[结果] 清理: 12 MB"));
-        QCOMPARE(lines.value(11), QString());  // the file ends with a line end
+        QCOMPARE(lines.value(11).mid(11), QStringLiteral("名  字<U+0001><U+001B>[31m<U+0085><U+202E>尾"));
+        QCOMPARE(lines.value(12), QString());  // the file ends with a line end
         QVERIFY(!content.contains("before init"));
         QVERIFY(!QString::fromUtf8(content).remove(QStringLiteral("\r\n")).contains('\n'));
     }

@@ -13,6 +13,8 @@ private slots:
     void missingOrMalformedSignatureFileLeavesStoreEmpty();
     void noPatternsReadsButDoesNotLoad();
     void readsFieldsInFileOrderAndSkipsForeignElements();
+    void defectsAreNamedWithTheirPlace_data();
+    void defectsAreNamedWithTheirPlace();
     void whitelistListsAndIds();
     void missingOrMalformedWhitelistIsNoWhitelist();
     void processWhitelistIgnoresCaseAndBlankEntries();
@@ -31,6 +33,8 @@ void TestSignatureStore::missingOrMalformedSignatureFileLeavesStoreEmpty_data()
     QTest::newRow("missing") << QByteArray() << false;
     QTest::newRow("malformed") << QByteArray("{\"version\": \"1\", \"patterns\": [") << true;
     QTest::newRow("empty file") << QByteArray() << true;
+    QTest::newRow("trailing comma") << QByteArray("{\"patterns\": [{\"id\": \"a\"},]}") << true;
+    QTest::newRow("array at the root") << QByteArray("[{\"patterns\": [{\"id\": \"a\"}]}]") << true;
 }
 
 void TestSignatureStore::missingOrMalformedSignatureFileLeavesStoreEmpty()
@@ -49,6 +53,8 @@ void TestSignatureStore::missingOrMalformedSignatureFileLeavesStoreEmpty()
     QVERIFY(!SignatureStore::instance().isLoaded());
     QVERIFY(SignatureStore::instance().signatures().isEmpty());
     QVERIFY(!SignatureStore::instance().isWhitelisted("first"));
+    // Unusable signatures must not read like a clean machine.
+    QCOMPARE(SignatureStore::instance().problems().size(), 1);
 }
 
 void TestSignatureStore::noPatternsReadsButDoesNotLoad()
@@ -100,7 +106,46 @@ void TestSignatureStore::readsFieldsInFileOrderAndSkipsForeignElements()
     const AdwareSignature& bare = store.signatures().at(1);
     QCOMPARE(bare.id, QString("bare"));
     QVERIFY(bare.name.isEmpty() && bare.uninstallKeys.isEmpty() && bare.startupNames.isEmpty());
-    QCOMPARE(store.signatures().at(2).id, QString("full"));  // same id kept twice
+    QCOMPARE(store.signatures().at(2).id, QString("full"));  // same id kept twice, and named
+    QVERIFY(store.problems().join('\n').contains("patterns[3]（id \"full\"） 的 id 重复"));
+}
+
+void TestSignatureStore::defectsAreNamedWithTheirPlace_data()
+{
+    QTest::addColumn<QJsonArray>("patterns");
+    QTest::addColumn<QStringList>("ids");  // what was loaded
+    QTest::addColumn<QString>("problem");
+    const QJsonObject good = pattern("good", {{"process_names", QJsonArray{"g.exe"}}});
+    QTest::newRow("clean") << QJsonArray{good} << QStringList{"good"} << QString();
+    QTest::newRow("id not a text") << QJsonArray{good, QJsonObject{{"id", 7}}} << QStringList{"good"}
+                                   << "adware.json patterns[1] 的 id 缺失、为空或不是文本，已跳过";
+    QTest::newRow("blank id") << QJsonArray{QJsonObject{{"id", " "}}, good} << QStringList{"good"}
+                              << "adware.json patterns[0] 的 id 缺失、为空或不是文本，已跳过";
+    QTest::newRow("no id") << QJsonArray{QJsonObject{{"name", "x"}}, good} << QStringList{"good"}
+                           << "adware.json patterns[0] 的 id 缺失、为空或不是文本，已跳过";
+    QTest::newRow("repeated id") << QJsonArray{good, pattern("good", {})} << QStringList{"good", "good"}
+                                 << "adware.json patterns[1]（id \"good\"） 的 id 重复，其检测结果将并入同 id 的第一条特征";
+    QTest::newRow("unknown detection key")
+        << QJsonArray{pattern("typo", {{"proces_names", QJsonArray{"t.exe"}}})} << QStringList{"typo"}
+        << "adware.json patterns[0]（id \"typo\"） 的 detection 含未知的键 \"proces_names\"";
+    QTest::newRow("list given as a text")
+        << QJsonArray{pattern("flat", {{"process_names", "f.exe"}})} << QStringList{"flat"}
+        << "adware.json patterns[0]（id \"flat\"） 的 detection.process_names 不是文本数组";
+    QTest::newRow("no signature at all") << QJsonArray{} << QStringList() << "adware.json 中没有可用的特征";
+}
+
+void TestSignatureStore::defectsAreNamedWithTheirPlace()
+{
+    QFETCH(QJsonArray, patterns);
+    QFETCH(QStringList, ids);
+    QFETCH(QString, problem);
+    QTemporaryDir dir;
+    loadSignatures(dir, patterns);
+    QStringList loaded;
+    for (const AdwareSignature& sig : SignatureStore::instance().signatures())
+        loaded.append(sig.id);
+    QCOMPARE(loaded, ids);
+    QCOMPARE(SignatureStore::instance().problems(), problem.isEmpty() ? QStringList() : QStringList{problem});
 }
 
 void TestSignatureStore::whitelistListsAndIds()
@@ -165,12 +210,21 @@ void TestSignatureStore::shippedSignaturesLoad()
     QVERIFY(SignatureStore::instance().load(shippedSignatureFolder()));
     const SignatureStore& store = SignatureStore::instance();
     QVERIFY(store.isLoaded());
+    QVERIFY2(store.problems().isEmpty(), qPrintable(store.problems().join('\n')));
     QVERIFY2(store.signatures().size() >= 40, qPrintable(QString::number(store.signatures().size())));
     QVERIFY(!store.version().isEmpty());
     QVERIFY(store.isProcessWhitelisted("svchost.exe"));
     QVERIFY(store.isPathWhitelisted("C:\\Windows\\System32\\drivers"));
-    for (const AdwareSignature& sig : store.signatures())
+    for (const AdwareSignature& sig : store.signatures()) {
         QVERIFY2(!sig.id.isEmpty() && !sig.name.isEmpty(), qPrintable(sig.id));
+        // This program is 32-bit: %ProgramFiles% is the x86 folder, so a
+        // program folder is only found in the 64-bit one through its twin.
+        const QString folder = QStringLiteral("%ProgramFiles%");
+        for (const QString& path : sig.filePaths) {
+            if (path.startsWith(folder, Qt::CaseInsensitive))
+                QVERIFY2(sig.filePaths.contains("%ProgramW6432%" + path.mid(folder.size())), qPrintable(path));
+        }
+    }
 }
 
 void TestSignatureStore::secondLoadAfterFolderAppears()
