@@ -2,6 +2,8 @@
 
 #include "platform/Environment.h"
 
+#include <QRegularExpression>
+
 namespace {
 
 constexpr quint32 UsualBufferChars = 520;
@@ -19,4 +21,15 @@ QString expandEnvironmentPath(const QString& path)
     if (needed > UsualBufferChars && win::expandEnvironmentStrings(path, &expanded, needed) > needed)
         return path;
     return expanded;
+}
+
+QString expandEnvironmentPathFor64Bit(const QString& path)
+{
+    static const QRegularExpression programFolders(QStringLiteral("%(Common)?ProgramFiles%"),
+                                                   QRegularExpression::CaseInsensitiveOption);
+    if (!path.contains(programFolders) || expandEnvironmentPath(QStringLiteral("%ProgramW6432%")).contains('%'))
+        return expandEnvironmentPath(path);
+    QString native = path;
+    native.replace(programFolders, QStringLiteral("%\\1ProgramW6432%"));
+    return expandEnvironmentPath(native);
 }

@@ -11,6 +11,9 @@ class RegistryValueIterator
 {
 public:
     RegistryValueIterator(const RegistryKey& key, quint32 nameBufferChars, quint32 dataBufferBytes);
+    // Names and types only, as RegEnumValueW answers without a data buffer:
+    // no value is passed over for the size of its data.
+    RegistryValueIterator(const RegistryKey& key, quint32 nameBufferChars);
 
     bool next();
     const QString& name() const { return m_name; }
@@ -23,6 +26,7 @@ private:
     const RegistryKey& m_key;
     quint32 m_nameChars;
     quint32 m_dataBytes;
+    bool m_readsData;
     quint32 m_index = 0;
     QString m_name;
     quint32 m_type = RegNone;

@@ -13,7 +13,6 @@ namespace {
 
 constexpr quint32 ReadAccess = win::KeyRead | win::KeyWow64_64Key;
 constexpr quint32 NameChars = 1024;
-constexpr quint32 RunDataBytes = 4096;
 constexpr quint32 ProgramValueBytes = 8192;
 
 struct KeyLocation
@@ -22,10 +21,17 @@ struct KeyLocation
     const char* path;
 };
 
-const KeyLocation UninstallRoots[] = {
-    {win::Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
-    {win::Hive::LocalMachine, "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
-    {win::Hive::CurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
+struct UninstallRoot
+{
+    KeyLocation key;
+    // Entries of 32-bit programs mean their own view of the program folders.
+    QString (*expand)(const QString&);
+};
+
+const UninstallRoot UninstallRoots[] = {
+    {{win::Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}, expandEnvironmentPathFor64Bit},
+    {{win::Hive::LocalMachine, "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}, expandEnvironmentPath},
+    {{win::Hive::CurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}, expandEnvironmentPathFor64Bit},
 };
 
 const KeyLocation RunKeys[] = {
@@ -61,9 +67,9 @@ void JunkwareDetector::scanJunkware(ScanReportBundle& report)
 void JunkwareDetector::scanInstalledPrograms(ScanReportBundle& report)
 {
     const QString dimension = QStringLiteral("已安装程序");
-    for (const KeyLocation& location : UninstallRoots) {
+    for (const UninstallRoot& location : UninstallRoots) {
         win::RegistryKey root;
-        if (root.open(location.hive, QString::fromLatin1(location.path), ReadAccess) != win::ErrorSuccess)
+        if (root.open(location.key.hive, QString::fromLatin1(location.key.path), ReadAccess) != win::ErrorSuccess)
             continue;
         win::RegistryKeyIterator subKeys(root, NameChars);
         while (subKeys.next()) {
@@ -74,7 +80,7 @@ void JunkwareDetector::scanInstalledPrograms(ScanReportBundle& report)
             if (!matchesAnySignature(displayName, &AdwareSignature::uninstallKeys))
                 continue;
             // Only a program that matched is worth a look at its folder.
-            const QString evidence = residueEvidence(programText(program, QStringLiteral("InstallLocation")));
+            const QString evidence = residueEvidence(location.expand(programText(program, QStringLiteral("InstallLocation"))));
             reportMatches(report, displayName, &AdwareSignature::uninstallKeys, dimension, evidence);
         }
     }
@@ -82,11 +88,10 @@ void JunkwareDetector::scanInstalledPrograms(ScanReportBundle& report)
 
 // An uninstall entry whose folder is gone leaves its install location as
 // evidence of what the program left behind.
-QString JunkwareDetector::residueEvidence(const QString& installLocation) const
+QString JunkwareDetector::residueEvidence(const QString& expanded) const
 {
-    if (installLocation.isEmpty())
+    if (expanded.isEmpty())
         return QString();
-    const QString expanded = expandEnvironmentPath(installLocation);
     if (expanded.contains('%') || win::pathExists(expanded) || !m_evidenceGuard.accepts(expanded))
         return QString();
     return expanded;
@@ -112,7 +117,9 @@ void JunkwareDetector::scanRunValues(ScanReportBundle& report)
         win::RegistryKey key;
         if (key.open(location.hive, QString::fromLatin1(location.path), ReadAccess) != win::ErrorSuccess)
             continue;
-        win::RegistryValueIterator values(key, NameChars, RunDataBytes);
+        // Only the names count here, so a value with oversized data is no
+        // reason to pass it over.
+        win::RegistryValueIterator values(key, NameChars);
         while (values.next())
             reportMatches(report, values.name(), &AdwareSignature::startupNames, dimension);
     }

@@ -27,7 +27,7 @@ private:
     void reportMatches(ScanReportBundle& report, const QString& found,
                        QStringList AdwareSignature::*list, const QString& dimension,
                        const QString& evidence = QString());
-    QString residueEvidence(const QString& installLocation) const;
+    QString residueEvidence(const QString& expandedInstallLocation) const;
     void addJunkwareFinding(ScanReportBundle& report, const AdwareSignature& sig,
                             const QString& dimension, const QString& evidence);
 

@@ -66,9 +66,11 @@ QString comparableLower(const QString& path)
     return lower;
 }
 
+// Run entries are started by 64-bit Windows, which expands their variables
+// with its own environment.
 bool isExistingFile(const QString& path, PathProbe& probe)
 {
-    const QString expanded = expandEnvironmentPath(path);
+    const QString expanded = expandEnvironmentPathFor64Bit(path);
     return !expanded.contains('%') && probe.isFile(expanded);
 }
 
@@ -89,11 +91,14 @@ QString existingProgram(const QString& candidate, PathProbe& probe)
 }
 
 // An unquoted command with blanks is ambiguous; Windows tries the prefixes
-// that end before a blank, shortest first, and runs the first that exists.
+// that end before a blank, shortest first, the whole command last, and runs
+// the first that exists: a planted "C:\Program.exe" wins over
+// "C:\Program Files\...".
 QString firstExistingPrefix(const QString& command, PathProbe& probe)
 {
-    for (int end = 1; end < command.size(); ++end) {
-        if (!command.at(end).isSpace() || command.at(end - 1).isSpace())
+    for (int end = 1; end <= command.size(); ++end) {
+        const bool endsWord = end == command.size() || (command.at(end).isSpace() && !command.at(end - 1).isSpace());
+        if (!endsWord)
             continue;
         const QString program = existingProgram(command.left(end), probe);
         if (!program.isEmpty())
@@ -288,7 +293,7 @@ void StartupLocationScanner::addHijackFinding(ScanReportBundle& report, const QS
 int StartupLocationScanner::scoreOf(PathProbe& probe, const QString& name, const QString& command) const
 {
     const QString target = resolveTarget(command, probe);
-    const QString expanded = expandEnvironmentPath(target);
+    const QString expanded = expandEnvironmentPathFor64Bit(target);
     const bool present = !target.isEmpty() && probe.exists(expanded);
     const bool isSigned = present && !expanded.contains('%') && hasValidSignature(expanded);
 
@@ -357,9 +362,7 @@ QString StartupLocationScanner::resolveTarget(const QString& command, PathProbe&
         if (close >= 1)
             return trimmed.mid(1, close - 1);
     }
-    QString program = existingProgram(trimmed, probe);
-    if (program.isEmpty())
-        program = firstExistingPrefix(trimmed, probe);
+    QString program = firstExistingPrefix(trimmed, probe);
     if (program.isEmpty())
         program = textUpToProgramExtension(trimmed);
     if (program.isEmpty())

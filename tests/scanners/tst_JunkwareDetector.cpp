@@ -63,7 +63,7 @@ private slots:
     void whitelistedPaths();
     void filePathsThatMustNeverBecomeEvidence_data();
     void filePathsThatMustNeverBecomeEvidence();
-    void oversizedRunValueDoesNotHideLaterOnes();
+    void runValuesMatchByNameWhateverTheirData();
 };
 
 void TestJunkwareDetector::findsNothingWithoutUsableSignatures()
@@ -156,8 +156,9 @@ void TestJunkwareDetector::installedProgramEvidence_data()
     QTest::addColumn<QStringList>("evidence");
     QTest::newRow("folder still there") << "C:\\Program Files\\Bad Installer" << QStringList();
     QTest::newRow("folder gone") << "C:\\Program Files\\Bad Gone" << QStringList({"C:\\Program Files\\Bad Gone"});
+    // A 64-bit program's entry means the 64-bit program folder.
     QTest::newRow("gone, written with a variable") << "%ProgramFiles%\\Bad Gone"
-                                                    << QStringList({"C:\\Program Files (x86)\\Bad Gone"});
+                                                    << QStringList({"C:\\Program Files\\Bad Gone"});
     QTest::newRow("unknown variable") << "%NOSUCHVAR%\\Bad" << QStringList();
     QTest::newRow("another user's profile") << "C:\\Users\\Someone" << QStringList();
     QTest::newRow("relative") << "Bad Gone" << QStringList();
@@ -306,14 +307,14 @@ void TestJunkwareDetector::filePathsThatMustNeverBecomeEvidence()
     QVERIFY(scan().isEmpty());
 }
 
-void TestJunkwareDetector::oversizedRunValueDoesNotHideLaterOnes()
+void TestJunkwareDetector::runValuesMatchByNameWhateverTheirData()
 {
     TestMachine machine;
     QTemporaryDir signatures;
     QVERIFY(loadSignatures(signatures, standardSignatures()));
-    machine.setText(HkcuRun, "Huge", QString(5000, 'x'));
+    // Only the name is matched, so data too large to read hides nothing.
     machine.setText(HkcuRun, QString(1500, 'N'), "x.exe");
-    machine.setText(HkcuRun, "BadRun", "x.exe");
+    machine.setText(HkcuRun, "BadRun", QString(5000, 'x'));
     const QVector<JunkwareFinding> found = scan();
     QCOMPARE(found.size(), 1);
     QCOMPARE(found.first().id, QString("run"));

@@ -79,6 +79,7 @@ private slots:
     void oversizedAndTerminatedValues();
     void scoresAndRiskLevels_data();
     void scoresAndRiskLevels();
+    void plantedProgramWinsOverWholeCommand();
     void knownNamesNeedTheStore();
     void riskLevelThresholds();
     void extractTargetPath_data();
@@ -152,6 +153,9 @@ void TestStartupLocationScanner::scoresAndRiskLevels_data()
     QTest::newRow("signed in a temporary folder") << "TempSigned" << "C:\\Users\\Tester\\AppData\\Local\\Temp\\signed.exe" << 75 << 1;
     QTest::newRow("unsigned at a trusted place") << "Plain" << "C:\\Program Files\\Plain\\plain.exe" << 60 << 1;
     QTest::newRow("unsigned, written with a variable") << "PlainVar" << "%ProgramFiles%\\Plain\\plain.exe -s" << 60 << 1;
+    // Windows starts Run entries from a 64-bit process, where the variable
+    // names the 64-bit program folder, not the one this program sees.
+    QTest::newRow("variable names the 64-bit folder") << "GoodVar" << "%ProgramFiles%\\Good\\good.exe" << 100 << 0;
     QTest::newRow("trusted place, program missing") << "Gone" << "C:\\Program Files\\Gone\\gone.exe" << 50 << 1;
     QTest::newRow("known process name, unsigned") << "xBadProcx" << "C:\\Program Files\\Plain\\plain.exe" << 35 << 2;
     QTest::newRow("temporary folder") << "TempTool" << "C:\\Users\\Tester\\AppData\\Local\\Temp\\t.exe" << 25 << 2;
@@ -187,6 +191,21 @@ void TestStartupLocationScanner::scoresAndRiskLevels()
     const QString labels[] = {"🟢 安全", "🟡 可疑", "🔴 高风险"};
     QCOMPARE(items.first().riskLabel, labels[riskLevel]);
     QCOMPARE(items.first().command, command);
+}
+
+void TestStartupLocationScanner::plantedProgramWinsOverWholeCommand()
+{
+    TestMachine machine;
+    const QString updater = "C:\\Program Files\\Common Files\\Updater\\upd.exe";
+    machine.addFile(updater);
+    trustFile(machine, updater);
+    machine.setText(HklmRun, "Updater", updater);
+    QCOMPARE(scan().first().score, 100);
+
+    // Windows tries "C:\Program" before the whole unquoted command.
+    machine.addFile("C:\\Program.exe");
+    QCOMPARE(StartupLocationScanner::extractTargetPath(updater), QString("C:\\Program.exe"));
+    QCOMPARE(scan().first().score, 60);
 }
 
 void TestStartupLocationScanner::knownNamesNeedTheStore()
