@@ -11,7 +11,8 @@ namespace win {
 namespace {
 
 const char* const KnownModules[] = {"ntdll.dll", "kernel32.dll", "advapi32.dll", "psapi.dll",
-                                    "netapi32.dll", "powrprof.dll", "user32.dll", "wintrust.dll"};
+                                    "netapi32.dll", "powrprof.dll", "user32.dll", "wintrust.dll",
+                                    "srclient.dll"};
 
 bool isKnownModule(const QString& module)
 {
