@@ -146,6 +146,8 @@ void StartupManager::initKnownNames()
         QStringLiteral("PddWorkbench"), QStringLiteral("Pdd"), QStringLiteral("NvBackend"), QStringLiteral("NVIDIA"), QStringLiteral("SogouInput"),
         QStringLiteral("BaiduInput")
     });
+    for (const QString& known : m_knownNames)
+        m_lowerKnownNames << known.toLower();
 }
 
 QList<StartupItem> StartupManager::scanItems()
@@ -299,12 +301,9 @@ bool StartupManager::isRecommendedToDisable(const QString& name, const QString& 
 {
     const QString lowerName = name.toLower();
     const QString lowerCommand = command.toLower();
-    for (const QString& known : m_knownNames) {
-        const QString lowerKnown = known.toLower();
-        if (lowerName.contains(lowerKnown) || lowerCommand.contains(lowerKnown))
-            return true;
-    }
-    return false;
+    return std::any_of(m_lowerKnownNames.begin(), m_lowerKnownNames.end(), [&](const QString& known) {
+        return lowerName.contains(known) || lowerCommand.contains(known);
+    });
 }
 
 QString StartupManager::exePathOf(const QString& command)

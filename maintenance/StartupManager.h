@@ -68,4 +68,5 @@ private:
 
     QList<StartupItem> m_items;
     QStringList m_knownNames;
+    QStringList m_lowerKnownNames;  // matched against every entry of every scan
 };

@@ -4,6 +4,8 @@
 #include "platform/FileSystem.h"
 #include "platform/sim/MachineAccess.h"
 
+#include <QHash>
+
 using win::sim::MachineAccess;
 using win::sim::SimVersionResource;
 
@@ -11,33 +13,73 @@ namespace win {
 
 namespace {
 
+// The path-keyed tables of machine.json, indexed by normalized lower-case
+// path: the startup manager asks them for every entry of every scan. The
+// index keeps a shared copy of the table it was built from; any change to the
+// table detaches the table from that copy, which tells the index to rebuild.
+template <typename Value>
+class PathIndex
+{
+public:
+    // The first entry of the table (in key order) whose path names `path`.
+    const Value* find(const QMap<QString, Value>& table, const QString& path)
+    {
+        if (!m_source.isSharedWith(table) || !m_built)
+            rebuild(table);
+        const auto it = m_index.constFind(keyOf(path));
+        return it == m_index.constEnd() ? nullptr : &it.value().value();
+    }
+
+private:
+    static QString keyOf(const QString& path) { return normalizedPath(path).toLower(); }
+
+    void rebuild(const QMap<QString, Value>& table)
+    {
+        m_source = table;
+        m_index.clear();
+        for (auto it = m_source.constBegin(); it != m_source.constEnd(); ++it) {
+            const QString key = keyOf(it.key());
+            if (!m_index.contains(key))
+                m_index.insert(key, it);
+        }
+        m_built = true;
+    }
+
+    QMap<QString, Value> m_source;
+    QHash<QString, typename QMap<QString, Value>::const_iterator> m_index;
+    bool m_built = false;
+};
+
+// Called with the machine's lock held (MachineAccess), which also guards the
+// indexes.
 template <typename Value>
 const Value* lookupByPath(const QMap<QString, Value>& table, const QString& path)
 {
-    const QString wanted = normalizedPath(path);
-    for (auto it = table.begin(); it != table.end(); ++it) {
-        if (normalizedPath(it.key()).compare(wanted, Qt::CaseInsensitive) == 0)
-            return &it.value();
-    }
-    return nullptr;
+    static PathIndex<Value> index;
+    return index.find(table, path);
 }
 
 bool versionResourceOf(const QString& path, SimVersionResource* resource)
 {
-    if (!pathExists(path))
-        return false;
     MachineAccess access;
     const SimVersionResource* found = access ? lookupByPath(access->system().versionResources, path) : nullptr;
-    if (!found)
+    if (!found || !pathExists(path))
         return false;
     *resource = *found;
     return true;
 }
 
-QString stringBlockName(const SimVersionResource& resource)
+quint32 resourceBytes(const SimVersionResource& resource)
 {
-    return QStringLiteral("%1%2").arg(resource.language, 4, 16, QLatin1Char('0'))
-        .arg(resource.codePage, 4, 16, QLatin1Char('0'));
+    quint32 bytes = 92;  // VS_VERSIONINFO header and fixed file info
+    for (auto it = resource.strings.begin(); it != resource.strings.end(); ++it)
+        bytes += quint32(it.key().size() + it.value().size() + 2) * 2 + 8;
+    return bytes;
+}
+
+QString stringBlockName(quint16 language, quint16 codePage)
+{
+    return QStringLiteral("%1%2").arg(language, 4, 16, QLatin1Char('0')).arg(codePage, 4, 16, QLatin1Char('0'));
 }
 
 } // namespace
@@ -56,40 +98,36 @@ HResult winVerifyTrust(const QString& path)
 quint32 FileVersionInfo::size(const QString& path)
 {
     SimVersionResource resource;
-    if (!versionResourceOf(path, &resource))
-        return 0;
-    quint32 bytes = 92;  // VS_VERSIONINFO header and fixed file info
-    for (auto it = resource.strings.begin(); it != resource.strings.end(); ++it)
-        bytes += quint32(it.key().size() + it.value().size() + 2) * 2 + 8;
-    return bytes;
+    return versionResourceOf(path, &resource) ? resourceBytes(resource) : 0;
 }
 
 bool FileVersionInfo::load(const QString& path, quint32 bufferBytes)
 {
-    m_loaded = bufferBytes >= size(path) && bufferBytes > 0;
-    m_path = m_loaded ? path : QString();
+    SimVersionResource resource;
+    m_loaded = versionResourceOf(path, &resource) && bufferBytes >= resourceBytes(resource);
+    m_language = m_loaded ? resource.language : 0;
+    m_codePage = m_loaded ? resource.codePage : 0;
+    m_strings = m_loaded ? resource.strings : QMap<QString, QString>();
     return m_loaded;
 }
 
 bool FileVersionInfo::translations(QVector<QPair<quint16, quint16>>* pairs) const
 {
-    SimVersionResource resource;
-    if (!m_loaded || !versionResourceOf(m_path, &resource))
+    if (!m_loaded)
         return false;
-    *pairs = {qMakePair(resource.language, resource.codePage)};
+    *pairs = {qMakePair(m_language, m_codePage)};
     return true;
 }
 
 bool FileVersionInfo::queryString(const QString& subBlock, QString* value, quint32* lengthChars) const
 {
-    SimVersionResource resource;
-    if (!m_loaded || !versionResourceOf(m_path, &resource))
+    if (!m_loaded)
         return false;
-    const QString prefix = QStringLiteral("\\StringFileInfo\\") + stringBlockName(resource) + '\\';
+    const QString prefix = QStringLiteral("\\StringFileInfo\\") + stringBlockName(m_language, m_codePage) + '\\';
     if (!subBlock.startsWith(prefix, Qt::CaseInsensitive))
         return false;
     const QString name = subBlock.mid(prefix.size());
-    for (auto it = resource.strings.begin(); it != resource.strings.end(); ++it) {
+    for (auto it = m_strings.begin(); it != m_strings.end(); ++it) {
         if (it.key().compare(name, Qt::CaseInsensitive) == 0) {
             *value = it.value();
             *lengthChars = quint32(it.value().size()) + 1;

@@ -2,6 +2,7 @@
 
 #include "platform/WinTypes.h"
 
+#include <QMap>
 #include <QPair>
 #include <QString>
 #include <QVector>
@@ -13,7 +14,9 @@ namespace win {
 HResult winVerifyTrust(const QString& path);
 
 // The version resource of a file (GetFileVersionInfoSizeW /
-// GetFileVersionInfoW / VerQueryValueW), as one object.
+// GetFileVersionInfoW / VerQueryValueW), as one object. Like the buffer that
+// GetFileVersionInfoW fills, a loaded object answers its queries without
+// going back to the file.
 class FileVersionInfo
 {
 public:
@@ -29,8 +32,10 @@ public:
     bool queryString(const QString& subBlock, QString* value, quint32* lengthChars) const;
 
 private:
-    QString m_path;
     bool m_loaded = false;
+    quint16 m_language = 0;
+    quint16 m_codePage = 0;
+    QMap<QString, QString> m_strings;
 };
 
 // A shell link read through IShellLinkW and IPersistFile.
