@@ -2,13 +2,13 @@
 // the three themes into PNG files, to look at what a person would see:
 //   QT_QPA_PLATFORM=offscreen Screenshots <output folder>
 // It runs the window in demo mode, so no machine is needed.
+#include "ui/ChineseDesktop.h"
 #include "ui/ProgressPage.h"
 #include "ui/ResultPage.h"
 #include "ui/Velantrix.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFont>
 #include <QPushButton>
 #include <QTest>
 #include <QTextStream>
@@ -46,9 +46,8 @@ int main(int argc, char* argv[])
     arguments.push_back(demoSwitch);
     int count = static_cast<int>(arguments.size());
     QApplication app(count, arguments.data());
-    // Stands in for the Windows font: the fallback's figures are wider, and
-    // the big percentage would overflow the label made for the real one.
-    QFont::insertSubstitution("Microsoft YaHei", "Noto Sans CJK SC");
+    installFontSubstitutes();
+    installQtChineseTranslation(app);
     if (argc != 2) {
         QTextStream(stderr) << "usage: Screenshots <output folder>\n";
         return 2;

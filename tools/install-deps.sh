@@ -3,7 +3,7 @@
 # texts; does nothing when they are all there already.
 set -eu
 
-PACKAGES="build-essential cmake qtbase5-dev qtbase5-dev-tools fonts-noto-cjk fonts-noto-color-emoji"
+PACKAGES="build-essential cmake qtbase5-dev qtbase5-dev-tools fonts-noto-cjk fonts-noto-color-emoji fonts-wqy-microhei qttranslations5-l10n"
 
 missing=""
 for package in $PACKAGES; do

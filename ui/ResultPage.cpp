@@ -348,8 +348,13 @@ void ResultPage::buildStorageCard()
 
 void ResultPage::setTheme(int theme)
 {
-    if (theme >= 0 && theme < 3)
+    if (theme >= 0 && theme < 3) {
         setStyleSheet(kPageSheets[theme]);
+        // A widget's own sheet beats its page's rules, so the entry button
+        // gives up its start-up look for the theme's.
+        if (phase2EntryBtn)
+            phase2EntryBtn->setStyleSheet(QString());
+    }
     this->theme = theme;
     if (storageCard) {
         const StorageColours& c = kStorageColours[theme == 0 || theme == 1 ? theme : 2];

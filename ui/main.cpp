@@ -1,5 +1,6 @@
 #include "common/FileLogger.h"
 #include "platform/sim/MachineSession.h"
+#include "ui/ChineseDesktop.h"
 #include "ui/Velantrix.h"
 
 #include <QApplication>
@@ -10,6 +11,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName("Tessaro");
     QCoreApplication::setApplicationVersion("2.0.0");
+    installFontSubstitutes();
+    installQtChineseTranslation(app);
 
     // Everything the program learns about Windows, the log header included,
     // comes from this machine, so it has to be open before anything asks.

@@ -36,6 +36,8 @@ private slots:
     void storageCardText();
     void storageCardHiddenWithoutReasons();
     void everyThemeStylesThePage();
+    void entryButtonTakesTheThemeColour_data();
+    void entryButtonTakesTheThemeColour();
 };
 
 void TestResultPage::healthScoreThresholds_data()
@@ -226,6 +228,41 @@ void TestResultPage::everyThemeStylesThePage()
     page->setTheme(7);  // unknown: the page keeps its sheet, the storage card turns light
     QCOMPARE(page->styleSheet(), light);
     QVERIFY(page->findChild<QFrame*>("storageCard")->styleSheet().contains("#FFFFFF"));
+}
+
+void TestResultPage::entryButtonTakesTheThemeColour_data()
+{
+    QTest::addColumn<int>("theme");
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("dark") << 0 << QColor("#00C2FF");
+    QTest::newRow("warm") << 1 << QColor("#FF7A45");
+    QTest::newRow("light") << 2 << QColor("#1A73E8");
+}
+
+// The button's dashed border and text are drawn in the theme's colour, never
+// in the blue it is built with.
+void TestResultPage::entryButtonTakesTheThemeColour()
+{
+    QFETCH(int, theme);
+    QFETCH(QColor, colour);
+    ResultPage page;
+    page.resize(760, 600);
+    page.setTheme(theme);
+    auto* entry = page.findChild<QPushButton*>("phase2EntryBtn");
+    const QImage image = entry->grab().toImage();
+    auto pixelsOf = [&image](const QColor& wanted) {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                count += qAbs(c.red() - wanted.red()) + qAbs(c.green() - wanted.green())
+                             + qAbs(c.blue() - wanted.blue()) < 24;
+            }
+        return count;
+    };
+    const int themed = pixelsOf(colour);
+    const int builtIn = pixelsOf(QColor("#4A90D9"));  // anti-aliased edges may come near it
+    QVERIFY2(themed > 50 && builtIn < 5, qPrintable(QString("%1 themed, %2 built-in").arg(themed).arg(builtIn)));
 }
 
 QTEST_MAIN(TestResultPage)
