@@ -23,6 +23,29 @@ QImage canvas(int side)
     return image;
 }
 
+// The image dialog shows its pictures at 350 x 472; they are drawn at twice
+// that, in the same proportions, so that nothing is stretched.
+constexpr int kCardWidth = 700;
+constexpr int kCardHeight = 944;
+
+// A portrait card with a vertical gradient; answers a painter whose origin is
+// the top-left of the card's centred square, where the motif is drawn.
+QImage portraitCard(const QColor& top, const QColor& bottom, QPainter& p)
+{
+    QImage image(kCardWidth, kCardHeight, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    p.begin(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient g(0, 0, 0, kCardHeight);
+    g.setColorAt(0, top);
+    g.setColorAt(1, bottom);
+    p.setPen(Qt::NoPen);
+    p.setBrush(g);
+    p.drawRoundedRect(QRectF(0, 0, kCardWidth, kCardHeight), kCardWidth * 0.08, kCardWidth * 0.08);
+    p.translate(0, (kCardHeight - kCardWidth) / 2.0);
+    return image;
+}
+
 void fillRoundedSquare(QPainter& p, const QRectF& r, const QColor& top, const QColor& bottom)
 {
     QLinearGradient g(r.topLeft(), r.bottomLeft());
@@ -60,12 +83,11 @@ QImage logo(int side)
 }
 
 // 1.png: the service card, a shield with a tick.
-QImage shieldCard(int side)
+QImage shieldCard()
 {
-    QImage image = canvas(side);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    fillRoundedSquare(p, QRectF(0, 0, side, side), QColor("#ECFDF5"), QColor("#D1FAE5"));
+    const int side = kCardWidth;
+    QPainter p;
+    QImage image = portraitCard(QColor("#ECFDF5"), QColor("#D1FAE5"), p);
     QPainterPath shield;
     const double c = side / 2.0;
     shield.moveTo(c, side * 0.16);
@@ -77,16 +99,16 @@ QImage shieldCard(int side)
     p.drawPath(shield);
     p.setPen(QPen(Qt::white, side * 0.055, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.drawPolyline(QPolygonF({{side * 0.38, side * 0.50}, {side * 0.47, side * 0.60}, {side * 0.64, side * 0.40}}));
+    p.end();
     return image;
 }
 
 // 2.png: customer service, two speech bubbles.
-QImage serviceBubbles(int side)
+QImage serviceBubbles()
 {
-    QImage image = canvas(side);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    fillRoundedSquare(p, QRectF(0, 0, side, side), QColor("#EFF6FF"), QColor("#DBEAFE"));
+    const int side = kCardWidth;
+    QPainter p;
+    QImage image = portraitCard(QColor("#EFF6FF"), QColor("#DBEAFE"), p);
     p.setPen(Qt::NoPen);
     p.setBrush(kBlue);
     p.drawRoundedRect(QRectF(side * 0.14, side * 0.20, side * 0.50, side * 0.36), side * 0.08, side * 0.08);
@@ -97,16 +119,16 @@ QImage serviceBubbles(int side)
     p.setBrush(Qt::white);
     for (int i = 0; i < 3; ++i)
         p.drawEllipse(QPointF(side * (0.27 + i * 0.12), side * 0.38), side * 0.03, side * 0.03);
+    p.end();
     return image;
 }
 
 // 3.png: remote help, a screen with a helping hand's cursor.
-QImage remoteScreen(int side)
+QImage remoteScreen()
 {
-    QImage image = canvas(side);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    fillRoundedSquare(p, QRectF(0, 0, side, side), QColor("#FEF2F2"), QColor("#FEE2E2"));
+    const int side = kCardWidth;
+    QPainter p;
+    QImage image = portraitCard(QColor("#FEF2F2"), QColor("#FEE2E2"), p);
     p.setPen(QPen(QColor("#0F1520"), side * 0.035, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.setBrush(Qt::white);
     p.drawRoundedRect(QRectF(side * 0.16, side * 0.20, side * 0.68, side * 0.46), side * 0.04, side * 0.04);
@@ -117,6 +139,7 @@ QImage remoteScreen(int side)
     p.drawPolygon(QPolygonF({{side * 0.44, side * 0.30}, {side * 0.44, side * 0.56}, {side * 0.50, side * 0.50},
                              {side * 0.55, side * 0.60}, {side * 0.59, side * 0.58}, {side * 0.54, side * 0.48},
                              {side * 0.62, side * 0.47}}));
+    p.end();
     return image;
 }
 
@@ -140,8 +163,8 @@ int main(int argc, char** argv)
     dir.mkpath(".");
     bool ok = save(logo(512), dir, "U512.png");
     ok = save(logo(256), dir, "U512.ico") && ok;  // the icon format holds at most 256 px
-    ok = save(shieldCard(480), dir, "1.png") && ok;
-    ok = save(serviceBubbles(480), dir, "2.png") && ok;
-    ok = save(remoteScreen(480), dir, "3.png") && ok;
+    ok = save(shieldCard(), dir, "1.png") && ok;
+    ok = save(serviceBubbles(), dir, "2.png") && ok;
+    ok = save(remoteScreen(), dir, "3.png") && ok;
     return ok ? 0 : 1;
 }

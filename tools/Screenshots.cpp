@@ -1,14 +1,18 @@
-// Renders the home screen, the progress page and the result page in each of
-// the three themes into PNG files, to look at what a person would see:
+// Renders the home screen, the pages and the dialogs in each of the three
+// themes into PNG files, to look at what a person would see:
 //   QT_QPA_PLATFORM=offscreen Screenshots <output folder>
 // It runs the window in demo mode, so no machine is needed.
+#include "ui/AboutDialog.h"
 #include "ui/ChineseDesktop.h"
+#include "ui/ImageDialog.h"
 #include "ui/ProgressPage.h"
+#include "ui/QrCodeDialog.h"
 #include "ui/ResultPage.h"
 #include "ui/Velantrix.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QPainter>
 #include <QPushButton>
 #include <QTest>
 #include <QTextStream>
@@ -35,6 +39,36 @@ void showProgress(Velantrix& window, int theme)
     const int steps[][2] = {{0, 0}, {0, 5}, {1, 10}, {2, 30}, {3, 40}, {3, 52}};
     for (const auto& update : steps)
         page->onProgressUpdate(update[0], update[1], QString());
+}
+
+// A dialog as it appears over the window: its own pixels (a transparent
+// window around a rounded panel) drawn over the window's centre.
+bool saveDialog(QWidget& window, QDialog& dialog, const QDir& dir, const QString& name)
+{
+    dialog.show();
+    QTest::qWait(100);
+    QPixmap picture = window.grab();
+    QPainter painter(&picture);
+    painter.fillRect(picture.rect(), QColor(0, 0, 0, 60));
+    const QPixmap panel = dialog.grab();
+    painter.drawPixmap((picture.width() - panel.width()) / 2, (picture.height() - panel.height()) / 2, panel);
+    painter.end();
+    dialog.hide();
+    const bool ok = picture.save(dir.filePath(name + ".png"));
+    QTextStream(stdout) << (ok ? "wrote " : "FAILED ") << dir.filePath(name + ".png") << '\n';
+    return ok;
+}
+
+bool saveDialogs(QWidget& window, int theme, const QString& suffix, const QDir& dir)
+{
+    AboutDialog about(&window, theme);
+    bool ok = saveDialog(window, about, dir, "about-" + suffix);
+    ImageDialog image(&window, theme);
+    image.setImage(QString(":/ICON/%1.png").arg(theme + 1));  // each picture in one theme
+    ok = saveDialog(window, image, dir, "image-" + suffix) && ok;
+    QrCodeDialog qrCode(&window, theme);
+    ok = saveDialog(window, qrCode, dir, "qrcode-" + suffix) && ok;
+    return ok;
 }
 
 } // namespace
@@ -65,11 +99,22 @@ int main(int argc, char* argv[])
 
         showProgress(window, theme);
         ok = save(window, dir, QString("progress-%1").arg(names[theme])) && ok;
+        window.findChild<ProgressPage*>()->onProgressUpdate(6, 100, QString());
+        ok = save(window, dir, QString("finished-%1").arg(names[theme])) && ok;
         window.findChild<ProgressPage*>()->hide();
+        ok = saveDialogs(window, theme, names[theme], dir) && ok;
 
         window.findChild<QPushButton*>("startBtn")->click();
         QTest::qWait(1300);
         ok = save(window, dir, QString("result-%1").arg(names[theme])) && ok;
+
+        window.findChild<QPushButton*>("helpfulBtn")->click();
+        ok = save(window, dir, QString("thanks-%1").arg(names[theme])) && ok;
+        window.findChild<QPushButton*>("secondaryBtn")->click();
+        window.findChild<QPushButton*>("startBtn")->click();
+        QTest::qWait(1300);
+        window.findChild<QPushButton*>("averageBtn")->click();
+        ok = save(window, dir, QString("servicecard-%1").arg(names[theme])) && ok;
     }
     return ok ? 0 : 1;
 }

@@ -2,8 +2,12 @@
 
 #include "engine/OptimizeCore.h"
 #include "platform/Desktop.h"
+#include "ui/AboutDialog.h"
 #include "ui/EulaDialog.h"
+#include "ui/FeedbackPage.h"
+#include "ui/ImageDialog.h"
 #include "ui/ProgressPage.h"
+#include "ui/QrCodeDialog.h"
 #include "ui/ResultPage.h"
 #include "ui_Velantrix.h"
 
@@ -193,10 +197,13 @@ void Velantrix::connectButtons()
     connect(ui->gameModeBtn, &QPushButton::clicked, this, [this] { setTheme(0); });
     connect(ui->elderModeBtn, &QPushButton::clicked, this, [this] { setTheme(1); });
     connect(ui->websiteBtn, &QPushButton::clicked, this, &Velantrix::onWebsiteClicked);
+    connect(ui->aboutBtn, &QPushButton::clicked, this, &Velantrix::onAboutClicked);
     connect(ui->netFixBtn, &QPushButton::clicked, this, &Velantrix::onNetFixClicked);
     connect(ui->remoteBtn, &QPushButton::clicked, this, &Velantrix::onRemoteClicked);
     connect(ui->toolsBtn, &QPushButton::clicked, this, &Velantrix::onToolsClicked);
     connect(ui->runtimeBtn, &QPushButton::clicked, this, &Velantrix::onRuntimeClicked);
+    connect(ui->kefuBtn, &QPushButton::clicked, this, &Velantrix::oniconClicked);
+    connect(ui->huhangkaBtn, &QPushButton::clicked, this, &Velantrix::oniconClicked);
 }
 
 void Velantrix::setUpButtons()
@@ -229,6 +236,21 @@ void Velantrix::createPages()
     resultPage = new ResultPage(ui->contentWidget);
     resultPage->hide();
     connect(resultPage, &ResultPage::finishClicked, this, &Velantrix::onResultPageFinish);
+    connect(resultPage, &ResultPage::helpfulClicked, this, &Velantrix::onResultPageHelpful);
+    connect(resultPage, &ResultPage::averageClicked, this, &Velantrix::onResultPageAverage);
+    connect(resultPage, &ResultPage::remoteHelpClicked, this, &Velantrix::oniconClicked);
+
+    thanksPage = new FeedbackPage(0, ui->contentWidget);
+    thanksPage->hide();
+    connect(thanksPage, &FeedbackPage::finished, this, [this] { closeFeedbackPage(thanksPage); });
+    connect(thanksPage, &FeedbackPage::shareData, this, [] {
+        // Nothing is sent anywhere: the box only thanks the user.
+        QMessageBox::information(nullptr, tr("已分享"), tr("感谢您的分享！数据已匿名上传。"));
+    });
+
+    serviceCardPage = new FeedbackPage(1, ui->contentWidget);
+    serviceCardPage->hide();
+    connect(serviceCardPage, &FeedbackPage::finished, this, [this] { closeFeedbackPage(serviceCardPage); });
 }
 
 template <class Page>
@@ -239,6 +261,24 @@ void Velantrix::showPage(Page* page)
     page->setVisible(true);
     page->raise();
     page->setTheme(theme);
+}
+
+// A feedback page lies over the still visible result page and takes the
+// keyboard, so its buttons are reached with Tab and Space.
+void Velantrix::showFeedbackPage(FeedbackPage* page)
+{
+    page->setGeometry(ui->contentWidget->rect());
+    page->setGraphicsEffect(nullptr);
+    page->setTheme(theme);
+    page->setVisible(true);
+    page->raise();
+    page->setFocus();
+}
+
+void Velantrix::closeFeedbackPage(FeedbackPage* page)
+{
+    page->hide();
+    resultPage->hide();
 }
 
 void Velantrix::fitStartButton()
@@ -258,6 +298,12 @@ void Velantrix::setTheme(int newTheme)
         progressPage->setTheme(newTheme);
     if (resultPage->isVisible())
         resultPage->setTheme(newTheme);
+    thanksPage->setTheme(newTheme);
+    serviceCardPage->setTheme(newTheme);
+    if (qrCodeDialog)
+        qrCodeDialog->setTheme(newTheme);
+    if (aboutDialog)
+        aboutDialog->setTheme(newTheme);
 }
 
 void Velantrix::applyTheme(int newTheme)
@@ -415,6 +461,16 @@ void Velantrix::onResultPageFinish()
     resultPage->hide();
 }
 
+void Velantrix::onResultPageHelpful()
+{
+    showFeedbackPage(thanksPage);
+}
+
+void Velantrix::onResultPageAverage()
+{
+    showFeedbackPage(serviceCardPage);
+}
+
 void Velantrix::openToolFolder(const QString& relativeFolder)
 {
     const QString path = QCoreApplication::applicationDirPath() + relativeFolder;
@@ -442,6 +498,38 @@ void Velantrix::onCloseClicked()
 void Velantrix::onWebsiteClicked()
 {
     win::openUrl(QUrl("https://tessaro.example/", QUrl::TolerantMode));
+}
+
+void Velantrix::onAboutClicked()
+{
+    if (!aboutDialog) {
+        aboutDialog = new AboutDialog(this, theme);
+        aboutDialog->setWindowModality(Qt::ApplicationModal);
+    }
+    aboutDialog->setTheme(theme);
+    aboutDialog->exec();
+}
+
+// The picture follows the button: the service card, customer service, or
+// remote help for any other sender (the result page's help button).
+void Velantrix::oniconClicked()
+{
+    const QObject* from = sender();
+    if (from == ui->huhangkaBtn)
+        showImage(":/ICON/1.png");
+    else if (from == ui->kefuBtn)
+        showImage(":/ICON/2.png");
+    else
+        showImage(":/ICON/3.png");
+}
+
+void Velantrix::showImage(const QString& path)
+{
+    if (!imageDialog)
+        imageDialog = new ImageDialog(this, theme);
+    imageDialog->setImage(path);
+    imageDialog->setTheme(theme);
+    imageDialog->exec();
 }
 
 void Velantrix::mousePressEvent(QMouseEvent* event)
@@ -479,6 +567,9 @@ void Velantrix::resizeEvent(QResizeEvent* event)
         progressPage->setGeometry(area);
     if (resultPage)
         resultPage->setGeometry(area);
+    for (FeedbackPage* page : {thanksPage, serviceCardPage})
+        if (page)
+            page->setGeometry(area);
     fitStartButton();
 }
 

@@ -8,8 +8,12 @@
 #include <memory>
 
 namespace Ui { class Velantrix; }
+class AboutDialog;
+class FeedbackPage;
+class ImageDialog;
 class OptimizeCore;
 class ProgressPage;
+class QrCodeDialog;
 class QThread;
 class ResultPage;
 
@@ -34,6 +38,8 @@ private slots:
     void onStartOptimize();
     void onOptimizationFinished();
     void onResultPageFinish();
+    void onResultPageHelpful();
+    void onResultPageAverage();
     void onNetFixClicked();
     void onRemoteClicked();
     void onToolsClicked();
@@ -41,6 +47,8 @@ private slots:
     void onMinClicked();
     void onCloseClicked();
     void onWebsiteClicked();
+    void onAboutClicked();
+    void oniconClicked();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -57,6 +65,9 @@ private:
     void createPages();
     template <class Page> void showPage(Page* page);
     void fitStartButton();
+    void showFeedbackPage(FeedbackPage* page);
+    void closeFeedbackPage(FeedbackPage* page);
+    void showImage(const QString& path);
     void openToolFolder(const QString& relativeFolder);
 
     void applyTheme(int theme);
@@ -76,8 +87,13 @@ private:
     std::unique_ptr<Ui::Velantrix> ui;
     ProgressPage* progressPage = nullptr;
     ResultPage* resultPage = nullptr;
+    FeedbackPage* thanksPage = nullptr;
+    FeedbackPage* serviceCardPage = nullptr;
     QPointer<OptimizeCore> core;
     QPointer<QThread> coreThread;
+    QrCodeDialog* qrCodeDialog = nullptr;  // re-themed if present; never made here
+    AboutDialog* aboutDialog = nullptr;
+    ImageDialog* imageDialog = nullptr;
     bool dragging = false;
     QPoint dragOffset;
     bool demoMode = false;

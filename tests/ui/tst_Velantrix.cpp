@@ -1,6 +1,7 @@
 // The main window on a small simulated machine: the theme switch, the
 // agreement gate, a whole run from the start button to the result page, a
 // failed environment check, and closing the window while the engine works.
+#include "tests/support/ModalAnswer.h"
 #include "tests/support/TestMachine.h"
 #include "ui/EulaDialog.h"
 #include "ui/ProgressPage.h"
@@ -17,32 +18,6 @@
 #include <QtTest>
 
 namespace {
-
-// Answers the next modal dialog from a timer, as a person would, and keeps
-// what it saw.
-class ModalAnswer : public QObject
-{
-public:
-    explicit ModalAnswer(std::function<void(QWidget*)> answer)
-        : m_answer(std::move(answer))
-    {
-        connect(&m_poll, &QTimer::timeout, this, [this] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                m_poll.stop();
-                answered = true;
-                dialogClass = modal->metaObject()->className();
-                m_answer(modal);
-            }
-        });
-        m_poll.start(20);
-    }
-    bool answered = false;
-    QString dialogClass;
-
-private:
-    QTimer m_poll;
-    std::function<void(QWidget*)> m_answer;
-};
 
 void clickChild(QWidget* dialog, const char* button)
 {

@@ -1,0 +1,156 @@
+// The feedback page in its two modes: what its buttons relay, the card
+// number it hands out, its themes and the glow that pulses for its life.
+#include "ui/FeedbackPage.h"
+
+#include <QGraphicsDropShadowEffect>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QtTest>
+
+namespace {
+
+QStringList relayedSignals(FeedbackPage& page, const char* button)
+{
+    QStringList seen;
+    QObject::connect(&page, &FeedbackPage::shareData, &page, [&seen] { seen << "shareData"; });
+    QObject::connect(&page, &FeedbackPage::finished, &page, [&seen] { seen << "finished"; });
+    page.findChild<QPushButton*>(button)->click();
+    return seen;
+}
+
+QGraphicsDropShadowEffect* glowOf(FeedbackPage& page)
+{
+    return qobject_cast<QGraphicsDropShadowEffect*>(page.findChild<QPushButton*>("primaryBtn")->graphicsEffect());
+}
+
+} // namespace
+
+class TestFeedbackPage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void buttonsRelayInOrder_data();
+    void buttonsRelayInOrder();
+    void cardNumbersStayInRange();
+    void themeSetsSheetAndGlowColour_data();
+    void themeSetsSheetAndGlowColour();
+    void glowPulsesWithinItsBounds();
+    void removedGlowIsNotTouched();
+    void keyboardReachesTheButtons();
+};
+
+void TestFeedbackPage::buttonsRelayInOrder_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QStringList>("relayed");
+    QTest::newRow("thanks, share") << 0 << "primaryBtn" << QStringList{"shareData", "finished"};
+    QTest::newRow("thanks, finish") << 0 << "secondaryBtn" << QStringList{"finished"};
+    QTest::newRow("service card") << 1 << "primaryBtn" << QStringList{"finished"};
+    QTest::newRow("any other mode") << 7 << "primaryBtn" << QStringList{"finished"};
+}
+
+void TestFeedbackPage::buttonsRelayInOrder()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, button);
+    QFETCH(QStringList, relayed);
+    FeedbackPage page(mode);
+    QCOMPARE(relayedSignals(page, qPrintable(button)), relayed);
+    // The service card has one button and no card number on the thanks page.
+    QCOMPARE(page.findChildren<QPushButton*>().size(), mode == 0 ? 2 : 1);
+    QCOMPARE(page.findChild<QLabel*>("cardNo") != nullptr, mode != 0);
+}
+
+void TestFeedbackPage::cardNumbersStayInRange()
+{
+    const QRegularExpression form("^VIP-2026-(\\d{4})-(\\d{4})$");
+    FeedbackPage page(1);
+    QVERIFY(form.match(page.findChild<QLabel*>("cardNo")->text()).hasMatch());
+
+    int lowest = 9999, highest = 0;
+    for (int i = 0; i < 20000; ++i) {
+        const QRegularExpressionMatch match = form.match(FeedbackPage::newCardNumber());
+        QVERIFY(match.hasMatch());
+        for (int group : {1, 2}) {
+            lowest = qMin(lowest, match.captured(group).toInt());
+            highest = qMax(highest, match.captured(group).toInt());
+        }
+    }
+    QCOMPARE(lowest, 1000);
+    QCOMPARE(highest, 9998);
+}
+
+void TestFeedbackPage::themeSetsSheetAndGlowColour_data()
+{
+    QTest::addColumn<int>("theme");
+    QTest::addColumn<QString>("background");
+    QTest::addColumn<QColor>("glow");
+    QTest::newRow("dark") << 0 << "#080B14" << QColor(0, 194, 255, 80);
+    QTest::newRow("warm") << 1 << "#F5EDE0" << QColor(255, 122, 69, 80);
+    QTest::newRow("light") << 2 << "#F0F2F8" << QColor(26, 115, 232, 80);
+    QTest::newRow("unknown is light") << 3 << "#F0F2F8" << QColor(26, 115, 232, 80);
+}
+
+void TestFeedbackPage::themeSetsSheetAndGlowColour()
+{
+    QFETCH(int, theme);
+    QFETCH(QString, background);
+    QFETCH(QColor, glow);
+    for (int mode : {0, 1}) {
+        FeedbackPage page(mode);
+        page.setTheme(theme);
+        QVERIFY(page.styleSheet().startsWith(QString("QWidget#FeedbackPage { background: %1; }").arg(background)));
+        QVERIFY(!page.styleSheet().contains("%"  "1"));  // every value filled in
+        QCOMPARE(glowOf(page)->color(), glow);
+    }
+}
+
+void TestFeedbackPage::glowPulsesWithinItsBounds()
+{
+    FeedbackPage page(0);
+    page.setTheme(0);
+    QGraphicsDropShadowEffect* glow = glowOf(page);
+    QSet<int> alphas;
+    for (int i = 0; i < 10; ++i) {
+        QTest::qWait(35);
+        QVERIFY(glow->color().alpha() >= 60 && glow->color().alpha() <= 180);
+        QVERIFY(glow->blurRadius() >= 25 && glow->blurRadius() <= 55);
+        QCOMPARE(glow->color().blue(), 255);  // the pulse changes only the alpha
+        alphas << glow->color().alpha();
+    }
+    QVERIFY(alphas.size() > 1);
+}
+
+// The button may lose its effect while the page's timer runs on; the pulse
+// must not reach the deleted effect (the sanitizer would see it).
+void TestFeedbackPage::removedGlowIsNotTouched()
+{
+    FeedbackPage page(1);
+    page.findChild<QPushButton*>("primaryBtn")->setGraphicsEffect(nullptr);
+    QTest::qWait(100);
+    page.setTheme(1);
+}
+
+void TestFeedbackPage::keyboardReachesTheButtons()
+{
+    FeedbackPage page(0);
+    page.resize(760, 600);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowActive(&page));
+    page.setFocus();
+    auto* share = page.findChild<QPushButton*>("primaryBtn");
+    for (int i = 0; i < 4 && QApplication::focusWidget() != share; ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), share);
+    QSignalSpy shared(&page, &FeedbackPage::shareData);
+    QTest::keyClick(share, Qt::Key_Space);
+    QCOMPARE(shared.count(), 1);
+    QTest::keyClick(share, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), page.findChild<QPushButton*>("secondaryBtn"));
+}
+
+QTEST_MAIN(TestFeedbackPage)
+#include "tst_FeedbackPage.moc"
