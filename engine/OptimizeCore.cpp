@@ -3,6 +3,7 @@
 #include "common/EnvironmentPath.h"
 #include "common/FileLogger.h"
 #include "common/FileRemover.h"
+#include "common/ServiceConfigQuery.h"
 #include "common/WmicQuery.h"
 #include "platform/Clock.h"
 #include "platform/ComApartment.h"
@@ -285,10 +286,8 @@ bool OptimizeCore::disableService(const QString& serviceName)
     const quint32 rights = win::ServiceQueryConfig | win::ServiceChangeConfig | win::ServiceQueryStatus | win::ServiceStop;
     if (!openService(serviceName, win::ScManagerAllAccess, rights, manager, service))
         return false;
-    quint32 needed = 0;
     win::ServiceConfig config;
-    if (service.queryConfig(0, &needed, &config) == win::ErrorInsufficientBuffer && needed > 0
-        && service.queryConfig(needed, &needed, &config) == win::ErrorSuccess) {
+    if (queryServiceConfig(service, &config)) {
         logError(QStringLiteral("服务 %1 原始启动类型: %2 → 将设为 DISABLED").arg(serviceName).arg(config.startType));
     }
     const bool disabled = service.changeConfig(win::ServiceNoChange, win::ServiceDisabled, win::ServiceNoChange)

@@ -161,14 +161,64 @@ qint32 ntSetSystemInformation(int informationClass, const QByteArray& buffer)
     return StatusSuccess;
 }
 
-bool setSystemFileCacheSize(quint64 minimumBytes, quint64 maximumBytes, quint32 flags)
+namespace {
+
+bool fail(Error* error, Error code)
 {
-    Q_UNUSED(flags)
-    MachineAccess access;
-    if (!access || !access->system().administrator || minimumBytes > maximumBytes)
+    if (error)
+        *error = code;
+    return false;
+}
+
+// Whether `flags` asks for `enable` or `disable` of one limit, and not both.
+bool readLimitFlags(quint32 flags, quint32 enable, quint32 disable, bool* hard)
+{
+    if ((flags & enable) && (flags & disable))
         return false;
-    access->system().fileCacheMaximumBytes = qint64(maximumBytes);
+    if (flags & enable)
+        *hard = true;
+    else if (flags & disable)
+        *hard = false;
+    return true;
+}
+
+} // namespace
+
+// A hard maximum below the cache's working set trims it at once; the pages
+// it gives up become available memory.
+bool setSystemFileCacheSize(SizeT minimumBytes, SizeT maximumBytes, quint32 flags, Error* error)
+{
+    MachineAccess access;
+    if (!access)
+        return fail(error, ErrorInvalidHandle);
+    if (!access->system().administrator)
+        return fail(error, ErrorPrivilegeNotHeld);
+    sim::SimFileCache cache = access->system().fileCache;
+    if (minimumBytes > maximumBytes
+        || !readLimitFlags(flags, FileCacheMaxHardEnable, FileCacheMaxHardDisable, &cache.maxHardLimit)
+        || !readLimitFlags(flags, FileCacheMinHardEnable, FileCacheMinHardDisable, &cache.minHardLimit))
+        return fail(error, ErrorInvalidParameter);
+    cache.minimumBytes = minimumBytes;
+    cache.maximumBytes = maximumBytes;
+    if (cache.maxHardLimit && cache.workingSetBytes > cache.maximumBytes) {
+        auto& memory = access->system().memory;
+        memory.availableBytes = qMin(memory.totalBytes, memory.availableBytes + cache.workingSetBytes - cache.maximumBytes);
+        cache.workingSetBytes = cache.maximumBytes;
+    }
+    access->system().fileCache = cache;
     access->markChanged();
+    return true;
+}
+
+bool getSystemFileCacheSize(SizeT* minimumBytes, SizeT* maximumBytes, quint32* flags)
+{
+    MachineAccess access;
+    if (!access)
+        return false;
+    const sim::SimFileCache& cache = access->system().fileCache;
+    *minimumBytes = SizeT(qMin(cache.minimumBytes, MaxSizeT));
+    *maximumBytes = SizeT(qMin(cache.maximumBytes, MaxSizeT));
+    *flags = (cache.maxHardLimit ? FileCacheMaxHardEnable : 0u) | (cache.minHardLimit ? FileCacheMinHardEnable : 0u);
     return true;
 }
 

@@ -91,8 +91,19 @@ constexpr qint32 StatusInfoLengthMismatch = qint32(0xC0000004u);
 constexpr qint32 StatusInvalidParameter = qint32(0xC000000Du);
 constexpr qint32 StatusPrivilegeNotHeld = qint32(0xC0000061u);
 
-// SetSystemFileCacheSize (look it up first).
-bool setSystemFileCacheSize(quint64 minimumBytes, quint64 maximumBytes, quint32 flags);
+// SetSystemFileCacheSize and GetSystemFileCacheSize (look them up first).
+// The maximum is enforced only while a call has enabled it as a hard limit;
+// flags 0 keep whichever limits are enabled. Enabling and disabling the same
+// limit at once, or a minimum above the maximum, answers
+// ErrorInvalidParameter; a caller without the quota privilege
+// ErrorPrivilegeNotHeld. Sizes the 32-bit program cannot hold come back as
+// MaxSizeT.
+constexpr quint32 FileCacheMaxHardEnable = 0x1;
+constexpr quint32 FileCacheMaxHardDisable = 0x2;
+constexpr quint32 FileCacheMinHardEnable = 0x4;
+constexpr quint32 FileCacheMinHardDisable = 0x8;
+bool setSystemFileCacheSize(SizeT minimumBytes, SizeT maximumBytes, quint32 flags, Error* error = nullptr);
+bool getSystemFileCacheSize(SizeT* minimumBytes, SizeT* maximumBytes, quint32* flags);
 
 // PowerSetActiveScheme / PowerGetActiveScheme with a scheme GUID in text form.
 Error powerSetActiveScheme(const QString& schemeGuid);

@@ -10,6 +10,10 @@ namespace win {
 
 using Error = quint32;   // a Win32 error code (GetLastError / LSTATUS)
 using HResult = qint32;  // a COM result
+// SIZE_T of the program, which is a 32-bit process: a size of 4 GiB or more
+// does not fit in it.
+using SizeT = quint32;
+constexpr quint64 MaxSizeT = 0xFFFFFFFFu;
 
 constexpr Error ErrorSuccess = 0;
 constexpr Error ErrorFileNotFound = 2;
@@ -40,6 +44,7 @@ constexpr Error ErrorServiceDisabled = 1058;
 constexpr Error ErrorServiceDoesNotExist = 1060;
 constexpr Error ErrorServiceCannotAcceptCtrl = 1061;
 constexpr Error ErrorServiceNotActive = 1062;
+constexpr Error ErrorPrivilegeNotHeld = 1314;
 constexpr Error ErrorNotAReparsePoint = 4390;
 
 constexpr HResult S_Ok = 0;

@@ -28,6 +28,17 @@ struct SimMemory
     quint64 availableBytes = quint64(4) << 30;
 };
 
+// The system file cache: its working set and the limits of
+// SetSystemFileCacheSize. A maximum is enforced only while it is hard.
+struct SimFileCache
+{
+    quint64 minimumBytes = quint64(1) << 20;
+    quint64 maximumBytes = quint64(1) << 40;
+    bool maxHardLimit = false;
+    bool minHardLimit = false;
+    quint64 workingSetBytes = 0;
+};
+
 struct SimPower
 {
     bool queryFails = false;
@@ -133,7 +144,7 @@ struct SimSystem
     quint32 ownPid = 4242;
     QString ownImagePath;
     QString activePowerScheme = "381b4222-f694-41f0-9685-ff5bb260df2e";
-    qint64 fileCacheMaximumBytes = -1;
+    SimFileCache fileCache;
     int standbyListPurges = 0;
     int settingChangeBroadcasts = 0;
     QHash<QString, QString> environment;  // case-preserving names

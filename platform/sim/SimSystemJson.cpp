@@ -116,7 +116,12 @@ void loadFacts(const JsonFields& f, SimSystem* s, QString* error)
     s->ownPid = quint32(f.unsignedInteger("ownPid", s->ownPid));
     s->ownImagePath = f.string("ownImagePath");
     s->activePowerScheme = f.string("activePowerScheme", s->activePowerScheme);
-    s->fileCacheMaximumBytes = f.integer("fileCacheMaximumBytes", -1);
+    const JsonFields cache(f.object("fileCache"), f.childPath("fileCache"), error);
+    s->fileCache.minimumBytes = cache.unsignedInteger("minimumBytes", s->fileCache.minimumBytes);
+    s->fileCache.maximumBytes = cache.unsignedInteger("maximumBytes", s->fileCache.maximumBytes);
+    s->fileCache.maxHardLimit = cache.boolean("maxHardLimit", false);
+    s->fileCache.minHardLimit = cache.boolean("minHardLimit", false);
+    s->fileCache.workingSetBytes = cache.unsignedInteger("workingSetBytes", 0);
     s->standbyListPurges = int(f.integer("standbyListPurges", 0));
     s->settingChangeBroadcasts = int(f.integer("settingChangeBroadcasts", 0));
 }
@@ -279,7 +284,11 @@ QJsonObject factsJson(const SimSystem& s)
         {"ownPid", int(s.ownPid)},
         {"ownImagePath", s.ownImagePath},
         {"activePowerScheme", s.activePowerScheme},
-        {"fileCacheMaximumBytes", double(s.fileCacheMaximumBytes)},
+        {"fileCache", QJsonObject{{"minimumBytes", double(s.fileCache.minimumBytes)},
+                                  {"maximumBytes", double(s.fileCache.maximumBytes)},
+                                  {"maxHardLimit", s.fileCache.maxHardLimit},
+                                  {"minHardLimit", s.fileCache.minHardLimit},
+                                  {"workingSetBytes", double(s.fileCache.workingSetBytes)}}},
         {"standbyListPurges", s.standbyListPurges},
         {"settingChangeBroadcasts", s.settingChangeBroadcasts}};
 }

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "maintenance/DiskType.h"
+
+#include <QObject>
+#include <QString>
+
+// Maintains the system disk by its kind in one blocking call: TRIM for an
+// SSD, optimisation for an HDD, both through the Windows defragmenter on
+// drive C:.
+class DiskMaintainer : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit DiskMaintainer(QObject* parent = nullptr);
+
+    // Answers whether the defragmenter run succeeded.
+    bool performMaintenance();
+    DiskType diskType() const { return m_diskType; }
+    bool isOnBatteryPower() const;
+
+signals:
+    void progressUpdated(int percent, QString status);
+    void maintenanceCompleted(bool success, DiskType diskType);
+
+private:
+    DiskType detectDiskType();
+    bool runDefrag(const QString& arguments);
+    bool defragmentHdd();
+    bool trimSsd();
+
+    DiskType m_diskType = DiskType::Unknown;
+};

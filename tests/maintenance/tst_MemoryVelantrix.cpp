@@ -1,0 +1,169 @@
+#include "ManagerLog.h"
+#include "TestMachine.h"
+#include "maintenance/MemoryVelantrix.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+using win::sim::SimFileCache;
+using win::sim::SimProcess;
+using win::sim::SimWindow;
+
+namespace {
+
+constexpr quint64 MB = 1048576;
+constexpr quint64 GB = 1024 * MB;
+// What an emptied working set keeps resident on the simulated machine.
+constexpr quint64 Resident = 200 * 1024;
+
+SimProcess process(quint32 pid, const QString& exe, quint64 workingSet, bool protectedProcess = false)
+{
+    SimProcess p;
+    p.pid = pid;
+    p.exeFile = exe;
+    p.workingSetBytes = workingSet;
+    p.protectedProcess = protectedProcess;
+    return p;
+}
+
+void setMemory(TestMachine& machine, quint64 total, quint64 available)
+{
+    machine->system().memory.totalBytes = total;
+    machine->system().memory.availableBytes = available;
+}
+
+void setFileCache(TestMachine& machine, quint64 workingSet, quint64 hardMaximum = 0)
+{
+    SimFileCache& cache = machine->system().fileCache;
+    cache.minimumBytes = MB;
+    cache.maximumBytes = hardMaximum ? hardMaximum : quint64(1) << 40;
+    cache.maxHardLimit = hardMaximum != 0;
+    cache.workingSetBytes = workingSet;
+}
+
+} // namespace
+
+class MemoryVelantrixTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void trimsEveryProcessItMayAndMeasuresWhatWasFreed()
+    {
+        TestMachine machine;
+        setMemory(machine, 4 * GB, 1 * GB);
+        setFileCache(machine, 1 * GB);
+        machine->system().processes = {process(0, QStringLiteral("System Idle Process"), 8 * 1024, true),
+                                       process(640, QStringLiteral("EXPLORER.EXE"), 120 * MB),
+                                       process(2200, QStringLiteral("notepad.exe"), 30 * MB),
+                                       process(3100, QStringLiteral("QQ.exe"), 300 * MB),
+                                       process(3300, QStringLiteral("SearchUI.exe"), 50 * MB),
+                                       process(3400, QStringLiteral("AntiCheat.exe"), 80 * MB, true)};
+        SimWindow notepad;
+        notepad.handle = 0x20a1;
+        notepad.pid = 2200;
+        machine->system().windows = {notepad};
+        machine->system().foregroundWindow = 0x20a1;
+        ManagerLog log;
+        MemoryVelantrix memory;
+        QSignalSpy progress(&memory, &MemoryVelantrix::progressUpdated);
+        QSignalSpy completed(&memory, &MemoryVelantrix::optimizeCompleted);
+        const quint64 startedAt = machine->clock().nowMs();
+
+        const qulonglong freed = memory.optimize();
+
+        // The two trimmed processes and the half of the file cache above the cap.
+        const quint64 released = (300 * MB - Resident) + (50 * MB - Resident) + (1 * GB - 2 * GB / 2 + 0);
+        QCOMPARE(freed, qulonglong((1 * GB + released) / MB - 1024));
+        QCOMPARE(memory.availableBeforeMB(), 1024ull);
+        QCOMPARE(memory.availableAfterMB(), 1024 + freed);
+        QCOMPARE(machine->findProcess(3100)->workingSetBytes, Resident);
+        QCOMPARE(machine->findProcess(3300)->workingSetBytes, Resident);
+        QCOMPARE(machine->findProcess(640)->workingSetBytes, 120 * MB);
+        QCOMPARE(machine->findProcess(2200)->workingSetBytes, 30 * MB);
+        QCOMPARE(machine->findProcess(3400)->workingSetBytes, 80 * MB);
+        QCOMPARE(machine->system().standbyListPurges, 1);
+        QVERIFY(machine->clock().nowMs() - startedAt >= 500);
+        QCOMPARE(machine->openHandleCount(), 0);
+
+        QCOMPARE(progress.size(), 4);
+        QCOMPARE(progress.at(0), QVariantList({20, QStringLiteral("清理待机内存...")}));
+        QCOMPARE(progress.at(1), QVariantList({50, QStringLiteral("整理后台进程内存...")}));
+        QCOMPARE(progress.at(2), QVariantList({80, QStringLiteral("调整系统缓存...")}));
+        QCOMPARE(progress.at(3), QVariantList({100, QStringLiteral("内存优化完成")}));
+        QCOMPARE(completed.size(), 1);
+        QCOMPARE(completed.at(0).at(0).toULongLong(), freed);
+        QCOMPARE(log.lines(), QStringList({"开始内存优化...", "优化前可用内存: 1024 MB", "待机内存清理成功",
+                                           "已整理 2 个后台进程的工作集",
+                                           QStringLiteral("优化后可用内存: %1 MB").arg(1024 + freed),
+                                           QStringLiteral("内存优化完成，释放: %1 MB").arg(freed)}));
+    }
+
+    // The cap holds only while the run measures. A half of memory that does
+    // not fit the 32-bit size argument is not passed cut down, and a hard
+    // maximum set by someone else is left as it was.
+    void theFileCacheCapDoesNotOutliveTheRun_data()
+    {
+        QTest::addColumn<quint64>("totalMemory");
+        QTest::addColumn<quint64>("hardMaximum");
+        QTest::addColumn<bool>("administrator");
+        QTest::addColumn<QString>("missingProcedure");
+        QTest::addColumn<quint64>("cacheAfter");
+        QTest::newRow("capped for the run") << 4 * GB << quint64(0) << true << QString() << 2 * GB;
+        QTest::newRow("half of 8 GB does not fit") << 8 * GB << quint64(0) << true << QString() << 3 * GB;
+        QTest::newRow("half of 16 GB does not fit") << 16 * GB << quint64(0) << true << QString() << 3 * GB;
+        QTest::newRow("a hard maximum of its own") << 4 * GB << 3 * GB << true << QString() << 3 * GB;
+        QTest::newRow("no quota privilege") << 4 * GB << quint64(0) << false << QString() << 3 * GB;
+        QTest::newRow("no SetSystemFileCacheSize") << 4 * GB << quint64(0) << true
+                                                   << "kernel32.dll!SetSystemFileCacheSize" << 3 * GB;
+        QTest::newRow("no GetSystemFileCacheSize") << 4 * GB << quint64(0) << true
+                                                   << "kernel32.dll!GetSystemFileCacheSize" << 3 * GB;
+    }
+
+    void theFileCacheCapDoesNotOutliveTheRun()
+    {
+        QFETCH(quint64, totalMemory);
+        QFETCH(quint64, hardMaximum);
+        QFETCH(bool, administrator);
+        QFETCH(QString, missingProcedure);
+        TestMachine machine;
+        setMemory(machine, totalMemory, 1 * GB);
+        setFileCache(machine, 3 * GB, hardMaximum);
+        machine->system().administrator = administrator;
+        if (!missingProcedure.isEmpty())
+            machine->system().missingProcedures << missingProcedure;
+        const SimFileCache before = machine->system().fileCache;
+        MemoryVelantrix memory;
+
+        memory.optimize();
+
+        const SimFileCache& after = machine->system().fileCache;
+        QTEST(after.workingSetBytes, "cacheAfter");
+        QCOMPARE(after.maxHardLimit, before.maxHardLimit);
+        QCOMPARE(after.minHardLimit, before.minHardLimit);
+        QCOMPARE(after.minimumBytes, before.minimumBytes);
+        // A soft maximum the 32-bit program cannot hold comes back as the
+        // largest it can; only a hard maximum is enforced.
+        QCOMPARE(after.maximumBytes, after.workingSetBytes == 3 * GB ? before.maximumBytes : qMin(before.maximumBytes, win::MaxSizeT));
+    }
+
+    void withoutRightsNothingIsPurgedNorTrimmed()
+    {
+        TestMachine machine;
+        machine->system().administrator = false;
+        machine->system().processes = {process(3100, QStringLiteral("QQ.exe"), 300 * MB, true)};
+        ManagerLog log;
+        MemoryVelantrix memory;
+        QSignalSpy completed(&memory, &MemoryVelantrix::optimizeCompleted);
+        QCOMPARE(memory.optimize(), 0ull);
+        QCOMPARE(machine->system().standbyListPurges, 0);
+        QCOMPARE(machine->findProcess(3100)->workingSetBytes, 300 * MB);
+        QVERIFY(log.contains(QStringLiteral("待机内存清理失败或不支持")));
+        QVERIFY(log.contains(QStringLiteral("已整理 0 个后台进程的工作集")));
+        QVERIFY(log.contains(QStringLiteral("内存优化完成，释放: 0 MB")));
+        QCOMPARE(completed.size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(MemoryVelantrixTest)
+#include "tst_MemoryVelantrix.moc"
