@@ -14,7 +14,7 @@ QStringList defragRuns(TestMachine& machine)
 {
     QStringList runs;
     for (const auto& entry : machine->journal()) {
-        if (entry.kind == QLatin1String("run"))
+        if (entry.kind == QLatin1String("run") && entry.program == QLatin1String("defrag.exe"))
             runs << QStringLiteral("%1 %2 (%3 ms)").arg(entry.program, entry.arguments.join(' ')).arg(entry.waitMs);
     }
     return runs;
