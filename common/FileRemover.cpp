@@ -1,78 +1,123 @@
 #include "common/FileRemover.h"
 
-#include "common/EnvironmentPath.h"
 #include "platform/FileSystem.h"
+
+#include <algorithm>
+
+// What one walk deletes.
+struct FileRemover::Walk
+{
+    QStringList patterns;          // empty: every file
+    QDateTime modifiedBefore;      // invalid: any age
+    bool removeFolders = false;    // emptied subfolders and links to folders go too
+    const RemovedFile* removedFile = nullptr;
+};
 
 namespace {
 
-bool isAbsoluteWindowsPath(const QString& path)
+bool isInsideAny(const QString& path, const QStringList& folders)
 {
-    return path.size() >= 3 && path.at(0).isLetter() && path.at(1) == ':'
-           && (path.at(2) == '\\' || path.at(2) == '/');
+    return std::any_of(folders.begin(), folders.end(),
+                       [&path](const QString& folder) { return ProtectedFolders::isSameOrBelow(path, folder); });
 }
 
-bool isDriveRoot(const QString& path)
+bool isWanted(const win::FileEntry& entry, const QStringList& patterns, const QDateTime& modifiedBefore)
 {
-    return win::normalizedPath(path).size() <= 3;
+    return (patterns.isEmpty() || win::matchesAnyWildcard(entry.name, patterns))
+           && (!modifiedBefore.isValid() || entry.lastWriteTime < modifiedBefore);
 }
 
 } // namespace
 
-FileRemover::FileRemover(const QString& programFolder)
-    : m_windowsFolder(win::normalizedPath(expandEnvironmentPath(QStringLiteral("%SystemRoot%"))))
-    , m_programFolder(programFolder)
-{
-}
+FileRemover::FileRemover() = default;
 
-FileRemover::FileRemover() : FileRemover(win::programFolder()) {}
-
-bool FileRemover::isRefusedFolder(const QString& folder) const
-{
-    if (folder.trimmed().isEmpty() || !isAbsoluteWindowsPath(folder) || folder.contains('%')
-        || win::normalizedPath(folder).split('\\').contains(QStringLiteral("..")))
-        return true;
-    if (isDriveRoot(folder))
-        return true;
-    return !m_windowsFolder.contains('%')
-           && win::normalizedPath(folder).compare(m_windowsFolder, Qt::CaseInsensitive) == 0;
-}
-
-bool FileRemover::isInsideProgramFolder(const QString& path) const
-{
-    return !m_programFolder.isEmpty() && win::isSameOrInside(path, m_programFolder);
-}
+FileRemover::FileRemover(const ProtectedFolders& rule) : m_rule(rule) {}
 
 RemovalTally FileRemover::removeFiles(const QString& folder, const QStringList& patterns,
                                       const QDateTime& modifiedBefore) const
 {
+    Walk walk;
+    walk.patterns = patterns;
+    walk.modifiedBefore = modifiedBefore;
+    return walkAndRemove(folder, walk);
+}
+
+RemovalTally FileRemover::emptyFolder(const QString& folder, const RemovedFile& removedFile) const
+{
+    Walk walk;
+    walk.removeFolders = true;
+    walk.removedFile = removedFile ? &removedFile : nullptr;
+    return walkAndRemove(folder, walk);
+}
+
+RemovalTally FileRemover::walkAndRemove(const QString& folder, const Walk& walk) const
+{
     RemovalTally tally;
-    if (isRefusedFolder(folder) || !win::isDirectory(folder))
+    if (m_rule.refusesEmptying(folder))
         return tally;
-    win::FileWalker walker(folder);
+    const QStringList fenced = m_rule.protectedInside(folder);
+    win::FileWalker walker(folder, walk.removeFolders ? win::FileWalker::FoldersAfterContents
+                                                      : win::FileWalker::FilesOnly);
     while (walker.next()) {
-        const win::FileEntry& entry = walker.entry();
-        if (entry.isDirectory())
+        const win::FileEntry entry = walker.entry();
+        if (!fenced.isEmpty() && isInsideAny(entry.path, fenced))
             continue;
-        if (!patterns.isEmpty() && !win::matchesAnyWildcard(entry.name, patterns))
+        if (entry.isDirectory() && !entry.isReparsePoint()) {
+            if (walker.isFolderDone() && walker.removeCurrentFolder() == win::ErrorSuccess)
+                ++tally.folders;
             continue;
-        if (modifiedBefore.isValid() && entry.lastWriteTime >= modifiedBefore)
-            continue;
-        if (isInsideProgramFolder(entry.path))
+        }
+        if (entry.isDirectory() && !walk.removeFolders)
+            continue;   // a link to a folder
+        if (!isWanted(entry, walk.patterns, walk.modifiedBefore))
             continue;
         // A link frees nothing but its own entry; its target is not ours.
         const qint64 size = entry.isReparsePoint() ? 0 : qint64(entry.size);
-        if (walker.deleteCurrentFile() == win::ErrorSuccess) {
-            tally.bytes += size;
-            ++tally.files;
-        }
+        const win::Error result = entry.isDirectory() ? walker.removeCurrentFolder() : walker.deleteCurrentFile();
+        if (result != win::ErrorSuccess)
+            continue;
+        tally.bytes += size;
+        ++tally.files;
+        if (walk.removedFile)
+            (*walk.removedFile)(entry.path, size);
     }
     return tally;
+}
+
+PathRemoval FileRemover::removePath(const QString& path) const
+{
+    PathRemoval result;
+    result.refused = m_rule.refusesRemoving(path);
+    if (result.refused)
+        return result;
+    win::FileEntry entry;
+    const win::Error info = win::fileInfo(path, &entry);
+    if (info == win::ErrorSuccess) {
+        if (!entry.isDirectory()) {
+            qint64 bytes = 0;
+            if (removeFile(path, &bytes)) {
+                result.removed.bytes = bytes;
+                result.removed.files = 1;
+            }
+        } else if (entry.isReparsePoint()) {
+            if (win::removeDirectory(path) == win::ErrorSuccess)
+                result.removed.files = 1;
+        } else {
+            Walk walk;
+            walk.removeFolders = true;
+            result.removed = walkAndRemove(path, walk);
+            if (win::removeDirectory(path) == win::ErrorSuccess)
+                ++result.removed.folders;
+        }
+    }
+    result.gone = !win::pathExists(path);
+    return result;
 }
 
 bool FileRemover::removeFile(const QString& path, qint64* bytes) const
 {
     win::FileEntry entry;
-    if (isInsideProgramFolder(path) || win::fileInfo(path, &entry) != win::ErrorSuccess || entry.isDirectory())
+    if (m_rule.refusesRemoving(path) || win::fileInfo(path, &entry) != win::ErrorSuccess || entry.isDirectory())
         return false;
     if (win::deleteFile(path) != win::ErrorSuccess)
         return false;

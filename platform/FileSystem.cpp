@@ -93,14 +93,14 @@ struct FileWalker::Impl
     }
 };
 
-FileWalker::FileWalker(const QString& folder)
+FileWalker::FileWalker(const QString& folder, Order order)
     : m_impl(std::make_unique<Impl>())
 {
     sim::MachineAccess access;
     if (!access)
         return;
     m_impl->generation = access->files().generation();
-    m_impl->walk = std::make_unique<sim::SimFileWalker>(access->files(), folder);
+    m_impl->walk = std::make_unique<sim::SimFileWalker>(access->files(), folder, order == FoldersAfterContents);
 }
 
 FileWalker::~FileWalker() = default;
@@ -119,12 +119,28 @@ const FileEntry& FileWalker::entry() const
     return m_impl->walk ? m_impl->walk->entry() : m_impl->none;
 }
 
+bool FileWalker::isFolderDone() const
+{
+    return m_impl->walk && m_impl->walk->isFolderDone();
+}
+
 Error FileWalker::deleteCurrentFile()
 {
     sim::MachineAccess access;
     if (!m_impl->belongsTo(access))
         return ErrorInvalidHandle;
     const Error result = m_impl->walk->deleteCurrentFile(access->files());
+    if (result == ErrorSuccess)
+        access->markChanged();
+    return result;
+}
+
+Error FileWalker::removeCurrentFolder()
+{
+    sim::MachineAccess access;
+    if (!m_impl->belongsTo(access))
+        return ErrorInvalidHandle;
+    const Error result = m_impl->walk->removeCurrentFolder(access->files());
     if (result == ErrorSuccess)
         access->markChanged();
     return result;
@@ -184,6 +200,34 @@ Error writeFile(const QString& path, const QByteArray& data)
     if (result == ErrorSuccess)
         access->markChanged();
     return result;
+}
+
+Error fullPathName(const QString& path, QString* full)
+{
+    const auto isSeparator = [](QChar c) { return c == '\\' || c == '/'; };
+    if (path.size() < 2 || path.at(1) != ':' || !path.at(0).isLetter() || path.at(0).unicode() > 127
+        || (path.size() > 2 && !isSeparator(path.at(2))))
+        return ErrorInvalidName;
+    QString resolved = QString(path.at(0)) + QStringLiteral(":\\");
+    QString rest = path.mid(3);
+    rest.replace('/', '\\');
+    bool first = true;
+    for (QString component : rest.split('\\', Qt::SkipEmptyParts)) {
+        if (component == QLatin1String(".."))
+            return ErrorInvalidName;
+        int end = component.size();
+        while (end > 0 && (component.at(end - 1) == '.' || component.at(end - 1) == ' '))
+            --end;
+        if (end == 0)
+            continue;   // "." and what trims away entirely
+        component.truncate(end);
+        if (!first)
+            resolved += '\\';
+        resolved += component;
+        first = false;
+    }
+    *full = resolved;
+    return ErrorSuccess;
 }
 
 QString normalizedPath(const QString& path)

@@ -64,20 +64,34 @@ bool matchesAnyWildcard(const QString& name, const QStringList& patterns);
 
 // Walks the files below a folder, depth first: every file and every link in
 // the folder and its subfolders; folders themselves are entered, not
-// reported. A link is reported as an entry and never entered. The current
-// file can be deleted without resolving its path again. A folder that does
-// not resolve gives an empty walk.
+// reported. A link is reported as an entry and never entered. The folder is
+// opened once, from its drive's root and never through a link, and the walk
+// reads and deletes through open folders: a folder swapped for a link while
+// the walk runs is never entered. The current entry can be deleted without
+// resolving its path again. A folder that does not resolve, or is a link,
+// gives an empty walk.
 class FileWalker
 {
 public:
-    explicit FileWalker(const QString& folder);
+    enum Order {
+        FilesOnly,
+        // Every folder below the first is reported as well, once all of its
+        // entries were (isFolderDone), so that a tree can go bottom-up.
+        FoldersAfterContents
+    };
+
+    explicit FileWalker(const QString& folder, Order order = FilesOnly);
     ~FileWalker();
     FileWalker(const FileWalker&) = delete;
     FileWalker& operator=(const FileWalker&) = delete;
 
     bool next();                  // advances to the next entry; false at the end
     const FileEntry& entry() const;
+    bool isFolderDone() const;    // the current entry is a folder reported after its entries
     Error deleteCurrentFile();    // DeleteFileW semantics on the current entry
+    // RemoveDirectoryW semantics on the current entry: a folder reported
+    // after its entries, or a link to a folder (removed as a link).
+    Error removeCurrentFolder();
 
     struct Impl;
 
@@ -106,6 +120,17 @@ Error readFile(const QString& path, QByteArray* data, qint64 maxBytes = qint64(6
 // read-only file or a link answers ErrorAccessDenied, a locked file
 // ErrorSharingViolation.
 Error writeFile(const QString& path, const QByteArray& data);
+
+// GetFullPathNameW on a fully qualified path ("X:\..." with either
+// separator), without touching the file system: runs of separators become one
+// backslash, "." components are dropped, the trailing dots and spaces of every
+// component are removed (a component left empty is dropped) and no separator
+// trails but the root's; letter case is kept. "X:" alone is the drive's root.
+// Unlike GetFullPathNameW it applies no current folder: a relative,
+// drive-relative or UNC path, or one with a ".." component, answers
+// ErrorInvalidName and leaves `full` untouched. Every file call of the
+// platform resolves its paths this way.
+Error fullPathName(const QString& path, QString* full);
 
 // Path helpers on Windows paths (no file system access).
 QString normalizedPath(const QString& path);  // backslashes, no trailing separator but "C:\"

@@ -92,7 +92,7 @@ QString JunkwareDetector::residueEvidence(const QString& expanded) const
 {
     if (expanded.isEmpty())
         return QString();
-    if (expanded.contains('%') || win::pathExists(expanded) || !m_evidenceGuard.accepts(expanded))
+    if (win::pathExists(expanded) || m_protectedFolders.refusesRemoving(expanded))
         return QString();
     return expanded;
 }
@@ -152,7 +152,7 @@ void JunkwareDetector::scanFilePaths(ScanReportBundle& report)
             if (path.trimmed().isEmpty() || store.isPathWhitelisted(path))
                 continue;
             const QString expanded = expandEnvironmentPath(path);
-            if (expanded.contains('%') || !m_evidenceGuard.accepts(expanded) || !win::pathExists(expanded))
+            if (m_protectedFolders.refusesRemoving(expanded) || !win::pathExists(expanded))
                 continue;
             addJunkwareFinding(report, sig, dimension, expanded);
         }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/ScanReportBundle.h"
-#include "scanners/EvidencePathGuard.h"
+#include "common/ProtectedFolders.h"
 
 #include <QString>
 
@@ -32,5 +32,7 @@ private:
                             const QString& dimension, const QString& evidence);
 
     bool m_storeLoaded = false;
-    EvidencePathGuard m_evidenceGuard;
+    // Evidence is what the deep optimisation later removes, so only a path
+    // the protection rule lets go whole becomes evidence.
+    ProtectedFolders m_protectedFolders;
 };

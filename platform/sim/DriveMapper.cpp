@@ -1,5 +1,6 @@
 #include "platform/sim/DriveMapper.h"
 
+#include "platform/FileSystem.h"
 #include "platform/sim/HostFolder.h"
 
 #include <QDir>
@@ -33,21 +34,15 @@ void DriveMapper::setDrive(QChar letter, const QString& hostFolder)
 
 Error DriveMapper::parse(const QString& windowsPath, QChar* letter, QStringList* components)
 {
-    QString path = windowsPath;
-    path.replace('/', '\\');
-    if (path.size() < 2 || path.at(1) != ':' || !path.at(0).isLetter() || path.at(0).unicode() > 127)
-        return ErrorInvalidName;
-    if (path.size() > 2 && path.at(2) != '\\')
-        return ErrorInvalidName;   // "C:name" is relative to a current folder
-    QStringList parts;
-    for (const QString& part : path.mid(2).split('\\', Qt::SkipEmptyParts)) {
-        if (part == QLatin1String("."))
-            continue;
-        if (part == QLatin1String("..") || std::any_of(part.begin(), part.end(), isForbiddenInName))
+    QString full;
+    if (const Error error = fullPathName(windowsPath, &full))
+        return error;
+    const QStringList parts = full.mid(3).split('\\', Qt::SkipEmptyParts);
+    for (const QString& part : parts) {
+        if (std::any_of(part.begin(), part.end(), isForbiddenInName))
             return ErrorInvalidName;
-        parts << part;
     }
-    *letter = path.at(0).toUpper();
+    *letter = full.at(0).toUpper();
     *components = parts;
     return ErrorSuccess;
 }
@@ -105,10 +100,33 @@ DriveMapper::Resolved DriveMapper::resolve(const QString& windowsPath) const
         spelled << name;
         result.entry = entry;
     }
+    result.names = spelled;
     result.existingHostPath = host;
     result.hostPath = result.missingNames.isEmpty() ? host : host + '/' + result.missingNames.join('/');
     result.windowsPath = compose(result.letter, spelled + result.missingNames);
     return result;
+}
+
+HostFolder DriveMapper::openFolder(const Resolved& resolved) const
+{
+    return openComponents(resolved, resolved.names.size());
+}
+
+HostFolder DriveMapper::openParent(const Resolved& resolved) const
+{
+    return resolved.names.isEmpty() ? HostFolder() : openComponents(resolved, resolved.names.size() - 1);
+}
+
+HostFolder DriveMapper::openComponents(const Resolved& resolved, int count) const
+{
+    if (resolved.error != ErrorSuccess)
+        return HostFolder();
+    if (m_beforeOpen)
+        m_beforeOpen();
+    HostFolder folder(QFile::encodeName(hostFolder(resolved.letter)));
+    for (int i = 0; i < count && folder.isOpen(); ++i)
+        folder = HostFolder(folder.fd(), QFile::encodeName(resolved.names.at(i)).constData());
+    return folder;
 }
 
 QString DriveMapper::windowsPathOf(const QString& hostPath) const

@@ -2,10 +2,12 @@
 
 #include "platform/WinTypes.h"
 #include "platform/sim/HostEntry.h"
+#include "platform/sim/HostFolder.h"
 
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace win::sim {
 
@@ -24,6 +26,7 @@ public:
         QString windowsPath;          // normalized, real spelling of what exists
         QString hostPath;
         QString existingHostPath;     // the deepest component that exists
+        QStringList names;            // host spelling of the components that exist
         QStringList missingNames;     // the trailing components that do not exist yet
         HostEntry entry;              // of the last component, when it exists
 
@@ -38,11 +41,20 @@ public:
     QString hostFolder(QChar letter) const { return m_hostFolders.value(letter.toUpper()); }
 
     Resolved resolve(const QString& windowsPath) const;
+    // Open the folder a resolved path names (or the folder holding it) one
+    // component at a time from the drive's folder, never through a link: a
+    // component swapped for a link since it was resolved leaves the result
+    // closed, so nothing outside the drive can be reached through it.
+    HostFolder openFolder(const Resolved& resolved) const;
+    HostFolder openParent(const Resolved& resolved) const;
+    // Called between resolving a path and opening it, so that a test can
+    // change the file system in that moment.
+    void setBeforeOpenHook(std::function<void()> hook) { m_beforeOpen = std::move(hook); }
     // The Windows path of a host path inside one of the drive folders, else empty.
     QString windowsPathOf(const QString& hostPath) const;
 
-    // Splits an absolute Windows path into its drive letter and components
-    // ("." dropped); ErrorInvalidName for anything else.
+    // Splits an absolute Windows path, resolved as fullPathName does, into
+    // its drive letter and components; ErrorInvalidName for anything else.
     static Error parse(const QString& windowsPath, QChar* letter, QStringList* components);
     static QString compose(QChar letter, const QStringList& components);
 
@@ -50,7 +62,10 @@ private:
     static QString findName(const QString& hostFolder, const QString& name);
     static QString windowsPathBelow(QChar letter, const QString& root, const QString& hostPath);
 
+    HostFolder openComponents(const Resolved& resolved, int count) const;
+
     QHash<QChar, QString> m_hostFolders;
+    std::function<void()> m_beforeOpen;
 };
 
 } // namespace win::sim

@@ -8,7 +8,7 @@
 namespace win::sim {
 
 HostFolder::HostFolder(const QByteArray& hostPath)
-    : m_dir(opendir(hostPath.constData()))
+    : HostFolder(AT_FDCWD, hostPath.constData())
 {
 }
 

@@ -6,11 +6,13 @@
 namespace win::sim {
 
 // An open folder of the host, read entry by entry ("." and ".." skipped).
-// Opened by name inside an open parent it never follows a link, so a walk
-// cannot be led out of the folder it started in.
+// It is never opened through a link as its last component, so a folder
+// opened by name inside an open parent cannot lead a walk out of the folder
+// it started in. An open that fails leaves it closed.
 class HostFolder
 {
 public:
+    HostFolder() = default;
     explicit HostFolder(const QByteArray& hostPath);
     HostFolder(int parentFd, const char* name);
     ~HostFolder();

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -240,9 +241,9 @@ Error SimFileSystem::listDirectory(const QString& folder, QVector<FileEntry>* en
         return resolved.error;
     if (!resolved.exists() || !resolved.entry.directory)
         return ErrorPathNotFound;   // FindFirstFileW("<folder>\*") passes through it
-    HostFolder host(hostBytes(resolved.hostPath));
+    HostFolder host = m_mapper.openFolder(resolved);
     if (!host.isOpen())
-        return errorFromErrno(errno);
+        return ErrorPathNotFound;
     QVector<FileEntry> found;
     while (const char* name = host.nextName()) {
         const HostEntry item = HostEntry::in(host.fd(), name);
@@ -290,10 +291,19 @@ Error SimFileSystem::deleteFile(const QString& path)
     const DriveMapper::Resolved resolved = m_mapper.resolve(path);
     if (!resolved.exists())
         return resolved.notFoundError();
-    const FileEntry entry = describe(resolved);
+    if (resolved.names.isEmpty())
+        return ErrorAccessDenied;   // a drive's root
+    const HostFolder parent = m_mapper.openParent(resolved);
+    if (!parent.isOpen())
+        return ErrorPathNotFound;
+    return deleteFileAt(parent.fd(), hostBytes(resolved.names.last()).constData(), describe(resolved));
+}
+
+Error SimFileSystem::deleteFileAt(int folderFd, const char* name, const FileEntry& entry)
+{
     if (const Error refusal = deletionRefusal(entry))
         return refusal;
-    if (unlink(hostBytes(resolved.hostPath).constData()) != 0)
+    if (unlinkat(folderFd, name, 0) != 0)
         return errorFromErrno(errno);
     noteDeleted(entry);
     return ErrorSuccess;
@@ -309,15 +319,25 @@ Error SimFileSystem::removeDirectory(const QString& path)
     const FileEntry entry = describe(resolved);
     if (!entry.isDirectory())
         return ErrorDirectory;
+    const HostFolder parent = m_mapper.openParent(resolved);
+    if (!parent.isOpen())
+        return ErrorPathNotFound;
+    return removeDirectoryAt(parent.fd(), hostBytes(resolved.names.last()).constData(), entry);
+}
+
+Error SimFileSystem::removeDirectoryAt(int folderFd, const char* name, const FileEntry& entry)
+{
+    if (!entry.isDirectory())
+        return ErrorDirectory;
     const SimFileFacts* facts = m_facts.find(entry.path);
     if (facts && facts->locked)
         return ErrorSharingViolation;
     if (entry.attributes & FileAttributeReadOnly)
         return ErrorAccessDenied;
-    const QByteArray host = hostBytes(resolved.hostPath);
-    // A link goes as a link: its target is never looked into.
-    const int result = entry.isReparsePoint() ? unlink(host.constData()) : rmdir(host.constData());
-    if (result != 0)
+    // A link goes as a link: its target is never looked into. Each removal
+    // fails on the other kind, so an entry swapped since it was described
+    // stays.
+    if (unlinkat(folderFd, name, entry.isReparsePoint() ? 0 : AT_REMOVEDIR) != 0)
         return errno == EEXIST ? ErrorDirNotEmpty : errorFromErrno(errno);
     m_facts.removeTree(entry.path);
     return ErrorSuccess;

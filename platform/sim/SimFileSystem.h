@@ -63,10 +63,12 @@ public:
 
     // Shared with the walker, which reads entries of folders it holds open.
     FileEntry describe(const QString& windowsPath, const QString& name, const HostEntry& host) const;
-    // Why DeleteFileW would refuse the entry, or ErrorSuccess.
-    Error deletionRefusal(const FileEntry& entry) const;
-    // Books a file that was deleted: its drive gains its size, its facts go.
-    void noteDeleted(const FileEntry& entry);
+    // DeleteFileW and RemoveDirectoryW on the entry `name` of an open folder,
+    // described as `entry`, without resolving its path again.
+    Error deleteFileAt(int folderFd, const char* name, const FileEntry& entry);
+    Error removeDirectoryAt(int folderFd, const char* name, const FileEntry& entry);
+    // Called between resolving a path and opening it (see DriveMapper).
+    void setBeforeOpenHook(std::function<void()> hook) { m_mapper.setBeforeOpenHook(std::move(hook)); }
 
 private:
     bool loadDrives(const QJsonObject& section, const QString& machineFolder, QVector<SimDrive>* drives,
@@ -75,6 +77,10 @@ private:
     FileEntry describe(const DriveMapper::Resolved& resolved) const;
     void changeFreeBytes(QChar letter, qint64 delta);
     Error moveDirectory(const DriveMapper::Resolved& from, const DriveMapper::Resolved& to);
+    // Why DeleteFileW would refuse the entry, or ErrorSuccess.
+    Error deletionRefusal(const FileEntry& entry) const;
+    // Books a file that was deleted: its drive gains its size, its facts go.
+    void noteDeleted(const FileEntry& entry);
 
     quint64 m_generation;
     QVector<SimDrive> m_drives;

@@ -2,53 +2,59 @@
 #include "common/FileRemover.h"
 #include "platform/FileSystem.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QtTest>
+
+namespace {
+
+const QString Stick = QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\stick");
+
+// The rule of a program that does not lie on the machine.
+FileRemover plainRemover()
+{
+    return FileRemover(ProtectedFolders(QString()));
+}
+
+// A folder of the host outside every machine, with files that must survive:
+// half of them in its subfolder "Sub".
+struct OutsideFolder
+{
+    QTemporaryDir dir;
+
+    explicit OutsideFolder(int files)
+    {
+        QDir(dir.path()).mkdir(QStringLiteral("Sub"));
+        for (int i = 0; i < files; ++i) {
+            QFile file(dir.filePath(QStringLiteral("%1precious%2.doc").arg(i % 2 ? "Sub/" : "").arg(i)));
+            file.open(QIODevice::WriteOnly);
+            file.write("keep");
+        }
+    }
+    int count() const
+    {
+        int files = 0;
+        for (QDirIterator it(dir.path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext(); it.next())
+            ++files;
+        return files;
+    }
+};
+
+void swapForLink(const QString& hostFolder, const QString& target)
+{
+    QVERIFY(QDir().rename(hostFolder, hostFolder + QStringLiteral(".moved")));
+    QVERIFY(QFile::link(target, hostFolder));
+}
+
+} // namespace
 
 class FileRemoverTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void refusedFolders_data()
-    {
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<bool>("refused");
-        QTest::newRow("empty") << QString() << true;
-        QTest::newRow("blank") << QStringLiteral("  ") << true;
-        QTest::newRow("relative") << QStringLiteral("Temp") << true;
-        QTest::newRow("drive-relative") << QStringLiteral("C:Temp") << true;
-        QTest::newRow("variable") << QStringLiteral("%TEMP%") << true;
-        QTest::newRow("drive root") << QStringLiteral("C:\\") << true;
-        QTest::newRow("drive root, slash") << QStringLiteral("d:/") << true;
-        QTest::newRow("Windows folder") << QStringLiteral("C:\\WINDOWS\\") << true;
-        QTest::newRow("climbing") << QStringLiteral("C:\\Temp\\..\\Users") << true;
-        QTest::newRow("temp") << QStringLiteral("C:\\Windows\\Temp") << false;
-        QTest::newRow("cache") << QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\") << false;
-    }
-
-    void refusedFolders()
-    {
-        QFETCH(QString, folder);
-        TestMachine machine;
-        QTEST(FileRemover(QString()).isRefusedFolder(folder), "refused");
-    }
-
-    void programFolderIsNeverTouched()
-    {
-        TestMachine machine;
-        machine.addFile(QStringLiteral("C:\\Stick\\Tessaro\\bin\\tessaro.exe"), "exe");
-        machine.addFile(QStringLiteral("C:\\Stick\\Tessaro\\bin\\logs\\log_1.txt"), "log");
-        machine.addFile(QStringLiteral("C:\\Stick\\junk.tmp"), "junk");
-        const FileRemover remover(QStringLiteral("c:\\stick\\tessaro\\BIN"));
-        const RemovalTally tally = remover.removeFiles(QStringLiteral("C:\\Stick"), {});
-        QCOMPARE(tally.files, 1);
-        QVERIFY(win::pathExists(QStringLiteral("C:\\Stick\\Tessaro\\bin\\tessaro.exe")));
-        QVERIFY(win::pathExists(QStringLiteral("C:\\Stick\\Tessaro\\bin\\logs\\log_1.txt")));
-        qint64 bytes = 0;
-        QVERIFY(!remover.removeFile(QStringLiteral("C:\\Stick\\Tessaro\\bin\\tessaro.exe"), &bytes));
-    }
-
     void patternsAgeAndTally()
     {
         TestMachine machine;
@@ -57,15 +63,106 @@ private slots:
         machine.addFile(QStringLiteral("C:\\Cache\\c.txt"), QByteArray(10, 'c'));
         machine.addFile(QStringLiteral("C:\\Cache\\d.dmp"), QByteArray(7, 'd'));
         machine->files().setAttributes(QStringLiteral("C:\\Cache\\d.dmp"), win::FileAttributeReadOnly, win::FileAttributeReadOnly);
-        const RemovalTally tally = FileRemover(QString()).removeFiles(QStringLiteral("C:\\Cache"), {QStringLiteral("*.dmp"), QStringLiteral("*.wer")});
+        const RemovalTally tally = plainRemover().removeFiles(QStringLiteral("C:\\Cache"), {QStringLiteral("*.dmp"), QStringLiteral("*.wer")});
         QCOMPARE(tally.files, 2);
         QCOMPARE(tally.bytes, qint64(150));
         QVERIFY(win::pathExists(QStringLiteral("C:\\Cache\\d.dmp")));
         QVERIFY(win::pathExists(QStringLiteral("C:\\Cache\\c.txt")));
         QVERIFY(win::isDirectory(QStringLiteral("C:\\Cache\\deep")));
         // Nothing is older than an hour ago.
-        const RemovalTally young = FileRemover(QString()).removeFiles(QStringLiteral("C:\\Cache"), {}, QDateTime::currentDateTime().addSecs(-3600));
+        const RemovalTally young = plainRemover().removeFiles(QStringLiteral("C:\\Cache"), {}, QDateTime::currentDateTime().addSecs(-3600));
         QCOMPARE(young.files, 0);
+    }
+
+    // A portable layout inside an emptied folder (a stick copied into the
+    // temporary folder) keeps everything: identifier, flag, tools, program.
+    void portableLayoutIsNeverTouched()
+    {
+        TestMachine machine;
+        const QStringList layout = {Stick + QStringLiteral("\\eula_accepted.flag"),
+                                    Stick + QStringLiteral("\\Tessaro\\config\\device.id"),
+                                    Stick + QStringLiteral("\\Tessaro\\tools\\实用工具\\tool.exe"),
+                                    Stick + QStringLiteral("\\Tessaro\\bin\\tessaro.exe")};
+        for (const QString& file : layout)
+            machine.addFile(file, "mine");
+        machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\junk.tmp"), "junk");
+        const FileRemover remover{ProtectedFolders(Stick + QStringLiteral("\\Tessaro\\bin"))};
+        QCOMPARE(remover.emptyFolder(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp")).files, 1);
+        QCOMPARE(remover.removeFiles(Stick + QStringLiteral("\\Tessaro\\config"), {}).files, 0);
+        QVERIFY(remover.removePath(Stick + QStringLiteral("\\Tessaro\\tools")).refused);
+        qint64 bytes = 0;
+        QVERIFY(!remover.removeFile(layout.last(), &bytes));
+        for (const QString& file : layout)
+            QVERIFY2(win::pathExists(file), qPrintable(file));
+    }
+
+    // Emptying keeps the folder given, removes the subfolders it emptied and
+    // reports each file that went; links go as links.
+    void emptyFolderRemovesEmptiedSubfolders()
+    {
+        TestMachine machine;
+        OutsideFolder outside(3);
+        const QString cache = QStringLiteral("C:\\Cache");
+        machine.addFile(cache + QStringLiteral("\\a.bin"), QByteArray(3 * 1048576, 'a'));
+        machine.addFile(cache + QStringLiteral("\\deep\\deeper\\b.bin"), QByteArray(500, 'b'));
+        machine.addFile(cache + QStringLiteral("\\held\\locked.bin"), "l");
+        machine->files().setLocked(cache + QStringLiteral("\\held\\locked.bin"), true);
+        QVERIFY(QFile::link(outside.dir.path(), machine.hostPath(cache + QStringLiteral("\\deep\\outside-link"))));
+        QVERIFY(QFile::link(outside.dir.filePath(QStringLiteral("precious0.doc")), machine.hostPath(cache + QStringLiteral("\\file-link"))));
+        QMap<QString, qint64> reported;
+        const RemovalTally tally = plainRemover().emptyFolder(cache, [&reported](const QString& path, qint64 bytes) {
+            reported.insert(path, bytes);
+        });
+        QCOMPARE(reported, (QMap<QString, qint64>{{cache + QStringLiteral("\\a.bin"), 3 * 1048576},
+                                                  {cache + QStringLiteral("\\deep\\deeper\\b.bin"), 500},
+                                                  {cache + QStringLiteral("\\deep\\outside-link"), 0},
+                                                  {cache + QStringLiteral("\\file-link"), 0}}));
+        QCOMPARE(tally.files, 4);
+        QCOMPARE(tally.folders, 2);
+        QCOMPARE(tally.bytes, qint64(3 * 1048576 + 500));
+        QVERIFY(win::isDirectory(cache));
+        QVERIFY(!win::pathExists(cache + QStringLiteral("\\deep")));
+        QVERIFY(win::pathExists(cache + QStringLiteral("\\held\\locked.bin")));
+        QCOMPARE(outside.count(), 3);
+    }
+
+    void removePathTakesOneEntryWhole_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<bool>("gone");
+        QTest::addColumn<int>("files");
+        QTest::addColumn<int>("folders");
+        QTest::newRow("file") << "C:\\Bad\\bad.exe" << false << true << 1 << 0;
+        QTest::newRow("link to a file") << "C:\\Bad\\file-link" << false << true << 1 << 0;
+        QTest::newRow("link to a folder") << "C:\\Bad\\folder-link" << false << true << 1 << 0;
+        QTest::newRow("folder tree, links inside") << "C:\\Bad" << false << true << 3 << 2;
+        QTest::newRow("spelled another way") << "c:/bad/./SUB." << false << true << 0 << 1;
+        QTest::newRow("folder holding a locked file") << "C:\\Held" << false << false << 0 << 0;
+        QTest::newRow("missing") << "C:\\Bad\\missing" << false << true << 0 << 0;
+        QTest::newRow("protected") << "C:\\Users\\Tester\\Documents" << true << false << 0 << 0;
+        QTest::newRow("holds a protected folder") << "C:\\Users\\Tester" << true << false << 0 << 0;
+    }
+
+    void removePathTakesOneEntryWhole()
+    {
+        QFETCH(QString, path);
+        TestMachine machine;
+        OutsideFolder outside(2);
+        machine.addFile(QStringLiteral("C:\\Bad\\bad.exe"), "bad");
+        machine.addFolder(QStringLiteral("C:\\Bad\\Sub"));
+        QVERIFY(QFile::link(outside.dir.path(), machine.hostPath(QStringLiteral("C:\\Bad\\folder-link"))));
+        QVERIFY(QFile::link(outside.dir.filePath(QStringLiteral("precious0.doc")), machine.hostPath(QStringLiteral("C:\\Bad\\file-link"))));
+        machine.addFile(QStringLiteral("C:\\Held\\locked.dll"), "l");
+        machine->files().setLocked(QStringLiteral("C:\\Held\\locked.dll"), true);
+        machine.addFile(QStringLiteral("C:\\Users\\Tester\\Documents\\letter.docx"), "l");
+        const PathRemoval removal = plainRemover().removePath(path);
+        QTEST(removal.refused, "refused");
+        QTEST(removal.gone, "gone");
+        QTEST(removal.removed.files, "files");
+        QTEST(removal.removed.folders, "folders");
+        QCOMPARE(outside.count(), 2);
+        QVERIFY(win::pathExists(QStringLiteral("C:\\Users\\Tester\\Documents\\letter.docx")));
     }
 
     void singleFiles()
@@ -74,7 +171,7 @@ private slots:
         const QString target = machine.addFile(QStringLiteral("C:\\Keep\\precious.doc"), QByteArray(64, 'p'));
         machine.addFolder(QStringLiteral("C:\\Junk"));
         QVERIFY(QFile::link(target, machine.hostPath(QStringLiteral("C:\\Junk\\precious-link.doc"))));
-        const FileRemover remover{QString()};
+        const FileRemover remover = plainRemover();
         qint64 bytes = -1;
         QVERIFY(remover.removeFile(QStringLiteral("C:\\Junk\\precious-link.doc"), &bytes));
         QCOMPARE(bytes, qint64(0));
@@ -83,6 +180,42 @@ private slots:
         QVERIFY(!remover.removeFile(QStringLiteral("C:\\Keep\\missing.doc"), &bytes));
         QVERIFY(remover.removeFile(QStringLiteral("c:\\keep\\PRECIOUS.DOC"), &bytes));
         QCOMPARE(bytes, qint64(64));
+    }
+
+    // The folder is checked, then swapped for a link to a folder outside the
+    // machine before the walk opens it: every call leaves the outside alone.
+    void folderSwappedForALinkIsNeverFollowed_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QString>("swapped");
+        QTest::newRow("removeFiles") << "removeFiles" << "C:\\Cache";
+        QTest::newRow("emptyFolder") << "emptyFolder" << "C:\\Cache";
+        QTest::newRow("removePath") << "removePath" << "C:\\Cache";
+        QTest::newRow("removeFiles, a folder on the way") << "removeFiles" << "C:\\Cache\\Sub";
+    }
+
+    void folderSwappedForALinkIsNeverFollowed()
+    {
+        QFETCH(QString, call);
+        QFETCH(QString, swapped);
+        TestMachine machine;
+        OutsideFolder outside(20);
+        machine.addFile(QStringLiteral("C:\\Cache\\Sub\\Deeper\\a.tmp"), "a");
+        const QString host = machine.hostPath(swapped.left(8));
+        bool done = false;
+        machine->files().setBeforeOpenHook([&] {
+            if (!std::exchange(done, true))
+                swapForLink(host, outside.dir.path());
+        });
+        const FileRemover remover = plainRemover();
+        if (call == QLatin1String("removeFiles"))
+            remover.removeFiles(swapped, {});
+        else if (call == QLatin1String("emptyFolder"))
+            remover.emptyFolder(swapped);
+        else
+            remover.removePath(swapped);
+        QVERIFY(done);
+        QCOMPARE(outside.count(), 20);
     }
 };
 

@@ -112,14 +112,41 @@ private slots:
         QCOMPARE(core.cleanedMB(), 0);
     }
 
+    // TEMP names a folder that must never be emptied, in any spelling
+    // Windows accepts for it: the whole run deletes nothing of the machine's
+    // system, programs or users.
     void foldersThatMustNeverBeEmptied_data()
     {
         QTest::addColumn<QString>("temp");
         QTest::newRow("drive root") << QStringLiteral("C:\\");
+        QTest::newRow("drive root and a dot") << QStringLiteral("C:\\.");
         QTest::newRow("unexpanded variable") << QStringLiteral("%NOPE%\\Temp");
         QTest::newRow("relative") << QStringLiteral("Users");
-        QTest::newRow("Windows folder") << QStringLiteral("c:\\windows");
         QTest::newRow("climbing out") << QStringLiteral("C:\\Windows\\Temp\\..\\..\\Users");
+        QTest::newRow("Windows folder") << QStringLiteral("c:\\windows");
+        QTest::newRow("Windows and a dot") << QStringLiteral("C:\\Windows\\.");
+        QTest::newRow("a dot before Windows") << QStringLiteral("C:\\.\\Windows");
+        QTest::newRow("Windows, trailing dot") << QStringLiteral("C:\\Windows.");
+        QTest::newRow("Windows, trailing blank") << QStringLiteral("C:\\Windows ");
+        QTest::newRow("Windows, mixed separators") << QStringLiteral("C:/WINDOWS\\/");
+        QTest::newRow("System32") << QStringLiteral("C:\\Windows\\System32");
+        QTest::newRow("SysWOW64") << QStringLiteral("C:\\Windows\\SysWOW64\\.");
+        QTest::newRow("Program Files") << QStringLiteral("C:\\Program Files");
+        QTest::newRow("Program Files (x86)") << QStringLiteral("C:\\Program Files (x86)");
+        QTest::newRow("ProgramData") << QStringLiteral("C:\\ProgramData");
+        QTest::newRow("profiles") << QStringLiteral("C:\\Users");
+        QTest::newRow("profile") << QStringLiteral("C:\\Users\\Tester");
+        QTest::newRow("another profile") << QStringLiteral("C:\\Users\\Other.");
+        QTest::newRow("Desktop") << QStringLiteral("C:\\Users\\Tester\\Desktop");
+        QTest::newRow("Documents") << QStringLiteral("C:\\Users\\Tester\\Documents");
+        QTest::newRow("Downloads") << QStringLiteral("C:\\Users\\Tester\\Downloads");
+        QTest::newRow("Pictures") << QStringLiteral("C:\\Users\\Tester\\Pictures");
+        QTest::newRow("Music") << QStringLiteral("C:\\Users\\Tester\\Music");
+        QTest::newRow("Videos") << QStringLiteral("C:\\Users\\Tester\\Videos");
+        QTest::newRow("AppData") << QStringLiteral("C:\\Users\\Tester\\AppData");
+        QTest::newRow("AppData\\Local") << QStringLiteral("C:\\Users\\Tester\\AppData\\Local");
+        QTest::newRow("AppData\\Roaming") << QStringLiteral("C:\\Users\\Tester\\AppData\\Roaming");
+        QTest::newRow("AppData\\LocalLow") << QStringLiteral("C:\\Users\\Tester\\AppData\\LocalLow");
     }
 
     void foldersThatMustNeverBeEmptied()
@@ -127,14 +154,23 @@ private slots:
         QFETCH(QString, temp);
         TestMachine machine;
         machine->system().environment.insert(QStringLiteral("TEMP"), temp);
-        machine.addFile(QStringLiteral("C:\\bootmgr"), "b");
-        machine.addFile(QStringLiteral("C:\\Users\\Tester\\photo.jpg"), "p");
-        machine.addFile(QStringLiteral("C:\\Windows\\win.ini"), "i");
+        const QStringList precious = {
+            "C:\\bootmgr", "C:\\Windows\\win.ini", "C:\\Windows\\System32\\kernel32.dll",
+            "C:\\Windows\\SysWOW64\\user32.dll", "C:\\Program Files\\App\\app.exe",
+            "C:\\Program Files (x86)\\App\\app.exe", "C:\\ProgramData\\App\\data.db",
+            "C:\\Users\\Tester\\photo.jpg", "C:\\Users\\Other\\photo.jpg",
+            "C:\\Users\\Tester\\Desktop\\note.txt", "C:\\Users\\Tester\\Documents\\letter.docx",
+            "C:\\Users\\Tester\\Downloads\\setup.exe", "C:\\Users\\Tester\\Pictures\\a.jpg",
+            "C:\\Users\\Tester\\Music\\a.mp3", "C:\\Users\\Tester\\Videos\\a.mp4",
+            "C:\\Users\\Tester\\AppData\\state.dat", "C:\\Users\\Tester\\AppData\\Local\\IconCache.db",
+            "C:\\Users\\Tester\\AppData\\Roaming\\App\\settings.ini",
+            "C:\\Users\\Tester\\AppData\\LocalLow\\App\\state.dat"};
+        for (const QString& file : precious)
+            machine.addFile(file, "p");
         OptimizeCore core;
         runEngine(core);
-        QVERIFY(win::pathExists(QStringLiteral("C:\\bootmgr")));
-        QVERIFY(win::pathExists(QStringLiteral("C:\\Users\\Tester\\photo.jpg")));
-        QVERIFY(win::pathExists(QStringLiteral("C:\\Windows\\win.ini")));
+        for (const QString& file : precious)
+            QVERIFY2(win::pathExists(file), qPrintable(file));
     }
 
     void systemCachesAtEightyFivePercent_data()
