@@ -1,7 +1,13 @@
 // Renders the home screen, the pages and the dialogs in each of the three
 // themes into PNG files, to look at what a person would see:
 //   QT_QPA_PLATFORM=offscreen Screenshots <output folder>
-// It runs the window in demo mode, so no machine is needed.
+// It runs the window in demo mode, so no machine is needed. The startup
+// selection dialog lists the entries of the sample machine, read and never
+// saved back; it keeps one light style, so when it looks the same over every
+// theme of the window one picture of it is written.
+#include "maintenance/StartupManager.h"
+#include "maintenance/StartupSelectionDialog.h"
+#include "platform/sim/SimMachine.h"
 #include "ui/AboutDialog.h"
 #include "ui/ChineseDesktop.h"
 #include "ui/ImageDialog.h"
@@ -12,6 +18,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QImage>
 #include <QPainter>
 #include <QPushButton>
 #include <QTest>
@@ -71,6 +78,16 @@ bool saveDialogs(QWidget& window, int theme, const QString& suffix, const QDir& 
     return ok;
 }
 
+// The startup dialog as it opens over the window, its list scrolled to the top.
+QImage startupDialogImage(Velantrix& window, StartupManager& manager)
+{
+    StartupSelectionDialog dialog(&manager, &window);
+    dialog.resize(dialog.minimumSize() + QSize(0, 120));
+    dialog.show();
+    QTest::qWait(100);
+    return dialog.grab().toImage();
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -89,8 +106,20 @@ int main(int argc, char* argv[])
     QDir dir(QString::fromLocal8Bit(argv[1]));
     dir.mkpath(".");
 
+    win::sim::SimMachine sample;
+    QString error;
+    if (!sample.load(QStringLiteral(TESSARO_SOURCE_DIR "/machines/sample"), &error)) {
+        QTextStream(stderr) << "the sample machine did not load: " << error << '\n';
+        return 1;
+    }
+    win::sim::SimMachine::makeCurrent(&sample);
+    StartupManager manager;
+    manager.scanItems();
+    win::sim::SimMachine::makeCurrent(nullptr);
+
     const char* names[] = {"dark", "warm", "light"};
     bool ok = true;
+    QVector<QImage> dialogs;
     for (int theme : {0, 1, 2}) {
         Velantrix window;
         window.show();
@@ -115,6 +144,17 @@ int main(int argc, char* argv[])
         QTest::qWait(1300);
         window.findChild<QPushButton*>("averageBtn")->click();
         ok = save(window, dir, QString("servicecard-%1").arg(names[theme])) && ok;
+
+        dialogs << startupDialogImage(window, manager);
+    }
+    const bool oneLook = dialogs.at(0) == dialogs.at(1) && dialogs.at(1) == dialogs.at(2);
+    for (int theme : {0, 1, 2}) {
+        const QString name = oneLook ? QString("startup-dialog") : QString("startup-dialog-%1").arg(names[theme]);
+        const bool saved = dialogs.at(theme).save(dir.filePath(name + ".png"));
+        QTextStream(stdout) << (saved ? "wrote " : "FAILED ") << dir.filePath(name + ".png") << '\n';
+        ok = saved && ok;
+        if (oneLook)
+            break;
     }
     return ok ? 0 : 1;
 }

@@ -7,8 +7,8 @@
 #include <functional>
 
 // Answers the next modal dialog from a timer, as a person would, and keeps
-// what it saw. Header only: it needs the widgets library, which only the
-// window tests link.
+// what it saw. Header only: it needs the widgets library, which the
+// support library itself does not link.
 class ModalAnswer : public QObject
 {
 public:

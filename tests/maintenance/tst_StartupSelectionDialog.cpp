@@ -1,0 +1,314 @@
+#include "LogFileLines.h"
+#include "ModalAnswer.h"
+#include "TestMachine.h"
+#include "common/FileLogger.h"
+#include "maintenance/StartupManager.h"
+#include "maintenance/StartupSelectionDialog.h"
+
+#include <QLabel>
+#include <QLayout>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString HkcuRun = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const QString ApprovedRun = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+// 60 and 61 characters: the first is shown whole, the second cut.
+const QString SixtyChars = "C:\\Program Files\\Safe Tools\\Guardian\\bin\\guardian-servic.exe";
+const QString SixtyOneChars = "C:\\Program Files\\Thunder Network\\Thunder\\Program\\Thunder2.exe";
+
+QByteArray stateValue(int first, int length = 12)
+{
+    QByteArray data(length, '\0');
+    data[0] = char(first);
+    return data;
+}
+
+QByteArray approval(TestMachine& machine, const QString& name)
+{
+    quint32 type = 0;
+    QByteArray data;
+    return machine->registry().value(ApprovedRun, name, &type, &data) ? data : QByteArray("<missing>");
+}
+
+// Four entries of the user's Run key: one switched off, two recommended
+// for switching off, one with markup in its name.
+void addEntries(TestMachine& machine)
+{
+    machine.setText(HkcuRun, "QQMusic", "C:\\Music\\qqmusic.exe");
+    machine->registry().setValue(ApprovedRun, "QQMusic", win::RegBinary, stateValue(3));
+    machine.setText(HkcuRun, "Thunder", SixtyOneChars);
+    machine.setText(HkcuRun, "Safe", SixtyChars);
+    machine.setText(HkcuRun, "<b>Markup</b>", "C:\\markup.exe");
+}
+
+// The rows the list shows now, in their order.
+QList<QWidget*> rowsOf(StartupSelectionDialog& dialog)
+{
+    QList<QWidget*> rows;
+    QLayout* layout = dialog.findChild<QWidget*>("listWidget")->layout();
+    for (int i = 0; i < layout->count(); ++i) {
+        if (QWidget* row = layout->itemAt(i)->widget())
+            rows << row;
+    }
+    return rows;
+}
+
+// Each row as "name|tag|command|button".
+QStringList describedRows(StartupSelectionDialog& dialog)
+{
+    QStringList lines;
+    for (QWidget* row : rowsOf(dialog)) {
+        lines << QStringList{row->findChild<QLabel*>("nameLabel")->text(), row->findChild<QLabel*>("tagLabel")->text(),
+                             row->findChild<QLabel*>("commandLabel")->text(),
+                             row->findChild<QPushButton*>("actionBtn")->text()}
+                     .join('|');
+    }
+    return lines;
+}
+
+QPushButton* buttonOf(StartupSelectionDialog& dialog, const QString& name)
+{
+    for (QWidget* row : rowsOf(dialog)) {
+        if (row->findChild<QLabel*>("nameLabel")->text() == name)
+            return row->findChild<QPushButton*>("actionBtn");
+    }
+    return nullptr;
+}
+
+QString summaryOf(StartupSelectionDialog& dialog)
+{
+    return dialog.findChild<QLabel*>("summaryLabel")->text();
+}
+
+// The offscreen platform has no window manager to hand activation back to
+// the dialog when a message box closes; Windows does.
+void reactivate(QWidget& dialog)
+{
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+}
+
+} // namespace
+
+class TestStartupSelectionDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void rowsTagsAndButtons();
+    void emptyManager();
+    void confirmedDisableSwitchesTheRow();
+    void refusedConfirmationChangesNothing();
+    void confirmedRestore();
+    void failedDisableLeavesTheDialogAsItWas();
+    void finishAcceptsAndEscapeRejects();
+    void keyboard();
+
+private:
+    QTemporaryDir m_logDir;
+};
+
+void TestStartupSelectionDialog::initTestCase()
+{
+    FileLogger::instance()->init(m_logDir.path());
+}
+
+void TestStartupSelectionDialog::rowsTagsAndButtons()
+{
+    TestMachine machine;
+    addEntries(machine);
+    StartupManager manager;
+    manager.scanItems();
+    StartupSelectionDialog dialog(&manager);
+
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("管理开机启动项"));
+    QCOMPARE(dialog.minimumSize(), QSize(560, 440));
+    QCOMPARE(summaryOf(dialog), QStringLiteral("共 %1 个开机启动项，已禁用 %2 项，剩余 %3 项").arg(4).arg(1).arg(3));
+    QCOMPARE(describedRows(dialog),
+             QStringList({"<b>Markup</b>|" + QStringLiteral("建议保留") + "|C:\\markup.exe|" + QStringLiteral("禁用"),
+                          "QQMusic|" + QStringLiteral("已禁用") + "|C:\\Music\\qqmusic.exe|" + QStringLiteral("恢复"),
+                          "Safe|" + QStringLiteral("建议保留") + "|" + SixtyChars + "|" + QStringLiteral("禁用"),
+                          "Thunder|" + QStringLiteral("建议关闭") + "|" + SixtyOneChars.left(57) + "...|" + QStringLiteral("禁用")}));
+    // Texts from the machine are shown as they are, never as markup.
+    QCOMPARE(rowsOf(dialog).first()->findChild<QLabel*>("nameLabel")->textFormat(), Qt::PlainText);
+    QCOMPARE(rowsOf(dialog).first()->height(), 60);
+    QCOMPARE(buttonOf(dialog, "Safe")->size(), QSize(72, 30));
+    QCOMPARE(dialog.findChild<QPushButton*>("finishBtn")->text(), QStringLiteral("完成"));
+}
+
+void TestStartupSelectionDialog::emptyManager()
+{
+    TestMachine machine;
+    StartupManager manager;
+    manager.scanItems();
+    StartupSelectionDialog dialog(&manager);
+    QVERIFY(rowsOf(dialog).isEmpty());
+    QCOMPARE(summaryOf(dialog), QStringLiteral("共 %1 个开机启动项，已禁用 %2 项，剩余 %3 项").arg(0).arg(0).arg(0));
+}
+
+void TestStartupSelectionDialog::confirmedDisableSwitchesTheRow()
+{
+    TestMachine machine;
+    addEntries(machine);
+    StartupManager manager;
+    manager.scanItems();
+    StartupSelectionDialog dialog(&manager);
+    dialog.show();
+    LogFileLines log(FileLogger::instance()->logFilePath());
+
+    QString title, text;
+    ModalAnswer yes([&](QWidget* box) {
+        title = box->windowTitle();
+        text = static_cast<QMessageBox*>(box)->text();
+        static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
+    });
+    QPointer<QPushButton> clicked = buttonOf(dialog, "Safe");
+    QPointer<QWidget> oldRow = clicked->parentWidget();
+    clicked->click();
+    QVERIFY(yes.answered);
+    QCOMPARE(title, QStringLiteral("确认禁用"));
+    QCOMPARE(text, QStringLiteral("确定要禁用「%1」吗？\n\n禁用后对应程序不会随开机启动，可在需要时手动打开。").arg("Safe"));
+
+    // The row whose button was clicked outlives its own click.
+    QVERIFY(oldRow);
+    QVERIFY(oldRow->isHidden());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!oldRow);
+
+    QCOMPARE(describedRows(dialog).at(2), "Safe|" + QStringLiteral("已禁用") + "|" + SixtyChars + "|" + QStringLiteral("恢复"));
+    QCOMPARE(summaryOf(dialog), QStringLiteral("共 %1 个开机启动项，已禁用 %2 项，剩余 %3 项").arg(4).arg(2).arg(2));
+    QCOMPARE(approval(machine, "Safe"), stateValue(3));
+    QCOMPARE(log.lines(), QStringList({QStringLiteral("已禁用启动项: %1 [%2]").arg("Safe", "HKCU_Run"), QStringLiteral("已禁用启动项: %1").arg("Safe")}));
+    QVERIFY(manager.items().at(2).disabled);
+}
+
+void TestStartupSelectionDialog::refusedConfirmationChangesNothing()
+{
+    TestMachine machine;
+    addEntries(machine);
+    StartupManager manager;
+    manager.scanItems();
+    StartupSelectionDialog dialog(&manager);
+    const QStringList before = describedRows(dialog);
+    LogFileLines log(FileLogger::instance()->logFilePath());
+
+    ModalAnswer no([](QWidget* box) { static_cast<QMessageBox*>(box)->button(QMessageBox::No)->click(); });
+    buttonOf(dialog, "Thunder")->click();
+    QVERIFY(no.answered);
+    QCOMPARE(describedRows(dialog), before);
+    QCOMPARE(summaryOf(dialog), QStringLiteral("共 %1 个开机启动项，已禁用 %2 项，剩余 %3 项").arg(4).arg(1).arg(3));
+    QVERIFY(!machine.hasValue(ApprovedRun, "Thunder"));
+    QCOMPARE(log.lines(), QStringList());
+}
+
+void TestStartupSelectionDialog::confirmedRestore()
+{
+    TestMachine machine;
+    addEntries(machine);
+    StartupManager manager;
+    manager.scanItems();
+    StartupSelectionDialog dialog(&manager);
+    LogFileLines log(FileLogger::instance()->logFilePath());
+
+    QString title, text;
+    ModalAnswer yes([&](QWidget* box) {
+        title = box->windowTitle();
+        text = static_cast<QMessageBox*>(box)->text();
+        static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
+    });
+    buttonOf(dialog, "QQMusic")->click();
+    QVERIFY(yes.answered);
+    QCOMPARE(title, QStringLiteral("确认恢复"));
+    QCOMPARE(text, QStringLiteral("确定要恢复「%1」开机启动吗？\n\n恢复后下次开机该程序会自动运行。").arg("QQMusic"));
+    QCOMPARE(describedRows(dialog).at(1), "QQMusic|" + QStringLiteral("建议关闭") + "|C:\\Music\\qqmusic.exe|" + QStringLiteral("禁用"));
+    QCOMPARE(summaryOf(dialog), QStringLiteral("共 %1 个开机启动项，已禁用 %2 项，剩余 %3 项").arg(4).arg(0).arg(4));
+    QCOMPARE(approval(machine, "QQMusic"), stateValue(2));
+    QCOMPARE(log.lines(), QStringList({QStringLiteral("已恢复启动项: %1 [%2]").arg("QQMusic", "HKCU_Run"), QStringLiteral("已恢复启动项: %1").arg("QQMusic")}));
+}
+
+void TestStartupSelectionDialog::failedDisableLeavesTheDialogAsItWas()
+{
+    TestMachine machine;
+    addEntries(machine);
+    machine->registry().setValue(ApprovedRun, "Thunder", win::RegBinary, stateValue(2, 16));
+    StartupManager manager;
+    manager.scanItems();
+    StartupSelectionDialog dialog(&manager);
+    const QStringList before = describedRows(dialog);
+    LogFileLines log(FileLogger::instance()->logFilePath());
+
+    ModalAnswer yes([](QWidget* box) { static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click(); });
+    buttonOf(dialog, "Thunder")->click();
+    QVERIFY(yes.answered);
+    QCOMPARE(describedRows(dialog), before);
+    QCOMPARE(summaryOf(dialog), QStringLiteral("共 %1 个开机启动项，已禁用 %2 项，剩余 %3 项").arg(4).arg(1).arg(3));
+    QCOMPARE(log.lines(), QStringList({QStringLiteral("修改启动项失败: %1 [%2]").arg("Thunder", "HKCU_Run")}));
+}
+
+void TestStartupSelectionDialog::finishAcceptsAndEscapeRejects()
+{
+    TestMachine machine;
+    addEntries(machine);
+    StartupManager manager;
+    manager.scanItems();
+    LogFileLines log(FileLogger::instance()->logFilePath());
+    {
+        StartupSelectionDialog dialog(&manager);
+        dialog.show();
+        dialog.findChild<QPushButton*>("finishBtn")->click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(log.lines(), QStringList({QStringLiteral("启动项管理完成，当前已禁用 %1 项").arg(1)}));
+    }
+    {
+        StartupSelectionDialog dialog(&manager);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(!dialog.isVisible());
+    }
+}
+
+void TestStartupSelectionDialog::keyboard()
+{
+    TestMachine machine;
+    addEntries(machine);
+    StartupManager manager;
+    manager.scanItems();
+    StartupSelectionDialog dialog(&manager);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+
+    // Space on a row's button asks; Escape answers no.
+    buttonOf(dialog, "Safe")->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(buttonOf(dialog, "Safe")));
+    ModalAnswer escape([](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); });
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QVERIFY(escape.answered);
+    QVERIFY(!machine.hasValue(ApprovedRun, "Safe"));
+
+    // Y answers yes; the keyboard stays on the rebuilt row of that entry.
+    reactivate(dialog);
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(buttonOf(dialog, "Safe")));
+    ModalAnswer yes([](QWidget* box) { QTest::keyClick(box, Qt::Key_Y); });
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QTRY_COMPARE(approval(machine, "Safe"), stateValue(3));
+    reactivate(dialog);
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(buttonOf(dialog, "Safe")));
+    QCOMPARE(buttonOf(dialog, "Safe")->text(), QStringLiteral("恢复"));
+
+    // Tab goes on to the next row's button.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(buttonOf(dialog, "Thunder")));
+}
+
+QTEST_MAIN(TestStartupSelectionDialog)
+#include "tst_StartupSelectionDialog.moc"
