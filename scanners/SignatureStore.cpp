@@ -195,9 +195,12 @@ bool SignatureStore::isPathWhitelisted(const QString& path) const
 {
     const QString comparable = comparablePath(path);
     for (const QString& entry : m_whitelistPaths) {
-        if (entry.trimmed().isEmpty())
+        // An entry that expands to nothing (or to bare separators) would be
+        // found in every path: it names no folder, so it whitelists nothing.
+        const QString fragment = comparablePath(entry);
+        if (QString(fragment).remove('\\').trimmed().isEmpty())
             continue;
-        if (comparable.contains(comparablePath(entry)))
+        if (comparable.contains(fragment))
             return true;
     }
     return false;

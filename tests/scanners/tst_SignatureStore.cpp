@@ -192,9 +192,13 @@ void TestSignatureStore::processWhitelistIgnoresCaseAndBlankEntries()
 void TestSignatureStore::pathWhitelistExpandsBothSides()
 {
     QTemporaryDir dir;
+    m_machine->system().environment.insert(QStringLiteral("NOTHING"), QString());
     QVERIFY(loadSignatures(dir, {pattern("a", {})},
-                           QJsonObject{{"file_paths", QJsonArray{"%ProgramFiles%\\Keep", "C:\\Users\\Tester\\AppData\\Roaming\\Safe", ""}}}));
+                           QJsonObject{{"file_paths", QJsonArray{"%ProgramFiles%\\Keep", "C:\\Users\\Tester\\AppData\\Roaming\\Safe", "",
+                                                                 "%NOTHING%", " %NOTHING% ", "%NOTHING%\\"}}}));
     const SignatureStore& store = SignatureStore::instance();
+    // Entries that expand to nothing name no folder and whitelist nothing.
+    QVERIFY(!store.isPathWhitelisted("C:\\Users\\Tester\\AppData\\Local\\BadFiles"));
     // The entry written with a variable protects the spelled-out path, in any case and separator.
     QVERIFY(store.isPathWhitelisted("c:\\program files (x86)\\KEEP\\sub"));
     QVERIFY(store.isPathWhitelisted("C:/Program Files (x86)/Keep/app.exe"));
