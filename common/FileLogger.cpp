@@ -1,6 +1,7 @@
 #include "common/FileLogger.h"
 
 #include "common/SystemInfo.h"
+#include "platform/WholeFile.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -34,12 +35,12 @@ bool isPlainIdentifier(const QString& text)
     return plain.match(text).hasMatch();
 }
 
+// Only a regular file of its own counts: a link, a FIFO or a folder in its
+// place is a missing identifier, and is never read through or waited on.
 QString readDeviceIdFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > DeviceIdFileLimit)
-        return QString();
-    return QString::fromUtf8(file.read(DeviceIdFileLimit)).trimmed();
+    QByteArray content;
+    return win::readRegularFile(path, DeviceIdFileLimit, &content) ? QString::fromUtf8(content).trimmed() : QString();
 }
 
 bool isBidiControl(char16_t c)
@@ -116,9 +117,10 @@ QString FileLogger::loadOrCreateDeviceId()
         return existing;
     const QString id = newDeviceId();
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(id.toUtf8());
+    // Replaces whatever stood there as a whole; a failure leaves the
+    // identifier to this run, and the next start makes a new one.
+    QString ignored;
+    win::writeWholeFile(path, id.toUtf8(), &ignored);
     return id;
 }
 

@@ -1,13 +1,11 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
+#include "platform/WholeFile.h"
 
 namespace win::sim {
 
-// Writes a file of the machine folder whole: into a temporary file first,
-// then renamed over the old one, so that a killed program never leaves half
-// a file behind.
-bool writeWholeFile(const QString& path, const QByteArray& data, QString* error);
+// The machine folder's files are written as the program's own are: whole,
+// through a new file renamed over the old one, never through a link.
+using win::writeWholeFile;
 
 } // namespace win::sim

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
 
 // The logger is one per process and initialised once, so every scenario runs
 // in a fresh child process of this test binary.
@@ -58,6 +59,16 @@ void writeFile(const QString& path, const QByteArray& content, const QDateTime& 
         file.setFileTime(modified, QFileDevice::FileModificationTime);
 }
 
+// Whatever stands where the identifier belongs goes: a file, link, FIFO or folder.
+void clearDeviceId()
+{
+    const QFileInfo entry(deviceIdPath());
+    if (entry.isDir() && !entry.isSymLink())
+        QDir(deviceIdPath()).removeRecursively();
+    else
+        QFile::remove(deviceIdPath());
+}
+
 } // namespace
 
 class FileLoggerTest : public QObject
@@ -86,10 +97,9 @@ private slots:
 
     void cleanupTestCase()
     {
+        clearDeviceId();
         if (m_hadDeviceId)
             writeFile(deviceIdPath(), m_savedDeviceId);
-        else
-            QFile::remove(deviceIdPath());
     }
 
     void headerAndLinesEndInCrLf()
@@ -183,6 +193,55 @@ private slots:
         }
         QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{16}$")).match(out[1]).hasMatch());
         QCOMPARE(readAll(deviceIdPath()), out[1].toUtf8());
+    }
+
+    // Something other than a regular file stands where the identifier
+    // belongs: it counts as missing, is never read, written through or
+    // waited on, and a regular file with a new identifier takes its place.
+    void deviceIdThatIsNoFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("link to a user's file") << "link" << true;
+        QTest::newRow("link to nothing") << "dangling link" << true;
+        QTest::newRow("FIFO") << "fifo" << true;
+        QTest::newRow("empty folder") << "folder" << true;
+        QTest::newRow("folder holding a file") << "full folder" << false;
+    }
+
+    void deviceIdThatIsNoFile()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, replaced);
+        clearDeviceId();
+        QTemporaryDir user;
+        const QString usersFile = user.filePath(QStringLiteral("letter.txt"));
+        const QString path = deviceIdPath();
+        if (kind == QLatin1String("link")) {
+            writeFile(usersFile, "userletter");
+            QVERIFY(QFile::link(usersFile, path));
+        } else if (kind == QLatin1String("dangling link")) {
+            QVERIFY(QFile::link(usersFile, path));
+        } else if (kind == QLatin1String("fifo")) {
+            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+        } else {
+            QVERIFY(QDir().mkpath(path));
+            if (kind == QLatin1String("full folder"))
+                writeFile(path + QStringLiteral("/kept.txt"), "kept");
+        }
+        QTemporaryDir logs;
+        const QStringList out = child({QStringLiteral("plain"), logs.path()});
+        QCOMPARE(out.size(), 2);
+        QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{16}$")).match(out[1]).hasMatch());
+        const QFileInfo now(path);
+        QCOMPARE(now.isFile() && !now.isSymLink(), replaced);
+        if (replaced)
+            QCOMPARE(readAll(path), out[1].toUtf8());
+        else
+            QCOMPARE(readAll(path + QStringLiteral("/kept.txt")), QByteArray("kept"));
+        QCOMPARE(readAll(usersFile), QByteArray(kind == QLatin1String("link") ? "userletter" : ""));
+        QCOMPARE(QFile::exists(usersFile), kind == QLatin1String("link"));
+        clearDeviceId();
     }
 
     void missingIdentifierFileIsMadeOnce()
