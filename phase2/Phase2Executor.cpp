@@ -1,0 +1,390 @@
+#include "phase2/Phase2Executor.h"
+
+#include "common/EnvironmentPath.h"
+#include "common/FileLogger.h"
+#include "common/FileRemover.h"
+#include "maintenance/StartupManager.h"
+#include "phase2/RestorePointList.h"
+#include "platform/ComApartment.h"
+#include "platform/FileSystem.h"
+#include "platform/Programs.h"
+#include "platform/RegistryKey.h"
+#include "platform/ServiceControl.h"
+#include "platform/SystemFacts.h"
+#include "platform/SystemRestore.h"
+#include "platform/TaskScheduler.h"
+
+#include <algorithm>
+
+namespace {
+
+struct ServiceTweak
+{
+    QString id;
+    QString service;
+    int startType;
+};
+
+const QVector<ServiceTweak>& serviceTweaks()
+{
+    static const QVector<ServiceTweak> table = {
+        {QStringLiteral("C13"), QStringLiteral("TrkWks"), int(win::ServiceDemandStart)},
+        {QStringLiteral("C10"), QStringLiteral("WwanSvc"), int(win::ServiceDemandStart)},
+        {QStringLiteral("C11"), QStringLiteral("SensrSvc"), int(win::ServiceDemandStart)},
+        {QStringLiteral("C14"), QStringLiteral("FrameServer"), int(win::ServiceDemandStart)},
+        {QStringLiteral("C8"), QStringLiteral("BthServ"), int(win::ServiceDemandStart)},
+        {QStringLiteral("C1"), QStringLiteral("WSearch"), int(win::ServiceDemandStart)},
+        {QStringLiteral("C12"), QStringLiteral("wlidsvc"), int(win::ServiceDemandStart)},
+        {QStringLiteral("C9"), QStringLiteral("Spooler"), int(win::ServiceDemandStart)}};
+    return table;
+}
+
+const QString DiskDiagnosticTasks = QStringLiteral("\\Microsoft\\Windows\\DiskDiagnostic");
+const QString PolicyRunKey = QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run");
+// Windows runs every value of the policy Run key, so a switched-off entry is
+// kept in a key of the program's own, in the same hive.
+const QString PolicyRunBackupKey = QStringLiteral("SOFTWARE\\Tessaro\\StartupBackup\\PoliciesRun");
+const QString BackupSuffix = QStringLiteral("_velantrix_bak");
+constexpr quint32 PolicyValueBufferBytes = 8192;
+
+constexpr int NetshWaitMs = 8000;
+constexpr int WevtutilWaitMs = 10000;
+constexpr qint64 BytesPerMB = 1048576;
+constexpr quint64 LargeFileBytes = 104857600;
+constexpr int LargeFileScanLimit = 40000;
+constexpr int LargeFilesListed = 15;
+
+bool ranCleanly(const win::ProgramRun& run)
+{
+    return run.started && run.finished && run.exitCode == 0;
+}
+
+// What switching one policy Run value off came to in one hive.
+enum class PolicyOutcome { Absent, Disabled, Failed };
+
+PolicyOutcome disablePolicyValue(win::Hive hive, const QString& name)
+{
+    win::RegistryKey runKey;
+    if (runKey.open(hive, PolicyRunKey, win::KeyQueryValue | win::KeyWow64_64Key) != win::ErrorSuccess)
+        return PolicyOutcome::Absent;
+    quint32 type = win::RegNone;
+    QByteArray data;
+    const win::Error read = runKey.queryValue(name, &type, &data, PolicyValueBufferBytes);
+    if (read == win::ErrorFileNotFound)
+        return PolicyOutcome::Absent;
+    win::RegistryKey backupKey;
+    if (read != win::ErrorSuccess
+        || backupKey.create(hive, PolicyRunBackupKey, win::KeySetValue | win::KeyWow64_64Key) != win::ErrorSuccess
+        || backupKey.setValue(name + BackupSuffix, type, data) != win::ErrorSuccess)
+        return PolicyOutcome::Failed;
+    // Only now that the backup stands may the entry go.
+    win::RegistryKey writableRunKey;
+    if (writableRunKey.open(hive, PolicyRunKey, win::KeySetValue | win::KeyWow64_64Key) != win::ErrorSuccess
+        || writableRunKey.deleteValue(name) != win::ErrorSuccess)
+        return PolicyOutcome::Failed;
+    return PolicyOutcome::Disabled;
+}
+
+QString systemDrive()
+{
+    QString systemDirectory;
+    const quint32 length = win::getSystemDirectory(&systemDirectory, 260);
+    return length > 0 && length < 260 ? systemDirectory.left(2) : QStringLiteral("C:");
+}
+
+} // namespace
+
+Phase2Executor::Phase2Executor(QObject* parent) : QObject(parent)
+{
+}
+
+Phase2Executor::~Phase2Executor() = default;
+
+void Phase2Executor::execute(QVector<OptItem> items, ScanReportBundle report, int h2KeepN, int a2SizeMB)
+{
+    m_total = qMax(1, items.size());
+    m_done = 0;
+    QStringList lines;
+    for (const OptItem& item : items) {
+        runItem(item, report, h2KeepN, a2SizeMB, lines);
+        ++m_done;
+        emit progressUpdated(m_done * 100 / m_total, QStringLiteral("正在执行：") + item.name);
+    }
+    forgetStartupScan();
+    const QString summary = QStringLiteral("本次共执行 %1 项优化：").arg(items.size()) + '\n' + lines.join('\n');
+    FileLogger* logger = FileLogger::instance();
+    logger->log(QStringLiteral("[Phase2] 共执行 %1 项：").arg(items.size()));
+    for (const QString& line : lines)
+        logger->log(QStringLiteral("  ") + line);
+    emit finished(summary);
+}
+
+void Phase2Executor::runItem(const OptItem& item, const ScanReportBundle& report, int h2KeepN, int a2SizeMB,
+                             QStringList& lines)
+{
+    const QString& id = item.id;
+    if (!id.startsWith(QLatin1String("ST:")))
+        forgetStartupScan();
+    if (id == QLatin1String("E1"))
+        restoreTcpAutoTuning(lines);
+    else if (id == QLatin1String("F3"))
+        disableDiskDiagnostics(lines);
+    else if (id == QLatin1String("A2"))
+        limitEventLogs(a2SizeMB, lines);
+    else if (id == QLatin1String("H2"))
+        pruneRestorePoints(h2KeepN, lines);
+    else if (id == QLatin1String("H3"))
+        scanLargeFiles(lines);
+    else if (id.startsWith(QLatin1String("ST:")))
+        disableStartupItem(item, report, lines);
+    else if (id.startsWith(QLatin1String("RES:")))
+        cleanResidue(id.mid(4), report, lines);
+    else
+        setServiceManual(item, lines);
+}
+
+// ---------------------------------------------------------------------------
+// Services
+
+void Phase2Executor::setServiceManual(const OptItem& item, QStringList& lines)
+{
+    const QVector<ServiceTweak>& table = serviceTweaks();
+    const auto row = std::find_if(table.begin(), table.end(), [&item](const ServiceTweak& t) { return t.id == item.id; });
+    if (row == table.end())
+        lines << QStringLiteral("%1：未知服务项").arg(item.id);
+    else if (setServiceStartType(row->service, row->startType))
+        lines << QStringLiteral("%1（%2）：已设为手动启动").arg(item.name, row->service);
+    else
+        lines << QStringLiteral("%1：设置失败或服务不存在").arg(item.id);
+}
+
+bool Phase2Executor::setServiceStartType(const QString& service, int startType)
+{
+    win::ServiceManagerHandle manager;
+    win::ServiceHandle handle;
+    if (manager.open(win::ScManagerAllAccess) != win::ErrorSuccess
+        || manager.openService(service, win::ServiceChangeConfig | win::ServiceQueryStatus, handle) != win::ErrorSuccess)
+        return false;
+    return handle.changeConfig(win::ServiceNoChange, quint32(startType), win::ServiceNoChange) == win::ErrorSuccess;
+}
+
+// ---------------------------------------------------------------------------
+// Network, diagnostics and event logs
+
+void Phase2Executor::restoreTcpAutoTuning(QStringList& lines)
+{
+    // netsh takes a global parameter only as tag=value: given apart, the tag
+    // would be read as the value of the first parameter and refused.
+    const win::ProgramRun run = win::runProgram(
+        QStringLiteral("netsh"),
+        {QStringLiteral("interface"), QStringLiteral("tcp"), QStringLiteral("set"), QStringLiteral("global"),
+         QStringLiteral("autotuninglevel=normal")},
+        NetshWaitMs);
+    if (ranCleanly(run))
+        lines << QStringLiteral("TCP自动调优：已恢复为 normal");
+    else
+        lines << QStringLiteral("TCP自动调优：设置失败");
+}
+
+void Phase2Executor::disableDiskDiagnostics(QStringList& lines)
+{
+    if (disableTaskFolder(DiskDiagnosticTasks))
+        lines << QStringLiteral("磁盘诊断服务：已禁用后台收集任务");
+    else
+        lines << QStringLiteral("磁盘诊断服务：禁用后台收集任务失败");
+}
+
+// True when the folder holds tasks and every one of them is now disabled.
+bool Phase2Executor::disableTaskFolder(const QString& folderPath)
+{
+    const win::ComApartment com(win::ComApartment::Model::Multithreaded);
+    if (!com.succeeded())
+        return false;
+    win::TaskService scheduler;
+    win::TaskFolder folder;
+    QVector<win::RegisteredTask> tasks;
+    if (win::failed(scheduler.create()) || win::failed(scheduler.connect())
+        || win::failed(scheduler.getFolder(folderPath, &folder)) || win::failed(folder.getTasks(true, &tasks)))
+        return false;
+    bool allDisabled = !tasks.isEmpty();
+    for (win::RegisteredTask& task : tasks)
+        allDisabled = win::succeeded(task.setEnabled(false)) && allDisabled;
+    return allDisabled;
+}
+
+void Phase2Executor::limitEventLogs(int sizeMB, QStringList& lines)
+{
+    // wevtutil reads the maximum size as a number of bytes.
+    const QString maxSize = QStringLiteral("/ms:%1").arg(qint64(sizeMB) * BytesPerMB);
+    QStringList failed;
+    for (const QString& log : {QStringLiteral("Application"), QStringLiteral("System"), QStringLiteral("Security")}) {
+        if (!ranCleanly(win::runProgram(QStringLiteral("wevtutil"), {QStringLiteral("set-log"), log, maxSize},
+                                        WevtutilWaitMs)))
+            failed << log;
+    }
+    if (failed.isEmpty())
+        lines << QStringLiteral("事件日志大小限制：已设为 %1 MB").arg(sizeMB);
+    else
+        lines << QStringLiteral("事件日志大小限制：%1 未能设为 %2 MB")
+                     .arg(failed.join(QStringLiteral("、")), QString::number(sizeMB));
+}
+
+// ---------------------------------------------------------------------------
+// Storage
+
+void Phase2Executor::pruneRestorePoints(int keepN, QStringList& lines)
+{
+    RestorePointList list;
+    if (!list.load()) {
+        lines << QStringLiteral("系统还原点：无法读取还原点列表");
+        return;
+    }
+    const int count = list.count();
+    const int toDelete = count - keepN;
+    if (toDelete <= 0) {
+        lines << QStringLiteral("系统还原点：当前 %1 个，无需清理").arg(count);
+        return;
+    }
+    // The oldest points go; a point counts as deleted only when System
+    // Restore says it is gone.
+    int deleted = 0;
+    if (win::moduleExports(QStringLiteral("srclient.dll"), "SRRemoveRestorePoint")) {
+        for (int i = 0; i < toDelete; ++i) {
+            if (win::srRemoveRestorePoint(list.points().at(i).sequenceNumber) == win::ErrorSuccess)
+                ++deleted;
+        }
+    }
+    const int left = count - deleted;
+    lines << QStringLiteral("系统还原点：共 %1 个，已删除 %2 个，保留最近 %3 个").arg(count).arg(deleted).arg(left);
+}
+
+void Phase2Executor::scanLargeFiles(QStringList& lines)
+{
+    QStringList listed;
+    int visited = 0;
+    QStringList folders = {systemDrive() + '\\'};
+    while (!folders.isEmpty() && visited < LargeFileScanLimit && listed.size() < LargeFilesListed) {
+        QVector<win::FileEntry> entries;
+        win::listDirectory(folders.takeLast(), &entries);
+        QStringList subfolders;
+        for (const win::FileEntry& entry : entries) {
+            // Hidden and system entries are not listed, and links are never followed.
+            if (entry.isHidden() || entry.isSystem() || entry.isReparsePoint())
+                continue;
+            if (entry.isDirectory()) {
+                subfolders.prepend(entry.path);
+                continue;
+            }
+            if (++visited > LargeFileScanLimit)
+                break;
+            if (entry.size > LargeFileBytes)
+                listed << QStringLiteral("%1 (%2 MB)").arg(entry.path, QString::number(entry.size / 1024 / 1024));
+            if (listed.size() == LargeFilesListed)
+                break;
+        }
+        folders += subfolders;
+    }
+    if (listed.isEmpty())
+        lines << QStringLiteral("大文件扫描：未发现超过100MB的大文件");
+    else
+        lines << QStringLiteral("大文件扫描：") + '\n' + listed.join('\n');
+}
+
+// ---------------------------------------------------------------------------
+// Startup entries
+
+void Phase2Executor::disableStartupItem(const OptItem& item, const ScanReportBundle&, QStringList& lines)
+{
+    const QStringList parts = item.id.split(':');
+    if (parts.size() < 3) {
+        lines << QStringLiteral("自启禁用：参数无效");
+        return;
+    }
+    const int type = parts.at(1).toInt();
+    const QString name = parts.mid(2).join(':');
+    if (type <= 5 || type == 10 || type == 11)
+        disableApprovedStartupItem(name, lines);
+    else if (type == 6)
+        disablePolicyStartupItem(name, lines);
+    else
+        lines << QStringLiteral("自启项仅报告，未操作：%1").arg(name);
+}
+
+void Phase2Executor::disableApprovedStartupItem(const QString& name, QStringList& lines)
+{
+    StartupManager& manager = scannedStartupManager();
+    manager.disableItems({name});
+    const QList<StartupItem> items = manager.items();
+    const auto entry = std::find_if(items.begin(), items.end(), [&name](const StartupItem& item) {
+        return item.name.compare(name, Qt::CaseInsensitive) == 0;
+    });
+    if (entry == items.end())
+        lines << QStringLiteral("已禁用开机自启：%1").arg(name) + QStringLiteral("（未找到）");
+    else if (entry->disabled)
+        lines << QStringLiteral("已禁用开机自启：%1").arg(name);
+    else
+        lines << QStringLiteral("禁用开机自启失败：%1").arg(name);
+}
+
+void Phase2Executor::disablePolicyStartupItem(const QString& name, QStringList& lines)
+{
+    QVector<PolicyOutcome> outcomes;
+    for (win::Hive hive : {win::Hive::LocalMachine, win::Hive::CurrentUser})
+        outcomes << disablePolicyValue(hive, name);
+    if (outcomes.contains(PolicyOutcome::Failed))
+        lines << QStringLiteral("禁用组策略自启失败：%1").arg(name);
+    else
+        lines << QStringLiteral("已禁用组策略自启：%1%2").arg(name, outcomes.contains(PolicyOutcome::Disabled) ? QString()
+                                                                            : QStringLiteral("（未找到）"));
+}
+
+StartupManager& Phase2Executor::scannedStartupManager()
+{
+    if (!m_startupScan)
+        m_startupScan = std::make_unique<StartupManager>();
+    if (m_startupScans < 2) {
+        m_startupScan->scanItems();
+        ++m_startupScans;
+    }
+    return *m_startupScan;
+}
+
+void Phase2Executor::forgetStartupScan()
+{
+    m_startupScan.reset();
+    m_startupScans = 0;
+}
+
+// ---------------------------------------------------------------------------
+// Leftovers of junk software
+
+void Phase2Executor::cleanResidue(const QString& junkwareId, const ScanReportBundle& report, QStringList& lines)
+{
+    const auto finding = std::find_if(report.junkware.begin(), report.junkware.end(),
+                                      [&junkwareId](const JunkwareFinding& f) { return f.id == junkwareId; });
+    if (finding == report.junkware.end()) {
+        lines << QStringLiteral("残留清理：未找到对应记录");
+        return;
+    }
+    // The one deletion routine decides: it refuses what must never go (drive
+    // roots, the system, program and profile folders however a path spells
+    // them, relative and unexpanded paths, the program's own layout) and
+    // removes a link as a link.
+    const FileRemover remover;
+    int removed = 0;
+    int kept = 0;
+    for (const QString& entry : finding->evidence) {
+        const QString path = expandEnvironmentPath(entry);
+        if (!win::pathExists(path))
+            continue;
+        if (remover.removePath(path).gone)
+            ++removed;
+        else
+            ++kept;
+    }
+    const QString name = finding->nameCn.isEmpty() ? finding->name : finding->nameCn;
+    QString line = QStringLiteral("%1 残留清理：删除 %2 个残留项").arg(name, QString::number(removed));
+    if (kept > 0)
+        line += QStringLiteral("，%1 项受保护或无法删除，已保留").arg(kept);
+    lines << line;
+}
