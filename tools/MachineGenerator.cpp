@@ -46,6 +46,12 @@ QJsonObject environment()
                        {"windir", "C:\\Windows"}};
 }
 
+QString hostPathOf(SimMachine& machine, const QString& windowsPath)
+{
+    QString path = machine.files().drive(windowsPath.at(0))->hostFolder + windowsPath.mid(2);
+    return path.replace('\\', '/');
+}
+
 bool writeSmallFile(const QString& path, int number, QString* error)
 {
     QFile file(path);
@@ -135,6 +141,7 @@ bool MachineGenerator::write(const QString& folder, QString* error) const
         return false;
     addSystemFiles(machine);
     addRegistryValues(machine);
+    addStartupEntries(machine);
     return addFiles(machine, error) && machine.save(error);
 }
 
@@ -171,9 +178,34 @@ bool MachineGenerator::addFiles(SimMachine& machine, QString* error) const
 {
     if (m_counts.files <= 0)
         return true;
-    QString hostFolder = machine.files().drive('C')->hostFolder + temporaryFolder().mid(2);
-    hostFolder.replace('\\', '/');
-    return writeFileTree(hostFolder + QStringLiteral("/Generated"), m_counts.files, FilesPerFolder, error);
+    return writeFileTree(hostPathOf(machine, temporaryFolder()) + QStringLiteral("/Generated"), m_counts.files,
+                         FilesPerFolder, error);
+}
+
+void MachineGenerator::addStartupEntries(SimMachine& machine) const
+{
+    static const char* const runKeys[] = {
+        "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+        "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+        "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run",
+        "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run"};
+    const int kinds = int(sizeof(runKeys) / sizeof(runKeys[0])) + 1;   // and the Startup folder
+    const QString startupFolder = hostPathOf(
+        machine, userProfile() + QStringLiteral("\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup"));
+    QDir().mkpath(startupFolder);
+    for (int i = 0; i < m_counts.startupEntries; ++i) {
+        const QString name = QStringLiteral("Agent%1").arg(i, 4, 10, QChar('0'));
+        const QString program = QStringLiteral("C:\\Program Files\\Vendor%1\\agent.exe").arg(i);
+        if (i % kinds == kinds - 1) {
+            // A shortcut of the simulated machine names its target on its first line.
+            QFile shortcut(startupFolder + '/' + name + QStringLiteral(".lnk"));
+            if (shortcut.open(QIODevice::WriteOnly))
+                shortcut.write(program.toUtf8() + '\n');
+            continue;
+        }
+        machine.registry().setValue(QLatin1String(runKeys[i % kinds]), name, win::RegSz,
+                                    win::registryTextData('"' + program + QStringLiteral("\" /background")));
+    }
 }
 
 bool MachineGenerator::writeFileTree(const QString& hostFolder, int files, int filesPerFolder, QString* error)

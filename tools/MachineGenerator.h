@@ -21,6 +21,8 @@ public:
     {
         int registryValues = 0;   // spread over keys of HKLM and HKCU, mixed types
         int files = 0;            // small files below the user's temporary folder
+        int startupEntries = 0;   // Run values of both hives and views, policy Run
+                                  // values and Startup-folder shortcuts, in turn
     };
 
     // One generated registry value, in storage terms.
@@ -53,6 +55,7 @@ private:
     void addSystemFiles(win::sim::SimMachine& machine) const;
     void addRegistryValues(win::sim::SimMachine& machine) const;
     bool addFiles(win::sim::SimMachine& machine, QString* error) const;
+    void addStartupEntries(win::sim::SimMachine& machine) const;
 
     Counts m_counts;
 };

@@ -15,9 +15,11 @@ int main(int argc, char* argv[])
                                     QStringLiteral("N"), QStringLiteral("0"));
     const QCommandLineOption files(QStringLiteral("files"), QStringLiteral("Small files to make on drive C."),
                                    QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption startup(QStringLiteral("startup"), QStringLiteral("Startup entries to make."),
+                                     QStringLiteral("N"), QStringLiteral("0"));
     const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("The machine folder to write."),
                                  QStringLiteral("DIR"));
-    parser.addOptions({values, files, out});
+    parser.addOptions({values, files, startup, out});
     parser.process(app);
 
     MachineGenerator::Counts counts;
@@ -25,7 +27,10 @@ int main(int argc, char* argv[])
     bool filesOk = false;
     counts.registryValues = parser.value(values).toInt(&valuesOk);
     counts.files = parser.value(files).toInt(&filesOk);
-    if (!valuesOk || !filesOk || counts.registryValues < 0 || counts.files < 0 || !parser.isSet(out)) {
+    bool startupOk = false;
+    counts.startupEntries = parser.value(startup).toInt(&startupOk);
+    if (!valuesOk || !filesOk || !startupOk || counts.registryValues < 0 || counts.files < 0
+        || counts.startupEntries < 0 || !parser.isSet(out)) {
         std::fprintf(stderr, "%s\n", qPrintable(parser.helpText()));
         return 2;
     }
