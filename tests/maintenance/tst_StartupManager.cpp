@@ -98,8 +98,6 @@ private slots:
 
     void approvalValueTransitions_data();
     void approvalValueTransitions();
-    void approvalSubkeyByLocation_data();
-    void approvalSubkeyByLocation();
     void disableAndRestoreChangeOnlyWhatWasWritten();
     void failedApprovalWriteIsReported();
     void runKeysAreReadInTheirOwnViews();
@@ -180,30 +178,6 @@ void TestStartupManager::approvalValueTransitions()
     QCOMPARE(type, quint32(win::RegBinary));
     QCOMPARE(log.lines(), written ? QStringList() : QStringList{QStringLiteral("修改启动项失败: %1 [%2]").arg("Entry", "HKCU_Run")});
     QCOMPARE(manager.isDisabled("HKCU_Run", "Entry"), after.at(0) == 3 || after.at(0) == 7);
-}
-
-void TestStartupManager::approvalSubkeyByLocation_data()
-{
-    QTest::addColumn<QString>("location");
-    QTest::addColumn<QString>("subkey");
-    QTest::newRow("HKCU_Run") << "HKCU_Run" << "Run";
-    QTest::newRow("HKLM_Run") << "HKLM_Run" << "Run";
-    QTest::newRow("HKLM_Run32") << "HKLM_Run32" << "Run32";
-    QTest::newRow("HKCU_RunOnce") << "HKCU_RunOnce" << "Run";
-    QTest::newRow("HKLM_RunOnce") << "HKLM_RunOnce" << "Run";
-    QTest::newRow("StartupFolder_User") << "StartupFolder_User" << "StartupFolder";
-    QTest::newRow("StartupFolder_Common") << "StartupFolder_Common" << "StartupFolder";
-}
-
-void TestStartupManager::approvalSubkeyByLocation()
-{
-    QFETCH(QString, location);
-    QFETCH(QString, subkey);
-    TestMachine machine;
-    StartupManager manager;
-    QVERIFY(manager.setApproved(location, "Entry", false));
-    QCOMPARE(rawValue(machine, Approved + subkey, "Entry"), stateValue(3));
-    QVERIFY(manager.isDisabled(location, "Entry"));
 }
 
 void TestStartupManager::disableAndRestoreChangeOnlyWhatWasWritten()
