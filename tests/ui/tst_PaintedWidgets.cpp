@@ -1,6 +1,7 @@
-// The ring and the keyword sphere are painted by hand, so their geometry and
-// their behaviour at awkward sizes are checked on real pixels.
+// The ring, the keyword sphere and the particles are painted by hand, so their
+// geometry and their behaviour at awkward sizes are checked on real pixels.
 #include "ui/CircularProgressBar.h"
+#include "ui/ParticleBackground.h"
 #include "ui/SphereTagCloud.h"
 
 #include <QImage>
@@ -53,6 +54,10 @@ private slots:
     void sphereDrawsFrontTagLast();
     void sphereTagsStayOnTheSphereWhileTurning();
     void sphereWithoutPositionsOrSizePaintsNothing();
+    void particlesWaitForASize();
+    void particlesComeBackBelowTheBottom();
+    void particlesSurviveLosingTheirSize();
+    void particleGradientWithoutParticles();
 };
 
 void TestPaintedWidgets::ringClampsValues()
@@ -221,6 +226,78 @@ void TestPaintedWidgets::sphereWithoutPositionsOrSizePaintsNothing()
     cloud.resize(100, 100);
     QTRY_VERIFY(cloud.tagList()[0].placed);
     QCOMPARE(cloud.paintingOrder().size(), 1);
+}
+
+void TestPaintedWidgets::particlesWaitForASize()
+{
+    QWidget holder;
+    auto* particles = new ParticleBackground(&holder);
+    particles->resize(0, 0);
+    holder.show();
+    QTest::qWait(60);
+    QVERIFY(particles->particleList().isEmpty());
+    QVERIFY(particles->testAttribute(Qt::WA_TransparentForMouseEvents));
+
+    particles->resize(200, 100);
+    QCOMPARE(particles->particleList().size(), 40);
+    for (const auto& p : particles->particleList()) {
+        QVERIFY(QRectF(0, 0, 200, 100).contains(p.pos));
+        QVERIFY(p.radius >= 3 && p.radius <= 7);
+        QVERIFY(p.speed >= 0.1f && p.speed < 0.3f);
+        QVERIFY(p.opacity >= 0.15f && p.opacity < 0.3f);
+    }
+    particles->setParticleCount(0);
+    QTest::qWait(60);
+    QVERIFY(particles->particleList().isEmpty());
+}
+
+// Particles fast enough to leave at the top in one step come back below the
+// bottom, with the speed range set after they were made.
+void TestPaintedWidgets::particlesComeBackBelowTheBottom()
+{
+    ParticleBackground particles;
+    particles.resize(200, 100);
+    QTest::qWait(0);  // the first particles, made once the widget has its size
+    particles.setSpeedRange(1000, 1000);
+    particles.setParticleCount(6);
+    particles.setSpeedRange(1, 2);
+    QCOMPARE(particles.particleList().first().speed, 1000.0f);  // made before: unchanged
+    QTRY_VERIFY(particles.particleList().first().pos.y() == 120);
+    for (const auto& p : particles.particleList()) {
+        QCOMPARE(p.pos.y(), 120.0);
+        QVERIFY(p.pos.x() >= 0 && p.pos.x() < 200);
+        QVERIFY(p.radius >= 4 && p.radius <= 11);
+        QVERIFY(p.speed >= 1 && p.speed < 2);
+        QVERIFY(p.opacity >= 0.3f && p.opacity <= 0.7f);
+    }
+}
+
+void TestPaintedWidgets::particlesSurviveLosingTheirSize()
+{
+    QWidget holder;
+    auto* particles = new ParticleBackground(&holder);
+    particles->resize(200, 100);
+    holder.show();
+    QTest::qWait(0);
+    particles->setSpeedRange(1000, 1000);
+    particles->setParticleCount(4);
+    particles->resize(0, 0);  // keeps the particles, which come back at the left edge
+    QCOMPARE(particles->particleList().size(), 4);
+    QTRY_VERIFY(particles->particleList().first().pos.y() == 20);
+    for (const auto& p : particles->particleList())
+        QVERIFY(qAbs(p.pos.x()) <= 20);
+    particles->repaint();
+}
+
+void TestPaintedWidgets::particleGradientWithoutParticles()
+{
+    ParticleBackground particles;
+    particles.resize(40, 200);
+    particles.setParticleCount(0);
+    particles.setBackgroundGradient(Qt::red, Qt::blue);
+    const QImage image = render(particles);
+    QVERIFY(near(image.pixelColor(20, 1), Qt::red));
+    QVERIFY(near(image.pixelColor(20, 198), Qt::blue));
 }
 
 QTEST_MAIN(TestPaintedWidgets)
