@@ -9,16 +9,22 @@
 #include "ui/ProgressPage.h"
 #include "ui/QrCodeDialog.h"
 #include "ui/ResultPage.h"
+#include "ui/UpdateCheck.h"
 #include "ui_Velantrix.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDebug>
 #include <QDir>
 #include <QIcon>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QPixmap>
+#include <QScopedPointer>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -156,6 +162,9 @@ Velantrix::Velantrix(QWidget* parent)
 {
     ui->setupUi(this);
     demoMode = isDemoArgument(QCoreApplication::arguments());
+    networkManager = new QNetworkAccessManager(this);
+    // A server that stops answering must not keep the one check open.
+    networkManager->setTransferTimeout(updatecheck::kTransferTimeoutMs);
     setUpWindow();
     connectButtons();
     setUpButtons();
@@ -577,6 +586,70 @@ void Velantrix::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     fitStartButton();
+    if (!updateCheckScheduled && !demoMode) {
+        updateCheckScheduled = true;
+        QTimer::singleShot(1500, this, &Velantrix::checkForUpdate);
+    }
+}
+
+// ---- update check ----
+
+void Velantrix::loadUpdaterConfig()
+{
+    const updatecheck::UpdaterConfig config =
+        updatecheck::readUpdaterConfig(QCoreApplication::applicationDirPath() + "/updater.config");
+    updateUrl = config.updateUrl;
+    deviceCode = config.deviceCode;
+}
+
+void Velantrix::checkForUpdate()
+{
+    loadUpdaterConfig();
+    const QString version = updatecheck::versionDigits(ui->footerVersion->text());
+    QNetworkReply* reply = networkManager->get(updatecheck::makeRequest({updateUrl, deviceCode}, version));
+    // A reply is never read whole: one announcing or bringing more than the
+    // largest real answer is dropped, and its buffer holds no more than that
+    // meanwhile.
+    reply->setReadBufferSize(updatecheck::kMaxReplyBytes);
+    connect(reply, &QNetworkReply::readyRead, reply, [reply] {
+        if (reply->bytesAvailable() >= updatecheck::kMaxReplyBytes
+            || reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > updatecheck::kMaxReplyBytes)
+            reply->abort();
+    });
+    connect(reply, &QNetworkReply::finished, this, &Velantrix::onUpdateCheckFinished);
+}
+
+// Every failure ends the check quietly; only an offered update is shown.
+void Velantrix::onUpdateCheckFinished()
+{
+    QScopedPointer<QNetworkReply, QScopedPointerDeleteLater> reply(qobject_cast<QNetworkReply*>(sender()));
+    if (!reply)
+        return;
+    if (reply->error() != QNetworkReply::NoError) {
+        qDebug() << "Error:" << reply->errorString();
+        qDebug() << "HTTP Status:" << reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        qDebug() << "Response:" << reply->readAll();
+        return;
+    }
+    const std::optional<updatecheck::UpdateOffer> offer = updatecheck::parseReply(reply->readAll());
+    if (!offer)
+        return;
+    if (!offer->forced) {
+        if (QMessageBox::question(this, tr("发现新版本"), tr("检测到新版本 %1，是否立即更新？\n\n%2").arg(offer->version, offer->note),
+                                  QMessageBox::Yes | QMessageBox::No)
+            == QMessageBox::Yes)
+            launchUpdater();
+    } else if (QMessageBox::warning(this, tr("需要更新"), tr("检测到强制更新版本 %1，必须更新后才能继续使用。\n\n%2").arg(offer->version, offer->note),
+                                    QMessageBox::Ok)
+               == QMessageBox::Ok) {
+        launchUpdater();
+    }
+}
+
+// The updater runs on its own; this program neither waits nor quits.
+void Velantrix::launchUpdater()
+{
+    win::startDetached(QCoreApplication::applicationDirPath() + "/updaterwindow.exe", {"--auto"});
 }
 
 #include "moc_Velantrix.cpp"

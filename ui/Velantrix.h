@@ -13,6 +13,7 @@ class FeedbackPage;
 class ImageDialog;
 class OptimizeCore;
 class ProgressPage;
+class QNetworkAccessManager;
 class QrCodeDialog;
 class QThread;
 class ResultPage;
@@ -33,6 +34,9 @@ public:
     bool isDemoMode() const { return demoMode; }
     int currentTheme() const { return theme; }
     void setTheme(int theme);
+    // Asks the update endpoint once; the window calls it 1500 ms after it is
+    // first shown, outside demo mode.
+    void checkForUpdate();
 
 private slots:
     void onStartOptimize();
@@ -49,6 +53,7 @@ private slots:
     void onWebsiteClicked();
     void onAboutClicked();
     void oniconClicked();
+    void onUpdateCheckFinished();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -68,6 +73,8 @@ private:
     void showFeedbackPage(FeedbackPage* page);
     void closeFeedbackPage(FeedbackPage* page);
     void showImage(const QString& path);
+    void loadUpdaterConfig();
+    void launchUpdater();
     void openToolFolder(const QString& relativeFolder);
 
     void applyTheme(int theme);
@@ -97,5 +104,9 @@ private:
     bool dragging = false;
     QPoint dragOffset;
     bool demoMode = false;
+    QNetworkAccessManager* networkManager = nullptr;
+    QString updateUrl;
+    QString deviceCode = "1";
+    bool updateCheckScheduled = false;
     int theme = 2;
 };

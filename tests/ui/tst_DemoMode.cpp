@@ -1,5 +1,6 @@
 // Demo mode: the start button shows canned results at once, without the
 // agreement, without an engine thread and without any machine at all.
+#include "tests/support/LoopbackHttpServer.h"
 #include "ui/EulaDialog.h"
 #include "ui/ResultPage.h"
 #include "ui/Velantrix.h"
@@ -28,6 +29,7 @@ private slots:
     void startShowsCannedResultsCountingUp();
     void cannedReportFillsTheCards();
     void pressingAgainShowsThemAgain();
+    void noUpdateCheck();
 };
 
 void TestDemoMode::startShowsCannedResultsCountingUp()
@@ -76,6 +78,21 @@ void TestDemoMode::pressingAgainShowsThemAgain()
     w.findChild<QPushButton*>("startBtn")->click();
     QVERIFY(page->isVisible());
     QTRY_COMPARE_WITH_TIMEOUT(text(page, "cardValue1"), QString("1520 MB"), 3000);
+}
+
+void TestDemoMode::noUpdateCheck()
+{
+    LoopbackHttpServer server;
+    const QString config = QCoreApplication::applicationDirPath() + "/updater.config";
+    QFile file(config);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QString(R"({"update_url": "%1"})").arg(server.url("/client/version/check")).toUtf8());
+    file.close();
+    Velantrix w;
+    w.show();
+    QTest::qWait(1800);
+    QFile::remove(config);
+    QVERIFY(server.targets.isEmpty());
 }
 
 // The window reads demo mode from the application's arguments; QtTest must

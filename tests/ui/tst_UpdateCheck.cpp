@@ -1,0 +1,270 @@
+// The once-per-run update check against a real HTTP server on the loopback
+// interface: what it asks, which answers offer or demand the updater, and
+// that broken configurations, answers and servers end it quietly.
+#include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/ModalAnswer.h"
+#include "tests/support/TestMachine.h"
+#include "ui/ChineseDesktop.h"
+#include "ui/UpdateCheck.h"
+#include "ui/Velantrix.h"
+
+#include <QFile>
+#include <QMessageBox>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+QString configPath()
+{
+    return QCoreApplication::applicationDirPath() + "/updater.config";
+}
+
+void writeConfig(const QByteArray& content)
+{
+    QFile file(configPath());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+}
+
+void pointConfigAt(const QString& url)
+{
+    writeConfig(QString(R"({"update_url": "%1", "device_code": "dev-42"})").arg(url).toUtf8());
+}
+
+// Runs one check and waits until its reply is gone, answering any box it
+// shows with `button`.
+struct CheckOutcome
+{
+    bool boxShown = false;
+    QString title;
+    QString text;
+    QStringList buttons;
+};
+
+CheckOutcome runCheck(Velantrix& window, QMessageBox::StandardButton button = QMessageBox::NoButton)
+{
+    CheckOutcome outcome;
+    ModalAnswer person([&outcome, button](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (!box)
+            return;
+        outcome.boxShown = true;
+        outcome.title = box->windowTitle();
+        outcome.text = box->text();
+        for (QAbstractButton* b : box->buttons())
+            outcome.buttons << b->text();
+        box->button(button)->click();
+    });
+    auto* manager = window.findChild<QNetworkAccessManager*>();
+    window.checkForUpdate();
+    [&] { QTRY_VERIFY_WITH_TIMEOUT(manager->findChildren<QNetworkReply*>().isEmpty(), 20000); }();
+    return outcome;
+}
+
+int updaterStarts(TestMachine& machine)
+{
+    int starts = 0;
+    for (const auto& entry : machine->journal())
+        starts += entry.kind == "detached" && entry.program.endsWith("/updaterwindow.exe")
+                  && entry.arguments == QStringList{"--auto"};
+    return starts;
+}
+
+} // namespace
+
+class TestUpdateCheck : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { installQtChineseTranslation(*qApp); }
+    void cleanup() { QFile::remove(configPath()); }
+
+    void configurationFallsBack_data();
+    void configurationFallsBack();
+    void requestNamesVersionPlatformAndDevice_data();
+    void requestNamesVersionPlatformAndDevice();
+    void answersOfferOrDemandTheUpdater_data();
+    void answersOfferOrDemandTheUpdater();
+    void brokenServersEndQuietly_data();
+    void brokenServersEndQuietly();
+    void checkRunsOnceAfterTheFirstShow();
+};
+
+void TestUpdateCheck::configurationFallsBack_data()
+{
+    QTest::addColumn<QByteArray>("content");  // empty: no file at all
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("device");
+    const QString fallback = "https://update.tessaro.example/client/version/check";
+    QTest::newRow("no file") << QByteArray() << fallback << "1";
+    QTest::newRow("not JSON") << QByteArray("base_url=http://x") << fallback << "1";
+    QTest::newRow("an array") << QByteArray(R"(["http://x"])") << fallback << "1";
+    QTest::newRow("cut short") << QByteArray(R"({"update_url": "http://x")") << fallback << "1";
+    QTest::newRow("not texts") << QByteArray(R"({"base_url": 5, "update_url": null, "device_code": 7})") << fallback << "1";
+    QTest::newRow("empty texts") << QByteArray(R"({"base_url": "", "device_code": ""})") << fallback << "1";
+    QTest::newRow("base") << QByteArray(R"({"base_url": "http://h/api"})") << "http://h/api/version/check" << "1";
+    QTest::newRow("base with slash") << QByteArray(R"({"base_url": "http://h/api/"})") << "http://h/api//version/check" << "1";
+    QTest::newRow("update url wins") << QByteArray(R"({"update_url": "http://u/x", "base_url": "http://h"})") << "http://u/x" << "1";
+    QTest::newRow("device") << QByteArray(R"({"device_code": "设备7"})") << fallback << "设备7";
+}
+
+void TestUpdateCheck::configurationFallsBack()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, url);
+    QFETCH(QString, device);
+    if (!content.isEmpty())
+        writeConfig(content);
+    const updatecheck::UpdaterConfig config = updatecheck::readUpdaterConfig(configPath());
+    QCOMPARE(config.updateUrl, url);
+    QCOMPARE(config.deviceCode, device);
+}
+
+void TestUpdateCheck::requestNamesVersionPlatformAndDevice_data()
+{
+    QTest::addColumn<QString>("config");  // %1: the server's address
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QByteArray>("device");
+    QTest::newRow("update url, its query replaced")
+        << R"({"update_url": "%1/exact/path?old=1", "device_code": "dev-42"})"
+        << "/exact/path?currentVersion=1.1.1.4&platform=WINDOWS&channel=STABLE" << QByteArray("dev-42");
+    QTest::newRow("base url") << R"({"base_url": "%1/api"})"
+                              << "/api/version/check?currentVersion=1.1.1.4&platform=WINDOWS&channel=STABLE"
+                              << QByteArray("1");
+    QTest::newRow("device code in UTF-8") << R"({"update_url": "%1/c", "device_code": "设备"})"
+                                          << "/c?currentVersion=1.1.1.4&platform=WINDOWS&channel=STABLE"
+                                          << QString("设备").toUtf8();
+}
+
+void TestUpdateCheck::requestNamesVersionPlatformAndDevice()
+{
+    QFETCH(QString, config);
+    QFETCH(QString, target);
+    QFETCH(QByteArray, device);
+    LoopbackHttpServer server;
+    server.body = R"({"code":0,"data":{"hasUpdate":false}})";
+    writeConfig(config.arg(server.url()).toUtf8());
+    Velantrix window;
+    QVERIFY(!runCheck(window).boxShown);
+    QCOMPARE(server.targets, QStringList{target});
+    QCOMPARE(server.deviceCodes, QList<QByteArray>{device});
+}
+
+void TestUpdateCheck::answersOfferOrDemandTheUpdater_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("title");  // empty: no box
+    QTest::addColumn<int>("updaterStarts");
+    const QByteArray offer = R"({"code":200,"data":{"hasUpdate":true,"latest":{"version":"2.1","releaseNote":"x"}}})";
+    QTest::newRow("offered, yes") << offer << int(QMessageBox::Yes) << "发现新版本" << 1;
+    QTest::newRow("offered, no") << offer << int(QMessageBox::No) << "发现新版本" << 0;
+    QTest::newRow("code missing counts as success")
+        << QByteArray(R"({"data":{"hasUpdate":true,"latest":{"version":"2.1","releaseNote":"x"}}})")
+        << int(QMessageBox::Yes) << "发现新版本" << 1;
+    QTest::newRow("forced inside latest is not forced")
+        << QByteArray(R"({"code":0,"data":{"hasUpdate":true,"latest":{"version":"2.1","releaseNote":"x","forceUpdate":true}}})")
+        << int(QMessageBox::No) << "发现新版本" << 0;
+    QTest::newRow("forced")
+        << QByteArray(R"({"code":0,"data":{"hasUpdate":true,"forceUpdate":true,"latest":{"version":"2.1","releaseNote":"x"}}})")
+        << int(QMessageBox::Ok) << "需要更新" << 1;
+    QTest::newRow("no update") << QByteArray(R"({"code":0,"data":{"hasUpdate":false}})") << 0 << "" << 0;
+    QTest::newRow("code 500") << QByteArray(R"({"code":500,"data":{"hasUpdate":true,"latest":{"version":"2.1"}}})")
+                              << 0 << "" << 0;
+    QTest::newRow("empty version") << QByteArray(R"({"code":0,"data":{"hasUpdate":true,"latest":{"version":""}}})")
+                                   << 0 << "" << 0;
+    QTest::newRow("data missing") << QByteArray(R"({"code":0})") << 0 << "" << 0;
+    QTest::newRow("not JSON") << QByteArray("<html>502 Bad Gateway</html>") << 0 << "" << 0;
+    QTest::newRow("an array") << QByteArray(R"([{"code":0}])") << 0 << "" << 0;
+    QTest::newRow("empty body") << QByteArray() << 0 << "" << 0;
+}
+
+void TestUpdateCheck::answersOfferOrDemandTheUpdater()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(int, answer);
+    QFETCH(QString, title);
+    QFETCH(int, updaterStarts);
+    TestMachine machine;
+    LoopbackHttpServer server;
+    server.body = body;
+    pointConfigAt(server.url("/client/version/check"));
+    Velantrix window;
+    const CheckOutcome outcome = runCheck(window, QMessageBox::StandardButton(answer));
+    QCOMPARE(outcome.title, title);
+    QCOMPARE(::updaterStarts(machine), updaterStarts);
+    if (!outcome.boxShown)
+        return;
+    QVERIFY(outcome.text.contains("2.1"));
+    QVERIFY(outcome.text.endsWith("\n\nx"));
+    // Qt's own buttons speak Chinese: 是/否 or 确定.
+    QVERIFY2(outcome.buttons.join(' ').contains(QRegularExpression("[是否确定]")), qPrintable(outcome.buttons.join(',')));
+}
+
+void TestUpdateCheck::brokenServersEndQuietly_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("refused");
+    using Mode = LoopbackHttpServer::Mode;
+    QTest::newRow("status 500") << int(Mode::Answer) << 500 << false;
+    QTest::newRow("never answers") << int(Mode::Silent) << 200 << false;
+    QTest::newRow("endless body, announced") << int(Mode::FloodSized) << 200 << false;
+    QTest::newRow("endless body, unannounced") << int(Mode::FloodUnsized) << 200 << false;
+    QTest::newRow("refused") << int(Mode::Answer) << 200 << true;
+}
+
+// Each ends without a box, with its reply gone, and the window goes on.
+void TestUpdateCheck::brokenServersEndQuietly()
+{
+    QFETCH(int, mode);
+    QFETCH(int, status);
+    QFETCH(bool, refused);
+    TestMachine machine;
+    LoopbackHttpServer server;
+    server.mode = LoopbackHttpServer::Mode(mode);
+    server.status = status;
+    server.body = R"({"code":0,"data":{"hasUpdate":true,"latest":{"version":"2.1","releaseNote":"x"}}})";
+    pointConfigAt(refused ? LoopbackHttpServer::refusingUrl() : server.url("/client/version/check"));
+    Velantrix window;
+    // Only the silent server waits for the transfer timeout, shortened here;
+    // an endless body is dropped long before the real one would end it.
+    auto* manager = window.findChild<QNetworkAccessManager*>();
+    QCOMPARE(manager->transferTimeout(), updatecheck::kTransferTimeoutMs);
+    if (server.mode == LoopbackHttpServer::Mode::Silent)
+        manager->setTransferTimeout(300);
+    QElapsedTimer took;
+    took.start();
+    QVERIFY(!runCheck(window).boxShown);
+    QVERIFY2(took.elapsed() < updatecheck::kTransferTimeoutMs / 2, qPrintable(QString::number(took.elapsed())));
+    QCOMPARE(updaterStarts(machine), 0);
+    QCOMPARE(server.targets.size(), refused ? 0 : 1);
+    if (server.mode == LoopbackHttpServer::Mode::FloodSized || server.mode == LoopbackHttpServer::Mode::FloodUnsized)
+        QVERIFY2(server.floodWritten < server.floodBytes, qPrintable(QString::number(server.floodWritten)));
+    window.findChild<QPushButton*>("gameModeBtn")->click();  // still answering
+    QCOMPARE(window.currentTheme(), 0);
+}
+
+// Scheduled at the first show, sent 1.5 s later, never again.
+void TestUpdateCheck::checkRunsOnceAfterTheFirstShow()
+{
+    LoopbackHttpServer server;
+    server.body = R"({"code":0,"data":{"hasUpdate":false}})";
+    pointConfigAt(server.url("/client/version/check"));
+    Velantrix window;
+    window.show();
+    QTest::qWait(1000);
+    QVERIFY(server.targets.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(server.targets.size(), 1, 3000);
+    window.hide();
+    window.show();
+    QTest::qWait(1800);
+    QCOMPARE(server.targets.size(), 1);
+}
+
+QTEST_MAIN(TestUpdateCheck)
+#include "tst_UpdateCheck.moc"

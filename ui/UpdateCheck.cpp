@@ -1,0 +1,85 @@
+#include "ui/UpdateCheck.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUrl>
+#include <QUrlQuery>
+
+namespace updatecheck {
+
+namespace {
+
+void applyText(const QJsonObject& object, const char* key, QString& target, const QString& suffix = QString())
+{
+    const QString value = object.value(QLatin1String(key)).toString();
+    if (!value.isEmpty())
+        target = value + suffix;
+}
+
+} // namespace
+
+// The configuration is a small file beside the program; anything larger than
+// an answer could be is not one.
+UpdaterConfig readUpdaterConfig(const QString& path)
+{
+    UpdaterConfig config;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return config;
+    const QJsonDocument document = QJsonDocument::fromJson(file.read(kMaxReplyBytes));
+    file.close();
+    if (!document.isObject())
+        return config;
+    const QJsonObject object = document.object();
+    applyText(object, "base_url", config.updateUrl, "/version/check");
+    applyText(object, "update_url", config.updateUrl);
+    applyText(object, "device_code", config.deviceCode);
+    return config;
+}
+
+QString versionDigits(const QString& footerText)
+{
+    QString version = footerText.trimmed();
+    while (!version.isEmpty() && !version.front().isDigit())
+        version.remove(0, 1);
+    return version;
+}
+
+QNetworkRequest makeRequest(const UpdaterConfig& config, const QString& version)
+{
+    QUrl url(config.updateUrl, QUrl::TolerantMode);
+    QUrlQuery query;
+    query.addQueryItem("currentVersion", version);
+    query.addQueryItem("platform", "WINDOWS");
+    query.addQueryItem("channel", "STABLE");
+    url.setQuery(query);
+    QNetworkRequest request(url);
+    request.setRawHeader("X-Device-Code", config.deviceCode.toUtf8());
+    return request;
+}
+
+std::optional<UpdateOffer> parseReply(const QByteArray& body)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    const QJsonObject reply = document.object();
+    const int code = reply.value("code").toInt(0);
+    if (code != 0 && code != 200)
+        return std::nullopt;
+    const QJsonObject data = reply.value("data").toObject();
+    if (!data.value("hasUpdate").toBool())
+        return std::nullopt;
+    const QJsonObject latest = data.value("latest").toObject();
+    UpdateOffer offer;
+    offer.version = latest.value("version").toString();
+    offer.note = latest.value("releaseNote").toString();
+    if (offer.version.isEmpty())
+        return std::nullopt;
+    offer.forced = data.value("forceUpdate").toBool(false);
+    return offer;
+}
+
+} // namespace updatecheck
