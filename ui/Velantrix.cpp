@@ -3,6 +3,7 @@
 #include "engine/OptimizeCore.h"
 #include "platform/Desktop.h"
 #include "ui/AboutDialog.h"
+#include "ui/BoundedReplyReader.h"
 #include "ui/EulaDialog.h"
 #include "ui/FeedbackPage.h"
 #include "ui/ImageDialog.h"
@@ -607,15 +608,8 @@ void Velantrix::checkForUpdate()
     loadUpdaterConfig();
     const QString version = updatecheck::versionDigits(ui->footerVersion->text());
     QNetworkReply* reply = networkManager->get(updatecheck::makeRequest({updateUrl, deviceCode}, version));
-    // A reply is never read whole: one announcing or bringing more than the
-    // largest real answer is dropped, and its buffer holds no more than that
-    // meanwhile.
-    reply->setReadBufferSize(updatecheck::kMaxReplyBytes);
-    connect(reply, &QNetworkReply::readyRead, reply, [reply] {
-        if (reply->bytesAvailable() >= updatecheck::kMaxReplyBytes
-            || reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > updatecheck::kMaxReplyBytes)
-            reply->abort();
-    });
+    // No answer is ever held whole: past the largest real one it is dropped.
+    new BoundedReplyReader(reply, updatecheck::kMaxReplyBytes);
     connect(reply, &QNetworkReply::finished, this, &Velantrix::onUpdateCheckFinished);
 }
 
@@ -628,10 +622,11 @@ void Velantrix::onUpdateCheckFinished()
     if (reply->error() != QNetworkReply::NoError) {
         qDebug() << "Error:" << reply->errorString();
         qDebug() << "HTTP Status:" << reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        qDebug() << "Response:" << reply->readAll();
+        qDebug() << "Response:" << reply->findChild<BoundedReplyReader*>()->body();
         return;
     }
-    const std::optional<updatecheck::UpdateOffer> offer = updatecheck::parseReply(reply->readAll());
+    const std::optional<updatecheck::UpdateOffer> offer =
+        updatecheck::parseReply(reply->findChild<BoundedReplyReader*>()->body());
     if (!offer)
         return;
     if (!offer->forced) {
