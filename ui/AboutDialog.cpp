@@ -109,6 +109,8 @@ void AboutDialog::connectButtons()
 {
     connect(ui->closeBtn, &QPushButton::clicked, this, &AboutDialog::onCloseClicked);
     connect(ui->okBtn, &QPushButton::clicked, this, &AboutDialog::onCloseClicked);
+    // Enter answers with "确定" wherever the keyboard is, as in any box.
+    ui->okBtn->setDefault(true);
     connect(ui->eulaBtn, &QPushButton::clicked, this, [] {
         QMessageBox::information(nullptr, tr("用户协议"), tr("用户协议内容：\n本软件永久免费，无广告无病毒，仅用于系统优化，不收集任何用户隐私数据。"), QMessageBox::Ok);
     });

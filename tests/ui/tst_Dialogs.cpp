@@ -82,6 +82,8 @@ void TestDialogs::aboutClosesAccepted_data()
     QTest::newRow("✕") << "closeBtn" << int(QDialog::Accepted);
     QTest::newRow("确定") << "okBtn" << int(QDialog::Accepted);
     QTest::newRow("Esc") << "Esc" << int(QDialog::Rejected);
+    QTest::newRow("Enter") << "Enter" << int(QDialog::Accepted);
+    QTest::newRow("Tab to 确定, Space") << "TabSpace" << int(QDialog::Accepted);
 }
 
 void TestDialogs::aboutClosesAccepted()
@@ -92,7 +94,14 @@ void TestDialogs::aboutClosesAccepted()
     QCOMPARE(execAnswered(about, [how](QWidget* dialog) {
                  if (how == "Esc")
                      pressKey(dialog, Qt::Key_Escape);
-                 else
+                 else if (how == "Enter")
+                     pressKey(dialog, Qt::Key_Return);
+                 else if (how == "TabSpace") {
+                     auto* ok = dialog->findChild<QPushButton*>("okBtn");
+                     for (int i = 0; i < 5 && QApplication::focusWidget() != ok; ++i)
+                         pressKey(dialog, Qt::Key_Tab);
+                     pressKey(dialog, Qt::Key_Space);
+                 } else
                      click(dialog, qPrintable(how));
              }),
              result);
@@ -172,18 +181,20 @@ void TestDialogs::imageIsScaledIntoItsLabel()
 
 void TestDialogs::imageClosesRejected_data()
 {
-    QTest::addColumn<bool>("escape");
-    QTest::newRow("×") << false;
-    QTest::newRow("Esc") << true;
+    QTest::addColumn<int>("key");  // 0: the mouse on "×"
+    QTest::newRow("×") << 0;
+    QTest::newRow("Esc") << int(Qt::Key_Escape);
+    QTest::newRow("Space on ×") << int(Qt::Key_Space);
+    QTest::newRow("Enter on ×") << int(Qt::Key_Return);
 }
 
 void TestDialogs::imageClosesRejected()
 {
-    QFETCH(bool, escape);
+    QFETCH(int, key);
     ImageDialog dialog(nullptr, 0);
-    QCOMPARE(execAnswered(dialog, [escape](QWidget* modal) {
-                 if (escape)
-                     pressKey(modal, Qt::Key_Escape);
+    QCOMPARE(execAnswered(dialog, [key](QWidget* modal) {
+                 if (key)
+                     pressKey(modal, Qt::Key(key));
                  else
                      click(modal, "imageCloseBtn");
              }),
