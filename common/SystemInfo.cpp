@@ -167,9 +167,14 @@ QString systemDriveLetter()
 
 quint64 systemDriveFreeMB()
 {
+    return systemDriveFreeBytes() / BytesPerMB;
+}
+
+quint64 systemDriveFreeBytes()
+{
     quint64 freeBytes = 0;
     quint64 totalBytes = 0;
-    return systemDriveSpace(&freeBytes, &totalBytes) ? freeBytes / BytesPerMB : 0;
+    return systemDriveSpace(&freeBytes, &totalBytes) ? freeBytes : 0;
 }
 
 quint64 systemDriveTotalMB()

@@ -36,6 +36,7 @@ bool is64BitWindows();
 bool isDomainJoined();
 QString systemDriveLetter();
 quint64 systemDriveFreeMB();
+quint64 systemDriveFreeBytes();
 quint64 systemDriveTotalMB();
 QString systemDiskTag();
 bool isSystemDriveSsd();

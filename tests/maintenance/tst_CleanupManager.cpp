@@ -1,0 +1,330 @@
+#include "ManagerLog.h"
+#include "TestMachine.h"
+#include "maintenance/CleanupManager.h"
+#include "platform/FileSystem.h"
+#include "platform/Programs.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+constexpr quint64 MiB = 1048576;
+const QString Profile = QStringLiteral("C:\\Users\\Tester");
+const QString Temp = QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp");
+const QString WindowsTemp = QStringLiteral("C:\\Windows\\Temp");
+const QString ChromeCache = QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Google\\Chrome\\User Data\\Default\\Cache");
+const QString QQBrowserCodeCache =
+    QStringLiteral("C:\\Users\\Tester\\AppData\\Roaming\\Tencent\\QQBrowser\\User Data\\Default\\Code Cache");
+const QString FirefoxCache =
+    QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Mozilla\\Firefox\\Profiles\\k3x9.default-release\\cache2");
+const QString Explorer = QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Microsoft\\Windows\\Explorer");
+const QString Keep = QStringLiteral("C:\\Users\\Tester\\Documents\\Keep");
+const QString VolumeCaches = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\VolumeCaches");
+
+// A file of `size` bytes as the machine reports it.
+void addSized(TestMachine& machine, const QString& path, quint64 size)
+{
+    machine.addFile(path, "x");
+    machine->files().setVirtualSize(path, size);
+}
+
+quint64 freeBytes(TestMachine& machine)
+{
+    return machine->files().drive('C')->freeBytes;
+}
+
+QStringList percents(const QSignalSpy& spy)
+{
+    QStringList values;
+    for (const QList<QVariant>& signal : spy)
+        values << QStringLiteral("%1 %2").arg(signal.at(0).toInt()).arg(signal.at(1).toString());
+    return values;
+}
+
+bool link(TestMachine& machine, const QString& target, const QString& linkPath)
+{
+    machine.addFolder(win::parentPathOf(linkPath));
+    return QFile::link(machine.hostPath(target), machine.hostPath(linkPath));
+}
+
+int journalRuns(TestMachine& machine, const QString& program)
+{
+    int runs = 0;
+    for (const auto& entry : machine->journal()) {
+        if (entry.kind == QLatin1String("run") && entry.program == program
+            && entry.arguments == QStringList({"/sagerun:99"}) && entry.waitMs == win::WaitForever)
+            ++runs;
+    }
+    return runs;
+}
+
+} // namespace
+
+class CleanupManagerTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void scanMeasuresEveryFolderAndChangesNothing()
+    {
+        TestMachine machine;
+        addSized(machine, Temp + QStringLiteral("\\setup\\payload.bin"), 3 * MiB);
+        addSized(machine, ChromeCache + QStringLiteral("\\Cache_Data\\data_0"), 2 * MiB);
+        addSized(machine, FirefoxCache + QStringLiteral("\\entries\\A1"), 1 * MiB);
+        addSized(machine, QQBrowserCodeCache + QStringLiteral("\\js\\index"), 1 * MiB);
+        addSized(machine, Explorer + QStringLiteral("\\thumbcache_256.db"), 2 * MiB);
+        addSized(machine, Explorer + QStringLiteral("\\iconcache_32.db"), 1 * MiB);
+        for (int i = 0; i < 100; ++i)   // small files add up together
+            addSized(machine, WindowsTemp + QStringLiteral("\\log%1.txt").arg(i), 512 * 1024);
+        const quint64 before = freeBytes(machine);
+        ManagerLog log;
+        CleanupManager cleanup;
+        QSignalSpy progress(&cleanup, &CleanupManager::progressUpdated);
+        QSignalSpy completed(&cleanup, &CleanupManager::scanCompleted);
+
+        QCOMPARE(cleanup.scanCleanableSpace(), 3 + 4 + 3ull);
+
+        QVERIFY(win::pathExists(Temp + QStringLiteral("\\setup\\payload.bin")));
+        QVERIFY(win::pathExists(Explorer + QStringLiteral("\\thumbcache_256.db")));
+        QCOMPARE(freeBytes(machine), before);
+        QCOMPARE(percents(progress), QStringList({"10 扫描系统垃圾...", "30 扫描浏览器缓存...", "60 扫描缩略图缓存...", "100 扫描完成"}));
+        QCOMPARE(completed.size(), 1);
+        QCOMPARE(completed.at(0).at(0).toULongLong(), 10ull);
+        QCOMPARE(log.lines(), QStringList({"开始扫描可清理空间...", "临时目录可清理: 3 MB", "浏览器缓存可清理: 4 MB",
+                                           "缩略图缓存可清理: 3 MB", "扫描完成，总计可清理: 10 MB"}));
+    }
+
+    void scanOfAMachineWithoutCaches()
+    {
+        TestMachine machine;
+        CleanupManager cleanup;
+        QSignalSpy progress(&cleanup, &CleanupManager::progressUpdated);
+        QSignalSpy completed(&cleanup, &CleanupManager::scanCompleted);
+        QCOMPARE(cleanup.scanCleanableSpace(), 0ull);
+        QCOMPARE(progress.size(), 4);
+        QCOMPARE(completed.at(0).at(0).toULongLong(), 0ull);
+    }
+
+    // What is reported freed is what the drive gained: the system cleanup
+    // tool's share, the folders emptied, and files that could not go count
+    // nothing.
+    void cleanupEmptiesTheFoldersAndReportsWhatIsGone()
+    {
+        TestMachine machine;
+        machine.setDword(VolumeCaches + QStringLiteral("\\Thumbnail Cache"), QStringLiteral("StateFlags0099"), 2);
+        addSized(machine, Explorer + QStringLiteral("\\thumbcache_256.db"), 4 * MiB);
+        addSized(machine, Explorer + QStringLiteral("\\iconcache_32.db"), 1 * MiB);
+        addSized(machine, Temp + QStringLiteral("\\setup\\payload.bin"), 3 * MiB);
+        addSized(machine, Temp + QStringLiteral("\\busy\\in-use.log"), 2 * MiB);
+        machine->files().setLocked(Temp + QStringLiteral("\\busy\\in-use.log"), true);
+        for (int i = 0; i < 100; ++i)
+            addSized(machine, WindowsTemp + QStringLiteral("\\log%1.txt").arg(i), 512 * 1024);
+        addSized(machine, WindowsTemp + QStringLiteral("\\setup.ini"), 1 * MiB);
+        machine->files().setAttributes(WindowsTemp + QStringLiteral("\\setup.ini"), win::FileAttributeReadOnly,
+                                       win::FileAttributeReadOnly);
+        addSized(machine, ChromeCache + QStringLiteral("\\Cache_Data\\data_0"), 2 * MiB);
+        addSized(machine, FirefoxCache + QStringLiteral("\\entries\\A1"), 1 * MiB);
+        const quint64 before = freeBytes(machine);
+        const quint64 startedAt = machine->clock().nowMs();
+        ManagerLog log;
+        CleanupManager cleanup;
+        QSignalSpy progress(&cleanup, &CleanupManager::progressUpdated);
+        QSignalSpy completed(&cleanup, &CleanupManager::cleanupCompleted);
+
+        const qulonglong cleaned = cleanup.performCleanup();
+
+        QCOMPARE(cleaned, 4 + 3 + 50 + 3ull);
+        QCOMPARE(cleaned, (freeBytes(machine) - before) / MiB);
+        QVERIFY(win::isDirectory(Temp));
+        QVERIFY(!win::pathExists(Temp + QStringLiteral("\\setup")));
+        QVERIFY(win::pathExists(Temp + QStringLiteral("\\busy\\in-use.log")));
+        QVERIFY(win::pathExists(WindowsTemp + QStringLiteral("\\setup.ini")));
+        QVERIFY(!win::pathExists(WindowsTemp + QStringLiteral("\\log0.txt")));
+        QVERIFY(win::isDirectory(ChromeCache));
+        QVERIFY(!win::pathExists(ChromeCache + QStringLiteral("\\Cache_Data")));
+        QVERIFY(!win::pathExists(FirefoxCache + QStringLiteral("\\entries")));
+        QVERIFY(!win::pathExists(Explorer + QStringLiteral("\\thumbcache_256.db")));
+        QVERIFY(win::pathExists(Explorer + QStringLiteral("\\iconcache_32.db")));
+        QCOMPARE(journalRuns(machine, QStringLiteral("cleanmgr.exe")), 1);
+        QVERIFY(machine->clock().nowMs() - startedAt >= 3000);
+
+        QCOMPARE(percents(progress), QStringList({"10 执行系统清理...", "40 清理浏览器缓存...", "60 清理临时文件...",
+                                                  "80 清理缩略图缓存...", "100 清理完成"}));
+        QCOMPARE(completed.at(0).at(0).toULongLong(), cleaned);
+        QCOMPARE(log.lines(), QStringList({"开始执行系统垃圾清理...", "配置系统清理预设...", "运行系统磁盘清理工具...",
+                                           "系统清理完成，清理: 4 MB", "浏览器缓存清理完成，清理: 3 MB",
+                                           "临时文件清理完成，清理: 53 MB", "缩略图缓存清理完成，清理: 0 MB",
+                                           "垃圾清理完成，总计清理: 60 MB"}));
+
+        log.clear();
+        QCOMPARE(cleanup.performCleanup(), 0ull);
+        QVERIFY(!log.contains(QStringLiteral("配置系统清理预设...")));
+    }
+
+    // A link in a cleaned folder goes as a link: its target, outside, stays
+    // whole, is never counted, and a link back up the tree is no loop.
+    void linksInEveryCleanedFolderAreNeverFollowed_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("junk");
+        QTest::addColumn<qulonglong>("scanned");   // the scan does not measure the Windows folder's
+        QTest::newRow("temporary folder") << Temp << "junk.tmp" << 1ull;
+        QTest::newRow("Windows temporary folder") << WindowsTemp << "junk.tmp" << 0ull;
+        QTest::newRow("Chrome cache") << ChromeCache << "junk.tmp" << 1ull;
+        QTest::newRow("QQ browser code cache") << QQBrowserCodeCache << "junk.tmp" << 1ull;
+        QTest::newRow("Firefox profile cache") << FirefoxCache << "junk.tmp" << 1ull;
+        QTest::newRow("thumbnail cache") << Explorer << "thumbcache_96.db" << 1ull;
+    }
+
+    void linksInEveryCleanedFolderAreNeverFollowed()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, junk);
+        TestMachine machine;
+        addSized(machine, folder + '\\' + junk, 1 * MiB);
+        addSized(machine, Keep + QStringLiteral("\\precious.doc"), 5 * MiB);
+        QVERIFY(link(machine, Keep, folder + QStringLiteral("\\docs-link")));
+        QVERIFY(link(machine, Keep + QStringLiteral("\\precious.doc"), folder + QStringLiteral("\\thumbcache_link.db")));
+        QVERIFY(link(machine, Profile, folder + QStringLiteral("\\sub\\loop")));
+        CleanupManager cleanup;
+
+        QTEST(cleanup.scanCleanableSpace(), "scanned");
+        QCOMPARE(cleanup.performCleanup(), 1ull);
+
+        QVERIFY(win::pathExists(Keep + QStringLiteral("\\precious.doc")));
+        QVERIFY(!win::pathExists(folder + '\\' + junk));
+        QVERIFY(!win::pathExists(folder + QStringLiteral("\\thumbcache_link.db")));
+        QVERIFY(win::isDirectory(folder));
+    }
+
+    // A cache folder that is itself a link, or lies behind one, is not a
+    // cache of this machine's user: nothing behind it is touched.
+    void aCacheReachedThroughALinkIsLeftAlone_data()
+    {
+        QTest::addColumn<QString>("linkPath");
+        QTest::newRow("the cache folder") << ChromeCache;
+        QTest::newRow("a folder above it") << QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Google");
+        QTest::newRow("a Firefox profile") << win::parentPathOf(FirefoxCache);
+        QTest::newRow("the temporary folder") << Temp;
+    }
+
+    void aCacheReachedThroughALinkIsLeftAlone()
+    {
+        QFETCH(QString, linkPath);
+        TestMachine machine;
+        addSized(machine, Keep + QStringLiteral("\\Cache\\precious.doc"), 5 * MiB);
+        addSized(machine, Keep + QStringLiteral("\\cache2\\precious.doc"), 5 * MiB);
+        addSized(machine, Keep + QStringLiteral("\\User Data\\Default\\Cache\\precious.doc"), 5 * MiB);
+        QVERIFY(link(machine, Keep, linkPath));
+        CleanupManager cleanup;
+        QCOMPARE(cleanup.scanCleanableSpace(), 0ull);
+        QCOMPARE(cleanup.performCleanup(), 0ull);
+        QVERIFY(win::pathExists(Keep + QStringLiteral("\\Cache\\precious.doc")));
+        QVERIFY(win::pathExists(Keep + QStringLiteral("\\cache2\\precious.doc")));
+        QVERIFY(win::pathExists(Keep + QStringLiteral("\\User Data\\Default\\Cache\\precious.doc")));
+    }
+
+    // Whatever TMP or TEMP names, a folder the program must never empty is
+    // refused as Windows would resolve it, and what lies in it survives.
+    void temporaryFoldersThatMustNotBeEmptied_data()
+    {
+        QTest::addColumn<QString>("variable");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("victim");
+        QTest::addColumn<QString>("refusal");
+        const QString rule = QStringLiteral("[错误] 安全拦截：受保护的文件夹 - ");
+        const QString blacklist = QStringLiteral("[错误] 安全拦截：路径在黑名单内 - ");
+        struct Row
+        {
+            const char* name;
+            const char* value;
+            const char* victim;
+            bool blacklisted;
+        };
+        const Row rows[] = {
+            {"drive root", "C:\\", "C:\\Data\\victim.txt", false},
+            {"drive root with a dot", "C:\\.", "C:\\Data\\victim.txt", false},
+            {"drive without separator", "C:", "C:\\Data\\victim.txt", false},
+            {"Windows folder with a trailing dot", "C:\\Windows.", "C:\\Windows\\victim.txt", false},
+            {"Windows folder in another case and separator", "c:/WINDOWS/", "C:\\Windows\\victim.txt", false},
+            {"System32 with a trailing space", "C:\\Windows\\System32 ", "C:\\Windows\\System32\\victim.dll", false},
+            {"SysWOW64 through a dot folder", "C:\\Windows\\.\\SysWOW64", "C:\\Windows\\SysWOW64\\victim.dll", false},
+            {"Program Files", "C:\\Program Files", "C:\\Program Files\\App\\victim.exe", false},
+            {"ProgramData", "C:\\PROGRAMDATA", "C:\\ProgramData\\App\\victim.dat", false},
+            {"profiles folder", "C:\\Users", "C:\\Users\\Public\\victim.txt", false},
+            {"the user's profile", "C:\\Users\\Tester\\", "C:\\Users\\Tester\\victim.txt", false},
+            {"the profile through dots", "C:\\Users\\Tester\\AppData\\Local\\Temp\\..\\..\\..",
+             "C:\\Users\\Tester\\victim.txt", false},
+            {"local application data", "C:\\Users\\Tester\\AppData\\Local", "C:\\Users\\Tester\\AppData\\Local\\App\\victim.db", false},
+            {"documents", "C:\\Users\\Tester\\Documents", "C:\\Users\\Tester\\Documents\\victim.docx", true},
+            {"a folder in the documents", "C:\\Users\\Tester\\Documents\\Temp.",
+             "C:\\Users\\Tester\\Documents\\Temp\\victim.docx", true},
+            {"desktop in capitals", "C:\\USERS\\TESTER\\DESKTOP", "C:\\Users\\Tester\\Desktop\\victim.lnk", true},
+            {"a name beginning like the installer folder", "C:\\Windows\\Installer1",
+             "C:\\Windows\\Installer1\\victim.msi", true}};
+        for (const char* variable : {"TMP", "TEMP"}) {
+            for (const Row& row : rows) {
+                QTest::newRow(qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(variable), QLatin1String(row.name))))
+                    << QString::fromLatin1(variable) << QString::fromLatin1(row.value) << QString::fromLatin1(row.victim)
+                    << (row.blacklisted ? blacklist : rule);
+            }
+        }
+    }
+
+    void temporaryFoldersThatMustNotBeEmptied()
+    {
+        QFETCH(QString, variable);
+        QFETCH(QString, value);
+        QFETCH(QString, victim);
+        QFETCH(QString, refusal);
+        TestMachine machine;
+        auto& environment = machine->system().environment;
+        environment.insert(variable, value);
+        if (variable == QLatin1String("TEMP"))
+            environment.remove(QStringLiteral("TMP"));
+        addSized(machine, victim, 1 * MiB);
+        addSized(machine, WindowsTemp + QStringLiteral("\\junk.tmp"), 2 * MiB);
+        ManagerLog log;
+        CleanupManager cleanup;
+
+        cleanup.scanCleanableSpace();
+        QCOMPARE(cleanup.performCleanup(), 2ull);
+
+        QVERIFY(win::pathExists(victim));
+        QVERIFY(!win::pathExists(WindowsTemp + QStringLiteral("\\junk.tmp")));
+        bool refused = false;
+        for (const QString& line : log.lines())
+            refused = refused || line.startsWith(refusal);
+        QVERIFY2(refused, qPrintable(log.lines().join('\n')));
+    }
+
+    void theWindowsFolderFromTheEnvironmentIsCheckedToo_data()
+    {
+        QTest::addColumn<QString>("windir");
+        QTest::addColumn<QString>("victim");
+        QTest::newRow("documents") << "C:\\Users\\Tester\\Documents" << "C:\\Users\\Tester\\Documents\\Temp\\victim.docx";
+        QTest::newRow("through dots") << "C:\\Users\\Tester\\AppData\\Local\\Temp\\..\\.."
+                                      << "C:\\Users\\Tester\\AppData\\Temp\\victim.txt";
+        QTest::newRow("not set") << QString() << "C:\\Windows\\Temp\\survivor.log";
+    }
+
+    void theWindowsFolderFromTheEnvironmentIsCheckedToo()
+    {
+        QFETCH(QString, windir);
+        QFETCH(QString, victim);
+        TestMachine machine;
+        if (windir.isEmpty())
+            machine->system().environment.remove(QStringLiteral("windir"));
+        else
+            machine->system().environment.insert(QStringLiteral("windir"), windir);
+        addSized(machine, victim, 1 * MiB);
+        CleanupManager cleanup;
+        QCOMPARE(cleanup.performCleanup(), 0ull);
+        QVERIFY(win::pathExists(victim));
+    }
+};
+
+QTEST_GUILESS_MAIN(CleanupManagerTest)
+#include "tst_CleanupManager.moc"
