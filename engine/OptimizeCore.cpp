@@ -3,6 +3,7 @@
 #include "common/EnvironmentPath.h"
 #include "common/FileLogger.h"
 #include "common/FileRemover.h"
+#include "common/PrinterList.h"
 #include "common/ServiceConfigQuery.h"
 #include "common/WmicQuery.h"
 #include "platform/Clock.h"
@@ -365,14 +366,8 @@ qint64 OptimizeCore::directorySize(const QString& path)
 
 bool OptimizeCore::hasVirtualPrinter()
 {
-    const quint32 flags = win::PrinterEnumLocal | win::PrinterEnumConnections;
-    quint32 needed = 0;
-    QVector<win::PrinterInfo1> printers;
-    win::enumPrinters(flags, 0, &needed, &printers);
-    if (needed == 0 || !win::enumPrinters(flags, needed, &needed, &printers))
-        return false;
-    for (const win::PrinterInfo1& printer : printers) {
-        const QString name = printer.name.toLower();
+    for (const QString& printer : installedPrinterNames()) {
+        const QString name = printer.toLower();
         for (const char* word : {"pdf", "xps", "onenote", "print to"}) {
             if (name.contains(QLatin1String(word)))
                 return true;
