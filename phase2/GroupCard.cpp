@@ -1,0 +1,249 @@
+#include "phase2/GroupCard.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace {
+
+struct CardSheets
+{
+    const char* card;
+    const char* arrow;
+    const char* title;
+};
+
+// Beyond the card's own look, each theme gives the row texts their colour
+// (they have none of their own) and the check boxes a fill: the window's
+// content area makes every background below it transparent, which leaves a
+// check box without a visible frame.
+const CardSheets kCardSheets[] = {
+    {"QWidget#groupCard { background-color:#141923; border-radius:12px; border:1px solid #1E2433; margin-bottom:4px; }"
+     "QFrame#groupHeader { background:transparent; border-bottom:1px solid transparent; }"
+     "QFrame#groupHeader:hover { background:rgba(0,194,255,0.04); }"
+     "QWidget#groupBody { background:transparent; }"
+     "QLabel#groupDesc { color:#535C6E; background:transparent; }"
+     "QLabel { color:#E8ECF2; }"
+     "QCheckBox { background:#2A3142; color:#E8ECF2; spacing:0px; }",
+     "font-size:14px; color:#00C2FF; background:transparent;", "font-size:15px; font-weight:bold; color:#00C2FF; background:transparent;"},
+    {"QWidget#groupCard { background-color:#FFFFFF; border-radius:14px; border:1px solid #F0D9BD; margin-bottom:6px; }"
+     "QFrame#groupHeader { background:#FFF8F0; border-bottom:1px solid transparent; border-radius:14px 14px 0 0; }"
+     "QFrame#groupHeader:hover { background:#FFE8D5; }"
+     "QWidget#groupBody { background:transparent; }"
+     "QLabel#groupDesc { color:#5C3D22; background:transparent; }"
+     "QLabel { color:#2D1A08; }"
+     "QCheckBox { background:#FFFFFF; color:#2D1A08; spacing:0px; }",
+     "font-size:16px; color:#FF7A45; background:transparent;", "font-size:17px; font-weight:bold; color:#FF7A45; background:transparent;"},
+    {"QWidget#groupCard { background-color:#FFFFFF; border-radius:12px; border:1px solid #E4E9F2; margin-bottom:4px; }"
+     "QFrame#groupHeader { background:transparent; border-bottom:1px solid transparent; }"
+     "QFrame#groupHeader:hover { background:rgba(26,115,232,0.03); }"
+     "QWidget#groupBody { background:transparent; }"
+     "QLabel#groupDesc { color:#475569; background:transparent; }"
+     "QLabel { color:#0F1520; }"
+     "QCheckBox { background:#FFFFFF; color:#0F1520; spacing:0px; }",
+     "font-size:14px; color:#1A73E8; background:transparent;", "font-size:15px; font-weight:bold; color:#1A73E8; background:transparent;"},
+};
+
+const char* badgeColour(int riskLevel)
+{
+    switch (riskLevel) {
+    case 0: return "#4A90D9";
+    case 1: return "#E8923F";
+    case 2: return "#D94A4A";
+    default: return "";
+    }
+}
+
+// Names and descriptions come from the machine (startup entries, programs):
+// they are shown as they are, never read as markup.
+QLabel* plainLabel(const QString& text, const QString& sheet, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setStyleSheet(sheet);
+    return label;
+}
+
+} // namespace
+
+GroupCard::GroupCard(const OptGroup& group, QWidget* parent)
+    : QWidget(parent)
+    , group(group)
+{
+    setAttribute(Qt::WA_StyledBackground, true);
+    setObjectName("groupCard");
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    buildHeader();
+    buildBody();
+    layout->addWidget(header);
+    layout->addWidget(body);
+    layout->addStretch();
+}
+
+void GroupCard::buildHeader()
+{
+    header = new QFrame(this);
+    header->setObjectName("groupHeader");
+    header->setCursor(Qt::PointingHandCursor);
+    header->setMinimumHeight(48);
+    auto* layout = new QHBoxLayout(header);
+    layout->setContentsMargins(16, 8, 16, 8);
+
+    QLabel* icon = plainLabel(group.icon, "font-size:20px; background:transparent;", header);
+    titleLabel = plainLabel(group.title, "font-size:15px; font-weight:bold; background:transparent;", header);
+    arrowLabel = plainLabel("▾", "font-size:14px; background:transparent;", header);
+    arrowLabel->setFixedWidth(20);
+    arrowLabel->setAlignment(Qt::AlignCenter);
+    for (QLabel* label : {icon, titleLabel, arrowLabel})
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    layout->addWidget(icon, 0);
+    layout->addWidget(titleLabel, 1);
+    layout->addWidget(arrowLabel);
+    header->installEventFilter(this);
+}
+
+void GroupCard::buildBody()
+{
+    body = new QWidget(this);
+    body->setObjectName("groupBody");
+    auto* layout = new QVBoxLayout(body);
+    layout->setContentsMargins(16, 8, 16, 12);
+    layout->setSpacing(6);
+    QLabel* description = plainLabel(group.description, "font-size:12px; background:transparent; padding-bottom:4px;", body);
+    description->setObjectName("groupDesc");
+    description->setWordWrap(true);
+    layout->addWidget(description);
+    for (const OptItem& item : group.items) {
+        QWidget* row = buildRow(item);
+        rows.append(row);
+        layout->addWidget(row);
+    }
+}
+
+QWidget* GroupCard::buildRow(const OptItem& item)
+{
+    auto* row = new QWidget(body);
+    row->setObjectName(QStringLiteral("itemRow_%1").arg(item.id));
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(8);
+
+    if (item.infoOnly) {
+        layout->addWidget(plainLabel("◉", "font-size:16px; background:transparent;", row));
+    } else {
+        auto* box = new QCheckBox(row);
+        box->setStyleSheet("QCheckBox::indicator { width:16px; height:16px; }");
+        box->setAccessibleName(item.name);
+        connect(box, &QCheckBox::toggled, this, [this, item](bool ticked) { onBoxToggled(item, ticked); });
+        checkBoxes.append(box);
+        layout->addWidget(box);
+    }
+    QLabel* name = plainLabel(item.name, "font-size:13px; font-weight:500; background:transparent;", row);
+    name->setMinimumWidth(120);
+    layout->addWidget(name);
+    QLabel* description = plainLabel(item.description, "font-size:11px; background:transparent;", row);
+    description->setWordWrap(true);
+    layout->addWidget(description, 1);
+    QLabel* badge = plainLabel(item.riskLabel, QString::fromUtf8("font-size:11px; font-weight:bold; color:%1; background:transparent; padding:2px 6px; border-radius:4px;").arg(badgeColour(item.riskLevel)), row);
+    badge->setFixedWidth(70);
+    badge->setAlignment(Qt::AlignCenter);
+    layout->addWidget(badge);
+    return row;
+}
+
+void GroupCard::onBoxToggled(const OptItem& item, bool ticked)
+{
+    emit selectionChanged();
+    if (ticked && !item.confirmType.isEmpty())
+        emit specialConfirmRequested(item.id, item.confirmType);
+}
+
+template <class Visit>
+void GroupCard::forEachSelectable(Visit visit) const
+{
+    int k = 0;
+    for (const OptItem& item : group.items) {
+        if (item.infoOnly)
+            continue;
+        if (k < checkBoxes.size())
+            visit(item, checkBoxes[k]);
+        ++k;
+    }
+}
+
+QSet<QString> GroupCard::selectedIds() const
+{
+    QSet<QString> ids;
+    forEachSelectable([&ids](const OptItem& item, QCheckBox* box) {
+        if (box->isChecked())
+            ids.insert(item.id);
+    });
+    return ids;
+}
+
+void GroupCard::selectSafe()
+{
+    forEachSelectable([](const OptItem& item, QCheckBox* box) {
+        if (item.riskLevel == 0)
+            box->setChecked(true);
+    });
+}
+
+void GroupCard::clearChecks()
+{
+    for (QCheckBox* box : checkBoxes)
+        box->setChecked(false);
+}
+
+// Hidden rows keep their ticks: filtering only changes what is shown.
+void GroupCard::applyFilter(const QString& text)
+{
+    if (text.isEmpty()) {
+        for (QWidget* row : rows)
+            row->setVisible(true);
+        setVisible(true);
+        return;
+    }
+    const QString needle = text.toLower();
+    bool anyMatch = false;
+    for (int i = 0; i < group.items.size() && i < rows.size(); ++i) {
+        const OptItem& item = group.items[i];
+        const bool match = item.name.toLower().contains(needle) || item.description.toLower().contains(needle)
+                           || item.id.toLower().contains(needle);
+        rows[i]->setVisible(match);
+        anyMatch = anyMatch || match;
+    }
+    setVisible(anyMatch);
+}
+
+void GroupCard::toggleExpanded()
+{
+    expanded = !expanded;
+    body->setVisible(expanded);
+    arrowLabel->setText(expanded ? "▾" : "▸");
+}
+
+bool GroupCard::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (event->type() == QEvent::MouseButtonRelease && widget
+        && (widget == header || header->isAncestorOf(widget))) {
+        toggleExpanded();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void GroupCard::setTheme(int theme)
+{
+    this->theme = theme;
+    const CardSheets& sheets = kCardSheets[theme == 0 || theme == 1 ? theme : 2];
+    setStyleSheet(QString::fromUtf8(sheets.card));
+    arrowLabel->setStyleSheet(QString::fromUtf8(sheets.arrow));
+    titleLabel->setStyleSheet(QString::fromUtf8(sheets.title));
+}

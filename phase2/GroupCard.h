@@ -1,0 +1,57 @@
+#pragma once
+
+#include "phase2/OptGroup.h"
+
+#include <QSet>
+#include <QVector>
+#include <QWidget>
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+
+// One collapsible group of the deep-optimisation page: a header that folds
+// the body away, the group's description and one row per item, with a check
+// box for each item that can be selected. It only collects ticks.
+class GroupCard : public QWidget
+{
+    Q_OBJECT
+
+public:
+    GroupCard(const OptGroup& group, QWidget* parent = nullptr);
+
+    void setTheme(int theme);
+    // Ids of the ticked rows that can be selected.
+    QSet<QString> selectedIds() const;
+    void selectSafe();
+    void clearChecks();
+    void applyFilter(const QString& text);
+    void toggleExpanded();
+
+    bool isExpanded() const { return expanded; }
+
+signals:
+    void selectionChanged();
+    void specialConfirmRequested(QString itemId, QString confirmType);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildHeader();
+    void buildBody();
+    QWidget* buildRow(const OptItem& item);
+    void onBoxToggled(const OptItem& item, bool ticked);
+    // The check box of each selectable item, in item order (null for info rows).
+    template <class Visit> void forEachSelectable(Visit visit) const;
+
+    QVector<QCheckBox*> checkBoxes;
+    QVector<QWidget*> rows;
+    QWidget* body = nullptr;
+    bool expanded = true;
+    QLabel* arrowLabel = nullptr;
+    QLabel* titleLabel = nullptr;
+    QFrame* header = nullptr;
+    OptGroup group;
+    int theme = 2;
+};

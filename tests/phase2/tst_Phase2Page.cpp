@@ -1,0 +1,310 @@
+// The deep-optimisation page: ticking and the special confirmations, the
+// selection buttons and the count, the selection in catalogue order, search,
+// folding a card, replacing the report's groups, scrolling to a group, the
+// keyboard, and texts from the machine shown as they are.
+#include "phase2/GroupCard.h"
+#include "phase2/OptCatalogue.h"
+#include "phase2/Phase2Page.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QtTest>
+
+namespace {
+
+QStringList ids(const QVector<OptItem>& items)
+{
+    QStringList result;
+    for (const OptItem& item : items)
+        result << item.id;
+    return result;
+}
+
+ScanReportBundle reportWithEveryKind()
+{
+    ScanReportBundle report;
+    report.startupItems = {
+        {"Updater", "C:\\Temp\\upd.exe", "HKCU Run", 2, 40, 2, false, true, QString::fromUtf8("🔴 高风险")},
+        {"Userinit", "C:\\evil.exe", "Winlogon", 7, 10, 2, true, false, QString::fromUtf8("🔴 高风险")},
+    };
+    report.junkware = {{"adw-1", "HotNews", "", "adware", "high", "", "", {"C:\\ProgramData\\HotNews"}}};
+    report.conflicts = {{"antivirus", "Two", "a", "b"}};
+    return report;
+}
+
+} // namespace
+
+class TestPhase2Page : public QObject
+{
+    Q_OBJECT
+
+private:
+    static QCheckBox* box(const Phase2Page& page, const QString& itemId)
+    {
+        QWidget* row = page.findChild<QWidget*>("itemRow_" + itemId);
+        return row ? row->findChild<QCheckBox*>() : nullptr;
+    }
+    static QString text(const Phase2Page& page, const char* name)
+    {
+        if (auto* label = page.findChild<QLabel*>(name))
+            return label->text();
+        return page.findChild<QPushButton*>(name)->text();
+    }
+    static QStringList visibleRows(const Phase2Page& page)
+    {
+        QStringList result;
+        for (int group = 0; group < OptCatalogue::GroupCount; ++group) {
+            for (const OptItem& item : page.catalogue()[group].items) {
+                if (page.findChild<QWidget*>("itemRow_" + item.id)->isVisibleTo(page.card(group)))
+                    result << item.id;
+            }
+        }
+        return result;
+    }
+
+private slots:
+    void tickingAsksForSpecialConfirmations_data();
+    void tickingAsksForSpecialConfirmations();
+    void selectSafeAndRestoreDefault();
+    void selectionFollowsCatalogueOrder();
+    void searchFilters_data();
+    void searchFilters();
+    void headerClickFoldsTheCard();
+    void newReportKeepsTicksOfFixedGroupsOnly();
+    void scrollsToAGroup();
+    void keyboardTicksAndExecutes();
+    void machineTextsShowAsPlainText();
+    void themesStyleCardsAndPage();
+};
+
+void TestPhase2Page::tickingAsksForSpecialConfirmations_data()
+{
+    QTest::addColumn<QString>("itemId");
+    QTest::addColumn<bool>("asks");
+    QTest::newRow("printer spooler") << "C9" << true;
+    QTest::newRow("event logs") << "A2" << true;
+    QTest::newRow("restore points") << "H2" << true;
+    QTest::newRow("search service") << "C1" << false;
+}
+
+void TestPhase2Page::tickingAsksForSpecialConfirmations()
+{
+    QFETCH(QString, itemId);
+    QFETCH(bool, asks);
+    Phase2Page page;
+    QStringList events;
+    connect(page.card(0), &GroupCard::selectionChanged, [&] { events << "changed"; });
+    connect(page.card(1), &GroupCard::selectionChanged, [&] { events << "changed"; });
+    connect(page.card(3), &GroupCard::selectionChanged, [&] { events << "changed"; });
+    connect(&page, &Phase2Page::specialConfirmRequested,
+            [&](const QString& id, const QString& type) { events << id + "/" + type; });
+
+    box(page, itemId)->setChecked(true);
+    QCOMPARE(events, asks ? QStringList({"changed", itemId + "/" + itemId}) : QStringList({"changed"}));
+    events.clear();
+    box(page, itemId)->setChecked(false);
+    QCOMPARE(events, QStringList({"changed"}));
+}
+
+void TestPhase2Page::selectSafeAndRestoreDefault()
+{
+    Phase2Page page;
+    QCOMPARE(text(page, "executeBtn"), QString::fromUtf8("执行选中项"));
+    page.setReport(reportWithEveryKind());
+    QCOMPARE(text(page, "executeBtn"), QString::fromUtf8("执行选中项(0)"));
+    box(page, "C9")->setChecked(true);
+
+    page.findChild<QPushButton*>("selectSafeBtn")->click();
+    QCOMPARE(ids(page.selectedItems()), QStringList({"C13", "C10", "C11", "C9", "F3", "E1", "H3"}));
+    QCOMPARE(text(page, "selectedCountLabel"), QString::fromUtf8("已选 7 项"));
+    QCOMPARE(text(page, "executeBtn"), QString::fromUtf8("执行选中项(7)"));
+
+    page.findChild<QPushButton*>("restoreDefaultBtn")->click();
+    QVERIFY(page.selectedItems().isEmpty());
+    QCOMPARE(text(page, "selectedCountLabel"), QString::fromUtf8("已选 0 项"));
+    QCOMPARE(text(page, "executeBtn"), QString::fromUtf8("执行选中项(0)"));
+}
+
+void TestPhase2Page::selectionFollowsCatalogueOrder()
+{
+    Phase2Page page;
+    page.setReport(reportWithEveryKind());
+    // Info rows (hijack, junk software, conflict) have no box at all.
+    for (const char* info : {"HJ_Userinit", "ADW_adw-1", "FAM_antivirus_0"})
+        QVERIFY(!box(page, info));
+    box(page, "RES:adw-1")->setChecked(true);
+    box(page, "H2")->setChecked(true);
+    box(page, "ST:2:Updater")->setChecked(true);
+    box(page, "C13")->setChecked(true);
+    QCOMPARE(ids(page.selectedItems()), QStringList({"C13", "H2", "ST:2:Updater", "RES:adw-1"}));
+    QCOMPARE(page.selectedItems()[1].confirmType, QString("H2"));
+}
+
+void TestPhase2Page::searchFilters_data()
+{
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("visibleCards");
+    QTest::newRow("id, trimmed") << "  c1  " << QStringList{"C13", "C10", "C11", "C14", "C1", "C12"} << "1000000";
+    QTest::newRow("name") << QString::fromUtf8("还原点") << QStringList{"H2"} << "0001000";
+    QTest::newRow("description, any case") << "WIFI" << QStringList{"C10"} << "1000000";
+    QTest::newRow("only a group's description") << QString::fromUtf8("运营商") << QStringList{} << "0000000";
+}
+
+void TestPhase2Page::searchFilters()
+{
+    QFETCH(QString, search);
+    QFETCH(QStringList, rows);
+    QFETCH(QString, visibleCards);
+    Phase2Page page;
+    page.show();
+    box(page, "H2")->setChecked(true);
+    auto* edit = page.findChild<QLineEdit*>("searchEdit");
+    edit->setText(search);
+    QCOMPARE(visibleRows(page), rows);
+    QString cards;
+    for (int group = 0; group < OptCatalogue::GroupCount; ++group)
+        cards += page.card(group)->isVisible() ? '1' : '0';
+    QCOMPARE(cards, visibleCards);
+    QCOMPARE(ids(page.selectedItems()), QStringList({"H2"}));  // hidden rows stay selected
+
+    edit->clear();
+    QCOMPARE(visibleRows(page).size(), 13);
+    for (int group = 0; group < OptCatalogue::GroupCount; ++group)
+        QVERIFY(page.card(group)->isVisible());
+    QTest::qWait(250);  // the clear button's fade ends before the box goes
+}
+
+void TestPhase2Page::headerClickFoldsTheCard()
+{
+    Phase2Page page;
+    page.resize(760, 600);
+    page.show();
+    GroupCard* card = page.card(0);
+    auto* body = card->findChild<QWidget*>("groupBody");
+    auto* header = card->findChild<QWidget*>("groupHeader");
+    QLabel* title = header->findChildren<QLabel*>()[1];
+
+    QTest::mouseClick(body, Qt::LeftButton);
+    QVERIFY(body->isVisible());
+    QTest::mouseClick(header, Qt::LeftButton, {}, title->geometry().center());  // the title lets clicks through
+    QVERIFY(!card->isExpanded());
+    QVERIFY(!body->isVisible());
+    QCOMPARE(header->findChildren<QLabel*>()[2]->text(), QString::fromUtf8("▸"));
+    QTest::mouseClick(header, Qt::LeftButton);
+    QVERIFY(body->isVisible());
+    QCOMPARE(header->findChildren<QLabel*>()[2]->text(), QString::fromUtf8("▾"));
+}
+
+void TestPhase2Page::newReportKeepsTicksOfFixedGroupsOnly()
+{
+    Phase2Page page;
+    page.setReport(reportWithEveryKind());
+    box(page, "C1")->setChecked(true);
+    box(page, "ST:2:Updater")->setChecked(true);
+    GroupCard* oldStartupCard = page.card(OptCatalogue::StartupGroup);
+
+    page.replaceGroup(7, OptGroup{});
+    page.replaceGroup(-1, OptGroup{});
+    QCOMPARE(page.catalogue().size(), 7);
+    QCOMPARE(ids(page.selectedItems()), QStringList({"C1", "ST:2:Updater"}));
+
+    page.setReport(reportWithEveryKind());
+    QVERIFY(page.card(OptCatalogue::StartupGroup) != oldStartupCard);
+    QCOMPARE(ids(page.selectedItems()), QStringList({"C1"}));
+    QCOMPARE(text(page, "executeBtn"), QString::fromUtf8("执行选中项(1)"));
+    QCOMPARE(page.scanReport().startupItems.size(), 2);
+    // The new card stands where the old one stood.
+    auto* inner = page.findChild<QWidget*>("p2ScrollInner");
+    QCOMPARE(inner->layout()->indexOf(page.card(OptCatalogue::StartupGroup)), OptCatalogue::StartupGroup);
+}
+
+void TestPhase2Page::scrollsToAGroup()
+{
+    Phase2Page page;
+    page.resize(760, 500);
+    page.show();
+    page.setReport(reportWithEveryKind());
+    QCoreApplication::processEvents();
+    auto* area = page.findChild<QScrollArea*>("p2ScrollArea");
+    QCOMPARE(area->verticalScrollBar()->value(), 0);
+    page.scrollToGroup(9);
+    QCOMPARE(area->verticalScrollBar()->value(), 0);
+
+    page.scrollToGroup(OptCatalogue::JunkSoftwareGroup);
+    GroupCard* card = page.card(OptCatalogue::JunkSoftwareGroup);
+    const QRect inViewport(card->mapTo(area->viewport(), QPoint(0, 0)), card->size());
+    QVERIFY(area->verticalScrollBar()->value() > 0);
+    QVERIFY(area->viewport()->rect().intersects(inViewport));
+}
+
+void TestPhase2Page::keyboardTicksAndExecutes()
+{
+    Phase2Page page;
+    page.resize(760, 500);
+    page.show();
+    QApplication::setActiveWindow(&page);
+    QVERIFY(QTest::qWaitForWindowActive(&page));
+    QSignalSpy execute(&page, &Phase2Page::executeClicked);
+    auto* edit = page.findChild<QLineEdit*>("searchEdit");
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), box(page, "C13"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(ids(page.selectedItems()), QStringList({"C13"}));
+
+    // Tabbing on through the boxes keeps the focused one in view.
+    while (QApplication::focusWidget() != box(page, "H2"))
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    auto* area = page.findChild<QScrollArea*>("p2ScrollArea");
+    const QPoint boxInViewport = box(page, "H2")->mapTo(area->viewport(), QPoint(0, 0));
+    QVERIFY(area->viewport()->rect().contains(boxInViewport));
+
+    auto* executeBtn = page.findChild<QPushButton*>("executeBtn");
+    executeBtn->setFocus();
+    QTest::keyClick(executeBtn, Qt::Key_Space);
+    QCOMPARE(execute.count(), 1);
+}
+
+void TestPhase2Page::machineTextsShowAsPlainText()
+{
+    ScanReportBundle report;
+    report.startupItems = {
+        {"<b>x</b>", "<img src=\"C:/a.png\">", "HKCU Run", 2, 40, 2, false, true, "<i>r</i>"},
+        {"<b>x</b>", "<img src=\"C:/b.png\">", "HKCU Run", 2, 40, 2, false, true, "<i>r</i>"},
+    };
+    Phase2Page page;
+    page.setReport(report);
+    QWidget* row = page.findChild<QWidget*>("itemRow_ST:2:<b>x</b>");
+    QVERIFY(row);
+    QStringList texts;
+    for (QLabel* label : row->findChildren<QLabel*>()) {
+        QCOMPARE(label->textFormat(), Qt::PlainText);
+        texts << label->text();
+    }
+    QCOMPARE(texts, QStringList({"<b>x</b>", "HKCU Run" + QString::fromUtf8("：") + "<img src=\"C:/a.png\">",
+                                 "<i>r</i>"}));
+    // Two findings that would make the same id make one row.
+    QCOMPARE(page.catalogue()[OptCatalogue::StartupGroup].items.size(), 1);
+}
+
+void TestPhase2Page::themesStyleCardsAndPage()
+{
+    Phase2Page page;
+    const struct { int theme; const char* pageBackground; const char* cardBackground; } themes[] = {
+        {0, "#080B14", "#141923"}, {1, "#F5EDE0", "#FFFFFF; border-radius:14px"}, {5, "#F0F2F8", "#FFFFFF; border-radius:12px"}};
+    for (const auto& t : themes) {
+        page.setTheme(t.theme);
+        QVERIFY(page.styleSheet().contains(QString("QWidget#Phase2Page { background:%1; }").arg(t.pageBackground)));
+        for (int group = 0; group < OptCatalogue::GroupCount; ++group)
+            QVERIFY(page.card(group)->styleSheet().contains(QString("background-color:%1").arg(t.cardBackground)));
+    }
+}
+
+QTEST_MAIN(TestPhase2Page)
+#include "tst_Phase2Page.moc"
