@@ -1,6 +1,8 @@
 #include "ui/Velantrix.h"
 
+#include "common/PrinterList.h"
 #include "engine/OptimizeCore.h"
+#include "phase2/Phase2Page.h"
 #include "platform/Desktop.h"
 #include "ui/AboutDialog.h"
 #include "ui/BoundedReplyReader.h"
@@ -18,6 +20,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QIcon>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QNetworkAccessManager>
@@ -122,6 +125,16 @@ ButtonSheets buttonSheets(int theme)
     default:
         return {};
     }
+}
+
+// Message boxes whose text quotes the machine (printer names, startup
+// entries) show it as it is, never read as markup.
+QMessageBox::StandardButton plainMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                                         const QString& text, QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, title, text, buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
 ScanReportBundle demoScanReport()
@@ -249,6 +262,15 @@ void Velantrix::createPages()
     connect(resultPage, &ResultPage::helpfulClicked, this, &Velantrix::onResultPageHelpful);
     connect(resultPage, &ResultPage::averageClicked, this, &Velantrix::onResultPageAverage);
     connect(resultPage, &ResultPage::remoteHelpClicked, this, &Velantrix::oniconClicked);
+    connect(resultPage, &ResultPage::phase2Clicked, this, &Velantrix::onPhase2Clicked);
+    connect(resultPage, &ResultPage::cardClicked, this, &Velantrix::onCardClicked);
+
+    phase2Page = new Phase2Page(ui->contentWidget);
+    phase2Page->hide();
+    connect(phase2Page, &Phase2Page::skipClicked, this, [this] { onPhase2Skip(); });
+    connect(phase2Page, &Phase2Page::executeClicked, this, [this] { onPhase2Execute(); });
+    connect(phase2Page, &Phase2Page::specialConfirmRequested, this, &Velantrix::onSpecialConfirmRequested);
+    connect(phase2Page, &Phase2Page::remoteHelpClicked, this, [this] { showImage(":/ICON/3.png"); });
 
     thanksPage = new FeedbackPage(0, ui->contentWidget);
     thanksPage->hide();
@@ -314,6 +336,8 @@ void Velantrix::setTheme(int newTheme)
         qrCodeDialog->setTheme(newTheme);
     if (aboutDialog)
         aboutDialog->setTheme(newTheme);
+    if (phase2Page->isVisible())
+        phase2Page->setTheme(newTheme);
 }
 
 void Velantrix::applyTheme(int newTheme)
@@ -351,6 +375,10 @@ QString Velantrix::lightStyleSheet() const { return windowSheet(kLightWindow); }
 
 void Velantrix::onStartOptimize()
 {
+    // The start button lies under the progress page during a run but keeps
+    // the keyboard focus: a key press must not start a second run.
+    if (coreThread)
+        return;
     if (demoMode) {
         showDemoResults();
         return;
@@ -407,6 +435,7 @@ void Velantrix::showResults()
         resultPage->setResults(core->cleanedMB(), core->freedMemoryMB(), core->junkFilesCount(),
                                core->startupFasterSeconds(), core->startupItemsCount());
         resultPage->setPhase2Data(core->scanReport());
+        phase2Page->setReport(core->scanReport());
     } else {
         resultPage->setResults(0, 0, 0, 0, 0);
     }
@@ -415,8 +444,10 @@ void Velantrix::showResults()
 
 void Velantrix::showDemoResults()
 {
+    const ScanReportBundle report = demoScanReport();
     resultPage->setResults(1520, 450, 1286, 12, 2);
-    resultPage->setPhase2Data(demoScanReport());
+    resultPage->setPhase2Data(report);
+    phase2Page->setReport(report);
     showPage(resultPage);
 }
 
@@ -462,6 +493,78 @@ void Velantrix::interruptRunAndClose()
     });
     coreThread->requestInterruption();
     coreThread->quit();
+}
+
+// ---- the deep optimisation ----
+
+void Velantrix::onPhase2Clicked()
+{
+    resultPage->hide();
+    phase2Page->setGeometry(ui->contentWidget->rect());
+    phase2Page->setTheme(theme);
+    phase2Page->setVisible(true);
+    phase2Page->raise();
+}
+
+void Velantrix::onCardClicked(int groupIndex)
+{
+    resultPage->hide();
+    showPage(phase2Page);
+    phase2Page->scrollToGroup(groupIndex);
+}
+
+void Velantrix::onPhase2Skip()
+{
+    phase2Page->hide();
+    resultPage->hide();
+}
+
+// Only the confirm type decides; a cancelled question keeps the value held.
+void Velantrix::onSpecialConfirmRequested(QString /*itemId*/, QString confirmType)
+{
+    if (confirmType == QLatin1String("A2")) {
+        const QStringList sizes{"128 MB", "256 MB", "512 MB", "1 GB"};
+        const int limitsMB[] = {128, 256, 512, 1024};
+        bool ok = false;
+        const QString size = QInputDialog::getItem(this, tr("事件日志大小限制"),
+                                                   tr("请选择系统日志的最大大小限制：\n超出此大小的旧日志将被自动清理。"),
+                                                   sizes, 1, false, &ok);
+        const int index = sizes.indexOf(size);
+        if (ok)
+            a2SizeMB = index >= 0 ? limitsMB[index] : 1024;
+    }
+}
+
+void Velantrix::onPhase2Execute()
+{
+    const QVector<OptItem> items = phase2Page->selectedItems();
+    if (items.isEmpty()) {
+        QMessageBox::information(this, tr("提示"), tr("请先勾选要执行的优化项。"));
+        return;
+    }
+    for (const OptItem& item : items) {
+        if (item.id == QLatin1String("C9") && item.confirmType == QLatin1String("C9")
+            && !confirmPrinterSpoolerStop())
+            return;
+    }
+}
+
+bool Velantrix::confirmPrinterSpoolerStop()
+{
+    QString list = formatPrinterList();
+    if (list.isEmpty())
+        list = tr("（未检测到打印机）");
+    return plainMessage(this, QMessageBox::Warning, tr("打印后台服务"), tr("检测到您安装了以下打印机：\n%1\n\n停用打印后台服务后，这些打印功能将不可用（打印到PDF、物理打印等）。\n确定停用吗？").arg(list),
+                        QMessageBox::Yes | QMessageBox::No)
+           == QMessageBox::Yes;
+}
+
+QString Velantrix::formatPrinterList() const
+{
+    QStringList lines;
+    for (const QString& name : installedPrinterNames())
+        lines.append(tr("• %1").arg(name));
+    return lines.join('\n');
 }
 
 // ---- home screen and window ----
@@ -580,6 +683,8 @@ void Velantrix::resizeEvent(QResizeEvent* event)
     for (FeedbackPage* page : {thanksPage, serviceCardPage})
         if (page)
             page->setGeometry(area);
+    if (phase2Page)
+        phase2Page->setGeometry(area);
     fitStartButton();
 }
 

@@ -12,6 +12,7 @@ class AboutDialog;
 class FeedbackPage;
 class ImageDialog;
 class OptimizeCore;
+class Phase2Page;
 class ProgressPage;
 class QNetworkAccessManager;
 class QrCodeDialog;
@@ -53,6 +54,9 @@ private slots:
     void onWebsiteClicked();
     void onAboutClicked();
     void oniconClicked();
+    void onPhase2Clicked();
+    void onCardClicked(int groupIndex);
+    void onSpecialConfirmRequested(QString itemId, QString confirmType);
     void onUpdateCheckFinished();
 
 protected:
@@ -91,11 +95,17 @@ private:
     void stopCoreThread();
     void interruptRunAndClose();
 
+    void onPhase2Skip();
+    void onPhase2Execute();
+    bool confirmPrinterSpoolerStop();
+    QString formatPrinterList() const;
+
     std::unique_ptr<Ui::Velantrix> ui;
     ProgressPage* progressPage = nullptr;
     ResultPage* resultPage = nullptr;
     FeedbackPage* thanksPage = nullptr;
     FeedbackPage* serviceCardPage = nullptr;
+    Phase2Page* phase2Page = nullptr;
     QPointer<OptimizeCore> core;
     QPointer<QThread> coreThread;
     QrCodeDialog* qrCodeDialog = nullptr;  // re-themed if present; never made here
@@ -103,6 +113,8 @@ private:
     ImageDialog* imageDialog = nullptr;
     bool dragging = false;
     QPoint dragOffset;
+    int h2KeepN = 1;
+    int a2SizeMB = 256;
     bool demoMode = false;
     QNetworkAccessManager* networkManager = nullptr;
     QString updateUrl;

@@ -1,36 +1,30 @@
 #pragma once
 
-#include <QApplication>
+#include <QObject>
+#include <QString>
 #include <QTimer>
-#include <QWidget>
 
 #include <functional>
 
+class QWidget;
+
 // Answers the next modal dialog from a timer, as a person would, and keeps
-// what it saw. Header only: it needs the widgets library, which the
-// support library itself does not link.
+// what it saw. Several in a row answer several dialogs: each one answers the
+// first modal dialog it finds, once.
 class ModalAnswer : public QObject
 {
 public:
-    explicit ModalAnswer(std::function<void(QWidget*)> answer)
-        : m_answer(std::move(answer))
-    {
-        connect(&m_poll, &QTimer::timeout, this, [this] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                m_poll.stop();
-                answered = true;
-                dialogClass = modal->metaObject()->className();
-                windowTitle = modal->windowTitle();
-                m_answer(modal);
-            }
-        });
-        m_poll.start(20);
-    }
+    explicit ModalAnswer(std::function<void(QWidget*)> answer);
+
     bool answered = false;
     QString dialogClass;
     QString windowTitle;
+    QString text;  // a message box's text or an input dialog's label
 
 private:
     QTimer m_poll;
     std::function<void(QWidget*)> m_answer;
 };
+
+// Clicks the named child button of a dialog.
+void clickChild(QWidget* dialog, const char* button);

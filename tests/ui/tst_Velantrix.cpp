@@ -17,15 +17,6 @@
 #include <QTimer>
 #include <QtTest>
 
-namespace {
-
-void clickChild(QWidget* dialog, const char* button)
-{
-    dialog->findChild<QPushButton*>(button)->click();
-}
-
-} // namespace
-
 class TestVelantrix : public QObject
 {
     Q_OBJECT
@@ -59,6 +50,7 @@ private slots:
     void refusedAgreementStartsNothing();
     void acceptedAgreementRunsToTheResultPage();
     void flagFileSkipsTheAgreement();
+    void keyPressDuringARunStartsNoSecondRun();
     void failedCheckShowsTheErrorBoxOnly();
     void closingDuringARunWaitsForTheEngine();
 };
@@ -171,6 +163,27 @@ void TestVelantrix::flagFileSkipsTheAgreement()
     QVERIFY(!none.answered);
     QTRY_VERIFY_WITH_TIMEOUT(result(w)->isVisible(), 60000);
     QVERIFY(!none.answered);
+}
+
+void TestVelantrix::keyPressDuringARunStartsNoSecondRun()
+{
+    TestMachine machine;
+    acceptAgreement();
+    Velantrix w;
+    w.show();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QPushButton* start = button(w, "startBtn");
+    QTest::mouseClick(start, Qt::LeftButton);
+    QVERIFY(progress(w)->isVisible());
+    QCOMPARE(QApplication::focusWidget(), start);  // still focused under the progress page
+    QTest::keyClick(start, Qt::Key_Space);
+    start->click();
+    QCOMPARE(w.findChildren<QThread*>().size(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(result(w)->isVisible(), 60000);
+    QTRY_VERIFY(w.findChildren<QThread*>().isEmpty());
+    QTest::qWait(1500);  // a second run would now end and show its results again
+    QVERIFY(!progress(w)->isVisible());
 }
 
 void TestVelantrix::failedCheckShowsTheErrorBoxOnly()
