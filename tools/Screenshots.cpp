@@ -4,9 +4,13 @@
 // It runs the window in demo mode, so no machine is needed. The startup
 // selection dialog lists the entries of the sample machine, read and never
 // saved back; it keeps one light style, so when it looks the same over every
-// theme of the window one picture of it is written.
+// theme of the window one picture of it is written. The deep-optimisation
+// page's dialogs that list what the machine holds (printers, restore points)
+// show the sample machine's.
 #include "maintenance/StartupManager.h"
 #include "maintenance/StartupSelectionDialog.h"
+#include "phase2/Phase2Page.h"
+#include "phase2/Phase2ProgressDialog.h"
 #include "platform/sim/SimMachine.h"
 #include "ui/AboutDialog.h"
 #include "ui/ChineseDesktop.h"
@@ -17,13 +21,19 @@
 #include "ui/Velantrix.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QImage>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextStream>
+#include <QTimer>
 
+#include <functional>
 #include <vector>
 
 namespace {
@@ -50,9 +60,8 @@ void showProgress(Velantrix& window, int theme)
 
 // A dialog as it appears over the window: its own pixels (a transparent
 // window around a rounded panel) drawn over the window's centre.
-bool saveDialog(QWidget& window, QDialog& dialog, const QDir& dir, const QString& name)
+bool saveShownDialog(QWidget& window, QWidget& dialog, const QDir& dir, const QString& name)
 {
-    dialog.show();
     QTest::qWait(100);
     QPixmap picture = window.grab();
     QPainter painter(&picture);
@@ -60,9 +69,16 @@ bool saveDialog(QWidget& window, QDialog& dialog, const QDir& dir, const QString
     const QPixmap panel = dialog.grab();
     painter.drawPixmap((picture.width() - panel.width()) / 2, (picture.height() - panel.height()) / 2, panel);
     painter.end();
-    dialog.hide();
     const bool ok = picture.save(dir.filePath(name + ".png"));
     QTextStream(stdout) << (ok ? "wrote " : "FAILED ") << dir.filePath(name + ".png") << '\n';
+    return ok;
+}
+
+bool saveDialog(QWidget& window, QDialog& dialog, const QDir& dir, const QString& name)
+{
+    dialog.show();
+    const bool ok = saveShownDialog(window, dialog, dir, name);
+    dialog.hide();
     return ok;
 }
 
@@ -86,6 +102,62 @@ QImage startupDialogImage(Velantrix& window, StartupManager& manager)
     dialog.show();
     QTest::qWait(100);
     return dialog.grab().toImage();
+}
+
+// Photographs the modal dialog a click opens, then closes it with Escape.
+bool saveModal(QWidget& window, const QDir& dir, const QString& name, const std::function<void()>& open)
+{
+    bool ok = false;
+    QTimer::singleShot(300, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            ok = saveShownDialog(window, *modal, dir, name);
+            QTest::keyClick(modal, Qt::Key_Escape);
+        }
+    });
+    open();
+    return ok;
+}
+
+QCheckBox* boxOf(Phase2Page* page, const QString& itemId)
+{
+    return page->findChild<QWidget*>("itemRow_" + itemId)->findChild<QCheckBox*>();
+}
+
+bool savePhase2(Velantrix& window, const QDir& dir, const QString& theme)
+{
+    auto* page = window.findChild<Phase2Page*>();
+    window.findChild<QPushButton*>("phase2EntryBtn")->click();
+    page->findChild<QPushButton*>("selectSafeBtn")->click();
+    bool ok = save(window, dir, "phase2-" + theme);
+
+    page->scrollToGroup(4);
+    ok = save(window, dir, "phase2-report-groups-" + theme) && ok;
+    QScrollBar* scroll = page->findChild<QScrollArea*>()->verticalScrollBar();
+    scroll->setValue(scroll->maximum());
+    ok = save(window, dir, "phase2-bottom-" + theme) && ok;
+    scroll->setValue(0);
+
+    page->findChild<QLineEdit*>("searchEdit")->setText("c1");
+    ok = save(window, dir, "phase2-search-" + theme) && ok;
+    page->findChild<QLineEdit*>("searchEdit")->clear();
+
+    ok = saveModal(window, dir, "phase2-eventlog-" + theme, [&] { boxOf(page, "A2")->setChecked(true); }) && ok;
+    boxOf(page, "C9")->setChecked(true);
+    ok = saveModal(window, dir, "phase2-printers-" + theme,
+                   [&] { page->findChild<QPushButton*>("executeBtn")->click(); }) && ok;
+    page->findChild<QPushButton*>("restoreDefaultBtn")->click();
+    ok = saveModal(window, dir, "phase2-empty-" + theme,
+                   [&] { page->findChild<QPushButton*>("executeBtn")->click(); }) && ok;
+    page->hide();
+    return ok;
+}
+
+bool saveProgressDialog(Velantrix& window, const QDir& dir, int theme, const QString& name)
+{
+    Phase2ProgressDialog dialog(&window);
+    dialog.setTheme(theme);
+    dialog.onProgress(40, QString::fromUtf8("正在执行：磁盘诊断服务"));
+    return saveDialog(window, dialog, dir, "phase2-progress-" + name);
 }
 
 } // namespace
@@ -136,6 +208,13 @@ int main(int argc, char* argv[])
         window.findChild<QPushButton*>("startBtn")->click();
         QTest::qWait(1300);
         ok = save(window, dir, QString("result-%1").arg(names[theme])) && ok;
+        win::sim::SimMachine::makeCurrent(&sample);
+        ok = savePhase2(window, dir, names[theme]) && ok;
+        win::sim::SimMachine::makeCurrent(nullptr);
+        ok = saveProgressDialog(window, dir, theme, names[theme]) && ok;
+
+        window.findChild<QPushButton*>("startBtn")->click();
+        QTest::qWait(1300);
 
         window.findChild<QPushButton*>("helpfulBtn")->click();
         ok = save(window, dir, QString("thanks-%1").arg(names[theme])) && ok;
