@@ -96,17 +96,6 @@ private slots:
                                            "缩略图缓存可清理: 3 MB", "扫描完成，总计可清理: 10 MB"}));
     }
 
-    void scanOfAMachineWithoutCaches()
-    {
-        TestMachine machine;
-        CleanupManager cleanup;
-        QSignalSpy progress(&cleanup, &CleanupManager::progressUpdated);
-        QSignalSpy completed(&cleanup, &CleanupManager::scanCompleted);
-        QCOMPARE(cleanup.scanCleanableSpace(), 0ull);
-        QCOMPARE(progress.size(), 4);
-        QCOMPARE(completed.at(0).at(0).toULongLong(), 0ull);
-    }
-
     // What is reported freed is what the drive gained: the system cleanup
     // tool's share, the folders emptied, and files that could not go count
     // nothing.

@@ -119,15 +119,6 @@ private slots:
         expected << QStringLiteral("[错误] HDD碎片整理失败");
         QCOMPARE(log.lines(), expected);
     }
-
-    void batteryPowerIsReportedFromTheMachine()
-    {
-        TestMachine machine;
-        DiskMaintainer disk;
-        QVERIFY(!disk.isOnBatteryPower());
-        machine->system().power.acLineStatus = 0;
-        QVERIFY(disk.isOnBatteryPower());
-    }
 };
 
 QTEST_GUILESS_MAIN(DiskMaintainerTest)
