@@ -87,16 +87,18 @@ private slots:
         QVERIFY(seen.errors.isEmpty());
         QCOMPARE(stepsThatRan(log.lines()), StepFirstLines + QStringList({"startup scan"}));
         // The pauses between steps and the managers' own waits went through
-        // the machine's clock: 0.5 + 3 × 2 s, 3 s after the cleanup tool, 0.5 s for memory.
-        QCOMPARE(machine->clock().nowMs() - startedAt >= 10000, true);
+        // the machine's clock (0.5 + 3 × 2 s, 3 s after the cleanup tool,
+        // 0.5 s for memory), and so did the duration; the run's real time
+        // adds a little.
         const OptimizeStats stats = worker.stats();
-        QCOMPARE(stats.elapsedSeconds, 10);
+        QVERIFY(machine->clock().nowMs() - startedAt >= 10000);
+        QVERIFY2(stats.elapsedSeconds >= 10 && stats.elapsedSeconds <= 12, qPrintable(QString::number(stats.elapsedSeconds)));
         QCOMPARE(stats.settingsCount, 1 + 1 + 0 + 5);
         QVERIFY(stats.diskDone);
         QCOMPARE(stats.diskType, QStringLiteral("机械硬盘(HDD)"));
         QCOMPARE(machine->programs().optimization('C').retrims, 1);
         QStringList closing = log.lines().mid(log.lines().size() - 5);
-        QCOMPARE(closing, QStringList({"优化完成，总耗时: 10 秒", "清理空间: 0 MB",
+        QCOMPARE(closing, QStringList({QStringLiteral("优化完成，总耗时: %1 秒").arg(stats.elapsedSeconds), "清理空间: 0 MB",
                                        QStringLiteral("释放内存: %1 MB").arg(stats.freedMemoryMB), "设置优化: 7 项",
                                        "========== 优化流程结束 =========="}));
         QCOMPARE(log.lines().first(), QStringLiteral("========== 开始优化流程 =========="));
