@@ -117,6 +117,19 @@ HostFolder DriveMapper::openParent(const Resolved& resolved) const
     return resolved.names.isEmpty() ? HostFolder() : openComponents(resolved, resolved.names.size() - 1);
 }
 
+HostFolder DriveMapper::openContainer(const Resolved& resolved, QByteArray* name) const
+{
+    if (resolved.exists() && !resolved.names.isEmpty()) {
+        *name = QFile::encodeName(resolved.names.last());
+        return openParent(resolved);
+    }
+    if (resolved.error == ErrorSuccess && resolved.missingNames.size() == 1) {
+        *name = QFile::encodeName(resolved.missingNames.first());
+        return openFolder(resolved);
+    }
+    return HostFolder();
+}
+
 HostFolder DriveMapper::openComponents(const Resolved& resolved, int count) const
 {
     if (resolved.error != ErrorSuccess)

@@ -47,6 +47,10 @@ public:
     // closed, so nothing outside the drive can be reached through it.
     HostFolder openFolder(const Resolved& resolved) const;
     HostFolder openParent(const Resolved& resolved) const;
+    // The folder that holds (or is to hold) the last component, opened the
+    // same way, and that component's host name; closed when the path's
+    // folder does not exist or the path is a drive's root.
+    HostFolder openContainer(const Resolved& resolved, QByteArray* name) const;
     // Called between resolving a path and opening it, so that a test can
     // change the file system in that moment.
     void setBeforeOpenHook(std::function<void()> hook) { m_beforeOpen = std::move(hook); }

@@ -69,6 +69,30 @@ auto findDrive(Drives& drives, QChar letter) -> decltype(drives.data())
     return it == drives.end() ? nullptr : &*it;
 }
 
+// Opens a regular file of an open folder, never through a link and never
+// waiting on anything else that stands there.
+bool openFileAt(int folderFd, const QByteArray& name, int flags, QFile* file)
+{
+    const int fd = openat(folderFd, name.constData(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    struct stat st;
+    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (fd >= 0)
+            close(fd);
+        return false;
+    }
+    const QIODevice::OpenMode mode = (flags & O_ACCMODE) == O_RDONLY ? QIODevice::ReadOnly : QIODevice::WriteOnly;
+    return file->open(fd, mode, QFileDevice::AutoCloseHandle);
+}
+
+Error copyFileAt(int fromFd, const QByteArray& fromName, int toFd, const QByteArray& toName)
+{
+    QFile from;
+    QFile to;
+    if (!openFileAt(fromFd, fromName, O_RDONLY, &from) || !openFileAt(toFd, toName, O_WRONLY | O_CREAT | O_EXCL, &to))
+        return ErrorAccessDenied;
+    return to.write(from.readAll()) >= 0 && to.flush() ? ErrorSuccess : ErrorAccessDenied;
+}
+
 } // namespace
 
 SimFileSystem::SimFileSystem()
@@ -350,11 +374,14 @@ Error SimFileSystem::createDirectoryPath(const QString& path)
         return resolved.error;
     if (resolved.missingNames.isEmpty())
         return ErrorAlreadyExists;
-    QString host = resolved.existingHostPath;
+    HostFolder folder = m_mapper.openFolder(resolved);
     for (const QString& name : resolved.missingNames) {
-        host += '/' + name;
-        if (mkdir(hostBytes(host).constData(), 0777) != 0)
+        const QByteArray hostName = hostBytes(name);
+        if (!folder.isOpen())
+            return ErrorPathNotFound;
+        if (mkdirat(folder.fd(), hostName.constData(), 0777) != 0)
             return errorFromErrno(errno);
+        folder = HostFolder(folder.fd(), hostName.constData());
     }
     return ErrorSuccess;
 }
@@ -380,15 +407,19 @@ Error SimFileSystem::moveFile(const QString& from, const QString& to)
     const bool otherDrive = source.letter != target.letter;
     if (otherDrive && entry.isDirectory())
         return ErrorNotSameDevice;
-    const QByteArray sourceHost = hostBytes(source.hostPath);
-    const QByteArray targetHost = hostBytes(target.hostPath);
-    if (rename(sourceHost.constData(), targetHost.constData()) != 0) {
+    QByteArray sourceName;
+    QByteArray targetName;
+    const HostFolder sourceFolder = m_mapper.openContainer(source, &sourceName);
+    const HostFolder targetFolder = m_mapper.openContainer(target, &targetName);
+    if (!sourceFolder.isOpen() || !targetFolder.isOpen())
+        return ErrorPathNotFound;
+    if (renameat(sourceFolder.fd(), sourceName.constData(), targetFolder.fd(), targetName.constData()) != 0) {
         // Drive folders on different host file systems: copy, then remove.
         if (errno != EXDEV || entry.isReparsePoint())
             return errno == EXDEV ? ErrorNotSameDevice : errorFromErrno(errno);
-        if (!QFile::copy(source.hostPath, target.hostPath))
-            return ErrorAccessDenied;
-        unlink(sourceHost.constData());
+        if (const Error copied = copyFileAt(sourceFolder.fd(), sourceName, targetFolder.fd(), targetName))
+            return copied;
+        unlinkat(sourceFolder.fd(), sourceName.constData(), 0);
     }
     m_facts.moveTree(source.windowsPath, target.windowsPath);
     if (otherDrive) {
@@ -410,8 +441,10 @@ Error SimFileSystem::readFile(const QString& path, QByteArray* data, qint64 maxB
         return ErrorSharingViolation;
     if (qint64(resolved.entry.size) > maxBytes)
         return ErrorInvalidData;
-    QFile file(resolved.hostPath);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray name;
+    const HostFolder folder = m_mapper.openContainer(resolved, &name);
+    QFile file;
+    if (!folder.isOpen() || !openFileAt(folder.fd(), name, O_RDONLY, &file))
         return ErrorAccessDenied;
     *data = file.readAll();
     return ErrorSuccess;
@@ -433,8 +466,11 @@ Error SimFileSystem::writeFile(const QString& path, const QByteArray& data)
             return refusal;
         oldSize = entry.size;
     }
-    QFile file(resolved.hostPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(data) != data.size())
+    QByteArray name;
+    const HostFolder folder = m_mapper.openContainer(resolved, &name);
+    QFile file;
+    if (!folder.isOpen() || !openFileAt(folder.fd(), name, O_WRONLY | O_CREAT | O_TRUNC, &file)
+        || file.write(data) != data.size())
         return ErrorAccessDenied;
     changeFreeBytes(resolved.letter, qint64(oldSize) - data.size());
     SimFileFacts facts = factsFor(resolved.windowsPath);

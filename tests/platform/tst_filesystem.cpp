@@ -79,6 +79,8 @@ private slots:
     void walkerDeletesWhileWalking();
     void walkerDoesNotEnterLinksOrLeaveItsFolder();
     void walkerHoldsNoLockBetweenSteps();
+    void callsNeverFollowAFolderSwappedForALink_data();
+    void callsNeverFollowAFolderSwappedForALink();
     void matchesWildcards_data();
     void matchesWildcards();
     void pathHelpers();
@@ -96,6 +98,8 @@ void FileSystemTest::resolvesAnySpellingOfAnExistingPath_data()
     QTest::newRow("lower case, forward slashes") << "c:/users/tester/documents/report.txt" << file;
     QTest::newRow("repeated separators") << "C:\\\\USERS\\\\tester//Documents\\REPORT.txt" << file;
     QTest::newRow("dot components") << "C:\\Users\\.\\Tester\\Documents\\Report.TXT" << file;
+    QTest::newRow("trailing dots and blanks") << "C:\\Users. \\Tester.\\Documents \\Report.TXT. " << file;
+    QTest::newRow("components of dots") << "C:\\...\\Users\\. .\\Tester\\Documents\\Report.TXT" << file;
     QTest::newRow("trailing separator") << "C:\\users\\TESTER\\" << "C:\\Users\\Tester";
     QTest::newRow("drive alone") << "c:" << "C:\\";
     QTest::newRow("drive root") << "C:/" << "C:\\";
@@ -529,6 +533,64 @@ void FileSystemTest::walkerHoldsNoLockBetweenSteps()
     QVERIFY(!walker.next());
     QCOMPARE(walker.deleteCurrentFile(), ErrorInvalidHandle);
     QVERIFY(QFileInfo::exists(next.hostPath("C:\\Temp\\c.tmp")));
+}
+
+// C:\Cache is looked up, then swapped for a link to a folder outside the
+// machine before the call opens it: nothing outside is read, written,
+// created, moved or deleted.
+void FileSystemTest::callsNeverFollowAFolderSwappedForALink_data()
+{
+    QTest::addColumn<QString>("call");
+    for (const char* call : {"write", "read", "list", "move out", "move in", "create folders", "delete file",
+                             "remove folder"})
+        QTest::newRow(call) << QString::fromLatin1(call);
+}
+
+void FileSystemTest::callsNeverFollowAFolderSwappedForALink()
+{
+    QFETCH(QString, call);
+    TestMachine machine;
+    QTemporaryDir outside;
+    QDir(outside.path()).mkdir("Sub");
+    QFile precious(outside.filePath("a.tmp"));
+    QVERIFY(precious.open(QIODevice::WriteOnly) && precious.write("outside") == 7);
+    precious.close();
+    const QStringList before = QDir(outside.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    machine.addFile("C:\\Cache\\a.tmp", "inside");
+    machine.addFolder("C:\\Cache\\Sub");
+    machine.addFile("C:\\Elsewhere.tmp", "e");
+    const QString cache = machine.hostPath("C:\\Cache");
+    bool swapped = false;
+    machine->files().setBeforeOpenHook([&] {
+        if (!std::exchange(swapped, true)) {
+            QDir().rename(cache, cache + ".moved");
+            QFile::link(outside.path(), cache);
+        }
+    });
+    QByteArray data;
+    QVector<FileEntry> entries;
+    if (call == "write")
+        writeFile("C:\\Cache\\a.tmp", "overwritten");
+    else if (call == "read")
+        readFile("C:\\Cache\\a.tmp", &data);
+    else if (call == "list")
+        listDirectory("C:\\Cache", &entries);
+    else if (call == "move out")
+        moveFile("C:\\Cache\\a.tmp", "C:\\Moved.tmp");
+    else if (call == "move in")
+        moveFile("C:\\Elsewhere.tmp", "C:\\Cache\\b.tmp");
+    else if (call == "create folders")
+        createDirectoryPath("C:\\Cache\\New\\Deeper");
+    else if (call == "delete file")
+        deleteFile("C:\\Cache\\a.tmp");
+    else
+        removeDirectory("C:\\Cache\\Sub");
+    QVERIFY(swapped);
+    QVERIFY(data.isEmpty());
+    QVERIFY(entries.isEmpty());
+    QCOMPARE(QDir(outside.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+    QVERIFY(precious.open(QIODevice::ReadOnly));
+    QCOMPARE(precious.readAll(), QByteArray("outside"));
 }
 
 void FileSystemTest::matchesWildcards_data()
