@@ -249,7 +249,7 @@ void Phase2Executor::pruneRestorePoints(int keepN, QStringList& lines)
     // Restore says it is gone.
     int deleted = 0;
     if (win::moduleExports(QStringLiteral("srclient.dll"), "SRRemoveRestorePoint")) {
-        for (int i = 0; i < toDelete; ++i) {
+        for (int i = 0; i < toDelete && i < count; ++i) {
             if (win::srRemoveRestorePoint(list.points().at(i).sequenceNumber) == win::ErrorSuccess)
                 ++deleted;
         }

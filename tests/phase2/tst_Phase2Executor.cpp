@@ -373,6 +373,7 @@ void Phase2ExecutorTest::prunesTheOldestRestorePoints_data()
     const QList<int> all = {5, 7, 12, 30};
     QTest::newRow("keep two") << points << 2 << true << true << QList<int>{12, 30} << PointsPruned.arg(4).arg(2).arg(2);
     QTest::newRow("keep one") << points << 1 << true << true << QList<int>{30} << PointsPruned.arg(4).arg(3).arg(1);
+    QTest::newRow("keep fewer than none") << points << -1 << true << true << QList<int>{} << PointsPruned.arg(4).arg(4).arg(0);
     QTest::newRow("keep as many as there are") << points << 4 << true << true << all << NothingToPrune.arg(4);
     QTest::newRow("none at all") << QList<int>{} << 1 << true << true << QList<int>{} << NothingToPrune.arg(0);
     QTest::newRow("srclient without the call") << points << 2 << true << false << all << PointsPruned.arg(4).arg(0).arg(4);
