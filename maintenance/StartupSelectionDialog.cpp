@@ -230,10 +230,15 @@ void StartupSelectionDialog::markItem(const QString& name, bool disabled)
         button->setFocus();
 }
 
+// The question names an entry as the machine spells it: shown as plain text,
+// so that markup in a name or file description is neither rendered nor lets
+// the box fetch a picture it names.
 bool StartupSelectionDialog::confirmed(const QString& title, const QString& question)
 {
-    return QMessageBox::question(this, title, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-           == QMessageBox::Yes;
+    QMessageBox box(QMessageBox::Question, title, question, QMessageBox::Yes | QMessageBox::No, this);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 void StartupSelectionDialog::onDisableItem(const QString& name)

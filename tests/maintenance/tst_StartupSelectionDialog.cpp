@@ -199,12 +199,21 @@ void TestStartupSelectionDialog::refusedConfirmationChangesNothing()
     const QStringList before = describedRows(dialog);
     LogFileLines log(FileLogger::instance()->logFilePath());
 
-    ModalAnswer no([](QWidget* box) { static_cast<QMessageBox*>(box)->button(QMessageBox::No)->click(); });
-    buttonOf(dialog, "Thunder")->click();
+    // A name from the machine is asked about as it is, never read as markup.
+    Qt::TextFormat format = Qt::AutoText;
+    QString text;
+    ModalAnswer no([&](QWidget* box) {
+        format = static_cast<QMessageBox*>(box)->textFormat();
+        text = static_cast<QMessageBox*>(box)->text();
+        static_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
+    });
+    buttonOf(dialog, "<b>Markup</b>")->click();
     QVERIFY(no.answered);
+    QCOMPARE(format, Qt::PlainText);
+    QVERIFY(text.startsWith(QStringLiteral("确定要禁用「<b>Markup</b>」吗？\n\n")));
     QCOMPARE(describedRows(dialog), before);
     QCOMPARE(summaryOf(dialog), QStringLiteral("共 %1 个开机启动项，已禁用 %2 项，剩余 %3 项").arg(4).arg(1).arg(3));
-    QVERIFY(!machine.hasValue(ApprovedRun, "Thunder"));
+    QVERIFY(!machine.hasValue(ApprovedRun, "<b>Markup</b>"));
     QCOMPARE(log.lines(), QStringList());
 }
 
