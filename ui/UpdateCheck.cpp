@@ -1,6 +1,7 @@
 #include "ui/UpdateCheck.h"
 
-#include <QFile>
+#include "platform/WholeFile.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUrl>
@@ -19,16 +20,16 @@ void applyText(const QJsonObject& object, const char* key, QString& target, cons
 
 } // namespace
 
-// The configuration is a small file beside the program; anything larger than
-// an answer could be is not one.
+// The configuration is a small regular file beside the program; anything
+// larger than an answer could be is not one, and a FIFO or a link in its
+// place is no configuration and is never waited on.
 UpdaterConfig readUpdaterConfig(const QString& path)
 {
     UpdaterConfig config;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    QByteArray content;
+    if (!win::readRegularFile(path, kMaxReplyBytes, &content))
         return config;
-    const QJsonDocument document = QJsonDocument::fromJson(file.read(kMaxReplyBytes));
-    file.close();
+    const QJsonDocument document = QJsonDocument::fromJson(content);
     if (!document.isObject())
         return config;
     const QJsonObject object = document.object();

@@ -15,6 +15,12 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <atomic>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
 namespace {
 
 QString configPath()
@@ -85,6 +91,7 @@ private slots:
 
     void configurationFallsBack_data();
     void configurationFallsBack();
+    void configurationIsReadOnlyFromARegularFile();
     void requestNamesVersionPlatformAndDevice_data();
     void requestNamesVersionPlatformAndDevice();
     void answersOfferOrDemandTheUpdater_data();
@@ -122,6 +129,29 @@ void TestUpdateCheck::configurationFallsBack()
     const updatecheck::UpdaterConfig config = updatecheck::readUpdaterConfig(configPath());
     QCOMPARE(config.updateUrl, url);
     QCOMPARE(config.deviceCode, device);
+}
+
+// A FIFO in the file's place would hold the window until something wrote to
+// it: the writer here answers any reader that waits, so a read shows.
+void TestUpdateCheck::configurationIsReadOnlyFromARegularFile()
+{
+    QVERIFY(::mkfifo(QFile::encodeName(configPath()).constData(), 0600) == 0);
+    std::atomic<bool> done{false};
+    std::thread writer([&done] {
+        while (!done) {
+            const int fd = ::open(QFile::encodeName(configPath()).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                const char config[] = R"({"update_url": "http://fifo/x"})";
+                (void)!::write(fd, config, sizeof config - 1);
+                ::close(fd);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    const updatecheck::UpdaterConfig config = updatecheck::readUpdaterConfig(configPath());
+    done = true;
+    writer.join();
+    QCOMPARE(config.updateUrl, updatecheck::kDefaultUpdateUrl);
 }
 
 void TestUpdateCheck::requestNamesVersionPlatformAndDevice_data()
