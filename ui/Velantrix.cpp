@@ -128,7 +128,7 @@ ButtonSheets buttonSheets(int theme)
 }
 
 // Message boxes whose text quotes the machine (printer names, startup
-// entries) show it as it is, never read as markup.
+// entries) or the update server show it as it is, never read as markup.
 QMessageBox::StandardButton plainMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title,
                                          const QString& text, QMessageBox::StandardButtons buttons)
 {
@@ -735,12 +735,12 @@ void Velantrix::onUpdateCheckFinished()
     if (!offer)
         return;
     if (!offer->forced) {
-        if (QMessageBox::question(this, tr("发现新版本"), tr("检测到新版本 %1，是否立即更新？\n\n%2").arg(offer->version, offer->note),
-                                  QMessageBox::Yes | QMessageBox::No)
+        if (plainMessage(this, QMessageBox::Question, tr("发现新版本"), tr("检测到新版本 %1，是否立即更新？\n\n%2").arg(offer->version, offer->note),
+                         QMessageBox::Yes | QMessageBox::No)
             == QMessageBox::Yes)
             launchUpdater();
-    } else if (QMessageBox::warning(this, tr("需要更新"), tr("检测到强制更新版本 %1，必须更新后才能继续使用。\n\n%2").arg(offer->version, offer->note),
-                                    QMessageBox::Ok)
+    } else if (plainMessage(this, QMessageBox::Warning, tr("需要更新"), tr("检测到强制更新版本 %1，必须更新后才能继续使用。\n\n%2").arg(offer->version, offer->note),
+                            QMessageBox::Ok)
                == QMessageBox::Ok) {
         launchUpdater();
     }

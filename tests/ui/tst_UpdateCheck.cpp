@@ -47,6 +47,7 @@ struct CheckOutcome
     bool boxShown = false;
     QString title;
     QString text;
+    Qt::TextFormat format = Qt::AutoText;
     QStringList buttons;
 };
 
@@ -60,6 +61,7 @@ CheckOutcome runCheck(Velantrix& window, QMessageBox::StandardButton button = QM
         outcome.boxShown = true;
         outcome.title = box->windowTitle();
         outcome.text = box->text();
+        outcome.format = box->textFormat();
         for (QAbstractButton* b : box->buttons())
             outcome.buttons << b->text();
         box->button(button)->click();
@@ -231,6 +233,8 @@ void TestUpdateCheck::answersOfferOrDemandTheUpdater()
         return;
     QVERIFY(outcome.text.contains("2.1"));
     QVERIFY(outcome.text.endsWith("\n\nx"));
+    // The server's texts are shown as sent, never rendered as markup.
+    QCOMPARE(outcome.format, Qt::PlainText);
     // Qt's own buttons speak Chinese: 是/否 or 确定.
     QVERIFY2(outcome.buttons.join(' ').contains(QRegularExpression("[是否确定]")), qPrintable(outcome.buttons.join(',')));
 }
