@@ -33,9 +33,35 @@ QFont boldFont(const QFont& base, int pointSize)
     return font;
 }
 
+// A row has one line for each text: line breaks a registry value or a file
+// description may hold are shown as blanks.
+QString oneLine(QString text)
+{
+    for (QChar& c : text) {
+        if (c == '\r' || c == '\n' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = ' ';
+    }
+    return text;
+}
+
 QString shownCommand(const QString& command)
 {
-    return command.size() > CommandLimit ? command.left(CommandShown) + QStringLiteral("...") : command;
+    if (command.size() <= CommandLimit)
+        return oneLine(command);
+    QString shown = command.left(CommandShown);
+    if (shown.at(shown.size() - 1).isHighSurrogate())
+        shown.chop(1);   // never half a character
+    return oneLine(shown) + QStringLiteral("...");
+}
+
+// A label of the text column takes the width the row has left beside the tag
+// and the button and cuts what does not fit, instead of widening the list
+// until the buttons leave the view.
+QLabel* rowTextLabel(const QString& text, QWidget* row)
+{
+    QLabel* label = plainLabel(oneLine(text), row);
+    label->setMinimumWidth(1);
+    return label;
 }
 
 QLabel* tagLabel(const StartupItem& item, QWidget* parent)
@@ -173,7 +199,7 @@ QWidget* StartupSelectionDialog::createRow(const StartupItem& item)
     textColumn->setSpacing(2);
     auto* titleLine = new QHBoxLayout;
     titleLine->setSpacing(6);
-    QLabel* name = plainLabel(item.displayName, row);
+    QLabel* name = rowTextLabel(item.displayName, row);
     name->setObjectName(QStringLiteral("nameLabel"));
     name->setFont(boldFont(font(), 12));
     name->setStyleSheet(QStringLiteral("color: #262626;"));
@@ -181,7 +207,7 @@ QWidget* StartupSelectionDialog::createRow(const StartupItem& item)
     titleLine->addWidget(tagLabel(item, row));
     titleLine->addStretch();
     textColumn->addLayout(titleLine);
-    QLabel* command = plainLabel(shownCommand(item.command), row);
+    QLabel* command = rowTextLabel(shownCommand(item.command), row);
     command->setObjectName(QStringLiteral("commandLabel"));
     command->setStyleSheet(QStringLiteral("color: #8c8c8c; font-size: 10px;"));
     textColumn->addWidget(command);

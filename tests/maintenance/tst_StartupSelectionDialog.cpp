@@ -10,6 +10,8 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -104,6 +106,7 @@ private slots:
 
     void rowsTagsAndButtons();
     void emptyManager();
+    void longTextsKeepTheButtonsInView();
     void confirmedDisableSwitchesTheRow();
     void refusedConfirmationChangesNothing();
     void confirmedRestore();
@@ -151,6 +154,36 @@ void TestStartupSelectionDialog::emptyManager()
     StartupSelectionDialog dialog(&manager);
     QVERIFY(rowsOf(dialog).isEmpty());
     QCOMPARE(summaryOf(dialog), QStringLiteral("共 %1 个开机启动项，已禁用 %2 项，剩余 %3 项").arg(0).arg(0).arg(0));
+}
+
+// A file description or command of any length or shape stays on its row's
+// one line: the buttons stay in view, with no sideways scrolling.
+void TestStartupSelectionDialog::longTextsKeepTheButtonsInView()
+{
+    TestMachine machine;
+    machine.setText(HkcuRun, "Long", "C:\\Tools\\long.exe");
+    machine.addFile("C:\\Tools\\long.exe", "MZ");
+    win::sim::SimVersionResource resource;
+    resource.strings.insert("FileDescription", QStringLiteral("超长的文件说明").repeated(12) + "\nsecond line");
+    machine->system().versionResources.insert("C:\\Tools\\long.exe", resource);
+    machine.setText(HkcuRun, "Wide", QStringLiteral("C:\\程序\\") + QStringLiteral("宽").repeated(52) + ".exe");
+    machine.setText(HkcuRun, "Emoji", "C:\\" + QString(53, 'a') + QStringLiteral("😀😀.exe"));
+    StartupManager manager;
+    manager.scanItems();
+    StartupSelectionDialog dialog(&manager);
+    dialog.resize(dialog.minimumSize());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    auto* scroll = dialog.findChild<QScrollArea*>("scrollArea");
+    QCOMPARE(scroll->horizontalScrollBar()->maximum(), 0);
+    for (QWidget* row : rowsOf(dialog)) {
+        QVERIFY(row->findChild<QPushButton*>("actionBtn")->geometry().right() < row->width());
+        for (QLabel* label : row->findChildren<QLabel*>())
+            QVERIFY2(!label->text().contains('\n'), qPrintable(label->text()));
+    }
+    // A cut command never ends in half a character.
+    QCOMPARE(describedRows(dialog).first().section('|', 2, 2), "C:\\" + QString(53, 'a') + "...");
 }
 
 void TestStartupSelectionDialog::confirmedDisableSwitchesTheRow()
