@@ -57,6 +57,10 @@ QNetworkRequest makeRequest(const UpdaterConfig& config, const QString& version)
     url.setQuery(query);
     QNetworkRequest request(url);
     request.setRawHeader("X-Device-Code", config.deviceCode.toUtf8());
+    // Asked for as it is, the answer is never unpacked: a few kilobytes of
+    // gzip could unpack to hundreds of megabytes before the size limit sees
+    // a byte of them.
+    request.setRawHeader("Accept-Encoding", "identity");
     return request;
 }
 

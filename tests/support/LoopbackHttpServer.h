@@ -45,6 +45,7 @@ public:
     Mode mode = Mode::Answer;
     int status = 200;
     QByteArray body;
+    QByteArray contentEncoding;   // sent as Content-Encoding when not empty
     qint64 floodBytes = 64LL * 1024 * 1024;
 
     QStringList targets;          // "/path?query" of each request
@@ -82,11 +83,12 @@ private:
             return;
         case Mode::Answer:
             socket->write(QString("HTTP/1.1 %1 Status\r\nContent-Type: application/json\r\n"
-                                  "Content-Length: %2\r\nConnection: close\r\n\r\n")
+                                  "Content-Length: %2\r\nConnection: close\r\n")
                               .arg(status)
                               .arg(body.size())
                               .toLatin1()
-                          + body);
+                          + (contentEncoding.isEmpty() ? QByteArray() : "Content-Encoding: " + contentEncoding + "\r\n")
+                          + "\r\n" + body);
             socket->disconnectFromHost();
             return;
         case Mode::FloodSized:
