@@ -15,10 +15,14 @@ struct FileRemover::Walk
 
 namespace {
 
+// `folders` are resolved; an entry's path is compared in the same form, so a
+// name with trailing dots cannot slip past them.
 bool isInsideAny(const QString& path, const QStringList& folders)
 {
+    QString resolved = path;
+    win::fullPathName(path, &resolved);
     return std::any_of(folders.begin(), folders.end(),
-                       [&path](const QString& folder) { return ProtectedFolders::isSameOrBelow(path, folder); });
+                       [&resolved](const QString& folder) { return ProtectedFolders::isSameOrBelow(resolved, folder); });
 }
 
 bool isWanted(const win::FileEntry& entry, const QStringList& patterns, const QDateTime& modifiedBefore)

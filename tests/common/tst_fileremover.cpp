@@ -76,13 +76,21 @@ private slots:
 
     // A portable layout inside an emptied folder (a stick copied into the
     // temporary folder) keeps everything: identifier, flag, tools, program.
+    void portableLayoutIsNeverTouched_data()
+    {
+        QTest::addColumn<QString>("spelling");   // of the stick's folder on the drive
+        QTest::newRow("as named") << Stick;
+        QTest::newRow("with a trailing dot") << Stick + QStringLiteral(".");
+    }
+
     void portableLayoutIsNeverTouched()
     {
+        QFETCH(QString, spelling);
         TestMachine machine;
-        const QStringList layout = {Stick + QStringLiteral("\\eula_accepted.flag"),
-                                    Stick + QStringLiteral("\\Tessaro\\config\\device.id"),
-                                    Stick + QStringLiteral("\\Tessaro\\tools\\实用工具\\tool.exe"),
-                                    Stick + QStringLiteral("\\Tessaro\\bin\\tessaro.exe")};
+        const QStringList layout = {spelling + QStringLiteral("\\eula_accepted.flag"),
+                                    spelling + QStringLiteral("\\Tessaro\\config\\device.id"),
+                                    spelling + QStringLiteral("\\Tessaro\\tools\\实用工具\\tool.exe"),
+                                    spelling + QStringLiteral("\\Tessaro\\bin\\tessaro.exe")};
         for (const QString& file : layout)
             machine.addFile(file, "mine");
         machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\junk.tmp"), "junk");
@@ -93,7 +101,7 @@ private slots:
         qint64 bytes = 0;
         QVERIFY(!remover.removeFile(layout.last(), &bytes));
         for (const QString& file : layout)
-            QVERIFY2(win::pathExists(file), qPrintable(file));
+            QVERIFY2(QFile::exists(machine.hostPath(file)), qPrintable(file));
     }
 
     // Emptying keeps the folder given, removes the subfolders it emptied and
