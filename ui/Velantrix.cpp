@@ -2,7 +2,10 @@
 
 #include "common/PrinterList.h"
 #include "engine/OptimizeCore.h"
+#include "phase2/Phase2Executor.h"
 #include "phase2/Phase2Page.h"
+#include "phase2/Phase2ProgressDialog.h"
+#include "phase2/RestorePointList.h"
 #include "platform/Desktop.h"
 #include "ui/AboutDialog.h"
 #include "ui/BoundedReplyReader.h"
@@ -189,6 +192,7 @@ Velantrix::Velantrix(QWidget* parent)
 Velantrix::~Velantrix()
 {
     stopCoreThread();
+    stopPhase2Thread();
 }
 
 bool Velantrix::isDemoArgument(const QStringList& arguments)
@@ -375,8 +379,14 @@ QString Velantrix::lightStyleSheet() const { return windowSheet(kLightWindow); }
 
 void Velantrix::onStartOptimize()
 {
-    // The start button lies under the progress page during a run but keeps
-    // the keyboard focus: a key press must not start a second run.
+    // The start button lies under the progress page during a run, and under
+    // the progress dialog of the deep optimisation, but keeps the keyboard
+    // focus, and the dialog can be closed while its run goes on: no second
+    // run may start beside either.
+    if (phase2Thread) {
+        showPhase2Progress();
+        return;
+    }
     if (coreThread)
         return;
     if (demoMode) {
@@ -469,7 +479,7 @@ void Velantrix::stopCoreThread()
 // the step it is in; the program ends when the engine thread has ended.
 void Velantrix::closeEvent(QCloseEvent* event)
 {
-    if (!coreThread) {
+    if (!coreThread && !phase2Thread) {
         QWidget::closeEvent(event);
         return;
     }
@@ -485,14 +495,35 @@ void Velantrix::interruptRunAndClose()
         disconnect(core, nullptr, progressPage, nullptr);
         core = nullptr;
     }
-    // The hidden window no longer counts as closing for Qt, so the quit that
-    // closing the last window would bring is asked for here.
-    connect(coreThread, &QThread::finished, this, [this] {
-        stopCoreThread();
-        QCoreApplication::quit();
-    });
-    coreThread->requestInterruption();
-    coreThread->quit();
+    // The deep optimisation cannot be interrupted: its items run to the end,
+    // with nobody left to show the summary to.
+    if (phase2Executor) {
+        disconnect(phase2Executor, nullptr, this, nullptr);
+        disconnect(phase2Executor, nullptr, phase2ProgressDialog, nullptr);
+        phase2Executor = nullptr;
+    }
+    if (phase2ProgressDialog)
+        phase2ProgressDialog->hide();
+    for (QThread* thread : {coreThread.data(), phase2Thread.data()}) {
+        if (!thread)
+            continue;
+        connect(thread, &QThread::finished, this, &Velantrix::quitOnceWorkersEnded);
+        thread->requestInterruption();
+        thread->quit();
+    }
+}
+
+// The hidden window no longer counts as closing for Qt, so the quit that
+// closing the last window would bring is asked for here.
+void Velantrix::quitOnceWorkersEnded()
+{
+    for (QThread* thread : {coreThread.data(), phase2Thread.data()}) {
+        if (thread && thread->isRunning())
+            return;
+    }
+    stopCoreThread();
+    stopPhase2Thread();
+    QCoreApplication::quit();
 }
 
 // ---- the deep optimisation ----
@@ -519,20 +550,44 @@ void Velantrix::onPhase2Skip()
     resultPage->hide();
 }
 
-// Only the confirm type decides; a cancelled question keeps the value held.
+// Only the confirm type decides; a cancelled question keeps the value held,
+// and the item stays ticked.
 void Velantrix::onSpecialConfirmRequested(QString /*itemId*/, QString confirmType)
 {
-    if (confirmType == QLatin1String("A2")) {
-        const QStringList sizes{"128 MB", "256 MB", "512 MB", "1 GB"};
-        const int limitsMB[] = {128, 256, 512, 1024};
-        bool ok = false;
-        const QString size = QInputDialog::getItem(this, tr("事件日志大小限制"),
-                                                   tr("请选择系统日志的最大大小限制：\n超出此大小的旧日志将被自动清理。"),
-                                                   sizes, 1, false, &ok);
-        const int index = sizes.indexOf(size);
-        if (ok)
-            a2SizeMB = index >= 0 ? limitsMB[index] : 1024;
+    if (confirmType == QLatin1String("H2"))
+        askRestorePointsToKeep();
+    else if (confirmType == QLatin1String("A2"))
+        askEventLogLimit();
+}
+
+// The count shown is read the way the pruning reads it, so the user chooses
+// from the number of points the run will find.
+void Velantrix::askRestorePointsToKeep()
+{
+    RestorePointList points;
+    points.load();
+    if (points.count() == 0) {
+        QMessageBox::information(this, tr("系统还原点清理"), tr("未检测到系统还原点，无需清理。"));
+        return;
     }
+    bool ok = false;
+    const QString question = tr("检测到 %1 个还原点。\n请选择要保留的还原点数量（1-5）：\n建议保留最近 1-3 个。");
+    const int keep = QInputDialog::getInt(this, tr("系统还原点清理"), question.arg(points.count()), 1, 1, 5, 1, &ok);
+    if (ok)
+        h2KeepN = keep;
+}
+
+void Velantrix::askEventLogLimit()
+{
+    const QStringList sizes{"128 MB", "256 MB", "512 MB", "1 GB"};
+    const int limitsMB[] = {128, 256, 512, 1024};
+    bool ok = false;
+    const QString size = QInputDialog::getItem(this, tr("事件日志大小限制"),
+                                               tr("请选择系统日志的最大大小限制：\n超出此大小的旧日志将被自动清理。"),
+                                               sizes, 1, false, &ok);
+    const int index = sizes.indexOf(size);
+    if (ok)
+        a2SizeMB = index >= 0 ? limitsMB[index] : 1024;
 }
 
 void Velantrix::onPhase2Execute()
@@ -547,6 +602,7 @@ void Velantrix::onPhase2Execute()
             && !confirmPrinterSpoolerStop())
             return;
     }
+    executePhase2(items);
 }
 
 bool Velantrix::confirmPrinterSpoolerStop()
@@ -565,6 +621,86 @@ QString Velantrix::formatPrinterList() const
     for (const QString& name : installedPrinterNames())
         lines.append(tr("• %1").arg(name));
     return lines.join('\n');
+}
+
+void Velantrix::executePhase2(const QVector<OptItem>& items)
+{
+    // Demo mode shows what the program looks like; it never acts on the machine.
+    if (demoMode) {
+        QMessageBox::information(this, tr("提示"), tr("演示模式下不会对电脑做任何修改。"));
+        return;
+    }
+    if (phase2Thread) {
+        showPhase2Progress();
+        return;
+    }
+    if (coreThread)
+        return;
+    phase2Page->hide();
+    if (!phase2ProgressDialog)
+        phase2ProgressDialog = new Phase2ProgressDialog(this);
+    phase2ProgressDialog->setTheme(theme);
+    phase2ProgressDialog->onProgress(0, tr("准备执行..."));
+    phase2ProgressDialog->show();
+    stopPhase2Thread();
+
+    auto* thread = new QThread(this);
+    auto* executor = new Phase2Executor(nullptr);
+    phase2Thread = thread;
+    phase2Executor = executor;
+    // The executor gets its own copies, taken now; with the executor as its
+    // context the run starts in the worker thread.
+    const ScanReportBundle report = phase2Page->scanReport();
+    const int keepPoints = h2KeepN;
+    const int logLimitMB = a2SizeMB;
+    connect(thread, &QThread::started, executor,
+            [executor, items, report, keepPoints, logLimitMB] { executor->execute(items, report, keepPoints, logLimitMB); });
+    // Only the thread's end may free the executor and the thread.
+    connect(thread, &QThread::finished, executor, &QObject::deleteLater);
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    connect(executor, &Phase2Executor::progressUpdated, phase2ProgressDialog, &Phase2ProgressDialog::onProgress);
+    connect(executor, &Phase2Executor::finished, this, &Velantrix::onPhase2Finished);
+    connect(executor, &Phase2Executor::errorOccurred, this, &Velantrix::onPhase2Error);
+    executor->moveToThread(thread);
+    thread->start();
+}
+
+void Velantrix::onPhase2Finished(const QString& summary)
+{
+    phase2ProgressDialog->onFinished(summary);
+    phase2ProgressDialog->hide();
+    stopPhase2Thread();
+    plainMessage(this, QMessageBox::Information, tr("优化完成"), tr("您的电脑已经完成优化！\n\n") + summary, QMessageBox::Ok);
+    resultPage->hide();
+    showFeedbackPage(thanksPage);
+}
+
+void Velantrix::onPhase2Error(const QString& msg)
+{
+    plainMessage(this, QMessageBox::Critical, tr("执行出错"), msg, QMessageBox::Ok);
+    phase2ProgressDialog->hide();
+    stopPhase2Thread();
+}
+
+void Velantrix::showPhase2Progress()
+{
+    if (!phase2ProgressDialog)
+        return;
+    phase2ProgressDialog->show();
+    phase2ProgressDialog->raise();
+}
+
+void Velantrix::stopPhase2Thread()
+{
+    if (phase2Thread) {
+        phase2Thread->quit();
+        // A thread still busy after the wait must outlive the window: it
+        // deletes itself once it ends (see executePhase2).
+        if (!phase2Thread->wait(3000))
+            phase2Thread->setParent(nullptr);
+        phase2Thread = nullptr;
+    }
+    phase2Executor = nullptr;
 }
 
 // ---- home screen and window ----

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "phase2/OptItem.h"
+
 #include <QPoint>
 #include <QPointer>
 #include <QStringList>
+#include <QVector>
 #include <QWidget>
 
 #include <memory>
@@ -12,7 +15,9 @@ class AboutDialog;
 class FeedbackPage;
 class ImageDialog;
 class OptimizeCore;
+class Phase2Executor;
 class Phase2Page;
+class Phase2ProgressDialog;
 class ProgressPage;
 class QNetworkAccessManager;
 class QrCodeDialog;
@@ -97,6 +102,14 @@ private:
 
     void onPhase2Skip();
     void onPhase2Execute();
+    void askRestorePointsToKeep();
+    void askEventLogLimit();
+    void executePhase2(const QVector<OptItem>& items);
+    void onPhase2Finished(const QString& summary);
+    void onPhase2Error(const QString& msg);
+    void showPhase2Progress();
+    void stopPhase2Thread();
+    void quitOnceWorkersEnded();
     bool confirmPrinterSpoolerStop();
     QString formatPrinterList() const;
 
@@ -108,6 +121,9 @@ private:
     Phase2Page* phase2Page = nullptr;
     QPointer<OptimizeCore> core;
     QPointer<QThread> coreThread;
+    QPointer<Phase2Executor> phase2Executor;
+    QPointer<QThread> phase2Thread;
+    Phase2ProgressDialog* phase2ProgressDialog = nullptr;
     QrCodeDialog* qrCodeDialog = nullptr;  // re-themed if present; never made here
     AboutDialog* aboutDialog = nullptr;
     ImageDialog* imageDialog = nullptr;

@@ -5,12 +5,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-ModalAnswer::ModalAnswer(std::function<void(QWidget*)> answer)
+ModalAnswer::ModalAnswer(std::function<void(QWidget*)> answer, const char* dialogClassName)
     : m_answer(std::move(answer))
 {
-    connect(&m_poll, &QTimer::timeout, this, [this] {
+    connect(&m_poll, &QTimer::timeout, this, [this, dialogClassName] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal)
+        if (!modal || (dialogClassName && !modal->inherits(dialogClassName)))
             return;
         m_poll.stop();
         answered = true;

@@ -10,11 +10,13 @@ class QWidget;
 
 // Answers the next modal dialog from a timer, as a person would, and keeps
 // what it saw. Several in a row answer several dialogs: each one answers the
-// first modal dialog it finds, once.
+// first modal dialog it finds, once; given a class name, only a dialog of
+// that class (a modal window that stays open, such as a progress dialog, is
+// then passed over).
 class ModalAnswer : public QObject
 {
 public:
-    explicit ModalAnswer(std::function<void(QWidget*)> answer);
+    explicit ModalAnswer(std::function<void(QWidget*)> answer, const char* dialogClassName = nullptr);
 
     bool answered = false;
     QString dialogClass;

@@ -1,13 +1,19 @@
 // Demo mode: the start button shows canned results at once, without the
 // agreement, without an engine thread and without any machine at all.
+#include "phase2/OptCatalogue.h"
+#include "phase2/Phase2Page.h"
 #include "tests/support/LoopbackHttpServer.h"
+#include "tests/support/ModalAnswer.h"
+#include "tests/support/TestMachine.h"
 #include "ui/EulaDialog.h"
 #include "ui/ResultPage.h"
 #include "ui/Velantrix.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QThread>
 #include <QtTest>
@@ -30,6 +36,7 @@ private slots:
     void cannedReportFillsTheCards();
     void pressingAgainShowsThemAgain();
     void noUpdateCheck();
+    void deepOptimisationActsOnNothing();
 };
 
 void TestDemoMode::startShowsCannedResultsCountingUp()
@@ -97,6 +104,35 @@ void TestDemoMode::noUpdateCheck()
 
 // The window reads demo mode from the application's arguments; QtTest must
 // not see the switch, which it would take for the name of a test function.
+// Even with a machine present, the demo's deep-optimisation page changes
+// nothing: it explains itself and starts no run.
+void TestDemoMode::deepOptimisationActsOnNothing()
+{
+    TestMachine machine;
+    win::sim::SimService tracking;
+    tracking.name = "TrkWks";
+    tracking.startType = 2;
+    machine->system().services << tracking;
+    Velantrix w;
+    w.show();
+    w.findChild<QPushButton*>("startBtn")->click();
+    w.findChild<QPushButton*>("phase2EntryBtn")->click();
+    auto* page = w.findChild<Phase2Page*>();
+    QVERIFY(page->isVisible());
+    QCOMPARE(page->catalogue()[OptCatalogue::JunkSoftwareGroup].items.size(), 3);  // the canned report
+    for (const char* item : {"C13", "E1"})
+        page->findChild<QWidget*>(QString("itemRow_") + item)->findChild<QCheckBox*>()->setChecked(true);
+
+    ModalAnswer ok([](QWidget* box) { static_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click(); });
+    page->findChild<QPushButton*>("executeBtn")->click();
+    QVERIFY(ok.answered);
+    QCOMPARE(ok.text, QString::fromUtf8("演示模式下不会对电脑做任何修改。"));
+    QVERIFY(w.findChildren<QThread*>().isEmpty());
+    QTest::qWait(100);
+    QCOMPARE(machine->findService("TrkWks")->startType, 2u);
+    QVERIFY(machine->journal().isEmpty());
+}
+
 int main(int argc, char* argv[])
 {
     std::vector<char*> appArguments(argv, argv + argc);

@@ -1,25 +1,36 @@
 // The main window's side of the deep optimisation: the result page's issue
 // cards and entry button lead to the page at the right group, skipping goes
 // home, the special confirmations and the checks before a run are answered
-// from a timer as a person would.
+// from a timer as a person would, a whole run goes from the page to the
+// summary and the thanks page, and no one-click run starts beside it.
 #include "phase2/GroupCard.h"
 #include "phase2/OptCatalogue.h"
 #include "phase2/Phase2Page.h"
+#include "phase2/Phase2ProgressDialog.h"
 #include "tests/support/ModalAnswer.h"
 #include "tests/support/TestMachine.h"
+#include "ui/EulaDialog.h"
+#include "ui/FeedbackPage.h"
 #include "ui/ResultPage.h"
 #include "ui/Velantrix.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QInputDialog>
+#include <QLabel>
+#include <QProgressBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QThread>
+#include <QJsonArray>
 #include <QtTest>
+
+#include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -42,6 +53,45 @@ void chooseItem(QWidget* dialog, const QString& choice)
     auto* input = static_cast<QInputDialog*>(dialog);
     input->setTextValue(choice);
     input->accept();
+}
+
+void answer(QWidget* dialog, QMessageBox::StandardButton button)
+{
+    static_cast<QMessageBox*>(dialog)->button(button)->click();
+}
+
+QJsonObject restorePoints(const QList<int>& sequences)
+{
+    QJsonArray points;
+    for (int sequence : sequences) {
+        points.append(QJsonObject{{"sequenceNumber", sequence},
+                                  {"description", QString("Point %1").arg(sequence)},
+                                  {"creationTime", QString("202611%1093012.123456-000").arg(sequence, 2, 10, QChar('0'))}});
+    }
+    return QJsonObject{{"restorePoints", points}};
+}
+
+void addService(TestMachine& machine, const QString& name)
+{
+    win::sim::SimService service;
+    service.name = name;
+    service.startType = 2;  // automatic
+    service.state = win::ServiceRunning;
+    machine->system().services << service;
+}
+
+quint32 startType(TestMachine& machine, const QString& name)
+{
+    return machine->findService(name)->startType;
+}
+
+QList<int> restorePointsLeft(TestMachine& machine)
+{
+    QList<int> left;
+    for (const win::sim::RestorePoint& point : machine->programs().restorePoints())
+        left << int(point.sequenceNumber);
+    std::sort(left.begin(), left.end());
+    return left;
 }
 
 } // namespace
@@ -71,6 +121,35 @@ private:
         return area->viewport()->rect().intersects(inViewport);
     }
     static void execute(Velantrix& w) { page(w)->findChild<QPushButton*>("executeBtn")->click(); }
+    // The thanks page is the feedback page without a service card number.
+    static FeedbackPage* thanksPage(Velantrix& w)
+    {
+        for (FeedbackPage* feedback : w.findChildren<FeedbackPage*>())
+            if (!feedback->findChild<QLabel*>("cardNo"))
+                return feedback;
+        return nullptr;
+    }
+    static Phase2ProgressDialog* progressDialog(Velantrix& w) { return w.findChild<Phase2ProgressDialog*>(); }
+    static QString status(Velantrix& w) { return progressDialog(w)->findChild<QLabel*>("statusLabel")->text(); }
+    static bool threadAlive(Velantrix& w)
+    {
+        for (QThread* thread : w.findChildren<QThread*>())
+            if (thread->isRunning())
+                return true;
+        return false;
+    }
+    static void openPage(Velantrix& w)
+    {
+        showResults(w, ScanReportBundle());
+        result(w)->findChild<QPushButton*>("phase2EntryBtn")->click();
+    }
+    // Ticks one item whose question is answered with `reply`.
+    static void tickAnswering(Velantrix& w, const QString& itemId, const std::function<void(QWidget*)>& reply)
+    {
+        ModalAnswer question(reply);
+        box(w, itemId)->setChecked(true);
+        QVERIFY(question.answered);
+    }
 
 private slots:
     void issueCardsLeadToTheirGroup_data();
@@ -81,6 +160,11 @@ private slots:
     void emptySelectionIsRefused();
     void printerWarningListsThePrinters_data();
     void printerWarningListsThePrinters();
+    void wholeRunFromThePageToTheThanksPage_data();
+    void wholeRunFromThePageToTheThanksPage();
+    void noRestorePointNothingToKeep();
+    void oneClickRunWaitsForTheDeepOptimisation();
+    void closingDuringTheDeepOptimisationWaitsForIt();
 };
 
 void TestPhase2RunControl::issueCardsLeadToTheirGroup_data()
@@ -223,6 +307,170 @@ void TestPhase2RunControl::printerWarningListsThePrinters()
     QCOMPARE(format, Qt::PlainText);
     QVERIFY(w.findChildren<QThread*>().isEmpty());  // no item runs, not even the other ticked one
     QVERIFY(page(w)->isVisible());
+}
+
+void TestPhase2RunControl::wholeRunFromThePageToTheThanksPage_data()
+{
+    QTest::addColumn<QString>("eventLogChoice");  // empty: the question is cancelled
+    QTest::addColumn<int>("keepPoints");           // 0: the question is cancelled
+    QTest::addColumn<quint64>("logBytes");
+    QTest::addColumn<QList<int>>("pointsLeft");
+    QTest::newRow("chosen") << "512 MB" << 2 << quint64(512) * 1024 * 1024 << QList<int>{12, 30};
+    QTest::newRow("cancelled: 256 MB and one point") << "" << 0 << quint64(256) * 1024 * 1024 << QList<int>{30};
+}
+
+void TestPhase2RunControl::wholeRunFromThePageToTheThanksPage()
+{
+    QFETCH(QString, eventLogChoice);
+    QFETCH(int, keepPoints);
+    QFETCH(quint64, logBytes);
+    QFETCH(QList<int>, pointsLeft);
+    TestMachine machine(restorePoints({12, 5, 30, 7}));
+    addService(machine, "TrkWks");
+    addService(machine, "Spooler");
+    machine->system().printers << win::sim::SimPrinter{"HP LaserJet", false, "HP LaserJet", QString()};
+    Velantrix w;
+    openPage(w);
+
+    tickAnswering(w, "A2", [&](QWidget* dialog) {
+        if (eventLogChoice.isEmpty())
+            static_cast<QDialog*>(dialog)->reject();
+        else
+            chooseItem(dialog, eventLogChoice);
+    });
+    QString pointsQuestion;
+    tickAnswering(w, "H2", [&](QWidget* dialog) {
+        auto* input = static_cast<QInputDialog*>(dialog);
+        pointsQuestion = input->labelText();
+        QCOMPARE(input->intValue(), 1);
+        QCOMPARE(input->intMaximum(), 5);
+        if (keepPoints == 0) {
+            input->reject();
+        } else {
+            input->setIntValue(keepPoints);
+            input->accept();
+        }
+    });
+    QCOMPARE(pointsQuestion, QString::fromUtf8("检测到 4 个还原点。\n请选择要保留的还原点数量（1-5）：\n建议保留最近 1-3 个。"));
+    box(w, "C13")->setChecked(true);
+    box(w, "C9")->setChecked(true);
+
+    ModalAnswer yes([](QWidget* box) { answer(box, QMessageBox::Yes); });
+    execute(w);
+    QVERIFY(yes.answered);
+    QVERIFY(!page(w)->isVisible());
+    QVERIFY(progressDialog(w)->isVisible());
+    QCOMPARE(progressDialog(w)->findChild<QProgressBar*>()->value(), 0);
+    QCOMPARE(status(w), QString::fromUtf8("准备执行..."));
+
+    Qt::TextFormat format = Qt::AutoText;
+    ModalAnswer ok([&](QWidget* box) {
+        format = static_cast<QMessageBox*>(box)->textFormat();
+        answer(box, QMessageBox::Ok);
+    }, "QMessageBox");
+    QTRY_VERIFY_WITH_TIMEOUT(ok.answered, 20000);
+    QCOMPARE(ok.windowTitle, QString::fromUtf8("优化完成"));
+    QVERIFY(ok.text.startsWith(QString::fromUtf8("您的电脑已经完成优化！\n\n本次共执行 4 项优化：\n")));
+    QCOMPARE(format, Qt::PlainText);
+    QTRY_VERIFY(thanksPage(w)->isVisible());
+    QVERIFY(!result(w)->isVisible());
+    QVERIFY(!progressDialog(w)->isVisible());
+    QCOMPARE(progressDialog(w)->findChild<QProgressBar*>()->value(), 100);
+    QTRY_VERIFY(w.findChildren<QThread*>().isEmpty());
+
+    QCOMPARE(startType(machine, "TrkWks"), 3u);
+    QCOMPARE(startType(machine, "Spooler"), 3u);
+    for (const char* log : {"Application", "System", "Security"})
+        QCOMPARE(quint64(machine->programs().findEventLog(log)->maxSizeBytes), logBytes);
+    QCOMPARE(restorePointsLeft(machine), pointsLeft);
+
+    // A second run reuses the dialog and starts again from nothing.
+    openPage(w);
+    page(w)->findChild<QPushButton*>("restoreDefaultBtn")->click();  // the fixed items keep their ticks
+    box(w, "E1")->setChecked(true);
+    execute(w);
+    QCOMPARE(w.findChildren<Phase2ProgressDialog*>().size(), 1);
+    QCOMPARE(status(w), QString::fromUtf8("准备执行..."));
+    ModalAnswer secondOk([](QWidget* box) { answer(box, QMessageBox::Ok); }, "QMessageBox");
+    QTRY_VERIFY_WITH_TIMEOUT(secondOk.answered, 20000);
+    QCOMPARE(machine->programs().tcpGlobals().value("autotuninglevel"), QString("normal"));
+}
+
+void TestPhase2RunControl::noRestorePointNothingToKeep()
+{
+    TestMachine machine;
+    Velantrix w;
+    openPage(w);
+    ModalAnswer ok([](QWidget* box) { answer(box, QMessageBox::Ok); });
+    box(w, "H2")->setChecked(true);
+    QVERIFY(ok.answered);
+    QCOMPARE(ok.dialogClass, QString("QMessageBox"));
+    QCOMPARE(ok.windowTitle, QString::fromUtf8("系统还原点清理"));
+    QCOMPARE(ok.text, QString::fromUtf8("未检测到系统还原点，无需清理。"));
+}
+
+// The machine is held, so the deep optimisation waits on its first call for
+// as long as the test needs it to be running.
+void TestPhase2RunControl::oneClickRunWaitsForTheDeepOptimisation()
+{
+    TestMachine machine;
+    addService(machine, "TrkWks");
+    QFile flag(EulaDialog::flagFilePath());
+    QVERIFY(flag.open(QIODevice::WriteOnly));
+    flag.close();
+    Velantrix w;
+    openPage(w);
+    box(w, "C13")->setChecked(true);
+    machine->mutex().lock();
+    execute(w);
+    QVERIFY(threadAlive(w));
+    progressDialog(w)->findChild<QPushButton*>("closeBtn")->click();
+    QVERIFY(!progressDialog(w)->isVisible());
+
+    QPushButton* start = w.findChild<QPushButton*>("startBtn");
+    QVERIFY(start->isVisible());  // the home screen lies open beneath
+    start->click();
+    QTest::keyClick(start, Qt::Key_Space);
+    QCOMPARE(w.findChildren<QThread*>().size(), 1);
+    QVERIFY(progressDialog(w)->isVisible());  // the running deep optimisation shows itself again
+    machine->mutex().unlock();
+
+    ModalAnswer ok([](QWidget* box) { answer(box, QMessageBox::Ok); }, "QMessageBox");
+    QTRY_VERIFY_WITH_TIMEOUT(ok.answered, 20000);
+    QCOMPARE(startType(machine, "TrkWks"), 3u);
+    QTRY_VERIFY(w.findChildren<QThread*>().isEmpty());
+    QFile::remove(EulaDialog::flagFilePath());
+}
+
+void TestPhase2RunControl::closingDuringTheDeepOptimisationWaitsForIt()
+{
+    TestMachine machine;
+    addService(machine, "TrkWks");
+    Velantrix w;
+    openPage(w);
+    box(w, "C13")->setChecked(true);
+    machine->mutex().lock();
+    execute(w);
+    QThread* worker = w.findChild<QThread*>();
+    QVERIFY(worker && worker->isRunning());
+    QSignalSpy ended(worker, &QThread::finished);
+
+    w.close();
+    QVERIFY(w.isHidden());
+    QVERIFY(!progressDialog(w)->isVisible());
+    QVERIFY(worker->isRunning());
+    machine->mutex().unlock();
+
+    // The program's main runs this loop; it must end once the run has, with
+    // no summary box left behind.
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    giveUp.start(20000);
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QCOMPARE(ended.count(), 1);
+    QCOMPARE(startType(machine, "TrkWks"), 3u);
+    QVERIFY(!QApplication::activeModalWidget());
 }
 
 QTEST_MAIN(TestPhase2RunControl)
