@@ -142,8 +142,12 @@ bool savePhase2(Velantrix& window, const QDir& dir, const QString& theme)
     page->findChild<QLineEdit*>("searchEdit")->clear();
 
     ok = saveModal(window, dir, "phase2-eventlog-" + theme, [&] { boxOf(page, "A2")->setChecked(true); }) && ok;
+    ok = saveModal(window, dir, "phase2-restorepoints-" + theme, [&] { boxOf(page, "H2")->setChecked(true); }) && ok;
     boxOf(page, "C9")->setChecked(true);
     ok = saveModal(window, dir, "phase2-printers-" + theme,
+                   [&] { page->findChild<QPushButton*>("executeBtn")->click(); }) && ok;
+    boxOf(page, "C9")->setChecked(false);
+    ok = saveModal(window, dir, "phase2-demo-" + theme,
                    [&] { page->findChild<QPushButton*>("executeBtn")->click(); }) && ok;
     page->findChild<QPushButton*>("restoreDefaultBtn")->click();
     ok = saveModal(window, dir, "phase2-empty-" + theme,
