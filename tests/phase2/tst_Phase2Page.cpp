@@ -1,7 +1,8 @@
 // The deep-optimisation page: ticking and the special confirmations, the
 // selection buttons and the count, the selection in catalogue order, search,
 // folding a card, replacing the report's groups, scrolling to a group, the
-// keyboard, and texts from the machine shown as they are.
+// keyboard, and texts from the machine shown as they are. Its themes are
+// seen in the window tests and the screenshots.
 #include "phase2/GroupCard.h"
 #include "phase2/OptCatalogue.h"
 #include "phase2/Phase2Page.h"
@@ -79,7 +80,6 @@ private slots:
     void scrollsToAGroup();
     void keyboardTicksAndExecutes();
     void machineTextsShowAsPlainText();
-    void themesStyleCardsAndPage();
 };
 
 void TestPhase2Page::tickingAsksForSpecialConfirmations_data()
@@ -291,19 +291,6 @@ void TestPhase2Page::machineTextsShowAsPlainText()
                                  "<i>r</i>"}));
     // Two findings that would make the same id make one row.
     QCOMPARE(page.catalogue()[OptCatalogue::StartupGroup].items.size(), 1);
-}
-
-void TestPhase2Page::themesStyleCardsAndPage()
-{
-    Phase2Page page;
-    const struct { int theme; const char* pageBackground; const char* cardBackground; } themes[] = {
-        {0, "#080B14", "#141923"}, {1, "#F5EDE0", "#FFFFFF; border-radius:14px"}, {5, "#F0F2F8", "#FFFFFF; border-radius:12px"}};
-    for (const auto& t : themes) {
-        page.setTheme(t.theme);
-        QVERIFY(page.styleSheet().contains(QString("QWidget#Phase2Page { background:%1; }").arg(t.pageBackground)));
-        for (int group = 0; group < OptCatalogue::GroupCount; ++group)
-            QVERIFY(page.card(group)->styleSheet().contains(QString("background-color:%1").arg(t.cardBackground)));
-    }
 }
 
 QTEST_MAIN(TestPhase2Page)
