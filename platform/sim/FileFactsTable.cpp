@@ -33,7 +33,7 @@ QString treePrefix(const QString& key)
     return key.endsWith('\\') ? key : key + '\\';
 }
 
-bool loadFacts(const JsonFields& fields, SimFileFacts* facts)
+void loadFacts(const JsonFields& fields, SimFileFacts* facts)
 {
     const QStringList names = fields.strings("attributes");
     for (int i = 0; i < names.size(); ++i) {
@@ -41,13 +41,13 @@ bool loadFacts(const JsonFields& fields, SimFileFacts* facts)
         if (attribute == 0) {
             fields.fail(QStringLiteral("attributes[%1]").arg(i),
                         QStringLiteral("expected one of hidden, system, readonly"));
-            return false;
+            return;
         }
         facts->attributes |= attribute;
     }
     facts->locked = fields.boolean("locked", false);
     facts->hasSize = fields.has("size");
-    facts->size = fields.unsignedInteger("size", 0);
+    facts->size = fields.number<quint64>("size", 0);
     const QString modified = fields.string("modified");
     if (!modified.isEmpty()) {
         // Without an offset the text is the machine's local time.
@@ -55,7 +55,6 @@ bool loadFacts(const JsonFields& fields, SimFileFacts* facts)
         if (!facts->modified.isValid())
             fields.fail(QStringLiteral("modified"), QStringLiteral("expected an ISO 8601 date and time"));
     }
-    return fields.ok();
 }
 
 QString modifiedText(const QDateTime& modified)
@@ -82,9 +81,17 @@ bool FileFactsTable::load(const QJsonObject& section, QString* error)
         }
         SimFileFacts facts;
         facts.path = DriveMapper::compose(letter, components);
-        if (!loadFacts(JsonFields(it.value().toObject(), fieldPath, error), &facts))
+        const QString key = keyOf(facts.path);
+        const auto twin = loaded.constFind(key);
+        if (twin != loaded.constEnd()) {
+            // Windows names one file by both: only one set of facts could be kept.
+            *error = fieldPath + QStringLiteral(": the same file as files[\"%1\"]").arg(twin->path);
             return false;
-        loaded.insert(keyOf(facts.path), facts);
+        }
+        loadFacts(JsonFields(it.value().toObject(), fieldPath, error), &facts);
+        if (!error->isEmpty())
+            return false;
+        loaded.insert(key, facts);
     }
     m_facts.swap(loaded);
     return true;

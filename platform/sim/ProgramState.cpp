@@ -4,6 +4,7 @@
 
 #include <QJsonArray>
 #include <algorithm>
+#include <climits>
 
 namespace win::sim {
 
@@ -29,6 +30,11 @@ struct AvailabilityName
 const AvailabilityName AvailabilityNames[] = {
     {"present", ProgramAvailability::Present}, {"missing", ProgramAvailability::Missing},
     {"hangs", ProgramAvailability::Hangs}};
+
+QString lowerCase(const QString& name)
+{
+    return name.toLower();
+}
 
 // Calls `loadOne` with the fields of every object of an array section.
 template <typename Loader>
@@ -67,7 +73,7 @@ BootStore loadBoot(const JsonFields& f, QString* error)
     if (firmware != QLatin1String("uefi") && firmware != QLatin1String("bios"))
         f.fail(QStringLiteral("firmware"), QStringLiteral("expected uefi or bios"));
     boot.uefi = firmware == QLatin1String("uefi");
-    boot.timeout = int(f.integer("timeout", boot.timeout));
+    boot.timeout = f.number("timeout", boot.timeout);
     boot.locale = f.string("locale", boot.locale);
     forEachObject(f, "loaders", [&boot](const JsonFields& l) {
         BootLoader loader;
@@ -77,9 +83,12 @@ BootStore loadBoot(const JsonFields& f, QString* error)
         loader.drive = l.string("drive", QStringLiteral("C:")).toUpper();
         loader.description = l.string("description", QStringLiteral("Windows 10"));
         loader.systemRoot = l.string("systemRoot", loader.systemRoot);
-        const QJsonObject settings = l.object("settings");
-        for (auto it = settings.begin(); it != settings.end(); ++it)
-            loader.settings.insert(it.key().toLower(), it.value().toString());
+        // bcdedit names elements in any letter case; the store holds one of each.
+        if (l.refuseFoldedTwins("settings", l.object("settings"), lowerCase)) {
+            const QMap<QString, QString> settings = l.textMap("settings");
+            for (auto it = settings.begin(); it != settings.end(); ++it)
+                loader.settings.insert(it.key().toLower(), it.value());
+        }
         boot.loaders.append(loader);
     }, error);
     return boot;
@@ -91,9 +100,15 @@ QVector<EventLogConfig> loadEventLogs(const JsonFields& f, QString* error)
     for (const char* name : DefaultEventLogs)
         logs.append({QLatin1String(name), DefaultEventLogBytes});
     const QJsonObject section = f.object("eventLogs");
-    for (auto it = section.begin(); it != section.end(); ++it) {
-        const JsonFields log(it.value().toObject(), f.childPath("eventLogs") + '.' + it.key(), error);
-        const quint64 bytes = log.unsignedInteger("maxSizeBytes", DefaultEventLogBytes);
+    if (!f.refuseFoldedTwins("eventLogs", section, lowerCase))
+        return logs;
+    for (auto it = section.begin(); it != section.end() && error->isEmpty(); ++it) {
+        if (!it.value().isObject()) {
+            f.fail(f.childPath("eventLogs", it.key()), QStringLiteral("expected an object"));
+            break;
+        }
+        const JsonFields log(it.value().toObject(), f.childPath("eventLogs", it.key()), error);
+        const quint64 bytes = log.number("maxSizeBytes", DefaultEventLogBytes);
         auto known = std::find_if(logs.begin(), logs.end(), [&it](const EventLogConfig& c) {
             return c.name.compare(it.key(), Qt::CaseInsensitive) == 0;
         });
@@ -108,11 +123,11 @@ QVector<EventLogConfig> loadEventLogs(const JsonFields& f, QString* error)
 RestorePoint loadRestorePoint(const JsonFields& f)
 {
     RestorePoint point;
-    point.sequenceNumber = quint32(f.unsignedInteger("sequenceNumber", 0));
+    point.sequenceNumber = f.number<quint32>("sequenceNumber", 0);
     point.description = f.string("description");
     point.creationTime = f.string("creationTime");
-    point.restorePointType = quint32(f.unsignedInteger("restorePointType", 0));
-    point.eventType = quint32(f.unsignedInteger("eventType", 100));
+    point.restorePointType = f.number<quint32>("restorePointType", 0);
+    point.eventType = f.number<quint32>("eventType", 100);
     return point;
 }
 
@@ -120,7 +135,7 @@ AntivirusProduct loadAntivirus(const JsonFields& f)
 {
     AntivirusProduct product;
     product.displayName = f.string("displayName");
-    product.productState = quint32(f.unsignedInteger("productState", product.productState));
+    product.productState = f.number("productState", product.productState);
     product.pathToSignedProductExe = f.string("pathToSignedProductExe");
     product.instanceGuid = f.string("instanceGuid");
     return product;
@@ -129,7 +144,7 @@ AntivirusProduct loadAntivirus(const JsonFields& f)
 PhysicalDisk loadDisk(const JsonFields& f)
 {
     PhysicalDisk disk;
-    disk.number = int(f.unsignedInteger("number", 0));
+    disk.number = int(f.number("number", 0, 0, INT_MAX));
     disk.model = f.string("model");
     disk.serial = f.string("serial");
     disk.busType = f.string("busType", disk.busType);
@@ -137,23 +152,46 @@ PhysicalDisk loadDisk(const JsonFields& f)
     if (!disk.mediaType.isEmpty() && disk.mediaType != QLatin1String("SSD") && disk.mediaType != QLatin1String("HDD")
         && disk.mediaType != QLatin1String("Unspecified"))
         f.fail(QStringLiteral("mediaType"), QStringLiteral("expected SSD, HDD or Unspecified"));
-    disk.sizeBytes = f.unsignedInteger("sizeBytes", 0);
+    disk.sizeBytes = f.number<quint64>("sizeBytes", 0);
     return disk;
 }
 
 DriveOptimization loadOptimization(const JsonFields& f)
 {
     DriveOptimization o;
-    o.fragmentedPercent = int(f.integer("fragmentedPercent", 0));
-    o.analyses = int(f.integer("analyses", 0));
-    o.defragmentations = int(f.integer("defragmentations", 0));
-    o.retrims = int(f.integer("retrims", 0));
+    o.fragmentedPercent = int(f.number("fragmentedPercent", 0, 0, 100));
+    o.analyses = int(f.number("analyses", 0, 0, INT_MAX));
+    o.defragmentations = int(f.number("defragmentations", 0, 0, INT_MAX));
+    o.retrims = int(f.number("retrims", 0, 0, INT_MAX));
     return o;
+}
+
+// "driveOptimizer": one object per drive letter.
+void loadOptimizations(const JsonFields& root, QMap<QChar, DriveOptimization>* optimizations, QString* error)
+{
+    const QJsonObject section = root.object("driveOptimizer");
+    for (auto it = section.begin(); it != section.end() && error->isEmpty(); ++it) {
+        const QString& key = it.key();
+        const QString path = root.childPath("driveOptimizer", key);
+        if (key.size() != 1 || key.at(0).unicode() > 127 || !key.at(0).isLetter()) {
+            root.fail(path, QStringLiteral("expected a drive letter as the name"));
+            return;
+        }
+        if (optimizations->contains(key.at(0).toUpper())) {
+            root.fail(path, QStringLiteral("the drive is listed twice"));
+            return;
+        }
+        if (!it.value().isObject()) {
+            root.fail(path, QStringLiteral("expected an object"));
+            return;
+        }
+        optimizations->insert(key.at(0).toUpper(), loadOptimization(JsonFields(it.value().toObject(), path, error)));
+    }
 }
 
 ProgramAvailability availabilityOf(const JsonFields& f, const QString& program)
 {
-    const QString text = f.string(program.toLatin1().constData());
+    const QString text = f.string(program.toUtf8().constData());
     for (const AvailabilityName& named : AvailabilityNames) {
         if (text == QLatin1String(named.name))
             return named.value;
@@ -182,7 +220,7 @@ ProgramState::ProgramState()
 
 bool ProgramState::load(const QJsonObject& machine, QString* error)
 {
-    const JsonFields root(machine, QString(), error);
+    const JsonFields root(machine, QString(), error, JsonFields::UnknownKeys::Keep);
     ProgramState loaded;
     loaded.m_power = loadPower(JsonFields(root.object("power"), QStringLiteral("power"), error), error);
     loaded.m_boot = loadBoot(JsonFields(root.object("boot"), QStringLiteral("boot"), error), error);
@@ -196,22 +234,22 @@ bool ProgramState::load(const QJsonObject& machine, QString* error)
     }, error);
     forEachObject(root, "disks", [&loaded](const JsonFields& f) { loaded.m_disks.append(loadDisk(f)); }, error);
     loaded.m_dnsCacheEntries = int(JsonFields(root.object("dnsCache"), QStringLiteral("dnsCache"), error)
-                                       .integer("entries", 0));
-    const QJsonObject tcp = root.object("tcp");
-    for (auto it = tcp.begin(); it != tcp.end(); ++it)
-        loaded.m_tcpGlobals.insert(it.key().toLower(), it.value().toString());
-    const QJsonObject optimizer = root.object("driveOptimizer");
-    for (auto it = optimizer.begin(); it != optimizer.end(); ++it) {
-        const JsonFields f(it.value().toObject(), QStringLiteral("driveOptimizer.") + it.key(), error);
-        loaded.m_optimizations.insert(it.key().at(0).toUpper(), loadOptimization(f));
+                                       .number("entries", 0, 0, INT_MAX));
+    // netsh takes parameter names in any letter case, and so do the programs.
+    if (root.refuseFoldedTwins("tcp", root.object("tcp"), lowerCase)) {
+        const QMap<QString, QString> tcp = root.textMap("tcp");
+        for (auto it = tcp.begin(); it != tcp.end(); ++it)
+            loaded.m_tcpGlobals.insert(it.key().toLower(), it.value());
     }
+    loadOptimizations(root, &loaded.m_optimizations, error);
     const JsonFields cleanup(root.object("cleanup"), QStringLiteral("cleanup"), error);
-    loaded.m_cleanup = {int(cleanup.integer("runs", 0)), cleanup.unsignedInteger("freedBytes", 0)};
+    loaded.m_cleanup = {int(cleanup.number("runs", 0, 0, INT_MAX)), cleanup.number<quint64>("freedBytes", 0)};
     const JsonFields programs(root.object("programs"), QStringLiteral("programs"), error);
     const QJsonObject programSection = root.object("programs");
-    for (auto it = programSection.begin(); it != programSection.end(); ++it) {
+    root.refuseFoldedTwins("programs", programSection, lowerCase);
+    for (auto it = programSection.begin(); it != programSection.end() && error->isEmpty(); ++it) {
         if (it.key() == QLatin1String("hangMs"))
-            loaded.m_hangMs = programs.integer("hangMs", loaded.m_hangMs);
+            loaded.m_hangMs = programs.number("hangMs", loaded.m_hangMs, 0, JsonFields::ExactLimit);
         else
             loaded.m_availability.insert(it.key().toLower(), availabilityOf(programs, it.key()));
     }
@@ -251,10 +289,10 @@ QJsonArray restorePointsJson(const QVector<RestorePoint>& points)
 {
     QJsonArray out;
     for (const RestorePoint& p : points) {
-        out.append(QJsonObject{{"sequenceNumber", double(p.sequenceNumber)}, {"description", p.description},
+        out.append(QJsonObject{{"sequenceNumber", qint64(p.sequenceNumber)}, {"description", p.description},
                                {"creationTime", p.creationTime},
-                               {"restorePointType", double(p.restorePointType)},
-                               {"eventType", double(p.eventType)}});
+                               {"restorePointType", qint64(p.restorePointType)},
+                               {"eventType", qint64(p.eventType)}});
     }
     return out;
 }
@@ -263,7 +301,7 @@ QJsonArray antivirusJson(const QVector<AntivirusProduct>& products)
 {
     QJsonArray out;
     for (const AntivirusProduct& p : products) {
-        out.append(QJsonObject{{"displayName", p.displayName}, {"productState", double(p.productState)},
+        out.append(QJsonObject{{"displayName", p.displayName}, {"productState", qint64(p.productState)},
                                {"pathToSignedProductExe", p.pathToSignedProductExe},
                                {"instanceGuid", p.instanceGuid}});
     }
@@ -276,7 +314,7 @@ QJsonArray disksJson(const QVector<PhysicalDisk>& disks)
     for (const PhysicalDisk& d : disks) {
         out.append(QJsonObject{{"number", d.number}, {"model", d.model}, {"serial", d.serial},
                                {"busType", d.busType}, {"mediaType", d.mediaType},
-                               {"sizeBytes", double(d.sizeBytes)}});
+                               {"sizeBytes", qint64(d.sizeBytes)}});
     }
     return out;
 }
@@ -289,7 +327,7 @@ void ProgramState::save(QJsonObject& machine) const
     machine.insert("boot", bootJson(m_boot));
     QJsonObject logs;
     for (const EventLogConfig& log : m_eventLogs)
-        logs.insert(log.name, QJsonObject{{"maxSizeBytes", double(log.maxSizeBytes)}});
+        logs.insert(log.name, QJsonObject{{"maxSizeBytes", qint64(log.maxSizeBytes)}});
     machine.insert("eventLogs", logs);
     machine.insert("restorePoints", restorePointsJson(m_restorePoints));
     machine.insert("securityCenter", QJsonObject{{"antivirus", antivirusJson(m_antivirus)}});
@@ -307,8 +345,8 @@ void ProgramState::save(QJsonObject& machine) const
                                                         {"retrims", it->retrims}});
     }
     machine.insert("driveOptimizer", optimizer);
-    machine.insert("cleanup", QJsonObject{{"runs", m_cleanup.runs}, {"freedBytes", double(m_cleanup.freedBytes)}});
-    QJsonObject programs{{"hangMs", double(m_hangMs)}};
+    machine.insert("cleanup", QJsonObject{{"runs", m_cleanup.runs}, {"freedBytes", qint64(m_cleanup.freedBytes)}});
+    QJsonObject programs{{"hangMs", m_hangMs}};
     for (auto it = m_availability.begin(); it != m_availability.end(); ++it)
         programs.insert(it.key(), availabilityName(it.value()));
     machine.insert("programs", programs);

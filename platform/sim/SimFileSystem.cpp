@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -42,20 +43,43 @@ DriveKind driveKindOf(const JsonFields& fields)
     return DriveKind::Unknown;
 }
 
+// A run deletes files below a drive's folder, and nothing outside the machine
+// may ever be touched: the folder lies inside the machine folder, below it,
+// and neither it nor a folder on the way there is a link. Answers what is
+// wrong, or an empty text.
+QString driveFolderProblem(const QString& machineFolder, const QString& folder)
+{
+    const QStringList names = folder.split('/', Qt::SkipEmptyParts);
+    if (QDir::isAbsolutePath(folder) || names.isEmpty() || names.contains(QStringLiteral(".."))
+        || std::all_of(names.begin(), names.end(), [](const QString& name) { return name == QLatin1String("."); }))
+        return QStringLiteral("expected a folder inside the machine folder, such as drives/C");
+    QString host = QDir::cleanPath(QDir(machineFolder).absolutePath());
+    for (const QString& name : names) {
+        host += '/' + name;
+        const QFileInfo entry(host);
+        if (entry.isSymLink())
+            return QStringLiteral("%1 is a link; a drive's folder must be a real folder").arg(host);
+        if (!entry.isDir())
+            return QStringLiteral("the folder %1 does not exist").arg(host);
+    }
+    return QString();
+}
+
 SimDrive loadDrive(const JsonFields& fields, QChar letter, const QString& machineFolder)
 {
     SimDrive drive;
     drive.letter = letter;
     drive.folder = fields.string("folder", QStringLiteral("drives/") + letter);
     drive.hostFolder = QDir::cleanPath(QDir(machineFolder).absoluteFilePath(drive.folder));
-    drive.totalBytes = fields.unsignedInteger("totalBytes", 0);
-    drive.freeBytes = fields.unsignedInteger("freeBytes", 0);
+    drive.totalBytes = fields.number<quint64>("totalBytes", 0);
+    drive.freeBytes = fields.number<quint64>("freeBytes", 0);
     drive.kind = driveKindOf(fields);
-    drive.diskNumber = int(fields.unsignedInteger("diskNumber", 0));
+    drive.diskNumber = int(fields.number("diskNumber", 0, 0, INT_MAX));
     if (!fields.ok())
         return drive;
-    if (!QFileInfo(drive.hostFolder).isDir())
-        fields.fail(QStringLiteral("folder"), QStringLiteral("the folder %1 does not exist").arg(drive.hostFolder));
+    const QString problem = driveFolderProblem(machineFolder, drive.folder);
+    if (!problem.isEmpty())
+        fields.fail(QStringLiteral("folder"), problem);
     else if (drive.freeBytes > drive.totalBytes)
         fields.fail(QStringLiteral("freeBytes"), QStringLiteral("more than totalBytes"));
     return drive;
@@ -102,7 +126,7 @@ SimFileSystem::SimFileSystem()
 
 bool SimFileSystem::load(const QJsonObject& machine, const QString& machineFolder, QString* error)
 {
-    const JsonFields root(machine, QString(), error);
+    const JsonFields root(machine, QString(), error, JsonFields::UnknownKeys::Keep);
     const QJsonObject drivesSection = root.object("drives");
     const QJsonObject filesSection = root.object("files");
     if (!root.ok())
@@ -152,14 +176,19 @@ void SimFileSystem::save(QJsonObject& machine) const
     for (const SimDrive& drive : m_drives) {
         drives.insert(QString(drive.letter),
                       QJsonObject{{"folder", drive.folder},
-                                  {"totalBytes", double(drive.totalBytes)},
-                                  {"freeBytes", double(drive.freeBytes)},
+                                  {"totalBytes", qint64(drive.totalBytes)},
+                                  {"freeBytes", qint64(drive.freeBytes)},
                                   {"kind", QLatin1String(DriveKindNames[int(drive.kind)])},
                                   {"diskNumber", drive.diskNumber}});
     }
     machine.insert(QStringLiteral("drives"), drives);
-    if (!m_facts.isEmpty())
-        machine.insert(QStringLiteral("files"), m_facts.save());
+    machine.insert(QStringLiteral("files"), m_facts.save());
+}
+
+void SimFileSystem::addDrive(const SimDrive& drive)
+{
+    m_drives.append(drive);
+    m_mapper.setDrive(drive.letter, drive.hostFolder);
 }
 
 SimDrive* SimFileSystem::drive(QChar letter)

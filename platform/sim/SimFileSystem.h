@@ -40,6 +40,10 @@ public:
     quint64 generation() const { return m_generation; }
 
     const QVector<SimDrive>& drives() const { return m_drives; }
+    // Maps a drive to any host folder, the program's own for one. machine.json
+    // maps only folders inside the machine folder; this is for tests that need
+    // the program to sit on a drive of the machine.
+    void addDrive(const SimDrive& drive);
     SimDrive* drive(QChar letter);
     const SimDrive* drive(QChar letter) const;
     const DriveMapper& mapper() const { return m_mapper; }

@@ -24,6 +24,25 @@ int lineOfOffset(const QByteArray& text, int offset)
     return int(text.left(offset).count('\n')) + 1;
 }
 
+// Every section the machine's parts write. Each part writes all of its
+// sections on every save, even empty ones, so that these names are exactly
+// the sections load understands.
+QJsonObject sectionsOf(const SimSystem& system, const SimFileSystem& files, const ProgramState& programs)
+{
+    QJsonObject root;
+    root.insert(QStringLiteral("format"), 1);
+    saveSystem(system, &root);
+    files.save(root);
+    programs.save(root);
+    return root;
+}
+
+bool isKnownSection(const QString& name)
+{
+    static const QStringList known = sectionsOf(SimSystem(), SimFileSystem(), ProgramState()).keys();
+    return known.contains(name);
+}
+
 } // namespace
 
 SimMachine::SimMachine() = default;
@@ -87,16 +106,20 @@ bool SimMachine::loadMachineJson(const QString& path, QString* error)
         *error = QStringLiteral("%1: %2").arg(path, fieldError);
         return false;
     }
+    // Sections of a newer machine, or a person's notes, go back as they came.
+    m_otherSections = QJsonObject();
+    for (auto it = root.begin(); it != root.end(); ++it) {
+        if (!isKnownSection(it.key()))
+            m_otherSections.insert(it.key(), it.value());
+    }
     return true;
 }
 
 QByteArray SimMachine::machineJson() const
 {
-    QJsonObject root;
-    root.insert(QStringLiteral("format"), 1);
-    saveSystem(m_system, &root);
-    m_files.save(root);
-    m_programs.save(root);
+    QJsonObject root = sectionsOf(m_system, m_files, m_programs);
+    for (auto it = m_otherSections.begin(); it != m_otherSections.end(); ++it)
+        root.insert(it.key(), it.value());
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 

@@ -6,6 +6,7 @@
 #include "platform/sim/SimFileSystem.h"
 #include "platform/sim/SimState.h"
 
+#include <QJsonObject>
 #include <QRecursiveMutex>
 #include <QString>
 #include <QVector>
@@ -85,6 +86,7 @@ private:
     ProgramState m_programs;
     SimClock m_clock;
     QVector<JournalEntry> m_journal;
+    QJsonObject m_otherSections;   // top-level sections of machine.json no part reads
     QHash<quintptr, ServiceHandleData> m_serviceHandles;
     QHash<quintptr, ProcessHandleData> m_processHandles;
     quintptr m_nextHandle = 0x1000;

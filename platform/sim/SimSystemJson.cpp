@@ -3,6 +3,7 @@
 #include "platform/sim/JsonFields.h"
 
 #include <QJsonArray>
+#include <climits>
 
 namespace win::sim {
 
@@ -56,13 +57,33 @@ T enumValue(const JsonFields& fields, const char* key, const Named<T> (&names)[N
 }
 
 template <typename T, size_t N>
-QString enumName(const Named<T> (&names)[N], T value)
+QJsonValue enumJson(const Named<T> (&names)[N], T value)
 {
     for (const auto& named : names) {
         if (named.value == value)
             return QLatin1String(named.name);
     }
-    return QString::number(value);
+    return qint64(value);
+}
+
+// A service type is a set of flags and the program may set any combination
+// (ChangeServiceConfigW): one without a name is kept as its number.
+quint32 serviceTypeOf(const JsonFields& f, quint32 fallback)
+{
+    if (f.value("type").isDouble())
+        return f.number<quint32>("type", fallback);
+    return enumValue(f, "type", ServiceTypes, fallback);
+}
+
+// "0804": the four hex digits of a language or code page.
+quint16 hexWord(const JsonFields& f, const char* key, const QString& fallback)
+{
+    const QString text = f.string(key, fallback);
+    bool ok = false;
+    const quint16 value = text.toUShort(&ok, 16);
+    if (!ok || text.size() != 4)
+        f.fail(QLatin1String(key), QStringLiteral("expected four hex digits"));
+    return value;
 }
 
 // Loads every object of an array section with `loadOne`.
@@ -71,6 +92,7 @@ QVector<Record> loadRecords(const JsonFields& root, const char* key, Loader load
 {
     QVector<Record> records;
     const QJsonArray items = root.array(key);
+    records.reserve(items.size());
     for (int i = 0; i < items.size() && error->isEmpty(); ++i) {
         if (!items.at(i).isObject()) {
             root.fail(QStringLiteral("%1[%2]").arg(QLatin1String(key)).arg(i), QStringLiteral("expected an object"));
@@ -84,12 +106,12 @@ QVector<Record> loadRecords(const JsonFields& root, const char* key, Loader load
 void loadFacts(const JsonFields& f, SimSystem* s, QString* error)
 {
     const JsonFields version(f.object("version"), f.childPath("version"), error);
-    s->version.major = quint32(version.unsignedInteger("major", s->version.major));
-    s->version.minor = quint32(version.unsignedInteger("minor", s->version.minor));
-    s->version.build = quint32(version.unsignedInteger("build", s->version.build));
+    s->version.major = version.number("major", s->version.major);
+    s->version.minor = version.number("minor", s->version.minor);
+    s->version.build = version.number("build", s->version.build);
     s->version.csdVersion = version.string("csd");
     s->architecture = enumValue(f, "architecture", Architectures, s->architecture);
-    s->processors = quint32(f.unsignedInteger("processors", s->processors));
+    s->processors = f.number("processors", s->processors);
     s->administrator = f.boolean("administrator", s->administrator);
     s->adminSidFails = f.boolean("adminSidFails", false);
     s->computerName = f.string("computerName", s->computerName);
@@ -102,28 +124,28 @@ void loadFacts(const JsonFields& f, SimSystem* s, QString* error)
     s->systemDirectory = f.string("systemDirectory", s->systemDirectory);
     s->systemDirectoryFails = f.boolean("systemDirectoryFails", false);
     const JsonFields memory(f.object("memory"), f.childPath("memory"), error);
-    s->memory.totalBytes = memory.unsignedInteger("totalBytes", s->memory.totalBytes);
-    s->memory.availableBytes = memory.unsignedInteger("availableBytes", s->memory.availableBytes);
+    s->memory.totalBytes = memory.number("totalBytes", s->memory.totalBytes);
+    s->memory.availableBytes = memory.number("availableBytes", s->memory.availableBytes);
     const JsonFields power(f.object("power"), f.childPath("power"), error);
     s->power.queryFails = power.boolean("queryFails", false);
-    s->power.acLineStatus = quint8(power.unsignedInteger("acLineStatus", s->power.acLineStatus));
-    s->power.batteryFlag = quint8(power.unsignedInteger("batteryFlag", s->power.batteryFlag));
-    s->power.batteryPercent = quint8(power.unsignedInteger("batteryPercent", s->power.batteryPercent));
-    s->ansiCodePage = quint32(f.unsignedInteger("ansiCodePage", s->ansiCodePage));
+    s->power.acLineStatus = power.number("acLineStatus", s->power.acLineStatus);
+    s->power.batteryFlag = power.number("batteryFlag", s->power.batteryFlag);
+    s->power.batteryPercent = power.number("batteryPercent", s->power.batteryPercent);
+    s->ansiCodePage = f.number("ansiCodePage", s->ansiCodePage);
     s->missingProcedures = f.strings("missingProcedures");
     s->processorId = f.string("processorId");
     s->baseboardSerial = f.string("baseboardSerial");
-    s->ownPid = quint32(f.unsignedInteger("ownPid", s->ownPid));
+    s->ownPid = f.number("ownPid", s->ownPid);
     s->ownImagePath = f.string("ownImagePath");
     s->activePowerScheme = f.string("activePowerScheme", s->activePowerScheme);
     const JsonFields cache(f.object("fileCache"), f.childPath("fileCache"), error);
-    s->fileCache.minimumBytes = cache.unsignedInteger("minimumBytes", s->fileCache.minimumBytes);
-    s->fileCache.maximumBytes = cache.unsignedInteger("maximumBytes", s->fileCache.maximumBytes);
+    s->fileCache.minimumBytes = cache.number("minimumBytes", s->fileCache.minimumBytes);
+    s->fileCache.maximumBytes = cache.number("maximumBytes", s->fileCache.maximumBytes);
     s->fileCache.maxHardLimit = cache.boolean("maxHardLimit", false);
     s->fileCache.minHardLimit = cache.boolean("minHardLimit", false);
-    s->fileCache.workingSetBytes = cache.unsignedInteger("workingSetBytes", 0);
-    s->standbyListPurges = int(f.integer("standbyListPurges", 0));
-    s->settingChangeBroadcasts = int(f.integer("settingChangeBroadcasts", 0));
+    s->fileCache.workingSetBytes = cache.number<quint64>("workingSetBytes", 0);
+    s->standbyListPurges = int(f.number("standbyListPurges", 0, 0, INT_MAX));
+    s->settingChangeBroadcasts = int(f.number("settingChangeBroadcasts", 0, 0, INT_MAX));
 }
 
 SimService loadService(const JsonFields& f)
@@ -133,16 +155,17 @@ SimService loadService(const JsonFields& f)
     if (s.name.isEmpty())
         f.fail(QStringLiteral("name"), QStringLiteral("a service needs a name"));
     s.displayName = f.string("displayName", s.name);
-    s.serviceType = enumValue(f, "type", ServiceTypes, s.serviceType);
+    s.serviceType = serviceTypeOf(f, s.serviceType);
     s.startType = enumValue(f, "startType", StartTypes, s.startType);
+    s.errorControl = f.number("errorControl", s.errorControl);
     s.delayedAutoStart = f.boolean("delayedAutoStart", false);
     s.binaryPath = f.string("binaryPath");
     s.state = enumValue(f, "state", ServiceStates, s.state);
-    s.processId = quint32(f.unsignedInteger("pid", 0));
+    s.processId = f.number<quint32>("pid", 0);
     s.acceptsStop = f.boolean("acceptsStop", true);
     s.accessDenied = f.boolean("accessDenied", false);
     s.startFails = f.boolean("startFails", false);
-    s.stopDelayMs = int(f.integer("stopDelayMs", 0));
+    s.stopDelayMs = int(f.number("stopDelayMs", 0, 0, INT_MAX));
     return s;
 }
 
@@ -162,6 +185,10 @@ SimTask loadTask(const JsonFields& f, QString* error)
     }
     const QJsonArray actions = f.array("actions");
     for (int i = 0; i < actions.size(); ++i) {
+        if (!actions.at(i).isObject()) {
+            f.fail(QStringLiteral("actions[%1]").arg(i), QStringLiteral("expected an object"));
+            break;
+        }
         const JsonFields a(actions.at(i).toObject(), f.childPath("actions", i), error);
         t.definition.actions.append({a.string("path"), a.string("arguments")});
     }
@@ -171,11 +198,11 @@ SimTask loadTask(const JsonFields& f, QString* error)
 SimProcess loadProcess(const JsonFields& f)
 {
     SimProcess p;
-    p.pid = quint32(f.unsignedInteger("pid", 0));
-    p.parentPid = quint32(f.unsignedInteger("parentPid", 0));
+    p.pid = f.number<quint32>("pid", 0);
+    p.parentPid = f.number<quint32>("parentPid", 0);
     p.imagePath = f.string("imagePath");
     p.exeFile = f.string("exe", p.imagePath.mid(p.imagePath.lastIndexOf('\\') + 1));
-    p.workingSetBytes = f.unsignedInteger("workingSetBytes", 0);
+    p.workingSetBytes = f.number<quint64>("workingSetBytes", 0);
     p.protectedProcess = f.boolean("protected", false);
     return p;
 }
@@ -183,13 +210,14 @@ SimProcess loadProcess(const JsonFields& f)
 SimWindow loadWindow(const JsonFields& f)
 {
     SimWindow w;
-    w.handle = quintptr(f.unsignedInteger("handle", 0));
+    w.handle = f.number<quintptr>("handle", 0);
     w.visible = f.boolean("visible", true);
     w.className = f.string("className");
     w.title = f.string("title");
-    w.style = qint32(f.integer("style", 0));
-    w.exStyle = qint32(f.integer("exStyle", 0));
-    w.pid = quint32(f.unsignedInteger("pid", 0));
+    // GetWindowLongW answers a LONG: styles with the top bit are negative.
+    w.style = f.number<qint32>("style", 0);
+    w.exStyle = f.number<qint32>("exStyle", 0);
+    w.pid = f.number<quint32>("pid", 0);
     return w;
 }
 
@@ -203,7 +231,7 @@ SimAdapter loadAdapter(const JsonFields& f)
     SimAdapter a;
     a.adapterName = f.string("name");
     a.description = f.string("description");
-    a.index = quint32(f.unsignedInteger("index", 0));
+    a.index = f.number<quint32>("index", 0);
     a.instanceId = f.string("instanceId");
     a.driverKey = f.string("driverKey");
     a.present = f.boolean("present", true);
@@ -215,18 +243,20 @@ void loadPathTables(const JsonFields& root, SimSystem* s, QString* error)
     const QJsonObject trust = root.object("trust");
     for (auto it = trust.begin(); it != trust.end(); ++it) {
         const QJsonObject wrapper{{QStringLiteral("answer"), it.value()}};
-        const JsonFields f(wrapper, root.childPath("trust") + '.' + it.key(), error);
+        const JsonFields f(wrapper, root.childPath("trust", it.key()), error);
         s->trust.insert(it.key(), enumValue(f, "answer", TrustAnswers, TRUST_E_NoSignature));
     }
     const QJsonObject resources = root.object("versionResources");
-    for (auto it = resources.begin(); it != resources.end(); ++it) {
-        const JsonFields f(it.value().toObject(), root.childPath("versionResources") + '.' + it.key(), error);
+    for (auto it = resources.begin(); it != resources.end() && error->isEmpty(); ++it) {
+        if (!it.value().isObject()) {
+            root.fail(root.childPath("versionResources", it.key()), QStringLiteral("expected an object"));
+            break;
+        }
+        const JsonFields f(it.value().toObject(), root.childPath("versionResources", it.key()), error);
         SimVersionResource resource;
-        resource.language = quint16(f.string("language", "0804").toUShort(nullptr, 16));
-        resource.codePage = quint16(f.string("codePage", "04b0").toUShort(nullptr, 16));
-        const QJsonObject strings = f.object("strings");
-        for (auto s2 = strings.begin(); s2 != strings.end(); ++s2)
-            resource.strings.insert(s2.key(), s2.value().toString());
+        resource.language = hexWord(f, "language", QStringLiteral("0804"));
+        resource.codePage = hexWord(f, "codePage", QStringLiteral("04b0"));
+        resource.strings = f.textMap("strings");
         s->versionResources.insert(it.key(), resource);
     }
 }
@@ -235,11 +265,14 @@ void loadPathTables(const JsonFields& root, SimSystem* s, QString* error)
 
 bool loadSystem(const QJsonObject& machine, SimSystem* s, QString* error)
 {
-    const JsonFields root(machine, QString(), error);
+    const JsonFields root(machine, QString(), error, JsonFields::UnknownKeys::Keep);
     loadFacts(JsonFields(root.object("system"), QStringLiteral("system"), error), s, error);
-    const QJsonObject environment = root.object("environment");
-    for (auto it = environment.begin(); it != environment.end(); ++it)
-        s->environment.insert(it.key(), it.value().toString());
+    // Windows keeps one variable per name in any letter case.
+    const QMap<QString, QString> environment = root.textMap("environment");
+    if (root.refuseFoldedTwins("environment", root.object("environment"), [](const QString& name) { return name.toUpper(); })) {
+        for (auto it = environment.begin(); it != environment.end(); ++it)
+            s->environment.insert(it.key(), it.value());
+    }
     s->services = loadRecords<SimService>(root, "services", loadService, error);
     s->tasks = loadRecords<SimTask>(root, "tasks", [error](const JsonFields& f) { return loadTask(f, error); }, error);
     s->taskFolders = root.strings("taskFolders");
@@ -248,7 +281,7 @@ bool loadSystem(const QJsonObject& machine, SimSystem* s, QString* error)
     s->processes = loadRecords<SimProcess>(root, "processes", loadProcess, error);
     s->processSnapshotFails = root.boolean("processSnapshotFails", false);
     s->windows = loadRecords<SimWindow>(root, "windows", loadWindow, error);
-    s->foregroundWindow = quintptr(root.unsignedInteger("foregroundWindow", 0));
+    s->foregroundWindow = root.number<quintptr>("foregroundWindow", 0);
     s->printers = loadRecords<SimPrinter>(root, "printers", loadPrinter, error);
     s->adapters = loadRecords<SimAdapter>(root, "adapters", loadAdapter, error);
     loadPathTables(root, s, error);
@@ -260,35 +293,35 @@ namespace {
 QJsonObject factsJson(const SimSystem& s)
 {
     return QJsonObject{
-        {"version", QJsonObject{{"major", int(s.version.major)}, {"minor", int(s.version.minor)},
-                                {"build", int(s.version.build)}, {"csd", s.version.csdVersion}}},
-        {"architecture", enumName(Architectures, s.architecture)},
-        {"processors", int(s.processors)},
+        {"version", QJsonObject{{"major", qint64(s.version.major)}, {"minor", qint64(s.version.minor)},
+                                {"build", qint64(s.version.build)}, {"csd", s.version.csdVersion}}},
+        {"architecture", enumJson(Architectures, s.architecture)},
+        {"processors", qint64(s.processors)},
         {"administrator", s.administrator},
         {"adminSidFails", s.adminSidFails},
         {"computerName", s.computerName},
         {"dnsDomain", s.dnsDomain},
         {"computerNameFails", s.computerNameFails},
-        {"join", QJsonObject{{"status", enumName(JoinStates, s.joinStatus)}, {"name", s.joinName},
+        {"join", QJsonObject{{"status", enumJson(JoinStates, s.joinStatus)}, {"name", s.joinName},
                              {"fails", s.netJoinFails}}},
         {"systemDirectory", s.systemDirectory},
         {"systemDirectoryFails", s.systemDirectoryFails},
-        {"memory", QJsonObject{{"totalBytes", double(s.memory.totalBytes)},
-                               {"availableBytes", double(s.memory.availableBytes)}}},
+        {"memory", QJsonObject{{"totalBytes", qint64(s.memory.totalBytes)},
+                               {"availableBytes", qint64(s.memory.availableBytes)}}},
         {"power", QJsonObject{{"queryFails", s.power.queryFails}, {"acLineStatus", s.power.acLineStatus},
                               {"batteryFlag", s.power.batteryFlag}, {"batteryPercent", s.power.batteryPercent}}},
-        {"ansiCodePage", int(s.ansiCodePage)},
+        {"ansiCodePage", qint64(s.ansiCodePage)},
         {"missingProcedures", QJsonArray::fromStringList(s.missingProcedures)},
         {"processorId", s.processorId},
         {"baseboardSerial", s.baseboardSerial},
-        {"ownPid", int(s.ownPid)},
+        {"ownPid", qint64(s.ownPid)},
         {"ownImagePath", s.ownImagePath},
         {"activePowerScheme", s.activePowerScheme},
-        {"fileCache", QJsonObject{{"minimumBytes", double(s.fileCache.minimumBytes)},
-                                  {"maximumBytes", double(s.fileCache.maximumBytes)},
+        {"fileCache", QJsonObject{{"minimumBytes", qint64(s.fileCache.minimumBytes)},
+                                  {"maximumBytes", qint64(s.fileCache.maximumBytes)},
                                   {"maxHardLimit", s.fileCache.maxHardLimit},
                                   {"minHardLimit", s.fileCache.minHardLimit},
-                                  {"workingSetBytes", double(s.fileCache.workingSetBytes)}}},
+                                  {"workingSetBytes", qint64(s.fileCache.workingSetBytes)}}},
         {"standbyListPurges", s.standbyListPurges},
         {"settingChangeBroadcasts", s.settingChangeBroadcasts}};
 }
@@ -296,10 +329,11 @@ QJsonObject factsJson(const SimSystem& s)
 QJsonObject serviceJson(const SimService& s)
 {
     return QJsonObject{{"name", s.name}, {"displayName", s.displayName},
-                       {"type", enumName(ServiceTypes, s.serviceType)},
-                       {"startType", enumName(StartTypes, s.startType)},
+                       {"type", enumJson(ServiceTypes, s.serviceType)},
+                       {"startType", enumJson(StartTypes, s.startType)},
+                       {"errorControl", qint64(s.errorControl)},
                        {"delayedAutoStart", s.delayedAutoStart}, {"binaryPath", s.binaryPath},
-                       {"state", enumName(ServiceStates, s.state)}, {"pid", int(s.processId)},
+                       {"state", enumJson(ServiceStates, s.state)}, {"pid", qint64(s.processId)},
                        {"acceptsStop", s.acceptsStop}, {"accessDenied", s.accessDenied},
                        {"startFails", s.startFails}, {"stopDelayMs", s.stopDelayMs}};
 }
@@ -308,7 +342,7 @@ QJsonObject taskJson(const SimTask& t)
 {
     QJsonArray triggers;
     for (const TaskTrigger& trigger : t.definition.triggers)
-        triggers.append(enumName(TriggerTypes, trigger.type));
+        triggers.append(enumJson(TriggerTypes, trigger.type));
     QJsonArray actions;
     for (const TaskAction& action : t.definition.actions)
         actions.append(QJsonObject{{"path", action.path}, {"arguments", action.arguments}});
@@ -318,15 +352,15 @@ QJsonObject taskJson(const SimTask& t)
 
 QJsonObject processJson(const SimProcess& p)
 {
-    return QJsonObject{{"pid", int(p.pid)}, {"parentPid", int(p.parentPid)}, {"exe", p.exeFile},
-                       {"imagePath", p.imagePath}, {"workingSetBytes", double(p.workingSetBytes)},
+    return QJsonObject{{"pid", qint64(p.pid)}, {"parentPid", qint64(p.parentPid)}, {"exe", p.exeFile},
+                       {"imagePath", p.imagePath}, {"workingSetBytes", qint64(p.workingSetBytes)},
                        {"protected", p.protectedProcess}};
 }
 
 QJsonObject windowJson(const SimWindow& w)
 {
-    return QJsonObject{{"handle", double(w.handle)}, {"visible", w.visible}, {"className", w.className},
-                       {"title", w.title}, {"style", w.style}, {"exStyle", w.exStyle}, {"pid", int(w.pid)}};
+    return QJsonObject{{"handle", qint64(w.handle)}, {"visible", w.visible}, {"className", w.className},
+                       {"title", w.title}, {"style", w.style}, {"exStyle", w.exStyle}, {"pid", qint64(w.pid)}};
 }
 
 QJsonObject printerJson(const SimPrinter& p)
@@ -337,7 +371,7 @@ QJsonObject printerJson(const SimPrinter& p)
 
 QJsonObject adapterJson(const SimAdapter& a)
 {
-    return QJsonObject{{"name", a.adapterName}, {"description", a.description}, {"index", int(a.index)},
+    return QJsonObject{{"name", a.adapterName}, {"description", a.description}, {"index", qint64(a.index)},
                        {"instanceId", a.instanceId}, {"driverKey", a.driverKey}, {"present", a.present}};
 }
 
@@ -371,12 +405,12 @@ void saveSystem(const SimSystem& s, QJsonObject* machine)
     machine->insert("processes", recordsJson(s.processes, processJson));
     machine->insert("processSnapshotFails", s.processSnapshotFails);
     machine->insert("windows", recordsJson(s.windows, windowJson));
-    machine->insert("foregroundWindow", double(s.foregroundWindow));
+    machine->insert("foregroundWindow", qint64(s.foregroundWindow));
     machine->insert("printers", recordsJson(s.printers, printerJson));
     machine->insert("adapters", recordsJson(s.adapters, adapterJson));
     QJsonObject trust;
     for (auto it = s.trust.begin(); it != s.trust.end(); ++it)
-        trust.insert(it.key(), enumName(TrustAnswers, it.value()));
+        trust.insert(it.key(), enumJson(TrustAnswers, it.value()));
     machine->insert("trust", trust);
     QJsonObject resources;
     for (auto it = s.versionResources.begin(); it != s.versionResources.end(); ++it) {

@@ -650,10 +650,12 @@ void FileSystemTest::programFolderIsAWindowsPathOnlyOnADrive()
         QCOMPARE(programFolder(), QString());
     }
     const QDir bin(QCoreApplication::applicationDirPath());
-    QJsonObject drives = twoDrives();
-    drives.insert("T", driveJson(QDir::cleanPath(bin.absoluteFilePath("..")), 64 * Gib, 32 * Gib, "SSD", 2));
-    TestMachine machine(QJsonObject{{"drives", drives}});
+    TestMachine machine(QJsonObject{{"drives", twoDrives()}});
     QVERIFY2(machine.loaded(), qPrintable(machine.loadError()));
+    win::sim::SimDrive stick;
+    stick.letter = 'T';
+    stick.hostFolder = QDir::cleanPath(bin.absoluteFilePath(".."));
+    machine->files().addDrive(stick);
     QCOMPARE(programFolder(), QStringLiteral("T:\\") + bin.dirName());
 }
 

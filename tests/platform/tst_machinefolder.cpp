@@ -1,0 +1,212 @@
+#include "platform/sim/SimMachine.h"
+#include "tests/support/TestMachine.h"
+
+#include <QtTest>
+
+namespace {
+
+const double Max32 = 4294967295.0;
+const double MaxInt = 2147483647.0;
+const double MaxExact = 9007199254740991.0;  // 2^53 - 1, the largest whole number JSON holds exactly
+
+QJsonObject withMachine(const QJsonObject& overrides)
+{
+    QJsonObject json = TestMachine::defaultMachineJson();
+    for (auto it = overrides.begin(); it != overrides.end(); ++it)
+        json.insert(it.key(), it.value());
+    return json;
+}
+
+// Every number of machine.json at the largest value its field holds, and
+// what the program may set that has no name of its own.
+QJsonObject largestValues()
+{
+    return withMachine(QJsonObject{
+        {"system", QJsonObject{{"version", QJsonObject{{"major", Max32}, {"minor", Max32}, {"build", Max32}}},
+                               {"processors", Max32},
+                               {"memory", QJsonObject{{"totalBytes", MaxExact}, {"availableBytes", MaxExact}}},
+                               {"power", QJsonObject{{"acLineStatus", 255}, {"batteryFlag", 255}, {"batteryPercent", 255}}},
+                               {"ansiCodePage", Max32},
+                               {"ownPid", Max32},
+                               {"fileCache", QJsonObject{{"minimumBytes", MaxExact}, {"maximumBytes", MaxExact},
+                                                         {"workingSetBytes", MaxExact}}},
+                               {"standbyListPurges", MaxInt},
+                               {"settingChangeBroadcasts", MaxInt}}},
+        {"services", QJsonArray{QJsonObject{{"name", "Svc"}, {"type", Max32}, {"errorControl", Max32},
+                                            {"pid", Max32}, {"stopDelayMs", MaxInt}}}},
+        {"processes", QJsonArray{QJsonObject{{"pid", Max32}, {"parentPid", Max32}, {"workingSetBytes", MaxExact}}}},
+        {"windows", QJsonArray{QJsonObject{{"handle", MaxExact}, {"style", -MaxInt - 1}, {"exStyle", MaxInt},
+                                           {"pid", Max32}}}},
+        {"foregroundWindow", MaxExact},
+        {"adapters", QJsonArray{QJsonObject{{"index", Max32}}}},
+        {"versionResources", QJsonObject{{"C:\\app.exe", QJsonObject{{"language", "ffff"}, {"codePage", "ffff"}}}}},
+        {"drives", QJsonObject{{"C", QJsonObject{{"folder", "drives/C"}, {"totalBytes", MaxExact},
+                                                 {"freeBytes", MaxExact}, {"diskNumber", MaxInt}}}}},
+        {"files", QJsonObject{{"C:\\huge.bin", QJsonObject{{"size", MaxExact}}}}},
+        {"boot", QJsonObject{{"timeout", MaxInt}}},
+        {"eventLogs", QJsonObject{{"Application", QJsonObject{{"maxSizeBytes", MaxExact}}}}},
+        {"restorePoints", QJsonArray{QJsonObject{{"sequenceNumber", Max32}, {"restorePointType", Max32},
+                                                 {"eventType", Max32}}}},
+        {"securityCenter", QJsonObject{{"antivirus", QJsonArray{QJsonObject{{"productState", Max32}}}}}},
+        {"disks", QJsonArray{QJsonObject{{"number", MaxInt}, {"sizeBytes", MaxExact}}}},
+        {"dnsCache", QJsonObject{{"entries", MaxInt}}},
+        {"driveOptimizer", QJsonObject{{"C", QJsonObject{{"fragmentedPercent", 100}, {"analyses", MaxInt},
+                                                         {"defragmentations", MaxInt}, {"retrims", MaxInt}}}}},
+        {"cleanup", QJsonObject{{"runs", MaxInt}, {"freedBytes", MaxExact}}},
+        {"programs", QJsonObject{{"hangMs", MaxExact}}},
+        {"notes", QJsonObject{{"written by", "a person"}, {"list", QJsonArray{1, "two"}}}}});
+}
+
+// The first place where `expected` holds something `actual` does not.
+QString firstDifference(const QJsonValue& expected, const QJsonValue& actual, const QString& path)
+{
+    if (expected.isObject() && actual.isObject()) {
+        const QJsonObject e = expected.toObject();
+        for (auto it = e.begin(); it != e.end(); ++it) {
+            const QString found = firstDifference(it.value(), actual.toObject().value(it.key()), path + '.' + it.key());
+            if (!found.isEmpty())
+                return found;
+        }
+        return QString();
+    }
+    if (expected.isArray() && actual.isArray() && expected.toArray().size() == actual.toArray().size()) {
+        for (int i = 0; i < expected.toArray().size(); ++i) {
+            const QString found = firstDifference(expected.toArray().at(i), actual.toArray().at(i),
+                                                  path + QStringLiteral("[%1]").arg(i));
+            if (!found.isEmpty())
+                return found;
+        }
+        return QString();
+    }
+    return expected == actual ? QString() : path;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+} // namespace
+
+class MachineFolderTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyFieldRoundTripsAtItsLargestValue();
+    void refusesWhatItCouldNotKeep_data();
+    void refusesWhatItCouldNotKeep();
+};
+
+void MachineFolderTest::everyFieldRoundTripsAtItsLargestValue()
+{
+    const QJsonObject written = largestValues();
+    TestMachine machine(written);
+    QVERIFY2(machine.loaded(), qPrintable(machine.loadError()));
+    QString error;
+    QVERIFY2(machine->save(&error), qPrintable(error));
+    const QString file = machine.folder() + "/machine.json";
+    const QByteArray firstSave = readAll(file);
+    const QString changed = firstDifference(written, QJsonDocument::fromJson(firstSave).object(), "machine.json");
+    QVERIFY2(changed.isEmpty(), qPrintable(changed + " did not come back as it was written"));
+
+    win::sim::SimMachine reloaded;
+    QVERIFY2(reloaded.load(machine.folder(), &error), qPrintable(error));
+    QVERIFY2(reloaded.save(&error), qPrintable(error));
+    QCOMPARE(readAll(file), firstSave);
+}
+
+void MachineFolderTest::refusesWhatItCouldNotKeep_data()
+{
+    QTest::addColumn<QJsonObject>("machine");
+    QTest::addColumn<QString>("error");
+    const auto system = [](const QJsonObject& fields) { return withMachine({{"system", fields}}); };
+    const auto service = [](const QJsonObject& fields) {
+        QJsonObject record{{"name", "Svc"}};
+        for (auto it = fields.begin(); it != fields.end(); ++it)
+            record.insert(it.key(), it.value());
+        return withMachine({{"services", QJsonArray{record}}});
+    };
+    const auto drive = [](const QString& folder) {
+        return withMachine({{"drives", QJsonObject{{"C", QJsonObject{{"folder", folder}}}}}});
+    };
+    const QString range32 = ": expected a whole number from 0 to 4294967295";
+
+    QTest::newRow("a build beyond 32 bits")
+        << system({{"version", QJsonObject{{"build", 4294967296.0}}}}) << "system.version.build" + range32;
+    QTest::newRow("1e300 bytes of memory")
+        << system({{"memory", QJsonObject{{"totalBytes", 1e300}}}})
+        << "system.memory.totalBytes: expected a whole number from 0 to 9007199254740991";
+    QTest::newRow("2^64 bytes in use")
+        << withMachine({{"processes", QJsonArray{QJsonObject{{"workingSetBytes", 18446744073709551616.0}}}}})
+        << "processes[0].workingSetBytes: expected a whole number";
+    QTest::newRow("a stop delay of 10^12 ms")
+        << service({{"stopDelayMs", 1e12}}) << "services[0].stopDelayMs: expected a whole number from 0 to 2147483647";
+    QTest::newRow("a negative process id") << service({{"pid", -1}}) << "services[0].pid" + range32;
+    QTest::newRow("a battery of 256 %")
+        << system({{"power", QJsonObject{{"batteryPercent", 256}}}})
+        << "system.power.batteryPercent: expected a whole number from 0 to 255";
+    QTest::newRow("half a processor") << system({{"processors", 2.5}}) << "system.processors" + range32;
+    QTest::newRow("a style beyond a LONG")
+        << withMachine({{"windows", QJsonArray{QJsonObject{{"style", 2147483648.0}}}}})
+        << "windows[0].style: expected a whole number from -2147483648 to 2147483647";
+    QTest::newRow("a language that is not hex")
+        << withMachine({{"versionResources", QJsonObject{{"C:\\a.exe", QJsonObject{{"language", "chinese"}}}}}})
+        << "versionResources.C:\\a.exe.language: expected four hex digits";
+    QTest::newRow("an environment value that is not text")
+        << withMachine({{"environment", QJsonObject{{"NUMBER_OF_PROCESSORS", 8}}}})
+        << "environment.NUMBER_OF_PROCESSORS: expected a string";
+    QTest::newRow("one variable in two letter cases")
+        << withMachine({{"environment", QJsonObject{{"Path", "C:\\A"}, {"PATH", "C:\\B"}}}})
+        << "environment.Path: the same name as \"PATH\"";
+    QTest::newRow("one file's facts in two letter cases")
+        << withMachine({{"files", QJsonObject{{"C:\\Temp\\a.log", QJsonObject{{"locked", true}}},
+                                              {"c:/temp/A.LOG", QJsonObject{{"attributes", QJsonArray{"hidden"}}}}}}})
+        << "files[\"c:/temp/A.LOG\"]: the same file as files[\"C:\\Temp\\a.log\"]";
+    QTest::newRow("a tcp setting in two letter cases")
+        << withMachine({{"tcp", QJsonObject{{"autotuninglevel", "normal"}, {"AutoTuningLevel", "disabled"}}}})
+        << "tcp.autotuninglevel: the same name as \"AutoTuningLevel\"";
+    QTest::newRow("a misspelt field") << service({{"stopDelay", 10}}) << "services[0].stopDelay: unknown field";
+    QTest::newRow("a field of a newer machine")
+        << system({{"colourScheme", "dark"}}) << "system.colourScheme: unknown field";
+    QTest::newRow("an empty drive letter")
+        << withMachine({{"driveOptimizer", QJsonObject{{"", QJsonObject{}}}}})
+        << "driveOptimizer.: expected a drive letter as the name";
+    QTest::newRow("a drive at the host's root") << drive("/") << "drives.C.folder: expected a folder inside the machine folder";
+    QTest::newRow("a drive beside the machine")
+        << drive("../outside") << "drives.C.folder: expected a folder inside the machine folder";
+    QTest::newRow("a drive that is the machine folder")
+        << drive("./.") << "drives.C.folder: expected a folder inside the machine folder";
+    QTest::newRow("a drive through a link") << drive("drives/link/C") << "drives/link is a link";
+    QTest::newRow("a drive that is a link") << drive("drives/link") << "drives/link is a link";
+}
+
+void MachineFolderTest::refusesWhatItCouldNotKeep()
+{
+    QFETCH(QJsonObject, machine);
+    QFETCH(QString, error);
+    QTemporaryDir root;
+    const QString folder = root.filePath("machine");
+    QDir(root.path()).mkpath("machine/drives/C");
+    QDir(root.path()).mkpath("outside/C");
+    QVERIFY(QFile::link(root.filePath("outside"), folder + "/drives/link"));
+    writeFile(folder + "/machine.json", QJsonDocument(machine).toJson());
+    const QByteArray before = readAll(folder + "/machine.json");
+
+    win::sim::SimMachine loaded;
+    QString message;
+    QVERIFY(!loaded.load(folder, &message));
+    QVERIFY2(message.startsWith(folder + "/machine.json: ") && message.contains(error), qPrintable(message));
+    QCOMPARE(readAll(folder + "/machine.json"), before);
+}
+
+QTEST_GUILESS_MAIN(MachineFolderTest)
+#include "tst_machinefolder.moc"
