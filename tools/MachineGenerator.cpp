@@ -4,6 +4,7 @@
 #include "platform/RegistryKey.h"
 #include "platform/sim/SimMachine.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -50,6 +51,19 @@ QString hostPathOf(SimMachine& machine, const QString& windowsPath)
 {
     QString path = machine.files().drive(windowsPath.at(0))->hostFolder + windowsPath.mid(2);
     return path.replace('\\', '/');
+}
+
+// Temporary files of every age up to a year, the way the cache step finds
+// them; a checkout gives every real file the same time, so the ages are facts.
+QJsonObject generatedFileFacts(int files)
+{
+    const QDateTime newest(QDate(2026, 10, 1), QTime(12, 0), Qt::UTC);
+    QJsonObject facts;
+    for (int i = 0; i < files; ++i) {
+        const QDateTime modified = newest.addSecs(-qint64(i % 365) * 86400 - i % 86400);
+        facts.insert(MachineGenerator::filePath(i), QJsonObject{{"modified", modified.toString(Qt::ISODate)}});
+    }
+    return facts;
 }
 
 bool writeSmallFile(const QString& path, int number, QString* error)
@@ -104,6 +118,14 @@ MachineGenerator::RegistryValue MachineGenerator::registryValue(int index)
     return value;
 }
 
+QString MachineGenerator::filePath(int index)
+{
+    return QStringLiteral("%1\\Generated\\Folder%2\\file%3.tmp")
+        .arg(temporaryFolder())
+        .arg(index / FilesPerFolder, 4, 10, QChar('0'))
+        .arg(index, 6, 10, QChar('0'));
+}
+
 QJsonObject MachineGenerator::baseMachineJson()
 {
     return QJsonObject{
@@ -130,8 +152,11 @@ bool MachineGenerator::write(const QString& folder, QString* error) const
         *error = QStringLiteral("%1: cannot create the machine folders").arg(folder);
         return false;
     }
+    QJsonObject machineJson = baseMachineJson();
+    if (m_counts.files > 0)
+        machineJson.insert(QStringLiteral("files"), generatedFileFacts(m_counts.files));
     QFile json(dir.filePath(QStringLiteral("machine.json")));
-    if (!json.open(QIODevice::WriteOnly) || json.write(QJsonDocument(baseMachineJson()).toJson()) < 0) {
+    if (!json.open(QIODevice::WriteOnly) || json.write(QJsonDocument(machineJson).toJson()) < 0) {
         *error = QStringLiteral("%1: %2").arg(json.fileName(), json.errorString());
         return false;
     }

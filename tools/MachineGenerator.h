@@ -20,7 +20,8 @@ public:
     struct Counts
     {
         int registryValues = 0;   // spread over keys of HKLM and HKCU, mixed types
-        int files = 0;            // small files below the user's temporary folder
+        int files = 0;            // small files below the user's temporary folder, each with
+                                  // a last write time among the facts of machine.json
         int startupEntries = 0;   // Run values of both hives and views, policy Run
                                   // values and Startup-folder shortcuts, in turn
     };
@@ -39,6 +40,9 @@ public:
     // The value number `index`: values spread over keys of both hives so
     // that every type appears in every key.
     static RegistryValue registryValue(int index);
+
+    // The Windows path of the generated file number `index`.
+    static QString filePath(int index);
 
     // Creates `folder` (which must not hold a machine yet) and fills it.
     bool write(const QString& folder, QString* error) const;
