@@ -289,6 +289,8 @@ QString registryHiveName(Hive hive)
         return QStringLiteral("HKEY_LOCAL_MACHINE");
     case Hive::Users:
         return QStringLiteral("HKEY_USERS");
+    case Hive::CurrentConfig:
+        return QStringLiteral("HKEY_CURRENT_CONFIG");
     }
     return QString();
 }
@@ -302,7 +304,8 @@ bool parseRegistryPath(const QString& path, Hive* hive, QString* subKey)
     } roots[] = {{"HKEY_LOCAL_MACHINE", Hive::LocalMachine}, {"HKLM", Hive::LocalMachine},
                  {"HKEY_CURRENT_USER", Hive::CurrentUser},   {"HKCU", Hive::CurrentUser},
                  {"HKEY_USERS", Hive::Users},                {"HKU", Hive::Users},
-                 {"HKEY_CLASSES_ROOT", Hive::ClassesRoot},   {"HKCR", Hive::ClassesRoot}};
+                 {"HKEY_CLASSES_ROOT", Hive::ClassesRoot},   {"HKCR", Hive::ClassesRoot},
+                 {"HKEY_CURRENT_CONFIG", Hive::CurrentConfig}, {"HKCC", Hive::CurrentConfig}};
     const int separator = path.indexOf(QLatin1Char('\\'));
     const QStringRef head = separator < 0 ? QStringRef(&path) : path.leftRef(separator);
     for (const auto& root : roots) {

@@ -9,7 +9,7 @@
 
 namespace win {
 
-enum class Hive { ClassesRoot, CurrentUser, LocalMachine, Users };
+enum class Hive { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentConfig };
 
 // What RegQueryInfoKeyW answers.
 struct RegistryKeyInfo
@@ -99,7 +99,7 @@ QByteArray registryQwordData(quint64 value);
 bool isRegistryTextType(quint32 type);
 
 // Full key paths: "HKEY_LOCAL_MACHINE\SOFTWARE\X" (the short forms HKLM, HKCU,
-// HKU and HKCR are understood too) split into the hive and the path below it.
+// HKU, HKCR and HKCC are understood too) split into the hive and the path below it.
 QString registryHiveName(Hive hive);
 bool parseRegistryPath(const QString& path, Hive* hive, QString* subKey);
 

@@ -1,47 +1,74 @@
 #include "platform/sim/RegFileReader.h"
 
-#include <QTextCodec>
+#include "platform/sim/Utf8Codec.h"
+
+#include <array>
+#include <cstring>
 
 namespace win::sim {
 
 namespace {
 
-const QStringView UnicodeHeader(u"Windows Registry Editor Version 5.00");
-const QStringView LegacyHeader(u"REGEDIT4");
+const char UnicodeHeader[] = "Windows Registry Editor Version 5.00";
+const char LegacyHeader[] = "REGEDIT4";
 
-int hexDigit(QChar c)
+// The value of each byte as a hex digit, -1 for every other byte.
+const signed char* hexDigits()
 {
-    const ushort u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
+    static const auto table = [] {
+        std::array<signed char, 256> values;
+        values.fill(-1);
+        for (int i = 0; i < 10; ++i)
+            values['0' + i] = char(i);
+        for (int i = 0; i < 6; ++i)
+            values['a' + i] = values['A' + i] = char(10 + i);
+        return values;
+    }();
+    return table.data();
+}
+
+int hexDigit(char c)
+{
+    return hexDigits()[static_cast<unsigned char>(c)];
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+bool isSpace(char c)
+{
+    return isBlank(c) || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+const char* skipBlanks(const char* position, const char* end)
+{
+    while (position < end && isBlank(*position))
+        ++position;
+    return position;
+}
+
+bool startsWithNoCase(const char* begin, const char* end, const char* word)
+{
+    const size_t length = std::strlen(word);
+    return size_t(end - begin) >= length && qstrnicmp(begin, word, uint(length)) == 0;
 }
 
 // 1 to 8 hex digits, nothing else.
-bool parseHexNumber(QStringView digits, quint32* value)
+bool parseHexNumber(const char* begin, const char* end, quint32* value)
 {
-    if (digits.isEmpty() || digits.size() > 8)
+    if (begin == end || end - begin > 8)
         return false;
     quint32 result = 0;
-    for (QChar c : digits) {
-        const int digit = hexDigit(c);
+    for (const char* c = begin; c < end; ++c) {
+        const int digit = hexDigit(*c);
         if (digit < 0)
             return false;
         result = result * 16 + quint32(digit);
     }
     *value = result;
     return true;
-}
-
-qsizetype skipBlanks(QStringView text, qsizetype position)
-{
-    while (position < text.size() && (text.at(position) == QLatin1Char(' ') || text.at(position) == QLatin1Char('\t')))
-        ++position;
-    return position;
 }
 
 // REGEDIT4 files hold text data as single-byte text; the registry stores UTF-16LE.
@@ -53,34 +80,57 @@ QByteArray widened(const QByteArray& bytes)
     return wide;
 }
 
+// The character at `position` for a message, whole even when it takes several bytes.
+QString characterAt(const char* position, const char* end)
+{
+    int length = 1;
+    while (position + length < end && (static_cast<unsigned char>(position[length]) & 0xC0) == 0x80)
+        ++length;
+    return QString::fromUtf8(position, length);
+}
+
 } // namespace
 
-// The physical lines of a decoded file, numbered from 1.
+RegFileReader::Span RegFileReader::Span::trimmed() const
+{
+    Span result = *this;
+    while (result.begin < result.end && isSpace(*result.begin))
+        ++result.begin;
+    while (result.end > result.begin && isSpace(result.end[-1]))
+        --result.end;
+    return result;
+}
+
+bool RegFileReader::Span::operator==(const char* text) const
+{
+    const size_t length = std::strlen(text);
+    return size_t(size()) == length && std::memcmp(begin, text, length) == 0;
+}
+
+// The physical lines of a file, numbered from 1.
 class RegFileReader::Lines
 {
 public:
-    explicit Lines(const QString& text) : m_text(text) {}
+    Lines(const char* begin, const char* end) : m_next(begin), m_end(end) {}
 
-    bool next(QStringView* line)
+    bool next(Span* line)
     {
-        if (m_position >= m_text.size())
+        if (m_next >= m_end)
             return false;
-        qsizetype end = m_text.indexOf(QLatin1Char('\n'), int(m_position));
-        if (end < 0)
-            end = m_text.size();
-        QStringView found = QStringView(m_text).mid(m_position, end - m_position);
-        if (found.endsWith(QLatin1Char('\r')))
-            found.chop(1);
-        *line = found;
-        m_position = end + 1;
+        const auto* newline = static_cast<const char*>(std::memchr(m_next, '\n', size_t(m_end - m_next)));
+        const char* stop = newline ? newline : m_end;
+        *line = Span{m_next, stop};
+        if (line->endsWith('\r'))
+            --line->end;
+        m_next = newline ? newline + 1 : m_end;
         ++m_number;
         return true;
     }
     int number() const { return m_number; }
 
 private:
-    const QString& m_text;
-    qsizetype m_position = 0;
+    const char* m_next;
+    const char* m_end;
     int m_number = 0;
 };
 
@@ -89,39 +139,36 @@ RegFileReader::RegFileReader(RegistryTree& tree)
 {
 }
 
-bool RegFileReader::decode(const QByteArray& content, QString* text)
-{
-    if (content.startsWith("\xFF\xFE")) {
-        if (content.size() % 2 != 0)
-            return false;
-        *text = QString::fromUtf16(reinterpret_cast<const char16_t*>(content.constData() + 2), (content.size() - 2) / 2);
-        return true;
-    }
-    const int skip = content.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    QTextCodec::ConverterState state;
-    *text = QTextCodec::codecForMib(106 /* UTF-8 */)->toUnicode(content.constData() + skip, content.size() - skip, &state);
-    return state.invalidChars == 0;
-}
-
 bool RegFileReader::apply(const QByteArray& content, const QString& fileName, QString* error)
 {
-    QString text;
-    if (!decode(content, &text)) {
-        *error = QStringLiteral("%1:1: the file is neither UTF-8 nor UTF-16LE with a byte-order mark").arg(fileName);
-        return false;
+    // A UTF-16 file is read as the same text in UTF-8, its lone surrogates kept.
+    QByteArray converted;
+    const char* begin = content.constData();
+    const char* end = begin + content.size();
+    m_fromUtf16 = content.startsWith("\xFF\xFE");
+    if (m_fromUtf16) {
+        if (content.size() % 2 != 0) {
+            *error = QStringLiteral("%1:1: the file is neither UTF-8 nor UTF-16LE with a byte-order mark").arg(fileName);
+            return false;
+        }
+        converted = Utf8Codec::fromUtf16(reinterpret_cast<const char16_t*>(begin + 2), (content.size() - 2) / 2);
+        begin = converted.constData();
+        end = begin + converted.size();
+    } else if (content.startsWith("\xEF\xBB\xBF")) {
+        begin += 3;
     }
-    Lines lines(text);
-    QStringView header;
+    Lines lines(begin, end);
+    Span header;
     lines.next(&header);
     header = header.trimmed();
-    if (header != UnicodeHeader && header != LegacyHeader) {
-        *error = QStringLiteral("%1:1: the file does not start with \"%2\"").arg(fileName, UnicodeHeader);
+    if (!(header == UnicodeHeader) && !(header == LegacyHeader)) {
+        *error = QStringLiteral("%1:1: the file does not start with \"%2\"").arg(fileName, QLatin1String(UnicodeHeader));
         return false;
     }
     m_legacyText = header == LegacyHeader;
     m_key.reset();
     m_inDeletedKey = false;
-    QStringView line;
+    Span line;
     while (lines.next(&line)) {
         if (!applyLine(line.trimmed(), lines)) {
             *error = QStringLiteral("%1:%2: %3").arg(fileName).arg(lines.number()).arg(m_problem);
@@ -137,28 +184,41 @@ bool RegFileReader::fail(const QString& problem)
     return false;
 }
 
-bool RegFileReader::applyLine(QStringView line, Lines& lines)
+bool RegFileReader::decodeText(const char* begin, const char* end, QString* out)
 {
-    if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
+    if (!Utf8Codec::decode(begin, end - begin, m_fromUtf16, out))
+        return fail(QStringLiteral("the text is not UTF-8"));
+    return true;
+}
+
+bool RegFileReader::applyLine(Span line, Lines& lines)
+{
+    if (line.isEmpty() || line.startsWith(';'))
         return true;
-    if (line.startsWith(QLatin1Char('[')))
+    if (line.startsWith('['))
         return applySection(line);
     return applyValue(line, lines);
 }
 
-bool RegFileReader::applySection(QStringView line)
+bool RegFileReader::applySection(Span line)
 {
-    if (!line.endsWith(QLatin1Char(']')))
+    if (!line.endsWith(']'))
         return fail(QStringLiteral("a key line must end with ']'"));
-    QStringView inner = line.mid(1, line.size() - 2);
-    const bool remove = inner.startsWith(QLatin1Char('-'));
+    Span inner{line.begin + 1, line.end - 1};
+    const bool remove = inner.startsWith('-');
     if (remove)
-        inner = inner.mid(1);
+        ++inner.begin;
+    QString keyPath;
+    if (!decodeText(inner.begin, inner.end, &keyPath))
+        return false;
     Hive hive;
     QString subKey;
-    if (!parseRegistryPath(inner.toString(), &hive, &subKey))
-        return fail(QStringLiteral("unknown root key in \"%1\"").arg(inner));
+    if (!parseRegistryPath(keyPath, &hive, &subKey))
+        return fail(QStringLiteral("unknown root key in \"%1\"").arg(keyPath));
     const QStringList path = RegistryTree::splitPath(subKey);
+    if (path.size() > RegistryTree::MaxDepth)
+        return fail(QStringLiteral("the key is %1 levels deep; the registry nests keys at most %2 levels deep")
+                        .arg(path.size()).arg(RegistryTree::MaxDepth));
     m_key.reset();
     m_inDeletedKey = remove;
     if (!remove) {
@@ -171,33 +231,33 @@ bool RegFileReader::applySection(QStringView line)
     return true;
 }
 
-bool RegFileReader::applyValue(QStringView line, Lines& lines)
+bool RegFileReader::applyValue(Span line, Lines& lines)
 {
     QString name;
-    qsizetype position = 0;
-    if (line.startsWith(QLatin1Char('@')))
-        position = 1;
-    else if (!line.startsWith(QLatin1Char('"')))
+    const char* position = line.begin;
+    if (line.startsWith('@'))
+        ++position;
+    else if (!line.startsWith('"'))
         return fail(QStringLiteral("expected a key in brackets, a quoted value name or '@'"));
     else if (!parseQuoted(line, &position, &name))
         return false;
-    position = skipBlanks(line, position);
-    if (position >= line.size() || line.at(position) != QLatin1Char('='))
+    position = skipBlanks(position, line.end);
+    if (position >= line.end || *position != '=')
         return fail(QStringLiteral("expected '=' after the value name"));
-    const QStringView data = line.mid(position + 1).trimmed();
+    const Span data = Span{position + 1, line.end}.trimmed();
     // Values below a [-key] line are read but not applied, as regedit does.
     if (!m_key && !m_inDeletedKey)
         return fail(QStringLiteral("a value before the first key"));
 
-    quint32 type = RegNone;
-    QByteArray bytes;
-    if (data == QStringView(u"-")) {
+    if (data == "-") {
         if (m_key)
             m_key->removeValue(name);
         return true;
     }
-    if (data.startsWith(QLatin1String("hex"), Qt::CaseInsensitive)) {
-        if (!parseHexData(data.mid(3), lines, &type, &bytes))
+    quint32 type = RegNone;
+    QByteArray bytes;
+    if (startsWithNoCase(data.begin, data.end, "hex")) {
+        if (!parseHexData(Span{data.begin + 3, data.end}, lines, &type, &bytes))
             return false;
     } else if (!parseData(data, &type, &bytes)) {
         return false;
@@ -207,75 +267,86 @@ bool RegFileReader::applyValue(QStringView line, Lines& lines)
     return true;
 }
 
-bool RegFileReader::parseQuoted(QStringView text, qsizetype* position, QString* out)
+bool RegFileReader::parseQuoted(Span text, const char** after, QString* out)
 {
-    QString result;
-    result.reserve(int(text.size()));
-    for (qsizetype i = *position + 1; i < text.size(); ++i) {
-        QChar c = text.at(i);
-        if (c == QLatin1Char('"')) {
-            *out = result;
-            *position = i + 1;
-            return true;
+    QByteArray unescaped;   // used only once an escape was met
+    bool escaped = false;
+    const char* run = text.begin + 1;
+    for (const char* c = run; c < text.end; ++c) {
+        if (*c == '"') {
+            *after = c + 1;
+            if (!escaped)
+                return decodeText(run, c, out);
+            unescaped.append(run, int(c - run));
+            return decodeText(unescaped.constBegin(), unescaped.constEnd(), out);
         }
-        if (c == QLatin1Char('\\') && i + 1 < text.size()) {
-            c = text.at(++i);
-            if (c != QLatin1Char('\\') && c != QLatin1Char('"'))
-                return fail(QStringLiteral("unknown escape \"\\%1\"").arg(c));
-        }
-        result += c;
+        if (*c != '\\' || c + 1 >= text.end)
+            continue;
+        char replacement = c[1];
+        if (replacement == 'r')
+            replacement = '\r';
+        else if (replacement == 'n')
+            replacement = '\n';
+        else if (replacement != '\\' && replacement != '"')
+            return fail(QStringLiteral("unknown escape \"\\%1\"").arg(characterAt(c + 1, text.end)));
+        unescaped.append(run, int(c - run));
+        unescaped.append(replacement);
+        escaped = true;
+        ++c;
+        run = c + 1;
     }
     return fail(QStringLiteral("missing closing quote"));
 }
 
-bool RegFileReader::parseData(QStringView text, quint32* type, QByteArray* data)
+bool RegFileReader::parseData(Span text, quint32* type, QByteArray* data)
 {
-    if (text.startsWith(QLatin1Char('"'))) {
-        qsizetype position = 0;
+    if (text.startsWith('"')) {
+        const char* after = nullptr;
         QString value;
-        if (!parseQuoted(text, &position, &value))
+        if (!parseQuoted(text, &after, &value))
             return false;
-        if (position != text.size())
+        if (after != text.end)
             return fail(QStringLiteral("unexpected text after the closing quote"));
         *type = RegSz;
         *data = registryTextData(value);
         return true;
     }
-    if (text.startsWith(QLatin1String("dword:"), Qt::CaseInsensitive)) {
+    if (startsWithNoCase(text.begin, text.end, "dword:")) {
         quint32 value = 0;
-        if (!parseHexNumber(text.mid(6), &value))
+        if (!parseHexNumber(text.begin + 6, text.end, &value))
             return fail(QStringLiteral("a dword needs 1 to 8 hex digits"));
         *type = RegDword;
         *data = registryDwordData(value);
         return true;
     }
-    return fail(QStringLiteral("unknown value data \"%1\"").arg(text.left(24)));
+    return fail(QStringLiteral("unknown value data \"%1\"").arg(QString::fromUtf8(text.begin, int(text.size())).left(24)));
 }
 
-bool RegFileReader::parseHexData(QStringView text, Lines& lines, quint32* type, QByteArray* data)
+bool RegFileReader::parseHexData(Span text, Lines& lines, quint32* type, QByteArray* data)
 {
     quint32 valueType = RegBinary;
-    if (text.startsWith(QLatin1Char('('))) {
-        const qsizetype close = text.indexOf(QLatin1Char(')'));
-        if (close < 0 || !parseHexNumber(text.mid(1, close - 1), &valueType))
+    if (text.startsWith('(')) {
+        const auto* close = static_cast<const char*>(std::memchr(text.begin, ')', size_t(text.size())));
+        if (!close || !parseHexNumber(text.begin + 1, close, &valueType))
             return fail(QStringLiteral("hex(...) needs a type of 1 to 8 hex digits"));
-        text = text.mid(close + 1);
+        text.begin = close + 1;
     }
-    if (!text.startsWith(QLatin1Char(':')))
+    if (!text.startsWith(':'))
         return fail(QStringLiteral("expected ':' after the hex type"));
-    text = text.mid(1);
+    ++text.begin;
     // Each physical line is read on its own, so an error names its own line.
     QByteArray bytes;
     for (;;) {
-        const bool continued = text.endsWith(QLatin1Char('\\'));
+        const bool continued = text.endsWith('\\');
         if (continued) {
-            text = text.chopped(1).trimmed();
-            if (!text.isEmpty() && !text.endsWith(QLatin1Char(',')))
+            --text.end;
+            text = text.trimmed();
+            if (!text.isEmpty() && !text.endsWith(','))
                 return fail(QStringLiteral("expected ',' before the line continuation"));
         }
         if (!parseBytes(text, &bytes))
             return false;
-        QStringView next;
+        Span next;
         if (!continued || !lines.next(&next))
             break;
         text = next.trimmed();
@@ -286,25 +357,36 @@ bool RegFileReader::parseHexData(QStringView text, Lines& lines, quint32* type, 
     return true;
 }
 
-bool RegFileReader::parseBytes(QStringView text, QByteArray* bytes)
+bool RegFileReader::parseBytes(Span text, QByteArray* bytes)
 {
-    qsizetype i = skipBlanks(text, 0);
-    while (i < text.size()) {
-        int value = hexDigit(text.at(i));
-        if (value < 0)
-            return fail(QStringLiteral("\"%1\" is not a hex byte").arg(text.at(i)));
-        ++i;
-        if (i < text.size() && hexDigit(text.at(i)) >= 0)
-            value = value * 16 + hexDigit(text.at(i++));
-        bytes->append(char(value));
-        i = skipBlanks(text, i);
-        if (i >= text.size())
+    // Written straight into the array: a byte takes at least one digit and
+    // all but the last a comma, so half the text (rounded up) is enough.
+    const int start = bytes->size();
+    bytes->resize(start + int(text.size() / 2) + 1);
+    char* out = bytes->data() + start;
+    const char* c = skipBlanks(text.begin, text.end);
+    bool ok = true;
+    while (c < text.end) {
+        int value = hexDigit(*c);
+        if (value < 0) {
+            ok = fail(QStringLiteral("\"%1\" is not a hex byte").arg(characterAt(c, text.end)));
             break;
-        if (text.at(i) != QLatin1Char(','))
-            return fail(QStringLiteral("expected ',' between hex bytes"));
-        i = skipBlanks(text, i + 1);
+        }
+        ++c;
+        if (c < text.end && hexDigit(*c) >= 0)
+            value = value * 16 + hexDigit(*c++);
+        *out++ = char(value);
+        c = skipBlanks(c, text.end);
+        if (c >= text.end)
+            break;
+        if (*c != ',') {
+            ok = fail(QStringLiteral("expected ',' between hex bytes"));
+            break;
+        }
+        c = skipBlanks(c + 1, text.end);
     }
-    return true;
+    bytes->resize(int(out - bytes->constData()));
+    return ok;
 }
 
 } // namespace win::sim

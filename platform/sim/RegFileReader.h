@@ -4,14 +4,14 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QStringView>
 #include <memory>
 
 namespace win::sim {
 
 // Applies .reg files, in the text format regedit exports and imports, to a
 // registry tree: "Windows Registry Editor Version 5.00" or "REGEDIT4",
-// UTF-16LE with a byte-order mark or UTF-8 with or without one.
+// UTF-16LE with a byte-order mark or UTF-8 with or without one. Strings take
+// regedit's escapes \\ and \" and also \r and \n, which other tools write.
 class RegFileReader
 {
 public:
@@ -23,22 +23,36 @@ public:
     bool apply(const QByteArray& content, const QString& fileName, QString* error);
 
 private:
+    // A stretch of the file's UTF-8 bytes.
+    struct Span
+    {
+        const char* begin = nullptr;
+        const char* end = nullptr;
+
+        qsizetype size() const { return end - begin; }
+        bool isEmpty() const { return begin == end; }
+        bool startsWith(char c) const { return begin != end && *begin == c; }
+        bool endsWith(char c) const { return begin != end && end[-1] == c; }
+        Span trimmed() const;
+        bool operator==(const char* text) const;
+    };
     class Lines;
 
-    static bool decode(const QByteArray& content, QString* text);
-    bool applyLine(QStringView line, Lines& lines);
-    bool applySection(QStringView line);
-    bool applyValue(QStringView line, Lines& lines);
-    bool parseData(QStringView text, quint32* type, QByteArray* data);
-    bool parseHexData(QStringView text, Lines& lines, quint32* type, QByteArray* data);
-    bool parseQuoted(QStringView text, qsizetype* position, QString* out);
-    bool parseBytes(QStringView text, QByteArray* bytes);
+    bool applyLine(Span line, Lines& lines);
+    bool applySection(Span line);
+    bool applyValue(Span line, Lines& lines);
+    bool parseQuoted(Span text, const char** after, QString* out);
+    bool parseData(Span text, quint32* type, QByteArray* data);
+    bool parseHexData(Span text, Lines& lines, quint32* type, QByteArray* data);
+    bool parseBytes(Span text, QByteArray* bytes);
+    bool decodeText(const char* begin, const char* end, QString* out);
     bool fail(const QString& problem);
 
     RegistryTree& m_tree;
     std::shared_ptr<RegistryNode> m_key;  // null before the first key and in a [-key] section
     bool m_inDeletedKey = false;
-    bool m_legacyText = false;  // REGEDIT4: hex text data is single-byte text
+    bool m_legacyText = false;       // REGEDIT4: hex text data is single-byte text
+    bool m_fromUtf16 = false;        // lone surrogates of a UTF-16 file are allowed
     QString m_problem;
 };
 

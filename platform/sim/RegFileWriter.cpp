@@ -1,6 +1,10 @@
 #include "platform/sim/RegFileWriter.h"
 
+#include "platform/sim/Utf8Codec.h"
+
 #include <QtEndian>
+#include <array>
+#include <cstring>
 
 namespace win::sim {
 
@@ -8,20 +12,25 @@ namespace {
 
 // regedit starts a new line once a line of hex data reaches this many characters.
 constexpr int HexLineLimit = 77;
-const char HexDigits[] = "0123456789abcdef";
+const char Continuation[] = "\\\n  ";
+constexpr int ContinuationColumn = 2;
 
-QString quoted(const QString& text)
+// The two lower-case hex digits of every byte.
+const std::array<std::array<char, 2>, 256>& hexPairs()
 {
-    QString result;
-    result.reserve(text.size() + 2);
-    result += QLatin1Char('"');
-    for (QChar c : text) {
-        if (c == QLatin1Char('\\') || c == QLatin1Char('"'))
-            result += QLatin1Char('\\');
-        result += c;
-    }
-    result += QLatin1Char('"');
-    return result;
+    static const auto table = [] {
+        const char digits[] = "0123456789abcdef";
+        std::array<std::array<char, 2>, 256> pairs{};
+        for (int i = 0; i < 256; ++i)
+            pairs[size_t(i)] = {digits[i >> 4], digits[i & 0xF]};
+        return pairs;
+    }();
+    return table;
+}
+
+char16_t unitAt(const QByteArray& data, int index)
+{
+    return char16_t(quint8(data.at(2 * index)) | (quint8(data.at(2 * index + 1)) << 8));
 }
 
 // True when the data reads back from "..." to the very same bytes.
@@ -30,17 +39,14 @@ bool isPlainText(const QByteArray& data)
     if (data.size() < 2 || data.size() % 2 != 0)
         return false;
     const int units = data.size() / 2;
-    const auto unitAt = [&data](int i) {
-        return char16_t(quint8(data.at(2 * i)) | (quint8(data.at(2 * i + 1)) << 8));
-    };
-    if (unitAt(units - 1) != 0)
+    if (unitAt(data, units - 1) != 0)
         return false;
     for (int i = 0; i < units - 1; ++i) {
-        const char16_t unit = unitAt(i);
+        const char16_t unit = unitAt(data, i);
         if (unit == 0 || unit == u'\r' || unit == u'\n')
             return false;
         if (QChar::isHighSurrogate(unit)) {
-            if (i + 1 >= units - 1 || !QChar::isLowSurrogate(unitAt(i + 1)))
+            if (i + 1 >= units - 1 || !QChar::isLowSurrogate(unitAt(data, i + 1)))
                 return false;
             ++i;
         } else if (QChar::isLowSurrogate(unit)) {
@@ -50,17 +56,34 @@ bool isPlainText(const QByteArray& data)
     return true;
 }
 
+const char* escapeOf(char16_t unit)
+{
+    switch (unit) {
+    case u'\\':
+        return "\\\\";
+    case u'"':
+        return "\\\"";
+    case u'\r':
+        return "\\r";
+    case u'\n':
+        return "\\n";
+    default:
+        return nullptr;
+    }
+}
+
 } // namespace
 
 QByteArray RegFileWriter::hiveText(Hive hive, const RegistryNode& root)
 {
     RegFileWriter writer;
     writer.m_out = "Windows Registry Editor Version 5.00\n";
-    writer.writeKey(registryHiveName(hive).toUtf8(), root);
+    writer.writeKey(registryHiveName(hive).toLatin1(), root);
     writer.m_out += '\n';
-    return writer.m_out;
+    return writer.m_loneSurrogate ? writer.utf16Text() : writer.m_out;
 }
 
+// Recursion is bounded by RegistryTree::MaxDepth.
 void RegFileWriter::writeKey(const QByteArray& path, const RegistryNode& node)
 {
     m_out += "\n[";
@@ -70,24 +93,51 @@ void RegFileWriter::writeKey(const QByteArray& path, const RegistryNode& node)
         writeValue(node.valueAt(i));
     for (int i = 0; i < node.subKeyCount(); ++i) {
         const RegistryNode& child = *node.subKeyAt(i);
-        writeKey(path + '\\' + child.name().toUtf8(), child);
+        QByteArray childPath = path;
+        childPath += '\\';
+        Utf8Codec::append(child.name(), &childPath, &m_loneSurrogate);
+        writeKey(childPath, child);
     }
 }
 
 void RegFileWriter::writeValue(const RegistryValue& value)
 {
-    const QString name = value.name.isEmpty() ? QStringLiteral("@") : quoted(value.name);
-    m_out += name.toUtf8();
+    int column = 1;
+    if (value.name.isEmpty())
+        m_out += '@';
+    else
+        column = writeQuoted(reinterpret_cast<const char16_t*>(value.name.utf16()), value.name.size());
     m_out += '=';
+    ++column;
     if (value.type == RegSz && isPlainText(value.data)) {
-        m_out += quoted(registryText(value.data)).toUtf8();
+        writeQuoted(reinterpret_cast<const char16_t*>(value.data.constData()), value.data.size() / 2 - 1);
     } else if (value.type == RegDword && value.data.size() == 4) {
         m_out += "dword:";
-        m_out += QByteArray::number(qFromLittleEndian<quint32>(value.data.constData()), 16).rightJustified(8, '0');
+        for (int i = 3; i >= 0; --i)
+            m_out.append(hexPairs()[quint8(value.data.at(i))].data(), 2);
     } else {
-        writeHex(value.type, value.data, name.size() + 1);
+        writeHex(value.type, value.data, column);
     }
     m_out += '\n';
+}
+
+int RegFileWriter::writeQuoted(const char16_t* units, qsizetype count)
+{
+    m_out += '"';
+    int columns = int(count) + 2;
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < count; ++i) {
+        const char* escape = escapeOf(units[i]);
+        if (!escape)
+            continue;
+        Utf8Codec::appendUnits(units + run, i - run, &m_out, &m_loneSurrogate);
+        m_out += escape;
+        ++columns;
+        run = i + 1;
+    }
+    Utf8Codec::appendUnits(units + run, count - run, &m_out, &m_loneSurrogate);
+    m_out += '"';
+    return columns;
 }
 
 void RegFileWriter::writeHex(quint32 type, const QByteArray& data, int column)
@@ -95,19 +145,44 @@ void RegFileWriter::writeHex(quint32 type, const QByteArray& data, int column)
     const QByteArray prefix = type == RegBinary ? QByteArray("hex:") : "hex(" + QByteArray::number(type, 16) + "):";
     m_out += prefix;
     column += prefix.size();
-    for (int i = 0; i < data.size(); ++i) {
-        const quint8 byte = quint8(data.at(i));
-        m_out += HexDigits[byte >> 4];
-        m_out += HexDigits[byte & 0xF];
-        if (i == data.size() - 1)
+    // Written straight into the array: three characters a byte, and a line
+    // break at the latest after every 25 bytes (two more on the first line).
+    const int count = data.size();
+    const int start = m_out.size();
+    m_out.resize(start + count * 3 + (count / 25 + 2) * int(sizeof(Continuation)));
+    char* out = m_out.data() + start;
+    const auto& pairs = hexPairs();
+    for (int i = 0; i < count; ++i) {
+        const auto& pair = pairs[quint8(data.at(i))];
+        *out++ = pair[0];
+        *out++ = pair[1];
+        if (i == count - 1)
             break;
-        m_out += ',';
+        *out++ = ',';
         column += 3;
         if (column >= HexLineLimit) {
-            m_out += "\\\n  ";
-            column = 2;
+            std::memcpy(out, Continuation, sizeof(Continuation) - 1);
+            out += sizeof(Continuation) - 1;
+            column = ContinuationColumn;
         }
     }
+    m_out.resize(int(out - m_out.constData()));
+}
+
+QByteArray RegFileWriter::utf16Text() const
+{
+    QString text;
+    Utf8Codec::decode(m_out.constData(), m_out.size(), true, &text);
+    QByteArray out("\xFF\xFE", 2);
+    out.reserve(2 + text.size() * 2 + text.count(QLatin1Char('\n')) * 2);
+    for (const QChar c : qAsConst(text)) {
+        if (c == QLatin1Char('\n'))
+            out.append("\r\0", 2);
+        const char16_t unit = c.unicode();
+        out.append(char(unit & 0xFF));
+        out.append(char(unit >> 8));
+    }
+    return out;
 }
 
 } // namespace win::sim

@@ -8,12 +8,16 @@
 namespace win::sim {
 
 // Writes a hive as regedit exports it ("Windows Registry Editor Version
-// 5.00"), in UTF-8 with LF line ends so that machine folders diff well: every
-// key depth-first in enumeration order, values in their stored order. Data is
-// written so that reading it back gives the same bytes: "text" only for a
-// REG_SZ that is exactly one well-formed UTF-16 string with its terminator and
-// no CR, LF or NUL inside, dword: only for a four-byte REG_DWORD, hex(N):
-// for everything else, wrapped as regedit wraps it.
+// 5.00"): every key depth-first in enumeration order, values in their stored
+// order. Data is written so that reading it back gives the same bytes: "text"
+// only for a REG_SZ that is exactly one well-formed UTF-16 string with its
+// terminator and no CR, LF or NUL inside, dword: only for a four-byte
+// REG_DWORD, hex(N): for everything else, wrapped as regedit wraps it.
+//
+// The file is UTF-8 with LF line ends, so that machine folders diff well,
+// unless a name holds a lone UTF-16 surrogate, which UTF-8 cannot carry: then
+// the whole file is UTF-16LE with a byte-order mark and CR LF line ends, as
+// regedit writes it.
 class RegFileWriter
 {
 public:
@@ -23,9 +27,13 @@ private:
     RegFileWriter() = default;
     void writeKey(const QByteArray& path, const RegistryNode& node);
     void writeValue(const RegistryValue& value);
+    // Writes "text" with regedit's escapes; answers the characters it took.
+    int writeQuoted(const char16_t* units, qsizetype count);
     void writeHex(quint32 type, const QByteArray& data, int column);
+    QByteArray utf16Text() const;
 
-    QByteArray m_out;
+    QByteArray m_out;   // UTF-8, a lone surrogate in its three-byte form
+    bool m_loneSurrogate = false;
 };
 
 } // namespace win::sim

@@ -21,43 +21,53 @@ QString RegistryNode::comparisonName(const QString& name)
     return result;
 }
 
-int RegistryNode::subKeyPosition(const QString& comparison) const
+void RegistryNode::sortSubKeys() const
 {
-    const auto it = std::lower_bound(m_subKeys.cbegin(), m_subKeys.cend(), comparison,
-                                     [](const std::shared_ptr<RegistryNode>& node, const QString& key) {
-                                         return node->m_comparisonName < key;
-                                     });
-    return int(it - m_subKeys.cbegin());
+    std::sort(m_subKeys.begin(), m_subKeys.end(),
+              [](const std::shared_ptr<RegistryNode>& a, const std::shared_ptr<RegistryNode>& b) {
+                  return a->m_comparisonName < b->m_comparisonName;
+              });
+    m_subKeysSorted = true;
+}
+
+const std::shared_ptr<RegistryNode>& RegistryNode::subKeyAt(int index) const
+{
+    if (!m_subKeysSorted)
+        sortSubKeys();
+    return m_subKeys.at(index);
 }
 
 std::shared_ptr<RegistryNode> RegistryNode::findSubKey(const QString& name) const
 {
-    const QString comparison = comparisonName(name);
-    const int position = subKeyPosition(comparison);
-    if (position < m_subKeys.size() && m_subKeys.at(position)->m_comparisonName == comparison)
-        return m_subKeys.at(position);
-    return nullptr;
+    return m_subKeyIndex.value(comparisonName(name));
 }
 
 std::shared_ptr<RegistryNode> RegistryNode::ensureSubKey(const QString& name)
 {
     const QString comparison = comparisonName(name);
-    const int position = subKeyPosition(comparison);
-    if (position < m_subKeys.size() && m_subKeys.at(position)->m_comparisonName == comparison)
-        return m_subKeys.at(position);
-    auto node = std::make_shared<RegistryNode>(name);
-    m_subKeys.insert(position, node);
-    return node;
+    std::shared_ptr<RegistryNode>& slot = m_subKeyIndex[comparison];
+    if (slot)
+        return slot;
+    slot = std::make_shared<RegistryNode>(name);
+    if (m_subKeysSorted && !m_subKeys.isEmpty() && !(m_subKeys.last()->m_comparisonName < comparison))
+        m_subKeysSorted = false;
+    m_subKeys.append(slot);
+    return slot;
 }
 
 bool RegistryNode::removeSubKey(const QString& name)
 {
-    const QString comparison = comparisonName(name);
-    const int position = subKeyPosition(comparison);
-    if (position >= m_subKeys.size() || m_subKeys.at(position)->m_comparisonName != comparison)
+    const std::shared_ptr<RegistryNode> node = m_subKeyIndex.take(comparisonName(name));
+    if (!node)
         return false;
-    m_subKeys.at(position)->markDeleted();
-    m_subKeys.remove(position);
+    node->markDeleted();
+    if (!m_subKeysSorted)
+        sortSubKeys();
+    const auto it = std::lower_bound(m_subKeys.begin(), m_subKeys.end(), node->m_comparisonName,
+                                     [](const std::shared_ptr<RegistryNode>& key, const QString& comparison) {
+                                         return key->m_comparisonName < comparison;
+                                     });
+    m_subKeys.erase(it);
     return true;
 }
 
@@ -66,6 +76,8 @@ void RegistryNode::removeAllSubKeys()
     for (const auto& node : qAsConst(m_subKeys))
         node->markDeleted();
     m_subKeys.clear();
+    m_subKeyIndex.clear();
+    m_subKeysSorted = true;
 }
 
 void RegistryNode::markDeleted()

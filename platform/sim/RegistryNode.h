@@ -20,6 +20,10 @@ struct RegistryValue
 // created with, subkeys enumerate in that upper-cased order and values in the
 // order they were created. A removed key is marked deleted with everything
 // below it, so handles still holding it can tell.
+//
+// Subkeys are found through an index by name; their enumeration order is
+// restored by one sort when it is next asked for, so that keys added in any
+// order (a .reg file listing 100,000 siblings backwards) cost linear time.
 class RegistryNode
 {
 public:
@@ -29,7 +33,7 @@ public:
     bool isDeleted() const { return m_deleted; }
 
     int subKeyCount() const { return m_subKeys.size(); }
-    const std::shared_ptr<RegistryNode>& subKeyAt(int index) const { return m_subKeys.at(index); }
+    const std::shared_ptr<RegistryNode>& subKeyAt(int index) const;
     std::shared_ptr<RegistryNode> findSubKey(const QString& name) const;
     // The existing subkey of that name, or a new one.
     std::shared_ptr<RegistryNode> ensureSubKey(const QString& name);
@@ -50,13 +54,15 @@ public:
     static QString comparisonName(const QString& name);
 
 private:
-    int subKeyPosition(const QString& comparison) const;
+    void sortSubKeys() const;
     void markDeleted();
 
     QString m_name;
     QString m_comparisonName;
     bool m_deleted = false;
-    QVector<std::shared_ptr<RegistryNode>> m_subKeys;  // sorted by comparison name
+    mutable QVector<std::shared_ptr<RegistryNode>> m_subKeys;  // by comparison name once sorted
+    mutable bool m_subKeysSorted = true;
+    QHash<QString, std::shared_ptr<RegistryNode>> m_subKeyIndex;  // comparison name -> subkey
     QVector<RegistryValue> m_values;
     QHash<QString, int> m_valueIndex;  // comparison name -> position in m_values
 };

@@ -30,6 +30,13 @@ bool sameName(const QString& a, const QString& b)
     return RegistryNode::comparisonName(a) == RegistryNode::comparisonName(b);
 }
 
+// HKEY_CURRENT_CONFIG is a view of HKEY_LOCAL_MACHINE's hardware profile and
+// shares its protection.
+bool needsAdministrator(Hive hive)
+{
+    return hive == Hive::LocalMachine || hive == Hive::CurrentConfig;
+}
+
 QString hiveFileName(Hive hive)
 {
     return registryHiveName(hive) + QStringLiteral(".reg");
@@ -147,7 +154,7 @@ Error RegistryStore::open(Hive hive, const QStringList& path, bool view64, quint
                           bool administrator, quintptr* handle)
 {
     const QStringList storage = storagePath(hive, path, view64);
-    const bool localMachineLocked = hive == Hive::LocalMachine && !administrator;
+    const bool localMachineLocked = needsAdministrator(hive) && !administrator;
     std::shared_ptr<RegistryNode> node = m_tree.find(hive, storage);
     if (!node) {
         if (!create)
@@ -155,6 +162,8 @@ Error RegistryStore::open(Hive hive, const QStringList& path, bool view64, quint
         if (localMachineLocked)
             return ErrorAccessDenied;
         node = m_tree.ensure(hive, storage);
+        if (!node)
+            return ErrorInvalidParameter;   // deeper than the registry nests keys
     } else if (localMachineLocked && (access & WriteRights)) {
         return ErrorAccessDenied;
     }
@@ -289,7 +298,7 @@ Error RegistryStore::deleteKey(quintptr handle, const QString& subKey, bool admi
     if (!node)
         return ErrorFileNotFound;
     // Windows refuses to delete a key that still has subkeys, and a hive root.
-    if (storage.isEmpty() || (hive == Hive::LocalMachine && !administrator) || node->subKeyCount() > 0)
+    if (storage.isEmpty() || (needsAdministrator(hive) && !administrator) || node->subKeyCount() > 0)
         return ErrorAccessDenied;
     m_tree.remove(hive, storage);
     return ErrorSuccess;
@@ -312,7 +321,7 @@ Error RegistryStore::deleteTree(quintptr handle, const QString& subKey, bool adm
     const QStringList storage = storagePath(hive, key->path + relative, key->view64);
     if (!m_tree.find(hive, storage))
         return ErrorFileNotFound;
-    if (hive == Hive::LocalMachine && !administrator)
+    if (needsAdministrator(hive) && !administrator)
         return ErrorAccessDenied;
     m_tree.remove(hive, storage);
     return ErrorSuccess;
@@ -333,7 +342,10 @@ bool RegistryStore::setValue(const QString& keyPath, const QString& name, quint3
     QStringList path;
     if (!locate(keyPath, &hive, &path))
         return false;
-    m_tree.ensure(hive, path)->setValue(name, type, data);
+    const std::shared_ptr<RegistryNode> node = m_tree.ensure(hive, path);
+    if (!node)
+        return false;
+    node->setValue(name, type, data);
     return true;
 }
 

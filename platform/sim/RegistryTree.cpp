@@ -10,7 +10,8 @@ RegistryTree::RegistryTree()
 
 const QVector<Hive>& RegistryTree::hives()
 {
-    static const QVector<Hive> order{Hive::LocalMachine, Hive::CurrentUser, Hive::Users, Hive::ClassesRoot};
+    static const QVector<Hive> order{Hive::LocalMachine, Hive::CurrentUser, Hive::Users, Hive::ClassesRoot,
+                                     Hive::CurrentConfig};
     return order;
 }
 
@@ -37,6 +38,10 @@ std::shared_ptr<RegistryNode> RegistryTree::find(Hive hive, const QStringList& p
 
 std::shared_ptr<RegistryNode> RegistryTree::ensure(Hive hive, const QStringList& path, bool* created)
 {
+    if (created)
+        *created = false;
+    if (path.size() > MaxDepth)
+        return nullptr;
     std::shared_ptr<RegistryNode> node = root(hive);
     bool missing = false;
     for (const QString& name : path) {

@@ -139,6 +139,10 @@ private slots:
     void malformedLineNamesFileAndLine();
     void failedLoadChangesNothing();
     void saveWritesOneFilePerHiveAndDropsOthers();
+    void keepsNamesUtf8CannotHold();
+    void readsAFullRegeditExport();
+    void nestsKeysAsDeepAsWindowsAndNoDeeper();
+    void listsSiblingsInRegistryOrderWhateverTheirFileOrder();
     void machineKeepsItsRegistryAcrossSaveAndLoad();
 };
 
@@ -313,7 +317,11 @@ void TestRegFile::malformedLineNamesFileAndLine_data()
     QTest::newRow("missing comma before continuation") << header + "\"x\"=hex:01,02\\\n  03\n" << 4;
     QTest::newRow("unknown data") << header + "\"x\"=qword:1\n" << 4;
     QTest::newRow("delete a hive") << QByteArray("Windows Registry Editor Version 5.00\n[-HKEY_CURRENT_USER]\n") << 2;
-    QTest::newRow("not utf-8") << QByteArray("Windows Registry Editor Version 5.00\n\"\xff\"\n") << 1;
+    QTest::newRow("not utf-8") << QByteArray("Windows Registry Editor Version 5.00\n\"\xff\"\n") << 2;
+    QTest::newRow("a key 513 levels deep") << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER"
+                                                  + QByteArray("\\k").repeated(513) + "]\n" << 3;
+    QTest::newRow("a key 300,000 levels deep") << "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER"
+                                                      + QByteArray("\\k").repeated(300000) + "]\n" << 2;
 }
 
 void TestRegFile::malformedLineNamesFileAndLine()
@@ -384,6 +392,96 @@ void TestRegFile::machineKeepsItsRegistryAcrossSaveAndLoad()
     win::sim::SimMachine broken;
     QVERIFY(!broken.load(machine.folder(), &error));
     QVERIFY2(error.contains("HKEY_LOCAL_MACHINE.reg:4: "), qPrintable(error));
+}
+
+void TestRegFile::keepsNamesUtf8CannotHold()
+{
+    // A lone surrogate is a valid UTF-16 unit of a Windows name; written as
+    // '?' it would rename the key and merge the two values.
+    const QString lone = QString(QChar(0xDC00));
+    const QString key = "HKEY_CURRENT_USER\\Software\\Tool" + lone;
+    RegistryStore store;
+    store.setValue(key, "a" + lone, RegDword, registryDwordData(1));
+    store.setValue(key, "a?", RegDword, registryDwordData(2));
+    store.setValue("HKEY_LOCAL_MACHINE\\SOFTWARE\\Plain", "v", RegDword, registryDwordData(3));
+    QTemporaryDir folder;
+    QString error;
+    QVERIFY2(store.saveFolder(folder.path(), &error), qPrintable(error));
+
+    const QByteArray userFile = readFile(folder.filePath("HKEY_CURRENT_USER.reg"));
+    QVERIFY(userFile.startsWith(utf16WithBom("Windows Registry Editor Version 5.00\r\n")));
+    QVERIFY(readFile(folder.filePath("HKEY_LOCAL_MACHINE.reg")).startsWith("Windows Registry Editor Version 5.00\n"));
+    RegistryStore loaded;
+    QVERIFY2(loaded.loadFolder(folder.path(), &error), qPrintable(error));
+    QCOMPARE(dataOf(loaded, key, "a" + lone), registryDwordData(1));
+    QCOMPARE(dataOf(loaded, key, "a?"), registryDwordData(2));
+    QCOMPARE(dataOf(loaded, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Plain", "v"), registryDwordData(3));
+}
+
+void TestRegFile::readsAFullRegeditExport()
+{
+    // regedit's export of the whole registry: UTF-16, every root key, and
+    // strings with line breaks as some tools escape them.
+    const QByteArray export_ = utf16WithBom(QStringLiteral(
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor]\r\n\"Notes\"=\"one\\r\\ntwo\\n\\\\n\"\r\n\r\n"
+        "[HKEY_CURRENT_CONFIG]\r\n\r\n"
+        "[HKEY_CURRENT_CONFIG\\Software\\Fonts]\r\n\"LogPixels\"=dword:00000060\r\n"));
+    QTemporaryDir folder;
+    writeHostFile(folder.filePath("full.reg"), export_);
+    RegistryStore store;
+    QString error;
+    QVERIFY2(store.loadFolder(folder.path(), &error), qPrintable(error));
+    QCOMPARE(dataOf(store, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor", "Notes"), registryTextData("one\r\ntwo\n\\n"));
+    QCOMPARE(dataOf(store, "HKEY_CURRENT_CONFIG\\Software\\Fonts", "LogPixels"), registryDwordData(0x60));
+
+    QVERIFY2(store.saveFolder(folder.path(), &error), qPrintable(error));
+    QCOMPARE(regFiles(folder.path()), (QStringList{"HKEY_CURRENT_CONFIG.reg", "HKEY_LOCAL_MACHINE.reg"}));
+    // Saved in the form regedit reads back: text with line breaks as hex(1).
+    QVERIFY(readFile(folder.filePath("HKEY_LOCAL_MACHINE.reg")).contains("\"Notes\"=hex(1):6f,00,6e,00,65,00,0d,00,0a,00,"));
+    RegistryStore reloaded;
+    QVERIFY2(reloaded.loadFolder(folder.path(), &error), qPrintable(error));
+    QCOMPARE(dataOf(reloaded, "HKEY_CURRENT_CONFIG\\Software\\Fonts", "LogPixels"), registryDwordData(0x60));
+    QCOMPARE(dataOf(reloaded, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor", "Notes"), registryTextData("one\r\ntwo\n\\n"));
+}
+
+void TestRegFile::nestsKeysAsDeepAsWindowsAndNoDeeper()
+{
+    const QString deepest = "Software" + QString("\\k").repeated(511);
+    RegistryStore store;
+    createEmptyKey(store, Hive::CurrentUser, deepest);
+    quintptr handle = 0;
+    QCOMPARE(store.createKey(Hive::CurrentUser, deepest + "\\k", KeyRead, true, &handle), ErrorInvalidParameter);
+    QVERIFY(!store.setValue("HKEY_CURRENT_USER\\" + deepest + "\\k", "v", RegDword, registryDwordData(1)));
+
+    QTemporaryDir folder;
+    QString error;
+    QVERIFY2(store.saveFolder(folder.path(), &error), qPrintable(error));
+    RegistryStore loaded;
+    QVERIFY2(loaded.loadFolder(folder.path(), &error), qPrintable(error));
+    QVERIFY(loaded.hasKey("HKEY_CURRENT_USER\\" + deepest));
+}
+
+void TestRegFile::listsSiblingsInRegistryOrderWhateverTheirFileOrder()
+{
+    QByteArray backwards = "Windows Registry Editor Version 5.00\n";
+    for (const char* name : {"Zeta", "gamma", "Beta", "alpha"})
+        backwards += QByteArray("\n[HKEY_CURRENT_USER\\Order\\") + name + "]\n";
+    RegistryStore store;
+    QCOMPARE(loadFiles(store, {{"order.reg", backwards}}), QString());
+    createEmptyKey(store, Hive::CurrentUser, "Order\\Delta");
+    QVERIFY(store.removeKey("HKEY_CURRENT_USER\\Order\\gamma"));
+    createEmptyKey(store, Hive::CurrentUser, "Order\\Epsilon");
+
+    QTemporaryDir folder;
+    QString error;
+    QVERIFY2(store.saveFolder(folder.path(), &error), qPrintable(error));
+    QStringList keys;
+    for (const QString& line : QString::fromUtf8(readFile(folder.filePath("HKEY_CURRENT_USER.reg"))).split('\n')) {
+        if (line.startsWith("[HKEY_CURRENT_USER\\Order\\"))
+            keys << line.section('\\', 2).chopped(1);
+    }
+    QCOMPARE(keys, (QStringList{"alpha", "Beta", "Delta", "Epsilon", "Zeta"}));
 }
 
 QTEST_GUILESS_MAIN(TestRegFile)

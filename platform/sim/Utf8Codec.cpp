@@ -1,0 +1,119 @@
+#include "platform/sim/Utf8Codec.h"
+
+#include <QChar>
+
+namespace win::sim::Utf8Codec {
+
+namespace {
+
+char* put(char* out, char32_t code, int length)
+{
+    static const unsigned char Lead[] = {0, 0, 0xC0, 0xE0, 0xF0};
+    for (int i = length - 1; i > 0; --i) {
+        out[i] = char(0x80 | (code & 0x3F));
+        code >>= 6;
+    }
+    out[0] = char(Lead[length] | code);
+    return out + length;
+}
+
+} // namespace
+
+void appendUnits(const char16_t* units, qsizetype count, QByteArray* out, bool* loneSurrogate)
+{
+    const int start = out->size();
+    out->resize(start + int(count * 3));   // no unit takes more than three bytes
+    char* next = out->data() + start;
+    for (qsizetype i = 0; i < count; ++i) {
+        const char16_t unit = units[i];
+        if (unit < 0x80) {
+            *next++ = char(unit);
+        } else if (unit < 0x800) {
+            next = put(next, unit, 2);
+        } else if (QChar::isHighSurrogate(unit) && i + 1 < count && QChar::isLowSurrogate(units[i + 1])) {
+            next = put(next, QChar::surrogateToUcs4(unit, units[i + 1]), 4);
+            ++i;
+        } else {
+            if (QChar::isSurrogate(unit))
+                *loneSurrogate = true;
+            next = put(next, unit, 3);
+        }
+    }
+    out->resize(int(next - out->constData()));
+}
+
+void append(QStringView text, QByteArray* out, bool* loneSurrogate)
+{
+    appendUnits(reinterpret_cast<const char16_t*>(text.utf16()), text.size(), out, loneSurrogate);
+}
+
+bool decode(const char* data, qsizetype size, bool allowLoneSurrogates, QString* out)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+    qsizetype ascii = 0;
+    while (ascii < size && bytes[ascii] < 0x80)
+        ++ascii;
+    if (ascii == size) {
+        *out = QString::fromLatin1(data, int(size));
+        return true;
+    }
+    QString text(int(size), Qt::Uninitialized);   // never more units than bytes
+    QChar* next = text.data();
+    for (qsizetype i = 0; i < ascii; ++i)
+        *next++ = QChar(bytes[i]);
+    for (qsizetype i = ascii; i < size;) {
+        const unsigned char lead = bytes[i];
+        if (lead < 0x80) {
+            *next++ = QChar(lead);
+            ++i;
+            continue;
+        }
+        // The lead byte gives the length, its payload bits and the smallest
+        // code that needs that length (shorter forms are not UTF-8).
+        static const struct { unsigned char mask, bits; int length; char32_t smallest; } Leads[] = {
+            {0xE0, 0xC0, 2, 0x80}, {0xF0, 0xE0, 3, 0x800}, {0xF8, 0xF0, 4, 0x10000}};
+        int length = 0;
+        char32_t code = 0;
+        char32_t smallest = 0;
+        for (const auto& form : Leads) {
+            if ((lead & form.mask) == form.bits) {
+                length = form.length;
+                code = lead & char32_t(~form.mask & 0xFF);
+                smallest = form.smallest;
+                break;
+            }
+        }
+        if (length == 0)
+            return false;
+        if (i + length > size)
+            return false;
+        for (int k = 1; k < length; ++k) {
+            const unsigned char follow = bytes[i + k];
+            if ((follow & 0xC0) != 0x80)
+                return false;
+            code = (code << 6) | (follow & 0x3F);
+        }
+        if (code < smallest || code > 0x10FFFF || (QChar::isSurrogate(code) && !allowLoneSurrogates))
+            return false;
+        if (QChar::requiresSurrogates(code)) {
+            *next++ = QChar(QChar::highSurrogate(code));
+            *next++ = QChar(QChar::lowSurrogate(code));
+        } else {
+            *next++ = QChar(char16_t(code));
+        }
+        i += length;
+    }
+    text.truncate(int(next - text.constData()));
+    *out = text;
+    return true;
+}
+
+QByteArray fromUtf16(const char16_t* units, qsizetype count)
+{
+    QByteArray out;
+    bool loneSurrogate = false;
+    appendUnits(units, count, &out, &loneSurrogate);
+    return out;
+}
+
+} // namespace win::sim::Utf8Codec
