@@ -14,8 +14,18 @@ namespace {
 
 bool isForbiddenInName(QChar c)
 {
-    static const QString forbidden = QStringLiteral("<>:\"|?*");
-    return c.unicode() < 32 || forbidden.contains(c);
+    switch (c.unicode()) {
+    case '<':
+    case '>':
+    case ':':
+    case '"':
+    case '|':
+    case '?':
+    case '*':
+        return true;
+    default:
+        return c.unicode() < 32;
+    }
 }
 
 } // namespace
@@ -32,18 +42,74 @@ void DriveMapper::setDrive(QChar letter, const QString& hostFolder)
     m_hostFolders.insert(letter.toUpper(), QDir::cleanPath(QDir(hostFolder).absolutePath()));
 }
 
-Error DriveMapper::parse(const QString& windowsPath, QChar* letter, QStringList* components)
+namespace {
+
+// True when fullPathName would answer the path unchanged: "X:\" and names
+// without empty, "." or ".." components, trailing dots or spaces, forward
+// slashes or characters a name cannot hold. Machine folders list many
+// thousand paths in this form, and taking them as they are saves the
+// splitting and joining.
+bool isNormalized(const QString& path)
+{
+    const int size = path.size();
+    if (size < 3 || path.at(0) < QLatin1Char('A') || path.at(0) > QLatin1Char('Z') || path.at(1) != QLatin1Char(':')
+        || path.at(2) != QLatin1Char('\\'))
+        return false;
+    const QChar* c = path.constData();
+    int componentStart = 3;
+    for (int i = 3; i <= size; ++i) {
+        if (i < size && c[i] != QLatin1Char('\\')) {
+            if (c[i] == QLatin1Char('/') || isForbiddenInName(c[i]))
+                return false;
+            continue;
+        }
+        const int length = i - componentStart;
+        if (length == 0)
+            return size == 3;   // only the root ends in a separator
+        const QChar last = c[i - 1];
+        if (last == QLatin1Char('.') || last == QLatin1Char(' '))
+            return false;       // also "." and ".."
+        componentStart = i + 1;
+    }
+    return true;
+}
+
+// The path as fullPathName resolves it, with the drive letter in upper case.
+Error normalizeInFull(const QString& windowsPath, QString* normalized)
 {
     QString full;
     if (const Error error = fullPathName(windowsPath, &full))
         return error;
-    const QStringList parts = full.mid(3).split('\\', Qt::SkipEmptyParts);
-    for (const QString& part : parts) {
-        if (std::any_of(part.begin(), part.end(), isForbiddenInName))
-            return ErrorInvalidName;
+    if (std::any_of(full.cbegin() + 3, full.cend(), isForbiddenInName))
+        return ErrorInvalidName;
+    full[0] = full.at(0).toUpper();
+    *normalized = full;
+    return ErrorSuccess;
+}
+
+} // namespace
+
+Error DriveMapper::normalize(const QString& windowsPath, QString* normalized)
+{
+    if (isNormalized(windowsPath)) {
+#ifndef QT_NO_DEBUG
+        // Tests run with this check, so the quick test never parts from the rule.
+        QString full;
+        Q_ASSERT(normalizeInFull(windowsPath, &full) == ErrorSuccess && full == windowsPath);
+#endif
+        *normalized = windowsPath;
+        return ErrorSuccess;
     }
-    *letter = full.at(0).toUpper();
-    *components = parts;
+    return normalizeInFull(windowsPath, normalized);
+}
+
+Error DriveMapper::parse(const QString& windowsPath, QChar* letter, QStringList* components)
+{
+    QString full;
+    if (const Error error = normalize(windowsPath, &full))
+        return error;
+    *letter = full.at(0);
+    *components = full.mid(3).split('\\', Qt::SkipEmptyParts);
     return ErrorSuccess;
 }
 

@@ -60,6 +60,8 @@ public:
     // Splits an absolute Windows path, resolved as fullPathName does, into
     // its drive letter and components; ErrorInvalidName for anything else.
     static Error parse(const QString& windowsPath, QChar* letter, QStringList* components);
+    // parse() and compose() in one: the path as compose() writes it.
+    static Error normalize(const QString& windowsPath, QString* normalized);
     static QString compose(QChar letter, const QStringList& components);
 
 private:

@@ -5,6 +5,9 @@
 #include "platform/sim/JsonFields.h"
 
 #include <QJsonArray>
+#include <QStringBuilder>
+#include <QVector>
+#include <algorithm>
 
 namespace win::sim {
 
@@ -26,6 +29,39 @@ quint32 attributeOf(const QString& name)
             return known.attribute;
     }
     return 0;
+}
+
+// The digits of text[from, from + count) as a number, -1 when one is not a digit.
+int digitsAt(const QString& text, int from, int count)
+{
+    int value = 0;
+    for (int i = from; i < from + count; ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        value = value * 10 + (c - u'0');
+    }
+    return value;
+}
+
+// QDateTime::fromString(text, Qt::ISODateWithMs), quicker for the forms
+// machine.json holds ("2026-10-01T12:00:00", with ".123" and "Z" or not): a
+// machine may list the times of many thousand files.
+QDateTime isoDateTime(const QString& text)
+{
+    const int size = text.size();
+    const bool utc = size > 0 && text.at(size - 1) == QLatin1Char('Z');
+    const int body = utc ? size - 1 : size;
+    if ((body == 19 || (body == 23 && text.at(19) == QLatin1Char('.'))) && text.at(4) == QLatin1Char('-')
+        && text.at(7) == QLatin1Char('-') && text.at(10) == QLatin1Char('T') && text.at(13) == QLatin1Char(':')
+        && text.at(16) == QLatin1Char(':')) {
+        const QDate date(digitsAt(text, 0, 4), digitsAt(text, 5, 2), digitsAt(text, 8, 2));
+        const QTime time(digitsAt(text, 11, 2), digitsAt(text, 14, 2), digitsAt(text, 17, 2),
+                         body == 23 ? digitsAt(text, 20, 3) : 0);
+        if (date.isValid() && time.isValid())
+            return QDateTime(date, time, utc ? Qt::UTC : Qt::LocalTime);
+    }
+    return QDateTime::fromString(text, Qt::ISODateWithMs);
 }
 
 QString treePrefix(const QString& key)
@@ -51,15 +87,78 @@ void loadFacts(const JsonFields& fields, SimFileFacts* facts)
     const QString modified = fields.string("modified");
     if (!modified.isEmpty()) {
         // Without an offset the text is the machine's local time.
-        facts->modified = QDateTime::fromString(modified, Qt::ISODateWithMs);
+        facts->modified = isoDateTime(modified);
         if (!facts->modified.isValid())
             fields.fail(QStringLiteral("modified"), QStringLiteral("expected an ISO 8601 date and time"));
     }
 }
 
+// QDateTime::toString(Qt::ISODate or Qt::ISODateWithMs), quicker for UTC and
+// local times of the years 1000 to 9999.
 QString modifiedText(const QDateTime& modified)
 {
-    return modified.toString(modified.time().msec() == 0 ? Qt::ISODate : Qt::ISODateWithMs);
+    const QDate date = modified.date();
+    const QTime time = modified.time();
+    const Qt::TimeSpec spec = modified.timeSpec();
+    if ((spec != Qt::UTC && spec != Qt::LocalTime) || date.year() < 1000 || date.year() > 9999)
+        return modified.toString(time.msec() == 0 ? Qt::ISODate : Qt::ISODateWithMs);
+    QChar text[24];
+    int length = 0;
+    const auto put = [&text, &length](int value, int digits, char after) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10)
+            text[length + i] = QLatin1Char(char('0' + value % 10));
+        length += digits;
+        if (after)
+            text[length++] = QLatin1Char(after);
+    };
+    put(date.year(), 4, '-');
+    put(date.month(), 2, '-');
+    put(date.day(), 2, 'T');
+    put(time.hour(), 2, ':');
+    put(time.minute(), 2, ':');
+    put(time.second(), 2, 0);
+    if (time.msec() != 0) {
+        text[length++] = QLatin1Char('.');
+        put(time.msec(), 3, 0);
+    }
+    if (spec == Qt::UTC)
+        text[length++] = QLatin1Char('Z');
+    return QString(text, length);
+}
+
+QJsonArray attributeNames(quint32 attributes)
+{
+    QJsonArray names;
+    for (const AttributeName& known : AttributeNames) {
+        if (attributes & known.attribute)
+            names.append(QLatin1String(known.name));
+    }
+    return names;
+}
+
+QJsonObject entryJson(const SimFileFacts& facts)
+{
+    QJsonObject entry;
+    if (facts.attributes != 0)
+        entry.insert(QStringLiteral("attributes"), attributeNames(facts.attributes));
+    if (facts.locked)
+        entry.insert(QStringLiteral("locked"), true);
+    if (facts.hasSize)
+        entry.insert(QStringLiteral("size"), qint64(facts.size));
+    if (facts.modified.isValid())
+        entry.insert(QStringLiteral("modified"), modifiedText(facts.modified));
+    return entry;
+}
+
+// True when entryJson(facts) would write `entry` as it stands.
+bool isWrittenAsLoaded(const QJsonObject& entry, const SimFileFacts& facts)
+{
+    if (facts.attributes != 0 && entry.value(QLatin1String("attributes")) != attributeNames(facts.attributes))
+        return false;
+    if (facts.modified.isValid() && entry.value(QLatin1String("modified")).toString() != modifiedText(facts.modified))
+        return false;
+    const int fields = int(facts.attributes != 0) + int(facts.locked) + int(facts.hasSize) + int(facts.modified.isValid());
+    return entry.size() == fields;
 }
 
 } // namespace
@@ -67,11 +166,12 @@ QString modifiedText(const QDateTime& modified)
 bool FileFactsTable::load(const QJsonObject& section, QString* error)
 {
     QHash<QString, SimFileFacts> loaded;
+    loaded.reserve(section.size());
+    bool writtenAsLoaded = true;
     for (auto it = section.begin(); it != section.end(); ++it) {
-        const QString fieldPath = QStringLiteral("files[\"%1\"]").arg(it.key());
-        QChar letter;
-        QStringList components;
-        if (DriveMapper::parse(it.key(), &letter, &components) != ErrorSuccess) {
+        const QString fieldPath = QLatin1String("files[\"") % it.key() % QLatin1String("\"]");
+        SimFileFacts facts;
+        if (DriveMapper::normalize(it.key(), &facts.path) != ErrorSuccess) {
             *error = fieldPath + QStringLiteral(": expected an absolute Windows path as the name");
             return false;
         }
@@ -79,8 +179,6 @@ bool FileFactsTable::load(const QJsonObject& section, QString* error)
             *error = fieldPath + QStringLiteral(": expected an object");
             return false;
         }
-        SimFileFacts facts;
-        facts.path = DriveMapper::compose(letter, components);
         const QString key = keyOf(facts.path);
         const auto twin = loaded.constFind(key);
         if (twin != loaded.constEnd()) {
@@ -88,35 +186,36 @@ bool FileFactsTable::load(const QJsonObject& section, QString* error)
             *error = fieldPath + QStringLiteral(": the same file as files[\"%1\"]").arg(twin->path);
             return false;
         }
-        loadFacts(JsonFields(it.value().toObject(), fieldPath, error), &facts);
+        const QJsonObject entry = it.value().toObject();
+        loadFacts(JsonFields(entry, fieldPath, error), &facts);
         if (!error->isEmpty())
             return false;
+        writtenAsLoaded = writtenAsLoaded && facts.path == it.key() && isWrittenAsLoaded(entry, facts);
         loaded.insert(key, facts);
     }
     m_facts.swap(loaded);
+    m_section = writtenAsLoaded ? section : QJsonObject();
+    m_sectionCurrent = writtenAsLoaded;
     return true;
 }
 
 QJsonObject FileFactsTable::save() const
 {
+    if (m_sectionCurrent)
+        return m_section;
+    // QJsonObject keeps its keys sorted: inserted in that order, each entry
+    // goes to the end instead of moving all that follow it.
+    QVector<const SimFileFacts*> sorted;
+    sorted.reserve(m_facts.size());
+    for (const SimFileFacts& facts : m_facts)
+        sorted.append(&facts);
+    std::sort(sorted.begin(), sorted.end(),
+              [](const SimFileFacts* a, const SimFileFacts* b) { return a->path < b->path; });
     QJsonObject section;
-    for (const SimFileFacts& facts : m_facts) {
-        QJsonObject entry;
-        QJsonArray names;
-        for (const AttributeName& known : AttributeNames) {
-            if (facts.attributes & known.attribute)
-                names.append(QLatin1String(known.name));
-        }
-        if (!names.isEmpty())
-            entry.insert(QStringLiteral("attributes"), names);
-        if (facts.locked)
-            entry.insert(QStringLiteral("locked"), true);
-        if (facts.hasSize)
-            entry.insert(QStringLiteral("size"), double(facts.size));
-        if (facts.modified.isValid())
-            entry.insert(QStringLiteral("modified"), modifiedText(facts.modified));
-        section.insert(facts.path, entry);
-    }
+    for (const SimFileFacts* facts : qAsConst(sorted))
+        section.insert(facts->path, entryJson(*facts));
+    m_section = section;
+    m_sectionCurrent = true;
     return section;
 }
 
@@ -132,6 +231,7 @@ SimFileFacts FileFactsTable::take(const QString& normalizedPath)
 {
     if (m_facts.isEmpty())
         return SimFileFacts();
+    m_sectionCurrent = false;
     return m_facts.take(keyOf(normalizedPath));
 }
 
@@ -139,6 +239,7 @@ void FileFactsTable::removeTree(const QString& normalizedPath)
 {
     const QString key = keyOf(normalizedPath);
     const QString prefix = treePrefix(key);
+    m_sectionCurrent = false;
     for (auto it = m_facts.begin(); it != m_facts.end();) {
         if (it.key() == key || it.key().startsWith(prefix))
             it = m_facts.erase(it);
@@ -151,6 +252,7 @@ void FileFactsTable::moveTree(const QString& from, const QString& to)
 {
     const QString key = keyOf(from);
     const QString prefix = treePrefix(key);
+    m_sectionCurrent = false;
     QVector<SimFileFacts> moved;
     for (auto it = m_facts.begin(); it != m_facts.end();) {
         if (it.key() == key || it.key().startsWith(prefix)) {
@@ -168,6 +270,7 @@ void FileFactsTable::moveTree(const QString& from, const QString& to)
 
 void FileFactsTable::put(const SimFileFacts& facts)
 {
+    m_sectionCurrent = false;
     if (facts.isEmpty())
         m_facts.remove(keyOf(facts.path));
     else

@@ -46,6 +46,10 @@ public:
 
 private:
     QHash<QString, SimFileFacts> m_facts;
+    // The section as the last load or save had it, while no fact changed
+    // since: machine.json is saved every two seconds and its facts seldom change.
+    mutable QJsonObject m_section;
+    mutable bool m_sectionCurrent = false;
 };
 
 } // namespace win::sim

@@ -10,26 +10,25 @@ namespace win::sim {
 namespace {
 
 const char UnicodeHeader[] = "Windows Registry Editor Version 5.00";
+// Names remembered at a time (see RegFileReader::m_names).
+constexpr size_t MaxNames = 4096;
 const char LegacyHeader[] = "REGEDIT4";
 
 // The value of each byte as a hex digit, -1 for every other byte.
-const signed char* hexDigits()
-{
-    static const auto table = [] {
-        std::array<signed char, 256> values;
-        values.fill(-1);
-        for (int i = 0; i < 10; ++i)
-            values['0' + i] = char(i);
-        for (int i = 0; i < 6; ++i)
-            values['a' + i] = values['A' + i] = char(10 + i);
-        return values;
-    }();
-    return table.data();
-}
+constexpr std::array<signed char, 256> HexDigitValues = [] {
+    std::array<signed char, 256> values{};
+    for (int i = 0; i < 256; ++i)
+        values[size_t(i)] = -1;
+    for (int i = 0; i < 10; ++i)
+        values[size_t('0' + i)] = char(i);
+    for (int i = 0; i < 6; ++i)
+        values[size_t('a' + i)] = values[size_t('A' + i)] = char(10 + i);
+    return values;
+}();
 
 int hexDigit(char c)
 {
-    return hexDigits()[static_cast<unsigned char>(c)];
+    return HexDigitValues[static_cast<unsigned char>(c)];
 }
 
 bool isBlank(char c)
@@ -137,6 +136,7 @@ private:
 RegFileReader::RegFileReader(RegistryTree& tree)
     : m_tree(tree)
 {
+    m_bytes.reserve(4096);
 }
 
 bool RegFileReader::apply(const QByteArray& content, const QString& fileName, QString* error)
@@ -166,6 +166,7 @@ bool RegFileReader::apply(const QByteArray& content, const QString& fileName, QS
         return false;
     }
     m_legacyText = header == LegacyHeader;
+    m_names.clear();   // they point into the text of the last file
     m_key.reset();
     m_inDeletedKey = false;
     Span line;
@@ -188,6 +189,22 @@ bool RegFileReader::decodeText(const char* begin, const char* end, QString* out)
 {
     if (!Utf8Codec::decode(begin, end - begin, m_fromUtf16, out))
         return fail(QStringLiteral("the text is not UTF-8"));
+    return true;
+}
+
+bool RegFileReader::decodeName(const char* begin, const char* end, QString* out)
+{
+    const std::string_view bytes(begin, size_t(end - begin));
+    const auto known = m_names.find(bytes);
+    if (known != m_names.end()) {
+        *out = known->second;
+        return true;
+    }
+    if (!decodeText(begin, end, out))
+        return false;
+    if (m_names.size() >= MaxNames)
+        m_names.clear();
+    m_names.emplace(bytes, *out);
     return true;
 }
 
@@ -239,7 +256,7 @@ bool RegFileReader::applyValue(Span line, Lines& lines)
         ++position;
     else if (!line.startsWith('"'))
         return fail(QStringLiteral("expected a key in brackets, a quoted value name or '@'"));
-    else if (!parseQuoted(line, &position, &name))
+    else if (!parseQuoted(line, &position, &name, Sharing::Shared))
         return false;
     position = skipBlanks(position, line.end);
     if (position >= line.end || *position != '=')
@@ -267,7 +284,7 @@ bool RegFileReader::applyValue(Span line, Lines& lines)
     return true;
 }
 
-bool RegFileReader::parseQuoted(Span text, const char** after, QString* out)
+bool RegFileReader::parseQuoted(Span text, const char** after, QString* out, Sharing sharing)
 {
     QByteArray unescaped;   // used only once an escape was met
     bool escaped = false;
@@ -276,7 +293,7 @@ bool RegFileReader::parseQuoted(Span text, const char** after, QString* out)
         if (*c == '"') {
             *after = c + 1;
             if (!escaped)
-                return decodeText(run, c, out);
+                return sharing == Sharing::Shared ? decodeName(run, c, out) : decodeText(run, c, out);
             unescaped.append(run, int(c - run));
             return decodeText(unescaped.constBegin(), unescaped.constEnd(), out);
         }
@@ -303,7 +320,7 @@ bool RegFileReader::parseData(Span text, quint32* type, QByteArray* data)
     if (text.startsWith('"')) {
         const char* after = nullptr;
         QString value;
-        if (!parseQuoted(text, &after, &value))
+        if (!parseQuoted(text, &after, &value, Sharing::Own))
             return false;
         if (after != text.end)
             return fail(QStringLiteral("unexpected text after the closing quote"));
@@ -335,7 +352,8 @@ bool RegFileReader::parseHexData(Span text, Lines& lines, quint32* type, QByteAr
         return fail(QStringLiteral("expected ':' after the hex type"));
     ++text.begin;
     // Each physical line is read on its own, so an error names its own line.
-    QByteArray bytes;
+    // The bytes gather in one buffer kept for the whole file.
+    m_bytes.resize(0);
     for (;;) {
         const bool continued = text.endsWith('\\');
         if (continued) {
@@ -344,7 +362,7 @@ bool RegFileReader::parseHexData(Span text, Lines& lines, quint32* type, QByteAr
             if (!text.isEmpty() && !text.endsWith(','))
                 return fail(QStringLiteral("expected ',' before the line continuation"));
         }
-        if (!parseBytes(text, &bytes))
+        if (!parseBytes(text, &m_bytes))
             return false;
         Span next;
         if (!continued || !lines.next(&next))
@@ -353,7 +371,8 @@ bool RegFileReader::parseHexData(Span text, Lines& lines, quint32* type, QByteAr
     }
     const bool text16 = valueType == RegSz || valueType == RegExpandSz || valueType == RegMultiSz;
     *type = valueType;
-    *data = m_legacyText && text16 ? widened(bytes) : bytes;
+    const QByteArray bytes = QByteArray::fromRawData(m_bytes.constData(), m_bytes.size());
+    *data = m_legacyText && text16 ? widened(bytes) : QByteArray(m_bytes.constData(), m_bytes.size());
     return true;
 }
 
@@ -367,6 +386,16 @@ bool RegFileReader::parseBytes(Span text, QByteArray* bytes)
     const char* c = skipBlanks(text.begin, text.end);
     bool ok = true;
     while (c < text.end) {
+        // regedit's own form, two digits and a comma, in one step.
+        if (text.end - c >= 3 && c[2] == ',') {
+            const int high = hexDigit(c[0]);
+            const int low = hexDigit(c[1]);
+            if ((high | low) >= 0) {
+                *out++ = char(high * 16 + low);
+                c = skipBlanks(c + 3, text.end);
+                continue;
+            }
+        }
         int value = hexDigit(*c);
         if (value < 0) {
             ok = fail(QStringLiteral("\"%1\" is not a hex byte").arg(characterAt(c, text.end)));

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 #include <memory>
+#include <string_view>
+#include <unordered_map>
 
 namespace win::sim {
 
@@ -41,11 +43,15 @@ private:
     bool applyLine(Span line, Lines& lines);
     bool applySection(Span line);
     bool applyValue(Span line, Lines& lines);
-    bool parseQuoted(Span text, const char** after, QString* out);
+    // Value names recur, so a name shares the string of its earlier copies.
+    enum class Sharing { Shared, Own };
+    bool parseQuoted(Span text, const char** after, QString* out, Sharing sharing);
     bool parseData(Span text, quint32* type, QByteArray* data);
     bool parseHexData(Span text, Lines& lines, quint32* type, QByteArray* data);
     bool parseBytes(Span text, QByteArray* bytes);
     bool decodeText(const char* begin, const char* end, QString* out);
+    // decodeText for a quoted text without escapes, shared with its earlier copies.
+    bool decodeName(const char* begin, const char* end, QString* out);
     bool fail(const QString& problem);
 
     RegistryTree& m_tree;
@@ -54,6 +60,10 @@ private:
     bool m_legacyText = false;       // REGEDIT4: hex text data is single-byte text
     bool m_fromUtf16 = false;        // lone surrogates of a UTF-16 file are allowed
     QString m_problem;
+    QByteArray m_bytes;   // the data of the hex value being read
+    // Value names met in this file, by their bytes in it: most names recur
+    // in many keys, and each then shares one string instead of a copy.
+    std::unordered_map<std::string_view, QString> m_names;
 };
 
 } // namespace win::sim

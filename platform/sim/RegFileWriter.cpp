@@ -16,17 +16,15 @@ const char Continuation[] = "\\\n  ";
 constexpr int ContinuationColumn = 2;
 
 // The two lower-case hex digits of every byte.
-const std::array<std::array<char, 2>, 256>& hexPairs()
-{
-    static const auto table = [] {
-        const char digits[] = "0123456789abcdef";
-        std::array<std::array<char, 2>, 256> pairs{};
-        for (int i = 0; i < 256; ++i)
-            pairs[size_t(i)] = {digits[i >> 4], digits[i & 0xF]};
-        return pairs;
-    }();
-    return table;
-}
+constexpr std::array<std::array<char, 2>, 256> HexPairs = [] {
+    const char digits[] = "0123456789abcdef";
+    std::array<std::array<char, 2>, 256> pairs{};
+    for (int i = 0; i < 256; ++i) {
+        pairs[size_t(i)][0] = digits[i >> 4];
+        pairs[size_t(i)][1] = digits[i & 0xF];
+    }
+    return pairs;
+}();
 
 char16_t unitAt(const QByteArray& data, int index)
 {
@@ -100,6 +98,21 @@ void RegFileWriter::writeKey(const QByteArray& path, const RegistryNode& node)
     }
 }
 
+QByteArray RegFileWriter::utf16Text() const
+{
+    QString text;
+    Utf8Codec::decode(m_out.constData(), m_out.size(), true, &text);
+    QByteArray wide("\xFF\xFE", 2);
+    wide.reserve(2 + text.size() * 2 + text.count(QLatin1Char('\n')) * 2);
+    for (const QChar c : qAsConst(text)) {
+        if (c == QLatin1Char('\n'))
+            wide.append("\r\0", 2);
+        wide.append(char(c.unicode() & 0xFF));
+        wide.append(char(c.unicode() >> 8));
+    }
+    return wide;
+}
+
 void RegFileWriter::writeValue(const RegistryValue& value)
 {
     int column = 1;
@@ -114,7 +127,7 @@ void RegFileWriter::writeValue(const RegistryValue& value)
     } else if (value.type == RegDword && value.data.size() == 4) {
         m_out += "dword:";
         for (int i = 3; i >= 0; --i)
-            m_out.append(hexPairs()[quint8(value.data.at(i))].data(), 2);
+            m_out.append(HexPairs[quint8(value.data.at(i))].data(), 2);
     } else {
         writeHex(value.type, value.data, column);
     }
@@ -151,9 +164,8 @@ void RegFileWriter::writeHex(quint32 type, const QByteArray& data, int column)
     const int start = m_out.size();
     m_out.resize(start + count * 3 + (count / 25 + 2) * int(sizeof(Continuation)));
     char* out = m_out.data() + start;
-    const auto& pairs = hexPairs();
     for (int i = 0; i < count; ++i) {
-        const auto& pair = pairs[quint8(data.at(i))];
+        const auto& pair = HexPairs[quint8(data.at(i))];
         *out++ = pair[0];
         *out++ = pair[1];
         if (i == count - 1)
@@ -167,22 +179,6 @@ void RegFileWriter::writeHex(quint32 type, const QByteArray& data, int column)
         }
     }
     m_out.resize(int(out - m_out.constData()));
-}
-
-QByteArray RegFileWriter::utf16Text() const
-{
-    QString text;
-    Utf8Codec::decode(m_out.constData(), m_out.size(), true, &text);
-    QByteArray out("\xFF\xFE", 2);
-    out.reserve(2 + text.size() * 2 + text.count(QLatin1Char('\n')) * 2);
-    for (const QChar c : qAsConst(text)) {
-        if (c == QLatin1Char('\n'))
-            out.append("\r\0", 2);
-        const char16_t unit = c.unicode();
-        out.append(char(unit & 0xFF));
-        out.append(char(unit >> 8));
-    }
-    return out;
 }
 
 } // namespace win::sim

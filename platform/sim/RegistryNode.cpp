@@ -10,15 +10,48 @@ RegistryNode::RegistryNode(const QString& name)
 {
 }
 
+namespace {
+
+// The registry upper-cases unit by unit (no special casing that changes the
+// length), so a plain per-unit mapping compares and sorts as Windows does.
+char16_t upperUnit(char16_t unit)
+{
+    if (unit < 0x80)
+        return unit >= u'a' && unit <= u'z' ? char16_t(unit - (u'a' - u'A')) : unit;
+    return char16_t(QChar::toUpper(unit));
+}
+
+// FNV-1a of the upper-cased units.
+uint foldedHash(const QString& name)
+{
+    uint hash = 2166136261u;
+    for (const QChar c : name)
+        hash = (hash ^ upperUnit(c.unicode())) * 16777619u;
+    return hash;
+}
+
+} // namespace
+
 QString RegistryNode::comparisonName(const QString& name)
 {
-    // The registry upper-cases unit by unit (no special casing that changes
-    // the length), so a plain per-unit mapping sorts as Windows does.
     QString result(name);
     QChar* unit = result.data();
     for (int i = 0, n = result.size(); i < n; ++i)
-        unit[i] = QChar(QChar::toUpper(unit[i].unicode()));
+        unit[i] = QChar(upperUnit(unit[i].unicode()));
     return result;
+}
+
+bool RegistryNode::sameName(const QString& a, const QString& b)
+{
+    if (a.size() != b.size())
+        return false;
+    const QChar* x = a.constData();
+    const QChar* y = b.constData();
+    for (int i = 0, n = a.size(); i < n; ++i) {
+        if (x[i] != y[i] && upperUnit(x[i].unicode()) != upperUnit(y[i].unicode()))
+            return false;
+    }
+    return true;
 }
 
 void RegistryNode::sortSubKeys() const
@@ -87,44 +120,71 @@ void RegistryNode::markDeleted()
         node->markDeleted();
 }
 
+int RegistryNode::valuePosition(const QString& name, uint hash) const
+{
+    if (m_values.size() <= ValueIndexThreshold) {
+        for (int i = 0; i < m_valueHashes.size(); ++i) {
+            if (m_valueHashes.at(i) == hash && sameName(m_values.at(i).name, name))
+                return i;
+        }
+        return -1;
+    }
+    for (auto it = m_valueIndex.constFind(hash); it != m_valueIndex.constEnd() && it.key() == hash; ++it) {
+        if (sameName(m_values.at(*it).name, name))
+            return *it;
+    }
+    return -1;
+}
+
+void RegistryNode::indexValues()
+{
+    m_valueIndex.clear();
+    if (m_values.size() <= ValueIndexThreshold)
+        return;
+    m_valueIndex.reserve(m_values.size());
+    for (int i = 0; i < m_valueHashes.size(); ++i)
+        m_valueIndex.insert(m_valueHashes.at(i), i);
+}
+
 const RegistryValue* RegistryNode::findValue(const QString& name) const
 {
-    const auto it = m_valueIndex.constFind(comparisonName(name));
-    return it == m_valueIndex.constEnd() ? nullptr : &m_values.at(*it);
+    const int position = valuePosition(name, foldedHash(name));
+    return position < 0 ? nullptr : &m_values.at(position);
 }
 
 void RegistryNode::setValue(const QString& name, quint32 type, const QByteArray& data)
 {
-    const QString comparison = comparisonName(name);
-    const auto it = m_valueIndex.constFind(comparison);
-    if (it != m_valueIndex.constEnd()) {
-        RegistryValue& value = m_values[*it];
+    const uint hash = foldedHash(name);
+    const int position = valuePosition(name, hash);
+    if (position >= 0) {
+        RegistryValue& value = m_values[position];
         value.type = type;
         value.data = data;
         return;
     }
-    m_valueIndex.insert(comparison, m_values.size());
     m_values.append(RegistryValue{name, type, data});
+    m_valueHashes.append(hash);
+    if (m_values.size() == ValueIndexThreshold + 1)
+        indexValues();
+    else if (m_values.size() > ValueIndexThreshold)
+        m_valueIndex.insert(hash, m_values.size() - 1);
 }
 
 bool RegistryNode::removeValue(const QString& name)
 {
-    const auto it = m_valueIndex.find(comparisonName(name));
-    if (it == m_valueIndex.end())
+    const int position = valuePosition(name, foldedHash(name));
+    if (position < 0)
         return false;
-    const int position = *it;
-    m_valueIndex.erase(it);
     m_values.remove(position);
-    for (auto& index : m_valueIndex) {
-        if (index > position)
-            --index;
-    }
+    m_valueHashes.remove(position);
+    indexValues();
     return true;
 }
 
 void RegistryNode::removeAllValues()
 {
     m_values.clear();
+    m_valueHashes.clear();
     m_valueIndex.clear();
 }
 

@@ -24,6 +24,8 @@ struct RegistryValue
 // Subkeys are found through an index by name; their enumeration order is
 // restored by one sort when it is next asked for, so that keys added in any
 // order (a .reg file listing 100,000 siblings backwards) cost linear time.
+// Values are found by a hash of their upper-cased name: a scan of these
+// numbers while a key has a few values, an index once it has many.
 class RegistryNode
 {
 public:
@@ -52,10 +54,15 @@ public:
 
     // The form under which the registry compares names.
     static QString comparisonName(const QString& name);
+    static bool sameName(const QString& a, const QString& b);
 
 private:
+    static constexpr int ValueIndexThreshold = 32;
+
     void sortSubKeys() const;
     void markDeleted();
+    int valuePosition(const QString& name, uint hash) const;
+    void indexValues();
 
     QString m_name;
     QString m_comparisonName;
@@ -64,7 +71,11 @@ private:
     mutable bool m_subKeysSorted = true;
     QHash<QString, std::shared_ptr<RegistryNode>> m_subKeyIndex;  // comparison name -> subkey
     QVector<RegistryValue> m_values;
-    QHash<QString, int> m_valueIndex;  // comparison name -> position in m_values
+    QVector<uint> m_valueHashes;          // of each value's upper-cased name, in m_values order
+    QMultiHash<uint, int> m_valueIndex;   // hash -> position, above ValueIndexThreshold values
 };
 
 } // namespace win::sim
+
+// Values move by memcpy when a key's value list grows.
+Q_DECLARE_TYPEINFO(win::sim::RegistryValue, Q_MOVABLE_TYPE);

@@ -27,7 +27,7 @@ std::atomic<quintptr> g_nextHandle{0x80000};
 
 bool sameName(const QString& a, const QString& b)
 {
-    return RegistryNode::comparisonName(a) == RegistryNode::comparisonName(b);
+    return RegistryNode::sameName(a, b);
 }
 
 // HKEY_CURRENT_CONFIG is a view of HKEY_LOCAL_MACHINE's hardware profile and
@@ -60,7 +60,7 @@ bool RegistryStore::loadFolder(const QString& folder, QString* error)
             return false;
         }
         RegFileReader reader(tree);
-        if (!reader.apply(file.readAll(), file.fileName(), error))
+        if (!reader.apply(contentOf(file), file.fileName(), error))
             return false;
     }
     m_tree = std::move(tree);

@@ -87,7 +87,7 @@ bool SimMachine::loadMachineJson(const QString& path, QString* error)
         *error = QStringLiteral("%1: %2").arg(path, file.errorString());
         return false;
     }
-    const QByteArray text = file.readAll();
+    const QByteArray text = contentOf(file);
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(text, &parseError);
     if (parseError.error != QJsonParseError::NoError) {

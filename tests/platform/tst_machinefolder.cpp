@@ -1,3 +1,4 @@
+#include "platform/FileSystem.h"
 #include "platform/sim/SimMachine.h"
 #include "tests/support/TestMachine.h"
 
@@ -42,7 +43,10 @@ QJsonObject largestValues()
         {"versionResources", QJsonObject{{"C:\\app.exe", QJsonObject{{"language", "ffff"}, {"codePage", "ffff"}}}}},
         {"drives", QJsonObject{{"C", QJsonObject{{"folder", "drives/C"}, {"totalBytes", MaxExact},
                                                  {"freeBytes", MaxExact}, {"diskNumber", MaxInt}}}}},
-        {"files", QJsonObject{{"C:\\huge.bin", QJsonObject{{"size", MaxExact}}}}},
+        {"files", QJsonObject{{"C:\\huge.bin", QJsonObject{{"size", MaxExact}}},
+                              {"C:\\last.log", QJsonObject{{"modified", "9999-12-31T23:59:59.999Z"}}},
+                              {"C:\\local.log", QJsonObject{{"modified", "2024-02-29T08:30:00"}}},
+                              {"C:\\beijing.log", QJsonObject{{"modified", "2024-02-29T08:30:00.500+08:00"}}}}},
         {"boot", QJsonObject{{"timeout", MaxInt}}},
         {"eventLogs", QJsonObject{{"Application", QJsonObject{{"maxSizeBytes", MaxExact}}}}},
         {"restorePoints", QJsonArray{QJsonObject{{"sequenceNumber", Max32}, {"restorePointType", Max32},
@@ -102,6 +106,7 @@ class MachineFolderTest : public QObject
 
 private slots:
     void everyFieldRoundTripsAtItsLargestValue();
+    void savesTheFactsAsTheProgramLeftThem();
     void refusesWhatItCouldNotKeep_data();
     void refusesWhatItCouldNotKeep();
 };
@@ -122,6 +127,24 @@ void MachineFolderTest::everyFieldRoundTripsAtItsLargestValue()
     QVERIFY2(reloaded.load(machine.folder(), &error), qPrintable(error));
     QVERIFY2(reloaded.save(&error), qPrintable(error));
     QCOMPARE(readAll(file), firstSave);
+}
+
+void MachineFolderTest::savesTheFactsAsTheProgramLeftThem()
+{
+    const QJsonObject old{{"modified", "2020-01-01T00:00:00Z"}};
+    TestMachine machine({{"files", QJsonObject{{"C:\\Temp\\gone.tmp", old}, {"C:\\Temp\\moved.tmp", old},
+                                              {"C:\\Temp\\kept.tmp", old}}}});
+    for (const char* name : {"gone.tmp", "moved.tmp", "kept.tmp"})
+        machine.addFile(QStringLiteral("C:\\Temp\\") + name);
+    QString error;
+    QVERIFY2(machine->save(&error), qPrintable(error));   // as loaded
+
+    QCOMPARE(win::deleteFile("C:\\Temp\\gone.tmp"), win::ErrorSuccess);
+    QCOMPARE(win::moveFile("C:\\Temp\\moved.tmp", "C:\\Temp\\there.tmp"), win::ErrorSuccess);
+    QVERIFY2(machine->save(&error), qPrintable(error));
+    const QJsonObject files =
+        QJsonDocument::fromJson(readAll(machine.folder() + "/machine.json")).object().value("files").toObject();
+    QCOMPARE(files, (QJsonObject{{"C:\\Temp\\kept.tmp", old}, {"C:\\Temp\\there.tmp", old}}));
 }
 
 void MachineFolderTest::refusesWhatItCouldNotKeep_data()
