@@ -79,8 +79,8 @@ void TestFeedbackPage::cardNumbersStayInRange()
             highest = qMax(highest, match.captured(group).toInt());
         }
     }
-    QCOMPARE(lowest, 1000);
-    QCOMPARE(highest, 9998);
+    // Bounds only: demanding that both ends were drawn fails by chance.
+    QVERIFY2(lowest >= 1000 && highest <= 9998, qPrintable(QString("%1..%2").arg(lowest).arg(highest)));
 }
 
 void TestFeedbackPage::themeSetsSheetAndGlowColour_data()
