@@ -21,6 +21,11 @@ const char* const ProfileListKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVers
 // The folders of a profile that hold a user's own things, as paths below it.
 const char* const ProfileFolders[] = {"Desktop", "Documents", "Downloads", "Pictures", "Music", "Videos",
                                       "AppData", "AppData\\Local", "AppData\\Roaming", "AppData\\LocalLow"};
+// The same folders where the user moved them (a Documents folder on D:).
+const char* const UserShellFoldersKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+const char* const UserShellFolders[] = {"Desktop", "Personal", "{374DE290-123F-4565-9164-39C4925E467B}",
+                                        "My Pictures", "My Music", "My Video", "AppData", "Local AppData"};
+const char* const AgreementFlagName = "eula_accepted.flag";
 
 void addResolved(QStringList* folders, const QString& path)
 {
@@ -85,20 +90,41 @@ void readProfileList(QStringList* profiles, QStringList* roots)
     }
 }
 
-QString portableLayoutOf(const QString& programFolder)
+void readUserShellFolders(QStringList* folders)
 {
-    const QString folder = ProtectedFolders::resolved(programFolder);
-    if (folder.isEmpty())
-        return QString();
-    QString layout = folder;
-    for (int up = 0; up < 2 && layout.size() > 3; ++up)
-        layout = win::parentPathOf(layout);
-    return layout;
+    win::RegistryKey key;
+    if (key.open(win::Hive::CurrentUser, QLatin1String(UserShellFoldersKey), win::KeyRead) != win::ErrorSuccess)
+        return;
+    for (const char* name : UserShellFolders) {
+        QString text;
+        if (key.readString(QLatin1String(name), &text) == win::ErrorSuccess)
+            addResolved(folders, expandEnvironmentPath(text));
+    }
 }
 
 bool isDriveRoot(const QString& resolvedPath)
 {
     return resolvedPath.size() == 3;
+}
+
+// The layout is the folder holding the agreement flag with all below it.
+// Copied straight onto a drive, that folder is the drive's root, which must
+// not shield the whole drive: then the flag and the program's own folder are
+// the layout.
+QStringList portableLayoutOf(const QString& programFolder)
+{
+    const QString folder = ProtectedFolders::resolved(programFolder);
+    if (folder.isEmpty() || isDriveRoot(folder))
+        return QStringList();
+    const QString ownFolder = win::parentPathOf(folder);
+    if (isDriveRoot(ownFolder)) {
+        return QStringList{ownFolder + QLatin1String(AgreementFlagName), ownFolder + QStringLiteral("config"),
+                           ownFolder + QStringLiteral("tools"), folder};
+    }
+    const QString flagFolder = win::parentPathOf(ownFolder);
+    if (!isDriveRoot(flagFolder))
+        return QStringList{flagFolder};
+    return QStringList{flagFolder + QLatin1String(AgreementFlagName), ownFolder};
 }
 
 bool isStrictlyBelow(const QString& path, const QString& folder)
@@ -123,6 +149,7 @@ ProtectedFolders::ProtectedFolders(const QString& programFolder)
     for (const QString& windows : windowsFolders())
         addBelowRoot(&m_profilesRoots, windows.left(3) + QStringLiteral("Users"));
     readProfileList(&m_profiles, &m_profilesRoots);
+    readUserShellFolders(&m_systemFolders);
 }
 
 QString ProtectedFolders::resolved(const QString& path)
@@ -165,8 +192,10 @@ QStringList ProtectedFolders::protectedInside(const QString& folder) const
                 inside.append(protectedFolder);
         }
     }
-    if (!m_portableLayout.isEmpty() && isStrictlyBelow(m_portableLayout, outer))
-        inside.append(m_portableLayout);
+    for (const QString& layout : m_portableLayout) {
+        if (isStrictlyBelow(layout, outer))
+            inside.append(layout);
+    }
     return inside;
 }
 
@@ -200,5 +229,6 @@ bool ProtectedFolders::isProfileFolder(const QString& resolvedPath) const
 
 bool ProtectedFolders::isInsidePortableLayout(const QString& resolvedPath) const
 {
-    return isSameOrBelow(resolvedPath, m_portableLayout);
+    return std::any_of(m_portableLayout.begin(), m_portableLayout.end(),
+                       [&resolvedPath](const QString& layout) { return isSameOrBelow(resolvedPath, layout); });
 }

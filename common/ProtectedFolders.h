@@ -18,9 +18,10 @@
 // and SysWOW64; both Program Files folders; ProgramData; the profiles folder
 // (C:\Users) and every profile in it, and in each profile Desktop, Documents,
 // Downloads, Pictures, Music, Videos, AppData, AppData\Local,
-// AppData\Roaming and AppData\LocalLow; and the program's portable layout:
-// the folder holding the agreement flag (<program folder>\..\..) and
-// everything below it.
+// AppData\Roaming and AppData\LocalLow, also where the user moved them;
+// and the program's portable layout: the folder holding the agreement flag
+// (<program folder>\..\..) and everything below it, or, when that folder is
+// a drive's root, the flag and the program's own folder (<program folder>\..).
 class ProtectedFolders
 {
 public:
@@ -55,5 +56,5 @@ private:
     QStringList m_systemFolders;   // resolved
     QStringList m_profiles;        // resolved, the profiles the machine names
     QStringList m_profilesRoots;   // resolved, the folders that hold profiles
-    QString m_portableLayout;      // resolved, empty when the program is on no drive
+    QStringList m_portableLayout;  // resolved, empty when the program is on no drive
 };

@@ -72,6 +72,8 @@ private slots:
         row("another profile's Local", "c:/users/other/appdata/local", true, true);
         row("listed profile", "C:\\Accounts\\Admin", true, true);
         row("listed profile's Desktop", "C:\\Accounts\\Admin\\Desktop", true, true);
+        row("Documents moved to another drive", "D:\\Docs", true, true);
+        row("below moved Documents", "D:\\Docs\\Old", false, false);
 
         row("portable layout", Stick, true, true);
         row("portable layout, spelled oddly", Stick.toUpper() + ".\\.", true, true);
@@ -98,9 +100,38 @@ private slots:
         QFETCH(QString, path);
         TestMachine machine;
         machine.setText(ProfileList + "\\S-1-5-21-1-500", "ProfileImagePath", "C:\\Accounts\\Admin", win::RegExpandSz);
+        machine.setText("HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                        "Personal", "D:\\Docs", win::RegExpandSz);
         const ProtectedFolders rule(Stick + QStringLiteral("\\Tessaro\\bin"));
         QTEST(rule.refusesEmptying(path), "emptyingRefused");
         QTEST(rule.refusesRemoving(path), "removingRefused");
+    }
+
+    // Copied straight onto a drive, the layout must not shield the drive.
+    void layoutAtADriveRoot_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("refused");
+        QTest::addColumn<QStringList>("allowed");
+        QTest::newRow("own folder on the root") << "C:\\Tessaro\\bin"
+            << QStringList{"C:\\eula_accepted.flag", "C:\\Tessaro", "C:\\Tessaro\\config", "C:\\Tessaro\\tools\\x"}
+            << QStringList{"C:\\Temp", "C:\\Users\\Tester\\AppData\\Local\\Temp", "C:\\Tessaro-old"};
+        QTest::newRow("program folder on the root") << "C:\\bin"
+            << QStringList{"C:\\eula_accepted.flag", "C:\\config", "C:\\tools", "C:\\bin\\logs"}
+            << QStringList{"C:\\Temp", "C:\\binaries"};
+    }
+
+    void layoutAtADriveRoot()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, refused);
+        QFETCH(QStringList, allowed);
+        TestMachine machine;
+        const ProtectedFolders rule(program);
+        for (const QString& path : refused)
+            QVERIFY2(rule.refusesEmptying(path) && rule.refusesRemoving(path), qPrintable(path));
+        for (const QString& path : allowed)
+            QVERIFY2(!rule.refusesEmptying(path) && !rule.refusesRemoving(path), qPrintable(path));
     }
 
     // Variables that are missing or point elsewhere do not open the
