@@ -222,6 +222,7 @@ Error ServiceHandle::control(quint32 code, ServiceStatus* status)
         return service->state == ServiceStopped ? ErrorServiceNotActive : ErrorSuccess;
     if (code != ServiceControlStop)
         return ErrorInvalidServiceControl;
+    ++service->stopControls;
     if (service->state == ServiceStopped)
         return ErrorServiceNotActive;
     if (service->state == ServiceStopPending)

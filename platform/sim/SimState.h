@@ -63,6 +63,7 @@ struct SimService
     bool startFails = false;      // StartServiceW fails
     int stopDelayMs = 0;          // time from the stop request to "stopped"
     quint64 stopRequestedAtMs = 0; // runtime only
+    int stopControls = 0;          // runtime only: stop requests received, refused ones too
 };
 
 struct SimTask

@@ -135,6 +135,28 @@ private slots:
         QVERIFY(!QString::fromUtf8(content).remove(QStringLiteral("\r\n")).contains('\n'));
     }
 
+    // A second start in the same second continues the first one's file: it
+    // keeps what is there and adds its own byte-order mark and header. The
+    // files of the next seconds stand ready, whichever second the child opens.
+    void secondStartInTheSameSecondAppendsItsHeader()
+    {
+        writeFile(deviceIdPath(), "0123456789abcdef");
+        QTemporaryDir dir;
+        const QByteArray earlier = QByteArray("\xEF\xBB\xBF") + QString(40, '=').toUtf8() + "\r\n[09:00:00] 上一次启动\r\n";
+        const QDateTime now = QDateTime::currentDateTime();
+        for (int second = 0; second < 8; ++second) {
+            const QString stamp = now.addSecs(second).toString(QStringLiteral("yyyyMMdd_HHmmss"));
+            writeFile(dir.filePath(QStringLiteral("log_0123456789abcdef_%1.txt").arg(stamp)), earlier);
+        }
+        const QStringList out = child({QStringLiteral("plain"), dir.path()});
+        QCOMPARE(out.size(), 2);
+        const QByteArray content = readAll(out[0]);
+        QVERIFY2(content.startsWith(earlier), "the earlier start's lines stay");
+        const QByteArray added = content.mid(earlier.size());
+        QVERIFY(added.startsWith(QByteArray("\xEF\xBB\xBF") + QString(40, '=').toUtf8() + "\r\n"));
+        QCOMPARE(QString::fromUtf8(added.mid(3)).split(QStringLiteral("\r\n")).value(1), QStringLiteral("系统优化工具日志"));
+    }
+
     void onlyTheTenNewestLogsStay()
     {
         writeFile(deviceIdPath(), "0123456789abcdef");

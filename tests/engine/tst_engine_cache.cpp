@@ -296,6 +296,27 @@ private slots:
         QVERIFY(m_log->startingWith(QStringLiteral("  清理 [A4")).isEmpty());
     }
 
+    // Only the framework version folders (their names start with a small
+    // "v") hold ASP.NET's temporary files; other folders are left alone.
+    void dotNetTemporaryFilesOfVersionFoldersOnly()
+    {
+        TestMachine machine;
+        const QString net = QStringLiteral("C:\\Windows\\Microsoft.NET\\");
+        const QString asp = QStringLiteral("\\Temporary ASP.NET Files\\root\\a1\\App_Web.dll");
+        const QStringList cleaned = {net + "Framework\\v2.0.50727" + asp, net + "Framework64\\v4.0.30319" + asp};
+        const QStringList kept = {net + "Framework\\V9.9" + asp, net + "Framework64\\Custom" + asp,
+                                  net + "Framework64\\v4.0.30319\\Config\\machine.config"};
+        for (const QString& file : cleaned + kept)
+            machine.addFile(file, "n");
+        OptimizeCore core;
+        runEngine(core);
+        for (const QString& file : cleaned)
+            QVERIFY2(!win::pathExists(file), qPrintable(file));
+        for (const QString& file : kept)
+            QVERIFY2(win::pathExists(file), qPrintable(file));
+        QCOMPARE(core.junkFilesCount(), 2);
+    }
+
     void dnsFlushAndDiskCleanupAreAsked()
     {
         TestMachine machine;

@@ -60,13 +60,30 @@ private slots:
         QCOMPARE(count(), 3);  // Shell, Userinit and the empty AppInit_DLLs text
     }
 
+    // A replaced value counts once as a text and once more as a hijack.
+    void hijacksCountTwice_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("Shell replaced") << Winlogon << "Shell" << "C:\\evil\\shell.exe" << 4;
+        QTest::newRow("Shell beside Explorer") << Winlogon << "Shell" << "explorer.exe, C:\\evil\\shell.exe" << 3;
+        QTest::newRow("Userinit replaced") << Winlogon << "Userinit" << "C:\\Windows\\SysWOW64\\uinit.exe," << 4;
+        QTest::newRow("Userinit in capitals") << Winlogon << "Userinit" << "C:\\WINDOWS\\system32\\USERINIT.EXE," << 3;
+        QTest::newRow("AppInit DLL") << WindowsKey << "AppInit_DLLs" << "C:\\evil\\hook.dll" << 4;
+        QTest::newRow("AppInit blanks") << WindowsKey << "AppInit_DLLs" << "   " << 3;
+    }
+
     void hijacksCountTwice()
     {
+        QFETCH(QString, key);
+        QFETCH(QString, name);
+        QFETCH(QString, value);
         TestMachine machine;
         cleanWinlogon(machine);
-        machine.setText(Winlogon, QStringLiteral("Shell"), QStringLiteral("C:\\evil\\shell.exe"));
-        machine.setText(WindowsKey, QStringLiteral("AppInit_DLLs"), QStringLiteral("C:\\evil\\hook.dll"));
-        QCOMPARE(count(), 3 + 2);
+        machine.setText(key, name, value);
+        QTEST(count(), "expected");
     }
 
     void runKeysCountTextValuesOnly()

@@ -57,6 +57,7 @@ private slots:
         OptimizeCore core;
         QVERIFY(core.disableService(QStringLiteral("fax")));
         QVERIFY(m_log->contains(QStringLiteral("服务 fax 原始启动类型: 4 → 将设为 DISABLED")));
+        QCOMPARE(machine->findService(QStringLiteral("Fax"))->stopControls, 0);
         QVERIFY(!core.disableService(QStringLiteral("NoSuchService")));
         machine->system().services << service(QStringLiteral("Guarded"), win::ServiceAutoStart, win::ServiceRunning);
         machine->findService(QStringLiteral("Guarded"))->accessDenied = true;
@@ -74,6 +75,7 @@ private slots:
         const quint64 waited = win::tickCountMs() - start;
         QVERIFY2(waited >= 2000 && waited < 2500, qPrintable(QString::number(waited)));
         QCOMPARE(machine->findService(QStringLiteral("Slow"))->startType, win::ServiceDisabled);
+        QCOMPARE(machine->findService(QStringLiteral("Slow"))->stopControls, 1);
     }
 
     void stopAndWait_data()
