@@ -1,4 +1,5 @@
 #include "EngineLog.h"
+#include "MachineFolder.h"
 #include "engine/OptimizeCore.h"
 #include "platform/FileSystem.h"
 #include "platform/RegistryKey.h"
@@ -8,7 +9,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -17,7 +17,6 @@
 #include <QtTest>
 #include <iterator>
 #include <memory>
-#include <unistd.h>
 
 using win::sim::SimMachine;
 
@@ -38,32 +37,6 @@ const QString CurrentVersion = QStringLiteral("Microsoft\\Windows\\CurrentVersio
 QString sampleFolder()
 {
     return QStringLiteral(TESSARO_SOURCE_DIR "/machines/sample");
-}
-
-// Copies a machine folder; links are copied as the links they are.
-bool copyFolder(const QString& from, const QString& to)
-{
-    if (!QDir().mkpath(to))
-        return false;
-    QDirIterator it(from, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString source = it.next();
-        const QString target = to + source.mid(from.size());
-        if (it.fileInfo().isSymLink()) {
-            char linked[4096];
-            const ssize_t length = readlink(QFile::encodeName(source).constData(), linked, sizeof(linked));
-            if (length <= 0 || length == ssize_t(sizeof(linked))
-                || symlink(QByteArray(linked, int(length)).constData(), QFile::encodeName(target).constData()) != 0)
-                return false;
-        } else if (it.fileInfo().isDir()) {
-            if (!QDir().mkpath(target))
-                return false;
-        } else if (!QFile::copy(source, target)) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // The files below a folder of the current machine, relative to it, sorted;
@@ -170,7 +143,7 @@ private slots:
                  "the shipped signatures must lie beside the test");
         m_log = std::make_unique<EngineLog>();
         QVERIFY(m_dir.isValid());
-        QVERIFY(copyFolder(sampleFolder(), machineFolder()));
+        QVERIFY(copyMachineFolder(sampleFolder(), machineFolder()));
         m_machine = std::make_unique<SimMachine>();
         QString error;
         QVERIFY2(m_machine->load(machineFolder(), &error), qPrintable(error));
