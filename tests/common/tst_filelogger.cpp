@@ -144,7 +144,7 @@ private slots:
         QTemporaryDir dir;
         const QByteArray earlier = QByteArray("\xEF\xBB\xBF") + QString(40, '=').toUtf8() + "\r\n[09:00:00] 上一次启动\r\n";
         const QDateTime now = QDateTime::currentDateTime();
-        for (int second = 0; second < 8; ++second) {
+        for (int second = 0; second < 10; ++second) {
             const QString stamp = now.addSecs(second).toString(QStringLiteral("yyyyMMdd_HHmmss"));
             writeFile(dir.filePath(QStringLiteral("log_0123456789abcdef_%1.txt").arg(stamp)), earlier);
         }
