@@ -14,6 +14,10 @@ QString expandEnvironmentPath(const QString& path)
 {
     if (path.isEmpty())
         return QString();
+    // Without a percent sign there is nothing to expand; most paths of a scan
+    // are like that, and the machine need not be asked for them.
+    if (!path.contains('%'))
+        return path;
     QString expanded;
     const quint32 needed = win::expandEnvironmentStrings(path, &expanded, UsualBufferChars);
     if (needed == 0)
@@ -27,7 +31,8 @@ QString expandEnvironmentPathFor64Bit(const QString& path)
 {
     static const QRegularExpression programFolders(QStringLiteral("%(Common)?ProgramFiles%"),
                                                    QRegularExpression::CaseInsensitiveOption);
-    if (!path.contains(programFolders) || expandEnvironmentPath(QStringLiteral("%ProgramW6432%")).contains('%'))
+    if (!path.contains('%') || !path.contains(programFolders)
+        || expandEnvironmentPath(QStringLiteral("%ProgramW6432%")).contains('%'))
         return expandEnvironmentPath(path);
     QString native = path;
     native.replace(programFolders, QStringLiteral("%\\1ProgramW6432%"));

@@ -202,36 +202,79 @@ Error writeFile(const QString& path, const QByteArray& data)
     return result;
 }
 
-Error fullPathName(const QString& path, QString* full)
+namespace {
+
+// Walks the components of a fully qualified path as GetFullPathNameW keeps
+// them, handing each kept one to `visit` as a position and a length in `path`.
+template <typename Visit>
+Error visitFullPath(const QString& path, Visit visit)
 {
     const auto isSeparator = [](QChar c) { return c == '\\' || c == '/'; };
     if (path.size() < 2 || path.at(1) != ':' || !path.at(0).isLetter() || path.at(0).unicode() > 127
         || (path.size() > 2 && !isSeparator(path.at(2))))
         return ErrorInvalidName;
-    QString resolved = QString(path.at(0)) + QStringLiteral(":\\");
-    QString rest = path.mid(3);
-    rest.replace('/', '\\');
-    bool first = true;
-    for (QString component : rest.split('\\', Qt::SkipEmptyParts)) {
-        if (component == QLatin1String(".."))
+    const QChar* c = path.constData();
+    const int size = path.size();
+    int start = 3;
+    for (int i = 3; i <= size; ++i) {
+        if (i < size && !isSeparator(c[i]))
+            continue;
+        if (i - start == 2 && c[start] == '.' && c[start + 1] == '.')
             return ErrorInvalidName;
-        int end = component.size();
-        while (end > 0 && (component.at(end - 1) == '.' || component.at(end - 1) == ' '))
+        int end = i;
+        while (end > start && (c[end - 1] == '.' || c[end - 1] == ' '))
             --end;
-        if (end == 0)
-            continue;   // "." and what trims away entirely
-        component.truncate(end);
-        if (!first)
-            resolved += '\\';
-        resolved += component;
-        first = false;
+        if (end > start)   // "." and what trims away entirely are dropped
+            visit(start, end - start);
+        start = i + 1;
     }
-    *full = resolved;
     return ErrorSuccess;
 }
 
+} // namespace
+
+Error fullPathName(const QString& path, QString* full)
+{
+    QString resolved;
+    resolved.reserve(path.size() + 3);
+    const Error error = visitFullPath(path, [&](int at, int length) {
+        resolved.append('\\');
+        resolved.append(path.constData() + at, length);
+    });
+    if (error)
+        return error;
+    if (resolved.isEmpty())
+        resolved.append('\\');
+    *full = resolved.prepend(QLatin1String(":")).prepend(path.at(0));
+    return ErrorSuccess;
+}
+
+namespace {
+
+// Whether normalizedPath would give `path` back unchanged; most paths the
+// program passes around are, so they are not copied character by character.
+bool isNormalized(const QString& path)
+{
+    const int size = path.size();
+    const QChar* c = path.constData();
+    for (int i = 0; i < size; ++i) {
+        if (c[i] == '/')
+            return false;
+        if (c[i] == '\\' && i >= 2 && c[i - 1] == '\\')
+            return false;
+    }
+    if (size == 2 && c[1] == ':')
+        return false;
+    const bool unc = size >= 2 && c[0] == '\\' && c[1] == '\\';
+    return !(size > 1 && c[size - 1] == '\\' && !isDriveRoot(path) && !(unc && size == 2));
+}
+
+} // namespace
+
 QString normalizedPath(const QString& path)
 {
+    if (isNormalized(path))
+        return path;
     QString in = path;
     in.replace('/', '\\');
     const bool unc = in.startsWith(QLatin1String("\\\\"));

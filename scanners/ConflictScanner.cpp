@@ -1,12 +1,11 @@
 #include "scanners/ConflictScanner.h"
 
+#include "platform/CaseFold.h"
 #include "platform/Programs.h"
 #include "platform/RegistryIterators.h"
 #include "scanners/SignatureStore.h"
 
 #include <QRegularExpression>
-
-#include <algorithm>
 
 namespace {
 
@@ -39,24 +38,24 @@ bool isEnabledProductState(quint32 state)
 struct Family
 {
     QString name;
-    QStringList keywords;
+    FragmentList keywords;
 };
 
 const QVector<Family>& families()
 {
     static const QVector<Family> table = {
         {QStringLiteral("安全卫士"),
-         {QStringLiteral("安全卫士"), QStringLiteral("杀毒"), QStringLiteral("电脑管家"),
-          QStringLiteral("360")}},
+         FragmentList({QStringLiteral("安全卫士"), QStringLiteral("杀毒"), QStringLiteral("电脑管家"),
+                       QStringLiteral("360")})},
         {QStringLiteral("浏览器"),
-         {QStringLiteral("浏览器"), QStringLiteral("chrome"), QStringLiteral("edge"),
-          QStringLiteral("firefox"), QStringLiteral("搜狗")}},
+         FragmentList({QStringLiteral("浏览器"), QStringLiteral("chrome"), QStringLiteral("edge"),
+                       QStringLiteral("firefox"), QStringLiteral("搜狗")})},
         {QStringLiteral("压缩软件"),
-         {QStringLiteral("压缩"), QStringLiteral("好压"), QStringLiteral("快压"),
-          QStringLiteral("7-zip"), QStringLiteral("winrar")}},
+         FragmentList({QStringLiteral("压缩"), QStringLiteral("好压"), QStringLiteral("快压"),
+                       QStringLiteral("7-zip"), QStringLiteral("winrar")})},
         {QStringLiteral("下载工具"),
-         {QStringLiteral("下载"), QStringLiteral("迅雷"), QStringLiteral("下载器")}},
-        {QStringLiteral("输入法"), {QStringLiteral("输入法"), QStringLiteral("拼音")}},
+         FragmentList({QStringLiteral("下载"), QStringLiteral("迅雷"), QStringLiteral("下载器")})},
+        {QStringLiteral("输入法"), FragmentList({QStringLiteral("输入法"), QStringLiteral("拼音")})},
     };
     return table;
 }
@@ -89,8 +88,12 @@ void ConflictScanner::scanConflicts(ScanReportBundle& report) const
 {
     addAntivirusFinding(report, antivirusNames());
     const QStringList installed = installedProgramNames();
-    addOverlapFindings(report, installed);
-    addLowQualityFindings(report, installed);
+    QStringList folded;
+    folded.reserve(installed.size());
+    for (const QString& name : installed)
+        folded.append(win::foldCase(name));
+    addOverlapFindings(report, installed, folded);
+    addLowQualityFindings(report, folded);
 }
 
 QStringList ConflictScanner::antivirusNames()
@@ -176,13 +179,14 @@ void ConflictScanner::addAntivirusFinding(ScanReportBundle& report, const QStrin
     report.conflicts.append(finding);
 }
 
-void ConflictScanner::addOverlapFindings(ScanReportBundle& report, const QStringList& installed) const
+void ConflictScanner::addOverlapFindings(ScanReportBundle& report, const QStringList& installed,
+                                         const QStringList& folded) const
 {
     for (const Family& family : families()) {
         QStringList members;
-        for (const QString& name : installed) {
-            if (SignatureStore::containsAnyFragment(name, family.keywords))
-                members.append(name);
+        for (int i = 0; i < installed.size(); ++i) {
+            if (family.keywords.foundIn(folded.at(i)))
+                members.append(installed.at(i));
         }
         if (members.size() < 3)
             continue;
@@ -195,20 +199,32 @@ void ConflictScanner::addOverlapFindings(ScanReportBundle& report, const QString
     }
 }
 
-void ConflictScanner::addLowQualityFindings(ScanReportBundle& report, const QStringList& installed) const
+void ConflictScanner::addLowQualityFindings(ScanReportBundle& report, const QStringList& folded) const
 {
     const SignatureStore& store = SignatureStore::instance();
     if (!store.isLoaded())
         return;
-    for (const AdwareSignature& sig : store.signatures()) {
-        if (sig.category != QLatin1String("pup") || sig.riskLevel != QLatin1String("low")
-            || store.isWhitelisted(sig.id))
+    QVector<int> lowQuality;
+    for (int index = 0; index < store.signatures().size(); ++index) {
+        const AdwareSignature& sig = store.signatures().at(index);
+        if (sig.category == QLatin1String("pup") && sig.riskLevel == QLatin1String("low") && !store.isWhitelisted(sig.id))
+            lowQuality.append(index);
+    }
+    // One pass over the installed programs; a name that no signature knows
+    // is ruled out at once.
+    QVector<bool> installed(store.signatures().size(), false);
+    for (const QString& name : folded) {
+        if (!store.anySignatureHolds(&AdwareSignature::uninstallKeys, name))
             continue;
-        const bool installedNow = std::any_of(installed.begin(), installed.end(), [&sig](const QString& name) {
-            return SignatureStore::containsAnyFragment(name, sig.uninstallKeys);
-        });
-        if (!installedNow)
+        for (int index : lowQuality) {
+            if (!installed.at(index) && store.fragments(index, &AdwareSignature::uninstallKeys).foundIn(name))
+                installed[index] = true;
+        }
+    }
+    for (int index : lowQuality) {
+        if (!installed.at(index))
             continue;
+        const AdwareSignature& sig = store.signatures().at(index);
         ConflictFinding finding;
         finding.category = QStringLiteral("pup");
         finding.title = QStringLiteral("检测到低质量软件：%1").arg(sig.nameCn.isEmpty() ? sig.name : sig.nameCn);

@@ -23,6 +23,7 @@ public:
 
 private:
     void addAntivirusFinding(ScanReportBundle& report, const QStringList& products) const;
-    void addOverlapFindings(ScanReportBundle& report, const QStringList& installed) const;
-    void addLowQualityFindings(ScanReportBundle& report, const QStringList& installed) const;
+    // `folded`: the installed names folded by win::foldCase, one for one.
+    void addOverlapFindings(ScanReportBundle& report, const QStringList& installed, const QStringList& folded) const;
+    void addLowQualityFindings(ScanReportBundle& report, const QStringList& folded) const;
 };

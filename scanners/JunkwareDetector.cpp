@@ -1,13 +1,12 @@
 #include "scanners/JunkwareDetector.h"
 
 #include "common/EnvironmentPath.h"
+#include "platform/CaseFold.h"
 #include "platform/FileSystem.h"
 #include "platform/Processes.h"
 #include "platform/RegistryIterators.h"
 #include "platform/ServiceControl.h"
 #include "scanners/SignatureStore.h"
-
-#include <algorithm>
 
 namespace {
 
@@ -161,19 +160,20 @@ void JunkwareDetector::scanFilePaths(ScanReportBundle& report)
 
 bool JunkwareDetector::matchesAnySignature(const QString& found, QStringList AdwareSignature::*list) const
 {
-    const QVector<AdwareSignature>& signatures = SignatureStore::instance().signatures();
-    return std::any_of(signatures.begin(), signatures.end(), [&found, list](const AdwareSignature& sig) {
-        return SignatureStore::containsAnyFragment(found, sig.*list);
-    });
+    return SignatureStore::instance().anySignatureHolds(list, win::foldCase(found));
 }
 
 void JunkwareDetector::reportMatches(ScanReportBundle& report, const QString& found,
                                      QStringList AdwareSignature::*list, const QString& dimension,
                                      const QString& evidence)
 {
-    for (const AdwareSignature& sig : SignatureStore::instance().signatures()) {
-        if (SignatureStore::containsAnyFragment(found, sig.*list))
-            addJunkwareFinding(report, sig, dimension, evidence);
+    const SignatureStore& store = SignatureStore::instance();
+    const QString folded = win::foldCase(found);
+    if (!store.anySignatureHolds(list, folded))
+        return;
+    for (int i = 0; i < store.signatures().size(); ++i) {
+        if (store.fragments(i, list).foundIn(folded))
+            addJunkwareFinding(report, store.signatures().at(i), dimension, evidence);
     }
 }
 

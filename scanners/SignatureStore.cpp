@@ -1,6 +1,7 @@
 #include "scanners/SignatureStore.h"
 
 #include "common/EnvironmentPath.h"
+#include "platform/CaseFold.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -24,6 +25,21 @@ QStringList stringsOf(const QJsonValue& value)
 
 const char* const DetectionKeys[] = {"uninstall_keys", "registry_keys", "file_paths",
                                      "process_names", "service_names", "startup_names"};
+// The lists of AdwareSignature in DetectionKeys order.
+QStringList AdwareSignature::* const DetectionLists[] = {
+    &AdwareSignature::uninstallKeys, &AdwareSignature::registryKeys, &AdwareSignature::filePaths,
+    &AdwareSignature::processNames, &AdwareSignature::serviceNames, &AdwareSignature::startupNames};
+constexpr int DetectionListCount = int(sizeof(DetectionLists) / sizeof(DetectionLists[0]));
+
+int detectionListIndex(QStringList AdwareSignature::*list)
+{
+    for (int i = 0; i < DetectionListCount; ++i) {
+        if (DetectionLists[i] == list)
+            return i;
+    }
+    Q_UNREACHABLE();
+    return 0;
+}
 
 int lineOfOffset(const QByteArray& text, int offset)
 {
@@ -57,8 +73,11 @@ void SignatureStore::clear()
     m_loaded = false;
     m_version.clear();
     m_signatures.clear();
+    m_prepared.clear();
+    m_combined.clear();
     m_whitelistPaths.clear();
     m_whitelistProcesses.clear();
+    m_whitelistProcessFragments = FragmentList();
     m_whitelistIds.clear();
     m_problems.clear();
 }
@@ -68,6 +87,12 @@ bool SignatureStore::load(const QString& dir)
     clear();
     if (!readSignatures(dir + QStringLiteral("/adware.json")))
         return false;
+    for (QStringList AdwareSignature::*list : DetectionLists) {
+        QStringList all;
+        for (const AdwareSignature& sig : m_signatures)
+            all += sig.*list;
+        m_combined.append(FragmentList(all));
+    }
     readWhitelist(dir + QStringLiteral("/whitelist.json"));
     m_loaded = !m_signatures.isEmpty();
     if (!m_loaded)
@@ -143,6 +168,10 @@ void SignatureStore::readPattern(const QJsonValue& value, int index)
     sig.serviceNames = detectionList(detection, QStringLiteral("service_names"), place);
     sig.startupNames = detectionList(detection, QStringLiteral("startup_names"), place);
     m_signatures.append(sig);
+    QVector<FragmentList> prepared;
+    for (QStringList AdwareSignature::*list : DetectionLists)
+        prepared.append(FragmentList(sig.*list));
+    m_prepared.append(prepared);
 }
 
 // Only texts are taken; anything else in a list is named, so that a typo in
@@ -177,6 +206,7 @@ void SignatureStore::readWhitelist(const QString& file)
                                       .value(QStringLiteral("whitelist")).toObject();
     m_whitelistPaths = stringsOf(whitelist.value(QStringLiteral("file_paths")));
     m_whitelistProcesses = stringsOf(whitelist.value(QStringLiteral("process_names")));
+    m_whitelistProcessFragments = FragmentList(m_whitelistProcesses);
     m_whitelistIds = stringsOf(whitelist.value(QStringLiteral("patterns")));
     m_whitelistIds += stringsOf(whitelist.value(QStringLiteral("user_whitelist")));
 }
@@ -188,7 +218,7 @@ bool SignatureStore::isWhitelisted(const QString& id) const
 
 bool SignatureStore::isProcessWhitelisted(const QString& name) const
 {
-    return containsAnyFragment(name, m_whitelistProcesses);
+    return m_whitelistProcessFragments.foundIn(win::foldCase(name));
 }
 
 bool SignatureStore::isPathWhitelisted(const QString& path) const
@@ -208,9 +238,15 @@ bool SignatureStore::isPathWhitelisted(const QString& path) const
 
 bool SignatureStore::containsAnyFragment(const QString& text, const QStringList& fragments)
 {
-    for (const QString& fragment : fragments) {
-        if (!fragment.trimmed().isEmpty() && text.contains(fragment, Qt::CaseInsensitive))
-            return true;
-    }
-    return false;
+    return FragmentList(fragments).foundIn(win::foldCase(text));
+}
+
+const FragmentList& SignatureStore::fragments(int signatureIndex, QStringList AdwareSignature::*list) const
+{
+    return m_prepared.at(signatureIndex).at(detectionListIndex(list));
+}
+
+bool SignatureStore::anySignatureHolds(QStringList AdwareSignature::*list, const QString& foldedText) const
+{
+    return !m_combined.isEmpty() && m_combined.at(detectionListIndex(list)).foundIn(foldedText);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scanners/FragmentList.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -59,6 +61,14 @@ public:
     // so a blank entry in a data file can never select everything.
     static bool containsAnyFragment(const QString& text, const QStringList& fragments);
 
+    // The same rule with the lists prepared once per load, for scanners that
+    // hold many texts against every signature: `list` names one of the
+    // detection lists of AdwareSignature, and texts are folded by
+    // win::foldCase before they are held against it.
+    const FragmentList& fragments(int signatureIndex, QStringList AdwareSignature::*list) const;
+    // Whether some signature's `list` holds a fragment of `foldedText`.
+    bool anySignatureHolds(QStringList AdwareSignature::*list, const QString& foldedText) const;
+
 private:
     SignatureStore() = default;
     void clear();
@@ -70,6 +80,11 @@ private:
     bool m_loaded = false;
     QString m_version;
     QVector<AdwareSignature> m_signatures;
+    // The detection lists of each signature, prepared, in DetectionKeys order,
+    // and every signature's fragments of each list together.
+    QVector<QVector<FragmentList>> m_prepared;
+    QVector<FragmentList> m_combined;
+    FragmentList m_whitelistProcessFragments;
     QStringList m_whitelistPaths;
     QStringList m_whitelistProcesses;
     QStringList m_whitelistIds;

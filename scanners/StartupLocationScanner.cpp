@@ -1,6 +1,7 @@
 #include "scanners/StartupLocationScanner.h"
 
 #include "common/EnvironmentPath.h"
+#include "platform/CaseFold.h"
 #include "platform/ComApartment.h"
 #include "platform/FileFacts.h"
 #include "platform/FileSystem.h"
@@ -326,12 +327,9 @@ bool StartupLocationScanner::isKnownJunkwareName(const QString& name)
     const SignatureStore& store = SignatureStore::instance();
     if (!store.isLoaded())
         return false;
-    for (const AdwareSignature& sig : store.signatures()) {
-        if (SignatureStore::containsAnyFragment(name, sig.startupNames)
-            || SignatureStore::containsAnyFragment(name, sig.processNames))
-            return true;
-    }
-    return false;
+    const QString folded = win::foldCase(name);
+    return store.anySignatureHolds(&AdwareSignature::startupNames, folded)
+           || store.anySignatureHolds(&AdwareSignature::processNames, folded);
 }
 
 int StartupLocationScanner::riskLevelForScore(int score)

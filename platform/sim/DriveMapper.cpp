@@ -118,15 +118,9 @@ QString DriveMapper::compose(QChar letter, const QStringList& components)
     return QString(letter) + QStringLiteral(":\\") + components.join('\\');
 }
 
-QString DriveMapper::findName(const QString& hostFolder, const QString& name)
+QString DriveMapper::findName(const QByteArray& hostFolder, const QString& name) const
 {
-    HostFolder folder(QFile::encodeName(hostFolder));
-    while (const char* item = folder.nextName()) {
-        const QString candidate = QFile::decodeName(item);
-        if (candidate.compare(name, Qt::CaseInsensitive) == 0)
-            return candidate;
-    }
-    return QString();
+    return m_names.find(hostFolder, name);
 }
 
 DriveMapper::Resolved DriveMapper::resolve(const QString& windowsPath) const
@@ -141,16 +135,22 @@ DriveMapper::Resolved DriveMapper::resolve(const QString& windowsPath) const
         result.error = ErrorPathNotFound;
         return result;
     }
-    result.entry = HostEntry::of(QFile::encodeName(host));
+    QByteArray hostBytes = QFile::encodeName(host);
+    result.entry = HostEntry::of(hostBytes);
     QStringList spelled;
     for (int i = 0; i < components.size(); ++i) {
         const QString& wanted = components.at(i);
         QString name = wanted;
-        HostEntry entry = HostEntry::of(QFile::encodeName(host + '/' + name));
+        const int folderBytes = hostBytes.size();
+        hostBytes += '/' + QFile::encodeName(name);
+        HostEntry entry = HostEntry::of(hostBytes);
         if (!entry.exists) {
-            name = findName(host, wanted);
-            if (!name.isEmpty())
-                entry = HostEntry::of(QFile::encodeName(host + '/' + name));
+            name = findName(hostBytes.left(folderBytes), wanted);
+            if (!name.isEmpty()) {
+                hostBytes.truncate(folderBytes);
+                hostBytes += '/' + QFile::encodeName(name);
+                entry = HostEntry::of(hostBytes);
+            }
         }
         if (!entry.exists) {
             result.missingNames = components.mid(i);

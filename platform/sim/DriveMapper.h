@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/WinTypes.h"
+#include "platform/sim/FolderNameIndex.h"
 #include "platform/sim/HostEntry.h"
 #include "platform/sim/HostFolder.h"
 
@@ -36,7 +37,11 @@ public:
         Error notFoundError() const;
     };
 
-    void clear() { m_hostFolders.clear(); }
+    void clear()
+    {
+        m_hostFolders.clear();
+        m_names.clear();
+    }
     void setDrive(QChar letter, const QString& hostFolder);
     QString hostFolder(QChar letter) const { return m_hostFolders.value(letter.toUpper()); }
 
@@ -65,12 +70,14 @@ public:
     static QString compose(QChar letter, const QStringList& components);
 
 private:
-    static QString findName(const QString& hostFolder, const QString& name);
+    QString findName(const QByteArray& hostFolder, const QString& name) const;
     static QString windowsPathBelow(QChar letter, const QString& root, const QString& hostPath);
 
     HostFolder openComponents(const Resolved& resolved, int count) const;
 
     QHash<QChar, QString> m_hostFolders;
+    // Asked under the machine's lock, like every call of the mapper.
+    mutable FolderNameIndex m_names;
     std::function<void()> m_beforeOpen;
 };
 

@@ -224,11 +224,7 @@ SimService* SimMachine::findService(const QString& name)
 
 SimProcess* SimMachine::findProcess(quint32 pid)
 {
-    for (SimProcess& process : m_system.processes) {
-        if (process.pid == pid)
-            return &process;
-    }
-    return nullptr;
+    return m_processIndex.find(m_system.processes, pid);
 }
 
 SimTask* SimMachine::findTask(const QString& path)
@@ -242,11 +238,7 @@ SimTask* SimMachine::findTask(const QString& path)
 
 SimWindow* SimMachine::findWindow(quintptr handle)
 {
-    for (SimWindow& window : m_system.windows) {
-        if (window.handle == handle)
-            return &window;
-    }
-    return nullptr;
+    return m_windowIndex.find(m_system.windows, handle);
 }
 
 } // namespace win::sim

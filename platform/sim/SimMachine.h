@@ -5,6 +5,7 @@
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimFileSystem.h"
 #include "platform/sim/SimState.h"
+#include "platform/sim/TableIndex.h"
 
 #include <QJsonObject>
 #include <QRecursiveMutex>
@@ -90,6 +91,8 @@ private:
     QHash<quintptr, ServiceHandleData> m_serviceHandles;
     QHash<quintptr, ProcessHandleData> m_processHandles;
     quintptr m_nextHandle = 0x1000;
+    TableIndex<SimProcess, quint32> m_processIndex{&SimProcess::pid};
+    TableIndex<SimWindow, quintptr> m_windowIndex{&SimWindow::handle};
 };
 
 } // namespace win::sim

@@ -11,7 +11,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
+#include <sys/stat.h>
 #include <thread>
+#include <time.h>
 
 using namespace win;
 
@@ -58,7 +60,29 @@ QString loadErrorOf(const QJsonObject& machineJson)
     return machine.load(dir.path(), &error) ? QString() : error;
 }
 
+// Waits until the clock that stamps changes has moved past the last change
+// of the host folder, so that the machine keeps the folder's names in its
+// index instead of reading them again.
+void waitUntilSettled(const QString& hostFolder)
+{
+    struct stat folder;
+    QCOMPARE(stat(QFile::encodeName(hostFolder).constData(), &folder), 0);
+    const qint64 changed = qint64(folder.st_ctim.tv_sec) * 1000000000 + folder.st_ctim.tv_nsec;
+    const qint64 settled = changed + (folder.st_ctim.tv_nsec % 1000 != 0 ? 1 : qint64(2) * 1000000000);
+    for (;;) {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME_COARSE, &now);
+        if (qint64(now.tv_sec) * 1000000000 + now.tv_nsec >= settled)
+            return;
+        QThread::msleep(1);
+    }
+}
+
+using FolderChange = void (*)(TestMachine&);
+
 } // namespace
+
+Q_DECLARE_METATYPE(FolderChange)
 
 class FileSystemTest : public QObject
 {
@@ -70,6 +94,8 @@ private slots:
     void answersWindowsErrorsForPathsThatDoNotResolve_data();
     void answersWindowsErrorsForPathsThatDoNotResolve();
     void createsMissingComponentsWithTheGivenSpelling();
+    void seesEveryChangeInAnySpellingAtOnce_data();
+    void seesEveryChangeInAnySpellingAtOnce();
     void neverFollowsLinks();
     void refusesLockedReadOnlyAndFolderDeletions();
     void reportsFactsAndKeepsThemInMachineJson();
@@ -178,6 +204,71 @@ void FileSystemTest::createsMissingComponentsWithTheGivenSpelling()
     QCOMPARE(writeFile("C:\\Users\\Tester\\Missing\\New.reg", "x"), ErrorPathNotFound);
     QCOMPARE(createDirectoryPath("Q:\\Folder"), ErrorPathNotFound);
     QCOMPARE(createDirectoryPath("C:\\Users\\..\\Folder"), ErrorInvalidName);
+}
+
+// Names not spelt as stored are looked up through an index of each folder's
+// names; whoever changes the folder, the next lookup sees the change.
+void FileSystemTest::seesEveryChangeInAnySpellingAtOnce_data()
+{
+    QTest::addColumn<FolderChange>("change");
+    QTest::addColumn<QStringList>("lookups");
+    QTest::addColumn<QStringList>("found");   // the path each lookup resolves to; empty: not found
+
+    QTest::newRow("file created by the program")
+        << FolderChange([](TestMachine&) { QCOMPARE(writeFile("C:\\Data\\Beta.txt", "b"), ErrorSuccess); })
+        << QStringList{"c:\\DATA\\beta.TXT"} << QStringList{"C:\\Data\\Beta.txt"};
+    QTest::newRow("folder created by the program")
+        << FolderChange([](TestMachine&) { QCOMPARE(createDirectoryPath("C:\\Data\\Inner"), ErrorSuccess); })
+        << QStringList{"c:\\data\\INNER"} << QStringList{"C:\\Data\\Inner"};
+    QTest::newRow("file deleted by the program")
+        << FolderChange([](TestMachine&) { QCOMPARE(deleteFile("C:\\Data\\Alpha.txt"), ErrorSuccess); })
+        << QStringList{"c:\\data\\ALPHA.TXT"} << QStringList{QString()};
+    QTest::newRow("file deleted by a walk") << FolderChange([](TestMachine&) {
+        FileWalker walker("C:\\Data");
+        while (walker.next()) {
+            if (walker.entry().name == "Alpha.txt")
+                QCOMPARE(walker.deleteCurrentFile(), ErrorSuccess);
+        }
+    }) << QStringList{"c:\\data\\ALPHA.TXT"} << QStringList{QString()};
+    QTest::newRow("file renamed by the program")
+        << FolderChange([](TestMachine&) { QCOMPARE(moveFile("C:\\Data\\Alpha.txt", "C:\\Data\\Gamma.txt"), ErrorSuccess); })
+        << QStringList{"c:\\data\\alpha.txt", "C:\\DATA\\GAMMA.txt"} << QStringList{QString(), "C:\\Data\\Gamma.txt"};
+    QTest::newRow("file created outside the program") << FolderChange([](TestMachine& machine) {
+        QFile file(machine.hostPath("C:\\Data") + "/Beta.txt");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }) << QStringList{"c:\\DATA\\beta.TXT"} << QStringList{"C:\\Data\\Beta.txt"};
+    QTest::newRow("file respelt outside the program") << FolderChange([](TestMachine& machine) {
+        const QString folder = machine.hostPath("C:\\Data");
+        QVERIFY(QFile::rename(folder + "/Alpha.txt", folder + "/ALPHA.TXT"));
+    }) << QStringList{"c:\\data\\alpha.txt"} << QStringList{"C:\\Data\\ALPHA.TXT"};
+    QTest::newRow("folder replaced outside the program") << FolderChange([](TestMachine& machine) {
+        const QString drive = machine.driveFolder();
+        QVERIFY(QDir(drive).rename("Data", "Old"));
+        QVERIFY(QDir(drive).mkpath("Data"));
+        QFile file(drive + "/Data/Beta.txt");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }) << QStringList{"c:\\data\\alpha.txt", "C:\\DATA\\BETA.TXT"} << QStringList{QString(), "C:\\Data\\Beta.txt"};
+}
+
+void FileSystemTest::seesEveryChangeInAnySpellingAtOnce()
+{
+    QFETCH(FolderChange, change);
+    QFETCH(QStringList, lookups);
+    QFETCH(QStringList, found);
+    TestMachine machine;
+    machine.addFile("C:\\Data\\Alpha.txt", "a");
+    waitUntilSettled(machine.driveFolder());
+    waitUntilSettled(machine.hostPath("C:\\Data"));
+    FileEntry entry;
+    QCOMPARE(fileInfo("c:\\data\\ALPHA.TXT", &entry), ErrorSuccess);
+    for (const QString& path : lookups)
+        fileInfo(path, &entry);   // every folder on the way is in the index now
+
+    change(machine);
+    for (int i = 0; i < lookups.size(); ++i) {
+        const Error error = fileInfo(lookups.at(i), &entry);
+        QCOMPARE(error == ErrorSuccess ? entry.path : QString(), found.at(i));
+    }
 }
 
 void FileSystemTest::neverFollowsLinks()

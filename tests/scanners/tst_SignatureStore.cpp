@@ -1,6 +1,8 @@
 #include "ScannerTestSupport.h"
+#include "platform/CaseFold.h"
 
 #include <QtTest>
+#include <algorithm>
 
 using namespace scannertest;
 
@@ -18,6 +20,9 @@ private slots:
     void whitelistListsAndIds();
     void missingOrMalformedWhitelistIsNoWhitelist();
     void processWhitelistIgnoresCaseAndBlankEntries();
+    void fragmentsMatchAsCaseInsensitiveSubstrings_data();
+    void fragmentsMatchAsCaseInsensitiveSubstrings();
+    void preparedListsAnswerForEachSignature();
     void pathWhitelistExpandsBothSides();
     void shippedSignaturesLoad();
     void secondLoadAfterFolderAppears();
@@ -187,6 +192,56 @@ void TestSignatureStore::processWhitelistIgnoresCaseAndBlankEntries()
     QVERIFY(store.isProcessWhitelisted("my_svchost.exe_copy"));
     // A blank entry in the file must not whitelist every process.
     QVERIFY(!store.isProcessWhitelisted("adpopup.exe"));
+}
+
+void TestSignatureStore::fragmentsMatchAsCaseInsensitiveSubstrings_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("fragments");
+    QTest::addColumn<bool>("matches");
+    QTest::newRow("inside, other case") << "MyAdPopup.exe" << QStringList{"zip", "ADPOPUP"} << true;
+    QTest::newRow("at the end") << "tool.EXE" << QStringList{"zip", ".exe"} << true;
+    QTest::newRow("one character") << "a-b" << QStringList{"-"} << true;
+    QTest::newRow("overlapping start") << "aaab" << QStringList{"aab"} << true;
+    QTest::newRow("longer than the text") << "ab" << QStringList{"abc"} << false;
+    QTest::newRow("blank fragments match nothing") << "anything" << QStringList{"", "  "} << false;
+    QTest::newRow("padded fragment keeps its blank") << "ab" << QStringList{" b"} << false;
+    QTest::newRow("no fragments") << "Search Protect" << QStringList() << false;
+    QTest::newRow("Chinese") << "2345好压 v6" << QStringList{"快压", "好压"} << true;
+    QTest::newRow("final sigma") << "ΟΔΟΣ" << QStringList{"ος"} << true;
+    QTest::newRow("sharp s is no double s") << "STRASSE" << QStringList{"ß"} << false;
+}
+
+// The prepared lists answer exactly what a case-insensitive search for each
+// fragment answers.
+void TestSignatureStore::fragmentsMatchAsCaseInsensitiveSubstrings()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, fragments);
+    QFETCH(bool, matches);
+    const bool searched = std::any_of(fragments.begin(), fragments.end(), [&text](const QString& fragment) {
+        return !fragment.trimmed().isEmpty() && text.contains(fragment, Qt::CaseInsensitive);
+    });
+    QCOMPARE(searched, matches);
+    QCOMPARE(FragmentList(fragments).foundIn(win::foldCase(text)), matches);
+    QCOMPARE(SignatureStore::containsAnyFragment(text, fragments), matches);
+}
+
+void TestSignatureStore::preparedListsAnswerForEachSignature()
+{
+    QTemporaryDir dir;
+    QVERIFY(loadSignatures(dir, {pattern("a", QJsonObject{{"process_names", QJsonArray{"adpop"}}}),
+                                 pattern("b", QJsonObject{{"startup_names", QJsonArray{"hotnews", ""}},
+                                                          {"process_names", QJsonArray{"news"}}})}));
+    const SignatureStore& store = SignatureStore::instance();
+    const QString folded = win::foldCase("HotNewsDaemon.exe");
+    QVERIFY(store.anySignatureHolds(&AdwareSignature::startupNames, folded));
+    QVERIFY(store.anySignatureHolds(&AdwareSignature::processNames, folded));
+    QVERIFY(!store.anySignatureHolds(&AdwareSignature::serviceNames, folded));
+    QVERIFY(!store.fragments(0, &AdwareSignature::processNames).foundIn(folded));
+    QVERIFY(store.fragments(1, &AdwareSignature::processNames).foundIn(folded));
+    QVERIFY(store.fragments(0, &AdwareSignature::processNames).foundIn(win::foldCase("ADPOPUP")));
+    QVERIFY(!store.anySignatureHolds(&AdwareSignature::startupNames, win::foldCase("ADPOPUP")));
 }
 
 void TestSignatureStore::pathWhitelistExpandsBothSides()
