@@ -22,6 +22,7 @@ const QString ApprovedRun = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\Cu
 // 60 and 61 characters: the first is shown whole, the second cut.
 const QString SixtyChars = "C:\\Program Files\\Safe Tools\\Guardian\\bin\\guardian-servic.exe";
 const QString SixtyOneChars = "C:\\Program Files\\Thunder Network\\Thunder\\Program\\Thunder2.exe";
+const QString Summary = QStringLiteral("共 %1 个开机启动项，已禁用 %2 项，剩余 %3 项");
 
 QByteArray stateValue(int first, int length = 12)
 {
@@ -102,15 +103,12 @@ class TestStartupSelectionDialog : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
+    void initTestCase() { FileLogger::instance()->init(m_logDir.path()); }
 
     void rowsTagsAndButtons();
-    void emptyManager();
     void longTextsKeepTheButtonsInView();
-    void confirmedDisableSwitchesTheRow();
-    void refusedConfirmationChangesNothing();
-    void confirmedRestore();
-    void failedDisableLeavesTheDialogAsItWas();
+    void answeredConfirmation_data();
+    void answeredConfirmation();
     void finishAcceptsAndEscapeRejects();
     void keyboard();
 
@@ -118,42 +116,28 @@ private:
     QTemporaryDir m_logDir;
 };
 
-void TestStartupSelectionDialog::initTestCase()
-{
-    FileLogger::instance()->init(m_logDir.path());
-}
-
 void TestStartupSelectionDialog::rowsTagsAndButtons()
 {
     TestMachine machine;
-    addEntries(machine);
     StartupManager manager;
     manager.scanItems();
-    StartupSelectionDialog dialog(&manager);
+    QCOMPARE(summaryOf(*std::make_unique<StartupSelectionDialog>(&manager)), Summary.arg(0).arg(0).arg(0));
 
+    addEntries(machine);
+    manager.scanItems();
+    StartupSelectionDialog dialog(&manager);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("管理开机启动项"));
     QCOMPARE(dialog.minimumSize(), QSize(560, 440));
-    QCOMPARE(summaryOf(dialog), QStringLiteral("共 %1 个开机启动项，已禁用 %2 项，剩余 %3 项").arg(4).arg(1).arg(3));
+    QCOMPARE(summaryOf(dialog), Summary.arg(4).arg(1).arg(3));
     QCOMPARE(describedRows(dialog),
-             QStringList({"<b>Markup</b>|" + QStringLiteral("建议保留") + "|C:\\markup.exe|" + QStringLiteral("禁用"),
-                          "QQMusic|" + QStringLiteral("已禁用") + "|C:\\Music\\qqmusic.exe|" + QStringLiteral("恢复"),
-                          "Safe|" + QStringLiteral("建议保留") + "|" + SixtyChars + "|" + QStringLiteral("禁用"),
-                          "Thunder|" + QStringLiteral("建议关闭") + "|" + SixtyOneChars.left(57) + "...|" + QStringLiteral("禁用")}));
+             QStringList({QStringLiteral("<b>Markup</b>|建议保留|C:\\markup.exe|禁用"),
+                          QStringLiteral("QQMusic|已禁用|C:\\Music\\qqmusic.exe|恢复"),
+                          QStringLiteral("Safe|建议保留|") + SixtyChars + QStringLiteral("|禁用"),
+                          QStringLiteral("Thunder|建议关闭|") + SixtyOneChars.left(57) + QStringLiteral("...|禁用")}));
     // Texts from the machine are shown as they are, never as markup.
     QCOMPARE(rowsOf(dialog).first()->findChild<QLabel*>("nameLabel")->textFormat(), Qt::PlainText);
     QCOMPARE(rowsOf(dialog).first()->height(), 60);
     QCOMPARE(buttonOf(dialog, "Safe")->size(), QSize(72, 30));
-    QCOMPARE(dialog.findChild<QPushButton*>("finishBtn")->text(), QStringLiteral("完成"));
-}
-
-void TestStartupSelectionDialog::emptyManager()
-{
-    TestMachine machine;
-    StartupManager manager;
-    manager.scanItems();
-    StartupSelectionDialog dialog(&manager);
-    QVERIFY(rowsOf(dialog).isEmpty());
-    QCOMPARE(summaryOf(dialog), QStringLiteral("共 %1 个开机启动项，已禁用 %2 项，剩余 %3 项").arg(0).arg(0).arg(0));
 }
 
 // A file description or command of any length or shape stays on its row's
@@ -186,112 +170,86 @@ void TestStartupSelectionDialog::longTextsKeepTheButtonsInView()
     QCOMPARE(describedRows(dialog).first().section('|', 2, 2), "C:\\" + QString(53, 'a') + "...");
 }
 
-void TestStartupSelectionDialog::confirmedDisableSwitchesTheRow()
+void TestStartupSelectionDialog::answeredConfirmation_data()
 {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("before");   // the entry's approval value
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QString>("row");         // "" when the row stays as it was
+    QTest::addColumn<QString>("summary");
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QStringList>("log");
+    const QString disable = QStringLiteral("确认禁用|确定要禁用「%1」吗？\n\n禁用后对应程序不会随开机启动，可在需要时手动打开。");
+    QTest::newRow("disable") << "Safe" << QByteArray("<missing>") << int(QMessageBox::Yes) << disable.arg("Safe")
+                             << QStringLiteral("Safe|已禁用|") + SixtyChars + QStringLiteral("|恢复") << Summary.arg(4).arg(2).arg(2)
+                             << stateValue(3)
+                             << QStringList{QStringLiteral("已禁用启动项: Safe [HKCU_Run]"), QStringLiteral("已禁用启动项: Safe")};
+    QTest::newRow("restore") << "QQMusic" << stateValue(3) << int(QMessageBox::Yes)
+                             << QStringLiteral("确认恢复|确定要恢复「QQMusic」开机启动吗？\n\n恢复后下次开机该程序会自动运行。")
+                             << QStringLiteral("QQMusic|建议关闭|C:\\Music\\qqmusic.exe|禁用") << Summary.arg(4).arg(0).arg(4)
+                             << stateValue(2)
+                             << QStringList{QStringLiteral("已恢复启动项: QQMusic [HKCU_Run]"), QStringLiteral("已恢复启动项: QQMusic")};
+    // A name from the machine is asked about as it is, never read as markup.
+    QTest::newRow("refused") << "<b>Markup</b>" << QByteArray("<missing>") << int(QMessageBox::No)
+                             << disable.arg("<b>Markup</b>") << "" << Summary.arg(4).arg(1).arg(3)
+                             << QByteArray("<missing>") << QStringList{};
+    QTest::newRow("value not written") << "Thunder" << stateValue(2, 16) << int(QMessageBox::Yes)
+                                       << disable.arg("Thunder") << "" << Summary.arg(4).arg(1).arg(3) << stateValue(2, 16)
+                                       << QStringList{QStringLiteral("修改启动项失败: Thunder [HKCU_Run]")};
+}
+
+// The row whose button was clicked outlives its own click, and the rows and
+// summary change only when the entry really changed.
+void TestStartupSelectionDialog::answeredConfirmation()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, before);
+    QFETCH(int, answer);
+    QFETCH(QString, question);
+    QFETCH(QString, row);
+    QFETCH(QString, summary);
+    QFETCH(QByteArray, after);
+    QFETCH(QStringList, log);
     TestMachine machine;
     addEntries(machine);
+    if (before != "<missing>")
+        machine->registry().setValue(ApprovedRun, name, win::RegBinary, before);
     StartupManager manager;
     manager.scanItems();
     StartupSelectionDialog dialog(&manager);
     dialog.show();
-    LogFileLines log(FileLogger::instance()->logFilePath());
+    const QStringList rowsBefore = describedRows(dialog);
+    LogFileLines lines(FileLogger::instance()->logFilePath());
 
-    QString title, text;
-    ModalAnswer yes([&](QWidget* box) {
-        title = box->windowTitle();
-        text = static_cast<QMessageBox*>(box)->text();
-        static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
-    });
-    QPointer<QPushButton> clicked = buttonOf(dialog, "Safe");
-    QPointer<QWidget> oldRow = clicked->parentWidget();
-    clicked->click();
-    QVERIFY(yes.answered);
-    QCOMPARE(title, QStringLiteral("确认禁用"));
-    QCOMPARE(text, QStringLiteral("确定要禁用「%1」吗？\n\n禁用后对应程序不会随开机启动，可在需要时手动打开。").arg("Safe"));
-
-    // The row whose button was clicked outlives its own click.
-    QVERIFY(oldRow);
-    QVERIFY(oldRow->isHidden());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(!oldRow);
-
-    QCOMPARE(describedRows(dialog).at(2), "Safe|" + QStringLiteral("已禁用") + "|" + SixtyChars + "|" + QStringLiteral("恢复"));
-    QCOMPARE(summaryOf(dialog), QStringLiteral("共 %1 个开机启动项，已禁用 %2 项，剩余 %3 项").arg(4).arg(2).arg(2));
-    QCOMPARE(approval(machine, "Safe"), stateValue(3));
-    QCOMPARE(log.lines(), QStringList({QStringLiteral("已禁用启动项: %1 [%2]").arg("Safe", "HKCU_Run"), QStringLiteral("已禁用启动项: %1").arg("Safe")}));
-    QVERIFY(manager.items().at(2).disabled);
-}
-
-void TestStartupSelectionDialog::refusedConfirmationChangesNothing()
-{
-    TestMachine machine;
-    addEntries(machine);
-    StartupManager manager;
-    manager.scanItems();
-    StartupSelectionDialog dialog(&manager);
-    const QStringList before = describedRows(dialog);
-    LogFileLines log(FileLogger::instance()->logFilePath());
-
-    // A name from the machine is asked about as it is, never read as markup.
+    QString asked;
     Qt::TextFormat format = Qt::AutoText;
-    QString text;
-    ModalAnswer no([&](QWidget* box) {
-        format = static_cast<QMessageBox*>(box)->textFormat();
-        text = static_cast<QMessageBox*>(box)->text();
-        static_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
+    QMessageBox::StandardButton byDefault = QMessageBox::NoButton;
+    ModalAnswer person([&](QWidget* modal) {
+        auto* box = static_cast<QMessageBox*>(modal);
+        asked = box->windowTitle() + '|' + box->text();
+        format = box->textFormat();
+        byDefault = box->standardButton(box->defaultButton());
+        box->button(QMessageBox::StandardButton(answer))->click();
     });
-    buttonOf(dialog, "<b>Markup</b>")->click();
-    QVERIFY(no.answered);
+    QPointer<QWidget> clickedRow = buttonOf(dialog, name)->parentWidget();
+    buttonOf(dialog, name)->click();
+    QVERIFY(person.answered);
+    QCOMPARE(asked, question);
     QCOMPARE(format, Qt::PlainText);
-    QVERIFY(text.startsWith(QStringLiteral("确定要禁用「<b>Markup</b>」吗？\n\n")));
-    QCOMPARE(describedRows(dialog), before);
-    QCOMPARE(summaryOf(dialog), QStringLiteral("共 %1 个开机启动项，已禁用 %2 项，剩余 %3 项").arg(4).arg(1).arg(3));
-    QVERIFY(!machine.hasValue(ApprovedRun, "<b>Markup</b>"));
-    QCOMPARE(log.lines(), QStringList());
-}
+    QCOMPARE(byDefault, QMessageBox::No);
+    QVERIFY(clickedRow);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
-void TestStartupSelectionDialog::confirmedRestore()
-{
-    TestMachine machine;
-    addEntries(machine);
-    StartupManager manager;
-    manager.scanItems();
-    StartupSelectionDialog dialog(&manager);
-    LogFileLines log(FileLogger::instance()->logFilePath());
-
-    QString title, text;
-    ModalAnswer yes([&](QWidget* box) {
-        title = box->windowTitle();
-        text = static_cast<QMessageBox*>(box)->text();
-        static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
-    });
-    buttonOf(dialog, "QQMusic")->click();
-    QVERIFY(yes.answered);
-    QCOMPARE(title, QStringLiteral("确认恢复"));
-    QCOMPARE(text, QStringLiteral("确定要恢复「%1」开机启动吗？\n\n恢复后下次开机该程序会自动运行。").arg("QQMusic"));
-    QCOMPARE(describedRows(dialog).at(1), "QQMusic|" + QStringLiteral("建议关闭") + "|C:\\Music\\qqmusic.exe|" + QStringLiteral("禁用"));
-    QCOMPARE(summaryOf(dialog), QStringLiteral("共 %1 个开机启动项，已禁用 %2 项，剩余 %3 项").arg(4).arg(0).arg(4));
-    QCOMPARE(approval(machine, "QQMusic"), stateValue(2));
-    QCOMPARE(log.lines(), QStringList({QStringLiteral("已恢复启动项: %1 [%2]").arg("QQMusic", "HKCU_Run"), QStringLiteral("已恢复启动项: %1").arg("QQMusic")}));
-}
-
-void TestStartupSelectionDialog::failedDisableLeavesTheDialogAsItWas()
-{
-    TestMachine machine;
-    addEntries(machine);
-    machine->registry().setValue(ApprovedRun, "Thunder", win::RegBinary, stateValue(2, 16));
-    StartupManager manager;
-    manager.scanItems();
-    StartupSelectionDialog dialog(&manager);
-    const QStringList before = describedRows(dialog);
-    LogFileLines log(FileLogger::instance()->logFilePath());
-
-    ModalAnswer yes([](QWidget* box) { static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click(); });
-    buttonOf(dialog, "Thunder")->click();
-    QVERIFY(yes.answered);
-    QCOMPARE(describedRows(dialog), before);
-    QCOMPARE(summaryOf(dialog), QStringLiteral("共 %1 个开机启动项，已禁用 %2 项，剩余 %3 项").arg(4).arg(1).arg(3));
-    QCOMPARE(log.lines(), QStringList({QStringLiteral("修改启动项失败: %1 [%2]").arg("Thunder", "HKCU_Run")}));
+    QStringList rows = rowsBefore;
+    if (!row.isEmpty()) {
+        QVERIFY(!clickedRow);
+        rows[rowsBefore.indexOf(QRegularExpression("^" + QRegularExpression::escape(name) + "\\|.*"))] = row;
+    }
+    QCOMPARE(describedRows(dialog), rows);
+    QCOMPARE(summaryOf(dialog), summary);
+    QCOMPARE(approval(machine, name), after);
+    QCOMPARE(lines.lines(), log);
 }
 
 void TestStartupSelectionDialog::finishAcceptsAndEscapeRejects()
@@ -301,22 +259,19 @@ void TestStartupSelectionDialog::finishAcceptsAndEscapeRejects()
     StartupManager manager;
     manager.scanItems();
     LogFileLines log(FileLogger::instance()->logFilePath());
-    {
-        StartupSelectionDialog dialog(&manager);
-        dialog.show();
-        dialog.findChild<QPushButton*>("finishBtn")->click();
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QVERIFY(!dialog.isVisible());
-        QCOMPARE(log.lines(), QStringList({QStringLiteral("启动项管理完成，当前已禁用 %1 项").arg(1)}));
-    }
-    {
-        StartupSelectionDialog dialog(&manager);
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowActive(&dialog));
-        QTest::keyClick(&dialog, Qt::Key_Escape);
-        QCOMPARE(dialog.result(), int(QDialog::Rejected));
-        QVERIFY(!dialog.isVisible());
-    }
+    StartupSelectionDialog finished(&manager);
+    finished.show();
+    finished.findChild<QPushButton*>("finishBtn")->click();
+    QCOMPARE(finished.result(), int(QDialog::Accepted));
+    QVERIFY(!finished.isVisible());
+    QCOMPARE(log.lines(), QStringList({QStringLiteral("启动项管理完成，当前已禁用 1 项")}));
+
+    StartupSelectionDialog escaped(&manager);
+    escaped.show();
+    QVERIFY(QTest::qWaitForWindowActive(&escaped));
+    QTest::keyClick(&escaped, Qt::Key_Escape);
+    QCOMPARE(escaped.result(), int(QDialog::Rejected));
+    QVERIFY(!escaped.isVisible());
 }
 
 void TestStartupSelectionDialog::keyboard()
