@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
+
 namespace {
 
 QString aboutLogoPath()
@@ -19,18 +21,13 @@ QString aboutLogoPath()
     return QCoreApplication::applicationDirPath() + "/U512.png";
 }
 
-// Runs the dialog as the window does and answers it with `answer` once it
-// is up; gives exec's result.
-int execAnswered(QDialog& dialog, std::function<void(QWidget*)> answer)
+std::unique_ptr<QDialog> makeDialog(const QString& kind, int theme)
 {
-    ModalAnswer person(std::move(answer));
-    const int result = dialog.exec();
-    return person.answered ? result : -1;
-}
-
-void click(QWidget* dialog, const char* name)
-{
-    dialog->findChild<QPushButton*>(name)->click();
+    if (kind == "about")
+        return std::make_unique<AboutDialog>(nullptr, theme);
+    if (kind == "image")
+        return std::make_unique<ImageDialog>(nullptr, theme);
+    return std::make_unique<QrCodeDialog>(nullptr, theme);
 }
 
 void pressKey(QWidget* dialog, Qt::Key key)
@@ -48,17 +45,15 @@ private slots:
     void cleanup() { QFile::remove(aboutLogoPath()); }
 
     void aboutIsAFixedFramelessBox();
-    void aboutClosesAccepted_data();
-    void aboutClosesAccepted();
-    void aboutThemes();
+    void closeWithMouseAndKeyboard_data();
+    void closeWithMouseAndKeyboard();
+    void themes_data();
+    void themes();
     void aboutLogoComesFromTheProgramFolder();
     void aboutTextsOpenOverTheDialog_data();
     void aboutTextsOpenOverTheDialog();
     void imageIsScaledIntoItsLabel();
-    void imageClosesRejected_data();
-    void imageClosesRejected();
-    void imageThemes();
-    void qrCodeThemesAndCloses();
+    void qrCodeBoxStaysWhite();
 };
 
 void TestDialogs::aboutIsAFixedFramelessBox()
@@ -73,51 +68,86 @@ void TestDialogs::aboutIsAFixedFramelessBox()
     QCOMPARE(about.findChild<QWidget*>("titleBar")->parentWidget(), container);
     QCOMPARE(about.findChild<QWidget*>("contentWidget")->parentWidget(), container);
     QVERIFY(container->graphicsEffect());
+    ImageDialog image(nullptr, 0);
+    QCOMPARE(image.minimumSize(), QSize(400, 550));
+    QCOMPARE(image.maximumSize(), QSize(400, 550));
 }
 
-void TestDialogs::aboutClosesAccepted_data()
+void TestDialogs::closeWithMouseAndKeyboard_data()
 {
-    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("how");   // a button's object name, or keys
     QTest::addColumn<int>("result");
-    QTest::newRow("✕") << "closeBtn" << int(QDialog::Accepted);
-    QTest::newRow("确定") << "okBtn" << int(QDialog::Accepted);
-    QTest::newRow("Esc") << "Esc" << int(QDialog::Rejected);
-    QTest::newRow("Enter") << "Enter" << int(QDialog::Accepted);
-    QTest::newRow("Tab to 确定, Space") << "TabSpace" << int(QDialog::Accepted);
+    QTest::newRow("about ✕") << "about" << "closeBtn" << int(QDialog::Accepted);
+    QTest::newRow("about 确定") << "about" << "okBtn" << int(QDialog::Accepted);
+    QTest::newRow("about Esc") << "about" << "Esc" << int(QDialog::Rejected);
+    QTest::newRow("about Enter") << "about" << "Enter" << int(QDialog::Accepted);
+    QTest::newRow("about Tab to 确定, Space") << "about" << "TabToOk" << int(QDialog::Accepted);
+    QTest::newRow("image ×") << "image" << "imageCloseBtn" << int(QDialog::Rejected);
+    QTest::newRow("image Esc") << "image" << "Esc" << int(QDialog::Rejected);
+    QTest::newRow("image Space on ×") << "image" << "Space" << int(QDialog::Rejected);
+    QTest::newRow("QR code Space on 我知道了") << "qrcode" << "Space" << int(QDialog::Rejected);
 }
 
-void TestDialogs::aboutClosesAccepted()
+// Run as the window runs them, with exec, and answered once they are up.
+void TestDialogs::closeWithMouseAndKeyboard()
 {
+    QFETCH(QString, kind);
     QFETCH(QString, how);
     QFETCH(int, result);
-    AboutDialog about(nullptr, 0);
-    QCOMPARE(execAnswered(about, [how](QWidget* dialog) {
-                 if (how == "Esc")
-                     pressKey(dialog, Qt::Key_Escape);
-                 else if (how == "Enter")
-                     pressKey(dialog, Qt::Key_Return);
-                 else if (how == "TabSpace") {
-                     auto* ok = dialog->findChild<QPushButton*>("okBtn");
-                     for (int i = 0; i < 5 && QApplication::focusWidget() != ok; ++i)
-                         pressKey(dialog, Qt::Key_Tab);
-                     pressKey(dialog, Qt::Key_Space);
-                 } else
-                     click(dialog, qPrintable(how));
-             }),
-             result);
+    std::unique_ptr<QDialog> dialog = makeDialog(kind, 0);
+    ModalAnswer person([how](QWidget* modal) {
+        if (how == "Esc")
+            pressKey(modal, Qt::Key_Escape);
+        else if (how == "Enter")
+            pressKey(modal, Qt::Key_Return);
+        else if (how == "Space")
+            pressKey(modal, Qt::Key_Space);
+        else if (how == "TabToOk") {
+            auto* ok = modal->findChild<QPushButton*>("okBtn");
+            for (int i = 0; i < 5 && QApplication::focusWidget() != ok; ++i)
+                pressKey(modal, Qt::Key_Tab);
+            pressKey(modal, Qt::Key_Space);
+        } else
+            modal->findChild<QPushButton*>(how)->click();
+    });
+    QCOMPARE(dialog->exec(), result);
+    QVERIFY(person.answered);
 }
 
-void TestDialogs::aboutThemes()
+void TestDialogs::themes_data()
 {
-    AboutDialog about(nullptr, 0);
-    QVERIFY(about.styleSheet().contains("QFrame#container { background: #151A2D;"));
-    about.setTheme(1);
-    QVERIFY(about.styleSheet().contains("QFrame#container { background: #FFF8F0;"));
-    about.setTheme(2);
-    const QString light = about.styleSheet();
-    QVERIFY(light.contains("QFrame#container { background: #FFFFFF;"));
-    about.setTheme(9);
-    QCOMPARE(about.styleSheet(), light);
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QList<int>>("themes");   // applied in turn; the sheet of the last one counts
+    QTest::addColumn<QString>("sheet");
+    QTest::newRow("about dark") << "about" << QList<int>{1, 0} << "QFrame#container { background: #151A2D;";
+    QTest::newRow("about warm") << "about" << QList<int>{1} << "QFrame#container { background: #FFF8F0;";
+    QTest::newRow("about other is light") << "about" << QList<int>{9} << "QFrame#container { background: #FFFFFF;";
+    QTest::newRow("image dark") << "image" << QList<int>{1, 0} << "#contentWidget { background: #1E2230;";
+    QTest::newRow("image warm") << "image" << QList<int>{1} << "#contentWidget { background: #FFF8F0;";
+    QTest::newRow("image other is light") << "image" << QList<int>{5} << "#contentWidget { background: #FFFFFF;";
+    QTest::newRow("QR code dark") << "qrcode" << QList<int>{1, 0} << "QDialog { background: #141923;";
+    QTest::newRow("QR code warm") << "qrcode" << QList<int>{1} << "QDialog { background: #FFF8F0;";
+    QTest::newRow("QR code other is kept") << "qrcode" << QList<int>{2, 3} << "QDialog { background: #FFFFFF;";
+}
+
+// The image dialog themes its panel, the others themselves.
+void TestDialogs::themes()
+{
+    QFETCH(QString, kind);
+    QFETCH(QList<int>, themes);
+    QFETCH(QString, sheet);
+    std::unique_ptr<QDialog> dialog = makeDialog(kind, 2);
+    for (int theme : themes) {
+        if (auto* about = qobject_cast<AboutDialog*>(dialog.get()))
+            about->setTheme(theme);
+        else if (auto* image = qobject_cast<ImageDialog*>(dialog.get()))
+            image->setTheme(theme);
+        else
+            qobject_cast<QrCodeDialog*>(dialog.get())->setTheme(theme);
+    }
+    QWidget* themed = kind == "image" ? dialog->findChild<QWidget*>("contentWidget") : dialog.get();
+    QVERIFY2(themed->styleSheet().contains(sheet), qPrintable(themed->styleSheet().left(60)));
 }
 
 void TestDialogs::aboutLogoComesFromTheProgramFolder()
@@ -150,7 +180,7 @@ void TestDialogs::aboutTextsOpenOverTheDialog()
         if (auto* message = qobject_cast<QMessageBox*>(modal))
             message->button(QMessageBox::Ok)->click();
     });
-    click(&about, qPrintable(button));
+    about.findChild<QPushButton*>(button)->click();
     QCOMPARE(box.dialogClass, QString("QMessageBox"));
     QCOMPARE(box.windowTitle, title);
     QVERIFY(about.isVisible());
@@ -159,15 +189,12 @@ void TestDialogs::aboutTextsOpenOverTheDialog()
 void TestDialogs::imageIsScaledIntoItsLabel()
 {
     ImageDialog dialog(nullptr, 2);
-    QCOMPARE(dialog.minimumSize(), QSize(400, 550));
-    QCOMPARE(dialog.maximumSize(), QSize(400, 550));
     auto* label = dialog.findChildren<QLabel*>().value(0);
     QVERIFY(label->hasScaledContents());
 
     dialog.setImage(":/ICON/1.png");  // drawn at twice the label's size
     QCOMPARE(label->pixmap(Qt::ReturnByValue).size(), QSize(350, 472));
     const QImage card = label->pixmap(Qt::ReturnByValue).toImage();
-
     dialog.setImage(":/ICON/no-such-picture.png");
     QCOMPARE(label->pixmap(Qt::ReturnByValue).toImage(), card);
 
@@ -179,60 +206,17 @@ void TestDialogs::imageIsScaledIntoItsLabel()
     QCOMPARE(label->pixmap(Qt::ReturnByValue).size(), QSize(350, 350));
 }
 
-void TestDialogs::imageClosesRejected_data()
-{
-    QTest::addColumn<int>("key");  // 0: the mouse on "×"
-    QTest::newRow("×") << 0;
-    QTest::newRow("Esc") << int(Qt::Key_Escape);
-    QTest::newRow("Space on ×") << int(Qt::Key_Space);
-    QTest::newRow("Enter on ×") << int(Qt::Key_Return);
-}
-
-void TestDialogs::imageClosesRejected()
-{
-    QFETCH(int, key);
-    ImageDialog dialog(nullptr, 0);
-    QCOMPARE(execAnswered(dialog, [key](QWidget* modal) {
-                 if (key)
-                     pressKey(modal, Qt::Key(key));
-                 else
-                     click(modal, "imageCloseBtn");
-             }),
-             int(QDialog::Rejected));
-}
-
-void TestDialogs::imageThemes()
-{
-    ImageDialog dialog(nullptr, 0);
-    auto* panel = dialog.findChild<QWidget*>("contentWidget");
-    QVERIFY(panel->styleSheet().contains("#contentWidget { background: #1E2230;"));
-    dialog.setTheme(1);
-    QVERIFY(panel->styleSheet().contains("#contentWidget { background: #FFF8F0;"));
-    dialog.setTheme(5);
-    QVERIFY(panel->styleSheet().contains("#contentWidget { background: #FFFFFF;"));
-    QVERIFY(dialog.styleSheet().isEmpty());
-}
-
-void TestDialogs::qrCodeThemesAndCloses()
+void TestDialogs::qrCodeBoxStaysWhite()
 {
     QrCodeDialog dialog(nullptr, 0);
     QCOMPARE(dialog.width(), 380);
     QVERIFY(dialog.height() >= 500);
-    QVERIFY(dialog.styleSheet().contains("QDialog { background: #141923;"));
-    dialog.setTheme(2);
-    const QString light = dialog.styleSheet();
-    QVERIFY(light.contains("QDialog { background: #FFFFFF;"));
-    dialog.setTheme(3);
-    QCOMPARE(dialog.styleSheet(), light);
-
     QLabel* box = nullptr;
     for (QLabel* label : dialog.findChildren<QLabel*>())
         if (label->size() == QSize(240, 240))
             box = label;
     QVERIFY(box);
     QVERIFY(box->styleSheet().startsWith("background: white; border-radius: 12px; border: 2px dashed #E0E0E0;"));
-
-    QCOMPARE(execAnswered(dialog, [](QWidget* modal) { pressKey(modal, Qt::Key_Space); }), int(QDialog::Rejected));
 }
 
 QTEST_MAIN(TestDialogs)
