@@ -1,4 +1,3 @@
-#include "platform/SystemFacts.h"
 #include "platform/SystemRestore.h"
 #include "tests/support/TestMachine.h"
 
@@ -37,7 +36,6 @@ class SystemRestoreTest : public QObject
 private slots:
     void removesOneRestorePointBySequenceNumber_data();
     void removesOneRestorePointBySequenceNumber();
-    void isLookedUpInSrClient();
 };
 
 void SystemRestoreTest::removesOneRestorePointBySequenceNumber_data()
@@ -60,14 +58,6 @@ void SystemRestoreTest::removesOneRestorePointBySequenceNumber()
     TestMachine machine(restorePoints(administrator));
     QCOMPARE(srRemoveRestorePoint(sequence), error);
     QCOMPARE(sequenceNumbers(machine), left);
-}
-
-void SystemRestoreTest::isLookedUpInSrClient()
-{
-    TestMachine machine;
-    QVERIFY(moduleExports(QStringLiteral("SrClient.dll"), "SRRemoveRestorePoint"));
-    machine->system().missingProcedures << QStringLiteral("srclient.dll!SRRemoveRestorePoint");
-    QVERIFY(!moduleExports(QStringLiteral("srclient.dll"), "SRRemoveRestorePoint"));
 }
 
 QTEST_GUILESS_MAIN(SystemRestoreTest)
