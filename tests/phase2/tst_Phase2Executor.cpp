@@ -1,10 +1,13 @@
+#include "LogFileLines.h"
 #include "TestMachine.h"
+#include "common/FileLogger.h"
 #include "phase2/Phase2Executor.h"
 #include "phase2/RestorePointList.h"
 #include "platform/RegistryKey.h"
 
 #include <QJsonArray>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using win::sim::ProgramAvailability;
@@ -110,6 +113,7 @@ class Phase2ExecutorTest : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { FileLogger::instance()->init(m_logDir.path()); }
     void reportsProgressAfterEachItem_data();
     void reportsProgressAfterEachItem();
     void setsServicesToManualStart_data();
@@ -131,6 +135,9 @@ private slots:
     void removesTheLeftoversOfAFinding();
     void neverRemovesProtectedFolders_data();
     void neverRemovesProtectedFolders();
+
+private:
+    QTemporaryDir m_logDir;
 };
 
 void Phase2ExecutorTest::reportsProgressAfterEachItem_data()
@@ -153,9 +160,14 @@ void Phase2ExecutorTest::reportsProgressAfterEachItem()
         lines << QStringLiteral("%1：未知服务项").arg(ids.at(i));
         progress << qMakePair(percents.at(i), QStringLiteral("正在执行：项目") + ids.at(i));
     }
+    LogFileLines log(FileLogger::instance()->logFilePath());
     const Run run = execute(ids);
     QCOMPARE(run.summary, QStringLiteral("本次共执行 %1 项优化：").arg(ids.size()) + '\n' + lines.join('\n'));
     QCOMPARE(run.progress, progress);
+    QStringList logged = {QStringLiteral("[Phase2] 共执行 %1 项：").arg(ids.size())};
+    for (const QString& line : lines)
+        logged << "  " + line;
+    QCOMPARE(log.lines(), logged);
 }
 
 void Phase2ExecutorTest::setsServicesToManualStart_data()
