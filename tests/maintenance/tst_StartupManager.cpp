@@ -130,6 +130,7 @@ void TestStartupManager::scanListsEveryLocationOnce()
     machine.addFile(UserStartup + "Studio.exe.lnk", "C:\\Program Files\\Photo Studio\\studio.exe");
     machine.addFile(UserStartup + "Broken.lnk", "not a shortcut");
     machine.addFile(UserStartup + "script.cmd", "echo WeChat");
+    machine.addFile(UserStartup + "Notes.wps", "");   // tested by its name alone
     setBinary(machine, Approved + "StartupFolder", "script", stateValue(7));
     machine.addFile(UserStartup + "shared.lnk", "C:\\folder\\shared.exe");
     machine.addFile(UserStartup + "desktop.ini", "[.ShellClassInfo]");
@@ -154,6 +155,7 @@ void TestStartupManager::scanListsEveryLocationOnce()
         "QQMusicUpdate|QQMusicUpdate|C:\\Music\\update.exe|HKCU_RunOnce|" + userRun + "RunOnce|",
         "Setup|Setup|C:\\Windows\\setup.exe|HKLM_RunOnce|" + machineRun + "RunOnce|",
         "Broken|Broken|" + user + "Broken.lnk|StartupFolder_User|" + user + "Broken.lnk|",
+        "Notes|Notes|" + user + "Notes.wps|StartupFolder_User|" + user + "Notes.wps|",
         "script|script|" + user + "script.cmd|StartupFolder_User|" + user + "script.cmd| disabled",
         // The shortcut's target keeps its blanks.
         "Studio.exe|Photo Studio|" + user + "Studio.exe.lnk|StartupFolder_User|" + user + "Studio.exe.lnk|",
@@ -161,7 +163,7 @@ void TestStartupManager::scanListsEveryLocationOnce()
     QCOMPARE(log.lines().mid(0, 5), QStringList({ReadLine.arg("HKCU_Run").arg(2), ReadLine.arg("HKLM_Run").arg(2),
                                                  ReadLine.arg("HKLM_Run32").arg(2), ReadLine.arg("HKCU_RunOnce").arg(2),
                                                  ReadLine.arg("HKLM_RunOnce").arg(1)}));
-    QVERIFY(log.contains(ReadLine.arg("StartupFolder_User").arg(4)));
+    QVERIFY(log.contains(ReadLine.arg("StartupFolder_User").arg(5)));
     QVERIFY(log.contains(ReadLine.arg("StartupFolder_Common").arg(2)));
     QCOMPARE(machine->registry().openHandleCount(), 0);
     QVERIFY(!win::ComApartment::isInitializedOnThisThread());
