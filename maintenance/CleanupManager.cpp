@@ -89,11 +89,13 @@ QString environmentFolder(const QString& variable)
     return folder.contains('%') ? QString() : win::normalizedPath(folder);
 }
 
-// The path as the blacklist compares it: forward slashes, "." and ".."
-// folded away, lower case.
+// The path as the blacklist compares it: as Windows resolves it (so that
+// "C:\Windows.\WinSxS" is the component store), then with forward slashes,
+// ".." folded away, in lower case.
 QString comparable(const QString& path)
 {
     QString forward = path;
+    win::fullPathName(path, &forward);
     forward.replace('\\', '/');
     return QDir::cleanPath(forward).toLower();
 }
@@ -221,7 +223,7 @@ bool CleanupManager::isSafePath(const QString& path) const
     const QString profile = environmentFolder(QStringLiteral("%USERPROFILE%"));
     if (!profile.isEmpty()) {
         for (const char* folder : ProtectedProfileFolders)
-            prefixes << comparable(profile) + QLatin1String(folder);
+            prefixes << comparable(profile + QLatin1String(folder));
     }
     for (const char* folder : ProtectedSystemFolders)
         prefixes << QLatin1String(folder);

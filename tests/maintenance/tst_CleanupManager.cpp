@@ -216,10 +216,12 @@ private slots:
     }
 
     // Whatever TMP or TEMP names, a folder the program must never empty is
-    // refused as Windows would resolve it, and what lies in it survives.
+    // refused as Windows would resolve it, and what lies in it survives; so
+    // it is when the profile's own variable is spelled oddly.
     void temporaryFoldersThatMustNotBeEmptied_data()
     {
         QTest::addColumn<QString>("variable");
+        QTest::addColumn<QString>("profile");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("victim");
         QTest::addColumn<QString>("refusal");
@@ -252,12 +254,17 @@ private slots:
              "C:\\Users\\Tester\\Documents\\Temp\\victim.docx", true},
             {"desktop in capitals", "C:\\USERS\\TESTER\\DESKTOP", "C:\\Users\\Tester\\Desktop\\victim.lnk", true},
             {"a name beginning like the installer folder", "C:\\Windows\\Installer1",
-             "C:\\Windows\\Installer1\\victim.msi", true}};
-        for (const char* variable : {"TMP", "TEMP"}) {
+             "C:\\Windows\\Installer1\\victim.msi", true},
+            {"the component store through a trailing dot", "C:\\Windows.\\WinSxS",
+             "C:\\Windows\\WinSxS\\x86_core\\victim.dll", true},
+            {"below the installer folder through a trailing blank", "C:\\Windows \\Installer\\{7A1B}",
+             "C:\\Windows\\Installer\\{7A1B}\\victim.msi", true}};
+        const QPair<const char*, QString> variables[] = {{"TMP", Profile}, {"TEMP", QStringLiteral("c:/users/./tester.")}};
+        for (const auto& variable : variables) {
             for (const Row& row : rows) {
-                QTest::newRow(qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(variable), QLatin1String(row.name))))
-                    << QString::fromLatin1(variable) << QString::fromLatin1(row.value) << QString::fromLatin1(row.victim)
-                    << (row.blacklisted ? blacklist : rule);
+                QTest::newRow(qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(variable.first), QLatin1String(row.name))))
+                    << QString::fromLatin1(variable.first) << variable.second << QString::fromLatin1(row.value)
+                    << QString::fromLatin1(row.victim) << (row.blacklisted ? blacklist : rule);
             }
         }
     }
@@ -265,12 +272,14 @@ private slots:
     void temporaryFoldersThatMustNotBeEmptied()
     {
         QFETCH(QString, variable);
+        QFETCH(QString, profile);
         QFETCH(QString, value);
         QFETCH(QString, victim);
         QFETCH(QString, refusal);
         TestMachine machine;
         auto& environment = machine->system().environment;
         environment.insert(variable, value);
+        environment.insert(QStringLiteral("USERPROFILE"), profile);
         if (variable == QLatin1String("TEMP"))
             environment.remove(QStringLiteral("TMP"));
         addSized(machine, victim, 1 * MiB);
