@@ -155,7 +155,8 @@ ProtectedFolders::ProtectedFolders(const QString& programFolder)
 QString ProtectedFolders::resolved(const QString& path)
 {
     QString full;
-    if (path.contains('%') || win::fullPathName(path, &full) != win::ErrorSuccess)
+    if (path.contains('%') || win::fullPathName(path, &full) != win::ErrorSuccess
+        || std::any_of(full.cbegin() + 2, full.cend(), win::isForbiddenInName))
         return QString();
     return full;
 }

@@ -12,7 +12,8 @@
 // as Windows resolves it (win::fullPathName: "." components, trailing dots
 // and spaces and doubled or mixed separators make no difference), letter case
 // ignored. Paths are given expanded; one that still holds a '%', is not
-// fully qualified ("X:\..."), or holds a ".." component is always refused.
+// fully qualified ("X:\..."), holds a ".." component or a character no name
+// may hold (a stream's ':', a NUL, a wildcard) is always refused.
 //
 // The protected folders: every drive's root; the Windows folder, its System32
 // and SysWOW64; both Program Files folders; ProgramData; the profiles folder

@@ -271,6 +271,22 @@ bool isNormalized(const QString& path)
 
 } // namespace
 
+bool isForbiddenInName(QChar c)
+{
+    switch (c.unicode()) {
+    case '<':
+    case '>':
+    case ':':
+    case '"':
+    case '|':
+    case '?':
+    case '*':
+        return true;
+    default:
+        return c.unicode() < 32;
+    }
+}
+
 QString normalizedPath(const QString& path)
 {
     if (isNormalized(path))

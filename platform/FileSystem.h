@@ -132,6 +132,10 @@ Error writeFile(const QString& path, const QByteArray& data);
 // platform resolves its paths this way.
 Error fullPathName(const QString& path, QString* full);
 
+// A character no file or folder name may hold: the control characters and
+// < > : " | ? * (a ':' past the drive names a stream).
+bool isForbiddenInName(QChar c);
+
 // Path helpers on Windows paths (no file system access).
 QString normalizedPath(const QString& path);  // backslashes, no trailing separator but "C:\"
 QString joinPath(const QString& folder, const QString& name);

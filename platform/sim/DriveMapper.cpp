@@ -10,26 +10,6 @@
 
 namespace win::sim {
 
-namespace {
-
-bool isForbiddenInName(QChar c)
-{
-    switch (c.unicode()) {
-    case '<':
-    case '>':
-    case ':':
-    case '"':
-    case '|':
-    case '?':
-    case '*':
-        return true;
-    default:
-        return c.unicode() < 32;
-    }
-}
-
-} // namespace
-
 Error DriveMapper::Resolved::notFoundError() const
 {
     if (error != ErrorSuccess)

@@ -36,6 +36,14 @@ private slots:
         row("UNC", "\\\\server\\share\\Temp", true, true);
         row("unexpanded variable", "%TEMP%\\x", true, true);
         row("climbing", "C:\\Temp\\..\\Users", true, true);
+        row("device path", "\\\\.\\C:\\", true, true);
+        row("long-path prefix", "\\\\?\\C:\\Windows", true, true);
+        // Names Windows forbids: the folder's own index stream opens the
+        // folder, and an API sees a path only up to its first NUL.
+        row("index stream of Windows", "C:\\Windows::$INDEX_ALLOCATION", true, true);
+        row("a stream below Windows", "C:\\Windows\\Temp:x", true, true);
+        row("NUL after Windows", QStringLiteral("C:\\Windows\\") + QChar(0) + QStringLiteral("Temp"), true, true);
+        row("wildcard", "C:\\Windows\\Te?p", true, true);
 
         row("drive root", "C:\\", true, true);
         row("drive root, no separator", "d:", true, true);
