@@ -95,9 +95,11 @@ qulonglong MemoryVelantrix::trimWorkingSets()
     return count;
 }
 
-// The cap lasts only while the run measures: its limits are read first so
-// that they can be put back, and a half of memory that the 32-bit size
-// argument cannot hold is not passed cut down to its low bits.
+// The cap is asked for with flags 0, so it is enforced only where a hard
+// maximum already is, and lasts only while the run measures: the limits in
+// force are read first and put back after. A half of memory that the 32-bit
+// size argument cannot hold is not passed cut down to its low bits, and a
+// hard limit that the 32-bit reading cannot give back whole is not touched.
 bool MemoryVelantrix::limitSystemFileCache()
 {
     m_fileCacheBefore = FileCacheLimits();
@@ -109,10 +111,10 @@ bool MemoryVelantrix::limitSystemFileCache()
     if (half > win::MaxSizeT
         || !win::getSystemFileCacheSize(&before.minimumBytes, &before.maximumBytes, &before.flags))
         return false;
-    // A hard maximum someone set on purpose is theirs; it is neither widened nor replaced.
-    if (before.flags & win::FileCacheMaxHardEnable)
+    const bool hardLimit = before.flags & (win::FileCacheMaxHardEnable | win::FileCacheMinHardEnable);
+    if (hardLimit && before.maximumBytes == win::MaxSizeT)
         return false;
-    if (!win::setSystemFileCacheSize(0, win::SizeT(half), win::FileCacheMaxHardEnable))
+    if (!win::setSystemFileCacheSize(0, win::SizeT(half), 0))
         return false;
     before.capped = true;
     m_fileCacheBefore = before;
@@ -125,7 +127,7 @@ void MemoryVelantrix::releaseSystemFileCacheLimit()
         return;
     const FileCacheLimits before = m_fileCacheBefore;
     m_fileCacheBefore = FileCacheLimits();
-    if (!win::setSystemFileCacheSize(before.minimumBytes, before.maximumBytes, win::FileCacheMaxHardDisable))
+    if (!win::setSystemFileCacheSize(before.minimumBytes, before.maximumBytes, 0))
         FileLogger::instance()->error(QStringLiteral("系统缓存上限未能解除"));
 }
 

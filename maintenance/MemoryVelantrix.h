@@ -4,8 +4,8 @@
 #include <QStringList>
 
 // Frees physical memory in one blocking call: purges the standby list,
-// empties the working sets of the processes that may be trimmed and caps the
-// system file cache at half of physical memory while the run lasts.
+// empties the working sets of the processes that may be trimmed and sets the
+// system file cache's maximum to half of physical memory while the run lasts.
 class MemoryVelantrix : public QObject
 {
     Q_OBJECT
