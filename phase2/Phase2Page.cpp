@@ -311,11 +311,18 @@ void Phase2Page::updateSelectedCount()
     executeBtn->setText(tr("执行选中项(%1)").arg(count));
 }
 
+// A card taller than the view is shown from its header: scrolling it merely
+// into view would centre it and open the group in the middle of its rows.
 void Phase2Page::scrollToGroup(int groupIndex)
 {
     if (groupIndex < 0 || groupIndex >= cards.size())
         return;
-    scrollArea->ensureWidgetVisible(cards[groupIndex], 0, 20);
+    const int margin = 20;
+    GroupCard* card = cards[groupIndex];
+    if (card->height() + 2 * margin <= scrollArea->viewport()->height())
+        scrollArea->ensureWidgetVisible(card, 0, margin);
+    else
+        scrollArea->verticalScrollBar()->setValue(card->y() - margin);
 }
 
 void Phase2Page::setTheme(int theme)

@@ -77,6 +77,7 @@ private slots:
     void searchFilters();
     void headerClickFoldsTheCard();
     void newReportKeepsTicksOfFixedGroupsOnly();
+    void scrollsToAGroup_data();
     void scrollsToAGroup();
     void keyboardTicksAndExecutes();
     void machineTextsShowAsPlainText();
@@ -224,23 +225,38 @@ void TestPhase2Page::newReportKeepsTicksOfFixedGroupsOnly()
     QCOMPARE(inner->layout()->indexOf(page.card(OptCatalogue::StartupGroup)), OptCatalogue::StartupGroup);
 }
 
+void TestPhase2Page::scrollsToAGroup_data()
+{
+    QTest::addColumn<int>("startupFindings");
+    QTest::addColumn<int>("group");
+    QTest::newRow("a group that fits") << 1 << OptCatalogue::JunkSoftwareGroup;
+    QTest::newRow("a group taller than the view opens at its header") << 30 << OptCatalogue::StartupGroup;
+    QTest::newRow("no such group") << 1 << 9;
+}
+
 void TestPhase2Page::scrollsToAGroup()
 {
+    QFETCH(int, startupFindings);
+    QFETCH(int, group);
+    ScanReportBundle report = reportWithEveryKind();
+    for (int i = 1; i < startupFindings; ++i)
+        report.startupItems << StartupFinding{QString("Entry%1").arg(i), "C:\\Temp\\e.exe", "HKCU Run", 2, 40, 2, false, true, "x"};
     Phase2Page page;
     page.resize(760, 500);
     page.show();
-    page.setReport(reportWithEveryKind());
+    page.setReport(report);
     QCoreApplication::processEvents();
     auto* area = page.findChild<QScrollArea*>("p2ScrollArea");
-    QCOMPARE(area->verticalScrollBar()->value(), 0);
-    page.scrollToGroup(9);
-    QCOMPARE(area->verticalScrollBar()->value(), 0);
 
-    page.scrollToGroup(OptCatalogue::JunkSoftwareGroup);
-    GroupCard* card = page.card(OptCatalogue::JunkSoftwareGroup);
-    const QRect inViewport(card->mapTo(area->viewport(), QPoint(0, 0)), card->size());
+    page.scrollToGroup(group);
+    if (group >= OptCatalogue::GroupCount) {
+        QCOMPARE(area->verticalScrollBar()->value(), 0);
+        return;
+    }
+    QWidget* header = page.card(group)->findChild<QWidget*>("groupHeader");
+    const QRect headerInViewport(header->mapTo(area->viewport(), QPoint(0, 0)), header->size());
     QVERIFY(area->verticalScrollBar()->value() > 0);
-    QVERIFY(area->viewport()->rect().intersects(inViewport));
+    QVERIFY(area->viewport()->rect().contains(headerInViewport));
 }
 
 void TestPhase2Page::keyboardTicksAndExecutes()
