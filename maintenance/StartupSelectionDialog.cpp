@@ -1,5 +1,6 @@
 #include "maintenance/StartupSelectionDialog.h"
 
+#include "common/DisplayText.h"
 #include "common/FileLogger.h"
 #include "maintenance/StartupManager.h"
 
@@ -33,25 +34,11 @@ QFont boldFont(const QFont& base, int pointSize)
     return font;
 }
 
-// A row has one line for each text: line breaks a registry value or a file
-// description may hold are shown as blanks.
-QString oneLine(QString text)
-{
-    for (QChar& c : text) {
-        if (c == '\r' || c == '\n' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
-            c = ' ';
-    }
-    return text;
-}
-
 QString shownCommand(const QString& command)
 {
     if (command.size() <= CommandLimit)
         return oneLine(command);
-    QString shown = command.left(CommandShown);
-    if (shown.at(shown.size() - 1).isHighSurrogate())
-        shown.chop(1);   // never half a character
-    return oneLine(shown) + QStringLiteral("...");
+    return oneLine(leftWhole(command, CommandShown)) + QStringLiteral("...");
 }
 
 // A label of the text column takes the width the row has left beside the tag

@@ -1,5 +1,7 @@
 #include "phase2/GroupCard.h"
 
+#include "common/DisplayText.h"
+
 #include <QCheckBox>
 #include <QEvent>
 #include <QFrame>
@@ -147,10 +149,12 @@ QWidget* GroupCard::buildRow(const OptItem& item)
         checkBoxes.append(box);
         layout->addWidget(box);
     }
-    QLabel* name = plainLabel(item.name, "font-size:13px; font-weight:500; background:transparent;", row);
+    // An entry's name or command may hold line breaks; a row keeps each text
+    // on its line.
+    QLabel* name = plainLabel(oneLine(item.name), "font-size:13px; font-weight:500; background:transparent;", row);
     name->setMinimumWidth(120);
     layout->addWidget(name);
-    QLabel* description = plainLabel(item.description, "font-size:11px; background:transparent;", row);
+    QLabel* description = plainLabel(oneLine(item.description), "font-size:11px; background:transparent;", row);
     description->setWordWrap(true);
     layout->addWidget(description, 1);
     QLabel* badge = plainLabel(item.riskLabel, QString::fromUtf8("font-size:11px; font-weight:bold; color:%1; background:transparent; padding:2px 6px; border-radius:4px;").arg(badgeColour(item.riskLevel)), row);

@@ -1,5 +1,7 @@
 #include "phase2/OptCatalogue.h"
 
+#include "common/DisplayText.h"
+
 #include <QSet>
 
 namespace OptCatalogue {
@@ -109,7 +111,7 @@ OptItem disableRow(const StartupFinding& finding)
     OptItem item;
     item.id = QStringLiteral("ST:%1:%2").arg(QString::number(finding.type), finding.name);
     item.name = finding.name;
-    item.description = finding.location + "：" + finding.command.left(60);
+    item.description = finding.location + "：" + leftWhole(finding.command, 60);
     item.riskLevel = finding.riskLevel == 2 ? 2 : 1;
     item.riskLabel = finding.riskLabel;
     item.note = finding.riskLabel;

@@ -88,6 +88,7 @@ void TestOptCatalogue::reportGroups_data()
     ScanReportBundle startups;
     const QString longCommand = "C:\\Users\\Tester\\AppData\\Local\\Temp\\" + QString(70, 'x') + ".exe";
     const QString hijackCommand = "C:\\evil.exe " + QString(70, 'y');
+    const QString emojiCommand = "C:\\Temp\\" + QString(51, 'e') + QString::fromUtf8("😀.exe");
     startups.startupItems = {
         startup("Safe", 2, 0, true),                           // safe: no row
         startup("Task", 12, 2, false),                         // cannot be disabled: no row
@@ -96,6 +97,7 @@ void TestOptCatalogue::reportGroups_data()
         startup("a:b", 3, 1, true),                            // a name with a colon stays whole
         startup("Pol", 6, 2, true),                            // the same value in both policy keys
         startup("Pol", 6, 2, true),                            //   is one row
+        startup("Emoji", 1, 1, true, false, emojiCommand),     // cut before a character's second half
     };
     QTest::newRow("startup entries")
         << startups << OptCatalogue::StartupGroup
@@ -105,8 +107,10 @@ void TestOptCatalogue::reportGroups_data()
                QString::fromUtf8("ST:1:Long | Long | HKLM Run：") + longCommand.left(60)
                    + QString::fromUtf8(" | 2 | 🔴 高风险 | box | 🔴 高风险"),
                QString::fromUtf8("ST:3:a:b | a:b | HKLM Run：C:\\Tools\\tool.exe | 1 | 🟡 可疑 | box | 🟡 可疑"),
-               QString::fromUtf8("ST:6:Pol | Pol | HKLM Run：C:\\Tools\\tool.exe | 2 | 🔴 高风险 | box | 🔴 高风险")}
-        << QString::fromUtf8("共扫描 7 个自启项，其中 3 项建议优化。");
+               QString::fromUtf8("ST:6:Pol | Pol | HKLM Run：C:\\Tools\\tool.exe | 2 | 🔴 高风险 | box | 🔴 高风险"),
+               QString::fromUtf8("ST:1:Emoji | Emoji | HKLM Run：") + emojiCommand.left(59)
+                   + QString::fromUtf8(" | 1 | 🟡 可疑 | box | 🟡 可疑")}
+        << QString::fromUtf8("共扫描 8 个自启项，其中 4 项建议优化。");
 
     QTest::newRow("no junk software")
         << empty << OptCatalogue::JunkSoftwareGroup

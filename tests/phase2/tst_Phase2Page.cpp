@@ -297,19 +297,20 @@ void TestPhase2Page::machineTextsShowAsPlainText()
 {
     ScanReportBundle report;
     report.startupItems = {
-        {"<b>x</b>", "<img src=\"C:/a.png\">", "HKCU Run", 2, 40, 2, false, true, "<i>r</i>"},
-        {"<b>x</b>", "<img src=\"C:/b.png\">", "HKCU Run", 2, 40, 2, false, true, "<i>r</i>"},
+        {"<b>x</b>\ny", "<img src=\"C:/a.png\">\r\n", "HKCU Run", 2, 40, 2, false, true, "<i>r</i>"},
+        {"<b>x</b>\ny", "<img src=\"C:/b.png\">", "HKCU Run", 2, 40, 2, false, true, "<i>r</i>"},
     };
     Phase2Page page;
     page.setReport(report);
-    QWidget* row = page.findChild<QWidget*>("itemRow_ST:2:<b>x</b>");
+    QWidget* row = page.findChild<QWidget*>("itemRow_ST:2:<b>x</b>\ny");
     QVERIFY(row);
     QStringList texts;
     for (QLabel* label : row->findChildren<QLabel*>()) {
         QCOMPARE(label->textFormat(), Qt::PlainText);
         texts << label->text();
     }
-    QCOMPARE(texts, QStringList({"<b>x</b>", "HKCU Run" + QString::fromUtf8("：") + "<img src=\"C:/a.png\">",
+    // Line breaks show as blanks: each text keeps to its line.
+    QCOMPARE(texts, QStringList({"<b>x</b> y", "HKCU Run" + QString::fromUtf8("：") + "<img src=\"C:/a.png\">  ",
                                  "<i>r</i>"}));
     // Two findings that would make the same id make one row.
     QCOMPARE(page.catalogue()[OptCatalogue::StartupGroup].items.size(), 1);
