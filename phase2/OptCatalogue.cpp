@@ -158,7 +158,9 @@ OptItem conflictRow(const ConflictFinding& finding, int number)
     OptItem item;
     item.id = QStringLiteral("FAM_%1_%2").arg(finding.category, QString::number(number));
     item.name = finding.title;
-    item.description = finding.detail + "。" + finding.advice;
+    // A detail that already ends its sentence gets no second full stop.
+    const QString stop = finding.detail.endsWith(QStringLiteral("。")) ? QString() : QStringLiteral("。");
+    item.description = finding.detail + stop + finding.advice;
     item.riskLevel = antivirus ? 2 : 1;
     item.riskLabel = riskLabel(item.riskLevel);
     item.infoOnly = true;

@@ -140,13 +140,15 @@ void TestOptCatalogue::reportGroups_data()
         << QString::fromUtf8("共 0 条建议，全部仅提示，不自动修改。");
 
     ScanReportBundle conflicts;
-    conflicts.conflicts = {{"antivirus", "A", "a", "x"}, {"overlap", "O", "o", "y"}, {"antivirus", "B", "b", "z"}};
+    conflicts.conflicts = {{"antivirus", "A", "a", "x"}, {"overlap", "O", "o", "y"}, {"antivirus", "B", "b", "z"},
+                           {"pup", "P", QString::fromUtf8("p。"), "q"}};
     QTest::newRow("conflicts")
         << conflicts << OptCatalogue::ConflictGroup
         << QStringList{QString::fromUtf8("FAM_antivirus_0 | A | a。x | 2 | ⚠ 中度 | info | "),
                        QString::fromUtf8("FAM_overlap_1 | O | o。y | 1 | ⚠ 轻度 | info | "),
-                       QString::fromUtf8("FAM_antivirus_2 | B | b。z | 2 | ⚠ 中度 | info | ")}
-        << QString::fromUtf8("共 3 条建议，全部仅提示，不自动修改。");
+                       QString::fromUtf8("FAM_antivirus_2 | B | b。z | 2 | ⚠ 中度 | info | "),
+                       QString::fromUtf8("FAM_pup_3 | P | p。q | 1 | ⚠ 轻度 | info | ")}
+        << QString::fromUtf8("共 4 条建议，全部仅提示，不自动修改。");
 }
 
 void TestOptCatalogue::reportGroups()
