@@ -34,6 +34,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 
 // The values in which the three window sheets differ; the rules are shared.
@@ -287,8 +289,43 @@ void Velantrix::createPages()
     serviceCardPage = new FeedbackPage(1, ui->contentWidget);
     serviceCardPage->hide();
     connect(serviceCardPage, &FeedbackPage::finished, this, [this] { closeFeedbackPage(serviceCardPage); });
+
+    for (QWidget* page : pages())
+        page->installEventFilter(this);
 }
 
+QList<QWidget*> Velantrix::pages() const
+{
+    QList<QWidget*> made;
+    for (QWidget* page : std::initializer_list<QWidget*>{progressPage, resultPage, phase2Page, thanksPage, serviceCardPage})
+        if (page)
+            made.append(page);
+    return made;
+}
+
+bool Velantrix::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent)
+        updateCoveredControls();
+    return QWidget::eventFilter(watched, event);
+}
+
+// A page lies over the home screen, and a feedback page over the result page,
+// whose buttons would still take the keyboard: Tab and Space would start a
+// run from under the deep-optimisation page, switch the theme, open a folder
+// or leave the result page from under the thanks page. While covered they are
+// out of reach.
+void Velantrix::updateCoveredControls()
+{
+    const QList<QWidget*> all = pages();
+    const bool homeCovered = std::any_of(all.begin(), all.end(), [](QWidget* page) { return !page->isHidden(); });
+    for (QWidget* control : {ui->modeBar, static_cast<QWidget*>(ui->startBtn), ui->toolBar})
+        control->setEnabled(!homeCovered);
+    if (resultPage && thanksPage && serviceCardPage)
+        resultPage->setEnabled(thanksPage->isHidden() && serviceCardPage->isHidden());
+}
+
+// The page takes the keyboard from the covered home screen.
 template <class Page>
 void Velantrix::showPage(Page* page)
 {
@@ -297,6 +334,7 @@ void Velantrix::showPage(Page* page)
     page->setVisible(true);
     page->raise();
     page->setTheme(theme);
+    page->setFocus();
 }
 
 // A feedback page lies over the still visible result page and takes the
@@ -535,6 +573,7 @@ void Velantrix::onPhase2Clicked()
     phase2Page->setTheme(theme);
     phase2Page->setVisible(true);
     phase2Page->raise();
+    phase2Page->setFocus();
 }
 
 void Velantrix::onCardClicked(int groupIndex)
@@ -811,16 +850,8 @@ void Velantrix::mouseReleaseEvent(QMouseEvent* event)
 void Velantrix::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    const QRect area = ui->contentWidget->rect();
-    if (progressPage)
-        progressPage->setGeometry(area);
-    if (resultPage)
-        resultPage->setGeometry(area);
-    for (FeedbackPage* page : {thanksPage, serviceCardPage})
-        if (page)
-            page->setGeometry(area);
-    if (phase2Page)
-        phase2Page->setGeometry(area);
+    for (QWidget* page : pages())
+        page->setGeometry(ui->contentWidget->rect());
     fitStartButton();
 }
 

@@ -71,6 +71,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void connectButtons();
@@ -79,6 +80,8 @@ private:
     void createPages();
     template <class Page> void showPage(Page* page);
     void fitStartButton();
+    QList<QWidget*> pages() const;
+    void updateCoveredControls();
     void showFeedbackPage(FeedbackPage* page);
     void closeFeedbackPage(FeedbackPage* page);
     void showImage(const QString& path);

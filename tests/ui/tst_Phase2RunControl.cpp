@@ -155,6 +155,8 @@ private slots:
     void issueCardsLeadToTheirGroup_data();
     void issueCardsLeadToTheirGroup();
     void entryButtonOpensThePageAndSkipGoesHome();
+    void keyboardStaysOnThePage_data();
+    void keyboardStaysOnThePage();
     void eventLogLimitIsAskedWhenTicked_data();
     void eventLogLimitIsAskedWhenTicked();
     void emptySelectionIsRefused();
@@ -214,6 +216,50 @@ void TestPhase2RunControl::entryButtonOpensThePageAndSkipGoesHome()
     QVERIFY(!page(w)->isVisible());
     QVERIFY(!result(w)->isVisible());
     QVERIFY(w.findChild<QPushButton*>("startBtn")->isVisible());
+}
+
+void TestPhase2RunControl::keyboardStaysOnThePage_data()
+{
+    QTest::addColumn<QString>("button");  // on the result page
+    QTest::addColumn<QString>("reachable");
+    QTest::addColumn<QStringList>("covered");
+    QTest::newRow("deep optimisation over the home screen")
+        << "phase2EntryBtn" << "executeBtn"
+        << QStringList{"startBtn", "gameModeBtn", "elderModeBtn", "proModeBtn", "netFixBtn", "runtimeBtn"};
+    QTest::newRow("thanks over the result page")
+        << "helpfulBtn" << "secondaryBtn" << QStringList{"startBtn", "finishBtn", "phase2EntryBtn", "averageBtn"};
+}
+
+// The buttons a page lies over are out of the keyboard's reach: Tab never
+// lands on them, and a key on the start button starts no one-click run.
+void TestPhase2RunControl::keyboardStaysOnThePage()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, reachable);
+    QFETCH(QStringList, covered);
+    TestMachine machine;
+    Velantrix w;
+    showResults(w, ScanReportBundle());
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    auto* opener = result(w)->findChild<QPushButton*>(button);
+    opener->setFocus();
+    QTest::keyClick(opener, Qt::Key_Space);
+    QWidget* shown = QApplication::focusWidget();
+    QVERIFY(shown == page(w) || shown == thanksPage(w));  // the page took the keyboard
+
+    QSet<QString> reached;
+    for (int i = 0; i < 40; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        reached << QApplication::focusWidget()->objectName();
+    }
+    QVERIFY(reached.contains(reachable));
+    for (const QString& name : covered)
+        QVERIFY2(!reached.contains(name), qPrintable(name));
+
+    QTest::keyClick(w.findChild<QPushButton*>("startBtn"), Qt::Key_Space);
+    QVERIFY(w.findChildren<QThread*>().isEmpty());
+    QVERIFY(shown->isVisible());
 }
 
 void TestPhase2RunControl::eventLogLimitIsAskedWhenTicked_data()
