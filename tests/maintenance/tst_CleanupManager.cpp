@@ -67,39 +67,10 @@ class CleanupManagerTest : public QObject
     Q_OBJECT
 
 private slots:
-    void scanMeasuresEveryFolderAndChangesNothing()
-    {
-        TestMachine machine;
-        addSized(machine, Temp + QStringLiteral("\\setup\\payload.bin"), 3 * MiB);
-        addSized(machine, ChromeCache + QStringLiteral("\\Cache_Data\\data_0"), 2 * MiB);
-        addSized(machine, FirefoxCache + QStringLiteral("\\entries\\A1"), 1 * MiB);
-        addSized(machine, QQBrowserCodeCache + QStringLiteral("\\js\\index"), 1 * MiB);
-        addSized(machine, Explorer + QStringLiteral("\\thumbcache_256.db"), 2 * MiB);
-        addSized(machine, Explorer + QStringLiteral("\\iconcache_32.db"), 1 * MiB);
-        for (int i = 0; i < 100; ++i)   // small files add up together
-            addSized(machine, WindowsTemp + QStringLiteral("\\log%1.txt").arg(i), 512 * 1024);
-        const quint64 before = freeBytes(machine);
-        ManagerLog log;
-        CleanupManager cleanup;
-        QSignalSpy progress(&cleanup, &CleanupManager::progressUpdated);
-        QSignalSpy completed(&cleanup, &CleanupManager::scanCompleted);
-
-        QCOMPARE(cleanup.scanCleanableSpace(), 3 + 4 + 3ull);
-
-        QVERIFY(win::pathExists(Temp + QStringLiteral("\\setup\\payload.bin")));
-        QVERIFY(win::pathExists(Explorer + QStringLiteral("\\thumbcache_256.db")));
-        QCOMPARE(freeBytes(machine), before);
-        QCOMPARE(percents(progress), QStringList({"10 扫描系统垃圾...", "30 扫描浏览器缓存...", "60 扫描缩略图缓存...", "100 扫描完成"}));
-        QCOMPARE(completed.size(), 1);
-        QCOMPARE(completed.at(0).at(0).toULongLong(), 10ull);
-        QCOMPARE(log.lines(), QStringList({"开始扫描可清理空间...", "临时目录可清理: 3 MB", "浏览器缓存可清理: 4 MB",
-                                           "缩略图缓存可清理: 3 MB", "扫描完成，总计可清理: 10 MB"}));
-    }
-
-    // What is reported freed is what the drive gained: the system cleanup
-    // tool's share, the folders emptied, and files that could not go count
-    // nothing.
-    void cleanupEmptiesTheFoldersAndReportsWhatIsGone()
+    // The scan measures without changing anything. The cleanup reports what
+    // the drive gained: the system cleanup tool's share, the folders
+    // emptied, many small files together; what could not go counts nothing.
+    void scanThenCleanup()
     {
         TestMachine machine;
         machine.setDword(VolumeCaches + QStringLiteral("\\Thumbnail Cache"), QStringLiteral("StateFlags0099"), 2);
@@ -109,43 +80,60 @@ private slots:
         addSized(machine, Temp + QStringLiteral("\\busy\\in-use.log"), 2 * MiB);
         machine->files().setLocked(Temp + QStringLiteral("\\busy\\in-use.log"), true);
         for (int i = 0; i < 100; ++i)
-            addSized(machine, WindowsTemp + QStringLiteral("\\log%1.txt").arg(i), 512 * 1024);
+            addSized(machine, Temp + QStringLiteral("\\logs\\log%1.txt").arg(i), 512 * 1024);
+        addSized(machine, WindowsTemp + QStringLiteral("\\old.tmp"), 1 * MiB);
         addSized(machine, WindowsTemp + QStringLiteral("\\setup.ini"), 1 * MiB);
         machine->files().setAttributes(WindowsTemp + QStringLiteral("\\setup.ini"), win::FileAttributeReadOnly,
                                        win::FileAttributeReadOnly);
         addSized(machine, ChromeCache + QStringLiteral("\\Cache_Data\\data_0"), 2 * MiB);
+        addSized(machine, QQBrowserCodeCache + QStringLiteral("\\js\\index"), 1 * MiB);
         addSized(machine, FirefoxCache + QStringLiteral("\\entries\\A1"), 1 * MiB);
         const quint64 before = freeBytes(machine);
-        const quint64 startedAt = machine->clock().nowMs();
         ManagerLog log;
         CleanupManager cleanup;
         QSignalSpy progress(&cleanup, &CleanupManager::progressUpdated);
-        QSignalSpy completed(&cleanup, &CleanupManager::cleanupCompleted);
+        QSignalSpy scanned(&cleanup, &CleanupManager::scanCompleted);
+        QSignalSpy cleaned(&cleanup, &CleanupManager::cleanupCompleted);
 
-        const qulonglong cleaned = cleanup.performCleanup();
+        QCOMPARE(cleanup.scanCleanableSpace(), 55 + 4 + 5ull);
 
-        QCOMPARE(cleaned, 4 + 3 + 50 + 3ull);
-        QCOMPARE(cleaned, (freeBytes(machine) - before) / MiB);
+        QCOMPARE(freeBytes(machine), before);
+        QVERIFY(win::pathExists(Temp + QStringLiteral("\\setup\\payload.bin")));
+        QVERIFY(win::pathExists(Explorer + QStringLiteral("\\thumbcache_256.db")));
+        QCOMPARE(percents(progress), QStringList({"10 扫描系统垃圾...", "30 扫描浏览器缓存...", "60 扫描缩略图缓存...", "100 扫描完成"}));
+        QCOMPARE(scanned.size(), 1);
+        QCOMPARE(scanned.at(0).at(0).toULongLong(), 64ull);
+        QCOMPARE(log.lines(), QStringList({"开始扫描可清理空间...", "临时目录可清理: 55 MB", "浏览器缓存可清理: 4 MB",
+                                           "缩略图缓存可清理: 5 MB", "扫描完成，总计可清理: 64 MB"}));
+        progress.clear();
+        log.clear();
+        const quint64 startedAt = machine->clock().nowMs();
+
+        QCOMPARE(cleanup.performCleanup(), 4 + 4 + 54 + 0ull);
+
+        QCOMPARE((freeBytes(machine) - before) / MiB, 62ull);
         QVERIFY(win::isDirectory(Temp));
         QVERIFY(!win::pathExists(Temp + QStringLiteral("\\setup")));
+        QVERIFY(!win::pathExists(Temp + QStringLiteral("\\logs")));
         QVERIFY(win::pathExists(Temp + QStringLiteral("\\busy\\in-use.log")));
         QVERIFY(win::pathExists(WindowsTemp + QStringLiteral("\\setup.ini")));
-        QVERIFY(!win::pathExists(WindowsTemp + QStringLiteral("\\log0.txt")));
+        QVERIFY(!win::pathExists(WindowsTemp + QStringLiteral("\\old.tmp")));
         QVERIFY(win::isDirectory(ChromeCache));
         QVERIFY(!win::pathExists(ChromeCache + QStringLiteral("\\Cache_Data")));
+        QVERIFY(!win::pathExists(QQBrowserCodeCache + QStringLiteral("\\js")));
         QVERIFY(!win::pathExists(FirefoxCache + QStringLiteral("\\entries")));
         QVERIFY(!win::pathExists(Explorer + QStringLiteral("\\thumbcache_256.db")));
         QVERIFY(win::pathExists(Explorer + QStringLiteral("\\iconcache_32.db")));
         QCOMPARE(journalRuns(machine, QStringLiteral("cleanmgr.exe")), 1);
         QVERIFY(machine->clock().nowMs() - startedAt >= 3000);
-
         QCOMPARE(percents(progress), QStringList({"10 执行系统清理...", "40 清理浏览器缓存...", "60 清理临时文件...",
                                                   "80 清理缩略图缓存...", "100 清理完成"}));
-        QCOMPARE(completed.at(0).at(0).toULongLong(), cleaned);
+        QCOMPARE(cleaned.size(), 1);
+        QCOMPARE(cleaned.at(0).at(0).toULongLong(), 62ull);
         QCOMPARE(log.lines(), QStringList({"开始执行系统垃圾清理...", "配置系统清理预设...", "运行系统磁盘清理工具...",
-                                           "系统清理完成，清理: 4 MB", "浏览器缓存清理完成，清理: 3 MB",
-                                           "临时文件清理完成，清理: 53 MB", "缩略图缓存清理完成，清理: 0 MB",
-                                           "垃圾清理完成，总计清理: 60 MB"}));
+                                           "系统清理完成，清理: 4 MB", "浏览器缓存清理完成，清理: 4 MB",
+                                           "临时文件清理完成，清理: 54 MB", "缩略图缓存清理完成，清理: 0 MB",
+                                           "垃圾清理完成，总计清理: 62 MB"}));
 
         log.clear();
         QCOMPARE(cleanup.performCleanup(), 0ull);
