@@ -4,6 +4,7 @@
 
 #include <QtEndian>
 #include <array>
+#include <climits>
 #include <cstring>
 
 namespace win::sim {
@@ -15,15 +16,14 @@ constexpr int HexLineLimit = 77;
 const char Continuation[] = "\\\n  ";
 constexpr int ContinuationColumn = 2;
 
-// The two lower-case hex digits of every byte.
-constexpr std::array<std::array<char, 2>, 256> HexPairs = [] {
+// The two lower-case hex digits of every byte, its comma and one spare
+// byte, so that each is copied as one four-byte word.
+constexpr std::array<std::array<char, 4>, 256> HexTriples = [] {
     const char digits[] = "0123456789abcdef";
-    std::array<std::array<char, 2>, 256> pairs{};
-    for (int i = 0; i < 256; ++i) {
-        pairs[size_t(i)][0] = digits[i >> 4];
-        pairs[size_t(i)][1] = digits[i & 0xF];
-    }
-    return pairs;
+    std::array<std::array<char, 4>, 256> triples{};
+    for (int i = 0; i < 256; ++i)
+        triples[size_t(i)] = {digits[i >> 4], digits[i & 0xF], ',', '\0'};
+    return triples;
 }();
 
 char16_t unitAt(const QByteArray& data, int index)
@@ -70,12 +70,63 @@ const char* escapeOf(char16_t unit)
     }
 }
 
+// Writes "text" with regedit's escapes at `out`, which has room for three
+// bytes a unit and the quotes; `columns` receives the characters it took.
+char* putQuoted(char* out, const char16_t* units, qsizetype count, bool* loneSurrogate, int* columns)
+{
+    *out++ = '"';
+    *columns = int(count) + 2;
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < count; ++i) {
+        const char* escape = escapeOf(units[i]);
+        if (!escape)
+            continue;
+        out = Utf8Codec::encode(units + run, i - run, out, loneSurrogate);
+        *out++ = escape[0];
+        *out++ = escape[1];
+        ++*columns;
+        run = i + 1;
+    }
+    out = Utf8Codec::encode(units + run, count - run, out, loneSurrogate);
+    *out++ = '"';
+    return out;
+}
+
+// Writes the bytes as regedit's hex list from `column` on, wrapped where
+// regedit wraps it; needs room for three characters a byte, four more a line
+// and one spare.
+char* putHexBytes(char* out, const QByteArray& data, int column)
+{
+    const auto* bytes = reinterpret_cast<const quint8*>(data.constData());
+    const int count = data.size();
+    int i = 0;
+    while (i < count) {
+        // A line ends with the comma that reaches the limit.
+        const int fit = column >= HexLineLimit ? 1 : (HexLineLimit - column + 2) / 3;
+        for (const int end = qMin(count, i + fit); i < end; ++i) {
+            std::memcpy(out, HexTriples[bytes[i]].data(), 4);
+            out += 3;
+        }
+        if (i == count)
+            return out - 1;   // no comma after the last byte
+        std::memcpy(out, Continuation, sizeof(Continuation) - 1);
+        out += sizeof(Continuation) - 1;
+        column = ContinuationColumn;
+    }
+    return out;
+}
+
 } // namespace
 
 QByteArray RegFileWriter::hiveText(Hive hive, const RegistryNode& root)
 {
     RegFileWriter writer;
-    writer.m_out = "Windows Registry Editor Version 5.00\n";
+    // Reserved once: memory the text never reaches is never touched, and the
+    // array never moves while it grows.
+    const qint64 bound = textBound(root, registryHiveName(hive).size());
+    if (bound < qint64(INT_MAX) / 2)
+        writer.m_out.reserve(int(bound));
+    writer.m_out += "Windows Registry Editor Version 5.00\n";
     writer.writeKey(registryHiveName(hive).toLatin1(), root);
     writer.m_out += '\n';
     return writer.m_loneSurrogate ? writer.utf16Text() : writer.m_out;
@@ -113,71 +164,57 @@ QByteArray RegFileWriter::utf16Text() const
     return wide;
 }
 
+int RegFileWriter::valueBound(const RegistryValue& value)
+{
+    const int dataBytes = value.data.size();
+    return value.name.size() * 3 + dataBytes * 3 + (dataBytes / 25 + 2) * 4 + 40;
+}
+
+qint64 RegFileWriter::textBound(const RegistryNode& node, int pathUnits)
+{
+    qint64 bound = 64 + qint64(pathUnits) * 3;
+    for (int i = 0; i < node.valueCount(); ++i)
+        bound += valueBound(node.valueAt(i));
+    for (int i = 0; i < node.subKeyCount(); ++i)
+        bound += textBound(*node.subKeyAt(i), pathUnits + 1 + node.subKeyAt(i)->name().size());
+    return bound;
+}
+
 void RegFileWriter::writeValue(const RegistryValue& value)
 {
+    // Written straight into the array, which first grows by as much as the
+    // line could take.
+    const int nameUnits = value.name.size();
+    const int dataBytes = value.data.size();
+    const int start = m_out.size();
+    m_out.resize(start + valueBound(value));
+    char* out = m_out.data() + start;
     int column = 1;
     if (value.name.isEmpty())
-        m_out += '@';
+        *out++ = '@';
     else
-        column = writeQuoted(reinterpret_cast<const char16_t*>(value.name.utf16()), value.name.size());
-    m_out += '=';
+        out = putQuoted(out, reinterpret_cast<const char16_t*>(value.name.utf16()), nameUnits, &m_loneSurrogate, &column);
+    *out++ = '=';
     ++column;
     if (value.type == RegSz && isPlainText(value.data)) {
-        writeQuoted(reinterpret_cast<const char16_t*>(value.data.constData()), value.data.size() / 2 - 1);
-    } else if (value.type == RegDword && value.data.size() == 4) {
-        m_out += "dword:";
-        for (int i = 3; i >= 0; --i)
-            m_out.append(HexPairs[quint8(value.data.at(i))].data(), 2);
-    } else {
-        writeHex(value.type, value.data, column);
-    }
-    m_out += '\n';
-}
-
-int RegFileWriter::writeQuoted(const char16_t* units, qsizetype count)
-{
-    m_out += '"';
-    int columns = int(count) + 2;
-    qsizetype run = 0;
-    for (qsizetype i = 0; i < count; ++i) {
-        const char* escape = escapeOf(units[i]);
-        if (!escape)
-            continue;
-        Utf8Codec::appendUnits(units + run, i - run, &m_out, &m_loneSurrogate);
-        m_out += escape;
-        ++columns;
-        run = i + 1;
-    }
-    Utf8Codec::appendUnits(units + run, count - run, &m_out, &m_loneSurrogate);
-    m_out += '"';
-    return columns;
-}
-
-void RegFileWriter::writeHex(quint32 type, const QByteArray& data, int column)
-{
-    const QByteArray prefix = type == RegBinary ? QByteArray("hex:") : "hex(" + QByteArray::number(type, 16) + "):";
-    m_out += prefix;
-    column += prefix.size();
-    // Written straight into the array: three characters a byte, and a line
-    // break at the latest after every 25 bytes (two more on the first line).
-    const int count = data.size();
-    const int start = m_out.size();
-    m_out.resize(start + count * 3 + (count / 25 + 2) * int(sizeof(Continuation)));
-    char* out = m_out.data() + start;
-    for (int i = 0; i < count; ++i) {
-        const auto& pair = HexPairs[quint8(data.at(i))];
-        *out++ = pair[0];
-        *out++ = pair[1];
-        if (i == count - 1)
-            break;
-        *out++ = ',';
-        column += 3;
-        if (column >= HexLineLimit) {
-            std::memcpy(out, Continuation, sizeof(Continuation) - 1);
-            out += sizeof(Continuation) - 1;
-            column = ContinuationColumn;
+        int columns = 0;
+        out = putQuoted(out, reinterpret_cast<const char16_t*>(value.data.constData()), dataBytes / 2 - 1,
+                        &m_loneSurrogate, &columns);
+    } else if (value.type == RegDword && dataBytes == 4) {
+        std::memcpy(out, "dword:", 6);
+        out += 6;
+        for (int i = 3; i >= 0; --i) {
+            std::memcpy(out, HexTriples[quint8(value.data.at(i))].data(), 2);
+            out += 2;
         }
+    } else {
+        const QByteArray prefix = value.type == RegBinary ? QByteArray("hex:")
+                                                          : "hex(" + QByteArray::number(value.type, 16) + "):";
+        std::memcpy(out, prefix.constData(), size_t(prefix.size()));
+        out += prefix.size();
+        out = putHexBytes(out, value.data, column + prefix.size());
     }
+    *out++ = '\n';
     m_out.resize(int(out - m_out.constData()));
 }
 

@@ -27,9 +27,9 @@ private:
     RegFileWriter() = default;
     void writeKey(const QByteArray& path, const RegistryNode& node);
     void writeValue(const RegistryValue& value);
-    // Writes "text" with regedit's escapes; answers the characters it took.
-    int writeQuoted(const char16_t* units, qsizetype count);
-    void writeHex(quint32 type, const QByteArray& data, int column);
+    // The most bytes the text of a value, or of a key and all below it, takes.
+    static int valueBound(const RegistryValue& value);
+    static qint64 textBound(const RegistryNode& node, int pathUnits);
     QByteArray utf16Text() const;
 
     QByteArray m_out;   // UTF-8, a lone surrogate in its three-byte form

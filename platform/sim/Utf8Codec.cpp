@@ -19,27 +19,32 @@ char* put(char* out, char32_t code, int length)
 
 } // namespace
 
-void appendUnits(const char16_t* units, qsizetype count, QByteArray* out, bool* loneSurrogate)
+char* encode(const char16_t* units, qsizetype count, char* out, bool* loneSurrogate)
 {
-    const int start = out->size();
-    out->resize(start + int(count * 3));   // no unit takes more than three bytes
-    char* next = out->data() + start;
     for (qsizetype i = 0; i < count; ++i) {
         const char16_t unit = units[i];
         if (unit < 0x80) {
-            *next++ = char(unit);
+            *out++ = char(unit);
         } else if (unit < 0x800) {
-            next = put(next, unit, 2);
+            out = put(out, unit, 2);
         } else if (QChar::isHighSurrogate(unit) && i + 1 < count && QChar::isLowSurrogate(units[i + 1])) {
-            next = put(next, QChar::surrogateToUcs4(unit, units[i + 1]), 4);
+            out = put(out, QChar::surrogateToUcs4(unit, units[i + 1]), 4);
             ++i;
         } else {
             if (QChar::isSurrogate(unit))
                 *loneSurrogate = true;
-            next = put(next, unit, 3);
+            out = put(out, unit, 3);
         }
     }
-    out->resize(int(next - out->constData()));
+    return out;
+}
+
+void appendUnits(const char16_t* units, qsizetype count, QByteArray* out, bool* loneSurrogate)
+{
+    const int start = out->size();
+    out->resize(start + int(count * 3));   // no unit takes more than three bytes
+    char* end = encode(units, count, out->data() + start, loneSurrogate);
+    out->resize(int(end - out->constData()));
 }
 
 void append(QStringView text, QByteArray* out, bool* loneSurrogate)

@@ -18,6 +18,9 @@ namespace Utf8Codec {
 void append(QStringView text, QByteArray* out, bool* loneSurrogate);
 // Appends the UTF-16 units one by one, as append() does.
 void appendUnits(const char16_t* units, qsizetype count, QByteArray* out, bool* loneSurrogate);
+// Writes the units at `out`, which has room for three bytes a unit; answers
+// the end of what it wrote.
+char* encode(const char16_t* units, qsizetype count, char* out, bool* loneSurrogate);
 
 // Decodes `size` bytes; false for bytes that are not UTF-8 (a surrogate's
 // three-byte form is accepted only with `allowLoneSurrogates`).
