@@ -40,6 +40,7 @@ QVector<StoredValue> everyKindOfValue()
         {key, "LoneSurrogate", RegSz, utf16(QString(QChar(0xD800))) + QByteArray(2, '\0')},
         {key, "Pair", RegSz, registryTextData(QString::fromUcs4(U"\U0001F600"))},
         {key, "Quote \"and\" back\\slash = sign", RegSz, registryTextData("C:\\Path \"x\" = y")},
+        {key, "Name on\r\ntwo lines", RegDword, registryDwordData(3)},
         {key, QStringLiteral("中文名"), RegSz, registryTextData(QStringLiteral("中文值"))},
         {key, "Expand", RegExpandSz, registryTextData("%SystemRoot%\\system32")},
         {key, "Multi", RegMultiSz, registryMultiTextData({"one", QStringLiteral("二"), "three"})},
