@@ -104,8 +104,8 @@ private slots:
     }
 
     // Manual start is as far as a service goes: a disabled one is never
-    // raised to it, only a running one is asked to stop, and one that cannot
-    // be opened is passed over without a line.
+    // raised to it, only a running one is asked to stop, once, and one that
+    // cannot be opened is passed over without a line.
     void servicesAreLoweredNeverRaised_data()
     {
         QTest::addColumn<quint32>("startType");
@@ -114,18 +114,19 @@ private slots:
         QTest::addColumn<quint32>("startTypeAfter");
         QTest::addColumn<quint32>("stateAfter");
         QTest::addColumn<int>("counted");
+        QTest::addColumn<int>("stopRequests");
         QTest::newRow("automatic, running") << win::ServiceAutoStart << win::ServiceRunning << false
-                                            << win::ServiceDemandStart << win::ServiceStopPending << 1;
+                                            << win::ServiceDemandStart << win::ServiceStopPending << 1 << 1;
         QTest::newRow("automatic, stopped") << win::ServiceAutoStart << win::ServiceStopped << false
-                                            << win::ServiceDemandStart << win::ServiceStopped << 1;
+                                            << win::ServiceDemandStart << win::ServiceStopped << 1 << 0;
         QTest::newRow("manual, running") << win::ServiceDemandStart << win::ServiceRunning << false
-                                         << win::ServiceDemandStart << win::ServiceStopPending << 1;
+                                         << win::ServiceDemandStart << win::ServiceStopPending << 1 << 1;
         QTest::newRow("disabled, stopped") << win::ServiceDisabled << win::ServiceStopped << false
-                                           << win::ServiceDisabled << win::ServiceStopped << 0;
+                                           << win::ServiceDisabled << win::ServiceStopped << 0 << 0;
         QTest::newRow("disabled, still running") << win::ServiceDisabled << win::ServiceRunning << false
-                                                 << win::ServiceDisabled << win::ServiceRunning << 0;
+                                                 << win::ServiceDisabled << win::ServiceRunning << 0 << 0;
         QTest::newRow("access denied") << win::ServiceAutoStart << win::ServiceRunning << true << win::ServiceAutoStart
-                                       << win::ServiceRunning << 0;
+                                       << win::ServiceRunning << 0 << 0;
     }
 
     void servicesAreLoweredNeverRaised()
@@ -142,6 +143,7 @@ private slots:
         const SimService* remoteRegistry = machine->findService(QStringLiteral("RemoteRegistry"));
         QTEST(remoteRegistry->startType, "startTypeAfter");
         QTEST(remoteRegistry->state, "stateAfter");
+        QTEST(remoteRegistry->stopControls, "stopRequests");
         QFETCH(int, counted);
         QCOMPARE(log.contains(QStringLiteral("服务已设置为手动: 远程注册表")), counted == 1);
         QVERIFY(log.contains(QStringLiteral("系统服务优化完成，优化了 %1 项").arg(counted)));
