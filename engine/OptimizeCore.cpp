@@ -3,6 +3,7 @@
 #include "common/EnvironmentPath.h"
 #include "common/FileLogger.h"
 #include "common/FileRemover.h"
+#include "common/NativeSystemPath.h"
 #include "common/PrinterList.h"
 #include "common/ServiceConfigQuery.h"
 #include "common/WmicQuery.h"
@@ -34,14 +35,13 @@ namespace {
 constexpr quint64 BytesPerMB = 1048576;
 constexpr quint8 NoSystemBattery = 128;
 
-// bcdedit has no 32-bit copy: from this 32-bit program on 64-bit Windows the
-// system folder is redirected and only the Sysnative alias reaches it.
+// bcdedit has no 32-bit copy: a program running under WOW64 sees its system
+// folder redirected and reaches bcdedit only through the Sysnative alias,
+// which exists for such programs alone.
 QString bcdeditProgram()
 {
-    win::NativeSystemInfo info;
-    win::getNativeSystemInfo(&info);
-    if (info.processorArchitecture != win::ProcessorArchitectureAmd64
-        && info.processorArchitecture != win::ProcessorArchitectureArm64)
+    bool wow64 = false;
+    if (!win::isWow64Process(&wow64) || !wow64)
         return QStringLiteral("bcdedit");
     return expandEnvironmentPath(QStringLiteral("%SystemRoot%\\Sysnative\\bcdedit.exe"));
 }
@@ -581,9 +581,11 @@ void OptimizeCore::queryServiceState(const QString& serviceName, bool* running, 
 
 qint64 OptimizeCore::cleanFontCache()
 {
-    const QString cacheFile = expandEnvironmentPath(
+    // Windows 7 keeps the cache in the real system folder, which this program
+    // sees redirected under WOW64.
+    const QString cacheFile = nativeSystemPath(expandEnvironmentPath(
         isWin7() ? QStringLiteral("%SystemRoot%\\System32\\FNTCACHE.DAT")
-                 : QStringLiteral("%LOCALAPPDATA%\\Microsoft\\Windows\\Fonts\\FontCache.dat"));
+                 : QStringLiteral("%LOCALAPPDATA%\\Microsoft\\Windows\\Fonts\\FontCache.dat")));
     stopServiceAndWait(QStringLiteral("FontCache"));
     qint64 bytes = 0;
     if (win::pathExists(cacheFile) && FileRemover().removeFile(cacheFile, &bytes))

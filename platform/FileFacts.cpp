@@ -3,6 +3,7 @@
 #include "platform/ComApartment.h"
 #include "platform/FileSystem.h"
 #include "platform/sim/MachineAccess.h"
+#include "platform/sim/Wow64FileRedirector.h"
 
 #include <QHash>
 
@@ -51,18 +52,19 @@ private:
 };
 
 // Called with the machine's lock held (MachineAccess), which also guards the
-// indexes.
+// indexes. The tables name files where they lie; the program's path first
+// passes through WOW64's redirector.
 template <typename Value>
-const Value* lookupByPath(const QMap<QString, Value>& table, const QString& path)
+const Value* lookupByPath(const MachineAccess& access, const QMap<QString, Value>& table, const QString& path)
 {
     static PathIndex<Value> index;
-    return index.find(table, path);
+    return index.find(table, sim::Wow64FileRedirector(*access.machine()).target(path));
 }
 
 bool versionResourceOf(const QString& path, SimVersionResource* resource)
 {
     MachineAccess access;
-    const SimVersionResource* found = access ? lookupByPath(access->system().versionResources, path) : nullptr;
+    const SimVersionResource* found = access ? lookupByPath(access, access->system().versionResources, path) : nullptr;
     if (!found || !pathExists(path))
         return false;
     *resource = *found;
@@ -91,7 +93,7 @@ HResult winVerifyTrust(const QString& path)
     MachineAccess access;
     if (!access)
         return E_Fail;
-    const HResult* answer = lookupByPath(access->system().trust, path);
+    const HResult* answer = lookupByPath(access, access->system().trust, path);
     return answer ? *answer : TRUST_E_NoSignature;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/sim/MachineAccess.h"
 #include "platform/sim/SimFileWalker.h"
+#include "platform/sim/Wow64FileRedirector.h"
 
 #include <QCoreApplication>
 
@@ -19,12 +20,29 @@ bool sameLetter(QChar a, QChar b)
     return a == b || a.toCaseFolded() == b.toCaseFolded();
 }
 
+// Every file call of the program passes through WOW64's redirector first.
+sim::RedirectedPath redirected(const sim::MachineAccess& access, const QString& path)
+{
+    return sim::Wow64FileRedirector(*access.machine()).redirect(path);
+}
+
+QString targetOf(const sim::MachineAccess& access, const QString& path)
+{
+    return redirected(access, path).target();
+}
+
 } // namespace
 
 Error fileInfo(const QString& path, FileEntry* entry)
 {
     sim::MachineAccess access;
-    return access ? access->files().fileInfo(path, entry) : ErrorPathNotFound;
+    if (!access)
+        return ErrorPathNotFound;
+    const sim::RedirectedPath target = redirected(access, path);
+    const Error result = access->files().fileInfo(target.target(), entry);
+    if (result == ErrorSuccess)
+        target.nameAsCaller(entry);
+    return result;
 }
 
 bool pathExists(const QString& path)
@@ -42,7 +60,15 @@ bool isDirectory(const QString& path)
 Error listDirectory(const QString& folder, QVector<FileEntry>* entries)
 {
     sim::MachineAccess access;
-    return access ? access->files().listDirectory(folder, entries) : ErrorPathNotFound;
+    if (!access)
+        return ErrorPathNotFound;
+    const sim::RedirectedPath target = redirected(access, folder);
+    const Error result = access->files().listDirectory(target.target(), entries);
+    if (result == ErrorSuccess && target.isRedirected()) {
+        for (FileEntry& entry : *entries)
+            target.nameAsCaller(&entry);
+    }
+    return result;
 }
 
 bool matchesWildcard(const QString& name, const QString& pattern)
@@ -85,6 +111,8 @@ struct FileWalker::Impl
 {
     quint64 generation = 0;   // of the file system the walk started on
     std::unique_ptr<sim::SimFileWalker> walk;
+    sim::RedirectedPath folder;
+    FileEntry current;        // the walk's entry named as the caller named the folder
     FileEntry none;
 
     bool belongsTo(const sim::MachineAccess& access) const
@@ -100,7 +128,9 @@ FileWalker::FileWalker(const QString& folder, Order order)
     if (!access)
         return;
     m_impl->generation = access->files().generation();
-    m_impl->walk = std::make_unique<sim::SimFileWalker>(access->files(), folder, order == FoldersAfterContents);
+    m_impl->folder = redirected(access, folder);
+    m_impl->walk = std::make_unique<sim::SimFileWalker>(access->files(), m_impl->folder.target(),
+                                                        order == FoldersAfterContents);
 }
 
 FileWalker::~FileWalker() = default;
@@ -109,14 +139,20 @@ bool FileWalker::next()
 {
     sim::MachineAccess access;
     // A walk belongs to the machine it started on.
-    if (!m_impl->belongsTo(access))
+    if (!m_impl->belongsTo(access) || !m_impl->walk->next(access->files()))
         return false;
-    return m_impl->walk->next(access->files());
+    if (m_impl->folder.isRedirected()) {
+        m_impl->current = m_impl->walk->entry();
+        m_impl->folder.nameAsCaller(&m_impl->current);
+    }
+    return true;
 }
 
 const FileEntry& FileWalker::entry() const
 {
-    return m_impl->walk ? m_impl->walk->entry() : m_impl->none;
+    if (!m_impl->walk)
+        return m_impl->none;
+    return m_impl->folder.isRedirected() ? m_impl->current : m_impl->walk->entry();
 }
 
 bool FileWalker::isFolderDone() const
@@ -151,7 +187,7 @@ Error deleteFile(const QString& path)
     sim::MachineAccess access;
     if (!access)
         return ErrorPathNotFound;
-    const Error result = access->files().deleteFile(path);
+    const Error result = access->files().deleteFile(targetOf(access, path));
     if (result == ErrorSuccess)
         access->markChanged();
     return result;
@@ -162,7 +198,7 @@ Error removeDirectory(const QString& path)
     sim::MachineAccess access;
     if (!access)
         return ErrorPathNotFound;
-    const Error result = access->files().removeDirectory(path);
+    const Error result = access->files().removeDirectory(targetOf(access, path));
     if (result == ErrorSuccess)
         access->markChanged();
     return result;
@@ -171,7 +207,7 @@ Error removeDirectory(const QString& path)
 Error createDirectoryPath(const QString& path)
 {
     sim::MachineAccess access;
-    return access ? access->files().createDirectoryPath(path) : ErrorPathNotFound;
+    return access ? access->files().createDirectoryPath(targetOf(access, path)) : ErrorPathNotFound;
 }
 
 Error moveFile(const QString& from, const QString& to)
@@ -179,7 +215,7 @@ Error moveFile(const QString& from, const QString& to)
     sim::MachineAccess access;
     if (!access)
         return ErrorPathNotFound;
-    const Error result = access->files().moveFile(from, to);
+    const Error result = access->files().moveFile(targetOf(access, from), targetOf(access, to));
     if (result == ErrorSuccess)
         access->markChanged();
     return result;
@@ -188,7 +224,7 @@ Error moveFile(const QString& from, const QString& to)
 Error readFile(const QString& path, QByteArray* data, qint64 maxBytes)
 {
     sim::MachineAccess access;
-    return access ? access->files().readFile(path, data, maxBytes) : ErrorPathNotFound;
+    return access ? access->files().readFile(targetOf(access, path), data, maxBytes) : ErrorPathNotFound;
 }
 
 Error writeFile(const QString& path, const QByteArray& data)
@@ -196,7 +232,7 @@ Error writeFile(const QString& path, const QByteArray& data)
     sim::MachineAccess access;
     if (!access)
         return ErrorPathNotFound;
-    const Error result = access->files().writeFile(path, data);
+    const Error result = access->files().writeFile(targetOf(access, path), data);
     if (result == ErrorSuccess)
         access->markChanged();
     return result;

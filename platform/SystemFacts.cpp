@@ -57,6 +57,15 @@ void getNativeSystemInfo(NativeSystemInfo* info)
     info->numberOfProcessors = access->system().processors;
 }
 
+bool isWow64Process(bool* wow64)
+{
+    MachineAccess access;
+    if (!access)
+        return false;
+    *wow64 = access->isWow64Process();
+    return true;
+}
+
 bool checkAdministratorsMembership(bool* isMember)
 {
     MachineAccess access;

@@ -60,6 +60,10 @@ bool moduleExports(const QString& module, const char* procedure);
 // RtlGetVersion (look it up first with moduleExports).
 qint32 rtlGetVersion(OsVersionInfo* info);
 void getNativeSystemInfo(NativeSystemInfo* info);
+// IsWow64Process for this program: true when it is a 32-bit program running
+// on 64-bit Windows, whose System32 is then SysWOW64 (Sysnative reaches the
+// real one). False when there is no system to ask.
+bool isWow64Process(bool* wow64);
 
 // CheckTokenMembership of the calling thread's token in the built-in
 // Administrators group (the SID built with AllocateAndInitializeSid from the

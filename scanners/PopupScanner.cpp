@@ -1,5 +1,6 @@
 #include "scanners/PopupScanner.h"
 
+#include "common/NativeSystemPath.h"
 #include "platform/FileSystem.h"
 #include "platform/Processes.h"
 #include "scanners/SignatureStore.h"
@@ -90,7 +91,8 @@ void PopupScanner::checkPopupWindow(win::WindowHandle window, ScanReportBundle& 
 
     const QString path = processImagePath(pid);
     const QString fileName = win::fileNameOf(path);
-    const bool isSigned = !path.isEmpty() && StartupLocationScanner::hasValidSignature(path);
+    // The image path is the one Windows reports, in the system's own view.
+    const bool isSigned = !path.isEmpty() && StartupLocationScanner::hasValidSignature(nativeSystemPath(path));
     // Each reason that applies replaces the one before: the last one stands.
     QString reason;
     const QString lowerPath = path.toLower();

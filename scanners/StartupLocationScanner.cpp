@@ -1,6 +1,7 @@
 #include "scanners/StartupLocationScanner.h"
 
 #include "common/EnvironmentPath.h"
+#include "common/NativeSystemPath.h"
 #include "platform/CaseFold.h"
 #include "platform/ComApartment.h"
 #include "platform/FileFacts.h"
@@ -68,11 +69,12 @@ QString comparableLower(const QString& path)
 }
 
 // Run entries are started by 64-bit Windows, which expands their variables
-// with its own environment.
+// with its own environment and sees its own system folder, not this
+// program's redirected view.
 bool isExistingFile(const QString& path, PathProbe& probe)
 {
     const QString expanded = expandEnvironmentPathFor64Bit(path);
-    return !expanded.contains('%') && probe.isFile(expanded);
+    return !expanded.contains('%') && probe.isFile(nativeSystemPath(expanded));
 }
 
 bool hasExtension(const QString& path)
@@ -295,8 +297,9 @@ int StartupLocationScanner::scoreOf(PathProbe& probe, const QString& name, const
 {
     const QString target = resolveTarget(command, probe);
     const QString expanded = expandEnvironmentPathFor64Bit(target);
-    const bool present = !target.isEmpty() && probe.exists(expanded);
-    const bool isSigned = present && !expanded.contains('%') && hasValidSignature(expanded);
+    const QString reached = nativeSystemPath(expanded);
+    const bool present = !target.isEmpty() && probe.exists(reached);
+    const bool isSigned = present && !expanded.contains('%') && hasValidSignature(reached);
 
     bool trusted = false;
     if (!target.isEmpty()) {

@@ -150,6 +150,12 @@ QStringList RegistryStore::storagePath(Hive hive, const QStringList& path, bool 
     return redirected;
 }
 
+// Without a view flag the caller's own view applies.
+bool RegistryStore::viewIs64(quint32 access) const
+{
+    return (access & KeyWow64_64Key) || (!m_wow64Caller && !(access & KeyWow64_32Key));
+}
+
 Error RegistryStore::open(Hive hive, const QStringList& path, bool view64, quint32 access, bool create,
                           bool administrator, quintptr* handle)
 {
@@ -177,8 +183,7 @@ Error RegistryStore::openKey(Hive hive, const QString& subKey, quint32 access, b
 {
     if ((access & ViewFlags) == ViewFlags)
         return ErrorInvalidParameter;
-    return open(hive, RegistryTree::splitPath(subKey), access & KeyWow64_64Key, access, false, administrator,
-                handle);
+    return open(hive, RegistryTree::splitPath(subKey), viewIs64(access), access, false, administrator, handle);
 }
 
 Error RegistryStore::createKey(Hive hive, const QString& subKey, quint32 access, bool administrator,
@@ -186,8 +191,7 @@ Error RegistryStore::createKey(Hive hive, const QString& subKey, quint32 access,
 {
     if ((access & ViewFlags) == ViewFlags)
         return ErrorInvalidParameter;
-    return open(hive, RegistryTree::splitPath(subKey), access & KeyWow64_64Key, access, true, administrator,
-                handle);
+    return open(hive, RegistryTree::splitPath(subKey), viewIs64(access), access, true, administrator, handle);
 }
 
 Error RegistryStore::openSubKey(quintptr parent, const QString& subKey, quint32 access, bool administrator,

@@ -12,8 +12,9 @@ namespace win::sim {
 
 // The registry of a simulated machine: the hives, the table of open key
 // handles and the calls of the Win32 registry API, answered as Windows
-// answers them. The program is a 32-bit process: on a 64-bit machine its
-// default view of HKEY_LOCAL_MACHINE\SOFTWARE is SOFTWARE\WOW6432Node.
+// answers them. A 32-bit program on a 64-bit machine (a WOW64 caller) has
+// SOFTWARE\WOW6432Node as its default view of HKEY_LOCAL_MACHINE\SOFTWARE; a
+// 64-bit program reaches that view only with KeyWow64_32Key.
 // `administrator` says whether the calling user may write below
 // HKEY_LOCAL_MACHINE. The façade holds the machine's lock around every call.
 class RegistryStore
@@ -26,6 +27,7 @@ public:
 
     void setNative64Bit(bool native64Bit) { m_native64Bit = native64Bit; }
     bool native64Bit() const { return m_native64Bit; }
+    void setWow64Caller(bool wow64Caller) { m_wow64Caller = wow64Caller; }
 
     // Replaces the registry with the *.reg files of the folder, applied in
     // name order (a missing folder is an empty registry). A malformed line
@@ -80,12 +82,14 @@ private:
     Error open(Hive hive, const QStringList& path, bool view64, quint32 access, bool create,
                bool administrator, quintptr* handle);
     Error handleFor(quintptr handle, quint32 rights, const KeyHandle** key) const;
+    bool viewIs64(quint32 access) const;
     QStringList storagePath(Hive hive, const QStringList& path, bool view64) const;
     static bool locate(const QString& keyPath, Hive* hive, QStringList* path);
 
     RegistryTree m_tree;
     QHash<quintptr, KeyHandle> m_handles;
     bool m_native64Bit = true;
+    bool m_wow64Caller = true;
 };
 
 } // namespace win::sim

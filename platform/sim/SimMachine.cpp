@@ -74,6 +74,7 @@ bool SimMachine::load(const QString& folder, QString* error)
     if (!loadMachineJson(dir.filePath(MachineFileName), error))
         return false;
     m_registry.setNative64Bit(is64Bit());
+    m_registry.setWow64Caller(isWow64Process());
     if (!m_registry.loadFolder(dir.filePath(RegistryFolderName), error))
         return false;
     m_folder = dir.absolutePath();

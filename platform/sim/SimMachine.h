@@ -46,6 +46,7 @@ public:
     quint64 changeCount() const { return m_changes; }
 
     SimSystem& system() { return m_system; }
+    const SimSystem& system() const { return m_system; }
     RegistryStore& registry() { return m_registry; }
     SimFileSystem& files() { return m_files; }
     ProgramState& programs() { return m_programs; }
@@ -53,6 +54,12 @@ public:
 
     bool is64Bit() const { return m_system.architecture == ProcessorArchitectureAmd64
                                   || m_system.architecture == ProcessorArchitectureArm64; }
+    // IsWow64Process for the program: a 32-bit program on 64-bit Windows.
+    bool isWow64Process() const
+    {
+        return is64Bit() && (m_system.programArchitecture == ProcessorArchitectureIntel
+                             || m_system.programArchitecture == ProcessorArchitectureArm);
+    }
 
     void record(const JournalEntry& entry);
     QVector<JournalEntry> journal() const;

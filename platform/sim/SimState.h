@@ -125,6 +125,10 @@ struct SimSystem
 {
     SimVersion version;
     quint16 architecture = ProcessorArchitectureAmd64;
+    // The architecture the program itself is built for. A 32-bit program on
+    // 64-bit Windows runs under WOW64: its file and registry calls are
+    // redirected. The environment table is what this program sees.
+    quint16 programArchitecture = ProcessorArchitectureIntel;
     quint32 processors = 4;
     bool administrator = true;
     bool adminSidFails = false;

@@ -111,6 +111,7 @@ void loadFacts(const JsonFields& f, SimSystem* s, QString* error)
     s->version.build = version.number("build", s->version.build);
     s->version.csdVersion = version.string("csd");
     s->architecture = enumValue(f, "architecture", Architectures, s->architecture);
+    s->programArchitecture = enumValue(f, "programArchitecture", Architectures, s->programArchitecture);
     s->processors = f.number("processors", s->processors);
     s->administrator = f.boolean("administrator", s->administrator);
     s->adminSidFails = f.boolean("adminSidFails", false);
@@ -296,6 +297,7 @@ QJsonObject factsJson(const SimSystem& s)
         {"version", QJsonObject{{"major", qint64(s.version.major)}, {"minor", qint64(s.version.minor)},
                                 {"build", qint64(s.version.build)}, {"csd", s.version.csdVersion}}},
         {"architecture", enumJson(Architectures, s.architecture)},
+        {"programArchitecture", enumJson(Architectures, s.programArchitecture)},
         {"processors", qint64(s.processors)},
         {"administrator", s.administrator},
         {"adminSidFails", s.adminSidFails},

@@ -84,9 +84,21 @@ private slots:
         QVERIFY(m_log->contains(QStringLiteral("    注册表(DWORD): Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced\\TaskbarAnimations = 0")));
     }
 
+    // bcdedit has no 32-bit copy: a 32-bit program reaches it through
+    // Sysnative, a 64-bit one in its own system folder.
+    void bootSettingsChangeOnlyAfterABackup_data()
+    {
+        QTest::addColumn<QString>("programArchitecture");
+        QTest::newRow("32-bit program") << "x86";
+        QTest::newRow("64-bit program") << "x64";
+    }
+
     void bootSettingsChangeOnlyAfterABackup()
     {
-        TestMachine machine;
+        QFETCH(QString, programArchitecture);
+        QJsonObject system = TestMachine::defaultMachineJson().value("system").toObject();
+        system.insert("programArchitecture", programArchitecture);
+        TestMachine machine(QJsonObject{{"system", system}});
         machine.addFolder(QStringLiteral("C:\\Windows"));
         run();
         QVector<win::FileEntry> windowsFolder;

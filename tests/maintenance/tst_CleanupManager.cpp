@@ -228,7 +228,8 @@ private slots:
             {"drive without separator", "C:", "C:\\Data\\victim.txt", false},
             {"Windows folder with a trailing dot", "C:\\Windows.", "C:\\Windows\\victim.txt", false},
             {"Windows folder in another case and separator", "c:/WINDOWS/", "C:\\Windows\\victim.txt", false},
-            {"System32 with a trailing space", "C:\\Windows\\System32 ", "C:\\Windows\\System32\\victim.dll", false},
+            // This 32-bit program reaches System32 as SysWOW64.
+            {"System32 with a trailing space", "C:\\Windows\\System32 ", "C:\\Windows\\SysWOW64\\victim.dll", false},
             {"SysWOW64 through a dot folder", "C:\\Windows\\.\\SysWOW64", "C:\\Windows\\SysWOW64\\victim.dll", false},
             {"Program Files", "C:\\Program Files", "C:\\Program Files\\App\\victim.exe", false},
             {"ProgramData", "C:\\PROGRAMDATA", "C:\\ProgramData\\App\\victim.dat", false},

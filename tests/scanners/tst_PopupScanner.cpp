@@ -82,6 +82,8 @@ void TestPopupScanner::programsThatAreNeverReported_data()
     QTest::newRow("messenger") << "C:\\Tools\\QQMusic.exe" << false;
     QTest::newRow("task manager") << "C:\\Tools\\Taskmgr.exe" << false;
     QTest::newRow("whitelisted process") << "C:\\Tools\\TrustedHelper.exe" << false;
+    // A 64-bit system program, whose System32 this program sees redirected.
+    QTest::newRow("signed system program") << "C:\\Windows\\System32\\mmc.exe" << true;
 }
 
 void TestPopupScanner::programsThatAreNeverReported()

@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/sim/SimMachine.h"
+#include "platform/sim/Wow64FileRedirector.h"
 #include "platform/sim/programs/AnsiCodePage.h"
 #include "platform/sim/programs/SimBcdedit.h"
 #include "platform/sim/programs/SimCleanmgr.h"
@@ -62,30 +63,31 @@ QString ProgramDispatcher::resolve(const QString& program) const
     if (!info)
         return QString();
     const ProgramAvailability availability = m_machine.programs().availability(info->name);
-    const FolderView view = separator < 0 ? FolderView::Redirected : folderView(path.left(separator), info->inWbemFolder);
+    // A bare name is found in the system folder on the search path, as the
+    // program names it.
+    QString folder = separator < 0 ? m_machine.system().systemDirectory : path.left(separator);
+    if (separator < 0 && info->inWbemFolder)
+        folder += QStringLiteral("\\wbem");
+    const FolderView view = folderView(folder, info->inWbemFolder);
     if (availability == ProgramAvailability::Missing || view == FolderView::None)
         return QString();
     // "present" and "hangs" say the machine has the program wherever it is looked for.
-    const bool copyMissing = info->native64Only && view == FolderView::Redirected && m_machine.is64Bit();
+    const bool copyMissing = info->native64Only && view == FolderView::ThirtyTwoBit;
     return copyMissing && availability == ProgramAvailability::Default ? QString() : QLatin1String(info->name);
 }
 
-// Which system folder `folder` is as the 32-bit program names it: System32
-// and SysWOW64 hold the 32-bit copies on 64-bit Windows, Sysnative the 64-bit ones.
+// Which system folder `folder` reaches after WOW64's redirection: System32
+// holds the system's own programs, SysWOW64 the 32-bit copies on 64-bit Windows.
 ProgramDispatcher::FolderView ProgramDispatcher::folderView(const QString& folder, bool wbem) const
 {
     const QString systemDirectory = normalizedPath(m_machine.system().systemDirectory);
     const QString windows = parentPathOf(systemDirectory);
     const QString suffix = wbem ? QStringLiteral("\\wbem") : QString();
-    const QString target = normalizedPath(folder);
+    const QString target = normalizedPath(Wow64FileRedirector(m_machine).target(folder));
     if (samePath(target, systemDirectory + suffix))
-        return FolderView::Redirected;
-    if (!m_machine.is64Bit())
-        return FolderView::None;
-    if (samePath(target, joinPath(windows, QStringLiteral("SysWOW64")) + suffix))
-        return FolderView::Redirected;
-    if (samePath(target, joinPath(windows, QStringLiteral("Sysnative")) + suffix))
         return FolderView::Native;
+    if (m_machine.is64Bit() && samePath(target, joinPath(windows, QStringLiteral("SysWOW64")) + suffix))
+        return FolderView::ThirtyTwoBit;
     return FolderView::None;
 }
 

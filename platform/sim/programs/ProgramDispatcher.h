@@ -11,12 +11,13 @@ namespace win::sim {
 class SimMachine;
 class SimProgram;
 
-// Finds a command-line program the way CreateProcess does for the 32-bit
-// program and runs its simulation: names compare case-insensitively, with or
-// without ".exe"; a full path must lead to the program's folder (System32, or
-// System32\wbem for wmic). On 64-bit Windows the 32-bit program's System32 is
-// SysWOW64, which has no bcdedit.exe (only "Sysnative" reaches the 64-bit
-// one). machine.json "programs" overrides: "present", "missing", "hangs".
+// Finds a command-line program the way CreateProcess does for the program
+// and runs its simulation: names compare case-insensitively, with or without
+// ".exe"; a full path must lead to the program's folder (System32, or
+// System32\wbem for wmic) after WOW64's redirection. Under WOW64 the
+// program's System32 is SysWOW64, which has no bcdedit.exe (only "Sysnative"
+// reaches the 64-bit one). machine.json "programs" overrides: "present",
+// "missing", "hangs".
 // A hanging program waited for without a limit finishes after the machine's
 // "hangMs" (10 minutes of machine time unless set); the clock moves on by the
 // time waited, never for real. The caller holds the machine's lock.
@@ -36,7 +37,7 @@ public:
     QString resolve(const QString& program) const;
 
 private:
-    enum class FolderView { None, Redirected, Native };
+    enum class FolderView { None, ThirtyTwoBit, Native };
     FolderView folderView(const QString& folder, bool wbem) const;
     std::unique_ptr<SimProgram> create(const QString& name) const;
     void advanceClock(int waitMs) const;
