@@ -387,7 +387,7 @@ bool OptimizeCore::isSystemDiskSsd(const QString& drive)
         {QStringLiteral("diskdrive"), QStringLiteral("where"),
          QStringLiteral("MediaType like '%SSD%' and DeviceID like '%") + letter + QStringLiteral("%'"),
          QStringLiteral("get"), QStringLiteral("MediaType")},
-        5000);
+        5000, win::StandardInput::Closed);
     if (win::fromLocal8Bit(run.standardOutput).contains(QLatin1String("SSD"), Qt::CaseInsensitive))
         return true;
     const QString storage = QStringLiteral("/namespace:\\\\root\\Microsoft\\Windows\\Storage");

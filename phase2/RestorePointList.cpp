@@ -57,7 +57,7 @@ bool RestorePointList::load()
         QStringLiteral("wmic"),
         {QStringLiteral("/namespace:\\\\root\\default"), QStringLiteral("path"), QStringLiteral("SystemRestore"),
          QStringLiteral("get"), QStringLiteral("SequenceNumber,Description,CreationTime")},
-        WaitMs);
+        WaitMs, win::StandardInput::Closed);
     if (!run.started || !run.finished || run.exitCode != 0)
         return false;
     m_points = parse(win::fromLocal8Bit(run.standardOutput));

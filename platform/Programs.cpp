@@ -6,13 +6,13 @@
 
 namespace win {
 
-ProgramRun runProgram(const QString& program, const QStringList& arguments, int waitMs)
+ProgramRun runProgram(const QString& program, const QStringList& arguments, int waitMs, StandardInput input)
 {
     sim::MachineAccess access;
     if (!access)
         return ProgramRun();
     access->record({QStringLiteral("run"), program, arguments, waitMs, 0});
-    return sim::ProgramDispatcher(*access.machine()).run(program, arguments, waitMs);
+    return sim::ProgramDispatcher(*access.machine()).run(program, arguments, waitMs, input);
 }
 
 QString fromLocal8Bit(const QByteArray& bytes)

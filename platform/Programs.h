@@ -18,10 +18,17 @@ struct ProgramRun
 
 constexpr int WaitForever = -1;
 
+// The child's standard input. A QProcess started for reading and writing
+// leaves it open; a program that reads it until it is closed (wmic does,
+// after printing its answer) then runs until the wait ends. Close it for
+// every program that is given no input.
+enum class StandardInput { Open, Closed };
+
 // Runs `program` (a name found on the system path, or a full path) with a
 // fixed argument list and waits at most waitMs; a program still running when
 // the wait ends is killed, as a destroyed QProcess would do.
-ProgramRun runProgram(const QString& program, const QStringList& arguments, int waitMs);
+ProgramRun runProgram(const QString& program, const QStringList& arguments, int waitMs,
+                      StandardInput input = StandardInput::Open);
 
 // Decodes program output in the machine's ANSI code page (what
 // QString::fromLocal8Bit does on Windows).

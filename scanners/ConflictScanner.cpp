@@ -101,7 +101,8 @@ QStringList ConflictScanner::antivirusNames()
     const QStringList arguments = {QStringLiteral("/namespace:\\\\root\\SecurityCenter2"), QStringLiteral("path"),
                                    QStringLiteral("AntiVirusProduct"), QStringLiteral("get"),
                                    nameColumn() + ',' + stateColumn()};
-    const win::ProgramRun run = win::runProgram(QStringLiteral("wmic"), arguments, WmicWaitMs);
+    const win::ProgramRun run = win::runProgram(QStringLiteral("wmic"), arguments, WmicWaitMs,
+                                                win::StandardInput::Closed);
     return enabledProductsFromTable(win::fromLocal8Bit(run.standardOutput));
 }
 

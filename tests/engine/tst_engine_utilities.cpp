@@ -167,7 +167,9 @@ private slots:
     {
         TestMachine machine;
         OptimizeCore core;
+        const quint64 start = machine->clock().nowMs();
         QVERIFY(core.isSystemDiskSsd(QStringLiteral("C:")));
+        QCOMPARE(machine->clock().nowMs(), start);   // wmic's input was closed: no wait ran out
         machine->files().drive('C')->kind = win::sim::DriveKind::Hdd;
         QVERIFY(!core.isSystemDiskSsd(QStringLiteral("c:")));
         machine->files().drive('C')->kind = win::sim::DriveKind::Ssd;

@@ -105,7 +105,7 @@ void ProgramsTest::findsProgramsLikeCreateProcess()
     QFETCH(QString, program);
     QFETCH(bool, started);
     TestMachine test(machine);
-    const ProgramRun run = runProgram(program, {"/flushdns"}, 10000);
+    const ProgramRun run = runProgram(program, {"/flushdns"}, 10000, StandardInput::Closed);
     QCOMPARE(run.started, started);
     QCOMPARE(run.finished, started);
     if (!started) {

@@ -19,7 +19,7 @@ const QString StorageNamespace = QStringLiteral("/namespace:\\\\root\\Microsoft\
 
 ProgramRun wmic(const QStringList& arguments)
 {
-    return runProgram(QStringLiteral("wmic"), arguments, 8000);
+    return runProgram(QStringLiteral("wmic"), arguments, 8000, StandardInput::Closed);
 }
 
 QString out(const ProgramRun& run)
@@ -85,6 +85,7 @@ private slots:
     void reportsWmiErrors_data();
     void reportsWmiErrors();
     void waitsAtItsPromptWithoutACommand();
+    void waitsForTheEndOfItsInputAfterAnswering();
     void evaluatesWqlConditions_data();
     void evaluatesWqlConditions();
     void rejectsMalformedConditions_data();
@@ -102,11 +103,36 @@ void WmicTest::readsIdentifiersThroughClassPaths()
     QCOMPARE(out(cpu), QStringLiteral("\r\r\n\r\r\nProcessorId=BFEBFBFF000906EA\r\r\n\r\r\n\r\r\n\r\r\n"));
     QVERIFY(cpu.standardError.isEmpty());
 
-    const ProgramRun board = runProgram("WMIC.EXE", {"PATH", "win32_baseboard", "GET", "serialnumber", "/VALUE"}, 5000);
+    const ProgramRun board = runProgram("WMIC.EXE", {"PATH", "win32_baseboard", "GET", "serialnumber", "/VALUE"}, 5000,
+                                        StandardInput::Closed);
     QCOMPARE(out(board), QStringLiteral("\r\r\n\r\r\nSerialNumber=PF2ABCDE\r\r\n\r\r\n\r\r\n\r\r\n"));
 
     const ProgramRun alias = wmic({"cpu", "get", "ProcessorId", "/value"});
     QCOMPARE(out(alias), out(cpu));
+}
+
+void WmicTest::waitsForTheEndOfItsInputAfterAnswering()
+{
+    TestMachine machine;
+    const QStringList query = {"path", "Win32_Processor", "get", "ProcessorId", "/value"};
+    const quint64 start = machine->clock().nowMs();
+    const ProgramRun closed = runProgram("wmic", query, 5000, StandardInput::Closed);
+    QVERIFY(closed.finished);
+    QCOMPARE(machine->clock().nowMs(), start);
+
+    const ProgramRun open = runProgram("wmic", query, 5000, StandardInput::Open);
+    QVERIFY(open.started);
+    QVERIFY(!open.finished);
+    QCOMPARE(out(open), out(closed));   // it answered, then waited for more input
+    QCOMPARE(machine->clock().nowMs(), start + 5000);
+
+    const ProgramRun unbounded = runProgram("wmic", query, WaitForever, StandardInput::Open);
+    QVERIFY(!unbounded.finished);
+    QCOMPARE(machine->clock().nowMs(), start + 5000 + quint64(machine->programs().hangMs()));
+
+    // Other programs never read their input.
+    const ProgramRun ipconfig = runProgram("ipconfig", {"/flushdns"}, 5000, StandardInput::Open);
+    QVERIFY(ipconfig.finished);
 }
 
 void WmicTest::answersNoInstancesOnStandardError()

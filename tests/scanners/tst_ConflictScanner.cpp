@@ -99,7 +99,9 @@ void TestConflictScanner::antivirusProducts()
 void TestConflictScanner::antivirusQueryAsked()
 {
     TestMachine machine;
+    const quint64 start = machine->clock().nowMs();
     scan();
+    QCOMPARE(machine->clock().nowMs(), start);   // wmic's input was closed: no wait ran out
     const QVector<win::sim::JournalEntry> journal = machine->journal();
     QCOMPARE(journal.size(), 1);
     QCOMPARE(journal.first().program, QString("wmic"));

@@ -22,12 +22,13 @@ struct ProgramInfo
     const char* name;
     bool inWbemFolder;     // System32\wbem instead of System32
     bool native64Only;     // no 32-bit copy in SysWOW64
+    bool readsInput;       // reads its standard input until it is closed
 };
 
 const ProgramInfo Programs[] = {
-    {"wmic", true, false},     {"powercfg", false, false}, {"bcdedit", false, true},
-    {"defrag", false, false},  {"ipconfig", false, false}, {"cleanmgr", false, false},
-    {"netsh", false, false},   {"wevtutil", false, false}};
+    {"wmic", true, false, true},     {"powercfg", false, false, false}, {"bcdedit", false, true, false},
+    {"defrag", false, false, false}, {"ipconfig", false, false, false}, {"cleanmgr", false, false, false},
+    {"netsh", false, false, false},  {"wevtutil", false, false, false}};
 
 const ProgramInfo* findProgram(const QString& name)
 {
@@ -36,6 +37,12 @@ const ProgramInfo* findProgram(const QString& name)
             return &info;
     }
     return nullptr;
+}
+
+bool readsInputToTheEnd(const QString& name)
+{
+    const ProgramInfo* info = findProgram(name);
+    return info && info->readsInput;
 }
 
 bool samePath(const QString& a, const QString& b)
@@ -91,7 +98,8 @@ ProgramDispatcher::FolderView ProgramDispatcher::folderView(const QString& folde
     return FolderView::None;
 }
 
-ProgramRun ProgramDispatcher::run(const QString& program, const QStringList& arguments, int waitMs)
+ProgramRun ProgramDispatcher::run(const QString& program, const QStringList& arguments, int waitMs,
+                                  StandardInput input)
 {
     ProgramRun result;
     const QString name = resolve(program);
@@ -109,10 +117,14 @@ ProgramRun ProgramDispatcher::run(const QString& program, const QStringList& arg
         return result;
     }
     const AnsiCodePage codePage(m_machine.system().ansiCodePage);
-    result.finished = true;
-    result.exitCode = output.exitCode;
     result.standardOutput = codePage.encode(output.standardOutput);
     result.standardError = codePage.encode(output.standardError);
+    if (input == StandardInput::Open && readsInputToTheEnd(name)) {
+        advanceClock(waitMs);
+        return result;
+    }
+    result.finished = true;
+    result.exitCode = output.exitCode;
     return result;
 }
 

@@ -27,7 +27,11 @@ public:
     explicit ProgramDispatcher(SimMachine& machine);
     ~ProgramDispatcher();
 
-    ProgramRun run(const QString& program, const QStringList& arguments, int waitMs);
+    // A program that reads its standard input until it is closed does its
+    // work and then waits for the end of the input: with the input left open
+    // it runs out the caller's wait (a wait without limit never ends).
+    ProgramRun run(const QString& program, const QStringList& arguments, int waitMs,
+                   StandardInput input = StandardInput::Closed);
     // Starts the program without waiting: its effects happen, its output is
     // lost. False when the machine has no such program.
     bool startDetached(const QString& program, const QStringList& arguments);
