@@ -1,6 +1,7 @@
 #include "ui/CircularProgressBar.h"
 
 #include <QFont>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
 
@@ -16,30 +17,36 @@ void CircularProgressBar::setValue(int v)
     if (clamped == m_value)
         return;
     m_value = clamped;
-    update();
+    changed();
 }
 
 void CircularProgressBar::setProgressColor(const QColor& color)
 {
     m_progressColor = color;
-    update();
+    changed();
 }
 
 void CircularProgressBar::setTrackColor(const QColor& color)
 {
     m_trackColor = color;
-    update();
+    changed();
 }
 
 void CircularProgressBar::setTextColor(const QColor& color)
 {
     m_textColor = color;
-    update();
+    changed();
 }
 
 void CircularProgressBar::setPenWidth(int width)
 {
     m_penWidth = width;
+    changed();
+}
+
+void CircularProgressBar::changed()
+{
+    m_painted = QPixmap();
     update();
 }
 
@@ -52,13 +59,30 @@ QRectF CircularProgressBar::ringRect() const
                   side - m_penWidth, side - m_penWidth);
 }
 
-void CircularProgressBar::paintEvent(QPaintEvent*)
+// The progress page's sphere turns above the ring and has it repainted some
+// thirty times a second; the ring itself changes only with its value, so it
+// is drawn once into a picture and copied from there.
+void CircularProgressBar::paintEvent(QPaintEvent* event)
+{
+    if (ringRect().isEmpty())
+        return;
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = size() * ratio;
+    if (m_painted.size() != pixels || m_painted.devicePixelRatio() != ratio) {
+        m_painted = QPixmap(pixels);
+        m_painted.setDevicePixelRatio(ratio);
+        m_painted.fill(Qt::transparent);
+        QPainter picture(&m_painted);
+        paintRing(picture);
+    }
+    QPainter painter(this);
+    const QRect area = event->rect();
+    painter.drawPixmap(area, m_painted, QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
+}
+
+void CircularProgressBar::paintRing(QPainter& painter) const
 {
     const QRectF rect = ringRect();
-    if (rect.isEmpty())
-        return;
-
-    QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     QPen pen(m_trackColor, m_penWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     painter.setPen(pen);

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QColor>
+#include <QPixmap>
 #include <QWidget>
+
+class QPainter;
 
 // A percentage painted as a thick ring: the track as a full circle, the
 // progress as an arc running clockwise from 12 o'clock.
@@ -28,10 +31,14 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void changed();
+    void paintRing(QPainter& painter) const;
+
     int m_value = 0;
     int m_penWidth = 10;
     bool m_showText = false;
     QColor m_progressColor{"#1A73E8"};
     QColor m_trackColor{"#E0E0E0"};
     QColor m_textColor{"#333333"};
+    QPixmap m_painted;   // the ring as last drawn; null once anything changed
 };

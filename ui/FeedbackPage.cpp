@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -91,8 +92,24 @@ const FeedbackColours kColours[] = {
 
 constexpr float kFullTurn = 6.28318f;
 
-// One phase for every glow of the process: each page's timer advances it.
+// One phase for every glow of the process: each glow's timer advances it.
 float glowPhase = 0;
+
+// The glow timers of every page. A timer runs only while its page is shown,
+// yet the shared phase moves on as fast as if every one of them ran: the
+// running ones advance it for the resting ones too.
+QList<QTimer*>& allGlowTimers()
+{
+    static QList<QTimer*> timers;
+    return timers;
+}
+
+float glowStep()
+{
+    const QList<QTimer*>& timers = allGlowTimers();
+    const auto running = std::count_if(timers.begin(), timers.end(), [](const QTimer* t) { return t->isActive(); });
+    return running > 0 ? 0.02f * float(timers.size()) / float(running) : 0.02f;
+}
 
 QLabel* addLabel(QBoxLayout* layout, const QString& text, const char* objectName, int pointSize,
                  bool bold = false)
@@ -257,12 +274,32 @@ void FeedbackPage::addGlowEffect(QPushButton* button)
         if (guard)
             pulse(guard);
     });
-    timer->start();
+    glows.append(timer);
+    allGlowTimers().append(timer);
+    connect(timer, &QObject::destroyed, [timer] { allGlowTimers().removeOne(timer); });
+    if (isVisible())
+        timer->start();
+}
+
+// A hidden page's glow cannot be seen: its timer rests, so that an idle
+// window wakes for nothing.
+void FeedbackPage::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    for (QTimer* timer : qAsConst(glows))
+        timer->start();
+}
+
+void FeedbackPage::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    for (QTimer* timer : qAsConst(glows))
+        timer->stop();
 }
 
 void FeedbackPage::pulse(QGraphicsDropShadowEffect* glow)
 {
-    glowPhase += 0.02f;
+    glowPhase += glowStep();
     if (glowPhase > kFullTurn)
         glowPhase -= kFullTurn;
     const float s = std::sin(glowPhase) * 0.5f + 0.5f;

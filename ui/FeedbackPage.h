@@ -5,6 +5,7 @@
 class QFrame;
 class QGraphicsDropShadowEffect;
 class QPushButton;
+class QTimer;
 class QVBoxLayout;
 
 // The page laid over the result page once the user has rated the run: mode 0
@@ -26,6 +27,10 @@ signals:
     void finished();
     void shareData();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private slots:
     void onShareClicked();
     void onFinishClicked();
@@ -39,4 +44,5 @@ private:
 
     int mode;
     QFrame* card = nullptr;
+    QList<QTimer*> glows;   // one timer per glowing button, running while the page is shown
 };

@@ -6,6 +6,8 @@
 
 #include <QFont>
 #include <QLabel>
+#include <QPainter>
+#include <QStyleOption>
 #include <QTimer>
 
 namespace {
@@ -166,8 +168,24 @@ void ProgressPage::setTheme(int theme)
         if (auto* label = findChild<QLabel*>("centerPercent"))
             label->setStyleSheet(t.percentSheet);
         setStyleSheet(t.pageSheet);
+        // Every theme's background is solid, so the page paints each of its
+        // pixels: the home screen beneath then needs no repainting whenever
+        // the sphere moves, some thirty times a second.
+        setAttribute(Qt::WA_OpaquePaintEvent);
     }
     clearLighting();
+}
+
+// An opaque page gets no background from the toolkit; it draws the one its
+// style sheet gives, as the toolkit would have.
+void ProgressPage::paintEvent(QPaintEvent*)
+{
+    if (!testAttribute(Qt::WA_OpaquePaintEvent))
+        return;
+    QStyleOption option;
+    option.initFrom(this);
+    QPainter painter(this);
+    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
 }
 
 #include "moc_ProgressPage.cpp"

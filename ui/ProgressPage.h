@@ -42,6 +42,9 @@ public slots:
     void onProgressUpdate(int step, int percent, const QString& statusText);
     void onOptimizationDone();
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     void initTagCloud();
     void lightKeywordsUpTo(int target);

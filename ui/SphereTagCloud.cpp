@@ -13,7 +13,20 @@ SphereTagCloud::SphereTagCloud(QWidget* parent)
     setAttribute(Qt::WA_TransparentForMouseEvents);
     timer.setInterval(30);
     connect(&timer, &QTimer::timeout, this, &SphereTagCloud::tick);
+}
+
+// The sphere turns only while it can be seen: a hidden one (on a page not
+// shown) lets the window sleep.
+void SphereTagCloud::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
     timer.start();
+}
+
+void SphereTagCloud::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    timer.stop();
 }
 
 void SphereTagCloud::addTag(const QString& text)
@@ -115,19 +128,29 @@ void SphereTagCloud::paintEvent(QPaintEvent*)
         paintTag(painter, base, tags[index]);
 }
 
-void SphereTagCloud::paintTag(QPainter& painter, const QFont& base, const Tag& tag) const
+void SphereTagCloud::paintTag(QPainter& painter, const QFont& base, Tag& tag)
 {
     const bool lit = tag.state == 1 || tag.state == 2;
     QColor color = stateColors[static_cast<size_t>(qBound(0, tag.state, 3))];
     const qreal alpha = (tag.depth + 1) * 0.6 / 2 + 0.4;
     color.setAlphaF(alpha);
 
+    // The font engine takes sizes in 64ths of a pixel and rounds every size
+    // to that grid. A size already on the grid draws exactly as the sizes
+    // that round to it, and it comes back again and again while the sphere
+    // turns: its font engine, its glyphs and the text's extent are made once.
+    const qreal pixelsPerPoint = logicalDpiY() / 72.0;
+    const int size64 = qRound((3 * tag.scale + 8) * pixelsPerPoint * 64);
     QFont font = base;
-    font.setPointSizeF(3 * tag.scale + 8);
+    font.setPointSizeF(size64 / 64.0 / pixelsPerPoint);
     font.setBold(lit);
     painter.setFont(font);
 
-    QRectF rect = QFontMetricsF(font).boundingRect(tag.text);
+    const int key = size64 * 2 + (lit ? 1 : 0);
+    auto extent = tag.extents.constFind(key);
+    if (extent == tag.extents.constEnd())
+        extent = tag.extents.insert(key, QFontMetricsF(font).boundingRect(tag.text));
+    QRectF rect = *extent;
     rect.moveCenter(QPointF(tag.screenX, tag.screenY));
     rect.adjust(-10, -5, 10, 5);
 

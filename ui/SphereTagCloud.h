@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QColor>
+#include <QHash>
+#include <QRectF>
 #include <QString>
 #include <QTimer>
 #include <QVector>
@@ -25,6 +27,9 @@ public:
         float screenX = 0, screenY = 0;
         float scale = 1;
         float depth = 0;  // after rotation: -1 at the back, 1 at the front
+        // The text's extent at each size and weight it was drawn at, by the
+        // size in 64ths of a pixel, twice, plus 1 when bold.
+        QHash<int, QRectF> extents;
     };
 
     explicit SphereTagCloud(QWidget* parent = nullptr);
@@ -42,12 +47,14 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void tick();
     void layoutTags();
     void projectTags();
-    void paintTag(class QPainter& painter, const QFont& base, const Tag& tag) const;
+    void paintTag(class QPainter& painter, const QFont& base, Tag& tag);
 
     QTimer timer;
     QVector<Tag> tags;

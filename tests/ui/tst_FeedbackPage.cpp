@@ -1,12 +1,16 @@
 // The feedback page in its two modes: what its buttons relay, the card
-// number it hands out, its themes and the glow that pulses for its life.
+// number it hands out, its themes and the glow that pulses while it is shown.
 #include "ui/FeedbackPage.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTimer>
 #include <QtTest>
+
+#include <cmath>
 
 namespace {
 
@@ -24,6 +28,12 @@ QGraphicsDropShadowEffect* glowOf(FeedbackPage& page)
     return qobject_cast<QGraphicsDropShadowEffect*>(page.findChild<QPushButton*>("primaryBtn")->graphicsEffect());
 }
 
+// The sine of the shared glow phase, as the pulse's blur radius shows it.
+double phaseSine(FeedbackPage& page)
+{
+    return (glowOf(page)->blurRadius() - 25) / 30 * 2 - 1;
+}
+
 } // namespace
 
 class TestFeedbackPage : public QObject
@@ -37,6 +47,8 @@ private slots:
     void themeSetsSheetAndGlowColour_data();
     void themeSetsSheetAndGlowColour();
     void glowPulsesWithinItsBounds();
+    void glowRestsWhilePageIsHidden();
+    void shownGlowKeepsItsPaceForEveryPage();
     void removedGlowIsNotTouched();
     void keyboardReachesTheButtons();
 };
@@ -112,6 +124,7 @@ void TestFeedbackPage::glowPulsesWithinItsBounds()
 {
     FeedbackPage page(0);
     page.setTheme(0);
+    page.show();
     QGraphicsDropShadowEffect* glow = glowOf(page);
     QSet<int> alphas;
     for (int i = 0; i < 10; ++i) {
@@ -124,11 +137,55 @@ void TestFeedbackPage::glowPulsesWithinItsBounds()
     QVERIFY(alphas.size() > 1);
 }
 
+// A hidden page's glow cannot be seen; its timer rests, so an idle window
+// wakes for nothing, and pulses again once the page is shown.
+void TestFeedbackPage::glowRestsWhilePageIsHidden()
+{
+    FeedbackPage page(0);
+    page.setTheme(0);
+    auto* timer = page.findChild<QTimer*>();
+    QVERIFY(!timer->isActive());
+    const qreal blur = glowOf(page)->blurRadius();
+    QTest::qWait(100);
+    QCOMPARE(glowOf(page)->blurRadius(), blur);
+    page.show();
+    QVERIFY(timer->isActive());
+    QTRY_VERIFY(glowOf(page)->blurRadius() != blur);
+    page.hide();
+    QVERIFY(!timer->isActive());
+}
+
+// Every glow's timer used to advance the one shared phase, hidden or not:
+// with both pages alive it moved 0.04 a tick. The shown page's tick now
+// moves it as far alone.
+void TestFeedbackPage::shownGlowKeepsItsPaceForEveryPage()
+{
+    FeedbackPage shown(0);
+    FeedbackPage hidden(1);
+    shown.show();
+    QSignalSpy ticks(shown.findChild<QTimer*>(), &QTimer::timeout);
+    // Three samples of sin(p), sin(p + d), sin(p + 2d), away from a zero of
+    // the middle one: sin(p) + sin(p + 2d) = 2 sin(p + d) cos(d).
+    double samples[3] = {0, 0, 0};
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        for (double& sample : samples) {
+            QVERIFY(ticks.wait(1000));
+            sample = phaseSine(shown);
+        }
+        if (std::abs(samples[1]) > 0.3)
+            break;
+    }
+    QVERIFY(std::abs(samples[1]) > 0.3);
+    const double step = std::acos(qBound(-1.0, (samples[0] + samples[2]) / (2 * samples[1]), 1.0));
+    QVERIFY2(std::abs(step - 0.04) < 0.005, qPrintable(QString::number(step)));
+}
+
 // The button may lose its effect while the page's timer runs on; the pulse
 // must not reach the deleted effect (the sanitizer would see it).
 void TestFeedbackPage::removedGlowIsNotTouched()
 {
     FeedbackPage page(1);
+    page.show();
     page.findChild<QPushButton*>("primaryBtn")->setGraphicsEffect(nullptr);
     QTest::qWait(100);
     page.setTheme(1);

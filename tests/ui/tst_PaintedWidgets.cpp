@@ -48,12 +48,14 @@ private slots:
     void ringRectangleFollowsTheSquare();
     void ringQuarterArcRunsClockwiseFromTwelve();
     void ringAtSizeZeroPaintsNothing();
+    void ringRepaintsWhatChanged();
     void sphereRadiusAndLayoutFollowResize();
     void sphereIgnoresStatesOutOfRange();
     void sphereLightsTagsByInsertionOrder();
     void sphereDrawsFrontTagLast();
     void sphereTagsStayOnTheSphereWhileTurning();
     void sphereWithoutPositionsOrSizePaintsNothing();
+    void sphereTurnsOnlyWhileShown();
     void particlesWaitForASize();
     void particlesComeBackBelowTheBottom();
     void particlesSurviveLosingTheirSize();
@@ -130,6 +132,31 @@ void TestPaintedWidgets::ringAtSizeZeroPaintsNothing()
     ring.setPenWidth(16);
     QVERIFY(ring.ringRect().isEmpty());
     render(ring);
+}
+
+// The ring is drawn once and copied while nothing changes: every change must
+// show the next time it is painted.
+void TestPaintedWidgets::ringRepaintsWhatChanged()
+{
+    CircularProgressBar ring;
+    ring.resize(200, 200);
+    ring.setPenWidth(16);
+    ring.setProgressColor(Qt::red);
+    ring.setTrackColor(Qt::blue);
+    const QPoint bottom(100, 192);
+    const QPoint left(8, 100);
+    QVERIFY(near(render(ring).pixelColor(bottom), Qt::blue));
+    ring.setValue(60);
+    QVERIFY(near(render(ring).pixelColor(bottom), Qt::red));
+    ring.setProgressColor(Qt::green);
+    QVERIFY(near(render(ring).pixelColor(bottom), Qt::green));
+    ring.setTrackColor(Qt::black);
+    QVERIFY(near(render(ring).pixelColor(left), Qt::black));
+    ring.setPenWidth(4);
+    QVERIFY(near(render(ring).pixelColor(QPoint(100, 198)), Qt::green));
+    QVERIFY(near(render(ring).pixelColor(QPoint(100, 186)), Qt::white));
+    ring.resize(160, 160);
+    QVERIFY(near(render(ring).pixelColor(QPoint(80, 158)), Qt::green));
 }
 
 void TestPaintedWidgets::sphereRadiusAndLayoutFollowResize()
@@ -226,6 +253,36 @@ void TestPaintedWidgets::sphereWithoutPositionsOrSizePaintsNothing()
     cloud.resize(100, 100);
     QTRY_VERIFY(cloud.tagList()[0].placed);
     QCOMPARE(cloud.paintingOrder().size(), 1);
+}
+
+// A sphere that cannot be seen does not turn, so a window whose sphere lies on
+// a hidden page sleeps; shown again, it turns on from where it stood.
+void TestPaintedWidgets::sphereTurnsOnlyWhileShown()
+{
+    QWidget page;
+    page.resize(400, 400);
+    auto* cloud = new SphereTagCloud(&page);
+    cloud->setGeometry(10, 10, 380, 380);
+    for (int i = 0; i < 20; ++i)
+        cloud->addTag(QString::number(i));
+    const auto positions = [cloud] {
+        QVector<QPointF> result;
+        for (const auto& tag : cloud->tagList())
+            result << QPointF(tag.screenX, tag.screenY);
+        return result;
+    };
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    QVector<QPointF> before = positions();
+    QTRY_VERIFY(positions() != before);
+
+    page.hide();
+    before = positions();
+    QTest::qWait(150);
+    QCOMPARE(positions(), before);
+
+    page.show();
+    QTRY_VERIFY(positions() != before);
 }
 
 void TestPaintedWidgets::particlesWaitForASize()

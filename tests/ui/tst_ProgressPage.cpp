@@ -10,6 +10,25 @@
 #include <QLabel>
 #include <QtTest>
 
+namespace {
+
+class PaintCounter : public QObject
+{
+public:
+    explicit PaintCounter(int* paints) : m_paints(paints) {}
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++*m_paints;
+        return false;
+    }
+
+private:
+    int* m_paints;
+};
+
+} // namespace
+
 class TestProgressPage : public QObject
 {
     Q_OBJECT
@@ -37,6 +56,8 @@ private slots:
     void doneLightsAllAndSignalsOnceAfterDelay();
     void unknownThemeOnlyClearsLighting();
     void themeColoursTheRing();
+    void turningSphereLeavesTheHomeScreenBeneathUnpainted_data();
+    void turningSphereLeavesTheHomeScreenBeneathUnpainted();
     void fullPercentFitsTheCentre_data();
     void fullPercentFitsTheCentre();
 };
@@ -143,6 +164,44 @@ void TestProgressPage::themeColoursTheRing()
     page.setTheme(1);
     QVERIFY(page.styleSheet().contains("#F5EDE0"));
     QCOMPARE(page.findChild<QLabel*>("centerPercent")->styleSheet(), QString("color: #2D1A08;"));
+}
+
+void TestProgressPage::turningSphereLeavesTheHomeScreenBeneathUnpainted_data()
+{
+    QTest::addColumn<int>("theme");
+    QTest::addColumn<QColor>("background");
+    QTest::newRow("dark") << 0 << QColor("#080B14");
+    QTest::newRow("warm") << 1 << QColor("#F5EDE0");
+    QTest::newRow("light") << 2 << QColor("#F0F2F8");
+}
+
+// The page lies over the home screen, whose emoji texts cost much to draw:
+// while the sphere turns, some thirty times a second, only the page is
+// painted again, on its theme's own background.
+void TestProgressPage::turningSphereLeavesTheHomeScreenBeneathUnpainted()
+{
+    QFETCH(int, theme);
+    QFETCH(QColor, background);
+    QWidget window;
+    window.resize(800, 680);
+    auto* home = new QLabel(QStringLiteral("🔍 home"), &window);
+    home->setGeometry(window.rect());
+    auto* page = new ProgressPage(&window);
+    page->setGeometry(window.rect());
+    page->setTheme(theme);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCoreApplication::processEvents();
+
+    int homePaints = 0;
+    int spherePaints = 0;
+    PaintCounter homeCounter(&homePaints);
+    PaintCounter sphereCounter(&spherePaints);
+    home->installEventFilter(&homeCounter);
+    page->tagCloud()->installEventFilter(&sphereCounter);
+    QTRY_VERIFY(spherePaints >= 3);
+    QCOMPARE(homePaints, 0);
+    QCOMPARE(window.grab().toImage().pixelColor(5, 5), background);
 }
 
 void TestProgressPage::fullPercentFitsTheCentre_data()
