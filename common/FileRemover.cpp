@@ -63,7 +63,7 @@ RemovalTally FileRemover::walkAndRemove(const QString& folder, const Walk& walk)
     win::FileWalker walker(folder, walk.removeFolders ? win::FileWalker::FoldersAfterContents
                                                       : win::FileWalker::FilesOnly);
     while (walker.next()) {
-        const win::FileEntry entry = walker.entry();
+        const win::FileEntry& entry = walker.entry();   // stays as it is until the next step
         if (!fenced.isEmpty() && isInsideAny(entry.path, fenced))
             continue;
         if (entry.isDirectory() && !entry.isReparsePoint()) {

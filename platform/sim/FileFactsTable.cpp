@@ -69,6 +69,16 @@ QString treePrefix(const QString& key)
     return key.endsWith('\\') ? key : key + '\\';
 }
 
+constexpr int RootLength = 3;   // "c:\\"
+
+// The folder that holds a path ("c:\\" for an entry of the root and for the
+// root itself), spelt as the path is; null for no path.
+QStringRef folderOf(const QString& path)
+{
+    const int separator = path.lastIndexOf('\\');
+    return separator < 0 ? QStringRef() : path.leftRef(qMax(separator, RootLength));
+}
+
 void loadFacts(const JsonFields& fields, SimFileFacts* facts)
 {
     const QStringList names = fields.strings("attributes");
@@ -193,7 +203,10 @@ bool FileFactsTable::load(const QJsonObject& section, QString* error)
         writtenAsLoaded = writtenAsLoaded && facts.path == it.key() && isWrittenAsLoaded(entry, facts);
         loaded.insert(key, facts);
     }
-    m_facts.swap(loaded);
+    m_facts.clear();
+    m_folders.clear();
+    for (auto it = loaded.cbegin(); it != loaded.cend(); ++it)
+        insert(it.key(), it.value());
     m_section = writtenAsLoaded ? section : QJsonObject();
     m_sectionCurrent = writtenAsLoaded;
     return true;
@@ -221,7 +234,7 @@ QJsonObject FileFactsTable::save() const
 
 const SimFileFacts* FileFactsTable::find(const QString& normalizedPath) const
 {
-    if (m_facts.isEmpty())
+    if (m_facts.isEmpty() || !mayHoldFacts(normalizedPath))
         return nullptr;
     const auto it = m_facts.constFind(keyOf(normalizedPath));
     return it == m_facts.constEnd() ? nullptr : &it.value();
@@ -229,20 +242,23 @@ const SimFileFacts* FileFactsTable::find(const QString& normalizedPath) const
 
 SimFileFacts FileFactsTable::take(const QString& normalizedPath)
 {
-    if (m_facts.isEmpty())
+    if (m_facts.isEmpty() || !mayHoldFacts(normalizedPath))
         return SimFileFacts();
-    m_sectionCurrent = false;
-    return m_facts.take(keyOf(normalizedPath));
+    const auto it = m_facts.find(keyOf(normalizedPath));
+    if (it == m_facts.end())
+        return SimFileFacts();
+    const SimFileFacts facts = it.value();
+    erase(it);
+    return facts;
 }
 
 void FileFactsTable::removeTree(const QString& normalizedPath)
 {
     const QString key = keyOf(normalizedPath);
     const QString prefix = treePrefix(key);
-    m_sectionCurrent = false;
     for (auto it = m_facts.begin(); it != m_facts.end();) {
         if (it.key() == key || it.key().startsWith(prefix))
-            it = m_facts.erase(it);
+            it = erase(it);
         else
             ++it;
     }
@@ -252,14 +268,13 @@ void FileFactsTable::moveTree(const QString& from, const QString& to)
 {
     const QString key = keyOf(from);
     const QString prefix = treePrefix(key);
-    m_sectionCurrent = false;
     QVector<SimFileFacts> moved;
     for (auto it = m_facts.begin(); it != m_facts.end();) {
         if (it.key() == key || it.key().startsWith(prefix)) {
             SimFileFacts facts = it.value();
             facts.path = to + facts.path.mid(from.size());
             moved.append(facts);
-            it = m_facts.erase(it);
+            it = erase(it);
         } else {
             ++it;
         }
@@ -270,11 +285,49 @@ void FileFactsTable::moveTree(const QString& from, const QString& to)
 
 void FileFactsTable::put(const SimFileFacts& facts)
 {
+    const QString key = keyOf(facts.path);
+    const auto it = m_facts.find(key);
+    if (it != m_facts.end())
+        erase(it);
+    if (!facts.isEmpty())
+        insert(key, facts);
+}
+
+void FileFactsTable::insert(const QString& key, const SimFileFacts& facts)
+{
+    m_facts.insert(key, facts);
+    changed(key, 1);
+}
+
+QHash<QString, SimFileFacts>::iterator FileFactsTable::erase(QHash<QString, SimFileFacts>::iterator it)
+{
+    changed(it.key(), -1);
+    return m_facts.erase(it);
+}
+
+void FileFactsTable::changed(const QString& key, int delta)
+{
+    ++m_changes;
     m_sectionCurrent = false;
-    if (facts.isEmpty())
-        m_facts.remove(keyOf(facts.path));
+    const QString folder = folderOf(key).toString();
+    const int held = m_folders.value(folder) + delta;
+    if (held > 0)
+        m_folders.insert(folder, held);
     else
-        m_facts.insert(keyOf(facts.path), facts);
+        m_folders.remove(folder);
+}
+
+bool FileFactsTable::mayHoldFacts(const QString& normalizedPath) const
+{
+    const QStringRef folder = folderOf(normalizedPath);
+    if (folder.isNull())
+        return false;
+    if (m_askedAt != m_changes || folder != m_askedFolder) {
+        m_askedFolder = folder.toString();
+        m_askedHoldsFacts = m_folders.contains(keyOf(m_askedFolder));
+        m_askedAt = m_changes;
+    }
+    return m_askedHoldsFacts;
 }
 
 } // namespace win::sim

@@ -45,7 +45,23 @@ public:
     static QString keyOf(const QString& normalizedPath) { return normalizedPath.toLower(); }
 
 private:
+    // Every key enters and leaves m_facts through these, so that m_folders
+    // and the saved section stay in step with it.
+    void insert(const QString& key, const SimFileFacts& facts);
+    QHash<QString, SimFileFacts>::iterator erase(QHash<QString, SimFileFacts>::iterator it);
+    void changed(const QString& key, int delta);
+    // Whether the folder that holds `normalizedPath` holds a fact at all. A
+    // walk asks about every entry of a folder in turn, so the answer for the
+    // folder last asked about is kept while no fact changes: the entries of a
+    // folder without facts then cost no case folding and no lookup.
+    bool mayHoldFacts(const QString& normalizedPath) const;
+
     QHash<QString, SimFileFacts> m_facts;
+    QHash<QString, int> m_folders;   // the key of each folder that holds facts → how many
+    quint64 m_changes = 0;
+    mutable QString m_askedFolder;   // as spelt by the last question
+    mutable bool m_askedHoldsFacts = false;
+    mutable quint64 m_askedAt = ~quint64(0);
     // The section as the last load or save had it, while no fact changed
     // since: machine.json is saved every two seconds and its facts seldom change.
     mutable QJsonObject m_section;

@@ -3,7 +3,6 @@
 #include "platform/CaseFold.h"
 #include "platform/sim/HostFolder.h"
 
-#include <QFile>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -67,7 +66,7 @@ QString FolderNameIndex::find(const QByteArray& hostFolder, const QString& name)
     Listing listing;
     listing.stamp = Stamp{read.st_dev, read.st_ino, read.st_ctim};
     while (const char* item = folder.nextName()) {
-        const QString stored = QFile::decodeName(item);
+        const QString stored = HostFolder::decodeName(item);
         const QString key = foldCase(stored);
         if (!listing.names.contains(key))
             listing.names.insert(key, stored);

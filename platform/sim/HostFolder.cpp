@@ -1,5 +1,6 @@
 #include "platform/sim/HostFolder.h"
 
+#include <QFile>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -46,6 +47,16 @@ HostFolder& HostFolder::operator=(HostFolder&& other) noexcept
 int HostFolder::fd() const
 {
     return m_dir ? dirfd(m_dir) : -1;
+}
+
+QString HostFolder::decodeName(const char* name)
+{
+    const size_t length = std::strlen(name);
+    for (size_t i = 0; i < length; ++i) {
+        if (static_cast<unsigned char>(name[i]) >= 0x80)
+            return QFile::decodeName(name);
+    }
+    return QString::fromLatin1(name, int(length));
 }
 
 const char* HostFolder::nextName()

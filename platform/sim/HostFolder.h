@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <dirent.h>
 
 namespace win::sim {
@@ -25,6 +26,10 @@ public:
     int fd() const;
     // The next entry's name, or null at the end.
     const char* nextName();
+
+    // A host name as a Windows name (QFile::decodeName); names of plain ASCII,
+    // the most of any drive, skip the locale's codec.
+    static QString decodeName(const char* name);
 
 private:
     DIR* m_dir = nullptr;

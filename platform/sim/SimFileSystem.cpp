@@ -252,22 +252,27 @@ FileEntry SimFileSystem::describe(const QString& windowsPath, const QString& nam
     FileEntry entry;
     entry.name = name;
     entry.path = windowsPath;
-    if (host.link)
-        entry.attributes = FileAttributeReparsePoint | (host.linkToFolder ? FileAttributeDirectory : 0);
-    else if (host.directory)
-        entry.attributes = FileAttributeDirectory;
-    else
-        entry.attributes = FileAttributeArchive;
-    entry.size = host.size;
-    entry.lastWriteTime = QDateTime::fromMSecsSinceEpoch(host.lastWriteMs, Qt::UTC);
-    if (const SimFileFacts* facts = m_facts.find(windowsPath)) {
-        entry.attributes |= facts->attributes;
-        if (facts->hasSize)
-            entry.size = facts->size;
-        if (facts->modified.isValid())
-            entry.lastWriteTime = facts->modified.toUTC();
-    }
+    describe(&entry, host);
     return entry;
+}
+
+void SimFileSystem::describe(FileEntry* entry, const HostEntry& host) const
+{
+    if (host.link)
+        entry->attributes = FileAttributeReparsePoint | (host.linkToFolder ? FileAttributeDirectory : 0);
+    else if (host.directory)
+        entry->attributes = FileAttributeDirectory;
+    else
+        entry->attributes = FileAttributeArchive;
+    entry->size = host.size;
+    entry->lastWriteTime = QDateTime::fromMSecsSinceEpoch(host.lastWriteMs, Qt::UTC);
+    if (const SimFileFacts* facts = m_facts.find(entry->path)) {
+        entry->attributes |= facts->attributes;
+        if (facts->hasSize)
+            entry->size = facts->size;
+        if (facts->modified.isValid())
+            entry->lastWriteTime = facts->modified.toUTC();
+    }
 }
 
 FileEntry SimFileSystem::describe(const DriveMapper::Resolved& resolved) const
@@ -302,7 +307,7 @@ Error SimFileSystem::listDirectory(const QString& folder, QVector<FileEntry>* en
         const HostEntry item = HostEntry::in(host.fd(), name);
         if (!item.exists)
             continue;
-        const QString itemName = QFile::decodeName(name);
+        const QString itemName = HostFolder::decodeName(name);
         found.append(describe(joinPath(resolved.windowsPath, itemName), itemName, item));
     }
     std::sort(found.begin(), found.end(), [](const FileEntry& a, const FileEntry& b) {

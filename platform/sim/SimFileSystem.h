@@ -67,6 +67,8 @@ public:
 
     // Shared with the walker, which reads entries of folders it holds open.
     FileEntry describe(const QString& windowsPath, const QString& name, const HostEntry& host) const;
+    // The same for an entry whose name and path are set already.
+    void describe(FileEntry* entry, const HostEntry& host) const;
     // DeleteFileW and RemoveDirectoryW on the entry `name` of an open folder,
     // described as `entry`, without resolving its path again.
     Error deleteFileAt(int folderFd, const char* name, const FileEntry& entry);

@@ -2,7 +2,8 @@
 
 #include "platform/sim/SimFileSystem.h"
 
-#include <QFile>
+#include <algorithm>
+#include <cstring>
 
 namespace win::sim {
 
@@ -33,9 +34,9 @@ bool SimFileWalker::next(const SimFileSystem& files)
         const HostEntry host = HostEntry::in(level.folder.fd(), name);
         if (!host.exists)
             continue;   // gone since the folder was read
-        const QString windowsName = QFile::decodeName(name);
-        const QString windowsPath = level.windowsPrefix + windowsName;
         if (host.directory) {
+            const QString windowsName = HostFolder::decodeName(name);
+            const QString windowsPath = level.windowsPrefix + windowsName;
             // Opened without following a link: a folder swapped for one
             // since it was looked at stays closed and is passed over.
             HostFolder child(level.folder.fd(), name);
@@ -44,12 +45,33 @@ bool SimFileWalker::next(const SimFileSystem& files)
                                     QByteArray(name)});
             continue;
         }
-        m_entry = files.describe(windowsPath, windowsName, host);
+        setNames(level.windowsPrefix, name);
+        files.describe(&m_entry, host);
         m_currentName = name;
         m_hasCurrent = true;
         return true;
     }
     return false;
+}
+
+// The current entry's name and path, written into the buffers of the last
+// entry's: a walk through a large tree then makes no copy of either.
+void SimFileWalker::setNames(const QString& folderPrefix, const char* hostName)
+{
+    const int length = int(std::strlen(hostName));
+    if (std::any_of(hostName, hostName + length, [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+        m_entry.name = HostFolder::decodeName(hostName);
+        m_entry.path = folderPrefix + m_entry.name;
+        return;
+    }
+    m_entry.name.resize(length);
+    m_entry.path.resize(folderPrefix.size() + length);
+    QChar* name = m_entry.name.data();
+    QChar* path = m_entry.path.data();
+    std::memcpy(path, folderPrefix.constData(), size_t(folderPrefix.size()) * sizeof(QChar));
+    for (int i = 0; i < length; ++i)
+        name[i] = QLatin1Char(hostName[i]);
+    std::memcpy(path + folderPrefix.size(), name, size_t(length) * sizeof(QChar));
 }
 
 // Closes the level whose entries are all read; a folder below the first

@@ -38,6 +38,7 @@ private:
     };
 
     bool finishLevel();
+    void setNames(const QString& folderPrefix, const char* hostName);
 
     std::vector<Level> m_levels;
     bool m_reportFolders = false;

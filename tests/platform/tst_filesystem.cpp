@@ -105,6 +105,7 @@ private slots:
     void walkerDeletesWhileWalking();
     void walkerDoesNotEnterLinksOrLeaveItsFolder();
     void walkerHoldsNoLockBetweenSteps();
+    void walkerSeesFactsSetWhileItWalks();
     void callsNeverFollowAFolderSwappedForALink_data();
     void callsNeverFollowAFolderSwappedForALink();
     void matchesWildcards_data();
@@ -682,6 +683,37 @@ void FileSystemTest::callsNeverFollowAFolderSwappedForALink()
     QCOMPARE(QDir(outside.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
     QVERIFY(precious.open(QIODevice::ReadOnly));
     QCOMPARE(precious.readAll(), QByteArray("outside"));
+}
+
+// A walk looks a file's facts up only in folders that hold facts, and it
+// learns that of a folder once; facts set, moved or dropped while it walks
+// count for the very next file.
+void FileSystemTest::walkerSeesFactsSetWhileItWalks()
+{
+    TestMachine machine;
+    QStringList rest = {"a.tmp", "b.tmp", "c.tmp"};
+    for (const QString& name : rest)
+        machine.addFile("C:\\Temp\\" + name, "data");
+    machine.addFile("C:\\Elsewhere\\kept.tmp");
+    machine->files().setAttributes("C:\\Elsewhere\\kept.tmp", FileAttributeHidden, FileAttributeHidden);
+    FileWalker walker("C:\\Temp");
+    QVERIFY(walker.next());   // the folder is known to hold no facts now
+    rest.removeOne(walker.entry().name);
+    machine->files().setLocked("C:\\Temp\\" + rest.at(0), true);
+    machine->files().setAttributes("C:\\Temp\\" + rest.at(1), FileAttributeReadOnly, FileAttributeReadOnly);
+    QCOMPARE(walker.deleteCurrentFile(), ErrorSuccess);
+    QMap<QString, Error> results;
+    while (walker.next())
+        results.insert(walker.entry().name, walker.deleteCurrentFile());
+    QCOMPARE(results, (QMap<QString, Error>{{rest.at(0), ErrorSharingViolation}, {rest.at(1), ErrorAccessDenied}}));
+
+    FileEntry entry;
+    QCOMPARE(fileInfo("C:\\Temp\\" + rest.at(1), &entry), ErrorSuccess);
+    QCOMPARE(moveFile("C:\\Elsewhere\\kept.tmp", "C:\\Temp\\kept.tmp"), ErrorSuccess);
+    QCOMPARE(fileInfo("C:\\Temp\\kept.tmp", &entry), ErrorSuccess);
+    QVERIFY(entry.isHidden());
+    machine->files().setLocked("C:\\Temp\\" + rest.at(0), false);
+    QCOMPARE(deleteFile("C:\\Temp\\" + rest.at(0)), ErrorSuccess);
 }
 
 void FileSystemTest::matchesWildcards_data()
