@@ -126,7 +126,7 @@ private slots:
         const quint64 start = machine->clock().nowMs();
         QCOMPARE(processorId(), QStringLiteral("BFEBFBFF000906EA"));
         QCOMPARE(baseboardSerial(), QStringLiteral("PF2ABCDE"));
-        QCOMPARE(machine->clock().nowMs(), start);   // wmic's input was closed: no wait ran out
+        QVERIFY(machine->clock().nowMs() - start < 1000);   // wmic's input was closed: no wait ran out (the clock runs on in real time)
         QCOMPARE(wmicValues(QStringLiteral("Win32_Processor"), {QStringLiteral("ProcessorId"), QStringLiteral("Name")}).value(0),
                  QStringLiteral("BFEBFBFF000906EA"));
         // The property is matched as written in the output.

@@ -169,7 +169,7 @@ private slots:
         OptimizeCore core;
         const quint64 start = machine->clock().nowMs();
         QVERIFY(core.isSystemDiskSsd(QStringLiteral("C:")));
-        QCOMPARE(machine->clock().nowMs(), start);   // wmic's input was closed: no wait ran out
+        QVERIFY(machine->clock().nowMs() - start < 1000);   // wmic's input was closed: no wait ran out (the clock runs on in real time)
         machine->files().drive('C')->kind = win::sim::DriveKind::Hdd;
         QVERIFY(!core.isSystemDiskSsd(QStringLiteral("c:")));
         machine->files().drive('C')->kind = win::sim::DriveKind::Ssd;

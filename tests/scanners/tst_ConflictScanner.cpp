@@ -101,7 +101,7 @@ void TestConflictScanner::antivirusQueryAsked()
     TestMachine machine;
     const quint64 start = machine->clock().nowMs();
     scan();
-    QCOMPARE(machine->clock().nowMs(), start);   // wmic's input was closed: no wait ran out
+    QVERIFY(machine->clock().nowMs() - start < 1000);   // wmic's input was closed: no wait ran out (the clock runs on in real time)
     const QVector<win::sim::JournalEntry> journal = machine->journal();
     QCOMPARE(journal.size(), 1);
     QCOMPARE(journal.first().program, QString("wmic"));
