@@ -376,10 +376,17 @@ bool OptimizeCore::hasVirtualPrinter()
     return false;
 }
 
+bool OptimizeCore::isSystemDiskSsd(const QString& drive)
+{
+    return systemDiskKind(drive) == DiskKind::Ssd;
+}
+
 // The disk-drive class never reports "SSD" as its media type on a real
 // machine, so when it finds nothing the storage namespace is asked for the
-// physical disk behind the drive (media type 4 is an SSD).
-bool OptimizeCore::isSystemDiskSsd(const QString& drive)
+// physical disk behind the drive (media type 3 is an HDD, 4 an SSD). Without
+// that namespace (Windows 7) or without wmic (Windows 11 24H2 and later) the
+// kind stays unknown.
+OptimizeCore::DiskKind OptimizeCore::systemDiskKind(const QString& drive)
 {
     const QString letter = drive.left(1).toUpper();
     const win::ProgramRun run = win::runProgram(
@@ -389,19 +396,21 @@ bool OptimizeCore::isSystemDiskSsd(const QString& drive)
          QStringLiteral("get"), QStringLiteral("MediaType")},
         5000, win::StandardInput::Closed);
     if (win::fromLocal8Bit(run.standardOutput).contains(QLatin1String("SSD"), Qt::CaseInsensitive))
-        return true;
+        return DiskKind::Ssd;
     const QString storage = QStringLiteral("/namespace:\\\\root\\Microsoft\\Windows\\Storage");
     const QString disk = wmicValueOf({storage, QStringLiteral("path"), QStringLiteral("MSFT_Partition"),
                                       QStringLiteral("where"), QStringLiteral("DriveLetter='%1'").arg(letter),
                                       QStringLiteral("get"), QStringLiteral("DiskNumber"), QStringLiteral("/value")},
                                      QStringLiteral("DiskNumber"), 5000);
     if (disk.isEmpty())
-        return false;
+        return DiskKind::Unknown;
     const QString mediaType = wmicValueOf({storage, QStringLiteral("path"), QStringLiteral("MSFT_PhysicalDisk"),
                                            QStringLiteral("where"), QStringLiteral("DeviceId='%1'").arg(disk),
                                            QStringLiteral("get"), QStringLiteral("MediaType"), QStringLiteral("/value")},
                                           QStringLiteral("MediaType"), 5000);
-    return mediaType == QLatin1String("4");
+    if (mediaType == QLatin1String("4"))
+        return DiskKind::Ssd;
+    return mediaType == QLatin1String("3") ? DiskKind::Hdd : DiskKind::Unknown;
 }
 
 QString OptimizeCore::expandEnvironmentPath(const QString& path)
@@ -891,7 +900,7 @@ void OptimizeCore::optimizeStorage(const QString& drive)
         logError(QStringLiteral("系统还原占用: %1 MB（建议：%2）").arg(restoreBytes / qint64(BytesPerMB)).arg(m_storage.restoreAdvice));
 
     emitProgress(5, 83, QStringLiteral("正在分析磁盘类型..."));
-    maintainDisk(drive, isSystemDiskSsd(drive));
+    maintainDisk(drive, systemDiskKind(drive));
     emitProgress(5, 85, QStringLiteral("磁盘维护完成"));
 }
 
@@ -955,22 +964,35 @@ void OptimizeCore::applyStorageDecision(const QString& drive, int ramGB)
     m_storage.hibernationFreedMB += freedMB;
 }
 
-void OptimizeCore::maintainDisk(const QString& drive, bool ssd)
+// Only a disk known to be a hard disk is defragmented: defragmenting an SSD
+// wears it. A disk of unknown kind is left to the optimizer's own choice
+// (/O, Windows 8 and later), or left alone on Windows 7, whose defragmenter
+// has no such choice.
+void OptimizeCore::maintainDisk(const QString& drive, DiskKind kind)
 {
     QString action;
-    if (ssd && isWin8OrLater()) {
+    if (kind == DiskKind::Ssd && isWin8OrLater()) {
         emitProgress(5, 84, QStringLiteral("正在优化SSD（TRIM）..."));
         win::runProgram(QStringLiteral("defrag"), {drive, QStringLiteral("/L")}, 120000);
         action = QStringLiteral("执行 TRIM (/L)");
-    } else if (ssd) {
+    } else if (kind == DiskKind::Ssd) {
         emitProgress(5, 84, QStringLiteral("SSD检测，跳过碎片整理"));
         action = QStringLiteral("跳过（SSD Win7）");
-    } else {
+    } else if (kind == DiskKind::Hdd) {
         emitProgress(5, 84, QStringLiteral("正在整理磁盘碎片..."));
         win::runProgram(QStringLiteral("defrag"), {drive, QStringLiteral("/U")}, 120000);
         action = QStringLiteral("执行碎片整理 (/U)");
+    } else if (isWin8OrLater()) {
+        emitProgress(5, 84, QStringLiteral("正在按磁盘类型优化..."));
+        win::runProgram(QStringLiteral("defrag"), {drive, QStringLiteral("/O")}, 120000);
+        action = QStringLiteral("按磁盘类型优化 (/O)");
+    } else {
+        emitProgress(5, 84, QStringLiteral("无法识别磁盘类型，跳过碎片整理"));
+        action = QStringLiteral("跳过（无法识别磁盘类型）");
     }
-    logError(QStringLiteral("  磁盘维护: %1 → %2").arg(ssd ? QStringLiteral("SSD") : QStringLiteral("HDD"), action));
+    const QString kindName = kind == DiskKind::Ssd ? QStringLiteral("SSD")
+                             : kind == DiskKind::Hdd ? QStringLiteral("HDD") : QStringLiteral("未知");
+    logError(QStringLiteral("  磁盘维护: %1 → %2").arg(kindName, action));
 }
 
 // ---------------------------------------------------------------------------

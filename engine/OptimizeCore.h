@@ -112,7 +112,9 @@ private:
     // Step 5: storage.
     void decideStorage(int ramGB, int diskGB, int freeGB);
     void applyStorageDecision(const QString& drive, int ramGB);
-    void maintainDisk(const QString& drive, bool ssd);
+    enum class DiskKind { Unknown, Ssd, Hdd };
+    DiskKind systemDiskKind(const QString& drive);
+    void maintainDisk(const QString& drive, DiskKind kind);
 
     // Step 6: startup entries, leftovers and the report.
     int countTextValues(win::Hive root, const QString& subKey);

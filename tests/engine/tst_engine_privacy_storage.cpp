@@ -261,7 +261,14 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::newRow("SSD") << QStringLiteral("SSD") << 0 << QStringLiteral("/L") << QStringLiteral("  磁盘维护: SSD → 执行 TRIM (/L)");
         QTest::newRow("HDD") << QStringLiteral("HDD") << 0 << QStringLiteral("/U") << QStringLiteral("  磁盘维护: HDD → 执行碎片整理 (/U)");
-        QTest::newRow("SSD on Windows 7") << QStringLiteral("SSD") << 1 << QString() << QStringLiteral("  磁盘维护: SSD → 跳过（SSD Win7）");
+        // Windows 7 has no storage namespace: no disk kind can be learnt, and
+        // a disk of unknown kind is never defragmented.
+        QTest::newRow("SSD on Windows 7") << QStringLiteral("SSD") << 1 << QString()
+                                          << QStringLiteral("  磁盘维护: 未知 → 跳过（无法识别磁盘类型）");
+        QTest::newRow("HDD on Windows 7") << QStringLiteral("HDD") << 1 << QString()
+                                          << QStringLiteral("  磁盘维护: 未知 → 跳过（无法识别磁盘类型）");
+        QTest::newRow("unknown kind") << QStringLiteral("Unknown") << 0 << QStringLiteral("/O")
+                                      << QStringLiteral("  磁盘维护: 未知 → 按磁盘类型优化 (/O)");
     }
 
     void diskMaintenanceByKind()
@@ -271,7 +278,9 @@ private slots:
         QFETCH(QString, switchUsed);
         QFETCH(QString, line);
         TestMachine machine;
-        machine->files().drive('C')->kind = kind == QLatin1String("SSD") ? win::sim::DriveKind::Ssd : win::sim::DriveKind::Hdd;
+        machine->files().drive('C')->kind = kind == QLatin1String("SSD")   ? win::sim::DriveKind::Ssd
+                                            : kind == QLatin1String("HDD") ? win::sim::DriveKind::Hdd
+                                                                           : win::sim::DriveKind::Unknown;
         if (minor == 1)
             machine.setWindowsVersion(6, 1, 7601);
         run();

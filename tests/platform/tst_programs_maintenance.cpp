@@ -130,6 +130,8 @@ private slots:
     void analysesWithoutNamingTheMedia();
     void optimizesEachMediaItsWay_data();
     void optimizesEachMediaItsWay();
+    void windows7ProgramsKnowOnlyTheirOwnSwitches_data();
+    void windows7ProgramsKnowOnlyTheirOwnSwitches();
     void cleansTheSelectedCategories();
     void cleansNothingUnlessAskedFor();
     void keepsProgramStateInMachineJson();
@@ -420,6 +422,47 @@ void MaintenanceProgramsTest::optimizesEachMediaItsWay()
     QCOMPARE(result.exitCode, exitCode);
     QCOMPARE(out(result), DefragBanner + output);
     QCOMPARE(optimizationOfC(test), optimization);
+}
+
+void MaintenanceProgramsTest::windows7ProgramsKnowOnlyTheirOwnSwitches_data()
+{
+    const QString banner = QStringLiteral("Microsoft Disk Defragmenter\r\nCopyright (c) 2007 Microsoft Corp.\r\n\r\n");
+    const QString incorrect = banner + QStringLiteral("The parameter is incorrect. (0x80070057)\r\n");
+    const QString invalid = QStringLiteral("Invalid Parameters -- try \"/?\" for help\r\n");
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("optimization");
+    QTest::newRow("no retrim") << "defrag" << QStringList{"C:", "/L"} << int(0x80070057u) << incorrect << QString();
+    QTest::newRow("no optimization by media") << "defrag" << QStringList{"C:", "/O"} << int(0x80070057u) << incorrect
+                                              << QString();
+    QTest::newRow("no /D") << "defrag" << QStringList{"C:", "/D"} << int(0x80070057u) << incorrect << QString();
+    // Windows 7's defragmenter defragments whatever it is given, an SSD too.
+    QTest::newRow("defragments an SSD") << "defrag" << QStringList{"C:", "/U"} << 0
+                                        << banner + "Invoking defragmentation on (C:)...\r\n\r\n\r\n"
+                                                    "\tAnalysis:  100% complete.\r\n"
+                                                    "\tDefragmentation:  100% complete.\r\n\r\n"
+                                                    "The operation completed successfully.\r\n"
+                                        << "0/1/0/0%";
+    QTest::newRow("no hibernation file types") << "powercfg" << QStringList{"/h", "/type", "full"} << 1 << invalid
+                                               << QString();
+    QTest::newRow("hibernation") << "powercfg" << QStringList{"/hibernate", "on"} << 0 << QString() << QString();
+}
+
+void MaintenanceProgramsTest::windows7ProgramsKnowOnlyTheirOwnSwitches()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    QFETCH(QString, optimization);
+    TestMachine machine;
+    machine.setWindowsVersion(6, 1, 7601);
+    const ProgramRun result = run(program, arguments);
+    QCOMPARE(result.exitCode, exitCode);
+    QCOMPARE(out(result), output);
+    QCOMPARE(optimizationOfC(machine), optimization);
 }
 
 void MaintenanceProgramsTest::cleansTheSelectedCategories()

@@ -32,6 +32,11 @@ QString err(const ProgramRun& run)
     return fromLocal8Bit(run.standardError);
 }
 
+QString wmiError(const char* description)
+{
+    return QStringLiteral("Node - DESKTOP-TEST\r\r\nERROR:\r\r\nDescription = %1\r\r\n").arg(QLatin1String(description));
+}
+
 QJsonObject restorePoint(int sequence, const QString& description, const QString& time)
 {
     return QJsonObject{{"sequenceNumber", sequence}, {"description", description}, {"creationTime", time},
@@ -86,6 +91,8 @@ private slots:
     void reportsWmiErrors();
     void waitsAtItsPromptWithoutACommand();
     void waitsForTheEndOfItsInputAfterAnswering();
+    void hasWhatItsWindowsHas_data();
+    void hasWhatItsWindowsHas();
     void evaluatesWqlConditions_data();
     void evaluatesWqlConditions();
     void rejectsMalformedConditions_data();
@@ -133,6 +140,37 @@ void WmicTest::waitsForTheEndOfItsInputAfterAnswering()
     // Other programs never read their input.
     const ProgramRun ipconfig = runProgram("ipconfig", {"/flushdns"}, 5000, StandardInput::Open);
     QVERIFY(ipconfig.finished);
+}
+
+void WmicTest::hasWhatItsWindowsHas_data()
+{
+    QTest::addColumn<int>("minor");
+    QTest::addColumn<int>("build");
+    QTest::addColumn<QJsonObject>("machine");
+    QTest::addColumn<bool>("started");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("Windows 7: no storage namespace") << 1 << 7601 << QJsonObject() << true << int(0x8004100Eu);
+    QTest::newRow("Windows 8 has it") << 2 << 9200 << QJsonObject() << true << 0;
+    QTest::newRow("Windows 11 23H2 has wmic") << 0 << 22631 << QJsonObject() << true << 0;
+    QTest::newRow("a fresh Windows 11 24H2 lacks wmic") << 0 << 26100 << QJsonObject() << false << -1;
+    QTest::newRow("wmic installed on 24H2") << 0 << 26100 << QJsonObject{{"programs", QJsonObject{{"wmic", "present"}}}}
+                                          << true << 0;
+}
+
+void WmicTest::hasWhatItsWindowsHas()
+{
+    QFETCH(int, minor);
+    QFETCH(int, build);
+    QFETCH(QJsonObject, machine);
+    QFETCH(bool, started);
+    QFETCH(int, exitCode);
+    TestMachine test(machine);
+    test.setWindowsVersion(minor == 0 ? 10 : 6, quint32(minor), quint32(build));
+    const ProgramRun run = wmic({StorageNamespace, "path", "MSFT_PhysicalDisk", "get", "MediaType", "/value"});
+    QCOMPARE(run.started, started);
+    QCOMPARE(run.exitCode, exitCode);
+    if (exitCode != 0 && started)
+        QCOMPARE(err(run), wmiError("Invalid namespace"));
 }
 
 void WmicTest::answersNoInstancesOnStandardError()
@@ -227,9 +265,6 @@ void WmicTest::reportsWmiErrors_data()
     QTest::addColumn<bool>("administrator");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("error");
-    const auto wmiError = [](const char* description) {
-        return QStringLiteral("Node - DESKTOP-TEST\r\r\nERROR:\r\r\nDescription = %1\r\r\n").arg(QLatin1String(description));
-    };
     QTest::newRow("unknown namespace") << QStringList{"/namespace:\\\\root\\nowhere", "path", "X", "get", "A"} << true
                                        << int(0x8004100Eu) << wmiError("Invalid namespace");
     QTest::newRow("unknown class") << QStringList{"path", "Win32_Nothing", "get", "Name"} << true << int(0x80041010u)

@@ -23,12 +23,15 @@ struct ProgramInfo
     bool inWbemFolder;     // System32\wbem instead of System32
     bool native64Only;     // no 32-bit copy in SysWOW64
     bool readsInput;       // reads its standard input until it is closed
+    quint32 optionalFromBuild;   // from this build on a fresh install lacks it (0: never)
 };
 
+// wmic is an optional feature from Windows 11 24H2 on, which new installs lack.
 const ProgramInfo Programs[] = {
-    {"wmic", true, false, true},     {"powercfg", false, false, false}, {"bcdedit", false, true, false},
-    {"defrag", false, false, false}, {"ipconfig", false, false, false}, {"cleanmgr", false, false, false},
-    {"netsh", false, false, false},  {"wevtutil", false, false, false}};
+    {"wmic", true, false, true, 26100},     {"powercfg", false, false, false, 0},
+    {"bcdedit", false, true, false, 0},     {"defrag", false, false, false, 0},
+    {"ipconfig", false, false, false, 0},   {"cleanmgr", false, false, false, 0},
+    {"netsh", false, false, false, 0},      {"wevtutil", false, false, false, 0}};
 
 const ProgramInfo* findProgram(const QString& name)
 {
@@ -69,7 +72,10 @@ QString ProgramDispatcher::resolve(const QString& program) const
     const ProgramInfo* info = findProgram(name);
     if (!info)
         return QString();
-    const ProgramAvailability availability = m_machine.programs().availability(info->name);
+    ProgramAvailability availability = m_machine.programs().availability(info->name);
+    if (availability == ProgramAvailability::Default && info->optionalFromBuild > 0
+        && m_machine.system().version.build >= info->optionalFromBuild)
+        availability = ProgramAvailability::Missing;
     // A bare name is found in the system folder on the search path, as the
     // program names it.
     QString folder = separator < 0 ? m_machine.system().systemDirectory : path.left(separator);

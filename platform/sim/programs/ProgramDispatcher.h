@@ -16,8 +16,9 @@ class SimProgram;
 // ".exe"; a full path must lead to the program's folder (System32, or
 // System32\wbem for wmic) after WOW64's redirection. Under WOW64 the
 // program's System32 is SysWOW64, which has no bcdedit.exe (only "Sysnative"
-// reaches the 64-bit one). machine.json "programs" overrides: "present",
-// "missing", "hangs".
+// reaches the 64-bit one). From Windows 11 24H2 (build 26100) wmic is an
+// optional feature that a fresh install lacks. machine.json "programs"
+// overrides: "present" (wmic installed), "missing", "hangs".
 // A hanging program waited for without a limit finishes after the machine's
 // "hangMs" (10 minutes of machine time unless set); the clock moves on by the
 // time waited, never for real. The caller holds the machine's lock.

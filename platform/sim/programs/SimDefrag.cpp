@@ -7,18 +7,10 @@ namespace win::sim {
 
 namespace {
 
-const QString Banner = QStringLiteral("Microsoft Drive Optimizer\r\nCopyright (c) Microsoft Corp.\r\n\r\n");
+const QString DriveOptimizerBanner = QStringLiteral("Microsoft Drive Optimizer\r\nCopyright (c) Microsoft Corp.\r\n\r\n");
+const QString DiskDefragmenterBanner
+    = QStringLiteral("Microsoft Disk Defragmenter\r\nCopyright (c) 2007 Microsoft Corp.\r\n\r\n");
 constexpr int RecommendDefragmentationPercent = 10;
-
-ProgramOutput failure(int exitCode, const QString& text)
-{
-    return ProgramOutput::failure(exitCode, Banner + text + CrLf, QString());
-}
-
-ProgramOutput win32Failure(Error error)
-{
-    return failure(int(hresultFromWin32(error)), SystemMessages::withHResult(error));
-}
 
 QString reportLine(const QString& name, const QString& value)
 {
@@ -32,7 +24,24 @@ QString passLine(const QString& pass)
 
 } // namespace
 
-bool SimDefrag::parse(const QStringList& arguments, Request* request)
+// Windows 8 renamed the Disk Defragmenter and gave it /D, /L and /O.
+bool SimDefrag::isDriveOptimizer() const
+{
+    return windowsIsAtLeast(6, 2);
+}
+
+QString SimDefrag::banner() const
+{
+    return isDriveOptimizer() ? DriveOptimizerBanner : DiskDefragmenterBanner;
+}
+
+ProgramOutput SimDefrag::win32Failure(Error error) const
+{
+    return ProgramOutput::failure(int(hresultFromWin32(error)), banner() + SystemMessages::withHResult(error) + CrLf,
+                                  QString());
+}
+
+bool SimDefrag::parse(const QStringList& arguments, bool driveOptimizer, Request* request)
 {
     int operations = 0;
     for (const QString& argument : arguments) {
@@ -44,6 +53,8 @@ bool SimDefrag::parse(const QStringList& arguments, Request* request)
             continue;
         }
         if (upper.size() != 2 || (upper.at(0) != '/' && upper.at(0) != '-'))
+            return false;
+        if (!driveOptimizer && QStringLiteral("DLO").contains(upper.at(1)))
             return false;
         switch (upper.at(1).toLatin1()) {
         case 'A': request->operation = Operation::Analysis; ++operations; break;
@@ -63,7 +74,7 @@ bool SimDefrag::parse(const QStringList& arguments, Request* request)
 ProgramOutput SimDefrag::run(const QStringList& arguments)
 {
     Request request;
-    if (!parse(arguments, &request))
+    if (!parse(arguments, isDriveOptimizer(), &request))
         return win32Failure(ErrorInvalidParameter);
     if (!isAdministrator())
         return win32Failure(ErrorAccessDenied);
@@ -80,7 +91,7 @@ ProgramOutput SimDefrag::perform(const Request& request, const SimDrive& drive)
         operation = drive.kind == DriveKind::Ssd ? Operation::Retrim : Operation::Defragmentation;
     static const char* const Names[] = {"analysis", "defragmentation", "retrim", "optimization"};
     const QString volume = QStringLiteral("(%1:)").arg(drive.letter);
-    QString out = Banner + QStringLiteral("Invoking %1 on %2...").arg(QLatin1String(Names[int(operation)]), volume)
+    QString out = banner() + QStringLiteral("Invoking %1 on %2...").arg(QLatin1String(Names[int(operation)]), volume)
                   + CrLf + CrLf + CrLf;
     if (operation == Operation::Retrim && drive.kind != DriveKind::Ssd) {
         return ProgramOutput::failure(NotSupportedByHardware,

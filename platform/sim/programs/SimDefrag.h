@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/WinTypes.h"
 #include "platform/sim/programs/SimProgram.h"
 
 namespace win::sim {
@@ -12,7 +13,9 @@ struct DriveOptimization;
 // not name the media type), /D defragments (the default), /L retrims (an
 // HDD's hardware does not support it), /O does what suits the media: retrim
 // on an SSD, defragmentation otherwise. /U prints the progress of each pass.
-// Needs elevation. Each run is counted in the drive optimizer's state.
+// Windows 7's Disk Defragmenter knows neither /D, /L nor /O and defragments
+// whatever disk it is given. Needs elevation. Each run is counted in the
+// drive optimizer's state.
 class SimDefrag : public SimProgram
 {
 public:
@@ -32,7 +35,10 @@ private:
         bool verbose = false;
     };
 
-    static bool parse(const QStringList& arguments, Request* request);
+    bool isDriveOptimizer() const;
+    QString banner() const;
+    ProgramOutput win32Failure(Error error) const;
+    static bool parse(const QStringList& arguments, bool driveOptimizer, Request* request);
     ProgramOutput perform(const Request& request, const SimDrive& drive);
     static QString report(const SimDrive& drive, const DriveOptimization& state);
     static QString sizeText(quint64 bytes);

@@ -85,7 +85,10 @@ ProgramOutput SimPowercfg::setActive(const QStringList& arguments)
 
 ProgramOutput SimPowercfg::hibernate(const QStringList& arguments)
 {
+    // The hibernation file types came with Windows 10.
     const bool setType = !arguments.isEmpty() && ProgramArguments::isSwitch(arguments.first(), {"type"});
+    if (setType && !windowsIsAtLeast(10, 0))
+        return invalidParameters();
     const QString value = (setType ? arguments.value(1) : arguments.value(0)).toLower();
     const bool valid = setType ? (arguments.size() == 2 && (value == QLatin1String("full") || value == QLatin1String("reduced")))
                                : (arguments.size() <= 1 && (arguments.isEmpty() || value == QLatin1String("on")

@@ -38,4 +38,14 @@ bool SimProgram::isAdministrator() const
     return m_machine.system().administrator;
 }
 
+bool SimProgram::windowsIsAtLeast(quint32 major, quint32 minor, quint32 build) const
+{
+    const SimVersion& version = m_machine.system().version;
+    if (version.major != major)
+        return version.major > major;
+    if (version.minor != minor)
+        return version.minor > minor;
+    return version.build >= build;
+}
+
 } // namespace win::sim

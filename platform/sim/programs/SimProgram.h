@@ -44,6 +44,9 @@ protected:
     QChar systemDriveLetter() const;
     // Whether the user runs the program elevated.
     bool isAdministrator() const;
+    // Whether the machine runs this version of Windows or a later one: a
+    // program knows the switches of its own Windows only.
+    bool windowsIsAtLeast(quint32 major, quint32 minor, quint32 build = 0) const;
 
 private:
     SimMachine& m_machine;

@@ -12,6 +12,7 @@ const QString Cimv2 = QStringLiteral("root\\cimv2");
 const QString Storage = QStringLiteral("root\\Microsoft\\Windows\\Storage");
 const QString SecurityCenter = QStringLiteral("root\\SecurityCenter2");
 const QString Default = QStringLiteral("root\\default");
+constexpr quint32 Windows8Build = 9200;
 
 const QVector<WmiClass>& classes()
 {
@@ -25,11 +26,11 @@ const QVector<WmiClass>& classes()
         {Storage, QStringLiteral("MSFT_PhysicalDisk"),
          {QStringLiteral("BusType"), QStringLiteral("DeviceId"), QStringLiteral("FriendlyName"),
           QStringLiteral("MediaType"), QStringLiteral("Model"), QStringLiteral("SerialNumber"), QStringLiteral("Size")},
-         {}, false},
+         {}, false, Windows8Build},
         {Storage, QStringLiteral("MSFT_Partition"),
          {QStringLiteral("DiskNumber"), QStringLiteral("DriveLetter"), QStringLiteral("PartitionNumber"),
           QStringLiteral("Size")},
-         {}, false},
+         {}, false, Windows8Build},
         {SecurityCenter, QStringLiteral("AntiVirusProduct"),
          {QStringLiteral("displayName"), QStringLiteral("instanceGuid"), QStringLiteral("pathToSignedProductExe"),
           QStringLiteral("productState")},
@@ -103,17 +104,23 @@ WmiRepository::WmiRepository(SimMachine& machine) : m_machine(machine)
 {
 }
 
+bool WmiRepository::isAvailable(const WmiClass& wmiClass) const
+{
+    return m_machine.system().version.build >= wmiClass.sinceBuild;
+}
+
 bool WmiRepository::hasNamespace(const QString& nameSpace) const
 {
-    return std::any_of(classes().begin(), classes().end(), [&nameSpace](const WmiClass& c) {
-        return c.nameSpace.compare(nameSpace, Qt::CaseInsensitive) == 0;
+    return std::any_of(classes().begin(), classes().end(), [this, &nameSpace](const WmiClass& c) {
+        return c.nameSpace.compare(nameSpace, Qt::CaseInsensitive) == 0 && isAvailable(c);
     });
 }
 
 const WmiClass* WmiRepository::findClass(const QString& nameSpace, const QString& className) const
 {
     for (const WmiClass& c : classes()) {
-        if (c.nameSpace.compare(nameSpace, Qt::CaseInsensitive) == 0 && c.name.compare(className, Qt::CaseInsensitive) == 0)
+        if (c.nameSpace.compare(nameSpace, Qt::CaseInsensitive) == 0 && c.name.compare(className, Qt::CaseInsensitive) == 0
+            && isAvailable(c))
             return &c;
     }
     return nullptr;

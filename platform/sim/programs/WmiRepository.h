@@ -20,6 +20,7 @@ struct WmiClass
     QStringList properties;
     QStringList methods;
     bool requiresAdministrator = false;   // enumerating instances needs elevation
+    quint32 sinceBuild = 0;               // the first Windows build that has the class
 
     // The class's spelling of a property; empty when the class has none such.
     QString propertyName(const QString& anyCase) const;
@@ -33,7 +34,9 @@ class WmiRepository
 public:
     explicit WmiRepository(SimMachine& machine);
 
-    // `nameSpace` without the leading "\\", any letter case.
+    // `nameSpace` without the leading "\\", any letter case. What exists
+    // follows the machine's Windows build: the storage namespace came with
+    // Windows 8.
     bool hasNamespace(const QString& nameSpace) const;
     const WmiClass* findClass(const QString& nameSpace, const QString& className) const;
     QVector<WmiInstance> instances(const WmiClass& wmiClass) const;
@@ -43,6 +46,7 @@ public:
     QVector<PhysicalDisk> disks() const;
 
 private:
+    bool isAvailable(const WmiClass& wmiClass) const;
     QVector<WmiInstance> processors() const;
     QVector<WmiInstance> baseBoards() const;
     QVector<WmiInstance> diskDrives() const;
