@@ -135,11 +135,33 @@ ButtonSheets buttonSheets(int theme)
 // Message boxes whose text quotes the machine (printer names, startup
 // entries) or the update server show it as it is, never read as markup.
 QMessageBox::StandardButton plainMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title,
-                                         const QString& text, QMessageBox::StandardButtons buttons)
+                                         const QString& text, QMessageBox::StandardButtons buttons,
+                                         const QString& details = QString())
 {
     QMessageBox box(icon, title, text, buttons, parent);
     box.setTextFormat(Qt::PlainText);
+    box.setDetailedText(details);
     return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+// A list from the machine (its printers, the result of each item of a run)
+// may run to hundreds of lines, and a box that tall puts its buttons below
+// the screen. Past this many lines the box's text keeps the first ones and
+// the whole list lies behind the box's details button.
+constexpr int kBoxListLines = 15;
+
+struct BoxList
+{
+    QString shown;
+    QString details;  // empty when the list is shown whole
+};
+
+BoxList boxList(const QString& list)
+{
+    const QStringList lines = list.split('\n');
+    if (lines.size() <= kBoxListLines)
+        return {list, QString()};
+    return {QStringList(lines.mid(0, kBoxListLines)).join('\n') + QStringLiteral("\n……"), list};
 }
 
 ScanReportBundle demoScanReport()
@@ -646,11 +668,12 @@ void Velantrix::onPhase2Execute()
 
 bool Velantrix::confirmPrinterSpoolerStop()
 {
-    QString list = formatPrinterList();
-    if (list.isEmpty())
-        list = tr("（未检测到打印机）");
-    return plainMessage(this, QMessageBox::Warning, tr("打印后台服务"), tr("检测到您安装了以下打印机：\n%1\n\n停用打印后台服务后，这些打印功能将不可用（打印到PDF、物理打印等）。\n确定停用吗？").arg(list),
-                        QMessageBox::Yes | QMessageBox::No)
+    QString printers = formatPrinterList();
+    if (printers.isEmpty())
+        printers = tr("（未检测到打印机）");
+    const BoxList list = boxList(printers);
+    return plainMessage(this, QMessageBox::Warning, tr("打印后台服务"), tr("检测到您安装了以下打印机：\n%1\n\n停用打印后台服务后，这些打印功能将不可用（打印到PDF、物理打印等）。\n确定停用吗？").arg(list.shown),
+                        QMessageBox::Yes | QMessageBox::No, list.details)
            == QMessageBox::Yes;
 }
 
@@ -709,7 +732,9 @@ void Velantrix::onPhase2Finished(const QString& summary)
     phase2ProgressDialog->onFinished(summary);
     phase2ProgressDialog->hide();
     stopPhase2Thread();
-    plainMessage(this, QMessageBox::Information, tr("优化完成"), tr("您的电脑已经完成优化！\n\n") + summary, QMessageBox::Ok);
+    const BoxList results = boxList(summary);
+    plainMessage(this, QMessageBox::Information, tr("优化完成"), tr("您的电脑已经完成优化！\n\n") + results.shown,
+                 QMessageBox::Ok, results.details);
     resultPage->hide();
     showFeedbackPage(thanksPage);
 }

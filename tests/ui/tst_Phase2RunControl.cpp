@@ -24,6 +24,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScreen>
 #include <QScrollBar>
 #include <QThread>
 #include <QJsonArray>
@@ -120,6 +121,8 @@ private:
         const QRect inViewport(card->mapTo(area->viewport(), QPoint(0, 0)), card->size());
         return area->viewport()->rect().intersects(inViewport);
     }
+    // A box's buttons stay on the screen.
+    static bool fitsTheScreen(QWidget* box) { return box->height() <= box->screen()->availableGeometry().height(); }
     static void execute(Velantrix& w) { page(w)->findChild<QPushButton*>("executeBtn")->click(); }
     // The thanks page is the feedback page without a service card number.
     static FeedbackPage* thanksPage(Velantrix& w)
@@ -165,6 +168,7 @@ private slots:
     void wholeRunFromThePageToTheThanksPage_data();
     void wholeRunFromThePageToTheThanksPage();
     void noRestorePointNothingToKeep();
+    void longSummaryKeepsTheBoxOnTheScreen();
     void oneClickRunWaitsForTheDeepOptimisation();
     void closingDuringTheDeepOptimisationWaitsForIt();
 };
@@ -321,16 +325,26 @@ void TestPhase2RunControl::printerWarningListsThePrinters_data()
 {
     QTest::addColumn<QStringList>("printers");
     QTest::addColumn<QString>("list");
+    QTest::addColumn<QString>("details");  // behind the box's details button
     QTest::newRow("two printers, one named like markup")
         << QStringList{"<b>HP LaserJet</b>", "Microsoft Print to PDF"}
-        << QString::fromUtf8("• <b>HP LaserJet</b>\n• Microsoft Print to PDF");
-    QTest::newRow("none") << QStringList{} << QString::fromUtf8("（未检测到打印机）");
+        << QString::fromUtf8("• <b>HP LaserJet</b>\n• Microsoft Print to PDF") << QString();
+    QTest::newRow("none") << QStringList{} << QString::fromUtf8("（未检测到打印机）") << QString();
+    QStringList many;
+    QStringList lines;
+    for (int i = 0; i < 200; ++i) {
+        many << QString("Printer %1").arg(i);
+        lines << QString::fromUtf8("• Printer %1").arg(i);
+    }
+    QTest::newRow("two hundred: the first ones, all behind the details")
+        << many << QStringList(lines.mid(0, 15)).join('\n') + QString::fromUtf8("\n……") << lines.join('\n');
 }
 
 void TestPhase2RunControl::printerWarningListsThePrinters()
 {
     QFETCH(QStringList, printers);
     QFETCH(QString, list);
+    QFETCH(QString, details);
     TestMachine machine;
     for (const QString& name : printers)
         machine->system().printers << win::sim::SimPrinter{name, false, name, QString()};
@@ -341,8 +355,12 @@ void TestPhase2RunControl::printerWarningListsThePrinters()
     box(w, "C9")->setChecked(true);
 
     Qt::TextFormat format = Qt::AutoText;
+    QString shownDetails;
+    bool fits = false;
     ModalAnswer no([&](QWidget* box) {
         format = static_cast<QMessageBox*>(box)->textFormat();
+        shownDetails = static_cast<QMessageBox*>(box)->detailedText();
+        fits = fitsTheScreen(box);
         static_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
     });
     execute(w);
@@ -351,6 +369,8 @@ void TestPhase2RunControl::printerWarningListsThePrinters()
     QCOMPARE(no.text, QString::fromUtf8("检测到您安装了以下打印机：\n") + list
                           + QString::fromUtf8("\n\n停用打印后台服务后，这些打印功能将不可用（打印到PDF、物理打印等）。\n确定停用吗？"));
     QCOMPARE(format, Qt::PlainText);
+    QCOMPARE(shownDetails, details);
+    QVERIFY(fits);
     QVERIFY(w.findChildren<QThread*>().isEmpty());  // no item runs, not even the other ticked one
     QVERIFY(page(w)->isVisible());
 }
@@ -453,6 +473,37 @@ void TestPhase2RunControl::noRestorePointNothingToKeep()
     QCOMPARE(ok.dialogClass, QString("QMessageBox"));
     QCOMPARE(ok.windowTitle, QString::fromUtf8("系统还原点清理"));
     QCOMPARE(ok.text, QString::fromUtf8("未检测到系统还原点，无需清理。"));
+}
+
+// Each item of a run has its line in the summary: a run of forty shows the
+// first lines and keeps every one behind the details button.
+void TestPhase2RunControl::longSummaryKeepsTheBoxOnTheScreen()
+{
+    TestMachine machine;
+    ScanReportBundle report;
+    for (int i = 0; i < 40; ++i)
+        report.startupItems << StartupFinding{QString("Entry%1").arg(i), "C:\\e.exe", "HKCU Run", 2, 40, 2, false, true, "x"};
+    Velantrix w;
+    showResults(w, report);
+    result(w)->findChild<QPushButton*>("phase2EntryBtn")->click();
+    for (int i = 0; i < 40; ++i)
+        box(w, QString("ST:2:Entry%1").arg(i))->setChecked(true);
+
+    QString details;
+    bool fits = false;
+    ModalAnswer ok([&](QWidget* box) {
+        details = static_cast<QMessageBox*>(box)->detailedText();
+        fits = fitsTheScreen(box);
+        answer(box, QMessageBox::Ok);
+    }, "QMessageBox");
+    execute(w);
+    QTRY_VERIFY_WITH_TIMEOUT(ok.answered, 20000);
+    const QStringList summary = details.split('\n');
+    QCOMPARE(summary.size(), 41);
+    QCOMPARE(ok.text, QString::fromUtf8("您的电脑已经完成优化！\n\n") + QStringList(summary.mid(0, 15)).join('\n')
+                          + QString::fromUtf8("\n……"));
+    QVERIFY(fits);
+    QTRY_VERIFY(w.findChildren<QThread*>().isEmpty());
 }
 
 // The machine is held, so the deep optimisation waits on its first call for
