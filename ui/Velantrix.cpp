@@ -746,10 +746,13 @@ void Velantrix::onPhase2Error(const QString& msg)
     stopPhase2Thread();
 }
 
+// The dialog takes the theme each time it opens, also when it comes back
+// over a run after the theme changed.
 void Velantrix::showPhase2Progress()
 {
     if (!phase2ProgressDialog)
         return;
+    phase2ProgressDialog->setTheme(theme);
     phase2ProgressDialog->show();
     phase2ProgressDialog->raise();
 }

@@ -526,10 +526,12 @@ void TestPhase2RunControl::oneClickRunWaitsForTheDeepOptimisation()
 
     QPushButton* start = w.findChild<QPushButton*>("startBtn");
     QVERIFY(start->isVisible());  // the home screen lies open beneath
+    w.setTheme(0);
     start->click();
     QTest::keyClick(start, Qt::Key_Space);
     QCOMPARE(w.findChildren<QThread*>().size(), 1);
-    QVERIFY(progressDialog(w)->isVisible());  // the running deep optimisation shows itself again
+    QVERIFY(progressDialog(w)->isVisible());  // the running deep optimisation shows itself again, in the theme now
+    QVERIFY(progressDialog(w)->styleSheet().contains("#141923"));
     machine->mutex().unlock();
 
     ModalAnswer ok([](QWidget* box) { answer(box, QMessageBox::Ok); }, "QMessageBox");
