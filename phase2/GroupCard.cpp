@@ -77,10 +77,6 @@ GroupCard::GroupCard(const OptGroup& group, QWidget* parent)
 {
     setAttribute(Qt::WA_StyledBackground, true);
     setObjectName("groupCard");
-    // The stretch below the body would otherwise make the card take a share
-    // of the page's spare height and show it as an empty band when a search
-    // leaves few rows.
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

@@ -178,7 +178,10 @@ QWidget* Phase2Page::buildScrollArea()
         cards.append(card);
         layout->addWidget(card);
     }
-    layout->addStretch();
+    // The page's spare height goes below the last card: a card (whose own
+    // stretch makes it growable) would show its share as an empty band when a
+    // search leaves few rows.
+    layout->addStretch(1);
     scrollArea->setWidget(inner);
     return scrollArea;
 }
