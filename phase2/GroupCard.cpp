@@ -232,11 +232,11 @@ void GroupCard::toggleExpanded()
     arrowLabel->setText(expanded ? "▾" : "▸");
 }
 
+// The header's labels let mouse events through, so a release anywhere on
+// the header reaches the header itself.
 bool GroupCard::eventFilter(QObject* watched, QEvent* event)
 {
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (event->type() == QEvent::MouseButtonRelease && widget
-        && (widget == header || header->isAncestorOf(widget))) {
+    if (event->type() == QEvent::MouseButtonRelease && watched == header) {
         toggleExpanded();
         return true;
     }
