@@ -50,11 +50,11 @@ private:
         QWidget* row = page.findChild<QWidget*>("itemRow_" + itemId);
         return row ? row->findChild<QCheckBox*>() : nullptr;
     }
-    static QString text(const Phase2Page& page, const char* name)
+    // The count as the tool bar shows it, label and button.
+    static QString count(const Phase2Page& page)
     {
-        if (auto* label = page.findChild<QLabel*>(name))
-            return label->text();
-        return page.findChild<QPushButton*>(name)->text();
+        return page.findChild<QLabel*>("selectedCountLabel")->text() + " | "
+               + page.findChild<QPushButton*>("executeBtn")->text();
     }
     // Which cards show, each as tall as its rows: neither squeezed nor with
     // an empty band below them.
@@ -85,12 +85,10 @@ private:
 private slots:
     void tickingAsksForSpecialConfirmations_data();
     void tickingAsksForSpecialConfirmations();
-    void selectSafeAndRestoreDefault();
-    void selectionFollowsCatalogueOrder();
+    void selectionFollowsTheCatalogue();
     void searchFilters_data();
     void searchFilters();
     void headerClickFoldsTheCard();
-    void newReportKeepsTicksOfFixedGroupsOnly();
     void scrollsToAGroup_data();
     void scrollsToAGroup();
     void keyboardTicksAndExecutes();
@@ -126,38 +124,42 @@ void TestPhase2Page::tickingAsksForSpecialConfirmations()
     QCOMPARE(events, QStringList({"changed"}));
 }
 
-void TestPhase2Page::selectSafeAndRestoreDefault()
+// Ticks in any order come back in catalogue order, "select safe" adds the
+// slight items to them, a new report clears only its own groups' ticks and
+// "restore default" clears all; the count follows every step.
+void TestPhase2Page::selectionFollowsTheCatalogue()
 {
     Phase2Page page;
-    QCOMPARE(text(page, "executeBtn"), QString::fromUtf8("执行选中项"));
+    QCOMPARE(count(page), QString::fromUtf8("已选 0 项 | 执行选中项"));
     page.setReport(reportWithEveryKind());
-    QCOMPARE(text(page, "executeBtn"), QString::fromUtf8("执行选中项(0)"));
-    box(page, "C9")->setChecked(true);
+    QCOMPARE(count(page), QString::fromUtf8("已选 0 项 | 执行选中项(0)"));
+    for (const char* info : {"HJ_Userinit", "ADW_adw-1", "FAM_antivirus_0"})
+        QVERIFY(!box(page, info));  // info rows have no box
+    for (const char* id : {"RES:adw-1", "H2", "ST:2:Updater", "C9"})
+        box(page, id)->setChecked(true);
+    QCOMPARE(ids(page.selectedItems()), QStringList({"C9", "H2", "ST:2:Updater", "RES:adw-1"}));
+    QCOMPARE(page.selectedItems()[1].confirmType, QString("H2"));
 
     page.findChild<QPushButton*>("selectSafeBtn")->click();
-    QCOMPARE(ids(page.selectedItems()), QStringList({"C13", "C10", "C11", "C9", "F3", "E1", "H3"}));
-    QCOMPARE(text(page, "selectedCountLabel"), QString::fromUtf8("已选 7 项"));
-    QCOMPARE(text(page, "executeBtn"), QString::fromUtf8("执行选中项(7)"));
+    const QStringList fixed{"C13", "C10", "C11", "C9", "F3", "E1", "H3", "H2"};
+    QCOMPARE(ids(page.selectedItems()), fixed + QStringList({"ST:2:Updater", "RES:adw-1"}));
+    QCOMPARE(count(page), QString::fromUtf8("已选 10 项 | 执行选中项(10)"));
+
+    GroupCard* oldStartupCard = page.card(OptCatalogue::StartupGroup);
+    page.replaceGroup(7, OptGroup{});
+    page.replaceGroup(-1, OptGroup{});
+    QCOMPARE(page.catalogue().size(), 7);
+    page.setReport(reportWithEveryKind());
+    QVERIFY(page.card(OptCatalogue::StartupGroup) != oldStartupCard);
+    auto* inner = page.findChild<QWidget*>("p2ScrollInner");  // the new card stands where the old one stood
+    QCOMPARE(inner->layout()->indexOf(page.card(OptCatalogue::StartupGroup)), OptCatalogue::StartupGroup);
+    QCOMPARE(ids(page.selectedItems()), fixed);
+    QCOMPARE(count(page), QString::fromUtf8("已选 8 项 | 执行选中项(8)"));
+    QCOMPARE(page.scanReport().startupItems.size(), 2);
 
     page.findChild<QPushButton*>("restoreDefaultBtn")->click();
     QVERIFY(page.selectedItems().isEmpty());
-    QCOMPARE(text(page, "selectedCountLabel"), QString::fromUtf8("已选 0 项"));
-    QCOMPARE(text(page, "executeBtn"), QString::fromUtf8("执行选中项(0)"));
-}
-
-void TestPhase2Page::selectionFollowsCatalogueOrder()
-{
-    Phase2Page page;
-    page.setReport(reportWithEveryKind());
-    // Info rows (hijack, junk software, conflict) have no box at all.
-    for (const char* info : {"HJ_Userinit", "ADW_adw-1", "FAM_antivirus_0"})
-        QVERIFY(!box(page, info));
-    box(page, "RES:adw-1")->setChecked(true);
-    box(page, "H2")->setChecked(true);
-    box(page, "ST:2:Updater")->setChecked(true);
-    box(page, "C13")->setChecked(true);
-    QCOMPARE(ids(page.selectedItems()), QStringList({"C13", "H2", "ST:2:Updater", "RES:adw-1"}));
-    QCOMPARE(page.selectedItems()[1].confirmType, QString("H2"));
+    QCOMPARE(count(page), QString::fromUtf8("已选 0 项 | 执行选中项(0)"));
 }
 
 void TestPhase2Page::searchFilters_data()
@@ -212,29 +214,6 @@ void TestPhase2Page::headerClickFoldsTheCard()
     QTest::mouseClick(header, Qt::LeftButton);
     QVERIFY(body->isVisible());
     QCOMPARE(header->findChildren<QLabel*>()[2]->text(), QString::fromUtf8("▾"));
-}
-
-void TestPhase2Page::newReportKeepsTicksOfFixedGroupsOnly()
-{
-    Phase2Page page;
-    page.setReport(reportWithEveryKind());
-    box(page, "C1")->setChecked(true);
-    box(page, "ST:2:Updater")->setChecked(true);
-    GroupCard* oldStartupCard = page.card(OptCatalogue::StartupGroup);
-
-    page.replaceGroup(7, OptGroup{});
-    page.replaceGroup(-1, OptGroup{});
-    QCOMPARE(page.catalogue().size(), 7);
-    QCOMPARE(ids(page.selectedItems()), QStringList({"C1", "ST:2:Updater"}));
-
-    page.setReport(reportWithEveryKind());
-    QVERIFY(page.card(OptCatalogue::StartupGroup) != oldStartupCard);
-    QCOMPARE(ids(page.selectedItems()), QStringList({"C1"}));
-    QCOMPARE(text(page, "executeBtn"), QString::fromUtf8("执行选中项(1)"));
-    QCOMPARE(page.scanReport().startupItems.size(), 2);
-    // The new card stands where the old one stood.
-    auto* inner = page.findChild<QWidget*>("p2ScrollInner");
-    QCOMPARE(inner->layout()->indexOf(page.card(OptCatalogue::StartupGroup)), OptCatalogue::StartupGroup);
 }
 
 void TestPhase2Page::scrollsToAGroup_data()
