@@ -146,6 +146,15 @@ bool savePhase2(Velantrix& window, const QDir& dir, const QString& theme)
     boxOf(page, "C9")->setChecked(true);
     ok = saveModal(window, dir, "phase2-printers-" + theme,
                    [&] { page->findChild<QPushButton*>("executeBtn")->click(); }) && ok;
+    // A machine with more printers than the warning lists: the rest lie
+    // behind its details button.
+    QVector<win::sim::SimPrinter>& printers = win::sim::SimMachine::current()->system().printers;
+    const QVector<win::sim::SimPrinter> samplePrinters = printers;
+    for (int i = 1; i <= 40; ++i)
+        printers << win::sim::SimPrinter{QString::fromUtf8("办公室打印机 %1").arg(i), false, QString(), QString()};
+    ok = saveModal(window, dir, "phase2-printers-many-" + theme,
+                   [&] { page->findChild<QPushButton*>("executeBtn")->click(); }) && ok;
+    printers = samplePrinters;
     boxOf(page, "C9")->setChecked(false);
     ok = saveModal(window, dir, "phase2-demo-" + theme,
                    [&] { page->findChild<QPushButton*>("executeBtn")->click(); }) && ok;
