@@ -222,7 +222,7 @@ void TestPhase2Page::scrollsToAGroup_data()
     QTest::addColumn<int>("group");
     QTest::newRow("a group that fits") << 1 << OptCatalogue::JunkSoftwareGroup;
     QTest::newRow("a group taller than the view opens at its header") << 30 << OptCatalogue::StartupGroup;
-    QTest::newRow("no such group") << 1 << 9;
+    QTest::newRow("no such group") << 1 << OptCatalogue::GroupCount;
 }
 
 void TestPhase2Page::scrollsToAGroup()
@@ -297,6 +297,7 @@ void TestPhase2Page::machineTextsShowAsPlainText()
     // Line breaks show as blanks: each text keeps to its line.
     QCOMPARE(texts, QStringList({"<b>x</b> y", "HKCU Run" + QString::fromUtf8("：") + "<img src=\"C:/a.png\">  ",
                                  "<i>r</i>"}));
+    QVERIFY(row->findChildren<QLabel*>().last()->styleSheet().contains("color:#D94A4A"));  // moderate risk is red
     // Two findings that would make the same id make one row.
     QCOMPARE(page.catalogue()[OptCatalogue::StartupGroup].items.size(), 1);
 }

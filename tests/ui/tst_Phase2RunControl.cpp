@@ -380,18 +380,21 @@ void TestPhase2RunControl::runRefused()
 
 void TestPhase2RunControl::wholeRunFromThePageToTheThanksPage_data()
 {
-    QTest::addColumn<QString>("eventLogChoice");  // empty: the question is cancelled
-    QTest::addColumn<int>("keepPoints");           // 0: the question is cancelled
+    QTest::addColumn<QStringList>("logAnswers");  // each time "A2" is ticked; empty: cancelled
+    QTest::addColumn<QList<int>>("keepAnswers");   // each time "H2" is ticked; 0: cancelled
     QTest::addColumn<quint64>("logBytes");
     QTest::addColumn<QList<int>>("pointsLeft");
-    QTest::newRow("chosen") << "512 MB" << 2 << quint64(512) * 1024 * 1024 << QList<int>{12, 30};
-    QTest::newRow("cancelled: 256 MB and one point") << "" << 0 << quint64(256) * 1024 * 1024 << QList<int>{30};
+    const quint64 mb = 1024 * 1024;
+    QTest::newRow("chosen") << QStringList{"512 MB"} << QList<int>{2} << 512 * mb << QList<int>{12, 30};
+    QTest::newRow("cancelled: 256 MB and one point") << QStringList{""} << QList<int>{0} << 256 * mb << QList<int>{30};
+    QTest::newRow("cancelled after a choice: the choice holds")
+        << QStringList{"1 GB", ""} << QList<int>{3, 0} << 1024 * mb << QList<int>{7, 12, 30};
 }
 
 void TestPhase2RunControl::wholeRunFromThePageToTheThanksPage()
 {
-    QFETCH(QString, eventLogChoice);
-    QFETCH(int, keepPoints);
+    QFETCH(QStringList, logAnswers);
+    QFETCH(QList<int>, keepAnswers);
     QFETCH(quint64, logBytes);
     QFETCH(QList<int>, pointsLeft);
     TestMachine machine(restorePoints({12, 5, 30, 7}));
@@ -401,16 +404,22 @@ void TestPhase2RunControl::wholeRunFromThePageToTheThanksPage()
     Velantrix w;
     openPage(w);
 
-    tickAnswering(w, "A2", [&](QWidget* dialog) {
-        auto* input = static_cast<QInputDialog*>(dialog);
-        input->setTextValue(eventLogChoice);
-        eventLogChoice.isEmpty() ? input->reject() : input->accept();
-    });
-    tickAnswering(w, "H2", [&](QWidget* dialog) {
-        auto* input = static_cast<QInputDialog*>(dialog);
-        input->setIntValue(keepPoints);
-        keepPoints == 0 ? input->reject() : input->accept();
-    });
+    for (const QString& choice : logAnswers) {
+        box(w, "A2")->setChecked(false);
+        tickAnswering(w, "A2", [&](QWidget* dialog) {
+            auto* input = static_cast<QInputDialog*>(dialog);
+            input->setTextValue(choice);
+            choice.isEmpty() ? input->reject() : input->accept();
+        });
+    }
+    for (int keep : keepAnswers) {
+        box(w, "H2")->setChecked(false);
+        tickAnswering(w, "H2", [&](QWidget* dialog) {
+            auto* input = static_cast<QInputDialog*>(dialog);
+            input->setIntValue(keep);
+            keep == 0 ? input->reject() : input->accept();
+        });
+    }
     box(w, "C13")->setChecked(true);
     box(w, "C9")->setChecked(true);
 
@@ -527,6 +536,7 @@ void TestPhase2RunControl::closingDuringTheDeepOptimisationWaitsForIt()
     QCOMPARE(ended.count(), 1);
     QCOMPARE(startType(machine, "TrkWks"), 3u);
     QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(thanksPage(w)->isHidden());
 }
 
 QTEST_MAIN(TestPhase2RunControl)

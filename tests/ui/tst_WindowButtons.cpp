@@ -1,5 +1,6 @@
 // Where the window's footer and help buttons and the result page's rating
 // buttons lead: the picture dialog, the About box and the feedback pages.
+#include "phase2/Phase2Page.h"
 #include "tests/support/ModalAnswer.h"
 #include "ui/AboutDialog.h"
 #include "ui/FeedbackPage.h"
@@ -76,6 +77,8 @@ void TestWindowButtons::picturesFollowTheButton()
     QCOMPARE(pictureShownBy(button(w, "kefuBtn")), resource(":/ICON/2.png"));
     QCOMPARE(pictureShownBy(button(w, "huhangkaBtn")), resource(":/ICON/1.png"));
     QCOMPARE(pictureShownBy(button(w, "kefuBtn")), resource(":/ICON/2.png"));
+    QCOMPARE(pictureShownBy(button(*w.findChild<Phase2Page*>(), "remoteHelpBtn")), resource(":/ICON/3.png"));
+    QCOMPARE(pictureShownBy(button(w, "huhangkaBtn")), resource(":/ICON/1.png"));
     QCOMPARE(pictureShownBy(button(*w.findChild<ResultPage*>(), "remoteHelpBtn")), resource(":/ICON/3.png"));
     QCOMPARE(w.findChildren<ImageDialog*>().size(), 1);
     auto* dialog = w.findChild<ImageDialog*>();
