@@ -40,13 +40,12 @@ struct OutsideFolder
             ++files;
         return files;
     }
+    // Links `windowsPath` on the machine to this folder, or to its file.
+    bool linkFrom(TestMachine& machine, const QString& windowsPath, bool toFile = false) const
+    {
+        return QFile::link(toFile ? dir.filePath(QStringLiteral("precious0.doc")) : dir.path(), machine.hostPath(windowsPath));
+    }
 };
-
-void swapForLink(const QString& hostFolder, const QString& target)
-{
-    QVERIFY(QDir().rename(hostFolder, hostFolder + QStringLiteral(".moved")));
-    QVERIFY(QFile::link(target, hostFolder));
-}
 
 } // namespace
 
@@ -63,15 +62,14 @@ private slots:
         machine.addFile(QStringLiteral("C:\\Cache\\c.txt"), QByteArray(10, 'c'));
         machine.addFile(QStringLiteral("C:\\Cache\\d.dmp"), QByteArray(7, 'd'));
         machine->files().setAttributes(QStringLiteral("C:\\Cache\\d.dmp"), win::FileAttributeReadOnly, win::FileAttributeReadOnly);
+        // Nothing is older than an hour ago.
+        QCOMPARE(plainRemover().removeFiles(QStringLiteral("C:\\Cache"), {}, QDateTime::currentDateTime().addSecs(-3600)).files, 0);
         const RemovalTally tally = plainRemover().removeFiles(QStringLiteral("C:\\Cache"), {QStringLiteral("*.dmp"), QStringLiteral("*.wer")});
         QCOMPARE(tally.files, 2);
         QCOMPARE(tally.bytes, qint64(150));
         QVERIFY(win::pathExists(QStringLiteral("C:\\Cache\\d.dmp")));
         QVERIFY(win::pathExists(QStringLiteral("C:\\Cache\\c.txt")));
         QVERIFY(win::isDirectory(QStringLiteral("C:\\Cache\\deep")));
-        // Nothing is older than an hour ago.
-        const RemovalTally young = plainRemover().removeFiles(QStringLiteral("C:\\Cache"), {}, QDateTime::currentDateTime().addSecs(-3600));
-        QCOMPARE(young.files, 0);
     }
 
     // A portable layout inside an emptied folder (a stick copied into the
@@ -115,8 +113,8 @@ private slots:
         machine.addFile(cache + QStringLiteral("\\deep\\deeper\\b.bin"), QByteArray(500, 'b'));
         machine.addFile(cache + QStringLiteral("\\held\\locked.bin"), "l");
         machine->files().setLocked(cache + QStringLiteral("\\held\\locked.bin"), true);
-        QVERIFY(QFile::link(outside.dir.path(), machine.hostPath(cache + QStringLiteral("\\deep\\outside-link"))));
-        QVERIFY(QFile::link(outside.dir.filePath(QStringLiteral("precious0.doc")), machine.hostPath(cache + QStringLiteral("\\file-link"))));
+        QVERIFY(outside.linkFrom(machine, cache + QStringLiteral("\\deep\\outside-link")));
+        QVERIFY(outside.linkFrom(machine, cache + QStringLiteral("\\file-link"), true));
         QMap<QString, qint64> reported;
         const RemovalTally tally = plainRemover().emptyFolder(cache, [&reported](const QString& path, qint64 bytes) {
             reported.insert(path, bytes);
@@ -141,15 +139,16 @@ private slots:
         QTest::addColumn<bool>("gone");
         QTest::addColumn<int>("files");
         QTest::addColumn<int>("folders");
-        QTest::newRow("file") << "C:\\Bad\\bad.exe" << false << true << 1 << 0;
-        QTest::newRow("link to a file") << "C:\\Bad\\file-link" << false << true << 1 << 0;
-        QTest::newRow("link to a folder") << "C:\\Bad\\folder-link" << false << true << 1 << 0;
-        QTest::newRow("folder tree, links inside") << "C:\\Bad" << false << true << 3 << 2;
-        QTest::newRow("spelled another way") << "c:/bad/./SUB." << false << true << 0 << 1;
-        QTest::newRow("folder holding a locked file") << "C:\\Held" << false << false << 0 << 0;
-        QTest::newRow("missing") << "C:\\Bad\\missing" << false << true << 0 << 0;
-        QTest::newRow("protected") << "C:\\Users\\Tester\\Documents" << true << false << 0 << 0;
-        QTest::newRow("holds a protected folder") << "C:\\Users\\Tester" << true << false << 0 << 0;
+        QTest::addColumn<qint64>("bytes");   // a link frees nothing
+        QTest::newRow("file") << "C:\\Bad\\bad.exe" << false << true << 1 << 0 << qint64(3);
+        QTest::newRow("link to a file") << "C:\\Bad\\file-link" << false << true << 1 << 0 << qint64(0);
+        QTest::newRow("link to a folder") << "C:\\Bad\\folder-link" << false << true << 1 << 0 << qint64(0);
+        QTest::newRow("folder tree, links inside") << "C:\\Bad" << false << true << 3 << 2 << qint64(3);
+        QTest::newRow("spelled another way") << "c:/bad/./SUB." << false << true << 0 << 1 << qint64(0);
+        QTest::newRow("folder holding a locked file") << "C:\\Held" << false << false << 0 << 0 << qint64(0);
+        QTest::newRow("missing") << "C:\\Bad\\missing" << false << true << 0 << 0 << qint64(0);
+        QTest::newRow("protected") << "C:\\Users\\Tester\\Documents" << true << false << 0 << 0 << qint64(0);
+        QTest::newRow("holds a protected folder") << "C:\\Users\\Tester" << true << false << 0 << 0 << qint64(0);
     }
 
     void removePathTakesOneEntryWhole()
@@ -159,8 +158,8 @@ private slots:
         OutsideFolder outside(2);
         machine.addFile(QStringLiteral("C:\\Bad\\bad.exe"), "bad");
         machine.addFolder(QStringLiteral("C:\\Bad\\Sub"));
-        QVERIFY(QFile::link(outside.dir.path(), machine.hostPath(QStringLiteral("C:\\Bad\\folder-link"))));
-        QVERIFY(QFile::link(outside.dir.filePath(QStringLiteral("precious0.doc")), machine.hostPath(QStringLiteral("C:\\Bad\\file-link"))));
+        QVERIFY(outside.linkFrom(machine, QStringLiteral("C:\\Bad\\folder-link")));
+        QVERIFY(outside.linkFrom(machine, QStringLiteral("C:\\Bad\\file-link"), true));
         machine.addFile(QStringLiteral("C:\\Held\\locked.dll"), "l");
         machine->files().setLocked(QStringLiteral("C:\\Held\\locked.dll"), true);
         machine.addFile(QStringLiteral("C:\\Users\\Tester\\Documents\\letter.docx"), "l");
@@ -169,25 +168,9 @@ private slots:
         QTEST(removal.gone, "gone");
         QTEST(removal.removed.files, "files");
         QTEST(removal.removed.folders, "folders");
+        QTEST(removal.removed.bytes, "bytes");
         QCOMPARE(outside.count(), 2);
         QVERIFY(win::pathExists(QStringLiteral("C:\\Users\\Tester\\Documents\\letter.docx")));
-    }
-
-    void singleFiles()
-    {
-        TestMachine machine;
-        const QString target = machine.addFile(QStringLiteral("C:\\Keep\\precious.doc"), QByteArray(64, 'p'));
-        machine.addFolder(QStringLiteral("C:\\Junk"));
-        QVERIFY(QFile::link(target, machine.hostPath(QStringLiteral("C:\\Junk\\precious-link.doc"))));
-        const FileRemover remover = plainRemover();
-        qint64 bytes = -1;
-        QVERIFY(remover.removeFile(QStringLiteral("C:\\Junk\\precious-link.doc"), &bytes));
-        QCOMPARE(bytes, qint64(0));
-        QVERIFY(QFile::exists(target));
-        QVERIFY(!remover.removeFile(QStringLiteral("C:\\Keep"), &bytes));
-        QVERIFY(!remover.removeFile(QStringLiteral("C:\\Keep\\missing.doc"), &bytes));
-        QVERIFY(remover.removeFile(QStringLiteral("c:\\keep\\PRECIOUS.DOC"), &bytes));
-        QCOMPARE(bytes, qint64(64));
     }
 
     // The folder is checked, then swapped for a link to a folder outside the
@@ -213,7 +196,7 @@ private slots:
         bool done = false;
         machine->files().setBeforeOpenHook([&] {
             if (!std::exchange(done, true))
-                swapForLink(host, outside.dir.path());
+                QVERIFY(QDir().rename(host, host + QStringLiteral(".moved")) && QFile::link(outside.dir.path(), host));
         });
         const FileRemover remover = plainRemover();
         if (call == QLatin1String("removeFiles"))

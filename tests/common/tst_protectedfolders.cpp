@@ -10,16 +10,19 @@ const QString Profile = QStringLiteral("C:\\Users\\Tester");
 const QString Stick = QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\stick");
 const QString ProfileList = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList");
 
+QStringList inProfile(const QString& profile, const QStringList& folders)
+{
+    QStringList paths;
+    for (const QString& folder : folders)
+        paths << profile + '\\' + folder;
+    return paths;
+}
+
 } // namespace
 
 class ProtectedFoldersTest : public QObject
 {
     Q_OBJECT
-
-    void row(const char* name, const QString& path, bool emptying, bool removing)
-    {
-        QTest::newRow(name) << path << emptying << removing;
-    }
 
 private slots:
     // Which folders may be emptied (deleting what lies below them) and which
@@ -27,92 +30,52 @@ private slots:
     // the temporary folder and with an account listed outside C:\Users.
     void refusals_data()
     {
-        QTest::addColumn<QString>("path");
+        QTest::addColumn<QStringList>("paths");
         QTest::addColumn<bool>("emptyingRefused");
         QTest::addColumn<bool>("removingRefused");
-        row("empty", QString(), true, true);
-        row("relative", "Temp", true, true);
-        row("drive-relative", "C:Temp", true, true);
-        row("UNC", "\\\\server\\share\\Temp", true, true);
-        row("unexpanded variable", "%TEMP%\\x", true, true);
-        row("climbing", "C:\\Temp\\..\\Users", true, true);
-        row("device path", "\\\\.\\C:\\", true, true);
-        row("long-path prefix", "\\\\?\\C:\\Windows", true, true);
         // Names Windows forbids: the folder's own index stream opens the
         // folder, and an API sees a path only up to its first NUL.
-        row("index stream of Windows", "C:\\Windows::$INDEX_ALLOCATION", true, true);
-        row("a stream below Windows", "C:\\Windows\\Temp:x", true, true);
-        row("NUL after Windows", QStringLiteral("C:\\Windows\\") + QChar(0) + QStringLiteral("Temp"), true, true);
-        row("wildcard", "C:\\Windows\\Te?p", true, true);
-
-        row("drive root", "C:\\", true, true);
-        row("drive root, no separator", "d:", true, true);
-        row("drive root and a dot", "C:\\.", true, true);
-        row("drive root, dots and separators", "C:/.\\./", true, true);
-        row("Windows", "C:\\Windows", true, true);
-        row("Windows and a dot", "C:\\Windows\\.", true, true);
-        row("a dot before Windows", "C:\\.\\Windows", true, true);
-        row("Windows, trailing dot", "C:\\Windows.", true, true);
-        row("Windows, trailing blank", "C:\\Windows ", true, true);
-        row("Windows, dots and blanks", "C:\\Windows. .\\", true, true);
-        row("Windows, mixed separators and case", "c:/wINDOWS//", true, true);
-        row("System32", "C:\\Windows\\System32", true, true);
-        row("System32 spelled oddly", "C:/windows\\.\\SYSTEM32.", true, true);
-        row("SysWOW64", "C:\\Windows\\SysWOW64", true, true);
-        row("Program Files", "C:\\Program Files", true, true);
-        row("Program Files (x86)", "C:\\Program Files (x86)\\", true, true);
-        row("ProgramData", "C:\\ProgramData", true, true);
-        row("profiles", "C:\\Users", true, true);
-        row("own profile", Profile, true, true);
-        row("another profile", "C:\\Users\\Other", true, true);
-        row("public profile", "C:\\Users\\Public", true, true);
-        row("Desktop", Profile + "\\Desktop", true, true);
-        row("Documents", Profile + "\\Documents", true, true);
-        row("Downloads", Profile + "\\Downloads", true, true);
-        row("Pictures", Profile + "\\Pictures", true, true);
-        row("Music", Profile + "\\Music", true, true);
-        row("Videos", Profile + "\\Videos", true, true);
-        row("AppData", Profile + "\\AppData", true, true);
-        row("AppData\\Local", Profile + "\\AppData\\Local", true, true);
-        row("AppData\\Roaming", Profile + "\\AppData\\Roaming", true, true);
-        row("AppData\\LocalLow", Profile + "\\AppData\\LocalLow", true, true);
-        row("another profile's Documents", "C:\\Users\\Other\\documents ", true, true);
-        row("another profile's Local", "c:/users/other/appdata/local", true, true);
-        row("listed profile", "C:\\Accounts\\Admin", true, true);
-        row("listed profile's Desktop", "C:\\Accounts\\Admin\\Desktop", true, true);
-        row("Documents moved to another drive", "D:\\Docs", true, true);
-        row("below moved Documents", "D:\\Docs\\Old", false, false);
-
-        row("portable layout", Stick, true, true);
-        row("portable layout, spelled oddly", Stick.toUpper() + ".\\.", true, true);
-        row("device identifier folder", Stick + "\\Tessaro\\config", true, true);
-        row("agreement flag", Stick + "\\eula_accepted.flag", true, true);
-        row("tool folder", Stick + "\\Tessaro\\tools\\实用工具", true, true);
-
-        row("holds the portable layout", Profile + "\\AppData\\Local\\Temp", false, true);
-        row("holds a listed profile", "C:\\Accounts", false, true);
-
-        row("Windows temporary folder", "C:\\Windows\\Temp", false, false);
-        row("below System32", "C:\\Windows\\System32\\spool\\PRINTERS", false, false);
-        row("below Program Files", "C:\\Program Files\\Bad Toolbar", false, false);
-        row("error reports", "C:\\ProgramData\\Microsoft\\Windows\\WER\\ReportQueue", false, false);
-        row("cache below Local", Profile + "\\AppData\\Local\\Google\\Chrome\\User Data\\Default\\Cache", false, false);
-        row("below Documents", Profile + "\\Documents\\Old", false, false);
-        row("below another profile's Roaming", "C:\\Users\\Other\\AppData\\Roaming\\Bad", false, false);
-        row("a folder of the drive", "C:\\Temp", false, false);
-        row("beside the layout", Stick + "-old", false, false);
+        QTest::newRow("no plain full path") << QStringList{
+            "", "Temp", "C:Temp", "\\\\server\\share\\Temp", "%TEMP%\\x", "\\\\.\\C:\\", "\\\\?\\C:\\Windows",
+            "C:\\Windows::$INDEX_ALLOCATION", "C:\\Windows\\Temp:x", "C:\\Windows\\" + QString(QChar(0)) + "Temp",
+            "C:\\Windows\\Te?p"} << true << true;
+        QTest::newRow("drive roots") << QStringList{"C:\\", "d:", "C:\\.", "C:/.\\./"} << true << true;
+        QTest::newRow("Windows and the programs") << QStringList{
+            "C:\\.\\Windows", "C:\\Windows. .\\", "c:/wINDOWS//", "C:/windows\\.\\SYSTEM32.", "C:\\Windows\\SysWOW64",
+            "C:\\Program Files", "C:\\Program Files (x86)\\", "C:\\ProgramData"} << true << true;
+        QTest::newRow("profiles") << QStringList{"C:\\Users", "C:\\Temp\\..\\Users", Profile, "C:\\Users\\Other",
+                                                 "C:\\Users\\Public", "C:\\Accounts\\Admin"} << true << true;
+        QTest::newRow("a profile's own folders")
+            << inProfile(Profile, {"Desktop", "Documents", "Downloads", "Pictures", "Music", "Videos", "AppData",
+                                   "AppData\\Local", "AppData\\Roaming", "AppData\\LocalLow"})
+                   + QStringList{"C:\\Users\\Other\\documents ", "c:/users/other/appdata/local",
+                                 "C:\\Accounts\\Admin\\Desktop", "D:\\Docs"} << true << true;
+        QTest::newRow("portable layout") << QStringList{Stick, Stick.toUpper() + ".\\.", Stick + "\\Tessaro\\config",
+                                                        Stick + "\\eula_accepted.flag", Stick + "\\Tessaro\\tools\\实用工具"}
+                                         << true << true;
+        QTest::newRow("holds the layout or a listed profile")
+            << QStringList{Profile + "\\AppData\\Local\\Temp", "C:\\Accounts"} << false << true;
+        QTest::newRow("below the protected folders") << QStringList{
+            "C:\\Windows\\Temp", "C:\\Windows\\System32\\spool\\PRINTERS", "C:\\Program Files\\Bad Toolbar",
+            "C:\\ProgramData\\Microsoft\\Windows\\WER\\ReportQueue",
+            Profile + "\\AppData\\Local\\Google\\Chrome\\User Data\\Default\\Cache", Profile + "\\Documents\\Old",
+            "C:\\Users\\Other\\AppData\\Roaming\\Bad", "C:\\Temp", Stick + "-old", "D:\\Docs\\Old"} << false << false;
     }
 
     void refusals()
     {
-        QFETCH(QString, path);
+        QFETCH(QStringList, paths);
+        QFETCH(bool, emptyingRefused);
+        QFETCH(bool, removingRefused);
         TestMachine machine;
         machine.setText(ProfileList + "\\S-1-5-21-1-500", "ProfileImagePath", "C:\\Accounts\\Admin", win::RegExpandSz);
         machine.setText("HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
                         "Personal", "D:\\Docs", win::RegExpandSz);
         const ProtectedFolders rule(Stick + QStringLiteral("\\Tessaro\\bin"));
-        QTEST(rule.refusesEmptying(path), "emptyingRefused");
-        QTEST(rule.refusesRemoving(path), "removingRefused");
+        for (const QString& path : paths) {
+            QVERIFY2(rule.refusesEmptying(path) == emptyingRefused, qPrintable(path));
+            QVERIFY2(rule.refusesRemoving(path) == removingRefused, qPrintable(path));
+        }
     }
 
     // Copied straight onto a drive, the layout must not shield the drive.
