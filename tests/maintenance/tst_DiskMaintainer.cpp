@@ -86,11 +86,8 @@ private slots:
         QTEST(work, "work");
         if (availability == int(ProgramAvailability::Default))
             QCOMPARE(defragRuns(machine), QStringList({"C: /A (10000 ms)", "C: /O (300000 ms)"}));
-        QCOMPARE(progress.size(), 2);
-        QCOMPARE(progress.at(0), QVariantList({20, QStringLiteral("正在进行磁盘碎片整理...")}));
-        QCOMPARE(progress.at(1), QVariantList({100, QStringLiteral("磁盘碎片整理完成")}));
-        QCOMPARE(completed.size(), 1);
-        QCOMPARE(completed.at(0), QVariantList({done, QVariant::fromValue(DiskType::HDD)}));
+        QCOMPARE(QList<QVariantList>(progress), QList<QVariantList>({{20, "正在进行磁盘碎片整理..."}, {100, "磁盘碎片整理完成"}}));
+        QCOMPARE(QList<QVariantList>(completed), QList<QVariantList>({{done, QVariant::fromValue(DiskType::HDD)}}));
         QStringList expected = {"开始磁盘维护...", "检测到机械硬盘(HDD)，执行碎片整理"};
         if (!reason.isEmpty())
             expected << reason;

@@ -166,10 +166,8 @@ private slots:
         QTest::addColumn<bool>("fromAnotherThread");
         QTest::addColumn<int>("stepsWorked");
         QTest::addColumn<bool>("finishes");
-        for (int step = 1; step <= 6; ++step) {
-            QTest::newRow(qPrintable(QStringLiteral("during step %1").arg(step)))
-                << step << false << qMin(step, 6) << (step == 6);
-        }
+        QTest::newRow("during step 1") << 1 << false << 1 << false;
+        QTest::newRow("during the last step") << 6 << false << 6 << true;
         QTest::newRow("during step 2, from another thread") << 2 << true << 2 << false;
         // The request is forgotten when the run starts.
         QTest::newRow("before the run") << -1 << false << 6 << true;

@@ -1,12 +1,10 @@
-#include "LogFileLines.h"
+#include "ManagerLog.h"
 #include "TestMachine.h"
-#include "common/FileLogger.h"
 #include "maintenance/StartupManager.h"
 #include "platform/ComApartment.h"
 #include "platform/FileSystem.h"
 #include "platform/RegistryKey.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -44,19 +42,15 @@ void setBinary(TestMachine& machine, const QString& keyPath, const QString& name
     machine->registry().setValue(keyPath, name, win::RegBinary, data);
 }
 
-// One listed item as a line: "name|displayName|command|location|locationPath|flags".
-QString described(const StartupItem& item)
-{
-    return QStringList{item.name, item.displayName, item.command, item.location, item.locationPath,
-                       QString(item.recommendDisable ? "recommended" : "") + (item.disabled ? " disabled" : "")}
-        .join('|');
-}
-
+// Each listed item as a line: "name|displayName|command|location|locationPath|flags".
 QStringList describedAll(const QList<StartupItem>& items)
 {
     QStringList lines;
-    for (const StartupItem& item : items)
-        lines << described(item);
+    for (const StartupItem& item : items) {
+        lines << QStringList{item.name, item.displayName, item.command, item.location, item.locationPath,
+                             QString(item.recommendDisable ? "recommended" : "") + (item.disabled ? " disabled" : "")}
+                     .join('|');
+    }
     return lines;
 }
 
@@ -76,367 +70,337 @@ class TestStartupManager : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
+    // The Run keys in the views the startup scanner reads (the machine's Run and
+    // RunOnce keys in the 64-bit view, Run32 in the 32-bit one), text values of
+    // each key itself only; RunOnce entries as they are; both Startup folders,
+    // files only and no hidden or dot files; every name once, the first location
+    // winning, names compared without regard to case.
+    void scanListsEveryLocationOnce()
+    {
+        TestMachine machine;
+        machine.setText(HkcuRun, "Shared", "C:\\user\\shared.exe");
+        machine.setText(HkcuRun, "Expand", "%ProgramFiles%\\x.exe", win::RegExpandSz);
+        machine.setDword(HkcuRun, "Number", 1);
+        machine.setText(HkcuRun + "\\Nested", "Inner", "C:\\inner.exe");
+        machine.setText(HklmRun, "SHARED", "C:\\machine\\shared.exe");
+        machine.setText(HklmRun, "Both", "C:\\machine\\both64.exe");
+        machine.setText(HklmRun32, "both", "C:\\machine\\both32.exe");
+        machine.setText(HklmRun32, "Legacy", "C:\\Legacy\\legacy.exe");
+        machine.setText("HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce", "Hidden32", "C:\\x.exe");
+        machine.setText(HkcuRunOnce, "QQMusicUpdate", "C:\\Music\\update.exe");
+        setBinary(machine, Approved + "Run", "QQMusicUpdate", stateValue(3));
+        machine.setText(HkcuRunOnce, "shared", "C:\\once.exe");
+        machine.setText(HklmRunOnce, "Setup", "C:\\Windows\\setup.exe");
+        // A shortcut of the simulated machine holds its target on its first line.
+        addProgram(machine, "C:\\Program Files\\Photo Studio\\studio.exe", "Photo Studio");
+        addProgram(machine, "C:\\Program", "Wrong program");
+        machine.addFile(UserStartup + "Studio.exe.lnk", "C:\\Program Files\\Photo Studio\\studio.exe");
+        machine.addFile(UserStartup + "Broken.lnk", "not a shortcut");
+        machine.addFile(UserStartup + "script.cmd", "echo WeChat");
+        machine.addFile(UserStartup + "Notes.wps", "");   // tested by its name alone
+        setBinary(machine, Approved + "StartupFolder", "script", stateValue(7));
+        machine.addFile(UserStartup + "shared.lnk", "C:\\folder\\shared.exe");
+        machine.addFile(UserStartup + "desktop.ini", "[.ShellClassInfo]");
+        machine->files().setAttributes(UserStartup + "desktop.ini", win::FileAttributeHidden, win::FileAttributeHidden);
+        machine.addFile(UserStartup + ".dotfile", "x");
+        machine.addFile(UserStartup + "Sub Folder\\inner.lnk", "C:\\Tools\\tool.exe");
+        machine.addFile(CommonStartup + "STUDIO.exe.bat", "@echo off");
+        machine.addFile(CommonStartup + "WeChat Helper.lnk", "C:\\Program Files\\Photo Studio\\studio.exe");
+        ManagerLog log;
 
-    void scanListsEveryLocationOnce();
-    void missingStartupFolders();
-    void approvalValueTransitions_data();
-    void approvalValueTransitions();
-    void switchingChangesOnlyWhatWasWritten();
-    void legacyRegistryBackups_data();
-    void legacyRegistryBackups();
-    void legacyFolderBackups();
-    void recommendation_data();
-    void recommendation();
-    void exePathOf_data();
-    void exePathOf();
-    void fileDescriptionFromVersionResources_data();
-    void fileDescriptionFromVersionResources();
-
-private:
-    QTemporaryDir m_logDir;
-};
-
-void TestStartupManager::initTestCase()
-{
-    FileLogger::instance()->init(m_logDir.path());
-    QVERIFY(!FileLogger::instance()->logFilePath().isEmpty());
-}
-
-// The Run keys in the views the startup scanner reads (the machine's Run and
-// RunOnce keys in the 64-bit view, Run32 in the 32-bit one), text values of
-// each key itself only; RunOnce entries as they are; both Startup folders,
-// files only and no hidden or dot files; every name once, the first location
-// winning, names compared without regard to case.
-void TestStartupManager::scanListsEveryLocationOnce()
-{
-    TestMachine machine;
-    machine.setText(HkcuRun, "Shared", "C:\\user\\shared.exe");
-    machine.setText(HkcuRun, "Expand", "%ProgramFiles%\\x.exe", win::RegExpandSz);
-    machine.setDword(HkcuRun, "Number", 1);
-    machine.setText(HkcuRun + "\\Nested", "Inner", "C:\\inner.exe");
-    machine.setText(HklmRun, "SHARED", "C:\\machine\\shared.exe");
-    machine.setText(HklmRun, "Both", "C:\\machine\\both64.exe");
-    machine.setText(HklmRun32, "both", "C:\\machine\\both32.exe");
-    machine.setText(HklmRun32, "Legacy", "C:\\Legacy\\legacy.exe");
-    machine.setText("HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce", "Hidden32", "C:\\x.exe");
-    machine.setText(HkcuRunOnce, "QQMusicUpdate", "C:\\Music\\update.exe");
-    setBinary(machine, Approved + "Run", "QQMusicUpdate", stateValue(3));
-    machine.setText(HkcuRunOnce, "shared", "C:\\once.exe");
-    machine.setText(HklmRunOnce, "Setup", "C:\\Windows\\setup.exe");
-    // A shortcut of the simulated machine holds its target on its first line.
-    addProgram(machine, "C:\\Program Files\\Photo Studio\\studio.exe", "Photo Studio");
-    addProgram(machine, "C:\\Program", "Wrong program");
-    machine.addFile(UserStartup + "Studio.exe.lnk", "C:\\Program Files\\Photo Studio\\studio.exe");
-    machine.addFile(UserStartup + "Broken.lnk", "not a shortcut");
-    machine.addFile(UserStartup + "script.cmd", "echo WeChat");
-    machine.addFile(UserStartup + "Notes.wps", "");   // tested by its name alone
-    setBinary(machine, Approved + "StartupFolder", "script", stateValue(7));
-    machine.addFile(UserStartup + "shared.lnk", "C:\\folder\\shared.exe");
-    machine.addFile(UserStartup + "desktop.ini", "[.ShellClassInfo]");
-    machine->files().setAttributes(UserStartup + "desktop.ini", win::FileAttributeHidden, win::FileAttributeHidden);
-    machine.addFile(UserStartup + ".dotfile", "x");
-    machine.addFile(UserStartup + "Sub Folder\\inner.lnk", "C:\\Tools\\tool.exe");
-    machine.addFile(CommonStartup + "STUDIO.exe.bat", "@echo off");
-    machine.addFile(CommonStartup + "WeChat Helper.lnk", "C:\\Program Files\\Photo Studio\\studio.exe");
-    LogFileLines log(FileLogger::instance()->logFilePath());
-
-    StartupManager manager;
-    const QString machineRun = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\";
-    const QString userRun = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\";
-    const QString user = "C:/Users/Tester/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Startup/";
-    const QString common = "C:/ProgramData/Microsoft/Windows/Start Menu/Programs/StartUp/";
-    QCOMPARE(describedAll(manager.scanItems()), QStringList({
-        "Expand|Expand|%ProgramFiles%\\x.exe|HKCU_Run|" + userRun + "Run|",
-        "Shared|Shared|C:\\user\\shared.exe|HKCU_Run|" + userRun + "Run|",
-        "Both|Both|C:\\machine\\both64.exe|HKLM_Run|" + machineRun + "Run|",
-        "Legacy|Legacy|C:\\Legacy\\legacy.exe|HKLM_Run32|"
-            "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run|",
-        "QQMusicUpdate|QQMusicUpdate|C:\\Music\\update.exe|HKCU_RunOnce|" + userRun + "RunOnce|",
-        "Setup|Setup|C:\\Windows\\setup.exe|HKLM_RunOnce|" + machineRun + "RunOnce|",
-        "Broken|Broken|" + user + "Broken.lnk|StartupFolder_User|" + user + "Broken.lnk|",
-        "Notes|Notes|" + user + "Notes.wps|StartupFolder_User|" + user + "Notes.wps|",
-        "script|script|" + user + "script.cmd|StartupFolder_User|" + user + "script.cmd| disabled",
-        // The shortcut's target keeps its blanks.
-        "Studio.exe|Photo Studio|" + user + "Studio.exe.lnk|StartupFolder_User|" + user + "Studio.exe.lnk|",
-        "WeChat Helper|Photo Studio|" + common + "WeChat Helper.lnk|StartupFolder_Common|" + common + "WeChat Helper.lnk|recommended"}));
-    QCOMPARE(log.lines().mid(0, 5), QStringList({ReadLine.arg("HKCU_Run").arg(2), ReadLine.arg("HKLM_Run").arg(2),
-                                                 ReadLine.arg("HKLM_Run32").arg(2), ReadLine.arg("HKCU_RunOnce").arg(2),
-                                                 ReadLine.arg("HKLM_RunOnce").arg(1)}));
-    QVERIFY(log.contains(ReadLine.arg("StartupFolder_User").arg(5)));
-    QVERIFY(log.contains(ReadLine.arg("StartupFolder_Common").arg(2)));
-    QCOMPARE(machine->registry().openHandleCount(), 0);
-    QVERIFY(!win::ComApartment::isInitializedOnThisThread());
-}
-
-void TestStartupManager::missingStartupFolders()
-{
-    QJsonObject environment = TestMachine::defaultMachineJson().value("environment").toObject();
-    environment.remove("APPDATA");
-    TestMachine machine(QJsonObject{{"environment", environment}});
-    LogFileLines log(FileLogger::instance()->logFilePath());
-
-    StartupManager manager;
-    QVERIFY(manager.scanItems().isEmpty());
-    const QString missing = QStringLiteral("  [%1] 文件夹不存在: %2");
-    QVERIFY(log.contains(missing.arg("StartupFolder_User", "\\Microsoft\\Windows\\Start Menu\\Programs\\Startup")));
-    QVERIFY(log.contains(missing.arg("StartupFolder_Common", "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp")));
-}
-
-void TestStartupManager::approvalValueTransitions_data()
-{
-    QTest::addColumn<QByteArray>("before");   // "<missing>": no value
-    QTest::addColumn<bool>("enable");
-    QTest::addColumn<QByteArray>("after");    // equal to `before`: not written, a failure logged
-    QTest::newRow("missing, disable") << QByteArray("<missing>") << false << stateValue(3);
-    QTest::newRow("missing, enable") << QByteArray("<missing>") << true << stateValue(2);
-    QTest::newRow("empty, disable") << QByteArray() << false << stateValue(3);
-    QTest::newRow("empty, enable") << QByteArray() << true << stateValue(2);
-    QTest::newRow("3, enable") << stateValue(3) << true << stateValue(2);
-    QTest::newRow("3, disable") << stateValue(3) << false << stateValue(7);
-    QTest::newRow("2, enable") << stateValue(2) << true << stateValue(6);
-    QTest::newRow("2, disable") << stateValue(2) << false << stateValue(3);
-    QTest::newRow("6, disable") << stateValue(6) << false << stateValue(7);
-    QTest::newRow("7, enable") << stateValue(7) << true << stateValue(6);
-    QTest::newRow("other, enable") << stateValue(0x42) << true << stateValue(6);
-    QTest::newRow("other, disable") << stateValue(0x42) << false << stateValue(7);
-    QTest::newRow("time stamp kept") << QByteArray("\x02\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b", 12) << false
-                                     << QByteArray("\x03\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b", 12);
-    QTest::newRow("4 bytes keep their length") << QByteArray("\x06\x09\x09\x09") << false << QByteArray("\x07\x09\x09\x09");
-    QTest::newRow("13 bytes are left alone") << stateValue(2, 13) << false << stateValue(2, 13);
-}
-
-void TestStartupManager::approvalValueTransitions()
-{
-    QFETCH(QByteArray, before);
-    QFETCH(bool, enable);
-    QFETCH(QByteArray, after);
-    TestMachine machine;
-    if (before != "<missing>")
-        setBinary(machine, Approved + "Run", "Entry", before);
-    LogFileLines log(FileLogger::instance()->logFilePath());
-
-    StartupManager manager;
-    const bool written = after != before;
-    QCOMPARE(manager.setApproved("HKCU_Run", "Entry", enable), written);
-    quint32 type = 0;
-    QCOMPARE(rawValue(machine, Approved + "Run", "Entry", &type), after);
-    QCOMPARE(type, quint32(win::RegBinary));
-    QCOMPARE(log.lines(), written ? QStringList() : QStringList{QStringLiteral("修改启动项失败: Entry [HKCU_Run]")});
-    QCOMPARE(manager.isDisabled("HKCU_Run", "Entry"), after.at(0) == 3 || after.at(0) == 7);
-}
-
-// Each location keeps its state under its own approval subkey; the state,
-// the count and the log line change only with a written value; a fresh scan
-// reads the state back.
-void TestStartupManager::switchingChangesOnlyWhatWasWritten()
-{
-    TestMachine machine;
-    machine.setText(HkcuRun, "Alpha", "C:\\Tools\\alpha.exe");
-    machine.setText(HklmRun, "Beta", "C:\\Tools\\beta.exe");
-    machine.setText(HklmRun32, "Gamma", "C:\\Tools\\gamma.exe");
-    machine.addFile(CommonStartup + "Tool.lnk", "C:\\Tools\\tool.exe");
-    machine.setText(HkcuRun, "QQMusic", "C:\\Music\\qqmusic.exe");
-    setBinary(machine, Approved + "Run", "QQMusic", stateValue(2, 16));   // more than the value we read
-    machine.setText(HkcuRun, "WeChat", "C:\\WeChat\\wechat.exe");
-    setBinary(machine, Approved + "Run", "WeChat", stateValue(2));
-    StartupManager manager;
-    QCOMPARE(manager.disableItems({"Alpha"}), 0);   // nothing scanned yet
-    QVERIFY(!manager.isApplicable());
-
-    LogFileLines log(FileLogger::instance()->logFilePath());
-    manager.scanItems();
-    QCOMPARE(log.lines().last(), QStringLiteral("扫描到 6 个启动项，其中 2 个可安全禁用，0 个已禁用"));
-    log.mark();
-    QCOMPARE(manager.disableItems({"alpha", "Beta", "Gamma", "Tool", "Unknown"}), 4);
-    QCOMPARE(log.lines(), QStringList({QStringLiteral("已禁用启动项: Alpha [HKCU_Run]"), QStringLiteral("已禁用启动项: Beta [HKLM_Run]"),
-                                       QStringLiteral("已禁用启动项: Gamma [HKLM_Run32]"),
-                                       QStringLiteral("已禁用启动项: Tool [StartupFolder_Common]")}));
-    QCOMPARE(rawValue(machine, Approved + "Run", "Alpha"), stateValue(3));
-    QCOMPARE(rawValue(machine, Approved + "Run", "Beta"), stateValue(3));
-    QCOMPARE(rawValue(machine, Approved + "Run32", "Gamma"), stateValue(3));
-    QCOMPARE(rawValue(machine, Approved + "StartupFolder", "Tool"), stateValue(3));
-
-    log.mark();
-    QCOMPARE(manager.disableItems({"Alpha"}), 0);   // already disabled: not written again
-    QCOMPARE(manager.restoreItems({"Alpha", "Gamma"}), 2);
-    QCOMPARE(log.lines(), QStringList({QStringLiteral("已恢复启动项: Alpha [HKCU_Run]"), QStringLiteral("已恢复启动项: Gamma [HKLM_Run32]")}));
-    QCOMPARE(rawValue(machine, Approved + "Run", "Alpha"), stateValue(2));
-
-    log.mark();
-    QCOMPARE(manager.recommendedCount(), 2);
-    QCOMPARE(manager.disableAllRecommended(), 1);
-    QCOMPARE(log.lines(), QStringList({QStringLiteral("修改启动项失败: QQMusic [HKCU_Run]"), QStringLiteral("已禁用启动项: WeChat [HKCU_Run]")}));
-    QCOMPARE(rawValue(machine, Approved + "Run", "QQMusic"), stateValue(2, 16));
-    QCOMPARE(rawValue(machine, Approved + "Run", "WeChat"), stateValue(3));
-    QCOMPARE(manager.recommendedCount(), 1);
-
-    QStringList disabled;
-    for (const StartupItem& item : StartupManager().scanItems())
-        if (item.disabled)
-            disabled << item.name;
-    QCOMPARE(disabled, QStringList({"WeChat", "Beta", "Tool"}));
-    QVERIFY(manager.isApplicable());
-    machine->system().dnsDomain = "corp.example.com";
-    QVERIFY(!manager.isApplicable());
-}
-
-void TestStartupManager::legacyRegistryBackups_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("backup");     // the command the backup holds
-    QTest::addColumn<QString>("live");       // "Key|Name": a live value that must stay as it is
-    QTest::addColumn<QByteArray>("state");   // the approval value before the scan
-    QTest::addColumn<bool>("administrator");
-    QTest::addColumn<bool>("restored");
-    QTest::newRow("restored disabled") << HkcuRun << "\"C:\\Old App\\old.exe\" -tray" << "" << QByteArray() << true << true;
-    QTest::newRow("empty backup left") << HklmRun32 << "" << "" << QByteArray() << true << false;
-    // "Old.velantrix_bak" sorts before "old": the registry finds the live value.
-    QTest::newRow("live value in the same key") << HkcuRun << "C:\\old.exe" << HkcuRun + "|old" << QByteArray() << true << false;
-    QTest::newRow("listed from an earlier key") << HklmRun << "C:\\old.exe" << HkcuRun + "|OLD" << QByteArray() << true << false;
-    // Without the disabled state the command must not come back enabled.
-    QTest::newRow("state cannot be written") << HkcuRun << "C:\\old.exe" << "" << stateValue(2, 20) << true << false;
-    QTest::newRow("machine key as a user") << HklmRun << "C:\\old.exe" << "" << QByteArray() << false << false;
-}
-
-// A backup "Old.velantrix_bak" of an earlier version goes back to "Old",
-// disabled and with its type, listed from the next scan on; it never replaces
-// a live entry and never comes back enabled.
-void TestStartupManager::legacyRegistryBackups()
-{
-    QFETCH(QString, key);
-    QFETCH(QString, backup);
-    QFETCH(QString, live);
-    QFETCH(QByteArray, state);
-    QFETCH(bool, administrator);
-    QFETCH(bool, restored);
-    TestMachine machine;
-    machine->system().administrator = administrator;
-    machine.setText(key, "Old.velantrix_bak", backup, win::RegExpandSz);
-    if (!live.isEmpty())
-        machine.setText(live.section('|', 0, 0), live.section('|', 1), "C:\\new.exe");
-    if (!state.isEmpty())
-        setBinary(machine, Approved + "Run", "Old", state);
-    LogFileLines log(FileLogger::instance()->logFilePath());
-
-    StartupManager manager;
-    QCOMPARE(manager.scanItems().size(), live.isEmpty() ? 0 : 1);
-    QCOMPARE(log.contains(QStringLiteral("迁移旧版 .velantrix_bak 启动项: Old [%1]").arg(key == HkcuRun ? "HKCU_Run" : key == HklmRun ? "HKLM_Run" : "HKLM_Run32")),
-             !live.endsWith(QLatin1String("|OLD")));
-    QCOMPARE(machine.hasValue(key, "Old.velantrix_bak"), !restored);
-    if (!live.isEmpty())
-        QCOMPARE(machine.text(live.section('|', 0, 0), live.section('|', 1)), QStringLiteral("C:\\new.exe"));
-    if (!restored) {
-        QVERIFY(live.section('|', 0, 0) == key || !machine.hasValue(key, "Old"));
-        QCOMPARE(rawValue(machine, Approved + "Run", "Old"), state.isEmpty() ? QByteArray("<missing>") : state);
-        return;
+        StartupManager manager;
+        const QString machineRun = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\";
+        const QString userRun = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\";
+        const QString user = "C:/Users/Tester/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Startup/";
+        const QString common = "C:/ProgramData/Microsoft/Windows/Start Menu/Programs/StartUp/";
+        QCOMPARE(describedAll(manager.scanItems()), QStringList({
+            "Expand|Expand|%ProgramFiles%\\x.exe|HKCU_Run|" + userRun + "Run|",
+            "Shared|Shared|C:\\user\\shared.exe|HKCU_Run|" + userRun + "Run|",
+            "Both|Both|C:\\machine\\both64.exe|HKLM_Run|" + machineRun + "Run|",
+            "Legacy|Legacy|C:\\Legacy\\legacy.exe|HKLM_Run32|"
+                "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run|",
+            "QQMusicUpdate|QQMusicUpdate|C:\\Music\\update.exe|HKCU_RunOnce|" + userRun + "RunOnce|",
+            "Setup|Setup|C:\\Windows\\setup.exe|HKLM_RunOnce|" + machineRun + "RunOnce|",
+            "Broken|Broken|" + user + "Broken.lnk|StartupFolder_User|" + user + "Broken.lnk|",
+            "Notes|Notes|" + user + "Notes.wps|StartupFolder_User|" + user + "Notes.wps|",
+            "script|script|" + user + "script.cmd|StartupFolder_User|" + user + "script.cmd| disabled",
+            // The shortcut's target keeps its blanks.
+            "Studio.exe|Photo Studio|" + user + "Studio.exe.lnk|StartupFolder_User|" + user + "Studio.exe.lnk|",
+            "WeChat Helper|Photo Studio|" + common + "WeChat Helper.lnk|StartupFolder_Common|" + common + "WeChat Helper.lnk|recommended"}));
+        QCOMPARE(log.lines().mid(0, 5), QStringList({ReadLine.arg("HKCU_Run").arg(2), ReadLine.arg("HKLM_Run").arg(2),
+                                                     ReadLine.arg("HKLM_Run32").arg(2), ReadLine.arg("HKCU_RunOnce").arg(2),
+                                                     ReadLine.arg("HKLM_RunOnce").arg(1)}));
+        QVERIFY(log.contains(ReadLine.arg("StartupFolder_User").arg(5)));
+        QVERIFY(log.contains(ReadLine.arg("StartupFolder_Common").arg(2)));
+        QCOMPARE(machine->registry().openHandleCount(), 0);
+        QVERIFY(!win::ComApartment::isInitializedOnThisThread());
     }
-    quint32 type = 0;
-    QCOMPARE(rawValue(machine, key, "Old", &type), win::registryTextData(backup));
-    QCOMPARE(type, quint32(win::RegExpandSz));
-    QCOMPARE(rawValue(machine, Approved + "Run", "Old"), stateValue(3));
-    const QList<StartupItem> next = manager.scanItems();
-    QCOMPARE(next.size(), 1);
-    QVERIFY(next.first().name == "Old" && next.first().disabled);
-}
 
-// A backup file goes back to its plain name in the same scan, disabled and
-// recommended; never over a live file, and only once its state is written.
-void TestStartupManager::legacyFolderBackups()
-{
-    TestMachine machine;
-    addProgram(machine, "C:\\Tools\\tool.exe", "Tool Deluxe");
-    machine.addFile(UserStartup + "Tool.lnk.velantrix_bak", "C:\\Tools\\tool.exe");
-    machine.addFile(UserStartup + "Keep.lnk", "C:\\Tools\\keep.exe");
-    machine.addFile(UserStartup + "Keep.lnk.velantrix_bak", "C:\\Tools\\old-keep.exe");
-    machine.addFile(CommonStartup + "Blocked.lnk.velantrix_bak", "C:\\Tools\\blocked.exe");
-    setBinary(machine, Approved + "StartupFolder", "Blocked", stateValue(2, 13));
-    LogFileLines log(FileLogger::instance()->logFilePath());
+    void missingStartupFolders()
+    {
+        QJsonObject environment = TestMachine::defaultMachineJson().value("environment").toObject();
+        environment.remove("APPDATA");
+        TestMachine machine(QJsonObject{{"environment", environment}});
+        ManagerLog log;
 
-    StartupManager manager;
-    const QString user = "C:/Users/Tester/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Startup/";
-    QCOMPARE(describedAll(manager.scanItems()),
-             QStringList({"Tool|Tool|" + user + "Tool.lnk|StartupFolder_User|" + user + "Tool.lnk|recommended disabled",
-                          "Keep|Keep|" + user + "Keep.lnk|StartupFolder_User|" + user + "Keep.lnk|"}));
-    QVERIFY(log.contains(QStringLiteral("  [StartupFolder_User] 迁移bak并禁用: Tool")));
-    QVERIFY(log.contains(ReadLine.arg("StartupFolder_User").arg(2)));
-    QCOMPARE(rawValue(machine, Approved + "StartupFolder", "Tool"), stateValue(3));
-    QVERIFY(!win::pathExists(UserStartup + "Tool.lnk.velantrix_bak"));
-    QVERIFY(win::pathExists(UserStartup + "Keep.lnk.velantrix_bak"));
-    QVERIFY(!machine.hasValue(Approved + "StartupFolder", "Keep"));
-    QVERIFY(win::pathExists(CommonStartup + "Blocked.lnk.velantrix_bak"));
-    QVERIFY(!win::pathExists(CommonStartup + "Blocked.lnk"));
-}
+        StartupManager manager;
+        QVERIFY(manager.scanItems().isEmpty());
+        const QString missing = QStringLiteral("  [%1] 文件夹不存在: %2");
+        QVERIFY(log.contains(missing.arg("StartupFolder_User", "\\Microsoft\\Windows\\Start Menu\\Programs\\Startup")));
+        QVERIFY(log.contains(missing.arg("StartupFolder_Common", "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp")));
+    }
 
-void TestStartupManager::recommendation_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<bool>("recommended");
-    QTest::newRow("known name in any case") << "BAIDUNETDISK" << "" << true;
-    QTest::newRow("inside a name") << "MyOneDriveSync" << "" << true;
-    QTest::newRow("in the command") << "Helper" << "C:\\Program Files\\Thunder\\helper.exe" << true;
-    QTest::newRow("TIM inside Runtime") << "Helper" << "C:\\Java Runtime\\helper.exe" << true;
-    QTest::newRow("Chinese name") << QString::fromUtf8("向日葵远程") << "" << true;
-    QTest::newRow("unknown") << "SecurityHealth" << "C:\\Windows\\System32\\SecurityHealthSystray.exe" << false;
-    QTest::newRow("empty") << "" << "" << false;
-}
+    void approvalValueTransitions_data()
+    {
+        QTest::addColumn<QByteArray>("before");   // "<missing>": no value
+        QTest::addColumn<bool>("enable");
+        QTest::addColumn<QByteArray>("after");    // equal to `before`: not written, a failure logged
+        QTest::newRow("missing, disable") << QByteArray("<missing>") << false << stateValue(3);
+        QTest::newRow("missing, enable") << QByteArray("<missing>") << true << stateValue(2);
+        QTest::newRow("empty, disable") << QByteArray() << false << stateValue(3);
+        QTest::newRow("3, enable") << stateValue(3) << true << stateValue(2);
+        QTest::newRow("3, disable") << stateValue(3) << false << stateValue(7);
+        QTest::newRow("2, enable") << stateValue(2) << true << stateValue(6);
+        QTest::newRow("2, disable") << stateValue(2) << false << stateValue(3);
+        QTest::newRow("other, enable") << stateValue(0x42) << true << stateValue(6);
+        QTest::newRow("other, disable") << stateValue(0x42) << false << stateValue(7);
+        QTest::newRow("time stamp kept") << QByteArray("\x02\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b", 12) << false
+                                         << QByteArray("\x03\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b", 12);
+        QTest::newRow("4 bytes keep their length") << QByteArray("\x06\x09\x09\x09") << false << QByteArray("\x07\x09\x09\x09");
+        QTest::newRow("13 bytes are left alone") << stateValue(2, 13) << false << stateValue(2, 13);
+    }
 
-void TestStartupManager::recommendation()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, command);
-    QFETCH(bool, recommended);
-    QCOMPARE(StartupManager().isRecommendedToDisable(name, command), recommended);
-}
+    void approvalValueTransitions()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(bool, enable);
+        QFETCH(QByteArray, after);
+        TestMachine machine;
+        if (before != "<missing>")
+            setBinary(machine, Approved + "Run", "Entry", before);
+        ManagerLog log;
 
-void TestStartupManager::exePathOf_data()
-{
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("path");
-    QTest::newRow("quoted with arguments") << "\"C:\\Program Files\\A\\a.exe\" /min" << "C:\\Program Files\\A\\a.exe";
-    QTest::newRow("unquoted with blanks") << "C:\\Program Files\\A\\a.exe" << "C:\\Program";
-    QTest::newRow("plain") << "  C:\\Tools\\a.exe  " << "C:\\Tools\\a.exe";
-    QTest::newRow("quote never closed") << "\"C:\\Program Files\\a.exe" << "\"C:\\Program";
-    QTest::newRow("empty quotes") << "\"\" x" << "";
-    QTest::newRow("blank") << "   " << "";
-}
+        StartupManager manager;
+        const bool written = after != before;
+        QCOMPARE(manager.setApproved("HKCU_Run", "Entry", enable), written);
+        quint32 type = 0;
+        QCOMPARE(rawValue(machine, Approved + "Run", "Entry", &type), after);
+        QCOMPARE(type, quint32(win::RegBinary));
+        QCOMPARE(log.lines(), written ? QStringList() : QStringList{QStringLiteral("修改启动项失败: Entry [HKCU_Run]")});
+        QCOMPARE(manager.isDisabled("HKCU_Run", "Entry"), after.at(0) == 3 || after.at(0) == 7);
+    }
 
-void TestStartupManager::exePathOf()
-{
-    QFETCH(QString, command);
-    QFETCH(QString, path);
-    QCOMPARE(StartupManager::exePathOf(command), path);
-}
+    // Each location keeps its state under its own approval subkey; the state,
+    // the count and the log line change only with a written value; a fresh scan
+    // reads the state back.
+    void switchingChangesOnlyWhatWasWritten()
+    {
+        TestMachine machine;
+        machine.setText(HkcuRun, "Alpha", "C:\\Tools\\alpha.exe");
+        machine.setText(HklmRun, "Beta", "C:\\Tools\\beta.exe");
+        machine.setText(HklmRun32, "Gamma", "C:\\Tools\\gamma.exe");
+        machine.addFile(CommonStartup + "Tool.lnk", "C:\\Tools\\tool.exe");
+        machine.setText(HkcuRun, "QQMusic", "C:\\Music\\qqmusic.exe");
+        setBinary(machine, Approved + "Run", "QQMusic", stateValue(2, 16));   // more than the value we read
+        machine.setText(HkcuRun, "WeChat", "C:\\WeChat\\wechat.exe");
+        setBinary(machine, Approved + "Run", "WeChat", stateValue(2));
+        StartupManager manager;
+        QCOMPARE(manager.disableItems({"Alpha"}), 0);   // nothing scanned yet
+        QVERIFY(!manager.isApplicable());
 
-void TestStartupManager::fileDescriptionFromVersionResources_data()
-{
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("description");
-    QTest::newRow("quoted program") << "\"C:\\Program Files\\Cloud\\cloud.exe\" --silent" << QString::fromUtf8("云盘助手");
-    QTest::newRow("environment variable") << "%ProgramW6432%\\Cloud\\cloud.exe" << QString::fromUtf8("云盘助手");
-    QTest::newRow("description trimmed") << "C:\\Tools\\padded.exe" << "Padded";
-    QTest::newRow("no version resource") << "C:\\Tools\\bare.exe" << "";
-    QTest::newRow("no description") << "C:\\Tools\\nameless.exe" << "";
-    QTest::newRow("missing file") << "C:\\Tools\\gone.exe" << "";
-}
+        ManagerLog log;
+        manager.scanItems();
+        QCOMPARE(log.lines().last(), QStringLiteral("扫描到 6 个启动项，其中 2 个可安全禁用，0 个已禁用"));
+        log.mark();
+        QCOMPARE(manager.disableItems({"alpha", "Beta", "Gamma", "Tool", "Unknown"}), 4);
+        QCOMPARE(log.lines(), QStringList({QStringLiteral("已禁用启动项: Alpha [HKCU_Run]"), QStringLiteral("已禁用启动项: Beta [HKLM_Run]"),
+                                           QStringLiteral("已禁用启动项: Gamma [HKLM_Run32]"),
+                                           QStringLiteral("已禁用启动项: Tool [StartupFolder_Common]")}));
+        QCOMPARE(QList<QByteArray>({rawValue(machine, Approved + "Run", "Alpha"), rawValue(machine, Approved + "Run", "Beta"),
+                                    rawValue(machine, Approved + "Run32", "Gamma"), rawValue(machine, Approved + "StartupFolder", "Tool")}),
+                 QList<QByteArray>({stateValue(3), stateValue(3), stateValue(3), stateValue(3)}));
 
-void TestStartupManager::fileDescriptionFromVersionResources()
-{
-    QFETCH(QString, command);
-    QFETCH(QString, description);
-    TestMachine machine;
-    addProgram(machine, "C:\\Program Files\\Cloud\\cloud.exe", QString::fromUtf8("云盘助手"));
-    addProgram(machine, "C:\\Tools\\padded.exe", "  Padded \t");
-    machine.addFile("C:\\Tools\\bare.exe", "MZ");
-    machine.addFile("C:\\Tools\\nameless.exe", "MZ");
-    machine->system().versionResources.insert("C:\\Tools\\nameless.exe", win::sim::SimVersionResource());
-    win::sim::SimVersionResource gone;
-    gone.strings.insert("FileDescription", "Gone");
-    machine->system().versionResources.insert("C:\\Tools\\gone.exe", gone);
+        log.mark();
+        QCOMPARE(manager.disableItems({"Alpha"}), 0);   // already disabled: not written again
+        QCOMPARE(manager.restoreItems({"Alpha", "Gamma"}), 2);
+        QCOMPARE(log.lines(), QStringList({QStringLiteral("已恢复启动项: Alpha [HKCU_Run]"), QStringLiteral("已恢复启动项: Gamma [HKLM_Run32]")}));
+        QCOMPARE(rawValue(machine, Approved + "Run", "Alpha"), stateValue(2));
 
-    QCOMPARE(StartupManager::fileDescription(command), description);
-}
+        log.mark();
+        QCOMPARE(manager.recommendedCount(), 2);
+        QCOMPARE(manager.disableAllRecommended(), 1);
+        QCOMPARE(log.lines(), QStringList({QStringLiteral("修改启动项失败: QQMusic [HKCU_Run]"), QStringLiteral("已禁用启动项: WeChat [HKCU_Run]")}));
+        QCOMPARE(rawValue(machine, Approved + "Run", "QQMusic"), stateValue(2, 16));
+        QCOMPARE(rawValue(machine, Approved + "Run", "WeChat"), stateValue(3));
+        QCOMPARE(manager.recommendedCount(), 1);
+
+        QStringList disabled;
+        for (const StartupItem& item : StartupManager().scanItems())
+            if (item.disabled)
+                disabled << item.name;
+        QCOMPARE(disabled, QStringList({"WeChat", "Beta", "Tool"}));
+        QVERIFY(manager.isApplicable());
+        machine->system().dnsDomain = "corp.example.com";
+        QVERIFY(!manager.isApplicable());
+    }
+
+    void legacyRegistryBackups_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("backup");     // the command the backup holds
+        QTest::addColumn<QString>("live");       // "Key|Name": a live value that must stay as it is
+        QTest::addColumn<QByteArray>("state");   // the approval value before the scan
+        QTest::addColumn<bool>("administrator");
+        QTest::addColumn<bool>("restored");
+        QTest::newRow("restored disabled") << HkcuRun << "\"C:\\Old App\\old.exe\" -tray" << "" << QByteArray() << true << true;
+        QTest::newRow("empty backup left") << HklmRun32 << "" << "" << QByteArray() << true << false;
+        // "Old.velantrix_bak" sorts before "old": the registry finds the live value.
+        QTest::newRow("live value in the same key") << HkcuRun << "C:\\old.exe" << HkcuRun + "|old" << QByteArray() << true << false;
+        QTest::newRow("listed from an earlier key") << HklmRun << "C:\\old.exe" << HkcuRun + "|OLD" << QByteArray() << true << false;
+        // Without the disabled state the command must not come back enabled.
+        QTest::newRow("state cannot be written") << HkcuRun << "C:\\old.exe" << "" << stateValue(2, 20) << true << false;
+        QTest::newRow("machine key as a user") << HklmRun << "C:\\old.exe" << "" << QByteArray() << false << false;
+    }
+
+    // A backup "Old.velantrix_bak" of an earlier version goes back to "Old",
+    // disabled and with its type, listed from the next scan on; it never replaces
+    // a live entry and never comes back enabled.
+    void legacyRegistryBackups()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, backup);
+        QFETCH(QString, live);
+        QFETCH(QByteArray, state);
+        QFETCH(bool, administrator);
+        QFETCH(bool, restored);
+        TestMachine machine;
+        machine->system().administrator = administrator;
+        machine.setText(key, "Old.velantrix_bak", backup, win::RegExpandSz);
+        if (!live.isEmpty())
+            machine.setText(live.section('|', 0, 0), live.section('|', 1), "C:\\new.exe");
+        if (!state.isEmpty())
+            setBinary(machine, Approved + "Run", "Old", state);
+        ManagerLog log;
+
+        StartupManager manager;
+        QCOMPARE(manager.scanItems().size(), live.isEmpty() ? 0 : 1);
+        QCOMPARE(log.contains(QStringLiteral("迁移旧版 .velantrix_bak 启动项: Old [%1]").arg(key == HkcuRun ? "HKCU_Run" : key == HklmRun ? "HKLM_Run" : "HKLM_Run32")),
+                 !live.endsWith(QLatin1String("|OLD")));
+        QCOMPARE(machine.hasValue(key, "Old.velantrix_bak"), !restored);
+        if (!live.isEmpty())
+            QCOMPARE(machine.text(live.section('|', 0, 0), live.section('|', 1)), QStringLiteral("C:\\new.exe"));
+        if (!restored) {
+            QVERIFY(live.section('|', 0, 0) == key || !machine.hasValue(key, "Old"));
+            QCOMPARE(rawValue(machine, Approved + "Run", "Old"), state.isEmpty() ? QByteArray("<missing>") : state);
+            return;
+        }
+        quint32 type = 0;
+        QCOMPARE(rawValue(machine, key, "Old", &type), win::registryTextData(backup));
+        QCOMPARE(type, quint32(win::RegExpandSz));
+        QCOMPARE(rawValue(machine, Approved + "Run", "Old"), stateValue(3));
+        const QList<StartupItem> next = manager.scanItems();
+        QCOMPARE(next.size(), 1);
+        QVERIFY(next.first().name == "Old" && next.first().disabled);
+    }
+
+    // A backup file goes back to its plain name in the same scan, disabled and
+    // recommended; never over a live file, and only once its state is written.
+    void legacyFolderBackups()
+    {
+        TestMachine machine;
+        addProgram(machine, "C:\\Tools\\tool.exe", "Tool Deluxe");
+        machine.addFile(UserStartup + "Tool.lnk.velantrix_bak", "C:\\Tools\\tool.exe");
+        machine.addFile(UserStartup + "Keep.lnk", "C:\\Tools\\keep.exe");
+        machine.addFile(UserStartup + "Keep.lnk.velantrix_bak", "C:\\Tools\\old-keep.exe");
+        machine.addFile(CommonStartup + "Blocked.lnk.velantrix_bak", "C:\\Tools\\blocked.exe");
+        setBinary(machine, Approved + "StartupFolder", "Blocked", stateValue(2, 13));
+        ManagerLog log;
+
+        StartupManager manager;
+        const QString user = "C:/Users/Tester/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Startup/";
+        QCOMPARE(describedAll(manager.scanItems()),
+                 QStringList({"Tool|Tool|" + user + "Tool.lnk|StartupFolder_User|" + user + "Tool.lnk|recommended disabled",
+                              "Keep|Keep|" + user + "Keep.lnk|StartupFolder_User|" + user + "Keep.lnk|"}));
+        QVERIFY(log.contains(QStringLiteral("  [StartupFolder_User] 迁移bak并禁用: Tool")));
+        QVERIFY(log.contains(ReadLine.arg("StartupFolder_User").arg(2)));
+        QCOMPARE(rawValue(machine, Approved + "StartupFolder", "Tool"), stateValue(3));
+        QVERIFY(!win::pathExists(UserStartup + "Tool.lnk.velantrix_bak"));
+        QVERIFY(win::pathExists(UserStartup + "Keep.lnk.velantrix_bak"));
+        QVERIFY(!machine.hasValue(Approved + "StartupFolder", "Keep"));
+        QVERIFY(win::pathExists(CommonStartup + "Blocked.lnk.velantrix_bak"));
+        QVERIFY(!win::pathExists(CommonStartup + "Blocked.lnk"));
+    }
+
+    void recommendation_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("recommended");
+        QTest::newRow("known name in any case") << "BAIDUNETDISK" << "" << true;
+        QTest::newRow("inside a name") << "MyOneDriveSync" << "" << true;
+        QTest::newRow("in the command") << "Helper" << "C:\\Program Files\\Thunder\\helper.exe" << true;
+        QTest::newRow("TIM inside Runtime") << "Helper" << "C:\\Java Runtime\\helper.exe" << true;
+        QTest::newRow("Chinese name") << QString::fromUtf8("向日葵远程") << "" << true;
+        QTest::newRow("unknown") << "SecurityHealth" << "C:\\Windows\\System32\\SecurityHealthSystray.exe" << false;
+        QTest::newRow("empty") << "" << "" << false;
+    }
+
+    void recommendation()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, command);
+        QFETCH(bool, recommended);
+        QCOMPARE(StartupManager().isRecommendedToDisable(name, command), recommended);
+    }
+
+    void exePathOf_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("quoted with arguments") << "\"C:\\Program Files\\A\\a.exe\" /min" << "C:\\Program Files\\A\\a.exe";
+        QTest::newRow("unquoted with blanks") << "C:\\Program Files\\A\\a.exe" << "C:\\Program";
+        QTest::newRow("plain") << "  C:\\Tools\\a.exe  " << "C:\\Tools\\a.exe";
+        QTest::newRow("quote never closed") << "\"C:\\Program Files\\a.exe" << "\"C:\\Program";
+        QTest::newRow("empty quotes") << "\"\" x" << "";
+        QTest::newRow("blank") << "   " << "";
+    }
+
+    void exePathOf()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, path);
+        QCOMPARE(StartupManager::exePathOf(command), path);
+    }
+
+    void fileDescriptionFromVersionResources_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("quoted program") << "\"C:\\Program Files\\Cloud\\cloud.exe\" --silent" << QString::fromUtf8("云盘助手");
+        QTest::newRow("environment variable") << "%ProgramW6432%\\Cloud\\cloud.exe" << QString::fromUtf8("云盘助手");
+        QTest::newRow("description trimmed") << "C:\\Tools\\padded.exe" << "Padded";
+        QTest::newRow("no version resource") << "C:\\Tools\\bare.exe" << "";
+        QTest::newRow("no description") << "C:\\Tools\\nameless.exe" << "";
+        QTest::newRow("missing file") << "C:\\Tools\\gone.exe" << "";
+    }
+
+    void fileDescriptionFromVersionResources()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, description);
+        TestMachine machine;
+        addProgram(machine, "C:\\Program Files\\Cloud\\cloud.exe", QString::fromUtf8("云盘助手"));
+        addProgram(machine, "C:\\Tools\\padded.exe", "  Padded \t");
+        machine.addFile("C:\\Tools\\bare.exe", "MZ");
+        machine.addFile("C:\\Tools\\nameless.exe", "MZ");
+        machine->system().versionResources.insert("C:\\Tools\\nameless.exe", win::sim::SimVersionResource());
+        win::sim::SimVersionResource gone;
+        gone.strings.insert("FileDescription", "Gone");
+        machine->system().versionResources.insert("C:\\Tools\\gone.exe", gone);
+
+        QCOMPARE(StartupManager::fileDescription(command), description);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestStartupManager)
 #include "tst_StartupManager.moc"

@@ -1,7 +1,6 @@
-#include "LogFileLines.h"
+#include "ManagerLog.h"
 #include "ModalAnswer.h"
 #include "TestMachine.h"
-#include "common/FileLogger.h"
 #include "maintenance/StartupManager.h"
 #include "maintenance/StartupSelectionDialog.h"
 
@@ -12,7 +11,6 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -103,209 +101,179 @@ class TestStartupSelectionDialog : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { FileLogger::instance()->init(m_logDir.path()); }
 
-    void rowsTagsAndButtons();
-    void longTextsKeepTheButtonsInView();
-    void answeredConfirmation_data();
-    void answeredConfirmation();
-    void finishAcceptsAndEscapeRejects();
-    void keyboard();
+    void rowsTagsAndButtons()
+    {
+        TestMachine machine;
+        addEntries(machine);
+        StartupManager manager;
+        manager.scanItems();
+        StartupSelectionDialog dialog(&manager);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("管理开机启动项"));
+        QCOMPARE(summaryOf(dialog), Summary.arg(4).arg(1).arg(3));
+        QCOMPARE(describedRows(dialog),
+                 QStringList({QStringLiteral("<b>Markup</b>|建议保留|C:\\markup.exe|禁用"),
+                              QStringLiteral("QQMusic|已禁用|C:\\Music\\qqmusic.exe|恢复"),
+                              QStringLiteral("Safe|建议保留|") + SixtyChars + QStringLiteral("|禁用"),
+                              QStringLiteral("Thunder|建议关闭|") + SixtyOneChars.left(57) + QStringLiteral("...|禁用")}));
+        // Texts from the machine are shown as they are, never as markup.
+        QCOMPARE(rowsOf(dialog).first()->findChild<QLabel*>("nameLabel")->textFormat(), Qt::PlainText);
+        ManagerLog log;
+        dialog.show();
+        dialog.findChild<QPushButton*>("finishBtn")->click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(log.lines(), QStringList({QStringLiteral("启动项管理完成，当前已禁用 1 项")}));
+    }
 
-private:
-    QTemporaryDir m_logDir;
+    // A file description or command of any length or shape stays on its row's
+    // one line: the buttons stay in view, with no sideways scrolling.
+    void longTextsKeepTheButtonsInView()
+    {
+        TestMachine machine;
+        machine.setText(HkcuRun, "Long", "C:\\Tools\\long.exe");
+        machine.addFile("C:\\Tools\\long.exe", "MZ");
+        win::sim::SimVersionResource resource;
+        resource.strings.insert("FileDescription", QStringLiteral("超长的文件说明").repeated(12) + "\nsecond line");
+        machine->system().versionResources.insert("C:\\Tools\\long.exe", resource);
+        machine.setText(HkcuRun, "Wide", QStringLiteral("C:\\程序\\") + QStringLiteral("宽").repeated(52) + ".exe");
+        machine.setText(HkcuRun, "Emoji", "C:\\" + QString(53, 'a') + QStringLiteral("😀😀.exe"));
+        StartupManager manager;
+        manager.scanItems();
+        StartupSelectionDialog dialog(&manager);
+        dialog.resize(dialog.minimumSize());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+        auto* scroll = dialog.findChild<QScrollArea*>("scrollArea");
+        QCOMPARE(scroll->horizontalScrollBar()->maximum(), 0);
+        for (QWidget* row : rowsOf(dialog)) {
+            QVERIFY(row->findChild<QPushButton*>("actionBtn")->geometry().right() < row->width());
+            for (QLabel* label : row->findChildren<QLabel*>())
+                QVERIFY2(!label->text().contains('\n'), qPrintable(label->text()));
+        }
+        // A cut command never ends in half a character.
+        QCOMPARE(describedRows(dialog).first().section('|', 2, 2), "C:\\" + QString(53, 'a') + "...");
+    }
+
+    void answeredConfirmation_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("before");   // the entry's approval value
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<QString>("row");         // "" when the row stays as it was
+        QTest::addColumn<QString>("summary");
+        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<QStringList>("log");
+        const QString disable = QStringLiteral("确认禁用|确定要禁用「%1」吗？\n\n禁用后对应程序不会随开机启动，可在需要时手动打开。");
+        QTest::newRow("disable") << "Safe" << QByteArray("<missing>") << int(QMessageBox::Yes) << disable.arg("Safe")
+                                 << QStringLiteral("Safe|已禁用|") + SixtyChars + QStringLiteral("|恢复") << Summary.arg(4).arg(2).arg(2)
+                                 << stateValue(3)
+                                 << QStringList{QStringLiteral("已禁用启动项: Safe [HKCU_Run]"), QStringLiteral("已禁用启动项: Safe")};
+        QTest::newRow("restore") << "QQMusic" << stateValue(3) << int(QMessageBox::Yes)
+                                 << QStringLiteral("确认恢复|确定要恢复「QQMusic」开机启动吗？\n\n恢复后下次开机该程序会自动运行。")
+                                 << QStringLiteral("QQMusic|建议关闭|C:\\Music\\qqmusic.exe|禁用") << Summary.arg(4).arg(0).arg(4)
+                                 << stateValue(2)
+                                 << QStringList{QStringLiteral("已恢复启动项: QQMusic [HKCU_Run]"), QStringLiteral("已恢复启动项: QQMusic")};
+        // A name from the machine is asked about as it is, never read as markup.
+        QTest::newRow("refused") << "<b>Markup</b>" << QByteArray("<missing>") << int(QMessageBox::No)
+                                 << disable.arg("<b>Markup</b>") << "" << Summary.arg(4).arg(1).arg(3)
+                                 << QByteArray("<missing>") << QStringList{};
+        QTest::newRow("value not written") << "Thunder" << stateValue(2, 16) << int(QMessageBox::Yes)
+                                           << disable.arg("Thunder") << "" << Summary.arg(4).arg(1).arg(3) << stateValue(2, 16)
+                                           << QStringList{QStringLiteral("修改启动项失败: Thunder [HKCU_Run]")};
+    }
+
+    // The row whose button was clicked outlives its own click, and the rows and
+    // summary change only when the entry really changed.
+    void answeredConfirmation()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, before);
+        QFETCH(int, answer);
+        QFETCH(QString, question);
+        QFETCH(QString, row);
+        QFETCH(QString, summary);
+        QFETCH(QByteArray, after);
+        QFETCH(QStringList, log);
+        TestMachine machine;
+        addEntries(machine);
+        if (before != "<missing>")
+            machine->registry().setValue(ApprovedRun, name, win::RegBinary, before);
+        StartupManager manager;
+        manager.scanItems();
+        StartupSelectionDialog dialog(&manager);
+        dialog.show();
+        const QStringList rowsBefore = describedRows(dialog);
+        ManagerLog lines;
+
+        QString asked;
+        Qt::TextFormat format = Qt::AutoText;
+        QMessageBox::StandardButton byDefault = QMessageBox::NoButton;
+        ModalAnswer person([&](QWidget* modal) {
+            auto* box = static_cast<QMessageBox*>(modal);
+            asked = box->windowTitle() + '|' + box->text();
+            format = box->textFormat();
+            byDefault = box->standardButton(box->defaultButton());
+            box->button(QMessageBox::StandardButton(answer))->click();
+        });
+        QPointer<QWidget> clickedRow = buttonOf(dialog, name)->parentWidget();
+        buttonOf(dialog, name)->click();
+        QVERIFY(person.answered);
+        QCOMPARE(asked, question);
+        QCOMPARE(format, Qt::PlainText);
+        QCOMPARE(byDefault, QMessageBox::No);
+        QVERIFY(clickedRow);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        QStringList rows = rowsBefore;
+        if (!row.isEmpty()) {
+            QVERIFY(!clickedRow);
+            rows[rowsBefore.indexOf(QRegularExpression("^" + QRegularExpression::escape(name) + "\\|.*"))] = row;
+        }
+        QCOMPARE(describedRows(dialog), rows);
+        QCOMPARE(summaryOf(dialog), summary);
+        QCOMPARE(approval(machine, name), after);
+        QCOMPARE(lines.lines(), log);
+    }
+
+    void keyboard()
+    {
+        TestMachine machine;
+        addEntries(machine);
+        StartupManager manager;
+        manager.scanItems();
+        StartupSelectionDialog dialog(&manager);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+
+        // Space on a row's button asks; Escape answers no.
+        buttonOf(dialog, "Safe")->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(buttonOf(dialog, "Safe")));
+        ModalAnswer escape([](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); });
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QVERIFY(escape.answered);
+        QVERIFY(!machine.hasValue(ApprovedRun, "Safe"));
+
+        // Y answers yes; the keyboard stays on the rebuilt row of that entry.
+        reactivate(dialog);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(buttonOf(dialog, "Safe")));
+        ModalAnswer yes([](QWidget* box) { QTest::keyClick(box, Qt::Key_Y); });
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QTRY_COMPARE(approval(machine, "Safe"), stateValue(3));
+        reactivate(dialog);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(buttonOf(dialog, "Safe")));
+        QCOMPARE(buttonOf(dialog, "Safe")->text(), QStringLiteral("恢复"));
+
+        // Tab goes on to the next row's button.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(buttonOf(dialog, "Thunder")));
+        // Escape closes the list as cancelled.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(!dialog.isVisible());
+    }
 };
-
-void TestStartupSelectionDialog::rowsTagsAndButtons()
-{
-    TestMachine machine;
-    StartupManager manager;
-    manager.scanItems();
-    QCOMPARE(summaryOf(*std::make_unique<StartupSelectionDialog>(&manager)), Summary.arg(0).arg(0).arg(0));
-
-    addEntries(machine);
-    manager.scanItems();
-    StartupSelectionDialog dialog(&manager);
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("管理开机启动项"));
-    QCOMPARE(dialog.minimumSize(), QSize(560, 440));
-    QCOMPARE(summaryOf(dialog), Summary.arg(4).arg(1).arg(3));
-    QCOMPARE(describedRows(dialog),
-             QStringList({QStringLiteral("<b>Markup</b>|建议保留|C:\\markup.exe|禁用"),
-                          QStringLiteral("QQMusic|已禁用|C:\\Music\\qqmusic.exe|恢复"),
-                          QStringLiteral("Safe|建议保留|") + SixtyChars + QStringLiteral("|禁用"),
-                          QStringLiteral("Thunder|建议关闭|") + SixtyOneChars.left(57) + QStringLiteral("...|禁用")}));
-    // Texts from the machine are shown as they are, never as markup.
-    QCOMPARE(rowsOf(dialog).first()->findChild<QLabel*>("nameLabel")->textFormat(), Qt::PlainText);
-    QCOMPARE(rowsOf(dialog).first()->height(), 60);
-    QCOMPARE(buttonOf(dialog, "Safe")->size(), QSize(72, 30));
-}
-
-// A file description or command of any length or shape stays on its row's
-// one line: the buttons stay in view, with no sideways scrolling.
-void TestStartupSelectionDialog::longTextsKeepTheButtonsInView()
-{
-    TestMachine machine;
-    machine.setText(HkcuRun, "Long", "C:\\Tools\\long.exe");
-    machine.addFile("C:\\Tools\\long.exe", "MZ");
-    win::sim::SimVersionResource resource;
-    resource.strings.insert("FileDescription", QStringLiteral("超长的文件说明").repeated(12) + "\nsecond line");
-    machine->system().versionResources.insert("C:\\Tools\\long.exe", resource);
-    machine.setText(HkcuRun, "Wide", QStringLiteral("C:\\程序\\") + QStringLiteral("宽").repeated(52) + ".exe");
-    machine.setText(HkcuRun, "Emoji", "C:\\" + QString(53, 'a') + QStringLiteral("😀😀.exe"));
-    StartupManager manager;
-    manager.scanItems();
-    StartupSelectionDialog dialog(&manager);
-    dialog.resize(dialog.minimumSize());
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-
-    auto* scroll = dialog.findChild<QScrollArea*>("scrollArea");
-    QCOMPARE(scroll->horizontalScrollBar()->maximum(), 0);
-    for (QWidget* row : rowsOf(dialog)) {
-        QVERIFY(row->findChild<QPushButton*>("actionBtn")->geometry().right() < row->width());
-        for (QLabel* label : row->findChildren<QLabel*>())
-            QVERIFY2(!label->text().contains('\n'), qPrintable(label->text()));
-    }
-    // A cut command never ends in half a character.
-    QCOMPARE(describedRows(dialog).first().section('|', 2, 2), "C:\\" + QString(53, 'a') + "...");
-}
-
-void TestStartupSelectionDialog::answeredConfirmation_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("before");   // the entry's approval value
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<QString>("question");
-    QTest::addColumn<QString>("row");         // "" when the row stays as it was
-    QTest::addColumn<QString>("summary");
-    QTest::addColumn<QByteArray>("after");
-    QTest::addColumn<QStringList>("log");
-    const QString disable = QStringLiteral("确认禁用|确定要禁用「%1」吗？\n\n禁用后对应程序不会随开机启动，可在需要时手动打开。");
-    QTest::newRow("disable") << "Safe" << QByteArray("<missing>") << int(QMessageBox::Yes) << disable.arg("Safe")
-                             << QStringLiteral("Safe|已禁用|") + SixtyChars + QStringLiteral("|恢复") << Summary.arg(4).arg(2).arg(2)
-                             << stateValue(3)
-                             << QStringList{QStringLiteral("已禁用启动项: Safe [HKCU_Run]"), QStringLiteral("已禁用启动项: Safe")};
-    QTest::newRow("restore") << "QQMusic" << stateValue(3) << int(QMessageBox::Yes)
-                             << QStringLiteral("确认恢复|确定要恢复「QQMusic」开机启动吗？\n\n恢复后下次开机该程序会自动运行。")
-                             << QStringLiteral("QQMusic|建议关闭|C:\\Music\\qqmusic.exe|禁用") << Summary.arg(4).arg(0).arg(4)
-                             << stateValue(2)
-                             << QStringList{QStringLiteral("已恢复启动项: QQMusic [HKCU_Run]"), QStringLiteral("已恢复启动项: QQMusic")};
-    // A name from the machine is asked about as it is, never read as markup.
-    QTest::newRow("refused") << "<b>Markup</b>" << QByteArray("<missing>") << int(QMessageBox::No)
-                             << disable.arg("<b>Markup</b>") << "" << Summary.arg(4).arg(1).arg(3)
-                             << QByteArray("<missing>") << QStringList{};
-    QTest::newRow("value not written") << "Thunder" << stateValue(2, 16) << int(QMessageBox::Yes)
-                                       << disable.arg("Thunder") << "" << Summary.arg(4).arg(1).arg(3) << stateValue(2, 16)
-                                       << QStringList{QStringLiteral("修改启动项失败: Thunder [HKCU_Run]")};
-}
-
-// The row whose button was clicked outlives its own click, and the rows and
-// summary change only when the entry really changed.
-void TestStartupSelectionDialog::answeredConfirmation()
-{
-    QFETCH(QString, name);
-    QFETCH(QByteArray, before);
-    QFETCH(int, answer);
-    QFETCH(QString, question);
-    QFETCH(QString, row);
-    QFETCH(QString, summary);
-    QFETCH(QByteArray, after);
-    QFETCH(QStringList, log);
-    TestMachine machine;
-    addEntries(machine);
-    if (before != "<missing>")
-        machine->registry().setValue(ApprovedRun, name, win::RegBinary, before);
-    StartupManager manager;
-    manager.scanItems();
-    StartupSelectionDialog dialog(&manager);
-    dialog.show();
-    const QStringList rowsBefore = describedRows(dialog);
-    LogFileLines lines(FileLogger::instance()->logFilePath());
-
-    QString asked;
-    Qt::TextFormat format = Qt::AutoText;
-    QMessageBox::StandardButton byDefault = QMessageBox::NoButton;
-    ModalAnswer person([&](QWidget* modal) {
-        auto* box = static_cast<QMessageBox*>(modal);
-        asked = box->windowTitle() + '|' + box->text();
-        format = box->textFormat();
-        byDefault = box->standardButton(box->defaultButton());
-        box->button(QMessageBox::StandardButton(answer))->click();
-    });
-    QPointer<QWidget> clickedRow = buttonOf(dialog, name)->parentWidget();
-    buttonOf(dialog, name)->click();
-    QVERIFY(person.answered);
-    QCOMPARE(asked, question);
-    QCOMPARE(format, Qt::PlainText);
-    QCOMPARE(byDefault, QMessageBox::No);
-    QVERIFY(clickedRow);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-
-    QStringList rows = rowsBefore;
-    if (!row.isEmpty()) {
-        QVERIFY(!clickedRow);
-        rows[rowsBefore.indexOf(QRegularExpression("^" + QRegularExpression::escape(name) + "\\|.*"))] = row;
-    }
-    QCOMPARE(describedRows(dialog), rows);
-    QCOMPARE(summaryOf(dialog), summary);
-    QCOMPARE(approval(machine, name), after);
-    QCOMPARE(lines.lines(), log);
-}
-
-void TestStartupSelectionDialog::finishAcceptsAndEscapeRejects()
-{
-    TestMachine machine;
-    addEntries(machine);
-    StartupManager manager;
-    manager.scanItems();
-    LogFileLines log(FileLogger::instance()->logFilePath());
-    StartupSelectionDialog finished(&manager);
-    finished.show();
-    finished.findChild<QPushButton*>("finishBtn")->click();
-    QCOMPARE(finished.result(), int(QDialog::Accepted));
-    QVERIFY(!finished.isVisible());
-    QCOMPARE(log.lines(), QStringList({QStringLiteral("启动项管理完成，当前已禁用 1 项")}));
-
-    StartupSelectionDialog escaped(&manager);
-    escaped.show();
-    QVERIFY(QTest::qWaitForWindowActive(&escaped));
-    QTest::keyClick(&escaped, Qt::Key_Escape);
-    QCOMPARE(escaped.result(), int(QDialog::Rejected));
-    QVERIFY(!escaped.isVisible());
-}
-
-void TestStartupSelectionDialog::keyboard()
-{
-    TestMachine machine;
-    addEntries(machine);
-    StartupManager manager;
-    manager.scanItems();
-    StartupSelectionDialog dialog(&manager);
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowActive(&dialog));
-
-    // Space on a row's button asks; Escape answers no.
-    buttonOf(dialog, "Safe")->setFocus();
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(buttonOf(dialog, "Safe")));
-    ModalAnswer escape([](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); });
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-    QVERIFY(escape.answered);
-    QVERIFY(!machine.hasValue(ApprovedRun, "Safe"));
-
-    // Y answers yes; the keyboard stays on the rebuilt row of that entry.
-    reactivate(dialog);
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(buttonOf(dialog, "Safe")));
-    ModalAnswer yes([](QWidget* box) { QTest::keyClick(box, Qt::Key_Y); });
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-    QTRY_COMPARE(approval(machine, "Safe"), stateValue(3));
-    reactivate(dialog);
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(buttonOf(dialog, "Safe")));
-    QCOMPARE(buttonOf(dialog, "Safe")->text(), QStringLiteral("恢复"));
-
-    // Tab goes on to the next row's button.
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(buttonOf(dialog, "Thunder")));
-}
 
 QTEST_MAIN(TestStartupSelectionDialog)
 #include "tst_StartupSelectionDialog.moc"
