@@ -97,9 +97,6 @@ void TestPaintedWidgets::ringRectangleFollowsTheSquare()
     ring.resize(300, 200);
     ring.setPenWidth(10);
     QCOMPARE(ring.ringRect(), QRectF(55, 5, 190, 190));
-    ring.resize(420, 420);
-    ring.setPenWidth(16);
-    QCOMPARE(ring.ringRect(), QRectF(8, 8, 404, 404));
 }
 
 void TestPaintedWidgets::ringQuarterArcRunsClockwiseFromTwelve()
@@ -297,12 +294,8 @@ void TestPaintedWidgets::particlesWaitForASize()
 
     particles->resize(200, 100);
     QCOMPARE(particles->particleList().size(), 40);
-    for (const auto& p : particles->particleList()) {
+    for (const auto& p : particles->particleList())
         QVERIFY(QRectF(0, 0, 200, 100).contains(p.pos));
-        QVERIFY(p.radius >= 3 && p.radius <= 7);
-        QVERIFY(p.speed >= 0.1f && p.speed < 0.3f);
-        QVERIFY(p.opacity >= 0.15f && p.opacity < 0.3f);
-    }
     particles->setParticleCount(0);
     QTest::qWait(60);
     QVERIFY(particles->particleList().isEmpty());
@@ -323,9 +316,7 @@ void TestPaintedWidgets::particlesComeBackBelowTheBottom()
     for (const auto& p : particles.particleList()) {
         QCOMPARE(p.pos.y(), 120.0);
         QVERIFY(p.pos.x() >= 0 && p.pos.x() < 200);
-        QVERIFY(p.radius >= 4 && p.radius <= 11);
         QVERIFY(p.speed >= 1 && p.speed < 2);
-        QVERIFY(p.opacity >= 0.3f && p.opacity <= 0.7f);
     }
 }
 
