@@ -31,7 +31,6 @@ private slots:
         QFETCH(int, minor);
         QFETCH(int, build);
         QFETCH(int, code);
-        QFETCH(QString, text);
         TestMachine machine;
         machine.setWindowsVersion(quint32(major), quint32(minor), quint32(build));
         if (major == 0)
@@ -40,7 +39,7 @@ private slots:
         machine.setDword(QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion"),
                          QStringLiteral("CurrentMajorVersionNumber"), 5);
         QCOMPARE(windowsVersion(), code);
-        QCOMPARE(windowsVersionText(), text);
+        QTEST(windowsVersionText(), "text");
         QCOMPARE(isSupportedWindows(), code >= 1);
     }
 

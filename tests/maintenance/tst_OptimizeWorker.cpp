@@ -177,7 +177,6 @@ private slots:
     {
         QFETCH(int, cancelDuring);
         QFETCH(bool, fromAnotherThread);
-        QFETCH(int, stepsWorked);
         QFETCH(bool, finishes);
         TestMachine machine;
         ManagerLog log;
@@ -199,7 +198,7 @@ private slots:
         QCOMPARE(seen.lines, finishes ? AllAnnouncements : QStringList(AllAnnouncements.mid(0, 2 * (cancelDuring + 1))));
         QCOMPARE(seen.finished, finishes ? 1 : 0);
         QVERIFY(seen.errors.isEmpty());
-        QCOMPARE(stepsThatRan(log.lines()).size(), stepsWorked);
+        QTEST(stepsThatRan(log.lines()).size(), "stepsWorked");
         QVERIFY(log.contains(QStringLiteral("用户取消优化")));
         QCOMPARE(log.contains(QStringLiteral("========== 优化流程结束 ==========")), finishes);
     }

@@ -65,7 +65,6 @@ private slots:
     {
         QFETCH(QString, kind);
         QFETCH(QString, how);
-        QFETCH(int, result);
         std::unique_ptr<QDialog> dialog = makeDialog(kind, 0);
         ModalAnswer person([how](QWidget* modal) {
             if (how == "Esc")
@@ -82,7 +81,7 @@ private slots:
             } else
                 modal->findChild<QPushButton*>(how)->click();
         });
-        QCOMPARE(dialog->exec(), result);
+        QTEST(dialog->exec(), "result");
         QVERIFY(person.answered);
     }
 
@@ -139,7 +138,6 @@ private slots:
     void aboutTextsOpenOverTheDialog()
     {
         QFETCH(QString, button);
-        QFETCH(QString, title);
         AboutDialog about(nullptr, 1);
         about.show();
         ModalAnswer box([](QWidget* modal) {
@@ -148,7 +146,7 @@ private slots:
         });
         about.findChild<QPushButton*>(button)->click();
         QCOMPARE(box.dialogClass, QString("QMessageBox"));
-        QCOMPARE(box.windowTitle, title);
+        QTEST(box.windowTitle, "title");
         QVERIFY(about.isVisible());
     }
 

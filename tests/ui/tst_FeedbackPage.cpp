@@ -56,9 +56,8 @@ private slots:
     {
         QFETCH(int, mode);
         QFETCH(QString, button);
-        QFETCH(QStringList, relayed);
         FeedbackPage page(mode);
-        QCOMPARE(relayedSignals(page, qPrintable(button)), relayed);
+        QTEST(relayedSignals(page, qPrintable(button)), "relayed");
         // No card number on the thanks page.
         QCOMPARE(page.findChild<QLabel*>("cardNo") != nullptr, mode != 0);
     }
@@ -87,13 +86,12 @@ private slots:
     {
         QFETCH(int, theme);
         QFETCH(QString, background);
-        QFETCH(QColor, glow);
         for (int mode : {0, 1}) {
             FeedbackPage page(mode);
             page.setTheme(theme);
             QVERIFY(page.styleSheet().startsWith(QString("QWidget#FeedbackPage { background: %1; }").arg(background)));
             QVERIFY(!page.styleSheet().contains("%"  "1"));  // every value filled in
-            QCOMPARE(glowOf(page)->color(), glow);
+            QTEST(glowOf(page)->color(), "glow");
         }
     }
 
