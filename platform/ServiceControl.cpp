@@ -19,15 +19,32 @@ quint32 configBytes(const SimService& service)
     return 36 + quint32(chars) * 2;
 }
 
-// The service stops by itself once its stop delay has passed.
-void advanceStopping(SimMachine& machine, SimService& service)
+// A service starts and stops by itself once its delay has passed.
+void advancePending(SimMachine& machine, SimService& service)
 {
-    if (service.state == ServiceStopPending
-        && machine.clock().nowMs() >= service.stopRequestedAtMs + quint64(service.stopDelayMs)) {
+    const quint64 now = machine.clock().nowMs();
+    if (service.state == ServiceStopPending && now >= service.stopRequestedAtMs + quint64(service.stopDelayMs)) {
         service.state = ServiceStopped;
         service.processId = 0;
         machine.markChanged();
+    } else if (service.state == ServiceStartPending
+               && now >= service.startRequestedAtMs + quint64(service.startDelayMs)) {
+        service.state = ServiceRunning;
+        machine.markChanged();
     }
+}
+
+// Services that need `service` and are not stopped: they keep it from stopping.
+bool hasActiveDependents(SimMachine& machine, const SimService& service)
+{
+    for (SimService& other : machine.system().services) {
+        if (other.dependencies.contains(service.name, Qt::CaseInsensitive)) {
+            advancePending(machine, other);
+            if (other.state != ServiceStopped)
+                return true;
+        }
+    }
+    return false;
 }
 
 ServiceStatus statusOf(const SimService& service)
@@ -39,6 +56,8 @@ ServiceStatus statusOf(const SimService& service)
         status.controlsAccepted = ServiceAcceptStop;
     if (service.state == ServiceStopPending)
         status.waitHintMs = quint32(service.stopDelayMs);
+    if (service.state == ServiceStartPending)
+        status.waitHintMs = quint32(service.startDelayMs);
     return status;
 }
 
@@ -109,7 +128,7 @@ Error ServiceManagerHandle::enumServices(quint32 serviceType, quint32 serviceSta
     QVector<ServiceStatusProcess> found;
     quint32 needed = 0;
     for (SimService& service : access->system().services) {
-        advanceStopping(*access.machine(), service);
+        advancePending(*access.machine(), service);
         const bool active = service.state != ServiceStopped;
         const bool stateWanted = active ? (serviceState & ServiceActive) : (serviceState & ServiceInactive);
         if (!(service.serviceType & serviceType) || !stateWanted)
@@ -203,7 +222,7 @@ Error ServiceHandle::queryStatus(ServiceStatus* status) const
     SimService* service = nullptr;
     if (const Error e = serviceFor(access, m_handle.get(), ServiceQueryStatus, &service))
         return e;
-    advanceStopping(*access.machine(), *service);
+    advancePending(*access.machine(), *service);
     *status = statusOf(*service);
     return ErrorSuccess;
 }
@@ -215,7 +234,7 @@ Error ServiceHandle::control(quint32 code, ServiceStatus* status)
     const quint32 right = code == ServiceControlStop ? ServiceStop : ServiceQueryStatus;
     if (const Error e = serviceFor(access, m_handle.get(), right, &service))
         return e;
-    advanceStopping(*access.machine(), *service);
+    advancePending(*access.machine(), *service);
     if (status)
         *status = statusOf(*service);
     if (code == ServiceControlInterrogate)
@@ -225,14 +244,15 @@ Error ServiceHandle::control(quint32 code, ServiceStatus* status)
     ++service->stopControls;
     if (service->state == ServiceStopped)
         return ErrorServiceNotActive;
-    if (service->state == ServiceStopPending)
-        return ErrorSuccess;
+    // A service that is starting or already stopping accepts no stop.
     if (!service->acceptsStop || service->state != ServiceRunning)
         return ErrorServiceCannotAcceptCtrl;
+    if (hasActiveDependents(*access.machine(), *service))
+        return ErrorDependentServicesRunning;
     service->state = ServiceStopPending;
     service->stopRequestedAtMs = access->clock().nowMs();
     access->markChanged();
-    advanceStopping(*access.machine(), *service);
+    advancePending(*access.machine(), *service);
     if (status)
         *status = statusOf(*service);
     return ErrorSuccess;
@@ -244,16 +264,18 @@ Error ServiceHandle::start()
     SimService* service = nullptr;
     if (const Error e = serviceFor(access, m_handle.get(), ServiceStart, &service))
         return e;
-    advanceStopping(*access.machine(), *service);
+    advancePending(*access.machine(), *service);
     if (service->startType == ServiceDisabled)
         return ErrorServiceDisabled;
     if (service->state != ServiceStopped)
         return ErrorServiceAlreadyRunning;
     if (service->startFails)
         return ErrorServiceRequestTimeout;
-    service->state = ServiceRunning;
+    service->state = ServiceStartPending;
+    service->startRequestedAtMs = access->clock().nowMs();
     service->processId = 1000 + quint32(service - access->system().services.data());
     access->markChanged();
+    advancePending(*access.machine(), *service);
     return ErrorSuccess;
 }
 

@@ -61,7 +61,10 @@ struct SimService
     bool acceptsStop = true;      // false: ControlService(STOP) is refused
     bool accessDenied = false;    // OpenServiceW answers access denied
     bool startFails = false;      // StartServiceW fails
+    QStringList dependencies;     // the services this one needs running (DependOnService)
+    int startDelayMs = 0;         // time from the start request to "running"
     int stopDelayMs = 0;          // time from the stop request to "stopped"
+    quint64 startRequestedAtMs = 0; // runtime only
     quint64 stopRequestedAtMs = 0; // runtime only
     int stopControls = 0;          // runtime only: stop requests received, refused ones too
 };

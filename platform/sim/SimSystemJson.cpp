@@ -166,6 +166,8 @@ SimService loadService(const JsonFields& f)
     s.acceptsStop = f.boolean("acceptsStop", true);
     s.accessDenied = f.boolean("accessDenied", false);
     s.startFails = f.boolean("startFails", false);
+    s.dependencies = f.strings("dependsOn");
+    s.startDelayMs = int(f.number("startDelayMs", 0, 0, INT_MAX));
     s.stopDelayMs = int(f.number("stopDelayMs", 0, 0, INT_MAX));
     return s;
 }
@@ -337,7 +339,8 @@ QJsonObject serviceJson(const SimService& s)
                        {"delayedAutoStart", s.delayedAutoStart}, {"binaryPath", s.binaryPath},
                        {"state", enumJson(ServiceStates, s.state)}, {"pid", qint64(s.processId)},
                        {"acceptsStop", s.acceptsStop}, {"accessDenied", s.accessDenied},
-                       {"startFails", s.startFails}, {"stopDelayMs", s.stopDelayMs}};
+                       {"startFails", s.startFails}, {"dependsOn", QJsonArray::fromStringList(s.dependencies)},
+                       {"startDelayMs", s.startDelayMs}, {"stopDelayMs", s.stopDelayMs}};
 }
 
 QJsonObject taskJson(const SimTask& t)

@@ -227,6 +227,7 @@ private slots:
         TestMachine machine;
         machine->files().drive('C')->freeBytes = machine->files().drive('C')->totalBytes / 10;
         machine->system().services << service(QStringLiteral("wuauserv"), serviceState);
+        machine->system().services.last().startDelayMs = 60000;   // a start takes its time
         if (!process.isEmpty()) {
             SimProcess p;
             p.pid = 900;
