@@ -76,10 +76,10 @@ Error RegistryKey::queryValue(const QString& name, quint32* type, QByteArray* da
     const quint32 size = quint32(value->data.size());
     if (requiredBytes)
         *requiredBytes = size;
-    if (data && size > bufferBytes)
-        return ErrorMoreData;
     if (type)
         *type = value->type;
+    if (data && size > bufferBytes)
+        return ErrorMoreData;
     if (data)
         *data = value->data;
     return ErrorSuccess;
@@ -108,7 +108,7 @@ Error RegistryKey::deleteValue(const QString& name)
 }
 
 Error RegistryKey::enumValue(quint32 index, QString* name, quint32 nameBufferChars, quint32* type,
-                             QByteArray* data, quint32 dataBufferBytes) const
+                             QByteArray* data, quint32 dataBufferBytes, quint32* requiredDataBytes) const
 {
     MachineAccess machine;
     if (!machine || !m_handle.isValid())
@@ -119,12 +119,14 @@ Error RegistryKey::enumValue(quint32 index, QString* name, quint32 nameBufferCha
     // The name buffer also holds the terminating NUL.
     if (quint32(value->name.size()) >= nameBufferChars)
         return ErrorMoreData;
-    if (data && quint32(value->data.size()) > dataBufferBytes)
-        return ErrorMoreData;
     if (name)
         *name = value->name;
     if (type)
         *type = value->type;
+    if (requiredDataBytes)
+        *requiredDataBytes = quint32(value->data.size());
+    if (data && quint32(value->data.size()) > dataBufferBytes)
+        return ErrorMoreData;
     if (data)
         *data = value->data;
     return ErrorSuccess;

@@ -25,7 +25,8 @@ struct RegistryKeyInfo
 // the registry view it was opened in, so keys opened below it use the same
 // view. Every call answers with a Win32 error code; a failed read leaves the
 // caller's outputs untouched. Buffer sizes are the caller's buffer, as in the
-// Win32 calls: a name or data that does not fit answers ErrorMoreData.
+// Win32 calls: a name or data that does not fit answers ErrorMoreData, data
+// that does not fit still with its type and the size needed.
 class RegistryKey
 {
 public:
@@ -49,17 +50,22 @@ public:
     void close();
 
     // RegQueryValueExW. `type` and `data` may be null; `requiredBytes`
-    // receives the size of the data when it is not null.
+    // receives the size of the data when it is not null. Data larger than
+    // the buffer answers ErrorMoreData with the type and the size needed
+    // reported and `data` untouched.
     Error queryValue(const QString& name, quint32* type, QByteArray* data,
                      quint32 bufferBytes = UnlimitedBuffer, quint32* requiredBytes = nullptr) const;
     Error setValue(const QString& name, quint32 type, const QByteArray& data);
     Error deleteValue(const QString& name);
 
     // RegEnumValueW and RegEnumKeyExW by index; ErrorNoMoreItems at the end.
-    // A name longer than nameBufferChars - 1 or data larger than dataBufferBytes
-    // answers ErrorMoreData for that index.
+    // A name longer than nameBufferChars - 1 answers ErrorMoreData with
+    // nothing reported; data larger than dataBufferBytes answers
+    // ErrorMoreData with the name, the type and the size needed reported and
+    // `data` untouched. `requiredDataBytes` receives the size of the data.
     Error enumValue(quint32 index, QString* name, quint32 nameBufferChars,
-                    quint32* type, QByteArray* data, quint32 dataBufferBytes) const;
+                    quint32* type, QByteArray* data, quint32 dataBufferBytes,
+                    quint32* requiredDataBytes = nullptr) const;
     Error enumKey(quint32 index, QString* name, quint32 nameBufferChars) const;
     Error queryInfo(RegistryKeyInfo* info) const;
 

@@ -64,7 +64,7 @@ private slots:
     void keysOpenedBelowAKeyKeepItsView();
     void namesAreCaseInsensitiveAndCasePreserving();
     void subKeysEnumerateInUpperCaseOrderAndValuesInCreationOrder();
-    void queryValueAnswersMoreDataWithTheRequiredSize();
+    void queryValueAnswersMoreDataWithTheTypeAndRequiredSize();
     void enumerationChecksNameAndDataBuffers();
     void queryInfoGivesCountsAndMaxima();
     void missingKeysAndValuesAreNotFound();
@@ -212,7 +212,7 @@ void TestRegistry::subKeysEnumerateInUpperCaseOrderAndValuesInCreationOrder()
     QCOMPARE(valueNames(key), (QStringList{"Alpha", "", "mid", "Zeta"}));
 }
 
-void TestRegistry::queryValueAnswersMoreDataWithTheRequiredSize()
+void TestRegistry::queryValueAnswersMoreDataWithTheTypeAndRequiredSize()
 {
     TestMachine machine;
     machine.setText(User + "Sizes", "Text", "abc");
@@ -223,7 +223,7 @@ void TestRegistry::queryValueAnswersMoreDataWithTheRequiredSize()
     quint32 required = 0;
     QCOMPARE(key.queryValue("Text", &type, &data, 7, &required), ErrorMoreData);
     QCOMPARE(required, 8u);
-    QCOMPARE(type, 99u);
+    QCOMPARE(type, quint32(RegSz));
     QCOMPARE(data, QByteArray("untouched"));
 
     QCOMPARE(key.queryValue("Text", &type, &data, 8, &required), ErrorSuccess);
@@ -245,10 +245,18 @@ void TestRegistry::enumerationChecksNameAndDataBuffers()
 
     QString name = "untouched";
     quint32 type = 0;
-    QByteArray data;
-    QCOMPARE(key.enumValue(0, &name, 4, &type, &data, 10), ErrorMoreData);
-    QCOMPARE(name, QString("untouched"));
-    QCOMPARE(key.enumValue(0, &name, 5, &type, &data, 9), ErrorMoreData);
+    QByteArray data("untouched");
+    quint32 required = 0;
+    QCOMPARE(key.enumValue(0, &name, 4, &type, &data, 10, &required), ErrorMoreData);
+    QCOMPARE(name, QString("untouched"));   // a name that does not fit reports nothing
+    QCOMPARE(type, 0u);
+    QCOMPARE(required, 0u);
+    // Data that does not fit still reports the name, the type and the size needed.
+    QCOMPARE(key.enumValue(0, &name, 5, &type, &data, 9, &required), ErrorMoreData);
+    QCOMPARE(name, QString("abcd"));
+    QCOMPARE(type, quint32(RegBinary));
+    QCOMPARE(required, 10u);
+    QCOMPARE(data, QByteArray("untouched"));
     QCOMPARE(key.enumValue(0, &name, 5, &type, &data, 10), ErrorSuccess);
     QCOMPARE(name, QString("abcd"));
     QCOMPARE(data.size(), 10);
