@@ -35,6 +35,12 @@ namespace {
 constexpr quint64 BytesPerMB = 1048576;
 constexpr quint8 NoSystemBattery = 128;
 
+// A command counts as done only when it ran to its end and said so.
+bool ranCleanly(const win::ProgramRun& run)
+{
+    return run.started && run.finished && run.exitCode == 0;
+}
+
 // bcdedit has no 32-bit copy: a program running under WOW64 sees its system
 // folder redirected and reaches bcdedit only through the Sysnative alias,
 // which exists for such programs alone.
@@ -499,8 +505,10 @@ int OptimizeCore::cleanSystemCaches(const QString& drive)
     }
 
     emitProgress(1, 26, QStringLiteral("正在刷新DNS缓存..."));
-    win::runProgram(QStringLiteral("ipconfig"), {QStringLiteral("/flushdns")}, 10000);
-    logError(QStringLiteral("  已执行 A7：DNS缓存刷新（ipconfig /flushdns）"));
+    if (ranCleanly(win::runProgram(QStringLiteral("ipconfig"), {QStringLiteral("/flushdns")}, 10000)))
+        logError(QStringLiteral("  已执行 A7：DNS缓存刷新（ipconfig /flushdns）"));
+    else
+        logError(QStringLiteral("  A7 未完成：DNS缓存刷新失败（ipconfig /flushdns）"));
 
     emitProgress(1, 27, QStringLiteral("正在清理旧版系统缓存..."));
     start = total;
@@ -944,16 +952,17 @@ void OptimizeCore::applyStorageDecision(const QString& drive, int ramGB)
 {
     const int wait = 10000;
     if (m_storage.fastStartupRecommended) {
-        win::runProgram(QStringLiteral("powercfg"), {QStringLiteral("/hibernate"), QStringLiteral("on")}, wait);
-        win::runProgram(QStringLiteral("powercfg"), {QStringLiteral("/h"), QStringLiteral("/type"), QStringLiteral("full")}, wait);
-        logError(QStringLiteral("    D1 已启用快速启动: powercfg /hibernate on + /h /type full"));
+        applyFastStartup(wait);
         return;
     }
     if (m_storage.keepHibernation)
         return;
     const QString hibernationFile = drive + QStringLiteral("\\hiberfil.sys");
     const bool existed = win::pathExists(hibernationFile);
-    win::runProgram(QStringLiteral("powercfg"), {QStringLiteral("/hibernate"), QStringLiteral("off")}, wait);
+    if (!ranCleanly(win::runProgram(QStringLiteral("powercfg"), {QStringLiteral("/hibernate"), QStringLiteral("off")}, wait))) {
+        logError(QStringLiteral("    H1 未完成: powercfg /hibernate off"));
+        return;
+    }
     logError(QStringLiteral("    H1 已关闭休眠: powercfg /hibernate off"));
     if (!existed || win::pathExists(hibernationFile))
         return;
@@ -962,6 +971,24 @@ void OptimizeCore::applyStorageDecision(const QString& drive, int ramGB)
     m_cleanedMB += freedMB;
     m_storage.hibernationDisabledNow = true;
     m_storage.hibernationFreedMB += freedMB;
+}
+
+// Hibernation file types exist from Windows 10 on; before, a full file is
+// all there is, and powercfg refuses the switch.
+void OptimizeCore::applyFastStartup(int waitMs)
+{
+    if (!ranCleanly(win::runProgram(QStringLiteral("powercfg"), {QStringLiteral("/hibernate"), QStringLiteral("on")}, waitMs))) {
+        logError(QStringLiteral("    D1 未完成: powercfg /hibernate on"));
+        return;
+    }
+    if (!isWin10OrLater()) {
+        logError(QStringLiteral("    D1 已启用快速启动: powercfg /hibernate on"));
+        return;
+    }
+    const bool fullFile = ranCleanly(win::runProgram(
+        QStringLiteral("powercfg"), {QStringLiteral("/h"), QStringLiteral("/type"), QStringLiteral("full")}, waitMs));
+    logError(fullFile ? QStringLiteral("    D1 已启用快速启动: powercfg /hibernate on + /h /type full")
+                      : QStringLiteral("    D1 已启用快速启动: powercfg /hibernate on（/h /type full 未完成）"));
 }
 
 // Only a disk known to be a hard disk is defragmented: defragmenting an SSD

@@ -112,6 +112,7 @@ private:
     // Step 5: storage.
     void decideStorage(int ramGB, int diskGB, int freeGB);
     void applyStorageDecision(const QString& drive, int ramGB);
+    void applyFastStartup(int waitMs);
     enum class DiskKind { Unknown, Ssd, Hdd };
     DiskKind systemDiskKind(const QString& drive);
     void maintainDisk(const QString& drive, DiskKind kind);

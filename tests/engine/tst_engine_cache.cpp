@@ -332,6 +332,18 @@ private slots:
         QVERIFY(m_log->contains(QStringLiteral("  已执行 A7：DNS缓存刷新（ipconfig /flushdns）")));
     }
 
+    void dnsFlushThatFailsIsNotReportedDone()
+    {
+        TestMachine machine;
+        machine->system().services << service(QStringLiteral("Dnscache"), win::ServiceStopped);
+        machine->programs().setDnsCacheEntries(12);
+        OptimizeCore core;
+        runEngine(core);
+        QCOMPARE(machine->programs().dnsCacheEntries(), 12);
+        QCOMPARE(m_log->startingWith(QStringLiteral("  ")).filter(QStringLiteral("A7")),
+                 QStringList{QStringLiteral("  A7 未完成：DNS缓存刷新失败（ipconfig /flushdns）")});
+    }
+
     void browserCachesAndThumbnails()
     {
         TestMachine machine;

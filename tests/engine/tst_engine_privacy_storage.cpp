@@ -188,14 +188,33 @@ private slots:
         QCOMPARE(decision.fastStartupRecommended, decision.fastStartupReason == QStringLiteral("空间充裕，建议启用快速启动"));
     }
 
+    // The D1 line names what really happened: Windows 8 and 8.1 know no
+    // hibernation file types, and a powercfg that never ends did nothing.
+    void fastStartupTurnsHibernationOn_data()
+    {
+        QTest::addColumn<int>("minor");
+        QTest::addColumn<bool>("powercfgHangs");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("Windows 10") << 0 << false << QStringLiteral("    D1 已启用快速启动: powercfg /hibernate on + /h /type full");
+        QTest::newRow("Windows 8.1") << 3 << false << QStringLiteral("    D1 已启用快速启动: powercfg /hibernate on");
+        QTest::newRow("powercfg never ends") << 0 << true << QStringLiteral("    D1 未完成: powercfg /hibernate on");
+    }
+
     void fastStartupTurnsHibernationOn()
     {
+        QFETCH(int, minor);
+        QFETCH(bool, powercfgHangs);
+        QFETCH(QString, line);
         TestMachine machine;
+        if (minor > 0)
+            machine.setWindowsVersion(6, quint32(minor), 9600);
+        if (powercfgHangs)
+            machine->programs().setAvailability(QStringLiteral("powercfg"), win::sim::ProgramAvailability::Hangs);
         shape(machine, {8, 256, 100});
         run();
-        QVERIFY(machine->programs().power().hibernation);
-        QVERIFY(win::pathExists(QStringLiteral("C:\\hiberfil.sys")));
-        QVERIFY(m_log->contains(QStringLiteral("    D1 已启用快速启动: powercfg /hibernate on + /h /type full")));
+        QCOMPARE(m_log->startingWith(QStringLiteral("    D1")), QStringList{line});
+        QCOMPARE(machine->programs().power().hibernation, !powercfgHangs);
+        QCOMPARE(win::pathExists(QStringLiteral("C:\\hiberfil.sys")), !powercfgHangs);
     }
 
     // Hibernation off is credited only for a hibernation file that was there
@@ -226,6 +245,19 @@ private slots:
         QVERIFY(!decision.hibernationDisabledNow);
         QCOMPARE(decision.hibernationFreedMB, 0);
         QVERIFY(m_log->contains(QStringLiteral("    H1 已关闭休眠: powercfg /hibernate off")));
+    }
+
+    void hibernationOffThatNeverHappensIsNotReported()
+    {
+        TestMachine machine;
+        shape(machine, {16, 30, 10});
+        machine->programs().power().hibernation = true;
+        machine.addFile(QStringLiteral("C:\\hiberfil.sys"));
+        machine->programs().setAvailability(QStringLiteral("powercfg"), win::sim::ProgramAvailability::Hangs);
+        const StorageDecision decision = run();
+        QCOMPARE(m_log->startingWith(QStringLiteral("    H1")), QStringList{QStringLiteral("    H1 未完成: powercfg /hibernate off")});
+        QVERIFY(!decision.hibernationDisabledNow);
+        QVERIFY(machine->programs().power().hibernation);
     }
 
     void unreadableDriveMakesNoDecision()
