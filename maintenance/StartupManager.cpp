@@ -2,6 +2,7 @@
 
 #include "common/EnvironmentPath.h"
 #include "common/FileLogger.h"
+#include "common/NativeSystemPath.h"
 #include "common/SystemInfo.h"
 #include "platform/ComApartment.h"
 #include "platform/Environment.h"
@@ -328,7 +329,9 @@ QString StartupManager::fileDescription(const QString& command)
 
 QString StartupManager::descriptionOfFile(const QString& path)
 {
-    const QString expanded = expandEnvironmentPath(path);
+    // Startup commands name the system's own folder, which this program
+    // reaches through Sysnative under WOW64.
+    const QString expanded = nativeSystemPath(expandEnvironmentPath(path));
     const quint32 size = win::FileVersionInfo::size(expanded);
     win::FileVersionInfo info;
     if (size == 0 || !info.load(expanded, size))

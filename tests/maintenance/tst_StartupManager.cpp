@@ -380,6 +380,8 @@ private slots:
         QTest::newRow("no version resource") << "C:\\Tools\\bare.exe" << "";
         QTest::newRow("no description") << "C:\\Tools\\nameless.exe" << "";
         QTest::newRow("missing file") << "C:\\Tools\\gone.exe" << "";
+        QTest::newRow("Windows' own program") << "%windir%\\system32\\SecurityHealthSystray.exe"
+                                              << "Windows Security notification icon";
     }
 
     void fileDescriptionFromVersionResources()
@@ -388,6 +390,7 @@ private slots:
         TestMachine machine;
         addProgram(machine, "C:\\Program Files\\Cloud\\cloud.exe", QString::fromUtf8("云盘助手"));
         addProgram(machine, "C:\\Tools\\padded.exe", "  Padded \t");
+        addProgram(machine, "C:\\Windows\\System32\\SecurityHealthSystray.exe", "Windows Security notification icon");
         machine.addFile("C:\\Tools\\bare.exe", "MZ");
         machine.addFile("C:\\Tools\\nameless.exe", "MZ");
         machine->system().versionResources.insert("C:\\Tools\\nameless.exe", win::sim::SimVersionResource());
