@@ -161,8 +161,6 @@ private:
 private slots:
     void pageOpensFromTheResultPage_data();
     void pageOpensFromTheResultPage();
-    void keyboardStaysOnThePage_data();
-    void keyboardStaysOnThePage();
     void tickingAsks_data();
     void tickingAsks();
     void runRefused_data();
@@ -175,17 +173,20 @@ private slots:
 
 void TestPhase2RunControl::pageOpensFromTheResultPage_data()
 {
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<int>("group");  // -1: the page's top
+    QTest::addColumn<QString>("button");  // on the result page, pressed with the keyboard
+    QTest::addColumn<int>("group");       // -1: the page's top; -2: the thanks page instead
     QTest::newRow("startup entries") << "cardStartup" << OptCatalogue::StartupGroup;
     QTest::newRow("junk software") << "cardAdw" << OptCatalogue::JunkSoftwareGroup;
     QTest::newRow("browser hijacks") << "cardBhj" << OptCatalogue::JunkSoftwareGroup;
     QTest::newRow("pop-ups") << "cardPop" << OptCatalogue::JunkSoftwareGroup;
     QTest::newRow("entry button") << "phase2EntryBtn" << -1;
+    QTest::newRow("thanks over the result page") << "helpfulBtn" << -2;
 }
 
-// The page opens in the window's theme at its card's group, follows a theme
-// change while it shows, and skipping goes home.
+// The page opens in the window's theme at its card's group and takes the
+// keyboard: Tab never reaches the buttons it lies over, and a key on the
+// start button starts no one-click run. The page follows a theme change
+// while it shows, and skipping goes home.
 void TestPhase2RunControl::pageOpensFromTheResultPage()
 {
     QFETCH(QString, button);
@@ -194,20 +195,38 @@ void TestPhase2RunControl::pageOpensFromTheResultPage()
     Velantrix w;
     showResults(w, reportWithManyGroups());
     w.setTheme(0);
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    auto* opener = result(w)->findChild<QPushButton*>(button);
+    opener->setFocus();
+    QTest::keyClick(opener, Qt::Key_Space);
+    QWidget* shown = group == -2 ? static_cast<QWidget*>(thanksPage(w)) : page(w);
+    QVERIFY(shown->isVisible());
+    QCOMPARE(QApplication::focusWidget(), shown);
 
-    result(w)->findChild<QPushButton*>(button)->click();
-    QVERIFY(!result(w)->isVisible());
-    QVERIFY(page(w)->isVisible());
-    QCOMPARE(page(w)->geometry(), w.findChild<QWidget*>("contentWidget")->rect());
-    QVERIFY(page(w)->styleSheet().contains("#080B14"));
-    auto* area = page(w)->findChild<QScrollArea*>("p2ScrollArea");
-    if (group < 0) {
-        QCOMPARE(area->verticalScrollBar()->value(), 0);
-    } else {
-        QWidget* header = page(w)->card(group)->findChild<QWidget*>("groupHeader");
-        QVERIFY(area->verticalScrollBar()->value() > 0);
+    if (group != -2) {
+        QVERIFY(!result(w)->isVisible());
+        QCOMPARE(page(w)->geometry(), w.findChild<QWidget*>("contentWidget")->rect());
+        QVERIFY(page(w)->styleSheet().contains("#080B14"));
+        auto* area = page(w)->findChild<QScrollArea*>("p2ScrollArea");
+        QWidget* header = page(w)->card(std::max(group, 0))->findChild<QWidget*>("groupHeader");
+        QCOMPARE(area->verticalScrollBar()->value() > 0, group > 0);
         QVERIFY(area->viewport()->rect().contains(QRect(header->mapTo(area->viewport(), QPoint(0, 0)), header->size())));
     }
+
+    QSet<QString> reached;
+    for (int i = 0; i < 40; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        reached << QApplication::focusWidget()->objectName();
+    }
+    QVERIFY(reached.contains(group == -2 ? "secondaryBtn" : "executeBtn"));
+    for (const char* covered : {"startBtn", "gameModeBtn", "elderModeBtn", "proModeBtn", "netFixBtn", "runtimeBtn",
+                                "finishBtn", "phase2EntryBtn", "averageBtn"})
+        QVERIFY2(!reached.contains(covered), covered);
+    QTest::keyClick(w.findChild<QPushButton*>("startBtn"), Qt::Key_Space);
+    QVERIFY(w.findChildren<QThread*>().isEmpty());
+    if (group == -2)
+        return;
     w.setTheme(1);
     QVERIFY(page(w)->styleSheet().contains("#F5EDE0"));
 
@@ -215,50 +234,6 @@ void TestPhase2RunControl::pageOpensFromTheResultPage()
     QVERIFY(!page(w)->isVisible());
     QVERIFY(!result(w)->isVisible());
     QVERIFY(w.findChild<QPushButton*>("startBtn")->isEnabled());
-}
-
-void TestPhase2RunControl::keyboardStaysOnThePage_data()
-{
-    QTest::addColumn<QString>("button");  // on the result page
-    QTest::addColumn<QString>("reachable");
-    QTest::addColumn<QStringList>("covered");
-    QTest::newRow("deep optimisation over the home screen")
-        << "phase2EntryBtn" << "executeBtn"
-        << QStringList{"startBtn", "gameModeBtn", "elderModeBtn", "proModeBtn", "netFixBtn", "runtimeBtn"};
-    QTest::newRow("thanks over the result page")
-        << "helpfulBtn" << "secondaryBtn" << QStringList{"startBtn", "finishBtn", "phase2EntryBtn", "averageBtn"};
-}
-
-// The buttons a page lies over are out of the keyboard's reach: Tab never
-// lands on them, and a key on the start button starts no one-click run.
-void TestPhase2RunControl::keyboardStaysOnThePage()
-{
-    QFETCH(QString, button);
-    QFETCH(QString, reachable);
-    QFETCH(QStringList, covered);
-    TestMachine machine;
-    Velantrix w;
-    showResults(w, ScanReportBundle());
-    QApplication::setActiveWindow(&w);
-    QVERIFY(QTest::qWaitForWindowActive(&w));
-    auto* opener = result(w)->findChild<QPushButton*>(button);
-    opener->setFocus();
-    QTest::keyClick(opener, Qt::Key_Space);
-    QWidget* shown = QApplication::focusWidget();
-    QVERIFY(shown == page(w) || shown == thanksPage(w));  // the page took the keyboard
-
-    QSet<QString> reached;
-    for (int i = 0; i < 40; ++i) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        reached << QApplication::focusWidget()->objectName();
-    }
-    QVERIFY(reached.contains(reachable));
-    for (const QString& name : covered)
-        QVERIFY2(!reached.contains(name), qPrintable(name));
-
-    QTest::keyClick(w.findChild<QPushButton*>("startBtn"), Qt::Key_Space);
-    QVERIFY(w.findChildren<QThread*>().isEmpty());
-    QVERIFY(shown->isVisible());
 }
 
 void TestPhase2RunControl::tickingAsks_data()
