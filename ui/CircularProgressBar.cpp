@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPen>
 
+#include <cmath>
+
 CircularProgressBar::CircularProgressBar(QWidget* parent)
     : QWidget(parent)
 {
@@ -46,7 +48,8 @@ void CircularProgressBar::setPenWidth(int width)
 
 void CircularProgressBar::changed()
 {
-    m_painted = QPixmap();
+    m_track = QPixmap();
+    m_arc = QPixmap();
     update();
 }
 
@@ -60,43 +63,72 @@ QRectF CircularProgressBar::ringRect() const
 }
 
 // The progress page's sphere turns above the ring and has it repainted some
-// thirty times a second; the ring itself changes only with its value, so it
-// is drawn once into a picture and copied from there.
+// thirty times a second; the ring itself changes only with its value, so the
+// track and the arc are each drawn once into a picture and copied from there.
+// Each picture holds one layer as drawing it would have laid it down, so
+// copying them in turn gives the very pixels of drawing them in turn.
 void CircularProgressBar::paintEvent(QPaintEvent* event)
 {
-    if (ringRect().isEmpty())
+    const QRectF rect = ringRect();
+    if (rect.isEmpty())
         return;
     const qreal ratio = devicePixelRatioF();
-    const QSize pixels = size() * ratio;
-    if (m_painted.size() != pixels || m_painted.devicePixelRatio() != ratio) {
-        m_painted = QPixmap(pixels);
-        m_painted.setDevicePixelRatio(ratio);
-        m_painted.fill(Qt::transparent);
-        QPainter picture(&m_painted);
-        paintRing(picture);
+    if (m_track.size() != size() * ratio || m_track.devicePixelRatio() != ratio) {
+        m_track = layer([this, &rect](QPainter& painter) {
+            painter.setPen(ringPen(m_trackColor));
+            painter.drawArc(rect, 90 * 16, 360 * 16);
+        });
+        m_arc = layer([this, &rect](QPainter& painter) {
+            painter.setPen(ringPen(m_progressColor));
+            painter.drawArc(rect, 90 * 16, -static_cast<int>(m_value / 100.0 * 360 * 16));
+        });
+        m_band = bandOf(rect);
     }
     QPainter painter(this);
-    const QRect area = event->rect();
-    painter.drawPixmap(area, m_painted, QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
-}
-
-void CircularProgressBar::paintRing(QPainter& painter) const
-{
-    const QRectF rect = ringRect();
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPen pen(m_trackColor, m_penWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    painter.setPen(pen);
-    painter.drawArc(rect, 90 * 16, 360 * 16);
-
-    pen.setColor(m_progressColor);
-    painter.setPen(pen);
-    painter.drawArc(rect, 90 * 16, -static_cast<int>(m_value / 100.0 * 360 * 16));
+    for (const QRect& area : event->region() & m_band) {
+        const QRectF source(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio);
+        painter.drawPixmap(area, m_track, source);
+        painter.drawPixmap(area, m_arc, source);
+    }
 
     if (m_showText) {
         painter.setPen(m_textColor);
         painter.setFont(QFont("Microsoft YaHei", 20, QFont::Bold));
         painter.drawText(rect.adjusted(10, 10, -10, -10), Qt::AlignCenter, QString::number(m_value) + "%");
     }
+}
+
+// Where the pictures may hold the ring: the square around the pen's outer
+// edge, less the square that fits inside its inner edge, which the pen
+// never reaches and which need not be copied.
+QRegion CircularProgressBar::bandOf(const QRectF& rect) const
+{
+    const qreal reach = m_penWidth / 2.0 + 2;   // the pen's half width and its anti-aliased edge
+    const QRegion outer(rect.adjusted(-reach, -reach, reach, reach).toAlignedRect());
+    const qreal inner = rect.width() / 2 - reach;
+    if (inner <= 0)
+        return outer;
+    const qreal half = inner / std::sqrt(2.0);
+    const QPointF centre = rect.center();
+    const QRectF hole(centre.x() - half, centre.y() - half, 2 * half, 2 * half);
+    return outer - QRegion(hole.adjusted(1, 1, -1, -1).toRect());
+}
+
+QPen CircularProgressBar::ringPen(const QColor& color) const
+{
+    return QPen(color, m_penWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+QPixmap CircularProgressBar::layer(const std::function<void(QPainter&)>& draw) const
+{
+    const qreal ratio = devicePixelRatioF();
+    QPixmap picture(size() * ratio);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    draw(painter);
+    return picture;
 }
 
 #include "moc_CircularProgressBar.cpp"

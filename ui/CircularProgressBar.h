@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QColor>
+#include <QPen>
 #include <QPixmap>
+#include <QRegion>
 #include <QWidget>
+
+#include <functional>
 
 class QPainter;
 
@@ -32,7 +36,10 @@ protected:
 
 private:
     void changed();
-    void paintRing(QPainter& painter) const;
+    QRegion bandOf(const QRectF& rect) const;
+    QPen ringPen(const QColor& color) const;
+    // A transparent picture of the widget's size with what `draw` paints.
+    QPixmap layer(const std::function<void(QPainter&)>& draw) const;
 
     int m_value = 0;
     int m_penWidth = 10;
@@ -40,5 +47,8 @@ private:
     QColor m_progressColor{"#1A73E8"};
     QColor m_trackColor{"#E0E0E0"};
     QColor m_textColor{"#333333"};
-    QPixmap m_painted;   // the ring as last drawn; null once anything changed
+    // The track and the arc as last drawn; null once anything changed.
+    QPixmap m_track;
+    QPixmap m_arc;
+    QRegion m_band;
 };

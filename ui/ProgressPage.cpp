@@ -1,5 +1,6 @@
 #include "ui/ProgressPage.h"
 
+#include "ui/CachedTextLabel.h"
 #include "ui/CircularProgressBar.h"
 #include "ui/SphereTagCloud.h"
 #include "ui_ProgressPage.h"
@@ -60,7 +61,8 @@ ProgressPage::ProgressPage(QWidget* parent)
     cloud = new SphereTagCloud(ui->circularContainer);
     cloud->setGeometry(20, 20, 380, 380);
 
-    auto* centerPercent = new QLabel("0%", ui->circularContainer);
+    // Over the turning sphere it is painted some thirty times a second.
+    auto* centerPercent = new CachedTextLabel("0%", ui->circularContainer);
     centerPercent->setObjectName("centerPercent");
     centerPercent->setAlignment(Qt::AlignCenter);
     centerPercent->setFont(QFont("Microsoft YaHei", 56, QFont::Bold));

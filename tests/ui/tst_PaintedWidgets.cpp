@@ -1,10 +1,13 @@
 // The ring, the keyword sphere and the particles are painted by hand, so their
 // geometry and their behaviour at awkward sizes are checked on real pixels.
+#include "ui/CachedTextLabel.h"
 #include "ui/CircularProgressBar.h"
 #include "ui/ParticleBackground.h"
 #include "ui/SphereTagCloud.h"
 
 #include <QImage>
+#include <QPainter>
+#include <QLabel>
 #include <QtTest>
 
 #include <cmath>
@@ -49,6 +52,8 @@ private slots:
     void ringQuarterArcRunsClockwiseFromTwelve();
     void ringAtSizeZeroPaintsNothing();
     void ringRepaintsWhatChanged();
+    void ringLooksAsItsArcsDrawnStraight_data();
+    void ringLooksAsItsArcsDrawnStraight();
     void sphereRadiusAndLayoutFollowResize();
     void sphereIgnoresStatesOutOfRange();
     void sphereLightsTagsByInsertionOrder();
@@ -56,6 +61,7 @@ private slots:
     void sphereTagsStayOnTheSphereWhileTurning();
     void sphereWithoutPositionsOrSizePaintsNothing();
     void sphereTurnsOnlyWhileShown();
+    void cachedLabelPaintsAsAPlainLabel();
     void particlesWaitForASize();
     void particlesComeBackBelowTheBottom();
     void particlesSurviveLosingTheirSize();
@@ -154,6 +160,48 @@ void TestPaintedWidgets::ringRepaintsWhatChanged()
     QVERIFY(near(render(ring).pixelColor(QPoint(100, 186)), Qt::white));
     ring.resize(160, 160);
     QVERIFY(near(render(ring).pixelColor(QPoint(80, 158)), Qt::green));
+}
+
+void TestPaintedWidgets::ringLooksAsItsArcsDrawnStraight_data()
+{
+    QTest::addColumn<int>("value");
+    QTest::addColumn<int>("side");
+    QTest::addColumn<int>("pen");
+    QTest::newRow("empty") << 0 << 420 << 16;
+    QTest::newRow("a sliver") << 1 << 420 << 16;
+    QTest::newRow("two fifths") << 37 << 420 << 16;
+    QTest::newRow("full") << 100 << 420 << 16;
+    QTest::newRow("small and thick") << 63 << 130 << 40;
+}
+
+// The ring is copied from pictures of its layers; every pixel must be the one
+// drawing its two arcs straight onto what lies beneath would give.
+void TestPaintedWidgets::ringLooksAsItsArcsDrawnStraight()
+{
+    QFETCH(int, value);
+    QFETCH(int, side);
+    QFETCH(int, pen);
+    const QColor beneath("#080B14");
+    CircularProgressBar ring;
+    ring.resize(side, side);
+    ring.setPenWidth(pen);
+    ring.setTrackColor(QColor("#1E2433"));
+    ring.setProgressColor(QColor("#00C2FF"));
+    ring.setValue(value);
+    QImage copied(ring.size(), QImage::Format_ARGB32_Premultiplied);
+    copied.fill(beneath);
+    ring.render(&copied, QPoint(), QRegion(), QWidget::DrawChildren);
+
+    QImage straight(ring.size(), QImage::Format_ARGB32_Premultiplied);
+    straight.fill(beneath);
+    QPainter painter(&straight);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor("#1E2433"), pen, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawArc(ring.ringRect(), 90 * 16, 360 * 16);
+    painter.setPen(QPen(QColor("#00C2FF"), pen, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawArc(ring.ringRect(), 90 * 16, -static_cast<int>(value / 100.0 * 360 * 16));
+    painter.end();
+    QCOMPARE(copied, straight);
 }
 
 void TestPaintedWidgets::sphereRadiusAndLayoutFollowResize()
@@ -280,6 +328,50 @@ void TestPaintedWidgets::sphereTurnsOnlyWhileShown()
 
     page.show();
     QTRY_VERIFY(positions() != before);
+}
+
+// The percentage over the sphere paints from a picture of itself: it must
+// look as the label it stands for, whatever its text, colour or size.
+void TestPaintedWidgets::cachedLabelPaintsAsAPlainLabel()
+{
+    QWidget window;
+    window.setObjectName("window");
+    window.setStyleSheet("QWidget#window { background: #080B14; }");
+    window.resize(300, 200);
+    auto* cached = new CachedTextLabel("45%", &window);
+    auto* plain = new QLabel("45%", &window);
+    for (QLabel* label : {static_cast<QLabel*>(cached), plain}) {
+        label->setGeometry(50, 40, 200, 120);
+        label->setAlignment(Qt::AlignCenter);
+        label->setFont(QFont("Microsoft YaHei", 56, QFont::Bold));
+        label->setStyleSheet("color: #E8ECF2;");
+    }
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const auto looksAlike = [&] {
+        plain->hide();
+        cached->show();
+        QTest::qWait(20);   // the picture is taken once a paint is over
+        const QImage fromPicture = window.grab().toImage();
+        cached->hide();
+        plain->show();
+        const bool alike = window.grab().toImage() == fromPicture;
+        cached->show();
+        return alike;
+    };
+    QVERIFY(looksAlike());
+    cached->setText("100%");
+    plain->setText("100%");
+    QVERIFY(looksAlike());
+    cached->setStyleSheet("color: #FF7A45;");
+    plain->setStyleSheet("color: #FF7A45;");
+    QVERIFY(looksAlike());
+    cached->setFont(QFont("Microsoft YaHei", 40));
+    plain->setFont(QFont("Microsoft YaHei", 40));
+    QVERIFY(looksAlike());
+    cached->resize(220, 130);
+    plain->resize(220, 130);
+    QVERIFY(looksAlike());
 }
 
 void TestPaintedWidgets::particlesWaitForASize()
