@@ -14,6 +14,7 @@
 // on a RAM disk so that the disk's own swings stay out of the figures:
 //   bench_engine                   every size
 //   bench_engine 10000 100000      the cache step and the folder size at these sizes only
+#include "MachineFolder.h"
 #include "MachineGenerator.h"
 #include "TestMachine.h"
 #include "engine/OptimizeCore.h"
@@ -182,15 +183,10 @@ double timeSampleRun(int* cleanedMB)
 {
     const QString sample = QStringLiteral(TESSARO_SOURCE_DIR "/machines/sample");
     QTemporaryDir copy;
-    QProcess cp;
-    cp.start(QStringLiteral("cp"), {QStringLiteral("-a"), sample + QStringLiteral("/."), copy.path()});
-    if (!cp.waitForFinished() || cp.exitCode() != 0)
-        fail(QStringLiteral("cannot copy the sample machine"));
     win::sim::SimMachine machine;
     QString error;
-    if (!machine.load(copy.path(), &error))
+    if (!loadMachineCopy(sample, copy.filePath(QStringLiteral("machine")), machine, &error))
         fail(error);
-    machine.clock().setRealSleep(false);
     win::sim::SimMachine::makeCurrent(&machine);
     OptimizeCore core;
     QElapsedTimer timer;

@@ -7,6 +7,7 @@
 //    set not to sleep (goal: under 1 s).
 // Build in release (-DCMAKE_BUILD_TYPE=Release) and run by hand, with
 // TMPDIR on a RAM disk (/dev/shm) for steady file-system figures.
+#include "MachineFolder.h"
 #include "MachineGenerator.h"
 #include "TestMachine.h"
 #include "maintenance/CleanupManager.h"
@@ -80,15 +81,10 @@ qint64 timeSamplePipeline()
 {
     const QString sample = QStringLiteral(TESSARO_SOURCE_DIR "/machines/sample");
     QTemporaryDir copy;
-    QProcess cp;
-    cp.start(QStringLiteral("cp"), {QStringLiteral("-a"), sample + QStringLiteral("/."), copy.path()});
-    if (!cp.waitForFinished() || cp.exitCode() != 0)
-        fail(QStringLiteral("cannot copy the sample machine"));
     win::sim::SimMachine machine;
     QString error;
-    if (!machine.load(copy.path(), &error))
+    if (!loadMachineCopy(sample, copy.filePath(QStringLiteral("machine")), machine, &error))
         fail(error);
-    machine.clock().setRealSleep(false);
     win::sim::SimMachine::makeCurrent(&machine);
     OptimizeWorker worker;
     bool finished = false;

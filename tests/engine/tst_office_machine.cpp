@@ -1,15 +1,9 @@
-#include "EngineLog.h"
-#include "MachineFolder.h"
+#include "ShippedMachineRun.h"
 #include "engine/OptimizeCore.h"
 #include "platform/FileSystem.h"
 #include "platform/sim/SimMachine.h"
-#include "scanners/SignatureStore.h"
 
-#include <QCoreApplication>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
-#include <memory>
 
 using win::sim::SimMachine;
 
@@ -20,29 +14,12 @@ constexpr quint64 MB = 1048576;
 const QString Profile = QStringLiteral("C:\\Users\\lixia");
 const QString Local = Profile + QStringLiteral("\\AppData\\Local");
 
-QString officeFolder()
-{
-    return QStringLiteral(TESSARO_SOURCE_DIR "/machines/office");
-}
-
 QStringList sorted(QStringList list)
 {
     list.sort();
     return list;
 }
 
-// The files below a folder of the current machine, relative to it, sorted.
-QStringList filesBelow(const QString& folder)
-{
-    QStringList names;
-    win::FileWalker walker(folder);
-    while (walker.next()) {
-        if (!walker.entry().isDirectory())
-            names << walker.entry().path.mid(folder.size() + 1);
-    }
-    names.sort();
-    return names;
-}
 
 } // namespace
 
@@ -54,74 +31,38 @@ class OfficeMachineTest : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<EngineLog> m_log;   // keeps the engine's step lines out of the test output
-    std::unique_ptr<SimMachine> m_machine;
-    QList<QVariant> m_counts;
-    int m_finishedSignals = 0;
-    int m_errors = 0;
-    ScanReportBundle m_report;
-    quint64 m_freeBefore = 0;
-    quint64 m_availableBefore = 0;
-
-    QString machineFolder() const { return m_dir.filePath(QStringLiteral("machine")); }
+    ShippedMachineRun m_run;
 
 private slots:
     void initTestCase()
     {
-        QVERIFY2(SignatureStore::instance().load(QCoreApplication::applicationDirPath() + QStringLiteral("/signatures"))
-                     && SignatureStore::instance().isLoaded(),
-                 "the shipped signatures must lie beside the test");
-        m_log = std::make_unique<EngineLog>();
-        QVERIFY(m_dir.isValid());
-        QVERIFY(copyMachineFolder(officeFolder(), machineFolder()));
-        m_machine = std::make_unique<SimMachine>();
-        QString error;
-        QVERIFY2(m_machine->load(machineFolder(), &error), qPrintable(error));
-        m_machine->clock().setRealSleep(false);
-        SimMachine::makeCurrent(m_machine.get());
-        m_freeBefore = m_machine->files().drive('C')->freeBytes;
-        m_availableBefore = m_machine->system().memory.availableBytes;
-
-        OptimizeCore core;
-        QSignalSpy finished(&core, &OptimizeCore::optimizationFinished);
-        QSignalSpy errors(&core, &OptimizeCore::errorOccurred);
-        core.startOptimize();
-        m_finishedSignals = finished.count();
-        m_errors = errors.count();
-        if (!finished.isEmpty())
-            m_counts = finished.first();
-        m_report = core.scanReport();
-    }
-
-    void cleanupTestCase()
-    {
-        SimMachine::makeCurrent(nullptr);
+        const QString error = m_run.run(QStringLiteral("office"));
+        QVERIFY2(error.isEmpty(), qPrintable(error));
     }
 
     void runCompletesWithPlausibleCounts()
     {
-        QCOMPARE(m_errors, 0);
-        QCOMPARE(m_finishedSignals, 1);
-        const int cleanedMB = m_counts.at(0).toInt();
-        const int freedMemoryMB = m_counts.at(1).toInt();
-        const int startupItems = m_counts.at(4).toInt();
+        QCOMPARE(m_run.errors, 0);
+        QCOMPARE(m_run.finishedSignals, 1);
+        const int cleanedMB = m_run.counts.at(0).toInt();
+        const int freedMemoryMB = m_run.counts.at(1).toInt();
+        const int startupItems = m_run.counts.at(4).toInt();
         // Browser, shader, font and delivery caches and the temporary
         // folders of a tidy machine: tens of megabytes, not gigabytes.
         QVERIFY2(cleanedMB >= 50 && cleanedMB < 500, qPrintable(QString::number(cleanedMB)));
-        QVERIFY(m_counts.at(2).toInt() >= 20);
-        const qint64 freedOnDisk = qint64(m_machine->files().drive('C')->freeBytes - m_freeBefore)
-                                   - qint64(m_machine->programs().cleanup().freedBytes);
+        QVERIFY(m_run.counts.at(2).toInt() >= 20);
+        const qint64 freedOnDisk = qint64(m_run.machine->files().drive('C')->freeBytes - m_run.freeBefore)
+                                   - qint64(m_run.machine->programs().cleanup().freedBytes);
         QVERIFY2(qAbs(freedOnDisk - qint64(cleanedMB) * qint64(MB)) < qint64(2 * MB),
                  qPrintable(QStringLiteral("%1 bytes freed, %2 MB counted").arg(freedOnDisk).arg(cleanedMB)));
         QVERIFY(freedMemoryMB > 1000);
-        QCOMPARE(quint64(freedMemoryMB), m_machine->system().memory.availableBytes / MB - m_availableBefore / MB);
+        QCOMPARE(quint64(freedMemoryMB), m_run.machine->system().memory.availableBytes / MB - m_run.availableBefore / MB);
         // Seven Run entries, the Winlogon and Windows keys' sixteen and six
         // texts and the logon trigger of Edge's update task.
         QCOMPARE(startupItems, 30);
-        QCOMPARE(m_counts.at(3).toInt(), 6 * startupItems);
-        QCOMPARE(m_report.uninstallResidueCount, 0);
-        QCOMPARE(m_machine->openHandleCount(), 0);
+        QCOMPARE(m_run.counts.at(3).toInt(), 6 * startupItems);
+        QCOMPARE(m_run.report.uninstallResidueCount, 0);
+        QCOMPARE(m_run.machine->openHandleCount(), 0);
     }
 
     // The drive is little more than half full, so Windows Update's downloads
@@ -137,26 +78,26 @@ private slots:
         QCOMPARE(filesBelow(Profile + QStringLiteral("\\Documents")).size(), 3);
         QVERIFY(win::pathExists(Profile + QStringLiteral("\\OneDrive - 华信商贸\\部门共享\\7月排班表.xlsx")));
         for (const char* name : {"WinDefend", "ClickToRunSvc", "Spooler", "WSearch"})
-            QVERIFY2(m_machine->findService(QLatin1String(name))->state == win::ServiceRunning, name);
+            QVERIFY2(m_run.machine->findService(QLatin1String(name))->state == win::ServiceRunning, name);
         // The virtual printers of Office and Windows keep the print workflow.
-        QCOMPARE(m_machine->findService(QStringLiteral("PrintWorkflow"))->startType, quint32(win::ServiceDemandStart));
-        QCOMPARE(m_machine->findService(QStringLiteral("Fax"))->startType, quint32(win::ServiceDisabled));
+        QCOMPARE(m_run.machine->findService(QStringLiteral("PrintWorkflow"))->startType, quint32(win::ServiceDemandStart));
+        QCOMPARE(m_run.machine->findService(QStringLiteral("Fax"))->startType, quint32(win::ServiceDisabled));
     }
 
     // A clean machine: no junk software, no pop-up, no browser hijack, no
     // replaced Windows setting, no low-quality program, one antivirus.
     void reportFindsNothingToWarnOf()
     {
-        QVERIFY(m_report.junkware.isEmpty());
-        QVERIFY(m_report.popups.isEmpty());
-        for (const BrowserFinding& finding : qAsConst(m_report.browserHijacks))
+        QVERIFY(m_run.report.junkware.isEmpty());
+        QVERIFY(m_run.report.popups.isEmpty());
+        for (const BrowserFinding& finding : qAsConst(m_run.report.browserHijacks))
             QVERIFY2(!finding.abnormal, qPrintable(finding.browser + ' ' + finding.item + ' ' + finding.currentValue));
-        for (const StartupFinding& finding : qAsConst(m_report.startupItems))
+        for (const StartupFinding& finding : qAsConst(m_run.report.startupItems))
             QVERIFY2(!finding.hijacked, qPrintable(finding.name));
-        for (const ConflictFinding& finding : qAsConst(m_report.conflicts))
+        for (const ConflictFinding& finding : qAsConst(m_run.report.conflicts))
             QVERIFY2(finding.category != QLatin1String("pup"), qPrintable(finding.title));
-        QCOMPARE(m_report.conflicts.first().title, QStringLiteral("检测到杀毒软件"));
-        QCOMPARE(m_report.conflicts.first().detail, QStringLiteral("Windows Defender"));
+        QCOMPARE(m_run.report.conflicts.first().title, QStringLiteral("检测到杀毒软件"));
+        QCOMPARE(m_run.report.conflicts.first().detail, QStringLiteral("Windows Defender"));
     }
 
     // Every startup entry of the office programs is found where Windows
@@ -165,7 +106,7 @@ private slots:
     {
         QMap<QString, QStringList> found;
         QMap<QString, int> scores;
-        for (const StartupFinding& finding : qAsConst(m_report.startupItems)) {
+        for (const StartupFinding& finding : qAsConst(m_run.report.startupItems)) {
             found[finding.location] << finding.name;
             scores.insert(finding.name, finding.score);
         }

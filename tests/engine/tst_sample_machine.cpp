@@ -1,22 +1,16 @@
-#include "EngineLog.h"
-#include "MachineFolder.h"
+#include "ShippedMachineRun.h"
 #include "engine/OptimizeCore.h"
 #include "platform/FileSystem.h"
 #include "platform/RegistryKey.h"
 #include "platform/sim/SimMachine.h"
 #include "scanners/JunkwareDetector.h"
-#include "scanners/SignatureStore.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
 #include <iterator>
-#include <memory>
 
 using win::sim::SimMachine;
 
@@ -34,24 +28,7 @@ const QString Hklm = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\");
 const QString Hkcu = QStringLiteral("HKEY_CURRENT_USER\\");
 const QString CurrentVersion = QStringLiteral("Microsoft\\Windows\\CurrentVersion\\");
 
-QString sampleFolder()
-{
-    return QStringLiteral(TESSARO_SOURCE_DIR "/machines/sample");
-}
 
-// The files below a folder of the current machine, relative to it, sorted;
-// links to folders are neither listed nor entered.
-QStringList filesBelow(const QString& folder)
-{
-    QStringList names;
-    win::FileWalker walker(folder);
-    while (walker.next()) {
-        if (!walker.entry().isDirectory())
-            names << walker.entry().path.mid(folder.size() + 1);
-    }
-    names.sort();
-    return names;
-}
 
 QStringList sorted(QStringList list)
 {
@@ -78,23 +55,13 @@ class SampleMachineTest : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<EngineLog> m_log;   // keeps the engine's hundred step lines out of the test output
-    std::unique_ptr<SimMachine> m_machine;
-    QList<QVariant> m_counts;
-    int m_finishedSignals = 0;
-    int m_errors = 0;
-    ScanReportBundle m_report;
-    quint64 m_freeBefore = 0;
-    quint64 m_availableBefore = 0;
-
-    QString machineFolder() const { return m_dir.filePath(QStringLiteral("machine")); }
+    ShippedMachineRun m_run;
 
     quint32 dword(const QString& keyPath, const QString& name) const
     {
         quint32 type = 0;
         QByteArray data;
-        if (!m_machine->registry().value(keyPath, name, &type, &data) || type != win::RegDword || data.size() != 4)
+        if (!m_run.machine->registry().value(keyPath, name, &type, &data) || type != win::RegDword || data.size() != 4)
             return 0xFFFFFFFFu;
         return qFromLittleEndian<quint32>(data.constData());
     }
@@ -103,14 +70,14 @@ class SampleMachineTest : public QObject
     {
         quint32 type = 0;
         QByteArray data;
-        return m_machine->registry().value(keyPath, name, &type, &data) && type == win::RegSz ? win::registryText(data)
+        return m_run.machine->registry().value(keyPath, name, &type, &data) && type == win::RegSz ? win::registryText(data)
                                                                                                 : QString();
     }
 
     QMap<QString, QStringList> startupNamesByLocation() const
     {
         QMap<QString, QStringList> names;
-        for (const StartupFinding& finding : m_report.startupItems)
+        for (const StartupFinding& finding : m_run.report.startupItems)
             names[finding.location] << finding.name;
         for (QStringList& list : names)
             list.sort();
@@ -119,7 +86,7 @@ class SampleMachineTest : public QObject
 
     const StartupFinding* startupItem(const QString& location, const QString& name) const
     {
-        for (const StartupFinding& finding : m_report.startupItems) {
+        for (const StartupFinding& finding : m_run.report.startupItems) {
             if (finding.location == location && finding.name == name)
                 return &finding;
         }
@@ -128,7 +95,7 @@ class SampleMachineTest : public QObject
 
     const ConflictFinding* conflict(const QString& title) const
     {
-        for (const ConflictFinding& finding : m_report.conflicts) {
+        for (const ConflictFinding& finding : m_run.report.conflicts) {
             if (finding.title == title)
                 return &finding;
         }
@@ -138,60 +105,34 @@ class SampleMachineTest : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY2(SignatureStore::instance().load(QCoreApplication::applicationDirPath() + QStringLiteral("/signatures"))
-                     && SignatureStore::instance().isLoaded(),
-                 "the shipped signatures must lie beside the test");
-        m_log = std::make_unique<EngineLog>();
-        QVERIFY(m_dir.isValid());
-        QVERIFY(copyMachineFolder(sampleFolder(), machineFolder()));
-        m_machine = std::make_unique<SimMachine>();
-        QString error;
-        QVERIFY2(m_machine->load(machineFolder(), &error), qPrintable(error));
-        m_machine->clock().setRealSleep(false);
-        SimMachine::makeCurrent(m_machine.get());
-        m_freeBefore = m_machine->files().drive('C')->freeBytes;
-        m_availableBefore = m_machine->system().memory.availableBytes;
-
-        OptimizeCore core;
-        QSignalSpy finished(&core, &OptimizeCore::optimizationFinished);
-        QSignalSpy errors(&core, &OptimizeCore::errorOccurred);
-        core.startOptimize();
-        m_finishedSignals = finished.count();
-        m_errors = errors.count();
-        if (!finished.isEmpty())
-            m_counts = finished.first();
-        m_report = core.scanReport();
-    }
-
-    void cleanupTestCase()
-    {
-        SimMachine::makeCurrent(nullptr);
+        const QString error = m_run.run(QStringLiteral("sample"));
+        QVERIFY2(error.isEmpty(), qPrintable(error));
     }
 
     void runFinishesWithEverythingCounted()
     {
-        QCOMPARE(m_errors, 0);
-        QCOMPARE(m_finishedSignals, 1);
-        const int cleanedMB = m_counts.at(0).toInt();
-        const int freedMemoryMB = m_counts.at(1).toInt();
-        const int junkFiles = m_counts.at(2).toInt();
-        const int startupItems = m_counts.at(4).toInt();
+        QCOMPARE(m_run.errors, 0);
+        QCOMPARE(m_run.finishedSignals, 1);
+        const int cleanedMB = m_run.counts.at(0).toInt();
+        const int freedMemoryMB = m_run.counts.at(1).toInt();
+        const int junkFiles = m_run.counts.at(2).toInt();
+        const int startupItems = m_run.counts.at(4).toInt();
         QVERIFY(cleanedMB > 1000);   // update downloads, crash dumps, shader and browser caches
         QVERIFY(junkFiles > 100);
         QVERIFY(startupItems > 40);
-        QCOMPARE(m_counts.at(3).toInt(), 6 * startupItems);
+        QCOMPARE(m_run.counts.at(3).toInt(), 6 * startupItems);
 
         // What the engine counts is what left the disk, beside what the
         // cleanup manager took (the boot store backup took a few bytes).
-        const qint64 freedOnDisk = qint64(m_machine->files().drive('C')->freeBytes - m_freeBefore)
-                                   - qint64(m_machine->programs().cleanup().freedBytes);
+        const qint64 freedOnDisk = qint64(m_run.machine->files().drive('C')->freeBytes - m_run.freeBefore)
+                                   - qint64(m_run.machine->programs().cleanup().freedBytes);
         QVERIFY2(qAbs(freedOnDisk - qint64(cleanedMB) * qint64(MB)) < qint64(2 * MB),
                  qPrintable(QStringLiteral("%1 bytes freed, %2 MB counted").arg(freedOnDisk).arg(cleanedMB)));
-        const quint64 available = m_machine->system().memory.availableBytes;
+        const quint64 available = m_run.machine->system().memory.availableBytes;
         QVERIFY(freedMemoryMB > 1000);
-        QCOMPARE(quint64(freedMemoryMB), available / MB - m_availableBefore / MB);
-        QCOMPARE(m_report.uninstallResidueCount, 1);   // Flash中心's folder is gone
-        QCOMPARE(m_machine->openHandleCount(), 0);
+        QCOMPARE(quint64(freedMemoryMB), available / MB - m_run.availableBefore / MB);
+        QCOMPARE(m_run.report.uninstallResidueCount, 1);   // Flash中心's folder is gone
+        QCOMPARE(m_run.machine->openHandleCount(), 0);
     }
 
     void startupScanListsEveryLocation()
@@ -243,7 +184,7 @@ private slots:
     void junkwareIsFoundWithItsLeftovers()
     {
         QMap<QString, JunkwareFinding> found;
-        for (const JunkwareFinding& finding : m_report.junkware)
+        for (const JunkwareFinding& finding : m_run.report.junkware)
             found.insert(finding.id, finding);
         QCOMPARE(found.keys(), sorted({"cn_2345_haozip", "cn_flash_china", "cn_popup_news", "search_protect"}));
         for (const JunkwareFinding& finding : found)
@@ -279,7 +220,7 @@ private slots:
         QFETCH(Dimensions, expected);
         SimMachine pristine;   // only read: the shipped folder itself
         QString error;
-        QVERIFY2(pristine.load(sampleFolder(), &error), qPrintable(error));
+        QVERIFY2(pristine.load(QStringLiteral(TESSARO_SOURCE_DIR "/machines/sample"), &error), qPrintable(error));
         for (const QString& root : {Hklm + CurrentVersion + "Uninstall", Hklm + "WOW6432Node\\" + CurrentVersion + "Uninstall",
                                     Hkcu + "Software\\" + CurrentVersion + "Uninstall"})
             QVERIFY(pristine.registry().removeKey(root));
@@ -322,9 +263,9 @@ private slots:
             {"系统级", "代理设置", "127.0.0.1:8087", true},
             {"系统级", "Hosts文件", "2 条常见站点被重定向", true},
             {"Chrome", "扩展数量", "18 个", true}};
-        QCOMPARE(m_report.browserHijacks.size(), int(std::size(expected)));
-        for (int i = 0; i < m_report.browserHijacks.size(); ++i) {
-            const BrowserFinding& finding = m_report.browserHijacks.at(i);
+        QCOMPARE(m_run.report.browserHijacks.size(), int(std::size(expected)));
+        for (int i = 0; i < m_run.report.browserHijacks.size(); ++i) {
+            const BrowserFinding& finding = m_run.report.browserHijacks.at(i);
             QCOMPARE(finding.browser, QString::fromUtf8(expected[i].browser));
             QCOMPARE(finding.item, QString::fromUtf8(expected[i].item));
             QCOMPARE(finding.currentValue, expected[i].value);
@@ -336,8 +277,8 @@ private slots:
     // windows, the signed browser, tool windows or hidden ones.
     void onlyTheAdvertisingPopupIsReported()
     {
-        QCOMPARE(m_report.popups.size(), 1);
-        const PopupFinding& popup = m_report.popups.first();
+        QCOMPARE(m_run.report.popups.size(), 1);
+        const PopupFinding& popup = m_run.report.popups.first();
         QCOMPARE(popup.processName, QStringLiteral("newspop.exe"));
         QCOMPARE(popup.pid, 7344);
         QCOMPARE(popup.windowTitle, QStringLiteral("热点资讯 - 今日推广：点击领红包"));
@@ -347,7 +288,7 @@ private slots:
 
     void conflictsAndOverlapsAreAdvised()
     {
-        QCOMPARE(m_report.conflicts.size(), 5);
+        QCOMPARE(m_run.report.conflicts.size(), 5);
         const ConflictFinding* antivirus = conflict("检测到多个杀毒软件同时运行");
         QVERIFY(antivirus);
         QCOMPARE(antivirus->category, QStringLiteral("antivirus"));
@@ -418,8 +359,8 @@ private slots:
         // files older than a week and the thumbnail caches not in use.
         const quint64 oldTemporaryFiles = 8192 + 131072 + 65536 + 9437184 + 6 * 1572864;
         const quint64 thumbnails = (1 + 3 + 1 + 18 + 64 + 22 + 1 + 1 + 1 + 1 + 1 + 1 + 1) * MB;
-        QCOMPARE(m_machine->programs().cleanup().runs, 1);
-        QCOMPARE(m_machine->programs().cleanup().freedBytes, oldTemporaryFiles + thumbnails);
+        QCOMPARE(m_run.machine->programs().cleanup().runs, 1);
+        QCOMPARE(m_run.machine->programs().cleanup().freedBytes, oldTemporaryFiles + thumbnails);
     }
 
     void settingsServicesTasksAndPowerAreChanged()
@@ -427,18 +368,18 @@ private slots:
         for (const char* name : {"Fax", "AJRouter", "PhoneSvc", "DoSvc", "TabletInputService", "stisvc", "wisvc",
                                  "RetailDemo", "RemoteRegistry", "lfsvc", "MapsBroker", "dmwappushservice", "WpcMonSvc",
                                  "SCardSvr", "ScDeviceEnum", "seclogon", "SharedAccess"}) {
-            const win::sim::SimService* service = m_machine->findService(QLatin1String(name));
+            const win::sim::SimService* service = m_run.machine->findService(QLatin1String(name));
             QVERIFY2(service, name);
             QVERIFY2(service->startType == win::ServiceDisabled && service->state == win::ServiceStopped, name);
         }
-        QVERIFY(!m_machine->findService("sshd"));
+        QVERIFY(!m_run.machine->findService("sshd"));
         // A virtual printer keeps the print workflow; a desktop has no fingerprint reader to spare.
-        QCOMPARE(m_machine->findService("PrintWorkflow")->startType, quint32(win::ServiceDemandStart));
-        QCOMPARE(m_machine->findService("WbioSrvc")->startType, quint32(win::ServiceDemandStart));
+        QCOMPARE(m_run.machine->findService("PrintWorkflow")->startType, quint32(win::ServiceDemandStart));
+        QCOMPARE(m_run.machine->findService("WbioSrvc")->startType, quint32(win::ServiceDemandStart));
         // Stopped for the cleanup (Windows Update takes two seconds) and started again.
         for (const char* name : {"wuauserv", "FontCache", "Spooler", "WSearch", "TrkWks"})
-            QVERIFY2(m_machine->findService(QLatin1String(name))->state == win::ServiceRunning, name);
-        QCOMPARE(m_machine->findService("wuauserv")->startType, quint32(win::ServiceDemandStart));
+            QVERIFY2(m_run.machine->findService(QLatin1String(name))->state == win::ServiceRunning, name);
+        QCOMPARE(m_run.machine->findService("wuauserv")->startType, quint32(win::ServiceDemandStart));
 
         const QString personalize = Hkcu + "Software\\" + CurrentVersion + "Themes\\Personalize";
         QCOMPARE(dword(personalize, "EnableTransparency"), 0u);
@@ -452,7 +393,7 @@ private slots:
         QCOMPARE(dword(Hklm + "Policies\\Microsoft\\Windows\\System", "EnableActivityFeed"), 0u);
         QCOMPARE(text(Hklm + CurrentVersion + "CapabilityAccessManager\\ConsentStore\\userAccountInformation", "Value"),
                  QStringLiteral("Deny"));
-        for (const win::sim::SimAdapter& adapter : m_machine->system().adapters) {
+        for (const win::sim::SimAdapter& adapter : m_run.machine->system().adapters) {
             const QString parameters = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\" + adapter.instanceId
                                        + "\\Device Parameters";
             QCOMPARE(dword(parameters, "PnPCapabilities"), 24u);
@@ -465,36 +406,36 @@ private slots:
             "\\Microsoft\\Windows\\Customer Experience Improvement Program\\UsbCeip",
             "\\Microsoft\\Windows\\DiskDiagnostic\\Microsoft-Windows-DiskDiagnosticDataCollector"};
         for (const QString& path : telemetry)
-            QVERIFY2(!m_machine->findTask(path)->enabled, qPrintable(path));
-        QVERIFY(m_machine->findTask("\\Microsoft\\Windows\\Application Experience\\StartupAppTask")->enabled);
-        QVERIFY(m_machine->findTask("\\Microsoft\\Windows\\DiskDiagnostic\\Microsoft-Windows-DiskDiagnosticResolver")->enabled);
-        QVERIFY(m_machine->findTask("\\HotNewsDaemon")->enabled);
+            QVERIFY2(!m_run.machine->findTask(path)->enabled, qPrintable(path));
+        QVERIFY(m_run.machine->findTask("\\Microsoft\\Windows\\Application Experience\\StartupAppTask")->enabled);
+        QVERIFY(m_run.machine->findTask("\\Microsoft\\Windows\\DiskDiagnostic\\Microsoft-Windows-DiskDiagnosticResolver")->enabled);
+        QVERIFY(m_run.machine->findTask("\\HotNewsDaemon")->enabled);
 
-        QCOMPARE(m_machine->system().activePowerScheme, QLatin1String(win::sim::HighPerformanceSchemeGuid));
-        QVERIFY(m_machine->programs().power().hibernation);   // fast startup needs it
-        QCOMPARE(m_machine->programs().boot().timeout, 0);
-        QCOMPARE(m_machine->programs().boot().loaders.first().settings.value("quietboot"), QStringLiteral("Yes"));
-        QCOMPARE(m_machine->programs().dnsCacheEntries(), 0);
-        QCOMPARE(m_machine->programs().optimization('C').retrims, 13);
+        QCOMPARE(m_run.machine->system().activePowerScheme, QLatin1String(win::sim::HighPerformanceSchemeGuid));
+        QVERIFY(m_run.machine->programs().power().hibernation);   // fast startup needs it
+        QCOMPARE(m_run.machine->programs().boot().timeout, 0);
+        QCOMPARE(m_run.machine->programs().boot().loaders.first().settings.value("quietboot"), QStringLiteral("Yes"));
+        QCOMPARE(m_run.machine->programs().dnsCacheEntries(), 0);
+        QCOMPARE(m_run.machine->programs().optimization('C').retrims, 13);
         // Working sets are emptied, but not those of protected processes or the program's own.
-        QCOMPARE(m_machine->findProcess(5876)->workingSetBytes, quint64(200 * 1024));
-        QVERIFY(m_machine->findProcess(3960)->workingSetBytes > 30 * MB);
-        QVERIFY(m_machine->findProcess(9120)->workingSetBytes > 30 * MB);
+        QCOMPARE(m_run.machine->findProcess(5876)->workingSetBytes, quint64(200 * 1024));
+        QVERIFY(m_run.machine->findProcess(3960)->workingSetBytes > 30 * MB);
+        QVERIFY(m_run.machine->findProcess(9120)->workingSetBytes > 30 * MB);
     }
 
     void savedMachineLoadsToTheSameState()
     {
         QString error;
-        QVERIFY2(m_machine->save(&error), qPrintable(error));
+        QVERIFY2(m_run.machine->save(&error), qPrintable(error));
         SimMachine reloaded;
-        QVERIFY2(reloaded.load(machineFolder(), &error), qPrintable(error));
-        const QString again = m_dir.filePath(QStringLiteral("saved-again"));
+        QVERIFY2(reloaded.load(m_run.folder(), &error), qPrintable(error));
+        const QString again = m_run.dir.filePath(QStringLiteral("saved-again"));
         QVERIFY2(reloaded.saveTo(again, &error), qPrintable(error));
         const QStringList names = {"machine.json", "registry/HKEY_LOCAL_MACHINE.reg", "registry/HKEY_CURRENT_USER.reg"};
         QCOMPARE(sorted(QDir(again + "/registry").entryList(QDir::Files)),
-                 sorted(QDir(machineFolder() + "/registry").entryList(QDir::Files)));
+                 sorted(QDir(m_run.folder() + "/registry").entryList(QDir::Files)));
         for (const QString& name : names) {
-            QFile first(machineFolder() + '/' + name);
+            QFile first(m_run.folder() + '/' + name);
             QFile second(again + '/' + name);
             QVERIFY2(first.open(QIODevice::ReadOnly) && second.open(QIODevice::ReadOnly), qPrintable(name));
             QVERIFY2(first.readAll() == second.readAll(), qPrintable(name));

@@ -1,5 +1,7 @@
 #include "MachineFolder.h"
 
+#include "platform/sim/SimMachine.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -27,5 +29,17 @@ bool copyMachineFolder(const QString& from, const QString& to)
             return false;
         }
     }
+    return true;
+}
+
+bool loadMachineCopy(const QString& from, const QString& to, win::sim::SimMachine& machine, QString* error)
+{
+    if (!copyMachineFolder(from, to)) {
+        *error = QStringLiteral("cannot copy ") + from;
+        return false;
+    }
+    if (!machine.load(to, error))
+        return false;
+    machine.clock().setRealSleep(false);
     return true;
 }
