@@ -1,5 +1,7 @@
 #include "phase2/Phase2ProgressDialog.h"
 
+#include "common/DisplayText.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -69,10 +71,16 @@ Phase2ProgressDialog::Phase2ProgressDialog(QWidget* parent)
     setStyleSheet("QDialog { background:#FFFFFF; border:1px solid #E4E9F2; border-radius:12px; }");
 }
 
+// The status names the item just done, and a startup entry's name may run to
+// thousands of characters or hold line breaks: the status stays one line,
+// cut to the label's width, so no half-shown line of text hangs over the bar.
 void Phase2ProgressDialog::onProgress(int percent, const QString& status)
 {
     progressBar->setValue(percent);
-    statusLabel->setText(status);
+    layout()->activate();
+    statusLabel->ensurePolished();
+    statusLabel->setText(statusLabel->fontMetrics().elidedText(oneLine(status), Qt::ElideRight,
+                                                               statusLabel->contentsRect().width()));
 }
 
 void Phase2ProgressDialog::onFinished(const QString& summary)

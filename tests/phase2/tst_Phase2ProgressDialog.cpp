@@ -1,5 +1,6 @@
-// The phase-2 progress dialog: progress, the summary cut to 400 characters
-// and shown as it is, closing without ending anything, and its themes.
+// The phase-2 progress dialog: progress on one status line however long the
+// item's name, the summary cut to 400 characters and shown as it is, closing
+// without ending anything, and its themes.
 #include "phase2/Phase2ProgressDialog.h"
 
 #include <QLabel>
@@ -17,6 +18,8 @@ private:
 
 private slots:
     void progressThenSummary();
+    void longStatusStaysInItsPlace_data();
+    void longStatusStaysInItsPlace();
     void themes_data();
     void themes();
 };
@@ -40,6 +43,37 @@ void TestPhase2ProgressDialog::progressThenSummary()
     dialog.onFinished(summary);
     QCOMPARE(bar(dialog), 100);
     QCOMPARE(status(dialog), summary.left(400));
+}
+
+void TestPhase2ProgressDialog::longStatusStaysInItsPlace_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("six thousand characters") << QString::fromUtf8("广告弹窗").repeated(1500);
+    QTest::newRow("forty lines") << QString("Line\n").repeated(40);
+    QTest::newRow("one long word") << QString(3000, 'W');
+}
+
+// An item is named by the machine (a startup entry's name may run to
+// thousands of characters or hold line breaks): the status never covers the
+// bar and never pushes the close button out of the dialog or under the bar.
+void TestPhase2ProgressDialog::longStatusStaysInItsPlace()
+{
+    QFETCH(QString, name);
+    Phase2ProgressDialog dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    dialog.onProgress(50, QString::fromUtf8("正在执行：") + name);
+    QApplication::processEvents();
+    auto* label = dialog.findChild<QLabel*>("statusLabel");
+    auto* progress = dialog.findChild<QProgressBar*>();
+    auto* close = dialog.findChild<QPushButton*>("closeBtn");
+    QVERIFY(label->text().startsWith(QString::fromUtf8("正在执行：")));
+    QVERIFY(label->geometry().bottom() < progress->geometry().top());
+    QVERIFY(label->heightForWidth(label->width()) <= label->height());
+    QCOMPARE(progress->height(), 10);
+    QVERIFY(progress->geometry().bottom() < close->geometry().top());
+    QVERIFY(dialog.rect().contains(close->geometry()));
+    QCOMPARE(close->height(), close->sizeHint().height());
 }
 
 void TestPhase2ProgressDialog::themes_data()
