@@ -1,5 +1,6 @@
 #include "ui/Velantrix.h"
 
+#include "common/DisplayText.h"
 #include "common/PrinterList.h"
 #include "engine/OptimizeCore.h"
 #include "phase2/Phase2Executor.h"
@@ -145,10 +146,13 @@ QMessageBox::StandardButton plainMessage(QWidget* parent, QMessageBox::Icon icon
 }
 
 // A list from the machine (its printers, the result of each item of a run)
-// may run to hundreds of lines, and a box that tall puts its buttons below
-// the screen. Past this many lines the box's text keeps the first ones and
-// the whole list lies behind the box's details button.
+// or a release note may run to hundreds of lines, and a box that tall puts
+// its buttons below the screen; one line of thousands of characters (a
+// startup entry's name) wraps into as many. Past this many lines the box's
+// text keeps the first ones, past this many characters a line is cut, and
+// the whole list then lies behind the box's details button.
 constexpr int kBoxListLines = 15;
+constexpr int kBoxLineChars = 60;
 
 struct BoxList
 {
@@ -159,9 +163,13 @@ struct BoxList
 BoxList boxList(const QString& list)
 {
     const QStringList lines = list.split('\n');
-    if (lines.size() <= kBoxListLines)
-        return {list, QString()};
-    return {QStringList(lines.mid(0, kBoxListLines)).join('\n') + QStringLiteral("\n……"), list};
+    QStringList shown;
+    for (const QString& line : lines.mid(0, kBoxListLines))
+        shown << (line.size() > kBoxLineChars ? leftWhole(line, kBoxLineChars) + QStringLiteral("…") : line);
+    if (lines.size() > kBoxListLines)
+        shown << QStringLiteral("……");
+    const QString text = shown.join('\n');
+    return {text, text == list ? QString() : list};
 }
 
 ScanReportBundle demoScanReport()
@@ -929,13 +937,14 @@ void Velantrix::onUpdateCheckFinished()
         updatecheck::parseReply(reply->findChild<BoundedReplyReader*>()->body());
     if (!offer)
         return;
+    const BoxList note = boxList(offer->note);
     if (!offer->forced) {
-        if (plainMessage(this, QMessageBox::Question, tr("发现新版本"), tr("检测到新版本 %1，是否立即更新？\n\n%2").arg(offer->version, offer->note),
-                         QMessageBox::Yes | QMessageBox::No)
+        if (plainMessage(this, QMessageBox::Question, tr("发现新版本"), tr("检测到新版本 %1，是否立即更新？\n\n%2").arg(offer->version, note.shown),
+                         QMessageBox::Yes | QMessageBox::No, note.details)
             == QMessageBox::Yes)
             launchUpdater();
-    } else if (plainMessage(this, QMessageBox::Warning, tr("需要更新"), tr("检测到强制更新版本 %1，必须更新后才能继续使用。\n\n%2").arg(offer->version, offer->note),
-                            QMessageBox::Ok)
+    } else if (plainMessage(this, QMessageBox::Warning, tr("需要更新"), tr("检测到强制更新版本 %1，必须更新后才能继续使用。\n\n%2").arg(offer->version, note.shown),
+                            QMessageBox::Ok, note.details)
                == QMessageBox::Ok) {
         launchUpdater();
     }

@@ -167,6 +167,7 @@ private slots:
     void runRefused();
     void wholeRunFromThePageToTheThanksPage_data();
     void wholeRunFromThePageToTheThanksPage();
+    void longNamesKeepTheBoxesOnTheScreen();
     void oneClickRunWaitsForTheDeepOptimisation();
     void closingDuringTheDeepOptimisationWaitsForIt();
 };
@@ -455,6 +456,41 @@ void TestPhase2RunControl::wholeRunFromThePageToTheThanksPage()
     QCOMPARE(secondOk.text, QString::fromUtf8("您的电脑已经完成优化！\n\n") + QStringList(summary.mid(0, 15)).join('\n')
                                 + QString::fromUtf8("\n……"));
     QVERIFY(fits);
+}
+
+// A name of the machine may run to thousands of characters: the printer
+// warning and the summary still show their buttons, and the whole name lies
+// behind the details button.
+void TestPhase2RunControl::longNamesKeepTheBoxesOnTheScreen()
+{
+    TestMachine machine;
+    addService(machine, "Spooler");
+    const QString name = QString::fromUtf8("广告弹窗").repeated(1500);
+    machine->system().printers << win::sim::SimPrinter{name, false, name, QString()};
+    machine.setText("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", name, "C:\\Temp\\e.exe");
+    ScanReportBundle report;
+    report.startupItems << startupFinding(name);
+    Velantrix w;
+    openPage(w, report);
+    box(w, "C9")->setChecked(true);
+    box(w, "ST:2:" + name)->setChecked(true);
+
+    QStringList details;
+    QList<bool> fits;
+    const auto look = [&](QWidget* dialog) {
+        auto* box = static_cast<QMessageBox*>(dialog);
+        details << box->detailedText();
+        fits << fitsTheScreen(box);
+        box->button(box->standardButtons() & QMessageBox::Yes ? QMessageBox::Yes : QMessageBox::Ok)->click();
+    };
+    ModalAnswer warning(look, "QMessageBox");
+    execute(w);
+    QVERIFY(warning.answered);
+    ModalAnswer summary(look, "QMessageBox");
+    QTRY_VERIFY_WITH_TIMEOUT(summary.answered, 20000);
+    QCOMPARE(fits, (QList<bool>{true, true}));
+    QVERIFY(details.at(0).contains(name));
+    QVERIFY(details.at(1).contains(QString::fromUtf8("已禁用开机自启：") + name));
 }
 
 // The progress dialog was closed over a running deep optimisation: the start

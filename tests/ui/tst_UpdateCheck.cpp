@@ -9,10 +9,13 @@
 #include "ui/Velantrix.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPushButton>
+#include <QScreen>
 #include <QtTest>
 
 #include <atomic>
@@ -48,6 +51,8 @@ struct CheckOutcome
     QString text;
     Qt::TextFormat format = Qt::AutoText;
     QStringList buttons;
+    QString details;
+    bool fitsTheScreen = false;
 };
 
 // Runs one check and waits until its reply is gone, answering any box it
@@ -64,6 +69,8 @@ CheckOutcome runCheck(Velantrix& window, QMessageBox::StandardButton button = QM
         outcome.title = box->windowTitle();
         outcome.text = box->text();
         outcome.format = box->textFormat();
+        outcome.details = box->detailedText();
+        outcome.fitsTheScreen = box->height() <= box->screen()->availableGeometry().height();
         for (QAbstractButton* b : box->buttons())
             outcome.buttons << b->text();
         if (QAbstractButton* answer = box->button(button))
@@ -103,6 +110,8 @@ private slots:
     void requestNamesVersionPlatformAndDevice();
     void answersOfferOrDemandTheUpdater_data();
     void answersOfferOrDemandTheUpdater();
+    void longReleaseNotesKeepTheButtonsOnTheScreen_data();
+    void longReleaseNotesKeepTheButtonsOnTheScreen();
     void brokenServersEndQuietly_data();
     void brokenServersEndQuietly();
     void checkRunsOnceAfterTheFirstShow();
@@ -236,6 +245,39 @@ void TestUpdateCheck::answersOfferOrDemandTheUpdater()
     QCOMPARE(outcome.format, Qt::PlainText);
     // Qt's own buttons speak Chinese: 是/否 or 确定.
     QVERIFY2(outcome.buttons.join(' ').contains(QRegularExpression("[是否确定]")), qPrintable(outcome.buttons.join(',')));
+}
+
+void TestUpdateCheck::longReleaseNotesKeepTheButtonsOnTheScreen_data()
+{
+    QTest::addColumn<bool>("forced");
+    QTest::addColumn<QString>("note");
+    QStringList lines;
+    for (int i = 1; i <= 60; ++i)
+        lines << QString::fromUtf8("%1. 修复了若干问题").arg(i);
+    QTest::newRow("sixty lines, offered") << false << lines.join('\n');
+    QTest::newRow("sixty lines, forced") << true << lines.join('\n');
+    QTest::newRow("one long line, forced") << true << QString::fromUtf8("修复了若干问题").repeated(400);
+}
+
+// A release note of any length leaves the box's buttons on the screen; the
+// whole note lies behind the details button.
+void TestUpdateCheck::longReleaseNotesKeepTheButtonsOnTheScreen()
+{
+    QFETCH(bool, forced);
+    QFETCH(QString, note);
+    TestMachine machine;
+    LoopbackHttpServer server;
+    QJsonObject data{{"hasUpdate", true}, {"latest", QJsonObject{{"version", "2.1"}, {"releaseNote", note}}}};
+    if (forced)
+        data.insert("forceUpdate", true);
+    server.body = QJsonDocument(QJsonObject{{"code", 0}, {"data", data}}).toJson();
+    pointConfigAt(server.url("/client/version/check"));
+    Velantrix window;
+    const CheckOutcome outcome = runCheck(window, forced ? QMessageBox::Ok : QMessageBox::Yes);
+    QVERIFY(outcome.boxShown);
+    QVERIFY(outcome.fitsTheScreen);
+    QCOMPARE(outcome.details, note);
+    QCOMPARE(::updaterStarts(machine), 1);
 }
 
 void TestUpdateCheck::brokenServersEndQuietly_data()
