@@ -287,7 +287,7 @@ StartupItem StartupManager::folderItem(const QString& path, const QString& locat
     item.location = location;
     item.locationPath = item.command;
     item.recommendDisable = isRecommendedToDisable(item.name, QString());
-    item.disabled = isDisabled(location, item.name);
+    item.disabled = isDisabled(location, approvalValueName(item));
     if (extensionOf(fileName).compare(QStringLiteral("lnk"), Qt::CaseInsensitive) == 0) {
         // The target is a path, not a command line: blanks belong to it.
         const QString target = shortcutTarget(path);
@@ -370,13 +370,23 @@ QString StartupManager::approvedSubkey(const QString& location)
     return QStringLiteral("Run");
 }
 
-bool StartupManager::isDisabled(const QString& location, const QString& name) const
+// Explorer names the value of a Run entry as the entry and that of a
+// Startup-folder entry by its file name, extension and all ("Tool.lnk"); a
+// value of any other name is never read, and its entry starts whatever it says.
+QString StartupManager::approvalValueName(const StartupItem& item)
+{
+    if (approvedSubkey(item.location) != QLatin1String("StartupFolder"))
+        return item.name;
+    return win::fileNameOf(item.locationPath);
+}
+
+bool StartupManager::isDisabled(const QString& location, const QString& valueName) const
 {
     win::RegistryKey key;
     QByteArray state;
     if (key.open(win::Hive::CurrentUser, ApprovedKeyBase + approvedSubkey(location), win::KeyQueryValue)
             != win::ErrorSuccess
-        || key.queryValue(name, nullptr, &state) != win::ErrorSuccess || state.isEmpty())
+        || key.queryValue(valueName, nullptr, &state) != win::ErrorSuccess || state.isEmpty())
         return false;
     const quint8 first = quint8(state.at(0));
     return first == NewDisabled || first == ChangedDisabled;
@@ -384,7 +394,7 @@ bool StartupManager::isDisabled(const QString& location, const QString& name) co
 
 // Only byte 0 is ours; the rest of an existing value (Explorer keeps a time
 // stamp there) is written back as it was read, with the length it had.
-bool StartupManager::setApproved(const QString& location, const QString& name, bool enable)
+bool StartupManager::setApproved(const QString& location, const QString& valueName, bool enable)
 {
     const QString keyPath = ApprovedKeyBase + approvedSubkey(location);
     win::RegistryKey key;
@@ -393,7 +403,7 @@ bool StartupManager::setApproved(const QString& location, const QString& name, b
     if (result != win::ErrorSuccess)
         result = key.create(win::Hive::CurrentUser, keyPath, ApprovedAccess);
     if (result == win::ErrorSuccess) {
-        result = key.queryValue(name, nullptr, &state, ApprovedValueBytes);
+        result = key.queryValue(valueName, nullptr, &state, ApprovedValueBytes);
         if (result == win::ErrorFileNotFound)
             state.clear();
         if (result == win::ErrorSuccess || result == win::ErrorFileNotFound) {
@@ -401,11 +411,11 @@ bool StartupManager::setApproved(const QString& location, const QString& name, b
             if (!existing)
                 state = QByteArray(ApprovedValueBytes, '\0');
             state[0] = char(nextStateByte(existing, quint8(state.at(0)), enable));
-            result = key.setValue(name, win::RegBinary, state);
+            result = key.setValue(valueName, win::RegBinary, state);
         }
     }
     if (result != win::ErrorSuccess) {
-        log(QStringLiteral("修改启动项失败: %1 [%2]").arg(name, location));
+        log(QStringLiteral("修改启动项失败: %1 [%2]").arg(valueName, location));
         return false;
     }
     return true;
@@ -444,7 +454,7 @@ bool StartupManager::migrateLegacyFile(const QString& folder, const QString& fil
     const QString backupPath = win::joinPath(folder, fileName);
     const QString restoredPath = win::joinPath(folder, plainFileName);
     const QString name = baseNameOf(plainFileName);
-    if (plainFileName.isEmpty() || win::pathExists(restoredPath) || !setApproved(location, name, false)
+    if (plainFileName.isEmpty() || win::pathExists(restoredPath) || !setApproved(location, plainFileName, false)
         || win::moveFile(backupPath, restoredPath) != win::ErrorSuccess)
         return false;
     restored->name = name;
@@ -474,7 +484,7 @@ int StartupManager::switchItems(const QStringList& names, bool enable)
     for (StartupItem& item : m_items) {
         if (item.disabled == !enable || !names.contains(item.name, Qt::CaseInsensitive))
             continue;
-        if (!setApproved(item.location, item.name, enable))
+        if (!setApproved(item.location, approvalValueName(item), enable))
             continue;
         item.disabled = !enable;
         ++changed;

@@ -48,11 +48,13 @@ public:
     static QString shortcutTarget(const QString& shortcutPath);
 
     // Startup-approval state: the subkey below StartupApproved a location
-    // uses, whether an entry is switched off, and switching it (true when the
-    // value was written; a failure is logged).
+    // uses, the name of an entry's value there, whether an entry is switched
+    // off, and switching it (true when the value was written; a failure is
+    // logged). `valueName` is the approval value's name.
     static QString approvedSubkey(const QString& location);
-    bool isDisabled(const QString& location, const QString& name) const;
-    bool setApproved(const QString& location, const QString& name, bool enable);
+    static QString approvalValueName(const StartupItem& item);
+    bool isDisabled(const QString& location, const QString& valueName) const;
+    bool setApproved(const QString& location, const QString& valueName, bool enable);
     // Moves the registry backup "<name>.velantrix_bak" of a Run key back to
     // `name`, disabled; `path` is the key's full registry path.
     void migrateLegacyBackup(const QString& name, const QString& location, const QString& path);

@@ -98,7 +98,7 @@ private slots:
         machine.addFile(UserStartup + "Broken.lnk", "not a shortcut");
         machine.addFile(UserStartup + "script.cmd", "echo WeChat");
         machine.addFile(UserStartup + "Notes.wps", "");   // tested by its name alone
-        setBinary(machine, Approved + "StartupFolder", "script", stateValue(7));
+        setBinary(machine, Approved + "StartupFolder", "script.cmd", stateValue(7));
         machine.addFile(UserStartup + "shared.lnk", "C:\\folder\\shared.exe");
         machine.addFile(UserStartup + "desktop.ini", "[.ShellClassInfo]");
         machine->files().setAttributes(UserStartup + "desktop.ini", win::FileAttributeHidden, win::FileAttributeHidden);
@@ -190,6 +190,33 @@ private slots:
         QCOMPARE(manager.isDisabled("HKCU_Run", "Entry"), after.at(0) == 3 || after.at(0) == 7);
     }
 
+    // Explorer keeps a Startup-folder entry's state under its file name,
+    // extension and all, and reads no other value for it: the scan shows and
+    // switching changes that value, with Explorer's time stamp kept.
+    void folderEntriesKeepTheirStateUnderTheirFileName()
+    {
+        TestMachine machine;
+        machine.addFile(UserStartup + "QQ.lnk", "C:\\QQ\\qq.exe");
+        machine.addFile(CommonStartup + "Off.lnk", "C:\\Tools\\off.exe");
+        const QByteArray stamp("\x00\x00\x00\x10\x4a\x2e\x8c\x3b\x6f\xda\x01", 11);
+        setBinary(machine, Approved + "StartupFolder", "QQ.lnk", '\x02' + stamp);
+        setBinary(machine, Approved + "StartupFolder", "QQ", stateValue(3));   // read by nobody
+        setBinary(machine, Approved + "StartupFolder", "Off.lnk", '\x03' + stamp);
+        StartupManager manager;
+        const QString user = "C:/Users/Tester/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Startup/";
+        const QString common = "C:/ProgramData/Microsoft/Windows/Start Menu/Programs/StartUp/";
+        QCOMPARE(describedAll(manager.scanItems()),
+                 QStringList({"QQ|QQ|" + user + "QQ.lnk|StartupFolder_User|" + user + "QQ.lnk|",
+                              "Off|Off|" + common + "Off.lnk|StartupFolder_Common|" + common + "Off.lnk| disabled"}));
+
+        QCOMPARE(manager.disableItems({"QQ"}), 1);
+        QCOMPARE(manager.restoreItems({"Off"}), 1);
+        QCOMPARE(rawValue(machine, Approved + "StartupFolder", "QQ.lnk"), '\x03' + stamp);
+        QCOMPARE(rawValue(machine, Approved + "StartupFolder", "Off.lnk"), '\x02' + stamp);
+        QCOMPARE(rawValue(machine, Approved + "StartupFolder", "QQ"), stateValue(3));
+        QVERIFY(!machine.hasValue(Approved + "StartupFolder", "Off"));
+    }
+
     // Each location keeps its state under its own approval subkey; the state,
     // the count and the log line change only with a written value; a fresh scan
     // reads the state back.
@@ -217,7 +244,7 @@ private slots:
                                            QStringLiteral("已禁用启动项: Gamma [HKLM_Run32]"),
                                            QStringLiteral("已禁用启动项: Tool [StartupFolder_Common]")}));
         QCOMPARE(QList<QByteArray>({rawValue(machine, Approved + "Run", "Alpha"), rawValue(machine, Approved + "Run", "Beta"),
-                                    rawValue(machine, Approved + "Run32", "Gamma"), rawValue(machine, Approved + "StartupFolder", "Tool")}),
+                                    rawValue(machine, Approved + "Run32", "Gamma"), rawValue(machine, Approved + "StartupFolder", "Tool.lnk")}),
                  QList<QByteArray>({stateValue(3), stateValue(3), stateValue(3), stateValue(3)}));
 
         log.mark();
@@ -313,7 +340,7 @@ private slots:
         machine.addFile(UserStartup + "Keep.lnk", "C:\\Tools\\keep.exe");
         machine.addFile(UserStartup + "Keep.lnk.velantrix_bak", "C:\\Tools\\old-keep.exe");
         machine.addFile(CommonStartup + "Blocked.lnk.velantrix_bak", "C:\\Tools\\blocked.exe");
-        setBinary(machine, Approved + "StartupFolder", "Blocked", stateValue(2, 13));
+        setBinary(machine, Approved + "StartupFolder", "Blocked.lnk", stateValue(2, 13));
         ManagerLog log;
 
         StartupManager manager;
@@ -323,10 +350,10 @@ private slots:
                               "Keep|Keep|" + user + "Keep.lnk|StartupFolder_User|" + user + "Keep.lnk|"}));
         QVERIFY(log.contains(QStringLiteral("  [StartupFolder_User] 迁移bak并禁用: Tool")));
         QVERIFY(log.contains(ReadLine.arg("StartupFolder_User").arg(2)));
-        QCOMPARE(rawValue(machine, Approved + "StartupFolder", "Tool"), stateValue(3));
+        QCOMPARE(rawValue(machine, Approved + "StartupFolder", "Tool.lnk"), stateValue(3));
         QVERIFY(!win::pathExists(UserStartup + "Tool.lnk.velantrix_bak"));
         QVERIFY(win::pathExists(UserStartup + "Keep.lnk.velantrix_bak"));
-        QVERIFY(!machine.hasValue(Approved + "StartupFolder", "Keep"));
+        QVERIFY(!machine.hasValue(Approved + "StartupFolder", "Keep.lnk"));
         QVERIFY(win::pathExists(CommonStartup + "Blocked.lnk.velantrix_bak"));
         QVERIFY(!win::pathExists(CommonStartup + "Blocked.lnk"));
     }

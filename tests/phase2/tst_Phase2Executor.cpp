@@ -496,9 +496,9 @@ void Phase2ExecutorTest::startupItemsFindWhatARescanFinds()
                                      Removed.arg("Search Protect", "1"), StartupOff.arg("Gone") + NotFound}));
     QCOMPARE(machine.text(UserRun, QStringLiteral("Sync")), QStringLiteral("C:\\Sync\\sync.exe"));
     QCOMPARE(valueOf(machine, Approved + "Run", QStringLiteral("Sync")), approval(3));
-    QCOMPARE(valueOf(machine, Approved + "StartupFolder", QStringLiteral("Sync")), QByteArray("missing"));
-    QCOMPARE(valueOf(machine, Approved + "StartupFolder", QStringLiteral("Notes")), approval(3));
-    QCOMPARE(valueOf(machine, Approved + "StartupFolder", QStringLiteral("Gone")), QByteArray("missing"));
+    QCOMPARE(valueOf(machine, Approved + "StartupFolder", QStringLiteral("Sync.lnk")), QByteArray("missing"));
+    QCOMPARE(valueOf(machine, Approved + "StartupFolder", QStringLiteral("Notes.lnk")), approval(3));
+    QCOMPARE(valueOf(machine, Approved + "StartupFolder", QStringLiteral("Gone.lnk")), QByteArray("missing"));
 }
 
 void Phase2ExecutorTest::removesTheLeftoversOfAFinding()
