@@ -16,3 +16,9 @@ QString oneLine(QString text)
     }
     return text;
 }
+
+QString shortLine(const QString& text, int count)
+{
+    const QString line = oneLine(text);
+    return line.size() > count ? leftWhole(line, count) + QStringLiteral("…") : line;
+}

@@ -12,3 +12,8 @@ QString leftWhole(const QString& text, int count);
 
 // `text` with its line breaks shown as blanks, so it takes one line of a row.
 QString oneLine(QString text);
+
+// `text` as one line of at most `count` characters: a longer one keeps its
+// first characters and ends in "…", so a name of thousands of characters
+// leaves a box its size.
+QString shortLine(const QString& text, int count);

@@ -17,6 +17,7 @@ namespace {
 
 constexpr int CommandLimit = 60;
 constexpr int CommandShown = 57;
+constexpr int QuestionNameChars = 60;
 
 QLabel* plainLabel(const QString& text, QWidget* parent)
 {
@@ -219,13 +220,16 @@ QWidget* StartupSelectionDialog::createRow(const StartupItem& item)
     return row;
 }
 
+// A question names the entry on one line of a bounded length: a file
+// description of thousands of characters would push the box's buttons off
+// the screen.
 QString StartupSelectionDialog::shownNameOf(const QString& name) const
 {
     for (const StartupItem& item : m_items) {
         if (item.name == name)
-            return item.displayName;
+            return shortLine(item.displayName, QuestionNameChars);
     }
-    return name;
+    return shortLine(name, QuestionNameChars);
 }
 
 void StartupSelectionDialog::markItem(const QString& name, bool disabled)

@@ -165,7 +165,7 @@ BoxList boxList(const QString& list)
     const QStringList lines = list.split('\n');
     QStringList shown;
     for (const QString& line : lines.mid(0, kBoxListLines))
-        shown << (line.size() > kBoxLineChars ? leftWhole(line, kBoxLineChars) + QStringLiteral("…") : line);
+        shown << shortLine(line, kBoxLineChars);
     if (lines.size() > kBoxListLines)
         shown << QStringLiteral("……");
     const QString text = shown.join('\n');

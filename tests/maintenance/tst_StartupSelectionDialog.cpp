@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QtTest>
@@ -153,6 +154,35 @@ private slots:
         }
         // A cut command never ends in half a character.
         QCOMPARE(describedRows(dialog).first().section('|', 2, 2), "C:\\" + QString(53, 'a') + "...");
+    }
+
+    // A file description of thousands of characters names the entry in the
+    // question on one line of sixty characters: the box keeps its buttons on
+    // the screen.
+    void longNameAsksOnTheScreen()
+    {
+        TestMachine machine;
+        machine.setText(HkcuRun, "Long", "C:\\Tools\\long.exe");
+        machine.addFile("C:\\Tools\\long.exe", "MZ");
+        win::sim::SimVersionResource resource;
+        const QString description = QStringLiteral("超长的\n文件说明").repeated(500);
+        resource.strings.insert("FileDescription", description);
+        machine->system().versionResources.insert("C:\\Tools\\long.exe", resource);
+        StartupManager manager;
+        manager.scanItems();
+        StartupSelectionDialog dialog(&manager);
+        dialog.show();
+        bool fits = false;
+        ModalAnswer person([&](QWidget* modal) {
+            fits = modal->height() <= modal->screen()->availableGeometry().height();
+            static_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click();
+        });
+        dialog.findChild<QPushButton*>("actionBtn")->click();
+        QVERIFY(person.answered);
+        QVERIFY(fits);
+        const QString shown = QString(description).replace('\n', ' ').left(60) + QStringLiteral("…");
+        QCOMPARE(person.text, QStringLiteral("确定要禁用「%1」吗？\n\n禁用后对应程序不会随开机启动，可在需要时手动打开。").arg(shown));
+        QCOMPARE(approval(machine, "Long"), stateValue(3));
     }
 
     void answeredConfirmation_data()
