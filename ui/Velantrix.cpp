@@ -630,11 +630,15 @@ void Velantrix::onSpecialConfirmRequested(QString /*itemId*/, QString confirmTyp
 }
 
 // The count shown is read the way the pruning reads it, so the user chooses
-// from the number of points the run will find.
+// from the number of points the run will find; a list that cannot be read
+// (no wmic, as on a fresh Windows 11 24H2) is never taken for no points.
 void Velantrix::askRestorePointsToKeep()
 {
     RestorePointList points;
-    points.load();
+    if (!points.load()) {
+        QMessageBox::information(this, tr("系统还原点清理"), tr("未能读取系统还原点列表，无法清理。"));
+        return;
+    }
     if (points.count() == 0) {
         QMessageBox::information(this, tr("系统还原点清理"), tr("未检测到系统还原点，无需清理。"));
         return;
