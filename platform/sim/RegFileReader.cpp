@@ -4,14 +4,15 @@
 
 #include <array>
 #include <cstring>
+#include <utility>
 
 namespace win::sim {
 
 namespace {
 
 const char UnicodeHeader[] = "Windows Registry Editor Version 5.00";
-// Names remembered at a time (see RegFileReader::m_names).
-constexpr size_t MaxNames = 4096;
+// Places in the table of names (see RegFileReader::m_names), a power of two.
+constexpr size_t NameSlots = 4096;
 const char LegacyHeader[] = "REGEDIT4";
 
 // The value of each byte as a hex digit, -1 for every other byte.
@@ -29,6 +30,15 @@ constexpr std::array<signed char, 256> HexDigitValues = [] {
 int hexDigit(char c)
 {
     return HexDigitValues[static_cast<unsigned char>(c)];
+}
+
+// FNV-1a of the bytes.
+size_t bytesHash(std::string_view bytes)
+{
+    quint32 hash = 2166136261u;
+    for (const char c : bytes)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    return hash;
 }
 
 bool isBlank(char c)
@@ -79,6 +89,12 @@ QByteArray widened(const QByteArray& bytes)
     return wide;
 }
 
+QString tooDeep(int depth)
+{
+    return QStringLiteral("the key is %1 levels deep; the registry nests keys at most %2 levels deep")
+        .arg(depth).arg(RegistryTree::MaxDepth);
+}
+
 // The character at `position` for a message, whole even when it takes several bytes.
 QString characterAt(const char* position, const char* end)
 {
@@ -98,6 +114,15 @@ RegFileReader::Span RegFileReader::Span::trimmed() const
     while (result.end > result.begin && isSpace(result.end[-1]))
         --result.end;
     return result;
+}
+
+const char* RegFileReader::lastSeparator(Span path)
+{
+    for (const char* c = path.end; c > path.begin;) {
+        if (*--c == '\\')
+            return c;
+    }
+    return nullptr;
 }
 
 bool RegFileReader::Span::operator==(const char* text) const
@@ -137,6 +162,7 @@ RegFileReader::RegFileReader(RegistryTree& tree)
     : m_tree(tree)
 {
     m_bytes.reserve(4096);
+    m_names.resize(NameSlots);
 }
 
 bool RegFileReader::apply(const QByteArray& content, const QString& fileName, QString* error)
@@ -166,7 +192,10 @@ bool RegFileReader::apply(const QByteArray& content, const QString& fileName, QS
         return false;
     }
     m_legacyText = header == LegacyHeader;
-    m_names.clear();   // they point into the text of the last file
+    // Both point into the text of the last file.
+    for (KnownName& known : m_names)
+        known = KnownName();
+    m_lastSection = SectionMemory();
     m_key.reset();
     m_inDeletedKey = false;
     Span line;
@@ -195,16 +224,14 @@ bool RegFileReader::decodeText(const char* begin, const char* end, QString* out)
 bool RegFileReader::decodeName(const char* begin, const char* end, QString* out)
 {
     const std::string_view bytes(begin, size_t(end - begin));
-    const auto known = m_names.find(bytes);
-    if (known != m_names.end()) {
-        *out = known->second;
+    KnownName& known = m_names[bytesHash(bytes) & (NameSlots - 1)];
+    if (known.bytes.data() && known.bytes == bytes) {
+        *out = known.name;
         return true;
     }
     if (!decodeText(begin, end, out))
         return false;
-    if (m_names.size() >= MaxNames)
-        m_names.clear();
-    m_names.emplace(bytes, *out);
+    known = KnownName{bytes, *out};
     return true;
 }
 
@@ -223,8 +250,15 @@ bool RegFileReader::applySection(Span line)
         return fail(QStringLiteral("a key line must end with ']'"));
     Span inner{line.begin + 1, line.end - 1};
     const bool remove = inner.startsWith('-');
-    if (remove)
+    if (remove) {
         ++inner.begin;
+    } else {
+        bool applied = false;
+        if (!applyNearbySection(inner, &applied))
+            return false;
+        if (applied)
+            return true;
+    }
     QString keyPath;
     if (!decodeText(inner.begin, inner.end, &keyPath))
         return false;
@@ -232,20 +266,74 @@ bool RegFileReader::applySection(Span line)
     QString subKey;
     if (!parseRegistryPath(keyPath, &hive, &subKey))
         return fail(QStringLiteral("unknown root key in \"%1\"").arg(keyPath));
-    const QStringList path = RegistryTree::splitPath(subKey);
+    QStringList path = RegistryTree::splitPath(subKey);
     if (path.size() > RegistryTree::MaxDepth)
-        return fail(QStringLiteral("the key is %1 levels deep; the registry nests keys at most %2 levels deep")
-                        .arg(path.size()).arg(RegistryTree::MaxDepth));
+        return fail(tooDeep(path.size()));
     m_key.reset();
     m_inDeletedKey = remove;
+    m_lastSection = SectionMemory();
     if (!remove) {
-        m_key = m_tree.ensure(hive, path);
+        if (path.isEmpty()) {
+            m_key = m_tree.root(hive);
+            if (!lastSeparator(inner))
+                rememberSection(inner, nullptr, 0);
+            return true;
+        }
+        const QString name = path.takeLast();
+        std::shared_ptr<RegistryNode> parent = m_tree.ensure(hive, path);
+        m_key = parent->ensureSubKey(name);
+        if (!inner.endsWith('\\'))
+            rememberSection(inner, std::move(parent), path.size() + 1);
         return true;
     }
     if (path.isEmpty())
         return fail(QStringLiteral("a root key cannot be deleted"));
     m_tree.remove(hive, path);
     return true;
+}
+
+bool RegFileReader::applyNearbySection(Span path, bool* applied)
+{
+    *applied = false;
+    const SectionMemory& last = m_lastSection;
+    if (!last.key)
+        return true;
+    const char* separator = lastSeparator(path);
+    if (!separator || separator + 1 == path.end)
+        return true;
+    const Span parentPath{path.begin, separator};
+    const auto sameBytes = [](Span a, Span b) {
+        return a.size() == b.size() && std::memcmp(a.begin, b.begin, size_t(a.size())) == 0;
+    };
+    std::shared_ptr<RegistryNode> parent;
+    int depth = 0;
+    if (sameBytes(parentPath, last.path)) {
+        parent = last.key;
+        depth = last.depth + 1;
+    } else if (last.parent && sameBytes(parentPath, last.parentPath)) {
+        parent = last.parent;
+        depth = last.depth;
+    } else {
+        return true;
+    }
+    QString name;
+    if (!decodeText(separator + 1, path.end, &name))
+        return false;
+    if (depth > RegistryTree::MaxDepth)
+        return fail(tooDeep(depth));
+    m_inDeletedKey = false;
+    m_key = parent->ensureSubKey(name);
+    rememberSection(path, std::move(parent), depth);
+    *applied = true;
+    return true;
+}
+
+void RegFileReader::rememberSection(Span path, std::shared_ptr<RegistryNode> parent, int depth)
+{
+    Span parentPath{path.begin, path.begin};
+    if (parent)
+        parentPath.end = lastSeparator(path);
+    m_lastSection = SectionMemory{path, parentPath, m_key, std::move(parent), depth};
 }
 
 bool RegFileReader::applyValue(Span line, Lines& lines)
@@ -256,7 +344,7 @@ bool RegFileReader::applyValue(Span line, Lines& lines)
         ++position;
     else if (!line.startsWith('"'))
         return fail(QStringLiteral("expected a key in brackets, a quoted value name or '@'"));
-    else if (!parseQuoted(line, &position, &name, Sharing::Shared))
+    else if (!parseName(line, &position, &name))
         return false;
     position = skipBlanks(position, line.end);
     if (position >= line.end || *position != '=')
@@ -280,22 +368,24 @@ bool RegFileReader::applyValue(Span line, Lines& lines)
         return false;
     }
     if (m_key)
-        m_key->setValue(name, type, bytes);
+        m_key->setValue(name, type, std::move(bytes));
     return true;
 }
 
-bool RegFileReader::parseQuoted(Span text, const char** after, QString* out, Sharing sharing)
+bool RegFileReader::unquote(Span text, const char** after, Span* content, bool* escaped)
 {
-    QByteArray unescaped;   // used only once an escape was met
-    bool escaped = false;
+    *escaped = false;
     const char* run = text.begin + 1;
     for (const char* c = run; c < text.end; ++c) {
         if (*c == '"') {
             *after = c + 1;
-            if (!escaped)
-                return sharing == Sharing::Shared ? decodeName(run, c, out) : decodeText(run, c, out);
-            unescaped.append(run, int(c - run));
-            return decodeText(unescaped.constBegin(), unescaped.constEnd(), out);
+            if (!*escaped) {
+                *content = Span{run, c};
+                return true;
+            }
+            m_unescaped.append(run, int(c - run));
+            *content = Span{m_unescaped.constBegin(), m_unescaped.constEnd()};
+            return true;
         }
         if (*c != '\\' || c + 1 >= text.end)
             continue;
@@ -306,26 +396,50 @@ bool RegFileReader::parseQuoted(Span text, const char** after, QString* out, Sha
             replacement = '\n';
         else if (replacement != '\\' && replacement != '"')
             return fail(QStringLiteral("unknown escape \"\\%1\"").arg(characterAt(c + 1, text.end)));
-        unescaped.append(run, int(c - run));
-        unescaped.append(replacement);
-        escaped = true;
+        if (!*escaped)
+            m_unescaped.resize(0);
+        m_unescaped.append(run, int(c - run));
+        m_unescaped.append(replacement);
+        *escaped = true;
         ++c;
         run = c + 1;
     }
     return fail(QStringLiteral("missing closing quote"));
 }
 
+bool RegFileReader::parseName(Span text, const char** after, QString* out)
+{
+    Span content;
+    bool escaped = false;
+    if (!unquote(text, after, &content, &escaped))
+        return false;
+    return escaped ? decodeText(content.begin, content.end, out) : decodeName(content.begin, content.end, out);
+}
+
+bool RegFileReader::decodeTextData(Span text, QByteArray* data)
+{
+    // UTF-16LE with its terminator, decoded in place: never more units than bytes.
+    data->resize(int(text.size() + 1) * 2);
+    auto* units = reinterpret_cast<char16_t*>(data->data());
+    char16_t* end = Utf8Codec::decodeUnits(text.begin, text.size(), m_fromUtf16, units);
+    if (!end)
+        return fail(QStringLiteral("the text is not UTF-8"));
+    *end++ = 0;
+    data->resize(int(end - units) * 2);
+    return true;
+}
+
 bool RegFileReader::parseData(Span text, quint32* type, QByteArray* data)
 {
     if (text.startsWith('"')) {
         const char* after = nullptr;
-        QString value;
-        if (!parseQuoted(text, &after, &value, Sharing::Own))
+        Span content;
+        bool escaped = false;
+        if (!unquote(text, &after, &content, &escaped) || !decodeTextData(content, data))
             return false;
         if (after != text.end)
             return fail(QStringLiteral("unexpected text after the closing quote"));
         *type = RegSz;
-        *data = registryTextData(value);
         return true;
     }
     if (startsWithNoCase(text.begin, text.end, "dword:")) {

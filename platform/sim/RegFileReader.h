@@ -6,7 +6,7 @@
 #include <QString>
 #include <memory>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 namespace win::sim {
 
@@ -42,10 +42,21 @@ private:
 
     bool applyLine(Span line, Lines& lines);
     bool applySection(Span line);
+    // A key line whose parent is the key of the line before or that key's
+    // parent, as in any file written key by key: the parent's node is reused.
+    bool applyNearbySection(Span path, bool* applied);
+    void rememberSection(Span path, std::shared_ptr<RegistryNode> parent, int depth);
+    // The last backslash of a key path, null when it has none.
+    static const char* lastSeparator(Span path);
     bool applyValue(Span line, Lines& lines);
+    // The text between the quotes at the start of `text`, with its escapes
+    // resolved (then it lies in m_unescaped); `*after` is the byte after the
+    // closing quote.
+    bool unquote(Span text, const char** after, Span* content, bool* escaped);
     // Value names recur, so a name shares the string of its earlier copies.
-    enum class Sharing { Shared, Own };
-    bool parseQuoted(Span text, const char** after, QString* out, Sharing sharing);
+    bool parseName(Span text, const char** after, QString* out);
+    // The registry's form of the text: UTF-16LE and a terminator.
+    bool decodeTextData(Span text, QByteArray* data);
     bool parseData(Span text, quint32* type, QByteArray* data);
     bool parseHexData(Span text, Lines& lines, quint32* type, QByteArray* data);
     bool parseBytes(Span text, QByteArray* bytes);
@@ -61,9 +72,27 @@ private:
     bool m_fromUtf16 = false;        // lone surrogates of a UTF-16 file are allowed
     QString m_problem;
     QByteArray m_bytes;   // the data of the hex value being read
-    // Value names met in this file, by their bytes in it: most names recur
-    // in many keys, and each then shares one string instead of a copy.
-    std::unordered_map<std::string_view, QString> m_names;
+    QByteArray m_unescaped;   // the last quoted text that held escapes
+    // The last key line's path and its parent's path (their bytes in the
+    // file) with their nodes; forgotten whenever a key is deleted.
+    struct SectionMemory
+    {
+        Span path;
+        Span parentPath;   // empty for a hive root
+        std::shared_ptr<RegistryNode> key;
+        std::shared_ptr<RegistryNode> parent;
+        int depth = 0;   // of the key, in levels below the hive root
+    };
+    SectionMemory m_lastSection;
+    // Value names met in this file, by their bytes in it, in a table with
+    // one place for each hash: most names recur in many keys, and each then
+    // shares one string instead of a copy.
+    struct KnownName
+    {
+        std::string_view bytes;
+        QString name;
+    };
+    std::vector<KnownName> m_names;
 };
 
 } // namespace win::sim

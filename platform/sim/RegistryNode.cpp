@@ -1,6 +1,7 @@
 #include "platform/sim/RegistryNode.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace win::sim {
 
@@ -152,17 +153,17 @@ const RegistryValue* RegistryNode::findValue(const QString& name) const
     return position < 0 ? nullptr : &m_values.at(position);
 }
 
-void RegistryNode::setValue(const QString& name, quint32 type, const QByteArray& data)
+void RegistryNode::setValue(const QString& name, quint32 type, QByteArray data)
 {
     const uint hash = foldedHash(name);
     const int position = valuePosition(name, hash);
     if (position >= 0) {
         RegistryValue& value = m_values[position];
         value.type = type;
-        value.data = data;
+        value.data = std::move(data);
         return;
     }
-    m_values.append(RegistryValue{name, type, data});
+    m_values.append(RegistryValue{name, type, std::move(data)});
     m_valueHashes.append(hash);
     if (m_values.size() == ValueIndexThreshold + 1)
         indexValues();

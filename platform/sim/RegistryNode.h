@@ -46,7 +46,7 @@ public:
     const RegistryValue& valueAt(int index) const { return m_values.at(index); }
     const RegistryValue* findValue(const QString& name) const;
     // Replaces the data of an existing value in place, keeping its position.
-    void setValue(const QString& name, quint32 type, const QByteArray& data);
+    void setValue(const QString& name, quint32 type, QByteArray data);
     bool removeValue(const QString& name);
     void removeAllValues();
 

@@ -52,24 +52,13 @@ void append(QStringView text, QByteArray* out, bool* loneSurrogate)
     appendUnits(reinterpret_cast<const char16_t*>(text.utf16()), text.size(), out, loneSurrogate);
 }
 
-bool decode(const char* data, qsizetype size, bool allowLoneSurrogates, QString* out)
+char16_t* decodeUnits(const char* data, qsizetype size, bool allowLoneSurrogates, char16_t* next)
 {
     const auto* bytes = reinterpret_cast<const unsigned char*>(data);
-    qsizetype ascii = 0;
-    while (ascii < size && bytes[ascii] < 0x80)
-        ++ascii;
-    if (ascii == size) {
-        *out = QString::fromLatin1(data, int(size));
-        return true;
-    }
-    QString text(int(size), Qt::Uninitialized);   // never more units than bytes
-    QChar* next = text.data();
-    for (qsizetype i = 0; i < ascii; ++i)
-        *next++ = QChar(bytes[i]);
-    for (qsizetype i = ascii; i < size;) {
+    for (qsizetype i = 0; i < size;) {
         const unsigned char lead = bytes[i];
         if (lead < 0x80) {
-            *next++ = QChar(lead);
+            *next++ = lead;
             ++i;
             continue;
         }
@@ -89,26 +78,44 @@ bool decode(const char* data, qsizetype size, bool allowLoneSurrogates, QString*
             }
         }
         if (length == 0)
-            return false;
+            return nullptr;
         if (i + length > size)
-            return false;
+            return nullptr;
         for (int k = 1; k < length; ++k) {
             const unsigned char follow = bytes[i + k];
             if ((follow & 0xC0) != 0x80)
-                return false;
+                return nullptr;
             code = (code << 6) | (follow & 0x3F);
         }
         if (code < smallest || code > 0x10FFFF || (QChar::isSurrogate(code) && !allowLoneSurrogates))
-            return false;
+            return nullptr;
         if (QChar::requiresSurrogates(code)) {
-            *next++ = QChar(QChar::highSurrogate(code));
-            *next++ = QChar(QChar::lowSurrogate(code));
+            *next++ = QChar::highSurrogate(code);
+            *next++ = QChar::lowSurrogate(code);
         } else {
-            *next++ = QChar(char16_t(code));
+            *next++ = char16_t(code);
         }
         i += length;
     }
-    text.truncate(int(next - text.constData()));
+    return next;
+}
+
+bool decode(const char* data, qsizetype size, bool allowLoneSurrogates, QString* out)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+    qsizetype ascii = 0;
+    while (ascii < size && bytes[ascii] < 0x80)
+        ++ascii;
+    if (ascii == size) {
+        *out = QString::fromLatin1(data, int(size));
+        return true;
+    }
+    QString text(int(size), Qt::Uninitialized);   // never more units than bytes
+    auto* units = reinterpret_cast<char16_t*>(text.data());
+    const char16_t* end = decodeUnits(data, size, allowLoneSurrogates, units);
+    if (!end)
+        return false;
+    text.truncate(int(end - units));
     *out = text;
     return true;
 }

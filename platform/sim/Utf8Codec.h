@@ -25,6 +25,9 @@ char* encode(const char16_t* units, qsizetype count, char* out, bool* loneSurrog
 // Decodes `size` bytes; false for bytes that are not UTF-8 (a surrogate's
 // three-byte form is accepted only with `allowLoneSurrogates`).
 bool decode(const char* data, qsizetype size, bool allowLoneSurrogates, QString* out);
+// decode() into `out`, which has room for one unit a byte; answers the end
+// of what it wrote, null for bytes that are not UTF-8.
+char16_t* decodeUnits(const char* data, qsizetype size, bool allowLoneSurrogates, char16_t* out);
 
 // UTF-16LE units to generalized UTF-8, for reading UTF-16 files as UTF-8 ones.
 QByteArray fromUtf16(const char16_t* units, qsizetype count);
