@@ -144,6 +144,7 @@ private slots:
     void readsAFullRegeditExport();
     void nestsKeysAsDeepAsWindowsAndNoDeeper();
     void listsSiblingsInRegistryOrderWhateverTheirFileOrder();
+    void keyLinesReachTheKeysTheirPathsName();
     void machineKeepsItsRegistryAcrossSaveAndLoad();
 };
 
@@ -321,6 +322,13 @@ void TestRegFile::malformedLineNamesFileAndLine_data()
     QTest::newRow("not utf-8") << QByteArray("Windows Registry Editor Version 5.00\n\"\xff\"\n") << 2;
     QTest::newRow("a key 513 levels deep") << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER"
                                                   + QByteArray("\\k").repeated(513) + "]\n" << 3;
+    QByteArray levelByLevel = "Windows Registry Editor Version 5.00\n";
+    QByteArray path = "HKEY_CURRENT_USER";
+    for (int depth = 1; depth <= 513; ++depth) {
+        path += "\\k";
+        levelByLevel += "[" + path + "]\n";
+    }
+    QTest::newRow("a key 513 levels deep, written level by level") << levelByLevel << 514;
     QTest::newRow("a key 300,000 levels deep") << "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER"
                                                       + QByteArray("\\k").repeated(300000) + "]\n" << 2;
 }
@@ -483,6 +491,38 @@ void TestRegFile::listsSiblingsInRegistryOrderWhateverTheirFileOrder()
             keys << line.section('\\', 2).chopped(1);
     }
     QCOMPARE(keys, (QStringList{"alpha", "Beta", "Delta", "Epsilon", "Zeta"}));
+}
+
+// Consecutive key lines name their parents in many spellings; a deleted key
+// is never reached again through the line before.
+void TestRegFile::keyLinesReachTheKeysTheirPathsName()
+{
+    RegistryStore store;
+    const QString error = loadFiles(store, {{"keys.reg", "Windows Registry Editor Version 5.00\n"
+                                                         "[HKEY_CURRENT_USER\\Software\\Old]\n"
+                                                         "[HKEY_CURRENT_USER\\Software\\Old\\Child]\n"
+                                                         "[-HKEY_CURRENT_USER\\Software\\Old]\n"
+                                                         "[HKEY_CURRENT_USER\\Software\\Old\\Again]\n"
+                                                         "\"v\"=dword:1\n"
+                                                         "[HKEY_CURRENT_USER\\Software\\old\\Cased]\n"
+                                                         "[HKCU\\Software\\Old\\Short]\n"
+                                                         "[HKEY_CURRENT_USER\\Software\\Old\\\\Doubled]\n"
+                                                         "[HKEY_CURRENT_USER\\Software\\Old\\Doubled\\]\n"
+                                                         "\"w\"=dword:2\n"
+                                                         "[HKEY_CURRENT_USER]\n"
+                                                         "[HKEY_CURRENT_USER\\Top]\n"}});
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QVERIFY(!store.hasKey("HKEY_CURRENT_USER\\Software\\Old\\Child"));
+    QCOMPARE(dataOf(store, "HKEY_CURRENT_USER\\Software\\Old\\Again", "v"), registryDwordData(1));
+    QCOMPARE(dataOf(store, "HKEY_CURRENT_USER\\Software\\Old\\Doubled", "w"), registryDwordData(2));
+    for (const char* key : {"Cased", "Short", "Doubled"})
+        QVERIFY2(store.hasKey(QStringLiteral("HKEY_CURRENT_USER\\Software\\Old\\") + key), key);
+    QVERIFY(store.hasKey("HKEY_CURRENT_USER\\Top"));
+    QTemporaryDir folder;
+    QString saveError;
+    QVERIFY2(store.saveFolder(folder.path(), &saveError), qPrintable(saveError));
+    const QByteArray text = readFile(folder.filePath("HKEY_CURRENT_USER.reg"));
+    QCOMPARE(text.count("[HKEY_CURRENT_USER\\Software\\Old"), 5);
 }
 
 QTEST_GUILESS_MAIN(TestRegFile)
