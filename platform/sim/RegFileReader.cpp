@@ -2,6 +2,7 @@
 
 #include "platform/sim/Utf8Codec.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <utility>
@@ -161,7 +162,7 @@ private:
 RegFileReader::RegFileReader(RegistryTree& tree)
     : m_tree(tree)
 {
-    m_bytes.reserve(4096);
+    m_bytes.resize(4096);
     m_names.resize(NameSlots);
 }
 
@@ -221,17 +222,17 @@ bool RegFileReader::decodeText(const char* begin, const char* end, QString* out)
     return true;
 }
 
-bool RegFileReader::decodeName(const char* begin, const char* end, QString* out)
+bool RegFileReader::decodeName(const char* begin, const char* end, const QString** out)
 {
     const std::string_view bytes(begin, size_t(end - begin));
     KnownName& known = m_names[bytesHash(bytes) & (NameSlots - 1)];
-    if (known.bytes.data() && known.bytes == bytes) {
-        *out = known.name;
-        return true;
+    if (!known.bytes.data() || known.bytes != bytes) {
+        QString name;
+        if (!decodeText(begin, end, &name))
+            return false;
+        known = KnownName{bytes, std::move(name)};
     }
-    if (!decodeText(begin, end, out))
-        return false;
-    known = KnownName{bytes, *out};
+    *out = &known.name;
     return true;
 }
 
@@ -338,7 +339,8 @@ void RegFileReader::rememberSection(Span path, std::shared_ptr<RegistryNode> par
 
 bool RegFileReader::applyValue(Span line, Lines& lines)
 {
-    QString name;
+    const QString defaultValueName;
+    const QString* name = &defaultValueName;
     const char* position = line.begin;
     if (line.startsWith('@'))
         ++position;
@@ -356,7 +358,7 @@ bool RegFileReader::applyValue(Span line, Lines& lines)
 
     if (data == "-") {
         if (m_key)
-            m_key->removeValue(name);
+            m_key->removeValue(*name);
         return true;
     }
     quint32 type = RegNone;
@@ -368,7 +370,7 @@ bool RegFileReader::applyValue(Span line, Lines& lines)
         return false;
     }
     if (m_key)
-        m_key->setValue(name, type, std::move(bytes));
+        m_key->setValue(*name, type, std::move(bytes));
     return true;
 }
 
@@ -407,13 +409,16 @@ bool RegFileReader::unquote(Span text, const char** after, Span* content, bool* 
     return fail(QStringLiteral("missing closing quote"));
 }
 
-bool RegFileReader::parseName(Span text, const char** after, QString* out)
+bool RegFileReader::parseName(Span text, const char** after, const QString** out)
 {
     Span content;
     bool escaped = false;
     if (!unquote(text, after, &content, &escaped))
         return false;
-    return escaped ? decodeText(content.begin, content.end, out) : decodeName(content.begin, content.end, out);
+    if (!escaped)
+        return decodeName(content.begin, content.end, out);
+    *out = &m_escapedName;
+    return decodeText(content.begin, content.end, &m_escapedName);
 }
 
 bool RegFileReader::decodeTextData(Span text, QByteArray* data)
@@ -467,7 +472,7 @@ bool RegFileReader::parseHexData(Span text, Lines& lines, quint32* type, QByteAr
     ++text.begin;
     // Each physical line is read on its own, so an error names its own line.
     // The bytes gather in one buffer kept for the whole file.
-    m_bytes.resize(0);
+    qsizetype count = 0;
     for (;;) {
         const bool continued = text.endsWith('\\');
         if (continued) {
@@ -476,7 +481,7 @@ bool RegFileReader::parseHexData(Span text, Lines& lines, quint32* type, QByteAr
             if (!text.isEmpty() && !text.endsWith(','))
                 return fail(QStringLiteral("expected ',' before the line continuation"));
         }
-        if (!parseBytes(text, &m_bytes))
+        if (!parseBytes(text, &count))
             return false;
         Span next;
         if (!continued || !lines.next(&next))
@@ -485,18 +490,21 @@ bool RegFileReader::parseHexData(Span text, Lines& lines, quint32* type, QByteAr
     }
     const bool text16 = valueType == RegSz || valueType == RegExpandSz || valueType == RegMultiSz;
     *type = valueType;
-    const QByteArray bytes = QByteArray::fromRawData(m_bytes.constData(), m_bytes.size());
-    *data = m_legacyText && text16 ? widened(bytes) : QByteArray(m_bytes.constData(), m_bytes.size());
+    if (m_legacyText && text16)
+        *data = widened(QByteArray::fromRawData(m_bytes.data(), int(count)));
+    else
+        *data = QByteArray(m_bytes.data(), int(count));
     return true;
 }
 
-bool RegFileReader::parseBytes(Span text, QByteArray* bytes)
+bool RegFileReader::parseBytes(Span text, qsizetype* count)
 {
-    // Written straight into the array: a byte takes at least one digit and
+    // Written straight into the buffer: a byte takes at least one digit and
     // all but the last a comma, so half the text (rounded up) is enough.
-    const int start = bytes->size();
-    bytes->resize(start + int(text.size() / 2) + 1);
-    char* out = bytes->data() + start;
+    const size_t room = size_t(*count + text.size() / 2 + 1);
+    if (m_bytes.size() < room)
+        m_bytes.resize(std::max(room, 2 * m_bytes.size()));
+    char* out = m_bytes.data() + *count;
     const char* c = skipBlanks(text.begin, text.end);
     bool ok = true;
     while (c < text.end) {
@@ -528,7 +536,7 @@ bool RegFileReader::parseBytes(Span text, QByteArray* bytes)
         }
         c = skipBlanks(c + 1, text.end);
     }
-    bytes->resize(int(out - bytes->constData()));
+    *count = out - m_bytes.data();
     return ok;
 }
 

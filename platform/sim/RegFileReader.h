@@ -54,15 +54,17 @@ private:
     // closing quote.
     bool unquote(Span text, const char** after, Span* content, bool* escaped);
     // Value names recur, so a name shares the string of its earlier copies.
-    bool parseName(Span text, const char** after, QString* out);
+    // `*out` stays valid until the next name is read.
+    bool parseName(Span text, const char** after, const QString** out);
     // The registry's form of the text: UTF-16LE and a terminator.
     bool decodeTextData(Span text, QByteArray* data);
     bool parseData(Span text, quint32* type, QByteArray* data);
     bool parseHexData(Span text, Lines& lines, quint32* type, QByteArray* data);
-    bool parseBytes(Span text, QByteArray* bytes);
+    // Appends the bytes to m_bytes, which holds `*count` of them.
+    bool parseBytes(Span text, qsizetype* count);
     bool decodeText(const char* begin, const char* end, QString* out);
     // decodeText for a quoted text without escapes, shared with its earlier copies.
-    bool decodeName(const char* begin, const char* end, QString* out);
+    bool decodeName(const char* begin, const char* end, const QString** out);
     bool fail(const QString& problem);
 
     RegistryTree& m_tree;
@@ -71,8 +73,9 @@ private:
     bool m_legacyText = false;       // REGEDIT4: hex text data is single-byte text
     bool m_fromUtf16 = false;        // lone surrogates of a UTF-16 file are allowed
     QString m_problem;
-    QByteArray m_bytes;   // the data of the hex value being read
+    std::vector<char> m_bytes;   // the data of the hex value being read, from the start
     QByteArray m_unescaped;   // the last quoted text that held escapes
+    QString m_escapedName;    // the last value name that held escapes
     // The last key line's path and its parent's path (their bytes in the
     // file) with their nodes; forgotten whenever a key is deleted.
     struct SectionMemory
