@@ -92,6 +92,24 @@ char* putQuoted(char* out, const char16_t* units, qsizetype count, bool* loneSur
     return out;
 }
 
+// "hex:" for binary data, "hex(<type in hex>):" for any other type.
+char* putHexPrefix(char* out, quint32 type)
+{
+    if (type == RegBinary) {
+        std::memcpy(out, "hex:", 4);
+        return out + 4;
+    }
+    std::memcpy(out, "hex(", 4);
+    out += 4;
+    int digits = 1;
+    while (digits < 8 && (type >> (4 * digits)) != 0)
+        ++digits;
+    for (int i = digits - 1; i >= 0; --i)
+        *out++ = "0123456789abcdef"[(type >> (4 * i)) & 0xF];
+    std::memcpy(out, "):", 2);
+    return out + 2;
+}
+
 // Writes the bytes as regedit's hex list from `column` on, wrapped where
 // regedit wraps it; needs room for three characters a byte, four more a line
 // and one spare.
@@ -208,11 +226,9 @@ void RegFileWriter::writeValue(const RegistryValue& value)
             out += 2;
         }
     } else {
-        const QByteArray prefix = value.type == RegBinary ? QByteArray("hex:")
-                                                          : "hex(" + QByteArray::number(value.type, 16) + "):";
-        std::memcpy(out, prefix.constData(), size_t(prefix.size()));
-        out += prefix.size();
-        out = putHexBytes(out, value.data, column + prefix.size());
+        char* const prefix = out;
+        out = putHexPrefix(out, value.type);
+        out = putHexBytes(out, value.data, column + int(out - prefix));
     }
     *out++ = '\n';
     m_out.resize(int(out - m_out.constData()));
