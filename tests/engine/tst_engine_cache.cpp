@@ -175,83 +175,57 @@ private slots:
             QVERIFY2(QFileInfo::exists(machine.hostPath(file)), qPrintable(file));
     }
 
-    void systemCachesAtEightyFivePercent_data()
+    // Windows Update's downloads go only when drive C is at least 85 % used,
+    // its size is known and Windows Update is not at work; a running service
+    // is stopped for it and started again.
+    void updateDownloads_data()
     {
-        QTest::addColumn<qint64>("freeMB");
-        QTest::addColumn<bool>("deep");
-        QTest::newRow("84.9%") << qint64(151) << false;
-        QTest::newRow("85.0%") << qint64(150) << true;
-    }
-
-    void systemCachesAtEightyFivePercent()
-    {
-        QFETCH(qint64, freeMB);
-        QFETCH(bool, deep);
-        TestMachine machine;
-        machine->files().drive('C')->totalBytes = 1000ull * MB;
-        machine->files().drive('C')->freeBytes = quint64(freeMB) * MB;
-        const QString download = QStringLiteral("C:\\Windows\\SoftwareDistribution\\Download\\update.cab");
-        machine.addFile(download, "u");
-        OptimizeCore core;
-        QSignalSpy progress(&core, &OptimizeCore::progressUpdated);
-        runEngine(core);
-        QCOMPARE(win::pathExists(download), !deep);
-        QCOMPARE(progress.contains({1, 20, QStringLiteral("磁盘使用率较高，正在深度清理系统缓存...")}), deep);
-        QVERIFY(m_log->contains(QStringLiteral("  清理 [B1 系统文件缓存(≥85%)]: +0 MB")));
-    }
-
-    void spaceQueryWithNoTotalCountsAsFailed()
-    {
-        TestMachine machine;
-        machine->files().drive('C')->totalBytes = 0;
-        machine->files().drive('C')->freeBytes = 0;
-        machine.addFile(QStringLiteral("C:\\Windows\\SoftwareDistribution\\Download\\update.cab"), "u");
-        OptimizeCore core;
-        runEngine(core);
-        QVERIFY(win::pathExists(QStringLiteral("C:\\Windows\\SoftwareDistribution\\Download\\update.cab")));
-    }
-
-    void windowsUpdateAtWork_data()
-    {
+        QTest::addColumn<qint64>("freeMB");   // of 1000 MB
         QTest::addColumn<QString>("process");
         QTest::addColumn<quint32>("serviceState");
-        QTest::newRow("update client running") << QStringLiteral("WUAUCLT.EXE") << win::ServiceStopped;
-        QTest::newRow("installer running") << QStringLiteral("TrustedInstaller.exe") << win::ServiceRunning;
-        QTest::newRow("service starting") << QString() << win::ServiceStartPending;
+        QTest::addColumn<bool>("deleted");
+        const quint32 none = 0;
+        QTest::newRow("84.9%") << qint64(151) << QString() << none << false;
+        QTest::newRow("85.0%") << qint64(150) << QString() << none << true;
+        QTest::newRow("no total") << qint64(-1) << QString() << none << false;
+        QTest::newRow("update client running") << qint64(100) << QStringLiteral("WUAUCLT.EXE") << win::ServiceStopped << false;
+        QTest::newRow("installer running") << qint64(100) << QStringLiteral("TrustedInstaller.exe") << win::ServiceRunning << false;
+        QTest::newRow("service starting") << qint64(100) << QString() << win::ServiceStartPending << false;
+        QTest::newRow("service running") << qint64(100) << QString() << win::ServiceRunning << true;
     }
 
-    void windowsUpdateAtWork()
+    void updateDownloads()
     {
+        QFETCH(qint64, freeMB);
         QFETCH(QString, process);
         QFETCH(quint32, serviceState);
+        QFETCH(bool, deleted);
         TestMachine machine;
-        machine->files().drive('C')->freeBytes = machine->files().drive('C')->totalBytes / 10;
-        machine->system().services << service(QStringLiteral("wuauserv"), serviceState);
-        machine->system().services.last().startDelayMs = 60000;   // a start takes its time
+        machine->files().drive('C')->totalBytes = freeMB < 0 ? 0 : 1000ull * MB;
+        machine->files().drive('C')->freeBytes = freeMB < 0 ? 0 : quint64(freeMB) * MB;
+        if (serviceState != 0) {
+            machine->system().services << service(QStringLiteral("wuauserv"), serviceState);
+            machine->system().services.last().startDelayMs = deleted ? 0 : 60000;   // a start takes its time
+            machine->system().services.last().stopDelayMs = 600;
+        }
         if (!process.isEmpty()) {
             SimProcess p;
             p.pid = 900;
             p.exeFile = process;
             machine->system().processes << p;
         }
-        machine.addFile(QStringLiteral("C:\\Windows\\SoftwareDistribution\\Download\\update.cab"), "u");
+        const QString download = QStringLiteral("C:\\Windows\\SoftwareDistribution\\Download\\update.cab");
+        machine.addFile(download, "u");
         OptimizeCore core;
+        QSignalSpy progress(&core, &OptimizeCore::progressUpdated);
         runEngine(core);
-        QVERIFY(m_log->contains(QStringLiteral("B1 跳过：Windows Update 正在运行，暂不深度清理系统缓存")));
-        QVERIFY(win::pathExists(QStringLiteral("C:\\Windows\\SoftwareDistribution\\Download\\update.cab")));
-    }
-
-    void runningUpdateServiceIsStoppedAndStartedAgain()
-    {
-        TestMachine machine;
-        machine->files().drive('C')->freeBytes = machine->files().drive('C')->totalBytes / 10;
-        machine->system().services << service(QStringLiteral("wuauserv"), win::ServiceRunning);
-        machine->findService(QStringLiteral("wuauserv"))->stopDelayMs = 600;
-        machine.addFile(QStringLiteral("C:\\Windows\\SoftwareDistribution\\Download\\update.cab"), "u");
-        OptimizeCore core;
-        runEngine(core);
-        QVERIFY(!win::pathExists(QStringLiteral("C:\\Windows\\SoftwareDistribution\\Download\\update.cab")));
-        QCOMPARE(machine->findService(QStringLiteral("wuauserv"))->state, win::ServiceRunning);
+        QCOMPARE(win::pathExists(download), !deleted);
+        const bool deep = freeMB >= 0 && freeMB <= 150;
+        QCOMPARE(progress.contains({1, 20, QStringLiteral("磁盘使用率较高，正在深度清理系统缓存...")}), deep);
+        QCOMPARE(m_log->contains(QStringLiteral("B1 跳过：Windows Update 正在运行，暂不深度清理系统缓存")), deep && !deleted);
+        QVERIFY(m_log->contains(QStringLiteral("  清理 [B1 系统文件缓存(≥85%)]: +0 MB")));
+        if (serviceState == win::ServiceRunning)
+            QCOMPARE(machine->findService(QStringLiteral("wuauserv"))->state, win::ServiceRunning);
     }
 
     void fontCacheAndDeliveryOptimisation()
@@ -272,33 +246,31 @@ private slots:
         QVERIFY(m_log->contains(QStringLiteral("  清理 [A4 传递优化缓存]: +1 MB")));
     }
 
-    void olderSystemsTakeTheirOwnFiles()
+    // Windows 7 keeps its font cache in the real system folder, which this
+    // 32-bit program sees as SysWOW64, and has OpenGL caches to empty; neither
+    // Windows 7 nor 8.1 knows delivery optimisation.
+    void olderSystems_data()
     {
-        TestMachine machine;
-        machine.setWindowsVersion(6, 1, 7601);
-        // The real system folder, which this 32-bit program sees as SysWOW64.
-        const QString fontCache = machine.addFile(QStringLiteral("C:\\Windows\\System32\\FNTCACHE.DAT"), "f");
-        machine.addFolder(QStringLiteral("C:\\Windows\\SysWOW64"));
-        machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\NVIDIA\\GLCache\\a.bin"), "g");
-        OptimizeCore core;
-        QSignalSpy progress(&core, &OptimizeCore::progressUpdated);
-        runEngine(core);
-        QVERIFY(!QFileInfo::exists(fontCache));
-        QVERIFY(!win::pathExists(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\NVIDIA\\GLCache\\a.bin")));
-        QVERIFY(m_log->startingWith(QStringLiteral("  清理 [A4")).isEmpty());
-        for (const auto& args : progress)
-            QVERIFY(!(args.at(0).toInt() == 1 && args.at(1).toInt() == 25));
+        QTest::addColumn<quint32>("minor");
+        QTest::newRow("Windows 7") << 1u;
+        QTest::newRow("Windows 8.1") << 3u;
     }
 
-    void windows81HasNoDeliveryOptimisationStep()
+    void olderSystems()
     {
+        QFETCH(quint32, minor);
         TestMachine machine;
-        machine.setWindowsVersion(6, 3, 9600);
+        machine.setWindowsVersion(6, minor, minor == 1 ? 7601 : 9600);
+        const QString fontCache = machine.addFile(QStringLiteral("C:\\Windows\\System32\\FNTCACHE.DAT"), "f");
+        machine.addFolder(QStringLiteral("C:\\Windows\\SysWOW64"));
+        const QString glCache = machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\NVIDIA\\GLCache\\a.bin"), "g");
         OptimizeCore core;
         QSignalSpy progress(&core, &OptimizeCore::progressUpdated);
         runEngine(core);
-        QVERIFY(!progress.contains({1, 25, QStringLiteral("正在清理传递优化缓存...")}));
+        QCOMPARE(QFileInfo::exists(fontCache), minor != 1);
+        QCOMPARE(QFileInfo::exists(glCache), minor != 1);
         QVERIFY(m_log->startingWith(QStringLiteral("  清理 [A4")).isEmpty());
+        QVERIFY(!progress.contains({1, 25, QStringLiteral("正在清理传递优化缓存...")}));
     }
 
     // Only the framework version folders (their names start with a small
