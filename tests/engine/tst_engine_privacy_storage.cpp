@@ -219,59 +219,57 @@ private slots:
 
     // Hibernation off is credited only for a hibernation file that was there
     // and is gone afterwards, in 64-bit arithmetic (32 GB of memory would
-    // overflow a 32-bit byte count).
-    void hibernationOffIsCreditedWhenItsFileIsGone()
+    // overflow a 32-bit byte count); a drive whose size cannot be read gets no
+    // decision at all.
+    void hibernationOff_data()
     {
+        QTest::addColumn<int>("ramGB");
+        QTest::addColumn<bool>("hiberfil");
+        QTest::addColumn<bool>("powercfgHangs");
+        QTest::addColumn<bool>("unreadable");
+        QTest::addColumn<int>("freedMB");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("file gone") << 32 << true << false << false << 32 * 768 << QStringLiteral("    H1 已关闭休眠: powercfg /hibernate off");
+        QTest::newRow("no file") << 16 << false << false << false << 0 << QStringLiteral("    H1 已关闭休眠: powercfg /hibernate off");
+        QTest::newRow("powercfg never ends") << 16 << true << true << false << 0 << QStringLiteral("    H1 未完成: powercfg /hibernate off");
+        QTest::newRow("drive unreadable") << 16 << true << false << true << 0
+                                          << QStringLiteral("  存储决策: 无法读取系统盘空间，不做休眠与还原决策");
+    }
+
+    void hibernationOff()
+    {
+        QFETCH(int, ramGB);
+        QFETCH(bool, hiberfil);
+        QFETCH(bool, powercfgHangs);
+        QFETCH(bool, unreadable);
+        QFETCH(int, freedMB);
+        QFETCH(QString, line);
         TestMachine machine;
-        shape(machine, {32, 30, 10});
-        machine->programs().power().hibernation = true;
-        machine.addFile(QStringLiteral("C:\\hiberfil.sys"));
-        machine->files().setVirtualSize(QStringLiteral("C:\\hiberfil.sys"), 12 * GB);
+        shape(machine, {ramGB, 30, 10});
+        if (unreadable)
+            machine->files().drive('C')->totalBytes = 0;
+        machine->programs().power().hibernation = hiberfil;
+        if (hiberfil) {
+            machine.addFile(QStringLiteral("C:\\hiberfil.sys"));
+            machine->files().setVirtualSize(QStringLiteral("C:\\hiberfil.sys"), 12 * GB);
+        }
+        if (powercfgHangs)
+            machine->programs().setAvailability(QStringLiteral("powercfg"), win::sim::ProgramAvailability::Hangs);
+        m_log->clear();
         OptimizeCore core;
         core.startOptimize();
         const StorageDecision decision = core.scanReport().storage;
-        QVERIFY(decision.hibernationDisabledNow);
-        QCOMPARE(decision.hibernationFreedMB, 32 * 768);
-        QCOMPARE(core.cleanedMB(), 32 * 768);
-        QVERIFY(!win::pathExists(QStringLiteral("C:\\hiberfil.sys")));
-    }
-
-    void noHibernationFileNoCredit()
-    {
-        TestMachine machine;
-        shape(machine, {16, 30, 10});
-        const StorageDecision decision = run();
-        QVERIFY(!decision.keepHibernation);
-        QVERIFY(!decision.hibernationDisabledNow);
-        QCOMPARE(decision.hibernationFreedMB, 0);
-        QVERIFY(m_log->contains(QStringLiteral("    H1 已关闭休眠: powercfg /hibernate off")));
-    }
-
-    void hibernationOffThatNeverHappensIsNotReported()
-    {
-        TestMachine machine;
-        shape(machine, {16, 30, 10});
-        machine->programs().power().hibernation = true;
-        machine.addFile(QStringLiteral("C:\\hiberfil.sys"));
-        machine->programs().setAvailability(QStringLiteral("powercfg"), win::sim::ProgramAvailability::Hangs);
-        const StorageDecision decision = run();
-        QCOMPARE(m_log->startingWith(QStringLiteral("    H1")), QStringList{QStringLiteral("    H1 未完成: powercfg /hibernate off")});
-        QVERIFY(!decision.hibernationDisabledNow);
-        QVERIFY(machine->programs().power().hibernation);
-    }
-
-    void unreadableDriveMakesNoDecision()
-    {
-        TestMachine machine;
-        shape(machine, {16, 30, 10});
-        machine->files().drive('C')->totalBytes = 0;
-        machine->programs().power().hibernation = true;
-        machine.addFile(QStringLiteral("C:\\hiberfil.sys"));
-        const StorageDecision decision = run();
-        QVERIFY(win::pathExists(QStringLiteral("C:\\hiberfil.sys")));
-        QVERIFY(decision.hibernationReason.isEmpty());
-        QVERIFY(decision.restoreAdvice.isEmpty());
-        QVERIFY(m_log->contains(QStringLiteral("  存储决策: 无法读取系统盘空间，不做休眠与还原决策")));
+        QVERIFY(m_log->contains(line));
+        QCOMPARE(m_log->startingWith(QStringLiteral("    H1")).size(), unreadable ? 0 : 1);
+        QCOMPARE(decision.hibernationDisabledNow, freedMB > 0);
+        QCOMPARE(decision.hibernationFreedMB, freedMB);
+        QCOMPARE(core.cleanedMB(), freedMB);
+        QCOMPARE(win::pathExists(QStringLiteral("C:\\hiberfil.sys")), hiberfil && freedMB == 0);
+        QCOMPARE(machine->programs().power().hibernation, hiberfil && freedMB == 0);
+        QCOMPARE(decision.hibernationReason.isEmpty(), unreadable);
+        QCOMPARE(decision.restoreAdvice.isEmpty(), unreadable);
+        if (!unreadable)
+            QVERIFY(!decision.keepHibernation);
     }
 
     void windows7DecidesNothing()
