@@ -9,9 +9,6 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-using win::sim::SimProcess;
-using win::sim::SimService;
-
 namespace {
 
 constexpr int MB = 1048576;
@@ -22,15 +19,6 @@ void age(const QString& hostPath, qint64 seconds)
     QFile file(hostPath);
     file.open(QIODevice::ReadWrite);
     file.setFileTime(QDateTime::currentDateTime().addSecs(-seconds), QFileDevice::FileModificationTime);
-}
-
-SimService service(const QString& name, quint32 state)
-{
-    SimService s;
-    s.name = name;
-    s.state = state;
-    s.startType = win::ServiceAutoStart;
-    return s;
 }
 
 bool journalHas(TestMachine& machine, const QString& kind, const QString& program, const QStringList& arguments)
@@ -204,16 +192,12 @@ private slots:
         machine->files().drive('C')->totalBytes = freeMB < 0 ? 0 : 1000ull * MB;
         machine->files().drive('C')->freeBytes = freeMB < 0 ? 0 : quint64(freeMB) * MB;
         if (serviceState != 0) {
-            machine->system().services << service(QStringLiteral("wuauserv"), serviceState);
-            machine->system().services.last().startDelayMs = deleted ? 0 : 60000;   // a start takes its time
-            machine->system().services.last().stopDelayMs = 600;
+            auto& updates = machine.addService(QStringLiteral("wuauserv"), serviceState);
+            updates.startDelayMs = deleted ? 0 : 60000;   // a start takes its time
+            updates.stopDelayMs = 600;
         }
-        if (!process.isEmpty()) {
-            SimProcess p;
-            p.pid = 900;
-            p.exeFile = process;
-            machine->system().processes << p;
-        }
+        if (!process.isEmpty())
+            machine.addProcess(900, process);
         const QString download = QStringLiteral("C:\\Windows\\SoftwareDistribution\\Download\\update.cab");
         machine.addFile(download, "u");
         OptimizeCore core;
@@ -232,8 +216,8 @@ private slots:
     {
         TestMachine machine;
         machine->system().joinStatus = win::NetSetupDomainName;  // the settings step then keeps DoSvc
-        machine->system().services << service(QStringLiteral("FontCache"), win::ServiceStopped)
-                                   << service(QStringLiteral("DoSvc"), win::ServiceRunning);
+        machine.addService(QStringLiteral("FontCache"), win::ServiceStopped);
+        machine.addService(QStringLiteral("DoSvc"));
         machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Microsoft\\Windows\\Fonts\\FontCache.dat"), QByteArray(MB, 'f'));
         machine.addFile(QStringLiteral("C:\\Windows\\SoftwareDistribution\\DeliveryOptimization\\Cache\\piece.bin"), QByteArray(MB, 'd'));
         OptimizeCore core;
@@ -307,7 +291,7 @@ private slots:
     void dnsFlushThatFailsIsNotReportedDone()
     {
         TestMachine machine;
-        machine->system().services << service(QStringLiteral("Dnscache"), win::ServiceStopped);
+        machine.addService(QStringLiteral("Dnscache"), win::ServiceStopped);
         machine->programs().setDnsCacheEntries(12);
         OptimizeCore core;
         runEngine(core);

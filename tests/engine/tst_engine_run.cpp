@@ -10,9 +10,6 @@
 #include <QThread>
 #include <QtTest>
 
-using win::sim::SimProcess;
-using win::sim::SimService;
-
 namespace {
 
 constexpr quint64 MB = 1048576;
@@ -23,15 +20,6 @@ QList<QPair<int, int>> rows(const QSignalSpy& progress)
     for (const auto& args : progress)
         out << qMakePair(args.at(0).toInt(), args.at(1).toInt());
     return out;
-}
-
-SimService runningService(const QString& name)
-{
-    SimService service;
-    service.name = name;
-    service.startType = win::ServiceAutoStart;
-    service.state = win::ServiceRunning;
-    return service;
 }
 
 } // namespace
@@ -79,11 +67,7 @@ private slots:
         machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\a.tmp"), QByteArray(3 * MB, 'a'));
         machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\sub\\b.tmp"), QByteArray(MB / 2, 'b'));
         machine.addFile(QStringLiteral("C:\\Windows\\Temp\\c.log"), QByteArray(MB, 'c'));
-        SimProcess browser;
-        browser.pid = 3100;
-        browser.exeFile = QStringLiteral("browser.exe");
-        browser.workingSetBytes = 300 * MB;
-        machine->system().processes << browser;
+        machine.addProcess(3100, QStringLiteral("browser.exe"), 300 * MB);
         machine.setText(QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"),
                         QStringLiteral("Tray"), QStringLiteral("C:\\Program Files\\Tray\\tray.exe"));
         machine.setText(QStringLiteral("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"),
@@ -121,8 +105,8 @@ private slots:
     {
         TestMachine machine;
         machine->files().drive('C')->freeBytes = machine->files().drive('C')->totalBytes / 10;  // 90 % used
-        machine->system().services << runningService(QStringLiteral("FontCache"))
-                                   << runningService(QStringLiteral("wuauserv"));
+        machine.addService(QStringLiteral("FontCache"));
+        machine.addService(QStringLiteral("wuauserv"));
         const QString update = QStringLiteral("C:\\Windows\\SoftwareDistribution\\Download\\update.cab");
         const QString temporary = QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\setup.tmp");
         machine.addFile(update, "u");
@@ -179,11 +163,7 @@ private slots:
         QFETCH(int, takenMeanwhileMB);
         TestMachine machine;
         QCOMPARE(machine->system().ownPid, 4242u);
-        SimProcess program;
-        program.pid = pid;
-        program.exeFile = QStringLiteral("program.exe");
-        program.workingSetBytes = 300 * MB;
-        machine->system().processes << program;
+        machine.addProcess(pid, QStringLiteral("program.exe"), 300 * MB);
         OptimizeCore core;
         connect(&core, &OptimizeCore::progressUpdated, &core, [&](int step, int percent) {
             if (step == 2 && percent == 34)

@@ -8,25 +8,15 @@
 #include <QtTest>
 
 using win::sim::SimAdapter;
-using win::sim::SimService;
 
 namespace {
 
 const QString UserKey = QStringLiteral("HKEY_CURRENT_USER\\");
 
-SimService runningService(const QString& name)
-{
-    SimService s;
-    s.name = name;
-    s.startType = win::ServiceAutoStart;
-    s.state = win::ServiceRunning;
-    return s;
-}
-
 void addServices(TestMachine& machine, const QStringList& names)
 {
     for (const QString& name : names)
-        machine->system().services << runningService(name);
+        machine.addService(name);
 }
 
 quint32 startTypeOf(TestMachine& machine, const QString& name)
@@ -193,8 +183,7 @@ private slots:
     void serviceThatWillNotStopIsStillDisabled()
     {
         TestMachine machine;
-        addServices(machine, {QStringLiteral("Fax")});
-        machine->findService(QStringLiteral("Fax"))->acceptsStop = false;
+        machine.addService(QStringLiteral("Fax")).acceptsStop = false;
         run();
         QCOMPARE(startTypeOf(machine, QStringLiteral("Fax")), win::ServiceDisabled);
         QCOMPARE(machine->findService(QStringLiteral("Fax"))->state, win::ServiceRunning);

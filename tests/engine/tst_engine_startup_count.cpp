@@ -2,7 +2,6 @@
 #include "TestMachine.h"
 #include "engine/OptimizeCore.h"
 
-#include <QSignalSpy>
 #include <QtTest>
 
 using win::sim::SimTask;
@@ -53,14 +52,8 @@ class EngineStartupCountTest : public QObject
 private slots:
     void initTestCase() { m_log = std::make_unique<EngineLog>(); }
 
-    void cleanSystemStillCountsItsWinlogonTexts()
-    {
-        TestMachine machine;
-        cleanWinlogon(machine);
-        QCOMPARE(count(), 3);  // Shell, Userinit and the empty AppInit_DLLs text
-    }
-
-    // A replaced value counts once as a text and once more as a hijack.
+    // A clean Winlogon counts its texts (Shell, Userinit and the empty
+    // AppInit_DLLs); a replaced value counts once more as a hijack.
     void hijacksCountTwice_data()
     {
         QTest::addColumn<QString>("key");
@@ -158,21 +151,6 @@ private slots:
         machine.setWindowsVersion(6, 1, 7601);
         machine->system().tasks << task(QStringLiteral("\\Updater"), {win::TaskTriggerLogon});
         QCOMPARE(count(), 0);
-    }
-
-    void announcementsFallBackAfterTheCount()
-    {
-        TestMachine machine;
-        OptimizeCore core;
-        QSignalSpy progress(&core, &OptimizeCore::progressUpdated);
-        core.startOptimize();
-        QList<int> fifth;
-        for (const auto& args : progress) {
-            if (args.at(0).toInt() == 5 && args.at(1).toInt() > 85)
-                fifth << args.at(1).toInt();
-        }
-        QCOMPARE(fifth, (QList<int>{87, 92, 94, 96, 99}));
-        QCOMPARE(core.startupFasterSeconds(), 6 * core.startupItemsCount());
     }
 
     void uninstallResidue()

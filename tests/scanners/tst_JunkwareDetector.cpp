@@ -50,275 +50,260 @@ class TestJunkwareDetector : public QObject
     Q_OBJECT
 
 private slots:
-    void findsNothingWithoutUsableSignatures();
-    void eachDimensionAlone_data();
-    void eachDimensionAlone();
-    void installedProgramEvidence_data();
-    void installedProgramEvidence();
-    void onlyTextDisplayNamesCount();
-    void hitsOfOneSignatureMerge();
-    void whitelistedIdGivesNoRecord();
-    void whitelistedProcessIsSkippedOnlyThere();
-    void whitelistedPaths_data();
-    void whitelistedPaths();
-    void filePathsThatMustNeverBecomeEvidence_data();
-    void filePathsThatMustNeverBecomeEvidence();
-    void runValuesMatchByNameWhateverTheirData();
-};
+    void findsNothingWithoutUsableSignatures()
+    {
+        TestMachine machine;
+        addProgram(machine, Uninstall64, "Bad", "BadInstaller");
+        addProcess(machine, 100, "C:\\x\\badproc.exe");
+        machine.addFolder(BadFiles);
+        unloadSignatures();
+        QVERIFY(scan().isEmpty());
 
-void TestJunkwareDetector::findsNothingWithoutUsableSignatures()
-{
-    TestMachine machine;
-    addProgram(machine, Uninstall64, "Bad", "BadInstaller");
-    addProcess(machine, 100, "C:\\x\\badproc.exe");
-    machine.addFolder(BadFiles);
-    unloadSignatures();
-    QVERIFY(scan().isEmpty());
+        // A blank list entry names nothing.
+        QTemporaryDir signatures;
+        QVERIFY(loadSignatures(signatures, {pattern("blank", {{"uninstall_keys", QJsonArray{""}},
+                                                              {"process_names", QJsonArray{" "}},
+                                                              {"startup_names", QJsonArray{""}},
+                                                              {"service_names", QJsonArray{""}},
+                                                              {"file_paths", QJsonArray{""}}})}));
+        addProcess(machine, 200, "C:\\x\\any thing.exe");
+        machine.setText(HkcuRun, "Anything", "x.exe");
+        addService(machine, "Anything");
+        QVERIFY(scan().isEmpty());
+    }
 
-    // A blank list entry names nothing.
-    QTemporaryDir signatures;
-    QVERIFY(loadSignatures(signatures, {pattern("blank", {{"uninstall_keys", QJsonArray{""}},
-                                                          {"process_names", QJsonArray{" "}},
-                                                          {"startup_names", QJsonArray{""}},
-                                                          {"service_names", QJsonArray{""}},
-                                                          {"file_paths", QJsonArray{""}}})}));
-    addProcess(machine, 200, "C:\\x\\any thing.exe");
-    machine.setText(HkcuRun, "Anything", "x.exe");
-    addService(machine, "Anything");
-    QVERIFY(scan().isEmpty());
-}
+    void eachDimensionAlone_data()
+    {
+        QTest::addColumn<QString>("trace");
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("dimension");
+        QTest::addColumn<QStringList>("evidence");
+        QTest::newRow("installed 64-bit") << "uninstall64" << "installed" << Installed << QStringList();
+        QTest::newRow("installed 32-bit") << "uninstall32" << "installed" << Installed << QStringList();
+        QTest::newRow("installed for the user") << "uninstallUser" << "installed" << Installed << QStringList();
+        QTest::newRow("process") << "process" << "process" << Process << QStringList();
+        QTest::newRow("run value") << "run" << "run" << Startup << QStringList();
+        QTest::newRow("policy run value") << "policyRun" << "run" << Startup << QStringList();
+        QTest::newRow("service") << "service" << "service" << Service << QStringList();
+        QTest::newRow("folder") << "folder" << "file" << FilePath << QStringList({BadFiles});
+    }
 
-void TestJunkwareDetector::eachDimensionAlone_data()
-{
-    QTest::addColumn<QString>("trace");
-    QTest::addColumn<QString>("id");
-    QTest::addColumn<QString>("dimension");
-    QTest::addColumn<QStringList>("evidence");
-    QTest::newRow("installed 64-bit") << "uninstall64" << "installed" << Installed << QStringList();
-    QTest::newRow("installed 32-bit") << "uninstall32" << "installed" << Installed << QStringList();
-    QTest::newRow("installed for the user") << "uninstallUser" << "installed" << Installed << QStringList();
-    QTest::newRow("process") << "process" << "process" << Process << QStringList();
-    QTest::newRow("run value") << "run" << "run" << Startup << QStringList();
-    QTest::newRow("policy run value") << "policyRun" << "run" << Startup << QStringList();
-    QTest::newRow("service") << "service" << "service" << Service << QStringList();
-    QTest::newRow("folder") << "folder" << "file" << FilePath << QStringList({BadFiles});
-}
+    void eachDimensionAlone()
+    {
+        QFETCH(QString, trace);
+        QFETCH(QString, id);
+        QFETCH(QString, dimension);
+        QFETCH(QStringList, evidence);
+        TestMachine machine;
+        QTemporaryDir signatures;
+        QVERIFY(loadSignatures(signatures, standardSignatures()));
+        machine.addFolder("C:\\Program Files\\Bad Installer");
+        if (trace == "uninstall64")
+            addProgram(machine, Uninstall64, "{1}", "The BADINSTALLER 2.0", "C:\\Program Files\\Bad Installer");
+        else if (trace == "uninstall32")
+            addProgram(machine, Uninstall32, "{1}", "BadInstaller");
+        else if (trace == "uninstallUser")
+            addProgram(machine, UninstallUser, "{1}", "BadInstaller");
+        else if (trace == "process")
+            addProcess(machine, 200, "C:\\Program Files\\x\\BadProc.exe");
+        else if (trace == "run")
+            machine.setText(HkcuRun, "xBadRunx", "whatever.exe");
+        else if (trace == "policyRun")
+            machine.setDword(PolicyRun, "BadRun", 1);  // the data is never looked at
+        else if (trace == "service")
+            addService(machine, "MyBadSvc2");
+        else if (trace == "folder")
+            machine.addFolder(BadFiles);
 
-void TestJunkwareDetector::eachDimensionAlone()
-{
-    QFETCH(QString, trace);
-    QFETCH(QString, id);
-    QFETCH(QString, dimension);
-    QFETCH(QStringList, evidence);
-    TestMachine machine;
-    QTemporaryDir signatures;
-    QVERIFY(loadSignatures(signatures, standardSignatures()));
-    machine.addFolder("C:\\Program Files\\Bad Installer");
-    if (trace == "uninstall64")
-        addProgram(machine, Uninstall64, "{1}", "The BADINSTALLER 2.0", "C:\\Program Files\\Bad Installer");
-    else if (trace == "uninstall32")
-        addProgram(machine, Uninstall32, "{1}", "BadInstaller");
-    else if (trace == "uninstallUser")
-        addProgram(machine, UninstallUser, "{1}", "BadInstaller");
-    else if (trace == "process")
-        addProcess(machine, 200, "C:\\Program Files\\x\\BadProc.exe");
-    else if (trace == "run")
-        machine.setText(HkcuRun, "xBadRunx", "whatever.exe");
-    else if (trace == "policyRun")
-        machine.setDword(PolicyRun, "BadRun", 1);  // the data is never looked at
-    else if (trace == "service")
-        addService(machine, "MyBadSvc2");
-    else if (trace == "folder")
+        // Traces that hit nothing: a harmless program, process, service and a driver named like the signature.
+        addProgram(machine, Uninstall64, "{2}", "Good Program");
+        addProcess(machine, 300, "C:\\Windows\\explorer.exe");
+        addService(machine, "BadSvcDriver", win::ServiceKernelDriver);
+
+        const QVector<JunkwareFinding> found = scan();
+        QCOMPARE(found.size(), 1);
+        const JunkwareFinding& finding = found.first();
+        QCOMPARE(finding.id, id);
+        QCOMPARE(finding.name, id + " Name");
+        QCOMPARE(finding.category, QString("adware"));
+        QCOMPARE(finding.riskLevel, QString("medium"));
+        QCOMPARE(finding.description, id + " description");
+        QCOMPARE(finding.dimension, dimension);
+        QCOMPARE(finding.evidence, evidence);
+        QCOMPARE(machine->registry().openHandleCount(), 0);
+        QCOMPARE(machine->openHandleCount(), 0);
+    }
+
+    void installedProgramEvidence_data()
+    {
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QStringList>("evidence");
+        QTest::newRow("folder still there") << "C:\\Program Files\\Bad Installer" << QStringList();
+        QTest::newRow("folder gone") << "C:\\Program Files\\Bad Gone" << QStringList({"C:\\Program Files\\Bad Gone"});
+        // A 64-bit program's entry means the 64-bit program folder.
+        QTest::newRow("gone, written with a variable") << "%ProgramFiles%\\Bad Gone"
+                                                        << QStringList({"C:\\Program Files\\Bad Gone"});
+        QTest::newRow("unknown variable") << "%NOSUCHVAR%\\Bad" << QStringList();
+        QTest::newRow("another user's profile") << "C:\\Users\\Someone" << QStringList();
+        QTest::newRow("relative") << "Bad Gone" << QStringList();
+        QTest::newRow("climbs out") << "C:\\Program Files\\Bad Gone\\..\\.." << QStringList();
+    }
+
+    void installedProgramEvidence()
+    {
+        QFETCH(QString, location);
+        QFETCH(QStringList, evidence);
+        TestMachine machine;
+        QTemporaryDir signatures;
+        QVERIFY(loadSignatures(signatures, standardSignatures()));
+        machine.addFolder("C:\\Program Files\\Bad Installer");
+        addProgram(machine, Uninstall64, "{1}", "BadInstaller", location);
+        const QVector<JunkwareFinding> found = scan();
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found.first().evidence, evidence);
+    }
+
+    void onlyTextDisplayNamesCount()
+    {
+        TestMachine machine;
+        QTemporaryDir signatures;
+        QVERIFY(loadSignatures(signatures, standardSignatures()));
+        setRaw(machine, Uninstall64 + "\\{1}", "DisplayName", win::RegBinary, win::registryTextData("BadInstaller"));
+        machine.setText(Uninstall64 + "\\{2}", "DisplayName", "BadInstaller", win::RegMultiSz);
+        QVERIFY(scan().isEmpty());
+        machine.setText(Uninstall64 + "\\{3}", "DisplayName", "BadInstaller", win::RegExpandSz);
+        QCOMPARE(scan().size(), 1);
+    }
+
+    void hitsOfOneSignatureMerge()
+    {
+        TestMachine machine;
+        QTemporaryDir signatures;
+        const QJsonObject both{{"process_names", QJsonArray{"combo"}},
+                               {"file_paths", QJsonArray{"%LOCALAPPDATA%\\Combo", "C:\\Users\\Tester\\AppData\\Local\\Combo",
+                                                         "%APPDATA%\\Combo", "%LOCALAPPDATA%\\Missing"}}};
+        QVERIFY(loadSignatures(signatures, {pattern("combo", both), pattern("combo", {{"process_names", QJsonArray{"combo"}}})}));
+        addProcess(machine, 200, "C:\\Tools\\combo.exe");
+        machine.addFolder("C:\\Users\\Tester\\AppData\\Local\\Combo");
+        machine.addFile("C:\\Users\\Tester\\AppData\\Roaming\\Combo");
+
+        const QVector<JunkwareFinding> found = scan();
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found.first().dimension, Process);
+        QCOMPARE(found.first().evidence, QStringList({"C:\\Users\\Tester\\AppData\\Local\\Combo",
+                                                      "C:\\Users\\Tester\\AppData\\Roaming\\Combo"}));
+    }
+
+    void whitelistedIdGivesNoRecord()
+    {
+        TestMachine machine;
+        QTemporaryDir signatures;
+        QJsonArray sigs = standardSignatures();
+        sigs.append(pattern("all", {{"uninstall_keys", QJsonArray{"BadInstaller"}},
+                                    {"process_names", QJsonArray{"badproc"}},
+                                    {"startup_names", QJsonArray{"BadRun"}},
+                                    {"service_names", QJsonArray{"BadSvc"}},
+                                    {"file_paths", QJsonArray{"%LOCALAPPDATA%\\BadFiles"}}}));
+        QVERIFY(loadSignatures(signatures, sigs, QJsonObject{{"patterns", QJsonArray{"all"}}}));
+        addProgram(machine, Uninstall64, "{1}", "BadInstaller");
+        addProcess(machine, 200, "C:\\x\\badproc.exe");
+        machine.setText(HkcuRun, "BadRun", "x.exe");
+        addService(machine, "BadSvc");
         machine.addFolder(BadFiles);
 
-    // Traces that hit nothing: a harmless program, process, service and a driver named like the signature.
-    addProgram(machine, Uninstall64, "{2}", "Good Program");
-    addProcess(machine, 300, "C:\\Windows\\explorer.exe");
-    addService(machine, "BadSvcDriver", win::ServiceKernelDriver);
+        QStringList ids;
+        for (const JunkwareFinding& finding : scan())
+            ids.append(finding.id);
+        QCOMPARE(ids, QStringList({"installed", "process", "run", "service", "file"}));
+    }
 
-    const QVector<JunkwareFinding> found = scan();
-    QCOMPARE(found.size(), 1);
-    const JunkwareFinding& finding = found.first();
-    QCOMPARE(finding.id, id);
-    QCOMPARE(finding.name, id + " Name");
-    QCOMPARE(finding.category, QString("adware"));
-    QCOMPARE(finding.riskLevel, QString("medium"));
-    QCOMPARE(finding.description, id + " description");
-    QCOMPARE(finding.dimension, dimension);
-    QCOMPARE(finding.evidence, evidence);
-    QCOMPARE(machine->registry().openHandleCount(), 0);
-    QCOMPARE(machine->openHandleCount(), 0);
-}
+    void whitelistedProcessIsSkippedOnlyThere()
+    {
+        TestMachine machine;
+        QTemporaryDir signatures;
+        QVERIFY(loadSignatures(signatures, {pattern("p", {{"process_names", QJsonArray{"badproc"}},
+                                                          {"file_paths", QJsonArray{"%LOCALAPPDATA%\\BadFiles"}}})},
+                               QJsonObject{{"process_names", QJsonArray{"BADPROC.EXE"}}}));
+        addProcess(machine, 200, "C:\\x\\badproc.exe");
+        QVERIFY(scan().isEmpty());
+        machine.addFolder(BadFiles);
+        const QVector<JunkwareFinding> found = scan();
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found.first().dimension, FilePath);
+    }
 
-void TestJunkwareDetector::installedProgramEvidence_data()
-{
-    QTest::addColumn<QString>("location");
-    QTest::addColumn<QStringList>("evidence");
-    QTest::newRow("folder still there") << "C:\\Program Files\\Bad Installer" << QStringList();
-    QTest::newRow("folder gone") << "C:\\Program Files\\Bad Gone" << QStringList({"C:\\Program Files\\Bad Gone"});
-    // A 64-bit program's entry means the 64-bit program folder.
-    QTest::newRow("gone, written with a variable") << "%ProgramFiles%\\Bad Gone"
-                                                    << QStringList({"C:\\Program Files\\Bad Gone"});
-    QTest::newRow("unknown variable") << "%NOSUCHVAR%\\Bad" << QStringList();
-    QTest::newRow("another user's profile") << "C:\\Users\\Someone" << QStringList();
-    QTest::newRow("relative") << "Bad Gone" << QStringList();
-    QTest::newRow("climbs out") << "C:\\Program Files\\Bad Gone\\..\\.." << QStringList();
-}
+    void whitelistedPaths_data()
+    {
+        QTest::addColumn<QString>("signaturePath");
+        QTest::addColumn<QString>("whitelistPath");
+        QTest::newRow("same spelling") << "%LOCALAPPDATA%\\BadFiles" << "%LOCALAPPDATA%\\BadFiles";
+        QTest::newRow("whitelist spelled out") << "%LOCALAPPDATA%\\BadFiles" << "c:\\users\\tester\\appdata\\local\\badfiles";
+        QTest::newRow("signature spelled out") << BadFiles << "%LocalAppData%\\BadFiles";
+        QTest::newRow("other separator") << "C:/Users/Tester/AppData/Local/BadFiles" << "%LOCALAPPDATA%\\BadFiles";
+    }
 
-void TestJunkwareDetector::installedProgramEvidence()
-{
-    QFETCH(QString, location);
-    QFETCH(QStringList, evidence);
-    TestMachine machine;
-    QTemporaryDir signatures;
-    QVERIFY(loadSignatures(signatures, standardSignatures()));
-    machine.addFolder("C:\\Program Files\\Bad Installer");
-    addProgram(machine, Uninstall64, "{1}", "BadInstaller", location);
-    const QVector<JunkwareFinding> found = scan();
-    QCOMPARE(found.size(), 1);
-    QCOMPARE(found.first().evidence, evidence);
-}
+    void whitelistedPaths()
+    {
+        QFETCH(QString, signaturePath);
+        QFETCH(QString, whitelistPath);
+        TestMachine machine;
+        machine.addFolder(BadFiles);
+        QTemporaryDir signatures;
+        const QJsonArray sigs{pattern("file", {{"file_paths", QJsonArray{signaturePath}}})};
+        QVERIFY(loadSignatures(signatures, sigs));
+        QCOMPARE(scan().size(), 1);
+        QVERIFY(loadSignatures(signatures, sigs, QJsonObject{{"file_paths", QJsonArray{"", whitelistPath}}}));
+        QVERIFY(scan().isEmpty());
+    }
 
-void TestJunkwareDetector::onlyTextDisplayNamesCount()
-{
-    TestMachine machine;
-    QTemporaryDir signatures;
-    QVERIFY(loadSignatures(signatures, standardSignatures()));
-    setRaw(machine, Uninstall64 + "\\{1}", "DisplayName", win::RegBinary, win::registryTextData("BadInstaller"));
-    machine.setText(Uninstall64 + "\\{2}", "DisplayName", "BadInstaller", win::RegMultiSz);
-    QVERIFY(scan().isEmpty());
-    machine.setText(Uninstall64 + "\\{3}", "DisplayName", "BadInstaller", win::RegExpandSz);
-    QCOMPARE(scan().size(), 1);
-}
+    void filePathsThatMustNeverBecomeEvidence_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("drive root") << "C:\\";
+        QTest::newRow("windows") << "%SystemRoot%";
+        QTest::newRow("program files") << "%ProgramW6432%";
+        QTest::newRow("program files x86") << "C:\\Program Files (x86)\\";
+        QTest::newRow("program data") << "%ProgramData%";
+        QTest::newRow("users") << "C:\\Users";
+        QTest::newRow("profile") << "%USERPROFILE%";
+        QTest::newRow("another profile") << "C:\\Users\\Other";
+        QTest::newRow("appdata") << "%USERPROFILE%\\AppData";
+        QTest::newRow("roaming") << "%APPDATA%";
+        QTest::newRow("local") << "%LOCALAPPDATA%\\";
+        QTest::newRow("locallow") << "C:/Users/Tester/AppData/LocalLow";
+        QTest::newRow("other profile's local") << "C:\\Users\\Other\\AppData\\Local";
+        QTest::newRow("climbs back up") << "%LOCALAPPDATA%\\BadFiles\\..";
+        QTest::newRow("relative") << "BadFiles";
+        QTest::newRow("unknown variable") << "%NOSUCH%\\BadFiles";
+    }
 
-void TestJunkwareDetector::hitsOfOneSignatureMerge()
-{
-    TestMachine machine;
-    QTemporaryDir signatures;
-    const QJsonObject both{{"process_names", QJsonArray{"combo"}},
-                           {"file_paths", QJsonArray{"%LOCALAPPDATA%\\Combo", "C:\\Users\\Tester\\AppData\\Local\\Combo",
-                                                     "%APPDATA%\\Combo", "%LOCALAPPDATA%\\Missing"}}};
-    QVERIFY(loadSignatures(signatures, {pattern("combo", both), pattern("combo", {{"process_names", QJsonArray{"combo"}}})}));
-    addProcess(machine, 200, "C:\\Tools\\combo.exe");
-    machine.addFolder("C:\\Users\\Tester\\AppData\\Local\\Combo");
-    machine.addFile("C:\\Users\\Tester\\AppData\\Roaming\\Combo");
+    void filePathsThatMustNeverBecomeEvidence()
+    {
+        QFETCH(QString, path);
+        TestMachine machine;
+        for (const char* folder : {"C:\\Windows", "C:\\Program Files", "C:\\Program Files (x86)", "C:\\ProgramData",
+                                      "C:\\Users\\Other\\AppData\\Local", "C:\\Users\\Tester\\AppData\\LocalLow",
+                                      "C:\\Users\\Tester\\AppData\\Roaming"})
+            machine.addFolder(folder);
+        machine.addFolder(BadFiles);
+        QTemporaryDir signatures;
+        QVERIFY(loadSignatures(signatures, {pattern("file", {{"file_paths", QJsonArray{path}}})}));
+        QVERIFY(scan().isEmpty());
+    }
 
-    const QVector<JunkwareFinding> found = scan();
-    QCOMPARE(found.size(), 1);
-    QCOMPARE(found.first().dimension, Process);
-    QCOMPARE(found.first().evidence, QStringList({"C:\\Users\\Tester\\AppData\\Local\\Combo",
-                                                  "C:\\Users\\Tester\\AppData\\Roaming\\Combo"}));
-}
-
-void TestJunkwareDetector::whitelistedIdGivesNoRecord()
-{
-    TestMachine machine;
-    QTemporaryDir signatures;
-    QJsonArray sigs = standardSignatures();
-    sigs.append(pattern("all", {{"uninstall_keys", QJsonArray{"BadInstaller"}},
-                                {"process_names", QJsonArray{"badproc"}},
-                                {"startup_names", QJsonArray{"BadRun"}},
-                                {"service_names", QJsonArray{"BadSvc"}},
-                                {"file_paths", QJsonArray{"%LOCALAPPDATA%\\BadFiles"}}}));
-    QVERIFY(loadSignatures(signatures, sigs, QJsonObject{{"patterns", QJsonArray{"all"}}}));
-    addProgram(machine, Uninstall64, "{1}", "BadInstaller");
-    addProcess(machine, 200, "C:\\x\\badproc.exe");
-    machine.setText(HkcuRun, "BadRun", "x.exe");
-    addService(machine, "BadSvc");
-    machine.addFolder(BadFiles);
-
-    QStringList ids;
-    for (const JunkwareFinding& finding : scan())
-        ids.append(finding.id);
-    QCOMPARE(ids, QStringList({"installed", "process", "run", "service", "file"}));
-}
-
-void TestJunkwareDetector::whitelistedProcessIsSkippedOnlyThere()
-{
-    TestMachine machine;
-    QTemporaryDir signatures;
-    QVERIFY(loadSignatures(signatures, {pattern("p", {{"process_names", QJsonArray{"badproc"}},
-                                                      {"file_paths", QJsonArray{"%LOCALAPPDATA%\\BadFiles"}}})},
-                           QJsonObject{{"process_names", QJsonArray{"BADPROC.EXE"}}}));
-    addProcess(machine, 200, "C:\\x\\badproc.exe");
-    QVERIFY(scan().isEmpty());
-    machine.addFolder(BadFiles);
-    const QVector<JunkwareFinding> found = scan();
-    QCOMPARE(found.size(), 1);
-    QCOMPARE(found.first().dimension, FilePath);
-}
-
-void TestJunkwareDetector::whitelistedPaths_data()
-{
-    QTest::addColumn<QString>("signaturePath");
-    QTest::addColumn<QString>("whitelistPath");
-    QTest::newRow("same spelling") << "%LOCALAPPDATA%\\BadFiles" << "%LOCALAPPDATA%\\BadFiles";
-    QTest::newRow("whitelist spelled out") << "%LOCALAPPDATA%\\BadFiles" << "c:\\users\\tester\\appdata\\local\\badfiles";
-    QTest::newRow("signature spelled out") << BadFiles << "%LocalAppData%\\BadFiles";
-    QTest::newRow("other separator") << "C:/Users/Tester/AppData/Local/BadFiles" << "%LOCALAPPDATA%\\BadFiles";
-}
-
-void TestJunkwareDetector::whitelistedPaths()
-{
-    QFETCH(QString, signaturePath);
-    QFETCH(QString, whitelistPath);
-    TestMachine machine;
-    machine.addFolder(BadFiles);
-    QTemporaryDir signatures;
-    const QJsonArray sigs{pattern("file", {{"file_paths", QJsonArray{signaturePath}}})};
-    QVERIFY(loadSignatures(signatures, sigs));
-    QCOMPARE(scan().size(), 1);
-    QVERIFY(loadSignatures(signatures, sigs, QJsonObject{{"file_paths", QJsonArray{"", whitelistPath}}}));
-    QVERIFY(scan().isEmpty());
-}
-
-void TestJunkwareDetector::filePathsThatMustNeverBecomeEvidence_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::newRow("drive root") << "C:\\";
-    QTest::newRow("windows") << "%SystemRoot%";
-    QTest::newRow("program files") << "%ProgramW6432%";
-    QTest::newRow("program files x86") << "C:\\Program Files (x86)\\";
-    QTest::newRow("program data") << "%ProgramData%";
-    QTest::newRow("users") << "C:\\Users";
-    QTest::newRow("profile") << "%USERPROFILE%";
-    QTest::newRow("another profile") << "C:\\Users\\Other";
-    QTest::newRow("appdata") << "%USERPROFILE%\\AppData";
-    QTest::newRow("roaming") << "%APPDATA%";
-    QTest::newRow("local") << "%LOCALAPPDATA%\\";
-    QTest::newRow("locallow") << "C:/Users/Tester/AppData/LocalLow";
-    QTest::newRow("other profile's local") << "C:\\Users\\Other\\AppData\\Local";
-    QTest::newRow("climbs back up") << "%LOCALAPPDATA%\\BadFiles\\..";
-    QTest::newRow("relative") << "BadFiles";
-    QTest::newRow("unknown variable") << "%NOSUCH%\\BadFiles";
-}
-
-void TestJunkwareDetector::filePathsThatMustNeverBecomeEvidence()
-{
-    QFETCH(QString, path);
-    TestMachine machine;
-    for (const char* folder : {"C:\\Windows", "C:\\Program Files", "C:\\Program Files (x86)", "C:\\ProgramData",
-                                  "C:\\Users\\Other\\AppData\\Local", "C:\\Users\\Tester\\AppData\\LocalLow",
-                                  "C:\\Users\\Tester\\AppData\\Roaming"})
-        machine.addFolder(folder);
-    machine.addFolder(BadFiles);
-    QTemporaryDir signatures;
-    QVERIFY(loadSignatures(signatures, {pattern("file", {{"file_paths", QJsonArray{path}}})}));
-    QVERIFY(scan().isEmpty());
-}
-
-void TestJunkwareDetector::runValuesMatchByNameWhateverTheirData()
-{
-    TestMachine machine;
-    QTemporaryDir signatures;
-    QVERIFY(loadSignatures(signatures, standardSignatures()));
-    // Only the name is matched, so data too large to read hides nothing.
-    machine.setText(HkcuRun, QString(1500, 'N'), "x.exe");
-    machine.setText(HkcuRun, "BadRun", QString(5000, 'x'));
-    const QVector<JunkwareFinding> found = scan();
-    QCOMPARE(found.size(), 1);
-    QCOMPARE(found.first().id, QString("run"));
-}
+    void runValuesMatchByNameWhateverTheirData()
+    {
+        TestMachine machine;
+        QTemporaryDir signatures;
+        QVERIFY(loadSignatures(signatures, standardSignatures()));
+        // Only the name is matched, so data too large to read hides nothing.
+        machine.setText(HkcuRun, QString(1500, 'N'), "x.exe");
+        machine.setText(HkcuRun, "BadRun", QString(5000, 'x'));
+        const QVector<JunkwareFinding> found = scan();
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found.first().id, QString("run"));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestJunkwareDetector)
 #include "tst_JunkwareDetector.moc"
