@@ -1,5 +1,6 @@
 #include "EngineLog.h"
 #include "TestMachine.h"
+#include "support/MachineSetup.h"
 #include "engine/OptimizeCore.h"
 #include "platform/FileSystem.h"
 #include "platform/SystemFacts.h"
@@ -16,7 +17,7 @@ const QString UserKey = QStringLiteral("HKEY_CURRENT_USER\\");
 void addServices(TestMachine& machine, const QStringList& names)
 {
     for (const QString& name : names)
-        machine.addService(name);
+        addService(machine, name);
 }
 
 quint32 startTypeOf(TestMachine& machine, const QString& name)
@@ -183,7 +184,7 @@ private slots:
     void serviceThatWillNotStopIsStillDisabled()
     {
         TestMachine machine;
-        machine.addService(QStringLiteral("Fax")).acceptsStop = false;
+        addService(machine, QStringLiteral("Fax")).acceptsStop = false;
         run();
         QCOMPARE(startTypeOf(machine, QStringLiteral("Fax")), win::ServiceDisabled);
         QCOMPARE(machine->findService(QStringLiteral("Fax"))->state, win::ServiceRunning);

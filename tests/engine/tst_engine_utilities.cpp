@@ -1,5 +1,6 @@
 #include "EngineLog.h"
 #include "TestMachine.h"
+#include "support/MachineSetup.h"
 #include "engine/OptimizeCore.h"
 #include "platform/Clock.h"
 
@@ -31,11 +32,11 @@ private slots:
     void disablingAnAlreadyDisabledServiceSendsNoStop()
     {
         TestMachine machine;
-        machine.addService(QStringLiteral("Fax"), win::ServiceStopped, win::ServiceDisabled);
+        addService(machine, QStringLiteral("Fax"), win::ServiceStopped, win::ServiceDisabled);
         OptimizeCore core;
         QVERIFY(core.disableService(QStringLiteral("fax")));
         QCOMPARE(machine->findService(QStringLiteral("Fax"))->stopControls, 0);
-        machine.addService(QStringLiteral("Guarded")).accessDenied = true;
+        addService(machine, QStringLiteral("Guarded")).accessDenied = true;
         QVERIFY(!core.disableService(QStringLiteral("Guarded")));
         QCOMPARE(machine->findService(QStringLiteral("Guarded"))->startType, win::ServiceAutoStart);
     }
@@ -43,7 +44,7 @@ private slots:
     void disableWaitsForASlowStopAboutTwoSeconds()
     {
         TestMachine machine;
-        machine.addService(QStringLiteral("Slow")).stopDelayMs = 10000;
+        addService(machine, QStringLiteral("Slow")).stopDelayMs = 10000;
         OptimizeCore core;
         const quint64 start = win::tickCountMs();
         QVERIFY(core.disableService(QStringLiteral("Slow")));
@@ -67,7 +68,7 @@ private slots:
         QFETCH(int, stopDelayMs);
         QFETCH(bool, stopped);
         TestMachine machine;
-        machine.addService(QStringLiteral("FontCache")).stopDelayMs = stopDelayMs;
+        addService(machine, QStringLiteral("FontCache")).stopDelayMs = stopDelayMs;
         OptimizeCore core;
         const quint64 start = win::tickCountMs();
         QCOMPARE(core.stopServiceAndWait(QStringLiteral("FontCache")), stopped);
@@ -79,8 +80,8 @@ private slots:
     void stopAndWaitRefusals()
     {
         TestMachine machine;
-        machine.addService(QStringLiteral("Stubborn")).acceptsStop = false;
-        machine.addService(QStringLiteral("Idle"), win::ServiceStopped, win::ServiceDemandStart);
+        addService(machine, QStringLiteral("Stubborn")).acceptsStop = false;
+        addService(machine, QStringLiteral("Idle"), win::ServiceStopped, win::ServiceDemandStart);
         OptimizeCore core;
         QVERIFY(!core.stopServiceAndWait(QStringLiteral("Stubborn")));
         QVERIFY(!core.stopServiceAndWait(QStringLiteral("Idle")));
@@ -93,7 +94,7 @@ private slots:
     void processTestNeedsTheWholeName()
     {
         TestMachine machine;
-        machine.addProcess(1200, QStringLiteral("Explorer.EXE"));
+        addProcess(machine, 1200, QStringLiteral("Explorer.EXE"));
         OptimizeCore core;
         QVERIFY(core.isProcessRunning(QStringLiteral("explorer.exe")));
         QVERIFY(core.isProcessRunning(QStringLiteral("EXPLORER.exe")));

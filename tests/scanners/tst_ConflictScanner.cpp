@@ -187,7 +187,6 @@ private slots:
                               pattern("medium", {{"uninstall_keys", QJsonArray{"fungame"}}}, "pup", "medium"),
                               pattern("adware", {{"uninstall_keys", QJsonArray{"fungame"}}}, "adware", "low"),
                               pattern("cleaner", {{"uninstall_keys", QJsonArray{"Cleaner"}}}, "pup", "low"),
-                              pattern("blank", {{"uninstall_keys", QJsonArray{""}}}, "pup", "low"),
                               pattern("absent", {{"uninstall_keys", QJsonArray{"Absent"}}}, "pup", "low")};
         QVERIFY(loadSignatures(signatures, sigs, QJsonObject{{"patterns", QJsonArray{"cleaner"}}}));
         const QVector<ConflictFinding> found = scan();

@@ -137,26 +137,6 @@ quint32 TestMachine::dword(const QString& keyPath, const QString& name) const
     return quint8(data[0]) | quint32(quint8(data[1])) << 8 | quint32(quint8(data[2])) << 16 | quint32(quint8(data[3])) << 24;
 }
 
-win::sim::SimService& TestMachine::addService(const QString& name, quint32 state, quint32 startType)
-{
-    win::sim::SimService service;
-    service.name = name;
-    service.state = state;
-    service.startType = startType;
-    m_machine->system().services.append(service);
-    return m_machine->system().services.last();
-}
-
-win::sim::SimProcess& TestMachine::addProcess(quint32 pid, const QString& exeFile, quint64 workingSetBytes)
-{
-    win::sim::SimProcess process;
-    process.pid = pid;
-    process.exeFile = exeFile;
-    process.workingSetBytes = workingSetBytes;
-    m_machine->system().processes.append(process);
-    return m_machine->system().processes.last();
-}
-
 TestMachine::~TestMachine()
 {
     win::sim::SimMachine::makeCurrent(nullptr);
