@@ -20,6 +20,12 @@ void CachedTextLabel::paintEvent(QPaintEvent* event)
     painter.drawPixmap(0, 0, m_picture);
 }
 
+void CachedTextLabel::setText(const QString& text)
+{
+    QLabel::setText(text);
+    takePicture();
+}
+
 void CachedTextLabel::changeEvent(QEvent* event)
 {
     switch (event->type()) {

@@ -14,6 +14,11 @@ class CachedTextLabel : public QLabel
 public:
     using QLabel::QLabel;
 
+    // Takes the new picture at once while the label is shown: were the label
+    // painted first and pictured after, its large text would be drawn twice.
+    // QLabel::setText works too, at that price.
+    void setText(const QString& text);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;

@@ -19,7 +19,9 @@ void CircularProgressBar::setValue(int v)
     if (clamped == m_value)
         return;
     m_value = clamped;
-    changed();
+    // The track stays as it is drawn; only the arc follows the value.
+    m_arc = QPixmap();
+    update();
 }
 
 void CircularProgressBar::setProgressColor(const QColor& color)
@@ -78,11 +80,14 @@ void CircularProgressBar::paintEvent(QPaintEvent* event)
             painter.setPen(ringPen(m_trackColor));
             painter.drawArc(rect, 90 * 16, 360 * 16);
         });
+        m_band = bandOf(rect);
+        m_arc = QPixmap();
+    }
+    if (m_arc.isNull()) {
         m_arc = layer([this, &rect](QPainter& painter) {
             painter.setPen(ringPen(m_progressColor));
             painter.drawArc(rect, 90 * 16, -static_cast<int>(m_value / 100.0 * 360 * 16));
         });
-        m_band = bandOf(rect);
     }
     QPainter painter(this);
     for (const QRect& area : event->region() & m_band) {

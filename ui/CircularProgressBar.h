@@ -47,7 +47,8 @@ private:
     QColor m_progressColor{"#1A73E8"};
     QColor m_trackColor{"#E0E0E0"};
     QColor m_textColor{"#333333"};
-    // The track and the arc as last drawn; null once anything changed.
+    // The track and the arc as last drawn; null once anything they show
+    // changed (the arc alone with the value).
     QPixmap m_track;
     QPixmap m_arc;
     QRegion m_band;

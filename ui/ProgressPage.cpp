@@ -102,7 +102,7 @@ void ProgressPage::clearLighting()
 
 void ProgressPage::setCenterText(const QString& text)
 {
-    if (auto* label = findChild<QLabel*>("centerPercent"))
+    if (auto* label = findChild<CachedTextLabel*>("centerPercent"))
         label->setText(text);
 }
 

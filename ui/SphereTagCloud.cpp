@@ -1,5 +1,7 @@
 #include "ui/SphereTagCloud.h"
 
+#include "ui/CenteredTextLayout.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 
@@ -163,7 +165,12 @@ void SphereTagCloud::paintTag(QPainter& painter, const QFont& base, Tag& tag)
         painter.setBrush(Qt::NoBrush);
     }
     painter.setPen(color);
-    painter.drawText(rect, Qt::AlignCenter, tag.text);
+    // Laying the text out is most of what drawing it costs; the layout is
+    // kept for as long as the painter's font, resolved against the widget's,
+    // stays the same.
+    if (!tag.layout || !tag.layout->fits(painter))
+        tag.layout = std::make_shared<const CenteredTextLayout>(tag.text, painter);
+    tag.layout->draw(painter, rect);
 }
 
 #include "moc_SphereTagCloud.cpp"

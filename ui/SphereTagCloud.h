@@ -9,6 +9,9 @@
 #include <QWidget>
 
 #include <array>
+#include <memory>
+
+class CenteredTextLayout;
 
 // Short text tags spread evenly over a slowly turning sphere, drawn with
 // perspective; each tag's colour tells its state (0 pending, 1 current,
@@ -30,6 +33,8 @@ public:
         // The text's extent at each size and weight it was drawn at, by the
         // size in 64ths of a pixel, twice, plus 1 when bold.
         QHash<int, QRectF> extents;
+        // The text as laid out in the font it was last drawn in.
+        std::shared_ptr<const CenteredTextLayout> layout;
     };
 
     explicit SphereTagCloud(QWidget* parent = nullptr);

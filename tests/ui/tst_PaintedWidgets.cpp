@@ -3,10 +3,13 @@
 #include "ui/CachedTextLabel.h"
 #include "ui/CircularProgressBar.h"
 #include "ui/ParticleBackground.h"
+#include "ui/ProgressPage.h"
 #include "ui/SphereTagCloud.h"
 
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
+#include <QScreen>
 #include <QLabel>
 #include <QtTest>
 
@@ -33,6 +36,59 @@ QImage render(QWidget& widget)
     widget.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
     return image;
 }
+
+// The sphere's tags as drawing each one's text straight gives them: its
+// extent measured, a halo behind a lit tag, the text centred in the extent,
+// painted on a widget of the sphere's font.
+class StraightSphere : public QWidget
+{
+public:
+    explicit StraightSphere(const SphereTagCloud& cloud)
+        : cloud(cloud)
+    {
+        resize(cloud.size());
+        setFont(cloud.font());
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+        for (int index : cloud.paintingOrder())
+            paintTag(painter, cloud.tagList()[index]);
+    }
+
+private:
+    void paintTag(QPainter& painter, const SphereTagCloud::Tag& tag) const
+    {
+        const QColor colors[] = {QColor(150, 150, 150), QColor(234, 67, 53), QColor(251, 140, 0), QColor(52, 168, 83)};
+        const bool lit = tag.state == 1 || tag.state == 2;
+        QColor color = colors[tag.state];
+        const qreal alpha = (tag.depth + 1) * 0.6 / 2 + 0.4;
+        color.setAlphaF(alpha);
+        const qreal pixelsPerPoint = logicalDpiY() / 72.0;
+        QFont font("Microsoft YaHei", 10, QFont::Medium);
+        font.setPointSizeF(qRound((3 * tag.scale + 8) * pixelsPerPoint * 64) / 64.0 / pixelsPerPoint);
+        font.setBold(lit);
+        painter.setFont(font);
+        QRectF rect = QFontMetricsF(font).boundingRect(tag.text);
+        rect.moveCenter(QPointF(tag.screenX, tag.screenY));
+        rect.adjust(-10, -5, 10, 5);
+        if (lit) {
+            QColor halo = color;
+            halo.setAlphaF(alpha * 0.3);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(halo);
+            painter.drawRoundedRect(rect, 8, 8);
+            painter.setBrush(Qt::NoBrush);
+        }
+        painter.setPen(color);
+        painter.drawText(rect, Qt::AlignCenter, tag.text);
+    }
+
+    const SphereTagCloud& cloud;
+};
 
 bool near(QColor a, QColor b)
 {
@@ -61,6 +117,7 @@ private slots:
     void sphereTagsStayOnTheSphereWhileTurning();
     void sphereWithoutPositionsOrSizePaintsNothing();
     void sphereTurnsOnlyWhileShown();
+    void sphereLooksAsItsTagsDrawnStraight();
     void cachedLabelPaintsAsAPlainLabel();
     void particlesWaitForASize();
     void particlesComeBackBelowTheBottom();
@@ -328,6 +385,46 @@ void TestPaintedWidgets::sphereTurnsOnlyWhileShown()
 
     page.show();
     QTRY_VERIFY(positions() != before);
+}
+
+// Each tag's text is laid out once and drawn from there while its font stays;
+// every pixel the sphere puts on the screen must be the one drawing the text
+// straight gives, as the sphere turns, as tags light up and after the
+// widget's font changed.
+void TestPaintedWidgets::sphereLooksAsItsTagsDrawnStraight()
+{
+    ProgressPage page;
+    SphereTagCloud cloud;
+    for (const SphereTagCloud::Tag& keyword : page.tagCloud()->tagList())
+        cloud.addTag(keyword.text);
+    cloud.resize(380, 380);
+    StraightSphere straight(cloud);
+    cloud.show();
+    straight.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&cloud));
+    QVERIFY(QTest::qWaitForWindowExposed(&straight));
+    const auto shown = [](QWidget& widget) {
+        widget.repaint();
+        return widget.screen()->grabWindow(widget.winId()).toImage();
+    };
+    const auto looksStraight = [&] {
+        for (int turn = 0; turn < 5; ++turn) {
+            QTest::qWait(40);
+            if (shown(cloud) != shown(straight))
+                return false;
+        }
+        return true;
+    };
+    QVERIFY(looksStraight());
+    cloud.setTagState(0, 3);
+    cloud.setTagState(1, 2);
+    cloud.setTagState(2, 1);
+    QVERIFY(looksStraight());
+    QFont spaced = cloud.font();
+    spaced.setLetterSpacing(QFont::PercentageSpacing, 130);
+    cloud.setFont(spaced);
+    straight.setFont(spaced);
+    QVERIFY(looksStraight());
 }
 
 // The percentage over the sphere paints from a picture of itself: it must
