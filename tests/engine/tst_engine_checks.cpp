@@ -31,9 +31,6 @@ private slots:
         }) << admin;
         QTest::newRow("XP") << Setup([](win::sim::SimSystem& s) { s.version = {5, 1, 2600, {}}; }) << version;
         QTest::newRow("Vista") << Setup([](win::sim::SimSystem& s) { s.version = {6, 0, 6002, {}}; }) << version;
-        QTest::newRow("7") << Setup([](win::sim::SimSystem& s) { s.version = {6, 1, 7601, {}}; }) << QString();
-        QTest::newRow("8.1") << Setup([](win::sim::SimSystem& s) { s.version = {6, 3, 9600, {}}; }) << QString();
-        QTest::newRow("11") << Setup([](win::sim::SimSystem& s) { s.version = {10, 0, 22631, {}}; }) << QString();
         QTest::newRow("version probe missing")
             << Setup([](win::sim::SimSystem& s) { s.missingProcedures << QStringLiteral("ntdll.dll!RtlGetVersion"); }) << version;
         QTest::newRow("power query fails before the battery is looked at")

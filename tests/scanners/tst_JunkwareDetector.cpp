@@ -115,14 +115,9 @@ private slots:
 
         const QVector<JunkwareFinding> found = scan();
         QCOMPARE(found.size(), 1);
-        const JunkwareFinding& finding = found.first();
-        QCOMPARE(finding.id, id);
-        QCOMPARE(finding.name, id + " Name");
-        QCOMPARE(finding.category, QString("adware"));
-        QCOMPARE(finding.riskLevel, QString("medium"));
-        QCOMPARE(finding.description, id + " description");
-        QCOMPARE(finding.dimension, dimension);
-        QCOMPARE(finding.evidence, evidence);
+        const JunkwareFinding& f = found.first();
+        QCOMPARE(QStringList({f.id, f.name, f.category, f.riskLevel, f.description, f.dimension, f.evidence.join(',')}),
+                 QStringList({id, id + " Name", "adware", "medium", id + " description", dimension, evidence.join(',')}));
         QCOMPARE(machine->registry().openHandleCount(), 0);
         QCOMPARE(machine->openHandleCount(), 0);
     }
@@ -249,22 +244,18 @@ private slots:
         QVERIFY(scan().isEmpty());
     }
 
+    // A sample of the folders that are never junk, each spelt as a signature
+    // may spell it; every folder and spelling is the protected folders' own
+    // test's to try.
     void filePathsThatMustNeverBecomeEvidence_data()
     {
         QTest::addColumn<QString>("path");
         QTest::newRow("drive root") << "C:\\";
         QTest::newRow("windows") << "%SystemRoot%";
         QTest::newRow("program files") << "%ProgramW6432%";
-        QTest::newRow("program files x86") << "C:\\Program Files (x86)\\";
-        QTest::newRow("program data") << "%ProgramData%";
-        QTest::newRow("users") << "C:\\Users";
         QTest::newRow("profile") << "%USERPROFILE%";
-        QTest::newRow("another profile") << "C:\\Users\\Other";
-        QTest::newRow("appdata") << "%USERPROFILE%\\AppData";
-        QTest::newRow("roaming") << "%APPDATA%";
         QTest::newRow("local") << "%LOCALAPPDATA%\\";
         QTest::newRow("locallow") << "C:/Users/Tester/AppData/LocalLow";
-        QTest::newRow("other profile's local") << "C:\\Users\\Other\\AppData\\Local";
         QTest::newRow("climbs back up") << "%LOCALAPPDATA%\\BadFiles\\..";
         QTest::newRow("relative") << "BadFiles";
         QTest::newRow("unknown variable") << "%NOSUCH%\\BadFiles";

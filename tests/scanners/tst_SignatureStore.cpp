@@ -77,22 +77,13 @@ private slots:
         const SignatureStore& store = SignatureStore::instance();
         QVERIFY(store.isLoaded());
         QCOMPARE(store.signatures().size(), 3);
-        const AdwareSignature& sig = store.signatures().at(0);
-        QCOMPARE(sig.id, QString("full"));
-        QCOMPARE(sig.name, QString("Full Name"));
-        QCOMPARE(sig.nameCn, QStringLiteral("检测到杀毒软件"));
-        QCOMPARE(sig.category, QString("pup"));
-        QCOMPARE(sig.riskLevel, QString("high"));
-        QCOMPARE(sig.description, QString("desc"));
-        QCOMPARE(sig.uninstallKeys, QStringList({"U1", "U2"}));
-        QCOMPARE(sig.filePaths, QStringList({"%APPDATA%\\F"}));
-        QCOMPARE(sig.processNames, QStringList({"p.exe"}));
-        QCOMPARE(sig.serviceNames, QStringList({"svc"}));
-        QCOMPARE(sig.startupNames, QStringList({"run"}));
-
-        const AdwareSignature& bare = store.signatures().at(1);
-        QCOMPARE(bare.id, QString("bare"));
-        QVERIFY(bare.name.isEmpty() && bare.uninstallKeys.isEmpty() && bare.startupNames.isEmpty());
+        const auto fields = [](const AdwareSignature& s) {
+            return QStringList{s.id, s.name, s.nameCn, s.category, s.riskLevel, s.description, s.uninstallKeys.join(','),
+                               s.filePaths.join(','), s.processNames.join(','), s.serviceNames.join(','), s.startupNames.join(',')}
+                .join('|');
+        };
+        QCOMPARE(fields(store.signatures().at(0)), QStringLiteral("full|Full Name|检测到杀毒软件|pup|high|desc|U1,U2|%APPDATA%\\F|p.exe|svc|run"));
+        QCOMPARE(fields(store.signatures().at(1)), QStringLiteral("bare||||||||||"));
         QCOMPARE(store.signatures().at(2).id, QString("full"));  // same id kept twice, and named
         QVERIFY(store.problems().join('\n').contains("patterns[3]（id \"full\"） 的 id 重复"));
     }
