@@ -269,12 +269,9 @@ private slots:
 
     void cachesAreEmptiedButWhatMustStayStays()
     {
+        // The caches no unit test empties (the others, and links, are theirs to check).
         const QStringList emptied = {
-            "C:\\Windows\\SoftwareDistribution\\Download",
-            "C:\\Windows\\SoftwareDistribution\\DeliveryOptimization",
             "C:\\Windows\\ServiceProfiles\\NetworkService\\AppData\\Local\\Microsoft\\Windows\\DeliveryOptimization",
-            "C:\\Windows\\Microsoft.NET\\Framework\\v4.0.30319\\Temporary ASP.NET Files",
-            "C:\\Windows\\Microsoft.NET\\Framework64\\v4.0.30319\\Temporary ASP.NET Files",
             Local + "\\Microsoft\\DirectX Shader Cache", Local + "\\NVIDIA\\DXCache", Local + "\\AMD\\DxCache",
             Local + "\\Google\\Chrome\\User Data\\Default\\Cache", Local + "\\Google\\Chrome\\User Data\\Default\\Code Cache",
             Local + "\\Microsoft\\Edge\\User Data\\Default\\Cache", Local + "\\Microsoft\\Edge\\User Data\\Default\\Code Cache",
@@ -282,13 +279,8 @@ private slots:
         for (const QString& folder : emptied)
             QVERIFY2(filesBelow(folder).isEmpty(), qPrintable(folder + ": " + filesBelow(folder).join(", ")));
 
-        // Files in use, read-only files and a link to a folder stay; a link
-        // to a file goes as a link and its target stays.
+        // Files in use and read-only files stay.
         QCOMPARE(filesBelow(Temp), sorted({"HotNews\\newspop.exe", "~DF8E2D4B6A1C3F57.TMP"}));
-        QVERIFY(win::pathExists(Temp + "\\HotNewsCache"));
-        QVERIFY(!win::pathExists(Temp + "\\hotnews_latest.log"));
-        QCOMPARE(filesBelow(Roaming + "\\HotNews\\cache").size(), 3);
-        QVERIFY(win::pathExists(Roaming + "\\HotNews\\logs\\hotnews.log"));
         QCOMPARE(filesBelow("C:\\Windows\\Temp"), QStringList{"dd_setup_readonly.log"});
         QCOMPARE(filesBelow(Local + "\\Microsoft\\Windows\\INetCache"), QStringList{"IE\\container.dat"});
         QCOMPARE(filesBelow(Local + "\\Microsoft\\Windows\\Explorer"),
