@@ -152,6 +152,9 @@ QWidget* GroupCard::buildRow(const OptItem& item)
     layout->addWidget(name);
     QLabel* description = plainLabel(oneLine(item.description), "font-size:11px; background:transparent;", row);
     description->setWordWrap(true);
+    // A leftover's path has no blank to wrap at: what does not fit the row is
+    // cut, instead of the row widening the page past its view.
+    description->setMinimumWidth(1);
     layout->addWidget(description, 1);
     QLabel* badge = plainLabel(item.riskLabel, QString::fromUtf8("font-size:11px; font-weight:bold; color:%1; background:transparent; padding:2px 6px; border-radius:4px;").arg(badgeColour(item.riskLevel)), row);
     badge->setFixedWidth(70);

@@ -93,6 +93,7 @@ private slots:
     void scrollsToAGroup();
     void keyboardTicksAndExecutes();
     void machineTextsShowAsPlainText();
+    void longMachineTextsStayInTheView();
 };
 
 void TestPhase2Page::tickingAsksForSpecialConfirmations_data()
@@ -300,6 +301,32 @@ void TestPhase2Page::machineTextsShowAsPlainText()
     QVERIFY(row->findChildren<QLabel*>().last()->styleSheet().contains("color:#D94A4A"));  // moderate risk is red
     // Two findings that would make the same id make one row.
     QCOMPARE(page.catalogue()[OptCatalogue::StartupGroup].items.size(), 1);
+}
+
+// A leftover path of a hundred characters or more has no blank to wrap at:
+// the rows keep the page's width, with each risk badge in view, and the
+// page never scrolls sideways.
+void TestPhase2Page::longMachineTextsStayInTheView()
+{
+    const QString name = QString(3000, 'N');
+    ScanReportBundle report;
+    report.startupItems = {{name, "C:\\Temp\\" + QString(300, 'e') + ".exe", "HKCU Run", 2, 40, 2, false, true, "r"}};
+    report.junkware = {{"adw-1", "HotNews", "", "adware", "high", "", "",
+                        {"C:\\Users\\Tester\\AppData\\Local\\Packages\\" + QString("HotNewsLeftover").repeated(8)}}};
+    Phase2Page page;
+    page.resize(860, 560);
+    page.setReport(report);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    QCoreApplication::processEvents();
+    auto* area = page.findChild<QScrollArea*>("p2ScrollArea");
+    QCOMPARE(area->widget()->width(), area->viewport()->width());
+    for (const QString& id : {"ST:2:" + name, QString("RES:adw-1")}) {
+        QWidget* row = page.findChild<QWidget*>("itemRow_" + id);
+        QVERIFY2(row, qPrintable(id));
+        const QLabel* badge = row->findChildren<QLabel*>().last();
+        QVERIFY2(row->mapTo(area->widget(), badge->geometry().topRight()).x() < area->viewport()->width(), qPrintable(id));
+    }
 }
 
 QTEST_MAIN(TestPhase2Page)
