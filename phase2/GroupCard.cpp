@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr int NameMaxWidth = 320;
+
 struct CardSheets
 {
     const char* card;
@@ -149,6 +151,11 @@ QWidget* GroupCard::buildRow(const OptItem& item)
     // on its line.
     QLabel* name = plainLabel(oneLine(item.name), "font-size:13px; font-weight:500; background:transparent;", row);
     name->setMinimumWidth(120);
+    // A name of hundreds of characters (a startup entry's) ends in "…" where
+    // it would take the description's place in the row.
+    name->ensurePolished();
+    name->setText(name->fontMetrics().elidedText(name->text(), Qt::ElideRight, NameMaxWidth));
+    name->setMaximumWidth(NameMaxWidth);
     layout->addWidget(name);
     QLabel* description = plainLabel(oneLine(item.description), "font-size:11px; background:transparent;", row);
     description->setWordWrap(true);

@@ -303,9 +303,10 @@ void TestPhase2Page::machineTextsShowAsPlainText()
     QCOMPARE(page.catalogue()[OptCatalogue::StartupGroup].items.size(), 1);
 }
 
-// A leftover path of a hundred characters or more has no blank to wrap at:
-// the rows keep the page's width, with each risk badge in view, and the
-// page never scrolls sideways.
+// A leftover path of a hundred characters or more has no blank to wrap at,
+// and a startup entry's name may run to thousands: the rows keep the page's
+// width, with each risk badge in view and room for each description, and
+// the page never scrolls sideways.
 void TestPhase2Page::longMachineTextsStayInTheView()
 {
     const QString name = QString(3000, 'N');
@@ -323,10 +324,16 @@ void TestPhase2Page::longMachineTextsStayInTheView()
     QCOMPARE(area->widget()->width(), area->viewport()->width());
     for (const QString& id : {"ST:2:" + name, QString("RES:adw-1")}) {
         QWidget* row = page.findChild<QWidget*>("itemRow_" + id);
-        QVERIFY2(row, qPrintable(id));
-        const QLabel* badge = row->findChildren<QLabel*>().last();
-        QVERIFY2(row->mapTo(area->widget(), badge->geometry().topRight()).x() < area->viewport()->width(), qPrintable(id));
+        QVERIFY2(row, qPrintable(id.left(12)));
+        const QList<QLabel*> labels = row->findChildren<QLabel*>();
+        const QLabel* badge = labels.last();
+        QVERIFY2(row->mapTo(area->widget(), badge->geometry().topRight()).x() < area->viewport()->width(), qPrintable(id.left(12)));
+        // A long name leaves the description its room.
+        QVERIFY2(labels.at(labels.size() - 2)->width() >= 300, qPrintable(id.left(12)));
     }
+    const QString shownName = page.findChild<QWidget*>("itemRow_ST:2:" + name)->findChildren<QLabel*>().first()->text();
+    QVERIFY(shownName.endsWith(QStringLiteral("…")));
+    QVERIFY(name.startsWith(shownName.chopped(1)));
 }
 
 QTEST_MAIN(TestPhase2Page)
