@@ -2,7 +2,6 @@
 
 #include "platform/sim/SimMachine.h"
 
-#include <QMutexLocker>
 
 namespace win::sim {
 

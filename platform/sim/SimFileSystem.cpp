@@ -88,7 +88,12 @@ SimDrive loadDrive(const JsonFields& fields, QChar letter, const QString& machin
 template <typename Drives>
 auto findDrive(Drives& drives, QChar letter) -> decltype(drives.data())
 {
-    const QChar upper = letter.toUpper();
+    // Drive letters are ASCII: the deletion of every file asks for its drive,
+    // and Unicode's case tables would cost more than the search.
+    const ushort code = letter.unicode();
+    const QChar upper = code >= 'a' && code <= 'z'   ? QChar(code - ('a' - 'A'))
+                        : code >= 'A' && code <= 'Z' ? letter
+                                                     : letter.toUpper();
     const auto it = std::find_if(drives.begin(), drives.end(), [upper](const SimDrive& d) { return d.letter == upper; });
     return it == drives.end() ? nullptr : &*it;
 }
@@ -265,7 +270,10 @@ void SimFileSystem::describe(FileEntry* entry, const HostEntry& host) const
     else
         entry->attributes = FileAttributeArchive;
     entry->size = host.size;
-    entry->lastWriteTime = QDateTime::fromMSecsSinceEpoch(host.lastWriteMs, Qt::UTC);
+    // A walk describes every entry into one FileEntry, and the entries of a
+    // folder mostly share their time: building it anew costs more than asking.
+    if (entry->lastWriteTime.timeSpec() != Qt::UTC || entry->lastWriteTime.toMSecsSinceEpoch() != host.lastWriteMs)
+        entry->lastWriteTime = QDateTime::fromMSecsSinceEpoch(host.lastWriteMs, Qt::UTC);
     if (const SimFileFacts* facts = m_facts.find(entry->path)) {
         entry->attributes |= facts->attributes;
         if (facts->hasSize)

@@ -2,7 +2,6 @@
 
 #include "platform/sim/SimFileSystem.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace win::sim {
@@ -54,24 +53,42 @@ bool SimFileWalker::next(const SimFileSystem& files)
     return false;
 }
 
+namespace {
+
+// Eight bytes at a time: a walk asks this of every name it meets.
+bool isAscii(const char* text, int length)
+{
+    constexpr quint64 HighBits = 0x8080808080808080ULL;
+    int i = 0;
+    for (; i + 8 <= length; i += 8) {
+        quint64 word;
+        std::memcpy(&word, text + i, sizeof word);
+        if (word & HighBits)
+            return false;
+    }
+    for (; i < length; ++i) {
+        if (static_cast<unsigned char>(text[i]) & 0x80)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 // The current entry's name and path, written into the buffers of the last
 // entry's: a walk through a large tree then makes no copy of either.
 void SimFileWalker::setNames(const QString& folderPrefix, const char* hostName)
 {
     const int length = int(std::strlen(hostName));
-    if (std::any_of(hostName, hostName + length, [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+    if (!isAscii(hostName, length))
         m_entry.name = HostFolder::decodeName(hostName);
-        m_entry.path = folderPrefix + m_entry.name;
-        return;
-    }
-    m_entry.name.resize(length);
-    m_entry.path.resize(folderPrefix.size() + length);
-    QChar* name = m_entry.name.data();
+    else
+        m_entry.name = QLatin1String(hostName, length);   // into the buffer the last name left
+    const int nameLength = m_entry.name.size();
+    m_entry.path.resize(folderPrefix.size() + nameLength);
     QChar* path = m_entry.path.data();
     std::memcpy(path, folderPrefix.constData(), size_t(folderPrefix.size()) * sizeof(QChar));
-    for (int i = 0; i < length; ++i)
-        name[i] = QLatin1Char(hostName[i]);
-    std::memcpy(path + folderPrefix.size(), name, size_t(length) * sizeof(QChar));
+    std::memcpy(path + folderPrefix.size(), m_entry.name.constData(), size_t(nameLength) * sizeof(QChar));
 }
 
 // Closes the level whose entries are all read; a folder below the first
@@ -83,7 +100,8 @@ bool SimFileWalker::finishLevel()
     if (!m_reportFolders || m_levels.empty())
         return false;
     m_entry = done.self;
-    m_currentName = done.hostName;
+    m_doneFolderName = std::move(done.hostName);
+    m_currentName = m_doneFolderName.constData();
     m_hasCurrent = true;
     m_folderDone = true;
     return true;
@@ -93,7 +111,7 @@ Error SimFileWalker::deleteCurrentFile(SimFileSystem& files)
 {
     if (!m_hasCurrent || m_folderDone)
         return m_hasCurrent ? ErrorAccessDenied : ErrorFileNotFound;
-    const Error result = files.deleteFileAt(m_levels.back().folder.fd(), m_currentName.constData(), m_entry);
+    const Error result = files.deleteFileAt(m_levels.back().folder.fd(), m_currentName, m_entry);
     if (result == ErrorSuccess)
         m_hasCurrent = false;
     return result;
@@ -103,7 +121,7 @@ Error SimFileWalker::removeCurrentFolder(SimFileSystem& files)
 {
     if (!m_hasCurrent)
         return ErrorFileNotFound;
-    const Error result = files.removeDirectoryAt(m_levels.back().folder.fd(), m_currentName.constData(), m_entry);
+    const Error result = files.removeDirectoryAt(m_levels.back().folder.fd(), m_currentName, m_entry);
     if (result == ErrorSuccess)
         m_hasCurrent = false;
     return result;

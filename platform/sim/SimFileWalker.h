@@ -43,7 +43,11 @@ private:
     std::vector<Level> m_levels;
     bool m_reportFolders = false;
     FileEntry m_entry;
-    QByteArray m_currentName;    // host name of the current entry in m_levels.back()
+    // Host name of the current entry in m_levels.back(): a file's points into
+    // its folder's read buffer, which stays as it is until that folder is
+    // read again, at the next step; a finished folder's into m_doneFolderName.
+    const char* m_currentName = nullptr;
+    QByteArray m_doneFolderName;
     bool m_hasCurrent = false;
     bool m_folderDone = false;   // the current entry is a folder whose entries were all reported
 };

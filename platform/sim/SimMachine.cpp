@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QMutexLocker>
+#include <mutex>
 #include <atomic>
 
 namespace win::sim {
@@ -65,7 +65,7 @@ void SimMachine::makeCurrent(SimMachine* machine)
 
 bool SimMachine::load(const QString& folder, QString* error)
 {
-    QMutexLocker lock(&m_mutex);
+    const std::lock_guard<MachineLock> lock(m_mutex);
     const QDir dir(folder);
     if (!dir.exists()) {
         *error = QStringLiteral("%1: the machine folder does not exist").arg(folder);
@@ -131,7 +131,7 @@ bool SimMachine::save(QString* error)
 
 bool SimMachine::saveTo(const QString& folder, QString* error)
 {
-    QMutexLocker lock(&m_mutex);
+    const std::lock_guard<MachineLock> lock(m_mutex);
     if (folder.isEmpty()) {
         *error = QStringLiteral("the machine has no folder to be saved to");
         return false;
@@ -147,7 +147,7 @@ bool SimMachine::saveTo(const QString& folder, QString* error)
 
 void SimMachine::record(const JournalEntry& entry)
 {
-    QMutexLocker lock(&m_mutex);
+    const std::lock_guard<MachineLock> lock(m_mutex);
     JournalEntry stamped = entry;
     stamped.atMs = m_clock.nowMs();
     m_journal.append(stamped);
@@ -155,19 +155,19 @@ void SimMachine::record(const JournalEntry& entry)
 
 QVector<JournalEntry> SimMachine::journal() const
 {
-    QMutexLocker lock(&m_mutex);
+    const std::lock_guard<MachineLock> lock(m_mutex);
     return m_journal;
 }
 
 void SimMachine::clearJournal()
 {
-    QMutexLocker lock(&m_mutex);
+    const std::lock_guard<MachineLock> lock(m_mutex);
     m_journal.clear();
 }
 
 quintptr SimMachine::openServiceHandle(const ServiceHandleData& data)
 {
-    QMutexLocker lock(&m_mutex);
+    const std::lock_guard<MachineLock> lock(m_mutex);
     const quintptr handle = m_nextHandle += 4;
     m_serviceHandles.insert(handle, data);
     return handle;
@@ -175,7 +175,7 @@ quintptr SimMachine::openServiceHandle(const ServiceHandleData& data)
 
 quintptr SimMachine::openProcessHandle(const ProcessHandleData& data)
 {
-    QMutexLocker lock(&m_mutex);
+    const std::lock_guard<MachineLock> lock(m_mutex);
     const quintptr handle = m_nextHandle += 4;
     m_processHandles.insert(handle, data);
     return handle;
@@ -183,7 +183,7 @@ quintptr SimMachine::openProcessHandle(const ProcessHandleData& data)
 
 bool SimMachine::serviceHandle(quintptr handle, ServiceHandleData* data) const
 {
-    QMutexLocker lock(&m_mutex);
+    const std::lock_guard<MachineLock> lock(m_mutex);
     const auto it = m_serviceHandles.constFind(handle);
     if (it == m_serviceHandles.constEnd())
         return false;
@@ -193,7 +193,7 @@ bool SimMachine::serviceHandle(quintptr handle, ServiceHandleData* data) const
 
 bool SimMachine::processHandle(quintptr handle, ProcessHandleData* data) const
 {
-    QMutexLocker lock(&m_mutex);
+    const std::lock_guard<MachineLock> lock(m_mutex);
     const auto it = m_processHandles.constFind(handle);
     if (it == m_processHandles.constEnd())
         return false;
@@ -203,14 +203,14 @@ bool SimMachine::processHandle(quintptr handle, ProcessHandleData* data) const
 
 void SimMachine::closeHandle(quintptr handle)
 {
-    QMutexLocker lock(&m_mutex);
+    const std::lock_guard<MachineLock> lock(m_mutex);
     m_serviceHandles.remove(handle);
     m_processHandles.remove(handle);
 }
 
 int SimMachine::openHandleCount() const
 {
-    QMutexLocker lock(&m_mutex);
+    const std::lock_guard<MachineLock> lock(m_mutex);
     return m_serviceHandles.size() + m_processHandles.size() + m_registry.openHandleCount();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/sim/MachineLock.h"
 #include "platform/sim/ProgramState.h"
 #include "platform/sim/RegistryStore.h"
 #include "platform/sim/SimClock.h"
@@ -8,7 +9,6 @@
 #include "platform/sim/TableIndex.h"
 
 #include <QJsonObject>
-#include <QRecursiveMutex>
 #include <QString>
 #include <QVector>
 #include <atomic>
@@ -41,7 +41,7 @@ public:
     bool saveTo(const QString& folder, QString* error);
     QString folder() const { return m_folder; }
 
-    QRecursiveMutex& mutex() const { return m_mutex; }
+    MachineLock& mutex() const { return m_mutex; }
     void markChanged() { ++m_changes; }
     quint64 changeCount() const { return m_changes; }
 
@@ -85,7 +85,7 @@ private:
     bool loadMachineJson(const QString& path, QString* error);
     QByteArray machineJson() const;
 
-    mutable QRecursiveMutex m_mutex;
+    mutable MachineLock m_mutex;
     QString m_folder;
     std::atomic<quint64> m_changes{0};
     SimSystem m_system;
