@@ -103,20 +103,37 @@ void CircularProgressBar::paintEvent(QPaintEvent* event)
     }
 }
 
-// Where the pictures may hold the ring: the square around the pen's outer
-// edge, less the square that fits inside its inner edge, which the pen
-// never reaches and which need not be copied.
+// Where the pictures may hold the ring: the disk of the pen's outer edge,
+// less the disk of its inner edge, which the pen never reaches. Each disk is
+// traced by a few rectangles a step of angle apart, the outer one by
+// rectangles that cover it, the inner one by rectangles inside it, so that
+// the copies, some thirty a second under the turning sphere, skip most of
+// what is transparent.
 QRegion CircularProgressBar::bandOf(const QRectF& rect) const
 {
     const qreal reach = m_penWidth / 2.0 + 2;   // the pen's half width and its anti-aliased edge
-    const QRegion outer(rect.adjusted(-reach, -reach, reach, reach).toAlignedRect());
-    const qreal inner = rect.width() / 2 - reach;
-    if (inner <= 0)
-        return outer;
-    const qreal half = inner / std::sqrt(2.0);
+    const qreal outerRadius = rect.width() / 2 + reach;
+    const qreal innerRadius = rect.width() / 2 - reach;
     const QPointF centre = rect.center();
-    const QRectF hole(centre.x() - half, centre.y() - half, 2 * half, 2 * half);
-    return outer - QRegion(hole.adjusted(1, 1, -1, -1).toRect());
+    const auto centred = [&centre](qreal halfWidth, qreal halfHeight) {
+        return QRectF(centre.x() - halfWidth, centre.y() - halfHeight, 2 * halfWidth, 2 * halfHeight);
+    };
+    constexpr int steps = 6;   // to a quarter turn
+    const qreal step = std::acos(-1.0) / 2 / steps;
+    QRegion band;
+    for (int k = 0; k < steps; ++k) {
+        // Every point of the outer disk between the angles k and k + 1 steps
+        // from the horizontal, in each quarter.
+        band += centred(outerRadius * std::cos(k * step), outerRadius * std::sin((k + 1) * step)).toAlignedRect();
+    }
+    if (innerRadius <= 0)
+        return band;
+    for (int k = 1; k < steps; ++k) {
+        // Its corners lie on the inner circle.
+        const QRectF inside = centred(innerRadius * std::cos(k * step), innerRadius * std::sin(k * step));
+        band -= QRegion(inside.adjusted(1, 1, -1, -1).toRect());
+    }
+    return band;
 }
 
 QPen CircularProgressBar::ringPen(const QColor& color) const
