@@ -109,8 +109,8 @@ QString modifiedText(const QDateTime& modified)
 {
     const QDate date = modified.date();
     const QTime time = modified.time();
-    const Qt::TimeSpec spec = modified.timeSpec();
-    if ((spec != Qt::UTC && spec != Qt::LocalTime) || date.year() < 1000 || date.year() > 9999)
+    const Qt::TimeSpec timeSpec = modified.timeSpec();
+    if ((timeSpec != Qt::UTC && timeSpec != Qt::LocalTime) || date.year() < 1000 || date.year() > 9999)
         return modified.toString(time.msec() == 0 ? Qt::ISODate : Qt::ISODateWithMs);
     QChar text[24];
     int length = 0;
@@ -131,7 +131,7 @@ QString modifiedText(const QDateTime& modified)
         text[length++] = QLatin1Char('.');
         put(time.msec(), 3, 0);
     }
-    if (spec == Qt::UTC)
+    if (timeSpec == Qt::UTC)
         text[length++] = QLatin1Char('Z');
     return QString(text, length);
 }

@@ -1,6 +1,5 @@
 #include "EngineLog.h"
 #include "TestMachine.h"
-#include "support/MachineSetup.h"
 #include "engine/OptimizeCore.h"
 #include "platform/FileSystem.h"
 #include "platform/SystemFacts.h"
@@ -173,12 +172,12 @@ private slots:
         machine->files().drive('C')->totalBytes = freeMB < 0 ? 0 : 1000ull * MB;
         machine->files().drive('C')->freeBytes = freeMB < 0 ? 0 : quint64(freeMB) * MB;
         if (serviceState != 0) {
-            auto& updates = addService(machine, QStringLiteral("wuauserv"), serviceState);
+            auto& updates = machine.addService(QStringLiteral("wuauserv"), serviceState);
             updates.startDelayMs = deleted ? 0 : 60000;   // a start takes its time
             updates.stopDelayMs = 600;
         }
         if (!process.isEmpty())
-            addProcess(machine, 900, process);
+            machine.addProcess(900, process);
         const QString download = QStringLiteral("C:\\Windows\\SoftwareDistribution\\Download\\update.cab");
         machine.addFile(download, "u");
         OptimizeCore core;
@@ -197,8 +196,8 @@ private slots:
     {
         TestMachine machine;
         machine->system().joinStatus = win::NetSetupDomainName;  // the settings step then keeps DoSvc
-        addService(machine, QStringLiteral("FontCache"), win::ServiceStopped);
-        addService(machine, QStringLiteral("DoSvc"));
+        machine.addService(QStringLiteral("FontCache"), win::ServiceStopped);
+        machine.addService(QStringLiteral("DoSvc"));
         machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Microsoft\\Windows\\Fonts\\FontCache.dat"), QByteArray(MB, 'f'));
         machine.addFile(QStringLiteral("C:\\Windows\\SoftwareDistribution\\DeliveryOptimization\\Cache\\piece.bin"), QByteArray(MB, 'd'));
         OptimizeCore core;
@@ -272,7 +271,7 @@ private slots:
     void dnsFlushThatFailsIsNotReportedDone()
     {
         TestMachine machine;
-        addService(machine, QStringLiteral("Dnscache"), win::ServiceStopped);
+        machine.addService(QStringLiteral("Dnscache"), win::ServiceStopped);
         machine->programs().setDnsCacheEntries(12);
         OptimizeCore core;
         runEngine(core);

@@ -1,7 +1,6 @@
 #include "EngineLog.h"
 #include "LogFileLines.h"
 #include "TestMachine.h"
-#include "support/MachineSetup.h"
 #include "common/FileLogger.h"
 #include "engine/OptimizeCore.h"
 #include "platform/FileSystem.h"
@@ -68,7 +67,7 @@ private slots:
         machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\a.tmp"), QByteArray(3 * MB, 'a'));
         machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\sub\\b.tmp"), QByteArray(MB / 2, 'b'));
         machine.addFile(QStringLiteral("C:\\Windows\\Temp\\c.log"), QByteArray(MB, 'c'));
-        addProcess(machine, 3100, QStringLiteral("browser.exe"), 300 * MB);
+        machine.addProcess(3100, QStringLiteral("browser.exe"), 300 * MB);
         machine.setText(QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"),
                         QStringLiteral("Tray"), QStringLiteral("C:\\Program Files\\Tray\\tray.exe"));
         machine.setText(QStringLiteral("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"),
@@ -106,8 +105,8 @@ private slots:
     {
         TestMachine machine;
         machine->files().drive('C')->freeBytes = machine->files().drive('C')->totalBytes / 10;  // 90 % used
-        addService(machine, QStringLiteral("FontCache"));
-        addService(machine, QStringLiteral("wuauserv"));
+        machine.addService(QStringLiteral("FontCache"));
+        machine.addService(QStringLiteral("wuauserv"));
         const QString update = QStringLiteral("C:\\Windows\\SoftwareDistribution\\Download\\update.cab");
         const QString temporary = QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\setup.tmp");
         machine.addFile(update, "u");
@@ -163,7 +162,7 @@ private slots:
         QFETCH(bool, trimmed);
         QFETCH(int, takenMeanwhileMB);
         TestMachine machine;
-        addProcess(machine, pid, QStringLiteral("program.exe"), 300 * MB);
+        machine.addProcess(pid, QStringLiteral("program.exe"), 300 * MB);
         OptimizeCore core;
         connect(&core, &OptimizeCore::progressUpdated, &core, [&](int step, int percent) {
             if (step == 2 && percent == 34)

@@ -1,6 +1,5 @@
 #include "EngineLog.h"
 #include "TestMachine.h"
-#include "support/MachineSetup.h"
 #include "engine/OptimizeCore.h"
 #include "platform/FileSystem.h"
 #include "platform/SystemFacts.h"
@@ -17,7 +16,7 @@ const QString UserKey = QStringLiteral("HKEY_CURRENT_USER\\");
 void addServices(TestMachine& machine, const QStringList& names)
 {
     for (const QString& name : names)
-        addService(machine, name);
+        machine.addService(name);
 }
 
 quint32 startTypeOf(TestMachine& machine, const QString& name)
@@ -184,7 +183,7 @@ private slots:
     void serviceThatWillNotStopIsStillDisabled()
     {
         TestMachine machine;
-        addService(machine, QStringLiteral("Fax")).acceptsStop = false;
+        machine.addService(QStringLiteral("Fax")).acceptsStop = false;
         run();
         QCOMPARE(startTypeOf(machine, QStringLiteral("Fax")), win::ServiceDisabled);
         QCOMPARE(machine->findService(QStringLiteral("Fax"))->state, win::ServiceRunning);

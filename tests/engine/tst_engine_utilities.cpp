@@ -1,6 +1,5 @@
 #include "EngineLog.h"
 #include "TestMachine.h"
-#include "support/MachineSetup.h"
 #include "engine/OptimizeCore.h"
 #include "platform/Clock.h"
 
@@ -32,11 +31,11 @@ private slots:
     void disablingAnAlreadyDisabledServiceSendsNoStop()
     {
         TestMachine machine;
-        addService(machine, QStringLiteral("Fax"), win::ServiceStopped, win::ServiceDisabled);
+        machine.addService(QStringLiteral("Fax"), win::ServiceStopped, win::ServiceDisabled);
         OptimizeCore core;
         QVERIFY(core.disableService(QStringLiteral("fax")));
         QCOMPARE(machine->findService(QStringLiteral("Fax"))->stopControls, 0);
-        addService(machine, QStringLiteral("Guarded")).accessDenied = true;
+        machine.addService(QStringLiteral("Guarded")).accessDenied = true;
         QVERIFY(!core.disableService(QStringLiteral("Guarded")));
         QCOMPARE(machine->findService(QStringLiteral("Guarded"))->startType, win::ServiceAutoStart);
     }
@@ -44,7 +43,7 @@ private slots:
     void disableWaitsForASlowStopAboutTwoSeconds()
     {
         TestMachine machine;
-        addService(machine, QStringLiteral("Slow")).stopDelayMs = 10000;
+        machine.addService(QStringLiteral("Slow")).stopDelayMs = 10000;
         OptimizeCore core;
         const quint64 start = win::tickCountMs();
         QVERIFY(core.disableService(QStringLiteral("Slow")));
@@ -68,7 +67,7 @@ private slots:
         QFETCH(int, stopDelayMs);
         QFETCH(bool, stopped);
         TestMachine machine;
-        addService(machine, QStringLiteral("FontCache")).stopDelayMs = stopDelayMs;
+        machine.addService(QStringLiteral("FontCache")).stopDelayMs = stopDelayMs;
         OptimizeCore core;
         const quint64 start = win::tickCountMs();
         QCOMPARE(core.stopServiceAndWait(QStringLiteral("FontCache")), stopped);
@@ -80,8 +79,8 @@ private slots:
     void stopAndWaitRefusals()
     {
         TestMachine machine;
-        addService(machine, QStringLiteral("Stubborn")).acceptsStop = false;
-        addService(machine, QStringLiteral("Idle"), win::ServiceStopped, win::ServiceDemandStart);
+        machine.addService(QStringLiteral("Stubborn")).acceptsStop = false;
+        machine.addService(QStringLiteral("Idle"), win::ServiceStopped, win::ServiceDemandStart);
         OptimizeCore core;
         QVERIFY(!core.stopServiceAndWait(QStringLiteral("Stubborn")));
         QVERIFY(!core.stopServiceAndWait(QStringLiteral("Idle")));
@@ -94,7 +93,7 @@ private slots:
     void processTestNeedsTheWholeName()
     {
         TestMachine machine;
-        addProcess(machine, 1200, QStringLiteral("Explorer.EXE"));
+        machine.addProcess(1200, QStringLiteral("Explorer.EXE"));
         OptimizeCore core;
         QVERIFY(core.isProcessRunning(QStringLiteral("explorer.exe")));
         QVERIFY(core.isProcessRunning(QStringLiteral("EXPLORER.exe")));

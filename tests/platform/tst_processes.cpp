@@ -8,15 +8,6 @@ using namespace win;
 
 namespace {
 
-void addProcess(TestMachine& machine, quint32 pid, const QString& imagePath)
-{
-    sim::SimProcess process;
-    process.pid = pid;
-    process.imagePath = imagePath;
-    process.exeFile = imagePath.mid(imagePath.lastIndexOf('\\') + 1);
-    machine->system().processes.append(process);
-}
-
 void addWindow(TestMachine& machine, quintptr handle, quint32 pid, const QString& title)
 {
     sim::SimWindow window;
@@ -55,7 +46,7 @@ void ProcessesTest::processesChangedAfterALookupAreSeenAtOnce()
 {
     TestMachine machine;
     for (quint32 pid = 100; pid < 120; pid += 4)
-        addProcess(machine, pid, QStringLiteral("C:\\Apps\\app%1.exe").arg(pid));
+        machine.addProcess(pid, QStringLiteral("C:\\Apps\\app%1.exe").arg(pid));
     QCOMPARE(imageOf(108), QStringLiteral("C:\\Apps\\app108.exe"));
 
     ProcessHandle first;
@@ -64,7 +55,7 @@ void ProcessesTest::processesChangedAfterALookupAreSeenAtOnce()
     QCOMPARE(imageOf(100), QString());
     QCOMPARE(imageOf(108), QStringLiteral("C:\\Apps\\app108.exe"));   // moved up one place
 
-    addProcess(machine, 200, "C:\\Apps\\late.exe");
+    machine.addProcess(200, "C:\\Apps\\late.exe");
     QCOMPARE(imageOf(200), QStringLiteral("C:\\Apps\\late.exe"));
     machine->system().processes.prepend(machine->system().processes.takeLast());
     machine->system().processes[1].imagePath = "C:\\Apps\\changed.exe";

@@ -33,12 +33,7 @@ inline void trustFile(TestMachine& machine, const QString& windowsPath)
 
 inline void addProcess(TestMachine& machine, quint32 pid, const QString& imagePath)
 {
-    win::sim::SimProcess process;
-    process.pid = pid;
-    process.parentPid = 4;
-    process.imagePath = imagePath;
-    process.exeFile = imagePath.mid(imagePath.lastIndexOf('\\') + 1);
-    machine->system().processes.append(process);
+    machine.addProcess(pid, imagePath).parentPid = 4;
 }
 
 inline quintptr addWindow(TestMachine& machine, quint32 pid, const QString& title,
@@ -58,11 +53,9 @@ inline quintptr addWindow(TestMachine& machine, quint32 pid, const QString& titl
 
 inline void addService(TestMachine& machine, const QString& name, quint32 type = win::ServiceWin32OwnProcess)
 {
-    win::sim::SimService service;
-    service.name = name;
+    win::sim::SimService& service = machine.addService(name, win::ServiceStopped, win::ServiceDemandStart);
     service.displayName = name + QStringLiteral(" Service");
     service.serviceType = type;
-    machine->system().services.append(service);
 }
 
 // One pattern of adware.json; `detection` holds the lists by their file keys.

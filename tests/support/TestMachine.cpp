@@ -172,3 +172,24 @@ QString TestMachine::addFolder(const QString& windowsPath)
     QDir().mkpath(path);
     return path;
 }
+
+win::sim::SimService& TestMachine::addService(const QString& name, quint32 state, quint32 startType)
+{
+    win::sim::SimService service;
+    service.name = name;
+    service.state = state;
+    service.startType = startType;
+    m_machine->system().services.append(service);
+    return m_machine->system().services.last();
+}
+
+win::sim::SimProcess& TestMachine::addProcess(quint32 pid, const QString& imagePath, quint64 workingSetBytes)
+{
+    win::sim::SimProcess process;
+    process.pid = pid;
+    process.imagePath = imagePath;
+    process.exeFile = imagePath.mid(imagePath.lastIndexOf('\\') + 1);
+    process.workingSetBytes = workingSetBytes;
+    m_machine->system().processes.append(process);
+    return m_machine->system().processes.last();
+}

@@ -45,6 +45,13 @@ public:
     bool hasValue(const QString& keyPath, const QString& name) const;
     quint32 dword(const QString& keyPath, const QString& name) const;
 
+    // A service, running and started automatically unless told otherwise,
+    // and a process of the program at `imagePath` (a full path or a bare file
+    // name); each answered for further facts until the next one is added.
+    win::sim::SimService& addService(const QString& name, quint32 state = win::ServiceRunning,
+                                     quint32 startType = win::ServiceAutoStart);
+    win::sim::SimProcess& addProcess(quint32 pid, const QString& imagePath, quint64 workingSetBytes = 0);
+
     static QJsonObject defaultMachineJson();
 
 private:

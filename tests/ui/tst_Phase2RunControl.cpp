@@ -67,15 +67,6 @@ QJsonObject restorePoints(const QList<int>& sequences)
     return QJsonObject{{"restorePoints", points}};
 }
 
-void addService(TestMachine& machine, const QString& name)
-{
-    win::sim::SimService service;
-    service.name = name;
-    service.startType = 2;  // automatic
-    service.state = win::ServiceRunning;
-    machine->system().services << service;
-}
-
 quint32 startType(TestMachine& machine, const QString& name)
 {
     return machine->findService(name)->startType;
@@ -149,7 +140,7 @@ private:
     // first call for as long as the test needs it to be running.
     static QThread* startHeldRun(Velantrix& w, TestMachine& machine)
     {
-        addService(machine, "TrkWks");
+        machine.addService("TrkWks");
         openPage(w);
         box(w, "C13")->setChecked(true);
         machine->mutex().lock();
@@ -380,8 +371,8 @@ void TestPhase2RunControl::wholeRunFromThePageToTheThanksPage()
     QFETCH(quint64, logBytes);
     QFETCH(QList<int>, pointsLeft);
     TestMachine machine(restorePoints({12, 5, 30, 7}));
-    addService(machine, "TrkWks");
-    addService(machine, "Spooler");
+    machine.addService("TrkWks");
+    machine.addService("Spooler");
     machine->system().printers << win::sim::SimPrinter{"HP LaserJet", false, "HP LaserJet", QString()};
     Velantrix w;
     openPage(w);
@@ -470,7 +461,7 @@ void TestPhase2RunControl::wholeRunFromThePageToTheThanksPage()
 void TestPhase2RunControl::longNamesKeepTheBoxesOnTheScreen()
 {
     TestMachine machine;
-    addService(machine, "Spooler");
+    machine.addService("Spooler");
     const QString name = QString::fromUtf8("广告弹窗").repeated(1500);
     machine->system().printers << win::sim::SimPrinter{name, false, name, QString()};
     machine.setText("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", name, "C:\\Temp\\e.exe");
