@@ -5,6 +5,7 @@
 #include "common/FileRemover.h"
 #include "common/NativeSystemPath.h"
 #include "common/PrinterList.h"
+#include "common/StartupLocation.h"
 #include "common/ServiceConfigQuery.h"
 #include "common/WmicQuery.h"
 #include "platform/Clock.h"
@@ -1042,18 +1043,13 @@ int OptimizeCore::scanStartupItems()
 {
     m_startupCount = 0;
     emitProgress(5, 87, QStringLiteral("正在扫描注册表启动项..."));
-    const QPair<win::Hive, const char*> keys[] = {
-        {HKLM, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"},
-        {HKCU, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"},
-        {HKLM, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce"},
-        {HKCU, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce"},
-        {HKLM, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run"},
-        {HKCU, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run"},
-        {HKLM, "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"},
-        {HKLM, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon"},
-        {HKLM, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows"}};
-    for (const auto& location : keys)
-        m_startupCount += countTextValues(location.first, QLatin1String(location.second));
+    // Every text value of the Run keys and of the two shell keys counts.
+    for (const StartupLocation& location : StartupLocation::all()) {
+        if (!location.isFolder())
+            m_startupCount += countTextValues(location.hive, location.keyPath);
+    }
+    m_startupCount += countTextValues(HKLM, QStringLiteral("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon"));
+    m_startupCount += countTextValues(HKLM, QStringLiteral("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows"));
     countShellAndAppInitHijacks();
 
     emitProgress(5, 92, QStringLiteral("正在扫描Shell扩展..."));
@@ -1064,8 +1060,10 @@ int OptimizeCore::scanStartupItems()
         m_startupCount += int(info.valueCount - 50) / 10;
 
     emitProgress(5, 94, QStringLiteral("正在扫描启动文件夹..."));
-    countStartupFolderEntries(expandEnvironmentPath(QStringLiteral("%ALLUSERSPROFILE%\\Microsoft\\Windows\\Start Menu\\Programs\\Startup\\")));
-    countStartupFolderEntries(expandEnvironmentPath(QStringLiteral("%APPDATA%\\Microsoft\\Windows\\Start Menu\\Programs\\Startup\\")));
+    for (const StartupLocation& location : StartupLocation::all()) {
+        if (location.isFolder())
+            countStartupFolderEntries(location.folderPath());
+    }
 
     emitProgress(5, 96, QStringLiteral("正在扫描计划任务启动项..."));
     if (!isWin7())

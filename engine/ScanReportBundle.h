@@ -18,6 +18,7 @@ struct StartupFinding
     bool hijacked = false;
     bool canDisable = false;
     QString riskLabel;
+    bool disabled = false;  // switched off where Windows reads it: it will not start
 };
 
 struct JunkwareFinding

@@ -1,11 +1,16 @@
 #include "maintenance/StartupManager.h"
 
+#include "common/CommandLineProgram.h"
 #include "common/EnvironmentPath.h"
 #include "common/FileLogger.h"
 #include "common/NativeSystemPath.h"
+#include "common/PathProbe.h"
+#include "common/StartupApproval.h"
+#include "common/StartupLocation.h"
 #include "common/SystemInfo.h"
+#include "maintenance/StartupBackup.h"
+#include "platform/CaseFold.h"
 #include "platform/ComApartment.h"
-#include "platform/Environment.h"
 #include "platform/FileFacts.h"
 #include "platform/FileSystem.h"
 #include "platform/RegistryIterators.h"
@@ -18,76 +23,28 @@
 namespace {
 
 const QString LegacySuffix = QStringLiteral(".velantrix_bak");
-const QString ApprovedKeyBase = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\");
 
-constexpr quint32 ApprovedAccess = win::KeyQueryValue | win::KeySetValue;
-constexpr int ApprovedValueBytes = 12;
 constexpr quint32 MaxValueNameChars = 16384;
 constexpr quint32 PathBufferChars = 260;
 constexpr quint32 SubBlockBufferChars = 128;
 
-// Byte 0 of an approval value: 3 and 7 mean switched off.
-constexpr quint8 NewEnabled = 2;
-constexpr quint8 NewDisabled = 3;
-constexpr quint8 ChangedEnabled = 6;
-constexpr quint8 ChangedDisabled = 7;
+// The locations the manager lists, in its order: the three Run keys, the two
+// RunOnce keys, the user's and the common Startup folder. Switched-off policy
+// entries are listed from the backup only, so that they can be restored.
+const QStringList RunKeyLabels = {QStringLiteral("HKCU_Run"), QStringLiteral("HKLM_Run"), QStringLiteral("HKLM_Run32")};
+const QStringList RunOnceLabels = {QStringLiteral("HKCU_RunOnce"), QStringLiteral("HKLM_RunOnce")};
+const QStringList FolderLabels = {QStringLiteral("StartupFolder_User"), QStringLiteral("StartupFolder_Common")};
+const QStringList PolicyLabels = {QStringLiteral("HKLM_PolicyRun"), QStringLiteral("HKCU_PolicyRun")};
 
-// The Run keys, in scan order. The program is a 32-bit process: without a
-// view flag every HKLM\Software path would land in the 32-bit branch, so the
-// machine's own Run and RunOnce keys are asked for in the 64-bit view, as the
-// startup scanner reads them, and the 32-bit Run key in the 32-bit view.
-struct RunKeySource
+const StartupLocation& locationOf(const QString& label)
 {
-    QString location;
-    QString path;
-    quint32 view;
-};
-
-const QList<RunKeySource>& runKeySources()
-{
-    static const QList<RunKeySource> sources = {
-        {QStringLiteral("HKCU_Run"), QStringLiteral("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"), win::KeyWow64_64Key},
-        {QStringLiteral("HKLM_Run"), QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"), win::KeyWow64_64Key},
-        {QStringLiteral("HKLM_Run32"), QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"), win::KeyWow64_32Key},
-        {QStringLiteral("HKCU_RunOnce"), QStringLiteral("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"), win::KeyWow64_64Key},
-        {QStringLiteral("HKLM_RunOnce"), QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"), win::KeyWow64_64Key},
-    };
-    return sources;
-}
-
-quint32 viewOf(const QString& location)
-{
-    for (const RunKeySource& source : runKeySources()) {
-        if (source.location == location)
-            return source.view;
-    }
-    return win::KeyWow64_64Key;
-}
-
-// Opens a key given by its full registry path in the view of its location.
-win::Error openRunKey(const QString& path, const QString& location, quint32 access, win::RegistryKey* key)
-{
-    win::Hive hive;
-    QString subKey;
-    if (!win::parseRegistryPath(path, &hive, &subKey))
-        return win::ErrorFileNotFound;
-    return key->open(hive, subKey, access | viewOf(location));
+    return *StartupLocation::withManagerLabel(label);
 }
 
 // Windows compares value and file names without regard to case.
-QString nameKey(const QString& name)
+QString indexKey(const QString& location, const QString& name)
 {
-    return name.toCaseFolded();
-}
-
-
-QString startupFolderOf(const QString& variable, const QString& below)
-{
-    QString value;
-    quint32 size = win::getEnvironmentVariable(variable, &value, PathBufferChars);
-    if (size > PathBufferChars)
-        win::getEnvironmentVariable(variable, &value, size);
-    return QString(value + below).replace('/', '\\');
+    return location + '\n' + win::foldCase(name);
 }
 
 QString baseNameOf(const QString& fileName)
@@ -106,17 +63,6 @@ QString extensionOf(const QString& fileName)
 QString withForwardSlashes(QString path)
 {
     return path.replace('\\', '/');
-}
-
-quint8 nextStateByte(bool existing, quint8 current, bool enable)
-{
-    if (!existing)
-        return enable ? NewEnabled : NewDisabled;
-    if (current == NewDisabled)
-        return enable ? NewEnabled : ChangedDisabled;
-    if (current == NewEnabled)
-        return enable ? ChangedEnabled : NewDisabled;
-    return enable ? ChangedEnabled : ChangedDisabled;
 }
 
 void log(const QString& line)
@@ -154,71 +100,28 @@ void StartupManager::initKnownNames()
 QList<StartupItem> StartupManager::scanItems()
 {
     m_items.clear();
-    const QList<RunKeySource>& sources = runKeySources();
+    m_index.clear();
+    m_windowsVersion = windowsVersion();
 
     // The Run keys are read whole before any migration writes to them; a
-    // restored backup is listed by the next scan.
+    // backup moved back to its plain name is listed by the next scan.
     QList<QMap<QString, QString>> runValues;
-    for (int i = 0; i < 3; ++i)
-        runValues.append(readRunKey(sources.at(i).path, sources.at(i).location));
-
-    QSet<QString> seen;
-    for (int i = 0; i < 3; ++i) {
-        const RunKeySource& source = sources.at(i);
-        const QMap<QString, QString>& values = runValues.at(i);
-        for (auto it = values.begin(); it != values.end(); ++it) {
-            const QString& name = it.key();
-            if (name.endsWith(LegacySuffix)) {
-                const QString plainName = name.left(name.size() - LegacySuffix.size());
-                if (!seen.contains(nameKey(plainName)))
-                    migrateLegacyBackup(plainName, source.location, source.path);
-                continue;
-            }
-            if (seen.contains(nameKey(name)))
-                continue;
-            StartupItem item;
-            item.name = name;
-            item.displayName = name;
-            item.command = it.value();
-            item.location = source.location;
-            item.locationPath = source.path;
-            item.recommendDisable = isRecommendedToDisable(name, it.value());
-            item.disabled = isDisabled(source.location, name);
-            const QString description = fileDescription(it.value());
-            if (!description.isEmpty())
-                item.displayName = description;
-            m_items.append(item);
-            seen.insert(nameKey(name));
-        }
-    }
-
+    for (const QString& label : RunKeyLabels)
+        runValues.append(readRunKey(locationOf(label)));
+    for (int i = 0; i < RunKeyLabels.size(); ++i)
+        listRunKey(locationOf(RunKeyLabels.at(i)), runValues.at(i), false);
     // RunOnce entries run once and are gone; they are listed as they are.
-    for (int i = 3; i < sources.size(); ++i) {
-        const RunKeySource& source = sources.at(i);
-        const QMap<QString, QString> values = readRunKey(source.path, source.location);
-        for (auto it = values.begin(); it != values.end(); ++it) {
-            if (seen.contains(nameKey(it.key())))
-                continue;
-            StartupItem item;
-            item.name = it.key();
-            item.displayName = it.key();
-            item.command = it.value();
-            item.location = source.location;
-            item.locationPath = source.path;
-            m_items.append(item);
-            seen.insert(nameKey(it.key()));
-        }
+    for (const QString& label : RunOnceLabels) {
+        const StartupLocation& location = locationOf(label);
+        listRunKey(location, readRunKey(location), true);
     }
-
-    const QString userFolder = startupFolderOf(QStringLiteral("APPDATA"), QStringLiteral("\\Microsoft\\Windows\\Start Menu\\Programs\\Startup"));
-    const QString commonFolder = startupFolderOf(QStringLiteral("PROGRAMDATA"), QStringLiteral("\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp"));
-    const QList<StartupItem> folderItems = scanStartupFolder(userFolder, QStringLiteral("StartupFolder_User"))
-                                           + scanStartupFolder(commonFolder, QStringLiteral("StartupFolder_Common"));
-    for (const StartupItem& item : folderItems) {
-        if (seen.contains(nameKey(item.name)))
-            continue;
-        m_items.append(item);
-        seen.insert(nameKey(item.name));
+    for (const QString& label : FolderLabels) {
+        for (const StartupItem& item : scanStartupFolder(locationOf(label).folderPath(), label))
+            append(item);
+    }
+    for (const QStringList* labels : {&RunKeyLabels, &RunOnceLabels, &FolderLabels, &PolicyLabels}) {
+        for (const QString& label : *labels)
+            listHeldEntries(locationOf(label));
     }
 
     const int disabledCount = int(std::count_if(m_items.begin(), m_items.end(),
@@ -227,20 +130,86 @@ QList<StartupItem> StartupManager::scanItems()
     return m_items;
 }
 
+void StartupManager::append(const StartupItem& item)
+{
+    m_index[indexKey(item.location, item.name)].append(m_items.size());
+    m_items.append(item);
+}
+
 // Only text values start programs; the values of subkeys are no entries.
-QMap<QString, QString> StartupManager::readRunKey(const QString& path, const QString& location)
+QMap<QString, QString> StartupManager::readRunKey(const StartupLocation& location)
 {
     QMap<QString, QString> values;
     win::RegistryKey key;
-    if (openRunKey(path, location, win::KeyQueryValue, &key) == win::ErrorSuccess) {
+    if (key.open(location.hive, location.keyPath, win::KeyQueryValue | win::KeyWow64_64Key) == win::ErrorSuccess) {
         win::RegistryValueIterator it(key, MaxValueNameChars, win::RegistryKey::UnlimitedBuffer);
         while (it.next()) {
-            if (it.type() == win::RegSz || it.type() == win::RegExpandSz)
+            if (it.isText())
                 values.insert(it.name(), it.text());
         }
     }
-    log(QStringLiteral("  [%1] 读取到 %2 项").arg(location).arg(values.size()));
+    log(QStringLiteral("  [%1] 读取到 %2 项").arg(location.managerLabel).arg(values.size()));
     return values;
+}
+
+// A Run key's values, by name; a legacy backup "<name>.velantrix_bak" is
+// switched off under its plain name, which the next scan lists. RunOnce
+// entries get no legacy handling, no recommendation and no description.
+void StartupManager::listRunKey(const StartupLocation& location, const QMap<QString, QString>& values,
+                                bool isStartedOnce)
+{
+    const StartupApproval approval(location, m_windowsVersion);
+    PathProbe probe;
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        const QString& name = it.key();
+        if (!isStartedOnce && name.endsWith(LegacySuffix)) {
+            migrateLegacyBackup(location, name.left(name.size() - LegacySuffix.size()));
+            continue;
+        }
+        StartupItem item;
+        item.name = name;
+        item.displayName = name;
+        item.command = it.value();
+        item.location = location.managerLabel;
+        item.locationPath = location.fullKeyPath();
+        if (!isStartedOnce) {
+            item.recommendDisable = isRecommendedToDisable(name, it.value());
+            item.disabled = approval.isOff(name);
+            const QString description = fileDescription(it.value(), probe);
+            if (!description.isEmpty())
+                item.displayName = description;
+        }
+        append(item);
+    }
+}
+
+// What the program switched off by moving it into its backup, listed as a
+// switched-off entry of its location.
+void StartupManager::listHeldEntries(const StartupLocation& location)
+{
+    const bool isFolder = location.isFolder();
+    PathProbe probe;
+    for (const StartupBackup::Held& held : StartupBackup::held(location)) {
+        StartupItem item;
+        item.name = held.entryName;
+        item.displayName = held.entryName;
+        item.location = location.managerLabel;
+        item.heldAs = held.backupName;
+        item.disabled = true;
+        if (isFolder) {
+            item.command = withForwardSlashes(win::joinPath(location.folderPath(), held.entryName));
+            item.locationPath = item.command;
+            item.recommendDisable = isRecommendedToDisable(baseNameOf(held.entryName), QString());
+        } else {
+            item.command = held.command;
+            item.locationPath = location.fullKeyPath();
+            item.recommendDisable = !location.runsOnce && isRecommendedToDisable(held.entryName, held.command);
+            const QString description = location.runsOnce ? QString() : fileDescription(held.command, probe);
+            if (!description.isEmpty())
+                item.displayName = description;
+        }
+        append(item);
+    }
 }
 
 QList<StartupItem> StartupManager::scanStartupFolder(const QString& folder, const QString& location)
@@ -265,29 +234,35 @@ QList<StartupItem> StartupManager::scanStartupFolder(const QString& folder, cons
             normalFiles << entry.name;
     }
 
+    const StartupLocation* place = StartupLocation::withManagerLabel(location);
+    if (!place || !place->isFolder())
+        return {};
+    const StartupApproval approval(*place, m_windowsVersion);
     QList<StartupItem> items;
     for (const QString& fileName : legacyFiles) {
         StartupItem restored;
-        if (migrateLegacyFile(folder, fileName, location, &restored))
+        if (migrateLegacyFile(*place, folder, fileName, &restored))
             items.append(restored);
     }
     for (const QString& fileName : normalFiles)
-        items.append(folderItem(win::joinPath(folder, fileName), location));
+        items.append(folderItem(win::joinPath(folder, fileName), location, approval.isOff(fileName)));
     log(QStringLiteral("  [%1] 读取到 %2 项").arg(location).arg(items.size()));
     return items;
 }
 
-StartupItem StartupManager::folderItem(const QString& path, const QString& location) const
+// A folder entry is named by its file name with its extension, as Explorer
+// names its approval value; it is recommended by the name without it.
+StartupItem StartupManager::folderItem(const QString& path, const QString& location, bool disabled) const
 {
     const QString fileName = win::fileNameOf(path);
     StartupItem item;
-    item.name = baseNameOf(fileName);
-    item.displayName = item.name;
+    item.name = fileName;
+    item.displayName = fileName;
     item.command = withForwardSlashes(path);
     item.location = location;
     item.locationPath = item.command;
-    item.recommendDisable = isRecommendedToDisable(item.name, QString());
-    item.disabled = isDisabled(location, approvalValueName(item));
+    item.recommendDisable = isRecommendedToDisable(baseNameOf(fileName), QString());
+    item.disabled = disabled;
     if (extensionOf(fileName).compare(QStringLiteral("lnk"), Qt::CaseInsensitive) == 0) {
         // The target is a path, not a command line: blanks belong to it.
         const QString target = shortcutTarget(path);
@@ -307,23 +282,15 @@ bool StartupManager::isRecommendedToDisable(const QString& name, const QString& 
     });
 }
 
-QString StartupManager::exePathOf(const QString& command)
-{
-    const QString trimmed = command.trimmed();
-    if (trimmed.isEmpty())
-        return QString();
-    if (trimmed.startsWith('"')) {
-        const int close = trimmed.indexOf('"', 1);
-        if (close >= 1)
-            return trimmed.mid(1, close - 1);
-    }
-    const int blank = trimmed.indexOf(' ', 1);
-    return blank >= 1 ? trimmed.left(blank) : trimmed;
-}
-
 QString StartupManager::fileDescription(const QString& command)
 {
-    const QString path = exePathOf(command);
+    PathProbe probe;
+    return fileDescription(command, probe);
+}
+
+QString StartupManager::fileDescription(const QString& command, PathProbe& probe)
+{
+    const QString path = CommandLineProgram::of(command, probe);
     return path.isEmpty() ? QString() : descriptionOfFile(path);
 }
 
@@ -361,82 +328,30 @@ QString StartupManager::shortcutTarget(const QString& shortcutPath)
     return target;
 }
 
-QString StartupManager::approvedSubkey(const QString& location)
+// A backup "<name>.velantrix_bak" of an earlier version goes back to its
+// plain name switched off, or, where Windows keeps no switched-off state,
+// straight into the program's backup. Nothing is removed before the written
+// state reads back; a live value of the plain name is never overwritten.
+void StartupManager::migrateLegacyBackup(const StartupLocation& location, const QString& name)
 {
-    if (location == QStringLiteral("HKLM_Run32"))
-        return QStringLiteral("Run32");
-    if (location == QStringLiteral("StartupFolder_User") || location == QStringLiteral("StartupFolder_Common"))
-        return QStringLiteral("StartupFolder");
-    return QStringLiteral("Run");
-}
-
-// Explorer names the value of a Run entry as the entry and that of a
-// Startup-folder entry by its file name, extension and all ("Tool.lnk"); a
-// value of any other name is never read, and its entry starts whatever it says.
-QString StartupManager::approvalValueName(const StartupItem& item)
-{
-    if (approvedSubkey(item.location) != QLatin1String("StartupFolder"))
-        return item.name;
-    return win::fileNameOf(item.locationPath);
-}
-
-bool StartupManager::isDisabled(const QString& location, const QString& valueName) const
-{
-    win::RegistryKey key;
-    QByteArray state;
-    if (key.open(win::Hive::CurrentUser, ApprovedKeyBase + approvedSubkey(location), win::KeyQueryValue)
-            != win::ErrorSuccess
-        || key.queryValue(valueName, nullptr, &state) != win::ErrorSuccess || state.isEmpty())
-        return false;
-    const quint8 first = quint8(state.at(0));
-    return first == NewDisabled || first == ChangedDisabled;
-}
-
-// Only byte 0 is ours; the rest of an existing value (Explorer keeps a time
-// stamp there) is written back as it was read, with the length it had.
-bool StartupManager::setApproved(const QString& location, const QString& valueName, bool enable)
-{
-    const QString keyPath = ApprovedKeyBase + approvedSubkey(location);
-    win::RegistryKey key;
-    QByteArray state;
-    win::Error result = key.open(win::Hive::CurrentUser, keyPath, ApprovedAccess);
-    if (result != win::ErrorSuccess)
-        result = key.create(win::Hive::CurrentUser, keyPath, ApprovedAccess);
-    if (result == win::ErrorSuccess) {
-        result = key.queryValue(valueName, nullptr, &state, ApprovedValueBytes);
-        if (result == win::ErrorFileNotFound)
-            state.clear();
-        if (result == win::ErrorSuccess || result == win::ErrorFileNotFound) {
-            const bool existing = !state.isEmpty();
-            if (!existing)
-                state = QByteArray(ApprovedValueBytes, '\0');
-            state[0] = char(nextStateByte(existing, quint8(state.at(0)), enable));
-            result = key.setValue(valueName, win::RegBinary, state);
-        }
-    }
-    if (result != win::ErrorSuccess) {
-        log(QStringLiteral("修改启动项失败: %1 [%2]").arg(valueName, location));
-        return false;
-    }
-    return true;
-}
-
-// The backup is removed only once the entry stands disabled under its plain
-// name again; a live value of that name is never overwritten.
-void StartupManager::migrateLegacyBackup(const QString& name, const QString& location, const QString& path)
-{
-    log(QStringLiteral("迁移旧版 .velantrix_bak 启动项: %1 [%2]").arg(name, location));
-    win::RegistryKey key;
-    if (openRunKey(path, location, win::KeyQueryValue | win::KeySetValue, &key) != win::ErrorSuccess)
-        return;
+    log(QStringLiteral("迁移旧版 .velantrix_bak 启动项: %1 [%2]").arg(name, location.managerLabel));
     const QString backupName = name + LegacySuffix;
+    win::RegistryKey key;
     QString command;
     quint32 type = win::RegSz;
-    if (key.readText(backupName, &command, win::RegistryKey::UnlimitedBuffer, &type) != win::ErrorSuccess
+    if (key.open(location.hive, location.keyPath, win::KeyQueryValue | win::KeySetValue | win::KeyWow64_64Key)
+            != win::ErrorSuccess
+        || key.readText(backupName, &command, win::RegistryKey::UnlimitedBuffer, &type) != win::ErrorSuccess
         || command.isEmpty() || key.queryValue(name, nullptr, nullptr) != win::ErrorFileNotFound)
         return;
-    if (!setApproved(location, name, false))
+    if (!location.keepsApprovalOn(m_windowsVersion)) {
+        StartupBackup::hold(location, backupName, name);
         return;
+    }
+    if (!StartupApproval::write(location, name, false)) {
+        log(QStringLiteral("修改启动项失败: %1 [%2]").arg(name, location.managerLabel));
+        return;
+    }
     const quint32 valueType = type == win::RegExpandSz ? win::RegExpandSz : win::RegSz;
     QString written;
     if (key.writeText(name, command, valueType) != win::ErrorSuccess
@@ -446,61 +361,128 @@ void StartupManager::migrateLegacyBackup(const QString& name, const QString& loc
 }
 
 // A rename in place never replaces a file of the plain name; the approval
-// value is written first, so the restored file never starts unasked.
-bool StartupManager::migrateLegacyFile(const QString& folder, const QString& fileName, const QString& location,
-                                       StartupItem* restored)
+// value is written first, so the restored file never starts unasked. Where
+// Windows keeps no switched-off state the file goes into the program's
+// backup instead, and is listed from there.
+bool StartupManager::migrateLegacyFile(const StartupLocation& location, const QString& folder,
+                                       const QString& fileName, StartupItem* restored)
 {
     const QString plainFileName = fileName.left(fileName.size() - LegacySuffix.size());
     const QString backupPath = win::joinPath(folder, fileName);
     const QString restoredPath = win::joinPath(folder, plainFileName);
-    const QString name = baseNameOf(plainFileName);
-    if (plainFileName.isEmpty() || win::pathExists(restoredPath) || !setApproved(location, plainFileName, false)
+    if (plainFileName.isEmpty() || win::pathExists(restoredPath))
+        return false;
+    if (!location.keepsApprovalOn(m_windowsVersion)) {
+        if (StartupBackup::hold(location, fileName, plainFileName) == StartupBackup::Outcome::Done)
+            log(QStringLiteral("  [%1] 迁移bak并禁用: %2").arg(location.managerLabel, plainFileName));
+        return false;
+    }
+    if (!StartupApproval::write(location, plainFileName, false)
         || win::moveFile(backupPath, restoredPath) != win::ErrorSuccess)
         return false;
-    restored->name = name;
-    restored->displayName = name;
+    restored->name = plainFileName;
+    restored->displayName = plainFileName;
     restored->command = withForwardSlashes(restoredPath);
-    restored->location = location;
+    restored->location = location.managerLabel;
     restored->locationPath = restored->command;
     restored->recommendDisable = true;
     restored->disabled = true;
-    log(QStringLiteral("  [%1] 迁移bak并禁用: %2").arg(location, name));
+    log(QStringLiteral("  [%1] 迁移bak并禁用: %2").arg(location.managerLabel, plainFileName));
     return true;
 }
 
 int StartupManager::disableItems(const QStringList& names)
 {
-    return switchItems(names, false);
+    QSet<QString> folded;
+    for (const QString& name : names)
+        folded.insert(win::foldCase(name));
+    return switchMatching(false, [&folded](const StartupItem& item) { return folded.contains(win::foldCase(item.name)); });
 }
 
 int StartupManager::restoreItems(const QStringList& names)
 {
-    return switchItems(names, true);
+    QSet<QString> folded;
+    for (const QString& name : names)
+        folded.insert(win::foldCase(name));
+    return switchMatching(true, [&folded](const StartupItem& item) { return folded.contains(win::foldCase(item.name)); });
 }
 
-int StartupManager::switchItems(const QStringList& names, bool enable)
+int StartupManager::disableItems(const QString& location, const QStringList& names)
 {
-    int changed = 0;
-    for (StartupItem& item : m_items) {
-        if (item.disabled == !enable || !names.contains(item.name, Qt::CaseInsensitive))
-            continue;
-        if (!setApproved(item.location, approvalValueName(item), enable))
-            continue;
-        item.disabled = !enable;
-        ++changed;
-        log((enable ? QStringLiteral("已恢复启动项: %1 [%2]") : QStringLiteral("已禁用启动项: %1 [%2]")).arg(item.name, item.location));
-    }
-    return changed;
+    return switchAt(location, names, false);
+}
+
+int StartupManager::restoreItems(const QString& location, const QStringList& names)
+{
+    return switchAt(location, names, true);
 }
 
 int StartupManager::disableAllRecommended()
 {
-    QStringList names;
-    for (const StartupItem& item : m_items) {
-        if (item.recommendDisable && !item.disabled)
-            names << item.name;
+    return switchMatching(false, [](const StartupItem& item) { return item.recommendDisable; });
+}
+
+template <typename Matches>
+int StartupManager::switchMatching(bool enable, Matches matches)
+{
+    int changed = 0;
+    for (StartupItem& item : m_items) {
+        if (item.disabled == enable && matches(item) && switchItem(item, enable))
+            ++changed;
     }
-    return disableItems(names);
+    return changed;
+}
+
+int StartupManager::switchAt(const QString& location, const QStringList& names, bool enable)
+{
+    int changed = 0;
+    for (const QString& name : names) {
+        for (int position : m_index.value(indexKey(location, name))) {
+            StartupItem& item = m_items[position];
+            if (item.disabled == enable && switchItem(item, enable))
+                ++changed;
+        }
+    }
+    return changed;
+}
+
+bool StartupManager::switchItem(StartupItem& item, bool enable)
+{
+    const StartupLocation* location = StartupLocation::withManagerLabel(item.location);
+    if (!location || !(enable ? switchOn(*location, item) : switchOff(*location, item))) {
+        log(QStringLiteral("修改启动项失败: %1 [%2]").arg(item.name, item.location));
+        return false;
+    }
+    item.disabled = !enable;
+    log((enable ? QStringLiteral("已恢复启动项: %1 [%2]") : QStringLiteral("已禁用启动项: %1 [%2]")).arg(item.name, item.location));
+    return true;
+}
+
+// Where Windows reads an approval value, that value switches the entry off;
+// elsewhere the entry moves into the program's backup.
+bool StartupManager::switchOff(const StartupLocation& location, StartupItem& item)
+{
+    if (location.keepsApprovalOn(m_windowsVersion))
+        return StartupApproval::write(location, item.name, false);
+    QString backupName;
+    if (StartupBackup::hold(location, item.name, item.name, &backupName) != StartupBackup::Outcome::Done)
+        return false;
+    item.heldAs = backupName;
+    return true;
+}
+
+// An entry back from the backup starts only if no approval value of its
+// name, from an earlier switch, still holds it off.
+bool StartupManager::switchOn(const StartupLocation& location, StartupItem& item)
+{
+    if (!item.heldAs.isEmpty()) {
+        if (StartupBackup::giveBack(location, item.heldAs, item.name) != StartupBackup::Outcome::Done)
+            return false;
+        item.heldAs.clear();
+        if (!StartupApproval(location, m_windowsVersion).isOff(item.name))
+            return true;
+    }
+    return StartupApproval::write(location, item.name, true);
 }
 
 int StartupManager::recommendedCount() const
@@ -512,6 +494,14 @@ int StartupManager::recommendedCount() const
 QList<StartupItem> StartupManager::items() const
 {
     return m_items;
+}
+
+QList<StartupItem> StartupManager::itemsAt(const QString& location, const QString& name) const
+{
+    QList<StartupItem> found;
+    for (int position : m_index.value(indexKey(location, name)))
+        found.append(m_items.at(position));
+    return found;
 }
 
 bool StartupManager::isApplicable() const

@@ -166,13 +166,14 @@ void StartupSelectionDialog::populateList()
     listLayout->setContentsMargins(16, 8, 16, 8);
     listLayout->setSpacing(4);
     m_buttons.clear();
-    for (const StartupItem& item : m_items)
-        listLayout->addWidget(createRow(item));
+    for (int index = 0; index < m_items.size(); ++index)
+        listLayout->addWidget(createRow(index));
     listLayout->addStretch();
 }
 
-QWidget* StartupSelectionDialog::createRow(const StartupItem& item)
+QWidget* StartupSelectionDialog::createRow(int index)
 {
+    const StartupItem& item = m_items.at(index);
     auto* row = new QWidget(m_listWidget);
     row->setObjectName(QStringLiteral("startupRow"));
     row->setStyleSheet(QStringLiteral("QWidget#startupRow {   background-color: #ffffff;   border-radius: 8px;}"
@@ -205,17 +206,16 @@ QWidget* StartupSelectionDialog::createRow(const StartupItem& item)
     button->setObjectName(QStringLiteral("actionBtn"));
     button->setFixedSize(72, 30);
     button->setCursor(Qt::PointingHandCursor);
-    const QString itemName = item.name;
     if (item.disabled) {
         button->setText(QStringLiteral("恢复"));
         button->setStyleSheet(QStringLiteral("QPushButton {   background-color: #f0f5ff;   color: #2f54eb;   border: 1px solid #adc6ff;   border-radius: 6px;   font-size: 12px;}QPushButton:hover {   background-color: #d6e4ff;   border-color: #2f54eb;}QPushButton:pressed {   background-color: #bae0ff;}"));
-        connect(button, &QPushButton::clicked, this, [this, itemName] { onRestoreItem(itemName); });
+        connect(button, &QPushButton::clicked, this, [this, index] { onRestoreItem(index); });
     } else {
         button->setText(QStringLiteral("禁用"));
         button->setStyleSheet(QStringLiteral("QPushButton {   background-color: #fff1f0;   color: #f5222d;   border: 1px solid #ffa39e;   border-radius: 6px;   font-size: 12px;}QPushButton:hover {   background-color: #ffccc7;   border-color: #ff4d4f;}QPushButton:pressed {   background-color: #ffa39e;}"));
-        connect(button, &QPushButton::clicked, this, [this, itemName] { onDisableItem(itemName); });
+        connect(button, &QPushButton::clicked, this, [this, index] { onDisableItem(index); });
     }
-    m_buttons.insert(item.name, button);
+    m_buttons.append(button);
     rowLayout->addWidget(button);
     return row;
 }
@@ -223,27 +223,22 @@ QWidget* StartupSelectionDialog::createRow(const StartupItem& item)
 // A question names the entry on one line of a bounded length: a file
 // description of thousands of characters would push the box's buttons off
 // the screen.
-QString StartupSelectionDialog::shownNameOf(const QString& name) const
+QString StartupSelectionDialog::shownNameOf(int index) const
 {
-    for (const StartupItem& item : m_items) {
-        if (item.name == name)
-            return shortLine(item.displayName, QuestionNameChars);
-    }
-    return shortLine(name, QuestionNameChars);
+    return shortLine(m_items.at(index).displayName, QuestionNameChars);
 }
 
-void StartupSelectionDialog::markItem(const QString& name, bool disabled)
+// One name may stand in several locations: the manager switches the entry of
+// the row's own location, and the rows show the manager's list as it now is.
+void StartupSelectionDialog::showSwitched(int index)
 {
-    for (StartupItem& item : m_items) {
-        if (item.name == name) {
-            item.disabled = disabled;
-            break;
-        }
-    }
+    m_items = m_manager->items();
+    m_disabledCount = int(std::count_if(m_items.begin(), m_items.end(),
+                                        [](const StartupItem& item) { return item.disabled; }));
     populateList();
     updateSummary();
     // The row was rebuilt; keyboard users stay on the entry they acted on.
-    if (QPushButton* button = m_buttons.value(name))
+    if (QPushButton* button = m_buttons.value(index))
         button->setFocus();
 }
 
@@ -258,24 +253,24 @@ bool StartupSelectionDialog::confirmed(const QString& title, const QString& ques
     return box.exec() == QMessageBox::Yes;
 }
 
-void StartupSelectionDialog::onDisableItem(const QString& name)
+void StartupSelectionDialog::onDisableItem(int index)
 {
-    const QString question = QStringLiteral("确定要禁用「%1」吗？\n\n禁用后对应程序不会随开机启动，可在需要时手动打开。").arg(shownNameOf(name));
-    if (!confirmed(QStringLiteral("确认禁用"), question) || m_manager->disableItems({name}) <= 0)
+    const StartupItem item = m_items.value(index);
+    const QString question = QStringLiteral("确定要禁用「%1」吗？\n\n禁用后对应程序不会随开机启动，可在需要时手动打开。").arg(shownNameOf(index));
+    if (!confirmed(QStringLiteral("确认禁用"), question) || m_manager->disableItems(item.location, {item.name}) <= 0)
         return;
-    ++m_disabledCount;
-    FileLogger::instance()->log(QStringLiteral("已禁用启动项: %1").arg(name));
-    markItem(name, true);
+    FileLogger::instance()->log(QStringLiteral("已禁用启动项: %1").arg(item.name));
+    showSwitched(index);
 }
 
-void StartupSelectionDialog::onRestoreItem(const QString& name)
+void StartupSelectionDialog::onRestoreItem(int index)
 {
-    const QString question = QStringLiteral("确定要恢复「%1」开机启动吗？\n\n恢复后下次开机该程序会自动运行。").arg(shownNameOf(name));
-    if (!confirmed(QStringLiteral("确认恢复"), question) || m_manager->restoreItems({name}) <= 0)
+    const StartupItem item = m_items.value(index);
+    const QString question = QStringLiteral("确定要恢复「%1」开机启动吗？\n\n恢复后下次开机该程序会自动运行。").arg(shownNameOf(index));
+    if (!confirmed(QStringLiteral("确认恢复"), question) || m_manager->restoreItems(item.location, {item.name}) <= 0)
         return;
-    --m_disabledCount;
-    FileLogger::instance()->log(QStringLiteral("已恢复启动项: %1").arg(name));
-    markItem(name, false);
+    FileLogger::instance()->log(QStringLiteral("已恢复启动项: %1").arg(item.name));
+    showSwitched(index);
 }
 
 void StartupSelectionDialog::updateSummary()

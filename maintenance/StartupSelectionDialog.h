@@ -4,7 +4,7 @@
 
 #include <QDialog>
 #include <QList>
-#include <QMap>
+#include <QVector>
 #include <QString>
 
 class QLabel;
@@ -24,22 +24,23 @@ public:
     ~StartupSelectionDialog() override;
 
 private slots:
-    void onDisableItem(const QString& name);
-    void onRestoreItem(const QString& name);
+    // The row of the item at `index` of the list shown.
+    void onDisableItem(int index);
+    void onRestoreItem(int index);
     void onFinish();
 
 private:
     void buildUi();
     void populateList();
     void updateSummary();
-    QWidget* createRow(const StartupItem& item);
-    QString shownNameOf(const QString& name) const;
-    void markItem(const QString& name, bool disabled);
+    QWidget* createRow(int index);
+    QString shownNameOf(int index) const;
+    void showSwitched(int index);
     bool confirmed(const QString& title, const QString& question);
 
     StartupManager* m_manager;
     QList<StartupItem> m_items;
-    QMap<QString, QPushButton*> m_buttons;
+    QVector<QPushButton*> m_buttons;   // by row
     QLabel* m_summaryLabel = nullptr;
     QWidget* m_listWidget = nullptr;
     QScrollArea* m_scrollArea = nullptr;

@@ -106,11 +106,13 @@ OptItem hijackRow(const StartupFinding& finding)
     return item;
 }
 
+// An entry already switched off is shown as off, and not offered again.
 OptItem disableRow(const StartupFinding& finding)
 {
     OptItem item;
     item.id = QStringLiteral("ST:%1:%2").arg(QString::number(finding.type), finding.name);
-    item.name = finding.name;
+    item.name = finding.disabled ? finding.name + QStringLiteral("（已禁用）") : finding.name;
+    item.infoOnly = finding.disabled;
     item.description = finding.location + "：" + leftWhole(finding.command, 60);
     item.riskLevel = finding.riskLevel == 2 ? 2 : 1;
     item.riskLabel = finding.riskLabel;
@@ -208,7 +210,8 @@ OptGroup startupGroup(const QVector<StartupFinding>& findings)
     }
     int recommended = 0;
     for (const StartupFinding& finding : findings) {
-        if (!finding.hijacked && finding.canDisable && finding.riskLevel >= 1 && rows.add(disableRow(finding)))
+        if (!finding.hijacked && finding.canDisable && finding.riskLevel >= 1 && rows.add(disableRow(finding))
+            && !finding.disabled)
             ++recommended;
     }
     if (rows.isEmpty())

@@ -3,6 +3,8 @@
 #include "common/EnvironmentPath.h"
 #include "common/FileLogger.h"
 #include "common/FileRemover.h"
+#include "common/StartupLocation.h"
+#include "maintenance/StartupBackup.h"
 #include "maintenance/StartupManager.h"
 #include "phase2/RestorePointList.h"
 #include "platform/ComApartment.h"
@@ -40,13 +42,7 @@ const QVector<ServiceTweak>& serviceTweaks()
 }
 
 const QString DiskDiagnosticTasks = QStringLiteral("\\Microsoft\\Windows\\DiskDiagnostic");
-const QString PolicyRunKey = QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run");
-// Windows runs every value of the policy Run key, so a switched-off entry is
-// kept in a key of the program's own, in the same hive.
-const QString PolicyRunBackupKey = QStringLiteral("SOFTWARE\\Tessaro\\StartupBackup\\PoliciesRun");
-const QString BackupSuffix = QStringLiteral("_velantrix_bak");
-constexpr quint32 PolicyValueBufferBytes = 8192;
-
+constexpr int PolicyRunType = 6;
 constexpr int NetshWaitMs = 8000;
 constexpr int WevtutilWaitMs = 10000;
 constexpr qint64 BytesPerMB = 1048576;
@@ -57,32 +53,6 @@ constexpr int LargeFilesListed = 15;
 bool ranCleanly(const win::ProgramRun& run)
 {
     return run.started && run.finished && run.exitCode == 0;
-}
-
-// What switching one policy Run value off came to in one hive.
-enum class PolicyOutcome { Absent, Disabled, Failed };
-
-PolicyOutcome disablePolicyValue(win::Hive hive, const QString& name)
-{
-    win::RegistryKey runKey;
-    if (runKey.open(hive, PolicyRunKey, win::KeyQueryValue | win::KeyWow64_64Key) != win::ErrorSuccess)
-        return PolicyOutcome::Absent;
-    quint32 type = win::RegNone;
-    QByteArray data;
-    const win::Error read = runKey.queryValue(name, &type, &data, PolicyValueBufferBytes);
-    if (read == win::ErrorFileNotFound)
-        return PolicyOutcome::Absent;
-    win::RegistryKey backupKey;
-    if (read != win::ErrorSuccess
-        || backupKey.create(hive, PolicyRunBackupKey, win::KeySetValue | win::KeyWow64_64Key) != win::ErrorSuccess
-        || backupKey.setValue(name + BackupSuffix, type, data) != win::ErrorSuccess)
-        return PolicyOutcome::Failed;
-    // Only now that the backup stands may the entry go.
-    win::RegistryKey writableRunKey;
-    if (writableRunKey.open(hive, PolicyRunKey, win::KeySetValue | win::KeyWow64_64Key) != win::ErrorSuccess
-        || writableRunKey.deleteValue(name) != win::ErrorSuccess)
-        return PolicyOutcome::Failed;
-    return PolicyOutcome::Disabled;
 }
 
 QString systemDrive()
@@ -293,48 +263,56 @@ void Phase2Executor::scanLargeFiles(QStringList& lines)
 // ---------------------------------------------------------------------------
 // Startup entries
 
+// An "ST:" item names the location kind and the entry; it acts on the entry
+// of that kind only, however many other locations hold one of its name.
 void Phase2Executor::disableStartupItem(const OptItem& item, const ScanReportBundle&, QStringList& lines)
 {
     const QStringList parts = item.id.split(':');
-    if (parts.size() < 3) {
+    bool isNumber = false;
+    const int type = parts.value(1).toInt(&isNumber);
+    if (parts.size() < 3 || !isNumber || type <= 0) {
         lines << QStringLiteral("自启禁用：参数无效");
         return;
     }
-    const int type = parts.at(1).toInt();
     const QString name = parts.mid(2).join(':');
-    if (type <= 5 || type == 10 || type == 11)
-        disableApprovedStartupItem(name, lines);
-    else if (type == 6)
-        disablePolicyStartupItem(name, lines);
-    else
+    const QVector<const StartupLocation*> locations = StartupLocation::ofFindingType(type);
+    if (locations.isEmpty())
         lines << QStringLiteral("自启项仅报告，未操作：%1").arg(name);
+    else if (type == PolicyRunType)
+        disablePolicyStartupItem(locations, name, lines);
+    else
+        disableListedStartupItem(*locations.first(), name, lines);
 }
 
-void Phase2Executor::disableApprovedStartupItem(const QString& name, QStringList& lines)
+void Phase2Executor::disableListedStartupItem(const StartupLocation& location, const QString& name,
+                                              QStringList& lines)
 {
     StartupManager& manager = scannedStartupManager();
-    manager.disableItems({name});
-    const QList<StartupItem> items = manager.items();
-    const auto entry = std::find_if(items.begin(), items.end(), [&name](const StartupItem& item) {
-        return item.name.compare(name, Qt::CaseInsensitive) == 0;
-    });
-    if (entry == items.end())
+    manager.disableItems(location.managerLabel, {name});
+    const QList<StartupItem> entries = manager.itemsAt(location.managerLabel, name);
+    const bool allOff = std::all_of(entries.begin(), entries.end(), [](const StartupItem& entry) { return entry.disabled; });
+    if (entries.isEmpty())
         lines << QStringLiteral("已禁用开机自启：%1").arg(name) + QStringLiteral("（未找到）");
-    else if (entry->disabled)
+    else if (allOff)
         lines << QStringLiteral("已禁用开机自启：%1").arg(name);
     else
         lines << QStringLiteral("禁用开机自启失败：%1").arg(name);
 }
 
-void Phase2Executor::disablePolicyStartupItem(const QString& name, QStringList& lines)
+// Windows runs every value of a policy Run key and keeps no switched-off
+// state for it: the value moves into the program's backup in its own hive,
+// in each policy key that holds it.
+void Phase2Executor::disablePolicyStartupItem(const QVector<const StartupLocation*>& locations, const QString& name,
+                                              QStringList& lines)
 {
-    QVector<PolicyOutcome> outcomes;
-    for (win::Hive hive : {win::Hive::LocalMachine, win::Hive::CurrentUser})
-        outcomes << disablePolicyValue(hive, name);
-    if (outcomes.contains(PolicyOutcome::Failed))
+    QVector<StartupBackup::Outcome> outcomes;
+    for (const StartupLocation* location : locations)
+        outcomes << StartupBackup::hold(*location, name, name);
+    if (outcomes.contains(StartupBackup::Outcome::Failed))
         lines << QStringLiteral("禁用组策略自启失败：%1").arg(name);
     else
-        lines << QStringLiteral("已禁用组策略自启：%1%2").arg(name, outcomes.contains(PolicyOutcome::Disabled) ? QString()
+        lines << QStringLiteral("已禁用组策略自启：%1%2").arg(name, outcomes.contains(StartupBackup::Outcome::Done)
+                                                                            ? QString()
                                                                             : QStringLiteral("（未找到）"));
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 
 class StartupManager;
+struct StartupLocation;
 
 // Carries out the ticked deep-optimisation items one after another on the
 // phase-2 worker thread: one result line per item, a progress report after
@@ -45,8 +46,9 @@ private:
     void pruneRestorePoints(int keepN, QStringList& lines);
     void scanLargeFiles(QStringList& lines);
     void disableStartupItem(const OptItem& item, const ScanReportBundle& report, QStringList& lines);
-    void disableApprovedStartupItem(const QString& name, QStringList& lines);
-    void disablePolicyStartupItem(const QString& name, QStringList& lines);
+    void disableListedStartupItem(const StartupLocation& location, const QString& name, QStringList& lines);
+    void disablePolicyStartupItem(const QVector<const StartupLocation*>& locations, const QString& name,
+                                  QStringList& lines);
     void cleanResidue(const QString& junkwareId, const ScanReportBundle& report, QStringList& lines);
 
     // The startup entries as a fresh scan would find them now. A scan moves

@@ -1,6 +1,7 @@
 #include "scanners/JunkwareDetector.h"
 
 #include "common/EnvironmentPath.h"
+#include "common/StartupLocation.h"
 #include "platform/CaseFold.h"
 #include "platform/FileSystem.h"
 #include "platform/Processes.h"
@@ -31,14 +32,6 @@ const UninstallRoot UninstallRoots[] = {
     {{win::Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}, expandEnvironmentPathFor64Bit},
     {{win::Hive::LocalMachine, "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}, expandEnvironmentPath},
     {{win::Hive::CurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}, expandEnvironmentPathFor64Bit},
-};
-
-const KeyLocation RunKeys[] = {
-    {win::Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"},
-    {win::Hive::CurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"},
-    {win::Hive::LocalMachine, "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"},
-    {win::Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run"},
-    {win::Hive::CurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run"},
 };
 
 // A text value of an installed program; any other type reads as empty.
@@ -112,9 +105,12 @@ void JunkwareDetector::scanRunningProcesses(ScanReportBundle& report)
 void JunkwareDetector::scanRunValues(ScanReportBundle& report)
 {
     const QString dimension = QStringLiteral("开机自启");
-    for (const KeyLocation& location : RunKeys) {
+    // The keys that start programs at every sign-in; a RunOnce value is an
+    // installer's step, not a program's autostart.
+    for (const StartupLocation& location : StartupLocation::all()) {
         win::RegistryKey key;
-        if (key.open(location.hive, QString::fromLatin1(location.path), ReadAccess) != win::ErrorSuccess)
+        if (location.isFolder() || location.runsOnce
+            || key.open(location.hive, location.keyPath, ReadAccess) != win::ErrorSuccess)
             continue;
         // Only the names count here, so a value with oversized data is no
         // reason to pass it over.

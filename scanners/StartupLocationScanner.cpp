@@ -1,7 +1,11 @@
 #include "scanners/StartupLocationScanner.h"
 
+#include "common/CommandLineProgram.h"
 #include "common/EnvironmentPath.h"
 #include "common/NativeSystemPath.h"
+#include "common/StartupApproval.h"
+#include "common/StartupLocation.h"
+#include "common/SystemInfo.h"
 #include "platform/CaseFold.h"
 #include "platform/ComApartment.h"
 #include "platform/FileFacts.h"
@@ -9,8 +13,6 @@
 #include "platform/RegistryIterators.h"
 #include "platform/TaskScheduler.h"
 #include "scanners/SignatureStore.h"
-
-#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -24,24 +26,6 @@ constexpr quint32 ShellExtensionLimit = 60;
 constexpr int HijackScore = 10;
 constexpr int ShellExtensionScore = 40;
 
-struct RunLocation
-{
-    win::Hive hive;
-    const char* path;
-    const char* label;
-    int type;
-};
-
-const RunLocation RunLocations[] = {
-    {win::Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "HKLM Run", 1},
-    {win::Hive::CurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "HKCU Run", 2},
-    {win::Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce", "HKLM RunOnce", 3},
-    {win::Hive::CurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce", "HKCU RunOnce", 4},
-    {win::Hive::LocalMachine, "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run", "WOW64 Run", 5},
-    {win::Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run", "Policies Run(HKLM)", 6},
-    {win::Hive::CurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run", "Policies Run(HKCU)", 6},
-};
-
 QString riskLabelOf(int riskLevel)
 {
     switch (riskLevel) {
@@ -54,9 +38,10 @@ QString riskLabelOf(int riskLevel)
     }
 }
 
+// The kinds of location the program can switch entries off in.
 bool canDisableType(int type)
 {
-    return (type >= 1 && type <= 6) || type == 10 || type == 11;
+    return !StartupLocation::ofFindingType(type).isEmpty();
 }
 
 // Paths are compared with one separator: a Startup-folder entry may come
@@ -68,95 +53,44 @@ QString comparableLower(const QString& path)
     return lower;
 }
 
-// Run entries are started by 64-bit Windows, which expands their variables
-// with its own environment and sees its own system folder, not this
-// program's redirected view.
-bool isExistingFile(const QString& path, PathProbe& probe)
-{
-    const QString expanded = expandEnvironmentPathFor64Bit(path);
-    return !expanded.contains('%') && probe.isFile(nativeSystemPath(expanded));
-}
-
-bool hasExtension(const QString& path)
-{
-    const int separator = qMax(path.lastIndexOf('\\'), path.lastIndexOf('/'));
-    return path.indexOf('.', separator + 1) >= 0;
-}
-
-// A candidate names a program when it is an existing file; without an
-// extension Windows tries it with ".exe", so the scanner does the same.
-QString existingProgram(const QString& candidate, PathProbe& probe)
-{
-    if (hasExtension(candidate))
-        return isExistingFile(candidate, probe) ? candidate : QString();
-    const QString withExe = candidate + QStringLiteral(".exe");
-    return isExistingFile(withExe, probe) ? withExe : QString();
-}
-
-// An unquoted command with blanks is ambiguous; Windows tries the prefixes
-// that end before a blank, shortest first, the whole command last, and runs
-// the first that exists: a planted "C:\Program.exe" wins over
-// "C:\Program Files\...".
-QString firstExistingPrefix(const QString& command, PathProbe& probe)
-{
-    for (int end = 1; end <= command.size(); ++end) {
-        const bool endsWord = end == command.size() || (command.at(end).isSpace() && !command.at(end - 1).isSpace());
-        if (!endsWord)
-            continue;
-        const QString program = existingProgram(command.left(end), probe);
-        if (!program.isEmpty())
-            return program;
-    }
-    return QString();
-}
-
-// Without a file to go by, the program is the text up to the first program
-// extension that ends a word.
-QString textUpToProgramExtension(const QString& command)
-{
-    static const QRegularExpression extension(QStringLiteral("\\.(exe|lnk|bat|cmd)(?=\\s|$)"),
-                                              QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = extension.match(command);
-    return match.hasMatch() ? command.left(match.capturedEnd()) : QString();
-}
-
 } // namespace
 
 void StartupLocationScanner::scanStartupLocations(ScanReportBundle& report) const
 {
     PathProbe probe;
-    scanRunKeys(report, probe);
+    const int version = windowsVersion();
+    for (const StartupLocation& location : StartupLocation::all()) {
+        if (!location.isFolder())
+            scanRunKey(report, probe, location, version);
+    }
     scanWinlogon(report);
     scanAppInitDlls(report);
     scanShellExtensions(report);
-    scanStartupFolder(report, probe, QStringLiteral("%ALLUSERSPROFILE%\\Microsoft\\Windows\\Start Menu\\Programs\\Startup\\"),
-                      QStringLiteral("Common Startup"), 10);
-    scanStartupFolder(report, probe, QStringLiteral("%APPDATA%\\Microsoft\\Windows\\Start Menu\\Programs\\Startup\\"),
-                      QStringLiteral("User Startup"), 11);
+    for (const StartupLocation& location : StartupLocation::all()) {
+        if (location.isFolder())
+            scanStartupFolder(report, probe, location, version);
+    }
     scanScheduledTasks(report, probe);
 }
 
-void StartupLocationScanner::scanRunKeys(ScanReportBundle& report, PathProbe& probe) const
-{
-    for (const RunLocation& location : RunLocations) {
-        scanRunKey(report, probe, location.hive, QString::fromLatin1(location.path),
-                   QString::fromUtf8(location.label), location.type);
-    }
-}
-
-void StartupLocationScanner::scanRunKey(ScanReportBundle& report, PathProbe& probe, win::Hive hive, const QString& path,
-                                        const QString& label, int type) const
+// An entry whose approval value Windows reads as off is listed as off.
+void StartupLocationScanner::scanRunKey(ScanReportBundle& report, PathProbe& probe, const StartupLocation& location,
+                                        int windowsVersion) const
 {
     win::RegistryKey key;
-    if (key.open(hive, path, ReadAccess) != win::ErrorSuccess)
+    if (key.open(location.hive, location.keyPath, ReadAccess) != win::ErrorSuccess)
         return;
+    const StartupApproval approval(location, windowsVersion);
     win::RegistryValueIterator values(key, ValueNameChars, RunDataBytes);
     while (values.next()) {
         if (values.type() != win::RegSz && values.type() != win::RegExpandSz)
             continue;
         const QString command = values.text();
-        if (!command.isEmpty())
-            addStartupFinding(report, probe, values.name(), command, label, type);
+        if (!command.isEmpty()) {
+            addStartupFinding(report, probe, values.name(), values.name(), command, location.findingLabel,
+                              location.findingType)
+                .disabled = approval.isOff(values.name());
+        }
     }
 }
 
@@ -212,13 +146,16 @@ void StartupLocationScanner::scanShellExtensions(ScanReportBundle& report) const
     report.startupItems.append(finding);
 }
 
-void StartupLocationScanner::scanStartupFolder(ScanReportBundle& report, PathProbe& probe, const QString& folder,
-                                               const QString& label, int type) const
+// A folder entry is named by its file name with its extension, as Windows
+// names its approval value, and scored by the name without it.
+void StartupLocationScanner::scanStartupFolder(ScanReportBundle& report, PathProbe& probe,
+                                               const StartupLocation& location, int windowsVersion) const
 {
-    const QString expanded = expandEnvironmentPath(folder);
+    const QString folder = location.folderPath();
     QVector<win::FileEntry> entries;
-    if (!win::pathExists(expanded) || win::listDirectory(expanded, &entries) != win::ErrorSuccess)
+    if (!win::pathExists(folder) || win::listDirectory(folder, &entries) != win::ErrorSuccess)
         return;
+    const StartupApproval approval(location, windowsVersion);
     static const QStringList patterns = {QStringLiteral("*.exe"), QStringLiteral("*.lnk"),
                                          QStringLiteral("*.bat"), QStringLiteral("*.cmd"),
                                          QStringLiteral("*.vbs")};
@@ -226,7 +163,9 @@ void StartupLocationScanner::scanStartupFolder(ScanReportBundle& report, PathPro
         if (entry.isDirectory() || !win::matchesAnyWildcard(entry.name, patterns))
             continue;
         const int dot = entry.name.lastIndexOf('.');
-        addStartupFinding(report, probe, entry.name.left(dot), entry.path, label, type);
+        addStartupFinding(report, probe, entry.name, entry.name.left(dot), entry.path, location.findingLabel,
+                          location.findingType)
+            .disabled = approval.isOff(entry.name);
     }
 }
 
@@ -254,24 +193,26 @@ void StartupLocationScanner::scanScheduledTasks(ScanReportBundle& report, PathPr
             });
         const QString name = task.name();
         if (enabled && startsWithWindows && !name.isEmpty())
-            addStartupFinding(report, probe, name, label, label, 12);
+            addStartupFinding(report, probe, name, name, label, label, 12);
     }
 }
 
-void StartupLocationScanner::addStartupFinding(ScanReportBundle& report, PathProbe& probe, const QString& name,
-                                               const QString& command, const QString& location,
-                                               int type) const
+StartupFinding& StartupLocationScanner::addStartupFinding(ScanReportBundle& report, PathProbe& probe,
+                                                          const QString& name, const QString& scoredName,
+                                                          const QString& command, const QString& location,
+                                                          int type) const
 {
     StartupFinding finding;
     finding.name = name;
     finding.command = command;
     finding.location = location;
     finding.type = type;
-    finding.score = qBound(0, scoreOf(probe, name, command), 100);
+    finding.score = qBound(0, scoreOf(probe, scoredName, command), 100);
     finding.riskLevel = riskLevelForScore(finding.score);
     finding.riskLabel = riskLabelOf(finding.riskLevel);
     finding.canDisable = canDisableType(type);
     report.startupItems.append(finding);
+    return report.startupItems.last();
 }
 
 void StartupLocationScanner::addHijackFinding(ScanReportBundle& report, const QString& name,
@@ -295,7 +236,7 @@ void StartupLocationScanner::addHijackFinding(ScanReportBundle& report, const QS
 // program that exists, and 25 for a name no signature knows.
 int StartupLocationScanner::scoreOf(PathProbe& probe, const QString& name, const QString& command) const
 {
-    const QString target = resolveTarget(command, probe);
+    const QString target = CommandLineProgram::of(command, probe);
     const QString expanded = expandEnvironmentPathFor64Bit(target);
     const QString reached = nativeSystemPath(expanded);
     const bool present = !target.isEmpty() && probe.exists(reached);
@@ -349,24 +290,5 @@ bool StartupLocationScanner::hasValidSignature(const QString& path)
 
 QString StartupLocationScanner::extractTargetPath(const QString& command)
 {
-    PathProbe probe;
-    return resolveTarget(command, probe);
-}
-
-QString StartupLocationScanner::resolveTarget(const QString& command, PathProbe& probe)
-{
-    const QString trimmed = command.trimmed();
-    if (trimmed.isEmpty())
-        return QString();
-    if (trimmed.startsWith('"')) {
-        const int close = trimmed.indexOf('"', 1);
-        if (close >= 1)
-            return trimmed.mid(1, close - 1);
-    }
-    QString program = firstExistingPrefix(trimmed, probe);
-    if (program.isEmpty())
-        program = textUpToProgramExtension(trimmed);
-    if (program.isEmpty())
-        program = trimmed.section(QRegularExpression(QStringLiteral("\\s+")), 0, 0);
-    return program;
+    return CommandLineProgram::of(command);
 }

@@ -1,10 +1,11 @@
 #pragma once
 
 #include "engine/ScanReportBundle.h"
-#include "platform/RegistryKey.h"
-#include "scanners/PathProbe.h"
+#include "common/PathProbe.h"
 
 #include <QString>
+
+struct StartupLocation;
 
 // Lists what starts with Windows from thirteen kinds of location, scores each
 // ordinary entry from 0 to 100 and reports tampered shell settings as hijacks.
@@ -22,23 +23,22 @@ public:
     static int riskLevelForScore(int score);
 
 private:
-    void scanRunKeys(ScanReportBundle& report, PathProbe& probe) const;
-    void scanRunKey(ScanReportBundle& report, PathProbe& probe, win::Hive hive, const QString& path,
-                    const QString& label, int type) const;
+    void scanRunKey(ScanReportBundle& report, PathProbe& probe, const StartupLocation& location,
+                    int windowsVersion) const;
     void scanWinlogon(ScanReportBundle& report) const;
     void scanAppInitDlls(ScanReportBundle& report) const;
     void scanShellExtensions(ScanReportBundle& report) const;
-    void scanStartupFolder(ScanReportBundle& report, PathProbe& probe, const QString& folder,
-                           const QString& label, int type) const;
+    void scanStartupFolder(ScanReportBundle& report, PathProbe& probe, const StartupLocation& location,
+                           int windowsVersion) const;
     void scanScheduledTasks(ScanReportBundle& report, PathProbe& probe) const;
 
-    // Scores one ordinary entry; the probe remembers what the scan already
-    // asked the file system.
-    void addStartupFinding(ScanReportBundle& report, PathProbe& probe, const QString& name,
-                           const QString& command, const QString& location, int type) const;
+    // Scores one ordinary entry, its name being `scoredName`, and answers its
+    // record; the probe remembers what the scan already asked the file system.
+    StartupFinding& addStartupFinding(ScanReportBundle& report, PathProbe& probe, const QString& name,
+                                      const QString& scoredName, const QString& command,
+                                      const QString& location, int type) const;
     void addHijackFinding(ScanReportBundle& report, const QString& name, const QString& command,
                           const QString& location, int type) const;
     int scoreOf(PathProbe& probe, const QString& name, const QString& command) const;
-    static QString resolveTarget(const QString& command, PathProbe& probe);
     static bool isKnownJunkwareName(const QString& name);
 };

@@ -127,8 +127,8 @@ private slots:
         expected["Winlogon"] = QStringList{"Userinit"};
         expected["AppInit_DLLs"] = QStringList{"AppInit_DLLs"};
         expected["Shell Extensions Approved"] = QStringList{"Shell Extensions"};
-        expected["Common Startup"] = QStringList{"HP LaserJet Toolbox"};
-        expected["User Startup"] = QStringList{"sync", "腾讯QQ"};
+        expected["Common Startup"] = QStringList{"HP LaserJet Toolbox.lnk"};
+        expected["User Startup"] = QStringList{"sync.vbs", "腾讯QQ.lnk"};
         // Enabled tasks that start at boot or logon, the hidden one included.
         expected["计划任务"] = sorted({"360Safe Auto Update", "FlashHelper",
                                    "GoogleUpdateTaskMachineCore{8E5B4C3A-2D1F-4E6A-9B7C-0D1E2F3A4B5C}",
@@ -137,6 +137,14 @@ private slots:
         // Scores, hijacks and commands are the scanner's own tests' to check.
         QVERIFY(startupItem("Winlogon", "Userinit")->hijacked);
         QCOMPARE(startupItem("Shell Extensions Approved", "Shell Extensions")->command, QStringLiteral("共 72 个"));
+        // The machine keeps the switched-off state of each entry where Windows reads it.
+        QStringList disabled;
+        for (const StartupFinding& finding : m_run.report.startupItems) {
+            if (finding.disabled)
+                disabled << finding.name;
+        }
+        QCOMPARE(disabled, QStringList({"BaiduYunGuanjia", "MicrosoftEdgeAutoLaunch_2C5D8F1B6E3A4079B1D2C3E4F5A6B7C8",
+                                        "HaoZip", "HP LaserJet Toolbox.lnk"}));
     }
 
     void junkwareIsFoundWithItsLeftovers()

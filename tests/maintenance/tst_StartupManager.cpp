@@ -1,11 +1,16 @@
 #include "ManagerLog.h"
 #include "TestMachine.h"
+#include "common/StartupApproval.h"
+#include "common/SystemInfo.h"
 #include "maintenance/StartupManager.h"
 #include "platform/ComApartment.h"
 #include "platform/FileSystem.h"
 #include "platform/RegistryKey.h"
+#include "platform/sim/SignInStartup.h"
 
 #include <QtTest>
+
+using Place = win::sim::SignInStartup::Place;
 
 namespace {
 
@@ -15,6 +20,7 @@ const QString HklmRun32 = "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\
 const QString HkcuRunOnce = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 const QString HklmRunOnce = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 const QString Approved = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\";
+const QString MachineApproved = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\";
 const QString UserStartup = "C:\\Users\\Tester\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup\\";
 const QString CommonStartup = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp\\";
 const QString ReadLine = QStringLiteral("  [%1] 读取到 %2 项");
@@ -73,64 +79,61 @@ private slots:
     // The Run keys in the views the startup scanner reads (the machine's Run and
     // RunOnce keys in the 64-bit view, Run32 in the 32-bit one), text values of
     // each key itself only; RunOnce entries as they are; both Startup folders,
-    // files only and no hidden or dot files; every name once, the first location
-    // winning, names compared without regard to case.
-    void scanListsEveryLocationOnce()
+    // files only and no hidden or dot files, each named with its extension.
+    // Every location lists its own entries: a name may stand in several.
+    // Windows reads an odd first approval byte as switched off.
+    void scanListsEveryLocation()
     {
         TestMachine machine;
         machine.setText(HkcuRun, "Shared", "C:\\user\\shared.exe");
         machine.setText(HkcuRun, "Expand", "%ProgramFiles%\\x.exe", win::RegExpandSz);
         machine.setDword(HkcuRun, "Number", 1);
         machine.setText(HkcuRun + "\\Nested", "Inner", "C:\\inner.exe");
+        setBinary(machine, Approved + "Run", "Expand", stateValue(1));
         machine.setText(HklmRun, "SHARED", "C:\\machine\\shared.exe");
-        machine.setText(HklmRun, "Both", "C:\\machine\\both64.exe");
-        machine.setText(HklmRun32, "both", "C:\\machine\\both32.exe");
         machine.setText(HklmRun32, "Legacy", "C:\\Legacy\\legacy.exe");
         machine.setText("HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce", "Hidden32", "C:\\x.exe");
         machine.setText(HkcuRunOnce, "QQMusicUpdate", "C:\\Music\\update.exe");
         setBinary(machine, Approved + "Run", "QQMusicUpdate", stateValue(3));
-        machine.setText(HkcuRunOnce, "shared", "C:\\once.exe");
         machine.setText(HklmRunOnce, "Setup", "C:\\Windows\\setup.exe");
         // A shortcut of the simulated machine holds its target on its first line.
         addProgram(machine, "C:\\Program Files\\Photo Studio\\studio.exe", "Photo Studio");
         addProgram(machine, "C:\\Program", "Wrong program");
         machine.addFile(UserStartup + "Studio.exe.lnk", "C:\\Program Files\\Photo Studio\\studio.exe");
-        machine.addFile(UserStartup + "Broken.lnk", "not a shortcut");
-        machine.addFile(UserStartup + "script.cmd", "echo WeChat");
         machine.addFile(UserStartup + "Notes.wps", "");   // tested by its name alone
-        setBinary(machine, Approved + "StartupFolder", "script.cmd", stateValue(7));
-        machine.addFile(UserStartup + "shared.lnk", "C:\\folder\\shared.exe");
+        machine.addFile(UserStartup + "script.cmd", "echo WeChat");
+        setBinary(machine, Approved + "StartupFolder", "script.cmd", stateValue(5));
         machine.addFile(UserStartup + "desktop.ini", "[.ShellClassInfo]");
         machine->files().setAttributes(UserStartup + "desktop.ini", win::FileAttributeHidden, win::FileAttributeHidden);
         machine.addFile(UserStartup + ".dotfile", "x");
         machine.addFile(UserStartup + "Sub Folder\\inner.lnk", "C:\\Tools\\tool.exe");
-        machine.addFile(CommonStartup + "STUDIO.exe.bat", "@echo off");
+        machine.addFile(CommonStartup + "Studio.exe.lnk", "C:\\Program Files\\Photo Studio\\studio.exe");
         machine.addFile(CommonStartup + "WeChat Helper.lnk", "C:\\Program Files\\Photo Studio\\studio.exe");
         ManagerLog log;
 
         StartupManager manager;
-        const QString machineRun = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\";
-        const QString userRun = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\";
+        const QString machineRun = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
+        const QString userRun = "HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
         const QString user = "C:/Users/Tester/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Startup/";
         const QString common = "C:/ProgramData/Microsoft/Windows/Start Menu/Programs/StartUp/";
         QCOMPARE(describedAll(manager.scanItems()), QStringList({
-            "Expand|Expand|%ProgramFiles%\\x.exe|HKCU_Run|" + userRun + "Run|",
+            "Expand|Expand|%ProgramFiles%\\x.exe|HKCU_Run|" + userRun + "Run| disabled",
             "Shared|Shared|C:\\user\\shared.exe|HKCU_Run|" + userRun + "Run|",
-            "Both|Both|C:\\machine\\both64.exe|HKLM_Run|" + machineRun + "Run|",
+            "SHARED|SHARED|C:\\machine\\shared.exe|HKLM_Run|" + machineRun + "Run|",
             "Legacy|Legacy|C:\\Legacy\\legacy.exe|HKLM_Run32|"
-                "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run|",
+                "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run|",
             "QQMusicUpdate|QQMusicUpdate|C:\\Music\\update.exe|HKCU_RunOnce|" + userRun + "RunOnce|",
             "Setup|Setup|C:\\Windows\\setup.exe|HKLM_RunOnce|" + machineRun + "RunOnce|",
-            "Broken|Broken|" + user + "Broken.lnk|StartupFolder_User|" + user + "Broken.lnk|",
-            "Notes|Notes|" + user + "Notes.wps|StartupFolder_User|" + user + "Notes.wps|",
-            "script|script|" + user + "script.cmd|StartupFolder_User|" + user + "script.cmd| disabled",
+            "Notes.wps|Notes.wps|" + user + "Notes.wps|StartupFolder_User|" + user + "Notes.wps|",
+            "script.cmd|script.cmd|" + user + "script.cmd|StartupFolder_User|" + user + "script.cmd| disabled",
             // The shortcut's target keeps its blanks.
-            "Studio.exe|Photo Studio|" + user + "Studio.exe.lnk|StartupFolder_User|" + user + "Studio.exe.lnk|",
-            "WeChat Helper|Photo Studio|" + common + "WeChat Helper.lnk|StartupFolder_Common|" + common + "WeChat Helper.lnk|recommended"}));
-        QCOMPARE(log.lines().mid(0, 5), QStringList({ReadLine.arg("HKCU_Run").arg(2), ReadLine.arg("HKLM_Run").arg(2),
-                                                     ReadLine.arg("HKLM_Run32").arg(2), ReadLine.arg("HKCU_RunOnce").arg(2),
+            "Studio.exe.lnk|Photo Studio|" + user + "Studio.exe.lnk|StartupFolder_User|" + user + "Studio.exe.lnk|",
+            "Studio.exe.lnk|Photo Studio|" + common + "Studio.exe.lnk|StartupFolder_Common|" + common + "Studio.exe.lnk|",
+            "WeChat Helper.lnk|Photo Studio|" + common + "WeChat Helper.lnk|StartupFolder_Common|" + common + "WeChat Helper.lnk|recommended"}));
+        QCOMPARE(log.lines().mid(0, 5), QStringList({ReadLine.arg("HKCU_Run").arg(2), ReadLine.arg("HKLM_Run").arg(1),
+                                                     ReadLine.arg("HKLM_Run32").arg(1), ReadLine.arg("HKCU_RunOnce").arg(1),
                                                      ReadLine.arg("HKLM_RunOnce").arg(1)}));
-        QVERIFY(log.contains(ReadLine.arg("StartupFolder_User").arg(5)));
+        QVERIFY(log.contains(ReadLine.arg("StartupFolder_User").arg(3)));
         QVERIFY(log.contains(ReadLine.arg("StartupFolder_Common").arg(2)));
         QCOMPARE(machine->registry().openHandleCount(), 0);
         QVERIFY(!win::ComApartment::isInitializedOnThisThread());
@@ -154,7 +157,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("before");   // "<missing>": no value
         QTest::addColumn<bool>("enable");
-        QTest::addColumn<QByteArray>("after");    // equal to `before`: not written, a failure logged
+        QTest::addColumn<QByteArray>("after");    // equal to `before`: not written
         QTest::newRow("missing, disable") << QByteArray("<missing>") << false << stateValue(3);
         QTest::newRow("missing, enable") << QByteArray("<missing>") << true << stateValue(2);
         QTest::newRow("empty, disable") << QByteArray() << false << stateValue(3);
@@ -164,6 +167,7 @@ private slots:
         QTest::newRow("2, disable") << stateValue(2) << false << stateValue(3);
         QTest::newRow("other, enable") << stateValue(0x42) << true << stateValue(6);
         QTest::newRow("other, disable") << stateValue(0x42) << false << stateValue(7);
+        QTest::newRow("Windows' 5, enable") << stateValue(5) << true << stateValue(6);
         QTest::newRow("time stamp kept") << QByteArray("\x02\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b", 12) << false
                                          << QByteArray("\x03\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b", 12);
         QTest::newRow("4 bytes keep their length") << QByteArray("\x06\x09\x09\x09") << false << QByteArray("\x07\x09\x09\x09");
@@ -178,43 +182,14 @@ private slots:
         TestMachine machine;
         if (before != "<missing>")
             setBinary(machine, Approved + "Run", "Entry", before);
-        ManagerLog log;
 
-        StartupManager manager;
+        const StartupLocation& userRun = *StartupLocation::withManagerLabel("HKCU_Run");
         const bool written = after != before;
-        QCOMPARE(manager.setApproved("HKCU_Run", "Entry", enable), written);
+        QCOMPARE(StartupApproval::write(userRun, "Entry", enable), written);
         quint32 type = 0;
         QCOMPARE(rawValue(machine, Approved + "Run", "Entry", &type), after);
         QCOMPARE(type, quint32(win::RegBinary));
-        QCOMPARE(log.lines(), written ? QStringList() : QStringList{QStringLiteral("修改启动项失败: Entry [HKCU_Run]")});
-        QCOMPARE(manager.isDisabled("HKCU_Run", "Entry"), after.at(0) == 3 || after.at(0) == 7);
-    }
-
-    // Explorer keeps a Startup-folder entry's state under its file name,
-    // extension and all, and reads no other value for it: the scan shows and
-    // switching changes that value, with Explorer's time stamp kept.
-    void folderEntriesKeepTheirStateUnderTheirFileName()
-    {
-        TestMachine machine;
-        machine.addFile(UserStartup + "QQ.lnk", "C:\\QQ\\qq.exe");
-        machine.addFile(CommonStartup + "Off.lnk", "C:\\Tools\\off.exe");
-        const QByteArray stamp("\x00\x00\x00\x10\x4a\x2e\x8c\x3b\x6f\xda\x01", 11);
-        setBinary(machine, Approved + "StartupFolder", "QQ.lnk", '\x02' + stamp);
-        setBinary(machine, Approved + "StartupFolder", "QQ", stateValue(3));   // read by nobody
-        setBinary(machine, Approved + "StartupFolder", "Off.lnk", '\x03' + stamp);
-        StartupManager manager;
-        const QString user = "C:/Users/Tester/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Startup/";
-        const QString common = "C:/ProgramData/Microsoft/Windows/Start Menu/Programs/StartUp/";
-        QCOMPARE(describedAll(manager.scanItems()),
-                 QStringList({"QQ|QQ|" + user + "QQ.lnk|StartupFolder_User|" + user + "QQ.lnk|",
-                              "Off|Off|" + common + "Off.lnk|StartupFolder_Common|" + common + "Off.lnk| disabled"}));
-
-        QCOMPARE(manager.disableItems({"QQ"}), 1);
-        QCOMPARE(manager.restoreItems({"Off"}), 1);
-        QCOMPARE(rawValue(machine, Approved + "StartupFolder", "QQ.lnk"), '\x03' + stamp);
-        QCOMPARE(rawValue(machine, Approved + "StartupFolder", "Off.lnk"), '\x02' + stamp);
-        QCOMPARE(rawValue(machine, Approved + "StartupFolder", "QQ"), stateValue(3));
-        QVERIFY(!machine.hasValue(Approved + "StartupFolder", "Off"));
+        QCOMPARE(StartupApproval(userRun, WindowsVersion::Win10).isOff("Entry"), bool(after.at(0) & 1));
     }
 
     // Each location keeps its state under its own approval subkey; the state,
@@ -239,12 +214,13 @@ private slots:
         manager.scanItems();
         QCOMPARE(log.lines().last(), QStringLiteral("扫描到 6 个启动项，其中 2 个可安全禁用，0 个已禁用"));
         log.mark();
-        QCOMPARE(manager.disableItems({"alpha", "Beta", "Gamma", "Tool", "Unknown"}), 4);
+        QCOMPARE(manager.disableItems({"alpha", "Beta", "Gamma", "Tool.lnk", "Unknown"}), 4);
         QCOMPARE(log.lines(), QStringList({QStringLiteral("已禁用启动项: Alpha [HKCU_Run]"), QStringLiteral("已禁用启动项: Beta [HKLM_Run]"),
                                            QStringLiteral("已禁用启动项: Gamma [HKLM_Run32]"),
-                                           QStringLiteral("已禁用启动项: Tool [StartupFolder_Common]")}));
-        QCOMPARE(QList<QByteArray>({rawValue(machine, Approved + "Run", "Alpha"), rawValue(machine, Approved + "Run", "Beta"),
-                                    rawValue(machine, Approved + "Run32", "Gamma"), rawValue(machine, Approved + "StartupFolder", "Tool.lnk")}),
+                                           QStringLiteral("已禁用启动项: Tool.lnk [StartupFolder_Common]")}));
+        QCOMPARE(QList<QByteArray>({rawValue(machine, Approved + "Run", "Alpha"), rawValue(machine, MachineApproved + "Run", "Beta"),
+                                    rawValue(machine, MachineApproved + "Run32", "Gamma"),
+                                    rawValue(machine, MachineApproved + "StartupFolder", "Tool.lnk")}),
                  QList<QByteArray>({stateValue(3), stateValue(3), stateValue(3), stateValue(3)}));
 
         log.mark();
@@ -265,7 +241,7 @@ private slots:
         for (const StartupItem& item : StartupManager().scanItems())
             if (item.disabled)
                 disabled << item.name;
-        QCOMPARE(disabled, QStringList({"WeChat", "Beta", "Tool"}));
+        QCOMPARE(disabled, QStringList({"WeChat", "Beta", "Tool.lnk"}));
         QVERIFY(manager.isApplicable());
         machine->system().dnsDomain = "corp.example.com";
         QVERIFY(!manager.isApplicable());
@@ -273,61 +249,77 @@ private slots:
 
     void legacyRegistryBackups_data()
     {
-        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("location");
         QTest::addColumn<QString>("backup");     // the command the backup holds
         QTest::addColumn<QString>("live");       // "Key|Name": a live value that must stay as it is
         QTest::addColumn<QByteArray>("state");   // the approval value before the scan
         QTest::addColumn<bool>("administrator");
-        QTest::addColumn<bool>("restored");
-        QTest::newRow("restored disabled") << HkcuRun << "\"C:\\Old App\\old.exe\" -tray" << "" << QByteArray() << true << true;
-        QTest::newRow("empty backup left") << HklmRun32 << "" << "" << QByteArray() << true << false;
+        QTest::addColumn<bool>("windows7");
+        QTest::addColumn<bool>("migrated");
+        const QString command = "C:\\old.exe";
+        QTest::newRow("switched off in place") << "HKCU_Run" << "\"C:\\Old App\\old.exe\" -tray" << "" << QByteArray() << true << false << true;
+        QTest::newRow("machine Run key") << "HKLM_Run" << command << "" << QByteArray() << true << false << true;
+        QTest::newRow("Windows 7: into the backup") << "HKLM_Run32" << command << "" << QByteArray() << true << true << true;
+        QTest::newRow("another location's live value") << "HKLM_Run" << command << HkcuRun + "|OLD" << QByteArray() << true << false << true;
+        QTest::newRow("empty backup left") << "HKLM_Run32" << "" << "" << QByteArray() << true << false << false;
         // "Old.velantrix_bak" sorts before "old": the registry finds the live value.
-        QTest::newRow("live value in the same key") << HkcuRun << "C:\\old.exe" << HkcuRun + "|old" << QByteArray() << true << false;
-        QTest::newRow("listed from an earlier key") << HklmRun << "C:\\old.exe" << HkcuRun + "|OLD" << QByteArray() << true << false;
+        QTest::newRow("live value in the same key") << "HKCU_Run" << command << HkcuRun + "|old" << QByteArray() << true << false << false;
         // Without the disabled state the command must not come back enabled.
-        QTest::newRow("state cannot be written") << HkcuRun << "C:\\old.exe" << "" << stateValue(2, 20) << true << false;
-        QTest::newRow("machine key as a user") << HklmRun << "C:\\old.exe" << "" << QByteArray() << false << false;
+        QTest::newRow("state cannot be written") << "HKCU_Run" << command << "" << stateValue(2, 20) << true << false << false;
+        QTest::newRow("machine key as a user") << "HKLM_Run" << command << "" << QByteArray() << false << false << false;
     }
 
-    // A backup "Old.velantrix_bak" of an earlier version goes back to "Old",
-    // disabled and with its type, listed from the next scan on; it never replaces
-    // a live entry and never comes back enabled.
+    // A backup "Old.velantrix_bak" of an earlier version, which Windows runs
+    // as it runs every Run value, is switched off as "Old" with its type where
+    // Windows reads the state (on Windows 7 in the program's backup), and
+    // listed switched off from the next scan on; it never replaces a live
+    // entry and never comes back switched on.
     void legacyRegistryBackups()
     {
-        QFETCH(QString, key);
+        QFETCH(QString, location);
         QFETCH(QString, backup);
         QFETCH(QString, live);
         QFETCH(QByteArray, state);
         QFETCH(bool, administrator);
-        QFETCH(bool, restored);
+        QFETCH(bool, windows7);
+        QFETCH(bool, migrated);
+        const QMap<QString, QPair<QString, Place>> keys = {{"HKCU_Run", {HkcuRun, Place::UserRun}},
+                                                           {"HKLM_Run", {HklmRun, Place::MachineRun}},
+                                                           {"HKLM_Run32", {HklmRun32, Place::MachineRun32}}};
+        const QString key = keys.value(location).first;
+        const Place place = keys.value(location).second;
+        const QString approvalKey = (location == "HKCU_Run" ? Approved : MachineApproved) + (location == "HKLM_Run32" ? "Run32" : "Run");
         TestMachine machine;
+        if (windows7)
+            machine.setWindowsVersion(6, 1, 7601);
         machine->system().administrator = administrator;
         machine.setText(key, "Old.velantrix_bak", backup, win::RegExpandSz);
         if (!live.isEmpty())
             machine.setText(live.section('|', 0, 0), live.section('|', 1), "C:\\new.exe");
         if (!state.isEmpty())
-            setBinary(machine, Approved + "Run", "Old", state);
+            setBinary(machine, approvalKey, "Old", state);
         ManagerLog log;
 
         StartupManager manager;
-        QCOMPARE(manager.scanItems().size(), live.isEmpty() ? 0 : 1);
-        QCOMPARE(log.contains(QStringLiteral("迁移旧版 .velantrix_bak 启动项: Old [%1]").arg(key == HkcuRun ? "HKCU_Run" : key == HklmRun ? "HKLM_Run" : "HKLM_Run32")),
-                 !live.endsWith(QLatin1String("|OLD")));
-        QCOMPARE(machine.hasValue(key, "Old.velantrix_bak"), !restored);
+        manager.scanItems();
+        QVERIFY(log.contains(QStringLiteral("迁移旧版 .velantrix_bak 启动项: Old [%1]").arg(location)));
+        QCOMPARE(machine.hasValue(key, "Old.velantrix_bak"), !migrated);
         if (!live.isEmpty())
             QCOMPARE(machine.text(live.section('|', 0, 0), live.section('|', 1)), QStringLiteral("C:\\new.exe"));
-        if (!restored) {
+        if (!migrated) {
             QVERIFY(live.section('|', 0, 0) == key || !machine.hasValue(key, "Old"));
-            QCOMPARE(rawValue(machine, Approved + "Run", "Old"), state.isEmpty() ? QByteArray("<missing>") : state);
+            QCOMPARE(rawValue(machine, approvalKey, "Old"), state.isEmpty() ? QByteArray("<missing>") : state);
             return;
         }
-        quint32 type = 0;
-        QCOMPARE(rawValue(machine, key, "Old", &type), win::registryTextData(backup));
-        QCOMPARE(type, quint32(win::RegExpandSz));
-        QCOMPARE(rawValue(machine, Approved + "Run", "Old"), stateValue(3));
-        const QList<StartupItem> next = manager.scanItems();
-        QCOMPARE(next.size(), 1);
-        QVERIFY(next.first().name == "Old" && next.first().disabled);
+        QVERIFY(!win::sim::SignInStartup(machine.machine()).wouldStart(place, "Old"));
+        QCOMPARE(machine.hasValue(key, "Old"), !windows7);
+        const QList<StartupItem> next = StartupManager().scanItems();
+        const auto listed = std::find_if(next.begin(), next.end(), [&](const StartupItem& item) {
+            return item.location == location && item.name == "Old";
+        });
+        QVERIFY(listed != next.end());
+        QVERIFY(listed->disabled);
+        QCOMPARE(listed->command, backup);
     }
 
     // A backup file goes back to its plain name in the same scan, disabled and
@@ -340,15 +332,15 @@ private slots:
         machine.addFile(UserStartup + "Keep.lnk", "C:\\Tools\\keep.exe");
         machine.addFile(UserStartup + "Keep.lnk.velantrix_bak", "C:\\Tools\\old-keep.exe");
         machine.addFile(CommonStartup + "Blocked.lnk.velantrix_bak", "C:\\Tools\\blocked.exe");
-        setBinary(machine, Approved + "StartupFolder", "Blocked.lnk", stateValue(2, 13));
+        setBinary(machine, MachineApproved + "StartupFolder", "Blocked.lnk", stateValue(2, 13));
         ManagerLog log;
 
         StartupManager manager;
         const QString user = "C:/Users/Tester/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Startup/";
         QCOMPARE(describedAll(manager.scanItems()),
-                 QStringList({"Tool|Tool|" + user + "Tool.lnk|StartupFolder_User|" + user + "Tool.lnk|recommended disabled",
-                              "Keep|Keep|" + user + "Keep.lnk|StartupFolder_User|" + user + "Keep.lnk|"}));
-        QVERIFY(log.contains(QStringLiteral("  [StartupFolder_User] 迁移bak并禁用: Tool")));
+                 QStringList({"Tool.lnk|Tool.lnk|" + user + "Tool.lnk|StartupFolder_User|" + user + "Tool.lnk|recommended disabled",
+                              "Keep.lnk|Keep.lnk|" + user + "Keep.lnk|StartupFolder_User|" + user + "Keep.lnk|"}));
+        QVERIFY(log.contains(QStringLiteral("  [StartupFolder_User] 迁移bak并禁用: Tool.lnk")));
         QVERIFY(log.contains(ReadLine.arg("StartupFolder_User").arg(2)));
         QCOMPARE(rawValue(machine, Approved + "StartupFolder", "Tool.lnk"), stateValue(3));
         QVERIFY(!win::pathExists(UserStartup + "Tool.lnk.velantrix_bak"));
@@ -379,29 +371,12 @@ private slots:
         QTEST(StartupManager().isRecommendedToDisable(name, command), "recommended");
     }
 
-    void exePathOf_data()
-    {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("path");
-        QTest::newRow("quoted with arguments") << "\"C:\\Program Files\\A\\a.exe\" /min" << "C:\\Program Files\\A\\a.exe";
-        QTest::newRow("unquoted with blanks") << "C:\\Program Files\\A\\a.exe" << "C:\\Program";
-        QTest::newRow("plain") << "  C:\\Tools\\a.exe  " << "C:\\Tools\\a.exe";
-        QTest::newRow("quote never closed") << "\"C:\\Program Files\\a.exe" << "\"C:\\Program";
-        QTest::newRow("empty quotes") << "\"\" x" << "";
-        QTest::newRow("blank") << "   " << "";
-    }
-
-    void exePathOf()
-    {
-        QFETCH(QString, command);
-        QTEST(StartupManager::exePathOf(command), "path");
-    }
-
     void fileDescriptionFromVersionResources_data()
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("description");
         QTest::newRow("quoted program") << "\"C:\\Program Files\\Cloud\\cloud.exe\" --silent" << QString::fromUtf8("云盘助手");
+        QTest::newRow("unquoted program with blanks") << "C:\\Program Files\\Cloud\\cloud.exe /s" << QString::fromUtf8("云盘助手");
         QTest::newRow("environment variable") << "%ProgramW6432%\\Cloud\\cloud.exe" << QString::fromUtf8("云盘助手");
         QTest::newRow("description trimmed") << "C:\\Tools\\padded.exe" << "Padded";
         QTest::newRow("no version resource") << "C:\\Tools\\bare.exe" << "";

@@ -3,14 +3,20 @@
 #include "common/FileLogger.h"
 #include "phase2/Phase2Executor.h"
 #include "phase2/RestorePointList.h"
+#include "maintenance/StartupManager.h"
+#include "platform/RegistryIterators.h"
 #include "platform/RegistryKey.h"
+#include "platform/sim/SignInStartup.h"
 
 #include <QJsonArray>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <iterator>
+
 using win::sim::ProgramAvailability;
+using Place = win::sim::SignInStartup::Place;
 
 namespace {
 
@@ -106,6 +112,69 @@ void addBigFile(TestMachine& machine, const QString& path, quint64 size, quint32
         machine->files().setAttributes(path, attributes, attributes);
 }
 
+const QString ApprovedBelow = QStringLiteral("Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\");
+
+// Every startup-approval value of the machine, in both hives and both views,
+// as "key|name".
+QStringList approvalValues()
+{
+    QStringList found;
+    const QPair<win::Hive, QString> branches[] = {{win::Hive::CurrentUser, QStringLiteral("SOFTWARE\\")},
+                                                  {win::Hive::LocalMachine, QStringLiteral("SOFTWARE\\")},
+                                                  {win::Hive::LocalMachine, QStringLiteral("SOFTWARE\\WOW6432Node\\")}};
+    for (const auto& branch : branches) {
+        for (const QString& subkey : {QStringLiteral("Run"), QStringLiteral("Run32"), QStringLiteral("StartupFolder")}) {
+            const QString path = branch.second + ApprovedBelow + subkey;
+            win::RegistryKey key;
+            if (key.open(branch.first, path, win::KeyRead | win::KeyWow64_64Key) != win::ErrorSuccess)
+                continue;
+            win::RegistryValueIterator values(key, 16384);
+            while (values.next())
+                found << win::registryHiveName(branch.first) + '\\' + path + '|' + values.name();
+        }
+    }
+    return found;
+}
+
+// One kind of startup location as the report names it ("ST:<type>:"), the
+// startup manager's label for it, where Windows keeps its switched-off state
+// (empty: nowhere), and another kind holding an entry of the same name.
+struct StartupKind
+{
+    int type;
+    QString label;
+    Place place;
+    QString where;       // a Run key in storage terms, or a Startup folder
+    QString approvalKey;
+    int twin;
+};
+
+const QString MachineSoftware = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\");
+const QString UserSoftware = QStringLiteral("HKEY_CURRENT_USER\\SOFTWARE\\");
+const QString CurrentVersion = QStringLiteral("Microsoft\\Windows\\CurrentVersion\\");
+const QString CommonStartup = QStringLiteral("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp\\");
+
+const StartupKind StartupKinds[] = {
+    {1, "HKLM_Run", Place::MachineRun, MachineSoftware + CurrentVersion + "Run", MachineSoftware + ApprovedBelow + "Run", 1},
+    {2, "HKCU_Run", Place::UserRun, UserSoftware + CurrentVersion + "Run", UserSoftware + ApprovedBelow + "Run", 4},
+    {3, "HKLM_RunOnce", Place::MachineRunOnce, MachineSoftware + CurrentVersion + "RunOnce", "", 0},
+    {4, "HKCU_RunOnce", Place::UserRunOnce, UserSoftware + CurrentVersion + "RunOnce", "", 1},
+    {5, "HKLM_Run32", Place::MachineRun32, MachineSoftware + "WOW6432Node\\" + CurrentVersion + "Run",
+     MachineSoftware + ApprovedBelow + "Run32", 0},
+    {6, "HKLM_PolicyRun", Place::MachinePolicyRun, MachineSoftware + CurrentVersion + "Policies\\Explorer\\Run", "", 0},
+    {6, "HKCU_PolicyRun", Place::UserPolicyRun, UserSoftware + CurrentVersion + "Policies\\Explorer\\Run", "", 1},
+    {10, "StartupFolder_Common", Place::CommonStartupFolder, CommonStartup, MachineSoftware + ApprovedBelow + "StartupFolder", 8},
+    {11, "StartupFolder_User", Place::UserStartupFolder, Startup, UserSoftware + ApprovedBelow + "StartupFolder", 7},
+};
+
+void addStartupEntry(TestMachine& machine, const StartupKind& kind, const QString& name)
+{
+    if (kind.where.endsWith('\\'))
+        machine.addFile(kind.where + name, "C:\\Tools\\tool.exe");
+    else
+        machine.setText(kind.where, name, QStringLiteral("\"C:\\Tools\\tool.exe\" /tray"));
+}
+
 } // namespace
 
 class Phase2ExecutorTest : public QObject
@@ -129,6 +198,8 @@ private slots:
     void listsLargeFilesOnTheSystemDrive();
     void disablesStartupEntries_data();
     void disablesStartupEntries();
+    void switchingOffStopsTheEntryWhereWindowsLooks_data();
+    void switchingOffStopsTheEntryWhereWindowsLooks();
     void movesPolicyEntriesOutOfTheRunKey_data();
     void movesPolicyEntriesOutOfTheRunKey();
     void startupItemsFindWhatARescanFinds();
@@ -406,11 +477,13 @@ void Phase2ExecutorTest::disablesStartupEntries_data()
     QTest::addColumn<QByteArray>("approval");   // and after it
     QTest::addColumn<QString>("line");
     QTest::newRow("user Run entry") << "ST:2:Helper" << QByteArray("missing") << approval(3) << StartupOff.arg("Helper");
-    QTest::newRow("type not a number") << "ST:x:Helper" << QByteArray("missing") << approval(3) << StartupOff.arg("Helper");
+    QTest::newRow("type not a number") << "ST:x:Helper" << QByteArray("missing") << QByteArray("missing")
+                                       << QStringLiteral("自启禁用：参数无效");
     QTest::newRow("name with a colon") << "ST:2:Helper:2" << QByteArray("missing") << QByteArray("missing")
                                        << StartupOff.arg("Helper:2") + NotFound;
     QTest::newRow("enabled before") << "ST:2:Helper" << approval(2, 4) << approval(3, 4) << StartupOff.arg("Helper");
     QTest::newRow("already disabled") << "ST:2:Helper" << approval(7) << approval(7) << StartupOff.arg("Helper");
+    QTest::newRow("switched off by Windows") << "ST:2:Helper" << approval(5) << approval(5) << StartupOff.arg("Helper");
     QTest::newRow("approval value unreadable") << "ST:2:Helper" << approval(2, 16) << approval(2, 16)
                                                << QStringLiteral("禁用开机自启失败：Helper");
     QTest::newRow("Winlogon is only reported") << "ST:7:Helper" << QByteArray("missing") << QByteArray("missing")
@@ -435,70 +508,142 @@ void Phase2ExecutorTest::disablesStartupEntries()
     QCOMPARE(machine.text(UserRun, QStringLiteral("Helper")), QStringLiteral("C:\\Tools\\helper.exe /tray"));
 }
 
+void Phase2ExecutorTest::switchingOffStopsTheEntryWhereWindowsLooks_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QList<int>>("version");   // major, minor, build
+    const QPair<const char*, QList<int>> versions[] = {
+        {"Windows 7", {6, 1, 7601}}, {"Windows 10", {10, 0, 19045}}, {"Windows 11", {10, 0, 22631}}};
+    for (const auto& version : versions) {
+        for (int kind = 0; kind < int(std::size(StartupKinds)); ++kind) {
+            QTest::addRow("%s, %s", version.first, qPrintable(StartupKinds[kind].label)) << kind << version.second;
+        }
+    }
+}
+
+// Switching an entry off makes Windows not start it at the next sign-in, and
+// only it: an entry of the same name elsewhere goes on starting. Its state
+// goes where Windows reads it, and nowhere else; where Windows keeps none,
+// the entry leaves its place for the program's backup. The startup manager
+// lists it as switched off, and restoring it makes it start again.
+void Phase2ExecutorTest::switchingOffStopsTheEntryWhereWindowsLooks()
+{
+    QFETCH(int, kind);
+    QFETCH(QList<int>, version);
+    const StartupKind& entry = StartupKinds[kind];
+    const StartupKind& twin = StartupKinds[entry.twin];
+    const bool folder = entry.where.endsWith('\\');
+    const QString name = folder ? QStringLiteral("WeChat.lnk") : QStringLiteral("WeChat");
+    TestMachine machine;
+    machine.setWindowsVersion(quint32(version.at(0)), quint32(version.at(1)), quint32(version.at(2)));
+    addStartupEntry(machine, entry, name);
+    addStartupEntry(machine, twin, name);
+    const win::sim::SignInStartup windows(machine.machine());
+    QVERIFY(windows.wouldStart(entry.place, name) && windows.wouldStart(twin.place, name));
+
+    QCOMPARE(runOne(QStringLiteral("ST:%1:%2").arg(entry.type).arg(name)),
+             (entry.type == 6 ? QStringLiteral("已禁用组策略自启：%1") : StartupOff).arg(name));
+    QVERIFY(!windows.wouldStart(entry.place, name));
+    QVERIFY(windows.wouldStart(twin.place, name));
+    const bool approved = !entry.approvalKey.isEmpty() && version.first() >= 10;
+    QCOMPARE(approvalValues(), approved ? QStringList{entry.approvalKey + '|' + name} : QStringList());
+
+    StartupManager manager;
+    manager.scanItems();
+    const QList<StartupItem> listed = manager.itemsAt(entry.label, name);
+    QCOMPARE(listed.size(), 1);
+    QVERIFY(listed.first().disabled);
+    QCOMPARE(manager.restoreItems(entry.label, {name}), 1);
+    QVERIFY(windows.wouldStart(entry.place, name) && windows.wouldStart(twin.place, name));
+    StartupManager rescanned;
+    rescanned.scanItems();
+    const QList<StartupItem> again = rescanned.itemsAt(entry.label, name);
+    QCOMPARE(again.size(), entry.type == 6 ? 0 : 1);   // the manager lists policy entries only while it holds them
+    QVERIFY(again.isEmpty() || !again.first().disabled);
+}
+
 void Phase2ExecutorTest::movesPolicyEntriesOutOfTheRunKey_data()
 {
     QTest::addColumn<bool>("administrator");
     QTest::addColumn<QStringList>("hives");     // where the entry stands
     QTest::addColumn<QStringList>("moved");     // where it was moved out of the Run key
+    QTest::addColumn<QString>("older");         // a backup of an earlier disable in the user's hive
     QTest::addColumn<QString>("line");
     const QString machineHive = QStringLiteral("HKEY_LOCAL_MACHINE\\");
     const QString userHive = QStringLiteral("HKEY_CURRENT_USER\\");
     const QString off = QStringLiteral("已禁用组策略自启：Updater");
-    QTest::newRow("both hives") << true << QStringList{machineHive, userHive} << QStringList{machineHive, userHive} << off;
-    QTest::newRow("nowhere") << true << QStringList{} << QStringList{} << off + NotFound;
+    QTest::newRow("both hives") << true << QStringList{machineHive, userHive} << QStringList{machineHive, userHive}
+                                << QString() << off;
+    QTest::newRow("nowhere") << true << QStringList{} << QStringList{} << QString() << off + NotFound;
+    // The machine's backup cannot be written: its entry stays and goes on starting.
     QTest::newRow("machine hive as a user") << false << QStringList{machineHive, userHive} << QStringList{userHive}
-                                            << QStringLiteral("禁用组策略自启失败：Updater");
+                                            << QString() << QStringLiteral("禁用组策略自启失败：Updater");
+    QTest::newRow("an older backup is kept") << true << QStringList{userHive} << QStringList{userHive}
+                                             << QStringLiteral("C:\\Old\\upd.exe") << off;
 }
 
 // Windows runs every value of a policy Run key: the entry goes to a backup
-// key of its own, with its type, and leaves the Run key only then.
+// key of its own, with its type, and leaves the Run key only then. A second
+// backup of one name is kept beside the first.
 void Phase2ExecutorTest::movesPolicyEntriesOutOfTheRunKey()
 {
     QFETCH(bool, administrator);
     QFETCH(QStringList, hives);
     QFETCH(QStringList, moved);
+    QFETCH(QString, older);
     QFETCH(QString, line);
     TestMachine machine;
     machine->system().administrator = administrator;
     const QString policyRun = QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run");
+    const QString backupKey = QStringLiteral("SOFTWARE\\Tessaro\\StartupBackup\\PoliciesRun");
     const QString command = QStringLiteral("%ProgramFiles%\\Updater\\upd.exe");
     for (const QString& hive : hives)
         machine.setText(hive + policyRun, QStringLiteral("Updater"), command, win::RegExpandSz);
+    if (!older.isEmpty())
+        machine.setText(QStringLiteral("HKEY_CURRENT_USER\\") + backupKey, QStringLiteral("Updater_velantrix_bak"), older);
 
     QCOMPARE(runOne(QStringLiteral("ST:6:Updater")), line);
+    const win::sim::SignInStartup windows(machine.machine());
     for (const QString& hive : {QStringLiteral("HKEY_LOCAL_MACHINE\\"), QStringLiteral("HKEY_CURRENT_USER\\")}) {
         quint32 type = win::RegNone;
         const bool wasMoved = moved.contains(hive);
-        QCOMPARE(machine.hasValue(hive + policyRun, QStringLiteral("Updater")), hives.contains(hive) && !wasMoved);
-        QCOMPARE(valueOf(machine, hive + "SOFTWARE\\Tessaro\\StartupBackup\\PoliciesRun", "Updater_velantrix_bak", &type),
+        const Place place = hive.contains(QLatin1String("MACHINE")) ? Place::MachinePolicyRun : Place::UserPolicyRun;
+        QCOMPARE(windows.wouldStart(place, QStringLiteral("Updater")), hives.contains(hive) && !wasMoved);
+        const QString newBackup = older.isEmpty() ? QStringLiteral("Updater_velantrix_bak") : QStringLiteral("Updater_velantrix_bak2");
+        QCOMPARE(valueOf(machine, hive + backupKey, newBackup, &type),
                  wasMoved ? win::registryTextData(command) : QByteArray("missing"));
         QCOMPARE(type, wasMoved ? win::RegExpandSz : win::RegNone);
     }
+    if (!older.isEmpty())
+        QCOMPARE(machine.text(QStringLiteral("HKEY_CURRENT_USER\\") + backupKey, QStringLiteral("Updater_velantrix_bak")), older);
 }
 
-// Each startup item finds what a scan of its own would: a scan moves a
-// legacy backup back to its plain name and only the next scan lists it, so
-// the second item finds the restored entry (and no longer the Startup-folder
-// file of that name); an item of another kind in between, here one removing
-// a leftover, is seen by the startup items after it.
+// Each startup item finds what a scan of its own would: a scan switches a
+// legacy backup off under its plain name and only the next scan lists it;
+// an item of another kind in between, here one removing a leftover, is seen
+// by the startup items after it. A Startup-folder item names its file with
+// its extension, and acts on that file only, not on a Run value of its name.
 void Phase2ExecutorTest::startupItemsFindWhatARescanFinds()
 {
     TestMachine machine;
     machine.setText(UserRun, QStringLiteral("Helper"), QStringLiteral("C:\\Tools\\helper.exe"));
     machine.setText(UserRun, QStringLiteral("Sync.velantrix_bak"), QStringLiteral("C:\\Sync\\sync.exe"));
+    machine.setText(UserRun, QStringLiteral("Notes"), QStringLiteral("C:\\Notes\\notes.exe"));
     machine.addFile(Startup + QStringLiteral("Sync.lnk"));
     machine.addFile(Startup + QStringLiteral("Notes.lnk"));
     machine.addFile(Startup + QStringLiteral("Gone.lnk"));
 
-    const Run run = execute({"ST:2:Helper", "ST:11:Sync", "ST:11:Notes", "RES:searchprotect", "ST:11:Gone"},
+    const Run run = execute({"ST:2:Helper", "ST:2:Sync", "ST:11:Notes.lnk", "RES:searchprotect", "ST:11:Gone.lnk"},
                             junkware(QString(), {Startup + QStringLiteral("Gone.lnk")}));
-    QCOMPARE(run.lines, (QStringList{StartupOff.arg("Helper"), StartupOff.arg("Sync"), StartupOff.arg("Notes"),
-                                     Removed.arg("Search Protect", "1"), StartupOff.arg("Gone") + NotFound}));
+    QCOMPARE(run.lines, (QStringList{StartupOff.arg("Helper"), StartupOff.arg("Sync"), StartupOff.arg("Notes.lnk"),
+                                     Removed.arg("Search Protect", "1"), StartupOff.arg("Gone.lnk") + NotFound}));
+    const win::sim::SignInStartup windows(machine.machine());
     QCOMPARE(machine.text(UserRun, QStringLiteral("Sync")), QStringLiteral("C:\\Sync\\sync.exe"));
-    QCOMPARE(valueOf(machine, Approved + "Run", QStringLiteral("Sync")), approval(3));
-    QCOMPARE(valueOf(machine, Approved + "StartupFolder", QStringLiteral("Sync.lnk")), QByteArray("missing"));
-    QCOMPARE(valueOf(machine, Approved + "StartupFolder", QStringLiteral("Notes.lnk")), approval(3));
-    QCOMPARE(valueOf(machine, Approved + "StartupFolder", QStringLiteral("Gone.lnk")), QByteArray("missing"));
+    QVERIFY(!windows.wouldStart(Place::UserRun, QStringLiteral("Helper")));
+    QVERIFY(!windows.wouldStart(Place::UserRun, QStringLiteral("Sync")));
+    QVERIFY(windows.wouldStart(Place::UserStartupFolder, QStringLiteral("Sync.lnk")));
+    QVERIFY(!windows.wouldStart(Place::UserStartupFolder, QStringLiteral("Notes.lnk")));
+    QVERIFY(windows.wouldStart(Place::UserRun, QStringLiteral("Notes")));
 }
 
 void Phase2ExecutorTest::removesTheLeftoversOfAFinding()

@@ -88,8 +88,24 @@ private slots:
         machine.setText(HklmRun, "Expand", "%SystemRoot%\\x.exe", win::RegExpandSz);
         setRaw(machine, HklmRun, "Binary", win::RegBinary, QByteArray("abc"));
 
-        const QVector<StartupFinding> items = scan();
+        // Switched off where Windows reads it: the machine's own entries in the
+        // machine's hive, the 32-bit ones under Run32. Windows 7 reads nothing.
+        const QString approved = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\";
+        const QByteArray off("\x05\0\0\0\0\0\0\0\0\0\0\0", 12);
+        setRaw(machine, "HKEY_LOCAL_MACHINE\\" + approved + "Run", "Entry0", win::RegBinary, off);
+        setRaw(machine, "HKEY_CURRENT_USER\\" + approved + "Run", "Expand", win::RegBinary, off);
+        setRaw(machine, "HKEY_LOCAL_MACHINE\\" + approved + "Run32", "Entry4", win::RegBinary, off);
+        setRaw(machine, "HKEY_CURRENT_USER\\" + approved + "Run", "Entry2", win::RegBinary, off);
+
+        QVector<StartupFinding> items = scan();
         QCOMPARE(namesOf(items), QStringList({"Entry0", "Expand", "Entry1", "Entry2", "Entry3", "Entry4", "Entry5", "Entry6"}));
+        QList<bool> disabled;
+        for (const StartupFinding& item : items)
+            disabled << item.disabled;
+        QCOMPARE(disabled, QList<bool>({true, false, false, false, false, true, false, false}));
+        machine.setWindowsVersion(6, 1, 7601);
+        items = scan();
+        QVERIFY(std::none_of(items.begin(), items.end(), [](const StartupFinding& item) { return item.disabled; }));
         const QString labels[] = {"HKLM Run", "HKLM Run", "HKCU Run", "HKLM RunOnce", "HKCU RunOnce",
                                   "WOW64 Run", "Policies Run(HKLM)", "Policies Run(HKCU)"};
         const int types[] = {1, 1, 2, 3, 4, 5, 6, 6};
@@ -267,17 +283,18 @@ private slots:
             QCOMPARE(items.at(i).type, 11);
             QCOMPARE(items.at(i).location, QString("User Startup"));
         }
-        const StartupFinding* helper = findByName(items, "Helper App");
+        // A file is named with its extension, as Windows names its state.
+        const StartupFinding* helper = findByName(items, "Helper App.lnk");
         QVERIFY(helper);
         QCOMPARE(helper->command.toLower(), (CommonStartup + "Helper App.lnk").toLower());
         // The entry itself exists at a trusted place: suspicious at worst, not high risk.
         QCOMPARE(helper->score, 60);
         QCOMPARE(helper->riskLevel, 1);
         QVERIFY(helper->canDisable);
-        QVERIFY(findByName(items, "Tool.exe"));
-        QCOMPARE(findByName(items, "sync")->score, 60);
-        QCOMPARE(findByName(items, "user tool")->score, 60);
-        QCOMPARE(findByName(items, "signed")->score, 100);
+        QVERIFY(findByName(items, "Tool.exe.lnk"));
+        QCOMPARE(findByName(items, "sync.VBS")->score, 60);
+        QCOMPARE(findByName(items, "user tool.cmd")->score, 60);
+        QCOMPARE(findByName(items, "signed.exe")->score, 100);
     }
 
     void winlogonAndAppInitHijacks_data()

@@ -1,4 +1,4 @@
-#include "scanners/PathProbe.h"
+#include "common/PathProbe.h"
 
 #include "platform/CaseFold.h"
 #include "platform/FileSystem.h"
