@@ -234,9 +234,13 @@ Error RegistryStore::queryValue(quintptr handle, const QString& name, const Regi
 
 Error RegistryStore::setValue(quintptr handle, const QString& name, quint32 type, const QByteArray& data)
 {
+    // Windows refuses a value name longer than 16,383 characters.
+    constexpr int MaxValueNameChars = 16383;
     const KeyHandle* key = nullptr;
     if (const Error error = handleFor(handle, KeySetValue, &key))
         return error;
+    if (name.size() > MaxValueNameChars)
+        return ErrorInvalidParameter;
     key->node->setValue(name, type, data);
     return ErrorSuccess;
 }

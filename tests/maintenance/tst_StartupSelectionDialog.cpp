@@ -195,23 +195,30 @@ private slots:
         QTest::addColumn<QString>("summary");
         QTest::addColumn<QByteArray>("after");
         QTest::addColumn<QStringList>("log");
+        QTest::addColumn<bool>("twin");           // a machine Run entry of the same name, listed after it
         const QString disable = QStringLiteral("确认禁用|确定要禁用「%1」吗？\n\n禁用后对应程序不会随开机启动，可在需要时手动打开。");
         QTest::newRow("disable") << "Safe" << QByteArray("<missing>") << int(QMessageBox::Yes) << disable.arg("Safe")
                                  << QStringLiteral("Safe|已禁用|") + SixtyChars + QStringLiteral("|恢复") << Summary.arg(4).arg(2).arg(2)
                                  << stateValue(3)
-                                 << QStringList{QStringLiteral("已禁用启动项: Safe [HKCU_Run]"), QStringLiteral("已禁用启动项: Safe")};
+                                 << QStringList{QStringLiteral("已禁用启动项: Safe [HKCU_Run]"), QStringLiteral("已禁用启动项: Safe")} << false;
+        // Two entries of one name are two rows: the one asked about is switched off, the other stays.
+        QTest::newRow("one of two of a name") << "Safe" << QByteArray("<missing>") << int(QMessageBox::Yes) << disable.arg("Safe")
+                                              << QStringLiteral("Safe|已禁用|") + SixtyChars + QStringLiteral("|恢复")
+                                              << Summary.arg(5).arg(2).arg(3) << stateValue(3)
+                                              << QStringList{QStringLiteral("已禁用启动项: Safe [HKCU_Run]"), QStringLiteral("已禁用启动项: Safe")}
+                                              << true;
         QTest::newRow("restore") << "QQMusic" << stateValue(3) << int(QMessageBox::Yes)
                                  << QStringLiteral("确认恢复|确定要恢复「QQMusic」开机启动吗？\n\n恢复后下次开机该程序会自动运行。")
                                  << QStringLiteral("QQMusic|建议关闭|C:\\Music\\qqmusic.exe|禁用") << Summary.arg(4).arg(0).arg(4)
                                  << stateValue(2)
-                                 << QStringList{QStringLiteral("已恢复启动项: QQMusic [HKCU_Run]"), QStringLiteral("已恢复启动项: QQMusic")};
+                                 << QStringList{QStringLiteral("已恢复启动项: QQMusic [HKCU_Run]"), QStringLiteral("已恢复启动项: QQMusic")} << false;
         // A name from the machine is asked about as it is, never read as markup.
         QTest::newRow("refused") << "<b>Markup</b>" << QByteArray("<missing>") << int(QMessageBox::No)
                                  << disable.arg("<b>Markup</b>") << "" << Summary.arg(4).arg(1).arg(3)
-                                 << QByteArray("<missing>") << QStringList{};
+                                 << QByteArray("<missing>") << QStringList{} << false;
         QTest::newRow("value not written") << "Thunder" << stateValue(2, 16) << int(QMessageBox::Yes)
                                            << disable.arg("Thunder") << "" << Summary.arg(4).arg(1).arg(3) << stateValue(2, 16)
-                                           << QStringList{QStringLiteral("修改启动项失败: Thunder [HKCU_Run]")};
+                                           << QStringList{QStringLiteral("修改启动项失败: Thunder [HKCU_Run]")} << false;
     }
 
     // The row whose button was clicked outlives its own click, and the rows and
@@ -222,8 +229,11 @@ private slots:
         QFETCH(QByteArray, before);
         QFETCH(int, answer);
         QFETCH(QString, row);
+        QFETCH(bool, twin);
         TestMachine machine;
         addEntries(machine);
+        if (twin)
+            machine.setText("HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run", name, SixtyChars);
         if (before != "<missing>")
             machine->registry().setValue(ApprovedRun, name, win::RegBinary, before);
         StartupManager manager;

@@ -564,6 +564,7 @@ void Phase2ExecutorTest::switchingOffStopsTheEntryWhereWindowsLooks()
 
 void Phase2ExecutorTest::movesPolicyEntriesOutOfTheRunKey_data()
 {
+    QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("administrator");
     QTest::addColumn<QStringList>("hives");     // where the entry stands
     QTest::addColumn<QStringList>("moved");     // where it was moved out of the Run key
@@ -571,15 +572,21 @@ void Phase2ExecutorTest::movesPolicyEntriesOutOfTheRunKey_data()
     QTest::addColumn<QString>("line");
     const QString machineHive = QStringLiteral("HKEY_LOCAL_MACHINE\\");
     const QString userHive = QStringLiteral("HKEY_CURRENT_USER\\");
-    const QString off = QStringLiteral("已禁用组策略自启：Updater");
-    QTest::newRow("both hives") << true << QStringList{machineHive, userHive} << QStringList{machineHive, userHive}
-                                << QString() << off;
-    QTest::newRow("nowhere") << true << QStringList{} << QStringList{} << QString() << off + NotFound;
+    const QString name = QStringLiteral("Updater");
+    const QString off = QStringLiteral("已禁用组策略自启：%1").arg(name);
+    const QString failed = QStringLiteral("禁用组策略自启失败：%1");
+    QTest::newRow("both hives") << name << true << QStringList{machineHive, userHive}
+                                << QStringList{machineHive, userHive} << QString() << off;
+    QTest::newRow("nowhere") << name << true << QStringList{} << QStringList{} << QString() << off + NotFound;
     // The machine's backup cannot be written: its entry stays and goes on starting.
-    QTest::newRow("machine hive as a user") << false << QStringList{machineHive, userHive} << QStringList{userHive}
-                                            << QString() << QStringLiteral("禁用组策略自启失败：Updater");
-    QTest::newRow("an older backup is kept") << true << QStringList{userHive} << QStringList{userHive}
+    QTest::newRow("machine hive as a user") << name << false << QStringList{machineHive, userHive}
+                                            << QStringList{userHive} << QString() << failed.arg(name);
+    QTest::newRow("an older backup is kept") << name << true << QStringList{userHive} << QStringList{userHive}
                                              << QStringLiteral("C:\\Old\\upd.exe") << off;
+    // A backup's name longer than Windows allows a value name cannot be written.
+    const QString longName(16380, 'u');
+    QTest::newRow("backup cannot be written") << longName << true << QStringList{userHive} << QStringList{}
+                                              << QString() << failed.arg(longName);
 }
 
 // Windows runs every value of a policy Run key: the entry goes to a backup
@@ -587,6 +594,7 @@ void Phase2ExecutorTest::movesPolicyEntriesOutOfTheRunKey_data()
 // backup of one name is kept beside the first.
 void Phase2ExecutorTest::movesPolicyEntriesOutOfTheRunKey()
 {
+    QFETCH(QString, name);
     QFETCH(bool, administrator);
     QFETCH(QStringList, hives);
     QFETCH(QStringList, moved);
@@ -597,25 +605,25 @@ void Phase2ExecutorTest::movesPolicyEntriesOutOfTheRunKey()
     const QString policyRun = QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run");
     const QString backupKey = QStringLiteral("SOFTWARE\\Tessaro\\StartupBackup\\PoliciesRun");
     const QString command = QStringLiteral("%ProgramFiles%\\Updater\\upd.exe");
+    const QString backupName = name + QStringLiteral("_velantrix_bak");
     for (const QString& hive : hives)
-        machine.setText(hive + policyRun, QStringLiteral("Updater"), command, win::RegExpandSz);
+        machine.setText(hive + policyRun, name, command, win::RegExpandSz);
     if (!older.isEmpty())
-        machine.setText(QStringLiteral("HKEY_CURRENT_USER\\") + backupKey, QStringLiteral("Updater_velantrix_bak"), older);
+        machine.setText(QStringLiteral("HKEY_CURRENT_USER\\") + backupKey, backupName, older);
 
-    QCOMPARE(runOne(QStringLiteral("ST:6:Updater")), line);
+    QCOMPARE(runOne(QStringLiteral("ST:6:") + name), line);
     const win::sim::SignInStartup windows(machine.machine());
     for (const QString& hive : {QStringLiteral("HKEY_LOCAL_MACHINE\\"), QStringLiteral("HKEY_CURRENT_USER\\")}) {
         quint32 type = win::RegNone;
         const bool wasMoved = moved.contains(hive);
         const Place place = hive.contains(QLatin1String("MACHINE")) ? Place::MachinePolicyRun : Place::UserPolicyRun;
-        QCOMPARE(windows.wouldStart(place, QStringLiteral("Updater")), hives.contains(hive) && !wasMoved);
-        const QString newBackup = older.isEmpty() ? QStringLiteral("Updater_velantrix_bak") : QStringLiteral("Updater_velantrix_bak2");
-        QCOMPARE(valueOf(machine, hive + backupKey, newBackup, &type),
+        QCOMPARE(windows.wouldStart(place, name), hives.contains(hive) && !wasMoved);
+        QCOMPARE(valueOf(machine, hive + backupKey, older.isEmpty() ? backupName : backupName + '2', &type),
                  wasMoved ? win::registryTextData(command) : QByteArray("missing"));
         QCOMPARE(type, wasMoved ? win::RegExpandSz : win::RegNone);
     }
     if (!older.isEmpty())
-        QCOMPARE(machine.text(QStringLiteral("HKEY_CURRENT_USER\\") + backupKey, QStringLiteral("Updater_velantrix_bak")), older);
+        QCOMPARE(machine.text(QStringLiteral("HKEY_CURRENT_USER\\") + backupKey, backupName), older);
 }
 
 // Each startup item finds what a scan of its own would: a scan switches a
