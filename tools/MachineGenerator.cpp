@@ -17,6 +17,9 @@ namespace {
 
 const double Gib = 1024.0 * 1024.0 * 1024.0;
 const int ValuesPerKey = 20;
+// A Windows 10 22H2 machine.
+const int WindowsMajor = 10;
+const int WindowsBuild = 19045;
 
 QString userProfile()
 {
@@ -130,7 +133,7 @@ QJsonObject MachineGenerator::baseMachineJson()
 {
     return QJsonObject{
         {"format", 1},
-        {"system", QJsonObject{{"version", QJsonObject{{"major", 10}, {"minor", 0}, {"build", 19045}}},
+        {"system", QJsonObject{{"version", QJsonObject{{"major", WindowsMajor}, {"minor", 0}, {"build", WindowsBuild}}},
                                {"architecture", "x64"},
                                {"administrator", true},
                                {"computerName", "DESKTOP-GENERATED"},
@@ -193,6 +196,14 @@ void MachineGenerator::addSystemFiles(SimMachine& machine) const
 
 void MachineGenerator::addRegistryValues(SimMachine& machine) const
 {
+    // The version values Windows 10 keeps in both views, as machine.json's version says.
+    for (const char* branch : {"SOFTWARE", "SOFTWARE\\WOW6432Node"}) {
+        const QString key = QStringLiteral("HKEY_LOCAL_MACHINE\\%1\\Microsoft\\Windows NT\\CurrentVersion").arg(QLatin1String(branch));
+        machine.registry().setValue(key, QStringLiteral("CurrentVersion"), win::RegSz, win::registryTextData(QStringLiteral("6.3")));
+        machine.registry().setValue(key, QStringLiteral("CurrentBuildNumber"), win::RegSz, win::registryTextData(QString::number(WindowsBuild)));
+        machine.registry().setValue(key, QStringLiteral("CurrentMajorVersionNumber"), win::RegDword, win::registryDwordData(WindowsMajor));
+        machine.registry().setValue(key, QStringLiteral("CurrentMinorVersionNumber"), win::RegDword, win::registryDwordData(0));
+    }
     for (int i = 0; i < m_counts.registryValues; ++i) {
         const RegistryValue value = registryValue(i);
         machine.registry().setValue(value.keyPath, value.name, value.type, value.data);
