@@ -51,12 +51,12 @@ private:
                                   QStringList& lines);
     void cleanResidue(const QString& junkwareId, const ScanReportBundle& report, QStringList& lines);
 
-    // The startup entries as a fresh scan would find them now. A scan moves
-    // legacy backups back to their plain names, which only the next scan
+    // The startup entries as a fresh scan would find them now. A scan switches
+    // legacy backups off under their plain names, which only the next scan
     // lists; from the second scan on, a rescan finds what the last one found
-    // but for the approval values the manager wrote itself, which its list
-    // already holds. So consecutive startup items share the second scan, and
-    // any other item, which may change what a scan finds, drops it.
+    // but for the entries the manager switched itself, which its list already
+    // holds. So consecutive startup items share the second scan, and any
+    // other item, which may change what a scan finds, drops it.
     StartupManager& scannedStartupManager();
     void forgetStartupScan();
 
