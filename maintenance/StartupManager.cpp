@@ -200,6 +200,7 @@ void StartupManager::listHeldEntries(const StartupLocation& location)
             item.command = withForwardSlashes(win::joinPath(location.folderPath(), held.entryName));
             item.locationPath = item.command;
             item.recommendDisable = isRecommendedToDisable(baseNameOf(held.entryName), QString());
+            item.displayName = shortcutDescription(held.command, held.entryName);
         } else {
             item.command = held.command;
             item.locationPath = location.fullKeyPath();
@@ -257,20 +258,25 @@ StartupItem StartupManager::folderItem(const QString& path, const QString& locat
     const QString fileName = win::fileNameOf(path);
     StartupItem item;
     item.name = fileName;
-    item.displayName = fileName;
+    item.displayName = shortcutDescription(path, fileName);
     item.command = withForwardSlashes(path);
     item.location = location;
     item.locationPath = item.command;
     item.recommendDisable = isRecommendedToDisable(baseNameOf(fileName), QString());
     item.disabled = disabled;
-    if (extensionOf(fileName).compare(QStringLiteral("lnk"), Qt::CaseInsensitive) == 0) {
-        // The target is a path, not a command line: blanks belong to it.
-        const QString target = shortcutTarget(path);
-        const QString description = target.isEmpty() ? QString() : descriptionOfFile(target);
-        if (!description.isEmpty())
-            item.displayName = description;
-    }
     return item;
+}
+
+// A shortcut is shown by the description of its target; any other file, or a
+// shortcut whose target has none, by its file name.
+QString StartupManager::shortcutDescription(const QString& path, const QString& fileName)
+{
+    if (extensionOf(fileName).compare(QStringLiteral("lnk"), Qt::CaseInsensitive) != 0)
+        return fileName;
+    // The target is a path, not a command line: blanks belong to it.
+    const QString target = shortcutTarget(path);
+    const QString description = target.isEmpty() ? QString() : descriptionOfFile(target);
+    return description.isEmpty() ? fileName : description;
 }
 
 bool StartupManager::isRecommendedToDisable(const QString& name, const QString& command) const

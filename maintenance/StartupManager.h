@@ -80,6 +80,8 @@ private:
     bool switchOn(const StartupLocation& location, StartupItem& item);
 
     static QString fileDescription(const QString& command, PathProbe& probe);
+    // How a Startup-folder file at `path` is shown; `fileName` is its entry's name.
+    static QString shortcutDescription(const QString& path, const QString& fileName);
     // The description of one program file, its path taken as it stands.
     static QString descriptionOfFile(const QString& path);
 
