@@ -70,6 +70,15 @@ void log(const QString& line)
     FileLogger::instance()->log(line);
 }
 
+// Whether an item bears one of the names, compared as Windows compares them.
+auto namedIn(const QStringList& names)
+{
+    QSet<QString> folded;
+    for (const QString& name : names)
+        folded.insert(win::foldCase(name));
+    return [folded](const StartupItem& item) { return folded.contains(win::foldCase(item.name)); };
+}
+
 } // namespace
 
 StartupManager::StartupManager(QObject* parent)
@@ -399,28 +408,35 @@ bool StartupManager::migrateLegacyFile(const StartupLocation& location, const QS
 
 int StartupManager::disableItems(const QStringList& names)
 {
-    QSet<QString> folded;
-    for (const QString& name : names)
-        folded.insert(win::foldCase(name));
-    return switchMatching(false, [&folded](const StartupItem& item) { return folded.contains(win::foldCase(item.name)); });
+    return switchMatching(false, namedIn(names));
 }
 
 int StartupManager::restoreItems(const QStringList& names)
 {
-    QSet<QString> folded;
-    for (const QString& name : names)
-        folded.insert(win::foldCase(name));
-    return switchMatching(true, [&folded](const StartupItem& item) { return folded.contains(win::foldCase(item.name)); });
+    return switchMatching(true, namedIn(names));
 }
 
 int StartupManager::disableItems(const QString& location, const QStringList& names)
 {
-    return switchAt(location, names, false);
+    int changed = 0;
+    for (const QString& name : names) {
+        for (int position : m_index.value(indexKey(location, name))) {
+            StartupItem& item = m_items[position];
+            if (!item.disabled && switchItem(item, false))
+                ++changed;
+        }
+    }
+    return changed;
 }
 
-int StartupManager::restoreItems(const QString& location, const QStringList& names)
+bool StartupManager::disableItem(const StartupItem& listed)
 {
-    return switchAt(location, names, true);
+    return switchListed(listed, false);
+}
+
+bool StartupManager::restoreItem(const StartupItem& listed)
+{
+    return switchListed(listed, true);
 }
 
 int StartupManager::disableAllRecommended()
@@ -439,17 +455,16 @@ int StartupManager::switchMatching(bool enable, Matches matches)
     return changed;
 }
 
-int StartupManager::switchAt(const QString& location, const QStringList& names, bool enable)
+// One location may list its live entry of a name beside several switched-off
+// ones held in the backup; the backup's name tells them apart.
+bool StartupManager::switchListed(const StartupItem& listed, bool enable)
 {
-    int changed = 0;
-    for (const QString& name : names) {
-        for (int position : m_index.value(indexKey(location, name))) {
-            StartupItem& item = m_items[position];
-            if (item.disabled == enable && switchItem(item, enable))
-                ++changed;
-        }
+    for (int position : m_index.value(indexKey(listed.location, listed.name))) {
+        StartupItem& item = m_items[position];
+        if (item.heldAs == listed.heldAs)
+            return item.disabled == enable && switchItem(item, enable);
     }
-    return changed;
+    return false;
 }
 
 bool StartupManager::switchItem(StartupItem& item, bool enable)

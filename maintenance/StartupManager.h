@@ -41,9 +41,13 @@ public:
     // state, in every location. Only items whose state changed count.
     int disableItems(const QStringList& names);
     int restoreItems(const QStringList& names);
-    // The same for the entries of one location only.
+    // Disables the entries of these names in one location only.
     int disableItems(const QString& location, const QStringList& names);
-    int restoreItems(const QString& location, const QStringList& names);
+    // Switches the one stored entry a listed item stands for: of its location
+    // and name, and held in the same backup, or in its place. True when its
+    // state changed.
+    bool disableItem(const StartupItem& listed);
+    bool restoreItem(const StartupItem& listed);
     int disableAllRecommended();
     int recommendedCount() const;
     QList<StartupItem> items() const;
@@ -74,7 +78,7 @@ private:
 
     template <typename Matches>
     int switchMatching(bool enable, Matches matches);
-    int switchAt(const QString& location, const QStringList& names, bool enable);
+    bool switchListed(const StartupItem& listed, bool enable);
     bool switchItem(StartupItem& item, bool enable);
     bool switchOff(const StartupLocation& location, StartupItem& item);
     bool switchOn(const StartupLocation& location, StartupItem& item);

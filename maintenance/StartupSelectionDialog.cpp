@@ -228,8 +228,9 @@ QString StartupSelectionDialog::shownNameOf(int index) const
     return shortLine(m_items.at(index).displayName, QuestionNameChars);
 }
 
-// One name may stand in several locations: the manager switches the entry of
-// the row's own location, and the rows show the manager's list as it now is.
+// One name may stand in several locations, and in one location in its place
+// and in the backup: the manager switches the row's own entry, and the rows
+// show the manager's list as it now is.
 void StartupSelectionDialog::showSwitched(int index)
 {
     m_items = m_manager->items();
@@ -257,7 +258,7 @@ void StartupSelectionDialog::onDisableItem(int index)
 {
     const StartupItem item = m_items.value(index);
     const QString question = QStringLiteral("确定要禁用「%1」吗？\n\n禁用后对应程序不会随开机启动，可在需要时手动打开。").arg(shownNameOf(index));
-    if (!confirmed(QStringLiteral("确认禁用"), question) || m_manager->disableItems(item.location, {item.name}) <= 0)
+    if (!confirmed(QStringLiteral("确认禁用"), question) || !m_manager->disableItem(item))
         return;
     FileLogger::instance()->log(QStringLiteral("已禁用启动项: %1").arg(item.name));
     showSwitched(index);
@@ -267,7 +268,7 @@ void StartupSelectionDialog::onRestoreItem(int index)
 {
     const StartupItem item = m_items.value(index);
     const QString question = QStringLiteral("确定要恢复「%1」开机启动吗？\n\n恢复后下次开机该程序会自动运行。").arg(shownNameOf(index));
-    if (!confirmed(QStringLiteral("确认恢复"), question) || m_manager->restoreItems(item.location, {item.name}) <= 0)
+    if (!confirmed(QStringLiteral("确认恢复"), question) || !m_manager->restoreItem(item))
         return;
     FileLogger::instance()->log(QStringLiteral("已恢复启动项: %1").arg(item.name));
     showSwitched(index);

@@ -273,6 +273,34 @@ private slots:
         QTEST(lines.lines(), "log");
     }
 
+    // An entry switched off twice, kept twice in the program's backup, is two
+    // rows: a row brings back its own command, and none overwrites the entry
+    // that another row brought back.
+    void restoresTheBackupOfItsRow()
+    {
+        TestMachine machine;
+        const QString backup = "HKEY_CURRENT_USER\\SOFTWARE\\Tessaro\\StartupBackup\\PoliciesRun";
+        const QString policyRun = "HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run";
+        machine.setText(backup, "Updater_velantrix_bak", "C:\\Old\\upd.exe");
+        machine.setText(backup, "Updater_velantrix_bak2", "C:\\New\\upd.exe");
+        StartupManager manager;
+        manager.scanItems();
+        StartupSelectionDialog dialog(&manager);
+        dialog.show();
+        const auto yes = [](QWidget* box) { static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click(); };
+
+        ModalAnswer restoreSecond(yes);
+        rowsOf(dialog).at(1)->findChild<QPushButton*>("actionBtn")->click();
+        QCOMPARE(machine.text(policyRun, "Updater"), QStringLiteral("C:\\New\\upd.exe"));
+        ModalAnswer restoreFirst(yes);
+        rowsOf(dialog).at(0)->findChild<QPushButton*>("actionBtn")->click();
+        QVERIFY(restoreFirst.answered);
+        QCOMPARE(machine.text(policyRun, "Updater"), QStringLiteral("C:\\New\\upd.exe"));
+        QCOMPARE(machine.text(backup, "Updater_velantrix_bak"), QStringLiteral("C:\\Old\\upd.exe"));
+        QCOMPARE(describedRows(dialog), QStringList({QStringLiteral("Updater|已禁用|C:\\Old\\upd.exe|恢复"),
+                                                     QStringLiteral("Updater|建议保留|C:\\New\\upd.exe|禁用")}));
+    }
+
     void keyboard()
     {
         TestMachine machine;

@@ -551,7 +551,7 @@ void Phase2ExecutorTest::switchingOffStopsTheEntryWhereWindowsLooks()
     const QList<StartupItem> listed = manager.itemsAt(entry.label, name);
     QCOMPARE(listed.size(), 1);
     QVERIFY(listed.first().disabled);
-    QCOMPARE(manager.restoreItems(entry.label, {name}), 1);
+    QVERIFY(manager.restoreItem(listed.first()));
     QVERIFY(windows.wouldStart(entry.place, name) && windows.wouldStart(twin.place, name));
     StartupManager rescanned;
     rescanned.scanItems();
