@@ -56,12 +56,15 @@ QString freeBackupName(const QString& entryName, Taken taken)
 
 } // namespace
 
-QString StartupBackup::entryNameOf(const QString& backupName)
+// A Run key's unnamed default value starts too; its backup is the bare suffix.
+bool StartupBackup::entryNameOf(const QString& backupName, QString* entryName)
 {
-    static const QRegularExpression pattern(QStringLiteral("^(.+)_velantrix_bak(\\d*)$"),
+    static const QRegularExpression pattern(QStringLiteral("^(.*)_velantrix_bak(\\d*)$"),
                                             QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpressionMatch match = pattern.match(backupName);
-    return match.hasMatch() ? match.captured(1) : QString();
+    if (match.hasMatch())
+        *entryName = match.captured(1);
+    return match.hasMatch();
 }
 
 StartupBackup::Outcome StartupBackup::hold(const StartupLocation& location, const QString& sourceName,
@@ -169,9 +172,9 @@ QVector<StartupBackup::Held> StartupBackup::held(const StartupLocation& location
     if (location.isFolder()) {
         QVector<win::FileEntry> entries;
         win::listDirectory(location.backupFolderPath(), &entries);
+        QString entryName;
         for (const win::FileEntry& entry : entries) {
-            const QString entryName = entryNameOf(entry.name);
-            if (!entry.isDirectory() && !entryName.isEmpty())
+            if (!entry.isDirectory() && entryNameOf(entry.name, &entryName))
                 backups.append({entry.name, entryName, entry.path});
         }
         return backups;
@@ -180,9 +183,9 @@ QVector<StartupBackup::Held> StartupBackup::held(const StartupLocation& location
     if (backupKey.open(location.hive, location.backupKeyPath(), ReadAccess) != win::ErrorSuccess)
         return backups;
     win::RegistryValueIterator values(backupKey, MaxValueNameChars, win::RegistryKey::UnlimitedBuffer);
+    QString entryName;
     while (values.next()) {
-        const QString entryName = entryNameOf(values.name());
-        if (!entryName.isEmpty())
+        if (entryNameOf(values.name(), &entryName))
             backups.append({values.name(), entryName, values.isText() ? values.text() : QString()});
     }
     return backups;

@@ -36,10 +36,10 @@ public:
     // The backups of the location's entries, in the order the key or the
     // folder lists them.
     static QVector<Held> held(const StartupLocation& location);
-    // The entry a backup name stands for; empty for a name that is no backup's.
-    static QString entryNameOf(const QString& backupName);
 
 private:
+    // The entry a backup name stands for; false for a name that is no backup's.
+    static bool entryNameOf(const QString& backupName, QString* entryName);
     static Outcome holdValue(const StartupLocation& location, const QString& sourceName, const QString& entryName,
                              QString* backupName);
     static Outcome holdFile(const StartupLocation& location, const QString& sourceName, const QString& entryName,

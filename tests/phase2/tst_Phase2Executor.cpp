@@ -510,13 +510,18 @@ void Phase2ExecutorTest::switchingOffStopsTheEntryWhereWindowsLooks_data()
 {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QList<int>>("version");   // major, minor, build
+    QTest::addColumn<QString>("name");
     const QPair<const char*, QList<int>> versions[] = {
         {"Windows 7", {6, 1, 7601}}, {"Windows 10", {10, 0, 19045}}, {"Windows 11", {10, 0, 22631}}};
     for (const auto& version : versions) {
         for (int kind = 0; kind < int(std::size(StartupKinds)); ++kind) {
-            QTest::addRow("%s, %s", version.first, qPrintable(StartupKinds[kind].label)) << kind << version.second;
+            const bool folder = StartupKinds[kind].where.endsWith('\\');
+            QTest::addRow("%s, %s", version.first, qPrintable(StartupKinds[kind].label))
+                << kind << version.second << (folder ? QStringLiteral("WeChat.lnk") : QStringLiteral("WeChat"));
         }
     }
+    // A Run key's unnamed default value starts like every other value.
+    QTest::newRow("Windows 7, HKCU_Run, the default value") << 1 << QList<int>{6, 1, 7601} << QString("");
 }
 
 // Switching an entry off makes Windows not start it at the next sign-in, and
@@ -528,10 +533,9 @@ void Phase2ExecutorTest::switchingOffStopsTheEntryWhereWindowsLooks()
 {
     QFETCH(int, kind);
     QFETCH(QList<int>, version);
+    QFETCH(QString, name);
     const StartupKind& entry = StartupKinds[kind];
     const StartupKind& twin = StartupKinds[entry.twin];
-    const bool folder = entry.where.endsWith('\\');
-    const QString name = folder ? QStringLiteral("WeChat.lnk") : QStringLiteral("WeChat");
     TestMachine machine;
     machine.setWindowsVersion(quint32(version.at(0)), quint32(version.at(1)), quint32(version.at(2)));
     addStartupEntry(machine, entry, name);
