@@ -342,6 +342,20 @@ private slots:
         QVERIFY(!win::pathExists(CommonStartup + "Blocked.lnk"));
     }
 
+    // Windows 7 reads no approval value: a backup file goes into the program's
+    // backup instead of back to its name, so it stays off, and is listed from there.
+    void legacyFolderBackupsOnWindows7()
+    {
+        TestMachine machine;
+        machine.setWindowsVersion(6, 1, 7601);
+        machine.addFile(UserStartup + "Tool.lnk.velantrix_bak", "C:\\Tools\\tool.exe");
+        const QList<StartupItem> items = StartupManager().scanItems();
+        QCOMPARE(items.size(), 1);
+        QVERIFY(items.first().name == "Tool.lnk" && items.first().disabled);
+        QVERIFY(!win::pathExists(UserStartup + "Tool.lnk.velantrix_bak"));
+        QVERIFY(!win::sim::SignInStartup(machine.machine()).wouldStart(Place::UserStartupFolder, "Tool.lnk"));
+    }
+
     void recommendation_data()
     {
         QTest::addColumn<QString>("name");
