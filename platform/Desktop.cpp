@@ -25,7 +25,7 @@ QString openingOf(const QUrl& url)
 {
     if (!url.isLocalFile())
         return QStringLiteral("Windows would open %1 in the default browser").arg(url.toString());
-    const QString path = QDir::toNativeSeparators(url.toLocalFile());
+    const QString path = QDir::toNativeSeparators(QDir::cleanPath(url.toLocalFile()));
     if (QFileInfo(url.toLocalFile()).isDir())
         return QStringLiteral("Windows would open the folder %1 in File Explorer").arg(path);
     return QStringLiteral("Windows would open %1 with the program it belongs to").arg(path);
