@@ -19,8 +19,9 @@
 
 namespace {
 
-// Each theme's rules; the colours are the theme's roles.
-const char* const kSheets[] = {
+// The dark and the light theme share their sizes; the warm one has larger
+// controls. The colours are each theme's roles.
+const char* const kStandardSheet =
     "QWidget#FeedbackPage { background: @page; }"
     "QFrame#card { background: @surface; border-radius: 24px; border: 1px solid @border; }"
     "QLabel#pageTitle { color: @text; }"
@@ -36,8 +37,9 @@ const char* const kSheets[] = {
     "QLabel#cardSubtitle { color: @textSecondary; }"
     "QLabel#cardNoPrefix { color: @textSecondary; }"
     "QLabel#cardNo { color: @text; letter-spacing: 2px; }"
-    "QLabel#validLabel { color: @textMuted; }",
+    "QLabel#validLabel { color: @textMuted; }";
 
+const char* const kWarmSheet =
     "QWidget#FeedbackPage { background: @page; }"
     "QFrame#card { background: @surface; border-radius: 28px; border: 2px solid @border; }"
     "QLabel#pageTitle { color: @text; font-size: 28px; }"
@@ -53,25 +55,9 @@ const char* const kSheets[] = {
     "QLabel#cardSubtitle { color: @textSecondary; font-size: 16px; }"
     "QLabel#cardNoPrefix { color: @textSecondary; font-size: 16px; }"
     "QLabel#cardNo { color: @text; font-size: 26px; letter-spacing: 2px; }"
-    "QLabel#validLabel { color: @textMuted; font-size: 16px; }",
+    "QLabel#validLabel { color: @textMuted; font-size: 16px; }";
 
-    "QWidget#FeedbackPage { background: @page; }"
-    "QFrame#card { background: @surface; border-radius: 24px; border: 1px solid @border; }"
-    "QLabel#pageTitle { color: @text; }"
-    "QLabel#pageSubTitle { color: @subtitleText; }"
-    "QLabel#pageDesc { color: @textSecondary; line-height: 160%; }"
-    "QPushButton#primaryBtn { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accent,stop:1 @accentDeep); color: @onAccent; border: none; border-radius: 12px; font-weight: bold; }"
-    "QPushButton#primaryBtn:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accentDeep,stop:1 @accent); }"
-    "QPushButton#secondaryBtn { background: transparent; color: @textSecondary; border: 1px solid @buttonBorder; border-radius: 12px; }"
-    "QPushButton#secondaryBtn:hover { border-color: @accent; color: @accent; }"
-    "QFrame#protectCard { background: qlineargradient(x1:0,y1:0,x2:1,y2:1,stop:0 @cardTop,stop:1 @cardBottom); border: 1px solid @buttonBorder; border-radius: 20px; }"
-    "QLabel#cardTag { background: @accent/0.08; color: @accent; border-radius: 10px; padding: 4px 12px; }"
-    "QLabel#cardTitle { color: @accent; }"
-    "QLabel#cardSubtitle { color: @textSecondary; }"
-    "QLabel#cardNoPrefix { color: @textSecondary; }"
-    "QLabel#cardNo { color: @text; letter-spacing: 2px; }"
-    "QLabel#validLabel { color: @textMuted; }",
-};
+const char* const kSheets[] = {kStandardSheet, kWarmSheet, kStandardSheet};
 
 constexpr float kFullTurn = 6.28318f;
 

@@ -14,24 +14,23 @@
 
 namespace {
 
-// Each theme's rules; the colours are the theme's roles.
-const char* const kPageSheets[] = {
+// The dark and the light theme share their sizes; the warm one has larger
+// controls. The colours are each theme's roles.
+const char* const kStandardSheet =
     "QWidget#ProgressPage { background: @page; }"
     "QLabel#stepTitle { font-size: 20px; font-weight: bold; color: @text; }"
     "QLabel#stepDesc { font-size: 14px; color: @textSecondary; }"
     "QLabel#tipLabel { font-size: 13px; color: @textMuted; background: @tipFill; border-radius: 12px; padding: 10px 16px; }"
-    "QLabel#centerPercent { color: @text; }",
+    "QLabel#centerPercent { color: @text; }";
+
+const char* const kWarmSheet =
     "QWidget#ProgressPage { background: @page; }"
     "QLabel#stepTitle { font-size: 24px; font-weight: bold; color: @text; }"
     "QLabel#stepDesc { font-size: 16px; color: @textSecondary; }"
     "QLabel#tipLabel { font-size: 15px; color: @textSecondary; background: @tipFill; border-radius: 16px; padding: 12px 20px; }"
-    "QLabel#centerPercent { color: @text; }",
-    "QWidget#ProgressPage { background: @page; }"
-    "QLabel#stepTitle { font-size: 20px; font-weight: bold; color: @text; }"
-    "QLabel#stepDesc { font-size: 14px; color: @textSecondary; }"
-    "QLabel#tipLabel { font-size: 13px; color: @textMuted; background: @tipFill; border-radius: 12px; padding: 10px 16px; }"
-    "QLabel#centerPercent { color: @text; }",
-};
+    "QLabel#centerPercent { color: @text; }";
+
+const char* const kPageSheets[] = {kStandardSheet, kWarmSheet, kStandardSheet};
 
 enum TagState { Pending = 0, Current = 1, Previous = 2, Done = 3 };
 

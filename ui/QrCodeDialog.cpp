@@ -8,23 +8,21 @@
 
 namespace {
 
-// Each theme's rules; the colours are the theme's roles.
-const char* const kSheets[] = {
+// The dark and the light theme share their sizes; the warm one has larger
+// controls. The colours are each theme's roles.
+const char* const kStandardSheet =
     "QDialog { background: @panel; border-radius: 12px; }"
     "QLabel { color: @text; }"
     "QPushButton { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accent,stop:1 @accentDeep); color: @onAccent; border-radius: 12px; font-size: 16px; font-weight: bold; border: none; }"
-    "QPushButton:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accentDeep,stop:1 @accent); }",
+    "QPushButton:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accentDeep,stop:1 @accent); }";
 
+const char* const kWarmSheet =
     "QDialog { background: @panel; border-radius: 14px; }"
     "QLabel { color: @text; }"
     "QPushButton { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accent,stop:1 @accentDeep); color: @onAccent; border-radius: 14px; font-size: 18px; font-weight: bold; border: none; }"
-    "QPushButton:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accentDeep,stop:1 @accent); }",
+    "QPushButton:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accentDeep,stop:1 @accent); }";
 
-    "QDialog { background: @panel; border-radius: 12px; }"
-    "QLabel { color: @text; }"
-    "QPushButton { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accent,stop:1 @accentDeep); color: @onAccent; border-radius: 12px; font-size: 16px; font-weight: bold; border: none; }"
-    "QPushButton:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accentDeep,stop:1 @accent); }",
-};
+const char* const kSheets[] = {kStandardSheet, kWarmSheet, kStandardSheet};
 
 QLabel* addLabel(QVBoxLayout* layout, const QString& text, int pointSize, bool bold = false)
 {

@@ -4,6 +4,7 @@
 // 100, 125 and 150 %). The program scales as on Windows: the whole window as
 // one piece, so every text still fits its box and the window its screen.
 #include "phase2/Phase2Page.h"
+#include "tests/support/DemoMode.h"
 #include "ui/ChineseDesktop.h"
 #include "ui/DisplayScaling.h"
 #include "ui/FeedbackPage.h"
@@ -157,18 +158,13 @@ private slots:
     }
 };
 
-// Demo mode brings every page without a machine; Windows' scaling is set
-// before the application exists, as the program's main sets it.
+// Windows' scaling is set before the application exists, as the program's
+// main sets it; demo mode brings every page without a machine.
 int main(int argc, char* argv[])
 {
     followWindowsDisplayScaling();
-    std::vector<char*> appArguments(argv, argv + argc);
-    char demoSwitch[] = "--cs";
-    appArguments.push_back(demoSwitch);
-    int appArgc = static_cast<int>(appArguments.size());
-    QApplication app(appArgc, appArguments.data());
     TestDisplayScaling test;
-    return QTest::qExec(&test, argc, argv);
+    return execInDemoMode(&test, argc, argv);
 }
 
 #include "tst_DisplayScaling.moc"

@@ -5,6 +5,7 @@
 #include "phase2/GroupCard.h"
 #include "phase2/Phase2Page.h"
 #include "phase2/Phase2ProgressDialog.h"
+#include "tests/support/DemoMode.h"
 #include "ui/AboutDialog.h"
 #include "ui/EulaDialog.h"
 #include "ui/FeedbackPage.h"
@@ -110,6 +111,13 @@ QWidget* open(Velantrix& window, const QString& place, std::unique_ptr<QWidget>&
     return dialog.get();
 }
 
+Phase2Page* deepOptimisationOf(Velantrix& window)
+{
+    std::unique_ptr<QWidget> noDialog;
+    open(window, "deep optimisation", noDialog);
+    return window.findChild<Phase2Page*>();
+}
+
 // The part of the window that takes the keyboard at that place.
 QWidget* shownPart(Velantrix& window, QWidget* top, const QString& place)
 {
@@ -208,9 +216,7 @@ private slots:
     {
         Velantrix window;
         activate(&window);
-        button(&window, "startBtn")->click();
-        button(&window, "phase2EntryBtn")->click();
-        auto* page = window.findChild<Phase2Page*>();
+        Phase2Page* page = deepOptimisationOf(window);
         QList<QWidget*> expected{page->findChild<QWidget*>("searchEdit")};
         for (int group = 0; group < page->catalogue().size(); ++group) {
             expected << page->card(group)->findChild<QWidget*>("groupHeader");
@@ -231,9 +237,7 @@ private slots:
     {
         Velantrix window;
         activate(&window);
-        button(&window, "startBtn")->click();
-        button(&window, "phase2EntryBtn")->click();
-        auto* page = window.findChild<Phase2Page*>();
+        Phase2Page* page = deepOptimisationOf(window);
         QTest::keyClick(page, Qt::Key_Tab);  // the search box
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         GroupCard* card = page->card(0);
@@ -251,16 +255,10 @@ private slots:
     }
 };
 
-// Demo mode brings the result and deep-optimisation pages without a machine.
 int main(int argc, char* argv[])
 {
-    std::vector<char*> appArguments(argv, argv + argc);
-    char demoSwitch[] = "--cs";
-    appArguments.push_back(demoSwitch);
-    int appArgc = static_cast<int>(appArguments.size());
-    QApplication app(appArgc, appArguments.data());
     TestKeyboard test;
-    return QTest::qExec(&test, argc, argv);
+    return execInDemoMode(&test, argc, argv);
 }
 
 #include "tst_Keyboard.moc"
