@@ -1,11 +1,13 @@
 #include "phase2/GroupCard.h"
 
 #include "common/DisplayText.h"
+#include "common/ThemePalette.h"
 
 #include <QCheckBox>
 #include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -23,42 +25,59 @@ struct CardSheets
 // Beyond the card's own look, each theme gives the row texts their colour
 // (they have none of their own) and the check boxes a fill: the window's
 // content area makes every background below it transparent, which leaves a
-// check box without a visible frame.
+// check box without a visible frame. The colours are the theme's roles; the
+// header and the check boxes take the keyboard and show it with the theme's
+// focus ring.
 const CardSheets kCardSheets[] = {
-    {"QWidget#groupCard { background-color:#141923; border-radius:12px; border:1px solid #1E2433; margin-bottom:4px; }"
+    {"QWidget#groupCard { background-color:@surface; border-radius:12px; border:1px solid @border; margin-bottom:4px; }"
      "QFrame#groupHeader { background:transparent; border-bottom:1px solid transparent; }"
-     "QFrame#groupHeader:hover { background:rgba(0,194,255,0.04); }"
+     "QFrame#groupHeader:hover { background:@accent/0.04; }"
      "QWidget#groupBody { background:transparent; }"
-     "QLabel#groupDesc { color:#535C6E; background:transparent; }"
-     "QLabel { color:#E8ECF2; }"
-     "QCheckBox { background:#2A3142; color:#E8ECF2; spacing:0px; }",
-     "font-size:14px; color:#00C2FF; background:transparent;", "font-size:15px; font-weight:bold; color:#00C2FF; background:transparent;"},
-    {"QWidget#groupCard { background-color:#FFFFFF; border-radius:14px; border:1px solid #F0D9BD; margin-bottom:6px; }"
-     "QFrame#groupHeader { background:#FFF8F0; border-bottom:1px solid transparent; border-radius:14px 14px 0 0; }"
-     "QFrame#groupHeader:hover { background:#FFE8D5; }"
+     "QLabel#groupDesc { color:@textMuted; background:transparent; }"
+     "QLabel { color:@text; }"
+     "QCheckBox { background:@checkFill; color:@text; spacing:0px; }",
+     "font-size:14px; color:@accent; background:transparent;", "font-size:15px; font-weight:bold; color:@accent; background:transparent;"},
+    {"QWidget#groupCard { background-color:@surface; border-radius:14px; border:1px solid @border; margin-bottom:6px; }"
+     "QFrame#groupHeader { background:@bar; border-bottom:1px solid transparent; border-radius:14px 14px 0 0; }"
+     "QFrame#groupHeader:hover { background:@hoverFill; }"
      "QWidget#groupBody { background:transparent; }"
-     "QLabel#groupDesc { color:#5C3D22; background:transparent; }"
-     "QLabel { color:#2D1A08; }"
-     "QCheckBox { background:#FFFFFF; color:#2D1A08; spacing:0px; }",
-     "font-size:16px; color:#FF7A45; background:transparent;", "font-size:17px; font-weight:bold; color:#FF7A45; background:transparent;"},
-    {"QWidget#groupCard { background-color:#FFFFFF; border-radius:12px; border:1px solid #E4E9F2; margin-bottom:4px; }"
+     "QLabel#groupDesc { color:@textSecondary; background:transparent; }"
+     "QLabel { color:@text; }"
+     "QCheckBox { background:@checkFill; color:@text; spacing:0px; }",
+     "font-size:16px; color:@accent; background:transparent;", "font-size:17px; font-weight:bold; color:@accent; background:transparent;"},
+    {"QWidget#groupCard { background-color:@surface; border-radius:12px; border:1px solid @border; margin-bottom:4px; }"
      "QFrame#groupHeader { background:transparent; border-bottom:1px solid transparent; }"
-     "QFrame#groupHeader:hover { background:rgba(26,115,232,0.03); }"
+     "QFrame#groupHeader:hover { background:@accent/0.03; }"
      "QWidget#groupBody { background:transparent; }"
-     "QLabel#groupDesc { color:#475569; background:transparent; }"
-     "QLabel { color:#0F1520; }"
-     "QCheckBox { background:#FFFFFF; color:#0F1520; spacing:0px; }",
-     "font-size:14px; color:#1A73E8; background:transparent;", "font-size:15px; font-weight:bold; color:#1A73E8; background:transparent;"},
+     "QLabel#groupDesc { color:@textSecondary; background:transparent; }"
+     "QLabel { color:@text; }"
+     "QCheckBox { background:@checkFill; color:@text; spacing:0px; }",
+     "font-size:14px; color:@accent; background:transparent;", "font-size:15px; font-weight:bold; color:@accent; background:transparent;"},
 };
+
+// A check box keeps room for its ring, so its box never moves.
+const char* const kFocusRules = "QFrame#groupHeader:focus { border:2px solid @focus; border-radius:12px; }"
+                                "QCheckBox { border:2px solid transparent; border-radius:4px; background-clip:padding; }"
+                                "QCheckBox:focus { border-color:@focus; outline:none; }";
 
 const char* badgeColour(int riskLevel)
 {
     switch (riskLevel) {
-    case 0: return "#4A90D9";
-    case 1: return "#E8923F";
-    case 2: return "#D94A4A";
+    case 0: return "@riskSlight";
+    case 1: return "@riskMild";
+    case 2: return "@riskModerate";
     default: return "";
     }
+}
+
+// Space and Enter fold a group as a click does; a key held down folds it once.
+bool isFoldingKey(QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    return !key->isAutoRepeat() && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier
+           && (key->key() == Qt::Key_Space || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter);
 }
 
 // Names and descriptions come from the machine (startup entries, programs):
@@ -94,6 +113,9 @@ void GroupCard::buildHeader()
     header = new QFrame(this);
     header->setObjectName("groupHeader");
     header->setCursor(Qt::PointingHandCursor);
+    // Reached with Tab, folded with Space or Enter as a click folds it.
+    header->setFocusPolicy(Qt::StrongFocus);
+    header->setAccessibleName(group.title);
     header->setMinimumHeight(48);
     auto* layout = new QHBoxLayout(header);
     layout->setContentsMargins(16, 8, 16, 8);
@@ -163,7 +185,8 @@ QWidget* GroupCard::buildRow(const OptItem& item)
     // cut, instead of the row widening the page past its view.
     description->setMinimumWidth(1);
     layout->addWidget(description, 1);
-    QLabel* badge = plainLabel(item.riskLabel, QString::fromUtf8("font-size:11px; font-weight:bold; color:%1; background:transparent; padding:2px 6px; border-radius:4px;").arg(badgeColour(item.riskLevel)), row);
+    const QString badgeSheet = QString::fromUtf8("font-size:11px; font-weight:bold; color:%1; background:transparent; padding:2px 6px; border-radius:4px;").arg(badgeColour(item.riskLevel));
+    QLabel* badge = plainLabel(item.riskLabel, ThemePalette::of(theme).sheet(badgeSheet), row);
     badge->setFixedWidth(70);
     badge->setAlignment(Qt::AlignCenter);
     layout->addWidget(badge);
@@ -235,6 +258,14 @@ void GroupCard::applyFilter(const QString& text)
     setVisible(anyMatch);
 }
 
+QList<QWidget*> GroupCard::tabStops() const
+{
+    QList<QWidget*> stops{header};
+    for (QCheckBox* box : checkBoxes)
+        stops << box;
+    return stops;
+}
+
 void GroupCard::toggleExpanded()
 {
     expanded = !expanded;
@@ -246,7 +277,7 @@ void GroupCard::toggleExpanded()
 // the header reaches the header itself.
 bool GroupCard::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::MouseButtonRelease && watched == header) {
+    if (watched == header && (event->type() == QEvent::MouseButtonRelease || isFoldingKey(event))) {
         toggleExpanded();
         return true;
     }
@@ -256,8 +287,9 @@ bool GroupCard::eventFilter(QObject* watched, QEvent* event)
 void GroupCard::setTheme(int theme)
 {
     this->theme = theme;
-    const CardSheets& sheets = kCardSheets[theme == 0 || theme == 1 ? theme : 2];
-    setStyleSheet(QString::fromUtf8(sheets.card));
-    arrowLabel->setStyleSheet(QString::fromUtf8(sheets.arrow));
-    titleLabel->setStyleSheet(QString::fromUtf8(sheets.title));
+    const ThemePalette& palette = ThemePalette::of(theme);
+    const CardSheets& sheets = kCardSheets[ThemePalette::isTheme(theme) ? theme : ThemePalette::Light];
+    setStyleSheet(palette.sheet(QString::fromUtf8(sheets.card) + kFocusRules));
+    arrowLabel->setStyleSheet(palette.sheet(sheets.arrow));
+    titleLabel->setStyleSheet(palette.sheet(sheets.title));
 }

@@ -29,6 +29,9 @@ public:
     void toggleExpanded();
 
     bool isExpanded() const { return expanded; }
+    // The card's controls in the order Tab reaches them: the header, then
+    // each check box in row order.
+    QList<QWidget*> tabStops() const;
 
 signals:
     void selectionChanged();

@@ -1,5 +1,6 @@
 #include "phase2/Phase2Page.h"
 
+#include "common/ThemePalette.h"
 #include "phase2/GroupCard.h"
 #include "phase2/OptCatalogue.h"
 
@@ -27,65 +28,66 @@ struct PageSheets
     const char* skip;
 };
 
+// Each theme's sheets; the colours are the theme's roles.
 const PageSheets kPageSheets[] = {
-    {"QWidget#Phase2Page { background:#080B14; }"
+    {"QWidget#Phase2Page { background:@page; }"
      "QScrollArea#p2ScrollArea { background:transparent; border:none; }"
      "QWidget#p2ScrollInner { background:transparent; }"
-     "QFrame#p2Toolbar { background-color:#141923; border-top:1px solid #1E2433; border-radius:12px 12px 0 0; padding:4px 0; }",
-     "font-size:22px; font-weight:800; color:#E8ECF2;", "font-size:13px; color:#8B94A6; padding-bottom:4px;",
-     "QLineEdit { border:1px solid #2A3142; border-radius:10px; padding:10px 14px 10px 36px; font-size:13px; background:#141923; color:#E8ECF2; }"
-     "QLineEdit:focus { border-color:#00C2FF; background:#181D28; }",
-     "QPushButton { background:#141923; color:#00C2FF; border:1px solid rgba(0,194,255,0.15); border-radius:8px; padding:8px 16px; font-size:12px; }"
-     "QPushButton:hover { background:rgba(0,194,255,0.08); border-color:rgba(0,194,255,0.3); }",
-     "QPushButton { background:transparent; color:#8B94A6; border:none; border-radius:8px; padding:8px 16px; font-size:12px; }"
-     "QPushButton:hover { color:#E8ECF2; }",
-     "QPushButton { background:rgba(0,194,255,0.1); color:#00C2FF; border:1px solid rgba(0,194,255,0.25); border-radius:8px; padding:8px 16px; font-size:12px; }"
-     "QPushButton:hover { background:rgba(0,194,255,0.18); border-color:rgba(0,194,255,0.4); }",
-     "font-size:13px; font-weight:bold; color:#00C2FF;",
-     "QPushButton { background:qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 #00C2FF,stop:1 #009FD4); color:#0B0F17; border:none; border-radius:10px; padding:10px 24px; font-size:14px; font-weight:bold; }"
-     "QPushButton:hover { background:qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 #009FD4,stop:1 #00C2FF); }"
-     "QPushButton:disabled { background:#1E2433; color:#535C6E; }",
-     "QPushButton { background:transparent; color:#8B94A6; border:1px solid #1E2433; border-radius:10px; padding:10px 24px; font-size:14px; }"
-     "QPushButton:hover { border-color:#2A3142; color:#E8ECF2; }",
+     "QFrame#p2Toolbar { background-color:@panel; border-top:1px solid @border; border-radius:12px 12px 0 0; padding:4px 0; }",
+     "font-size:22px; font-weight:800; color:@text;", "font-size:13px; color:@textSecondary; padding-bottom:4px;",
+     "QLineEdit { border:1px solid @fieldBorder; border-radius:10px; padding:10px 14px 10px 36px; font-size:13px; background:@surface; color:@text; }"
+     "QLineEdit:focus { border-color:@accent; background:@hoverFill; }",
+     "QPushButton { background:@accentFill; color:@accent; border:1px solid @accent/0.15; border-radius:8px; padding:8px 16px; font-size:12px; }"
+     "QPushButton:hover { background:@accentFillHover; border-color:@accent/0.3; }",
+     "QPushButton { background:transparent; color:@textSecondary; border:none; border-radius:8px; padding:8px 16px; font-size:12px; }"
+     "QPushButton:hover { color:@text; }",
+     "QPushButton { background:@helpFill; color:@accent; border:1px solid @helpBorder; border-radius:8px; padding:8px 16px; font-size:12px; }"
+     "QPushButton:hover { background:@helpHover; border-color:@accent/0.4; }",
+     "font-size:13px; font-weight:bold; color:@accent;",
+     "QPushButton { background:qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accent,stop:1 @accentDeep); color:@onAccent; border:none; border-radius:10px; padding:10px 24px; font-size:14px; font-weight:bold; }"
+     "QPushButton:hover { background:qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accentDeep,stop:1 @accent); }"
+     "QPushButton:disabled { background:@border; color:@textMuted; }",
+     "QPushButton { background:transparent; color:@textSecondary; border:1px solid @buttonBorder; border-radius:10px; padding:10px 24px; font-size:14px; }"
+     "QPushButton:hover { border-color:@fieldBorder; color:@text; }",
 },
-    {"QWidget#Phase2Page { background:#F5EDE0; }"
+    {"QWidget#Phase2Page { background:@page; }"
      "QScrollArea#p2ScrollArea { background:transparent; border:none; }"
      "QWidget#p2ScrollInner { background:transparent; }"
-     "QFrame#p2Toolbar { background-color:#FFF8F0; border-top:2px solid #F0D9BD; border-radius:0; }",
-     "font-size:24px; font-weight:bold; color:#2D1A08;", "font-size:14px; color:#5C3D22; padding-bottom:4px;",
-     "QLineEdit { border:2px solid #F0D9BD; border-radius:10px; padding:6px 14px; font-size:15px; background:#FFFFFF; color:#2D1A08; }"
-     "QLineEdit:focus { border-color:#FF7A45; }",
-     "QPushButton { background:#FFF3E6; color:#FF7A45; border:none; border-radius:8px; padding:8px 16px; font-size:14px; }"
-     "QPushButton:hover { background:#FFE8D5; }",
-     "QPushButton { background:#FFF3E6; color:#5C3D22; border:none; border-radius:8px; padding:8px 16px; font-size:14px; }"
-     "QPushButton:hover { background:#FFE8D5; }",
-     "QPushButton { background:#FFF3E6; color:#FF7A45; border:1px solid #FFD0B0; border-radius:8px; padding:8px 16px; font-size:14px; }"
-     "QPushButton:hover { background:#FFE8D5; }",
-     "font-size:14px; font-weight:bold; color:#FF7A45;",
-     "QPushButton { background:#FF7A45; color:#FFFFFF; border:none; border-radius:8px; padding:8px 24px; font-size:14px; font-weight:bold; }"
-     "QPushButton:hover { background:#E8632A; }",
-     "QPushButton { background:#FFF3E6; color:#5C3D22; border:none; border-radius:8px; padding:8px 24px; font-size:14px; }"
-     "QPushButton:hover { background:#FFE8D5; color:#2D1A08; }",
+     "QFrame#p2Toolbar { background-color:@panel; border-top:2px solid @border; border-radius:0; }",
+     "font-size:24px; font-weight:bold; color:@text;", "font-size:14px; color:@textSecondary; padding-bottom:4px;",
+     "QLineEdit { border:2px solid @fieldBorder; border-radius:10px; padding:6px 14px; font-size:15px; background:@surface; color:@text; }"
+     "QLineEdit:focus { border-color:@accent; }",
+     "QPushButton { background:@accentFill; color:@accent; border:none; border-radius:8px; padding:8px 16px; font-size:14px; }"
+     "QPushButton:hover { background:@accentFillHover; }",
+     "QPushButton { background:@buttonFill; color:@textSecondary; border:none; border-radius:8px; padding:8px 16px; font-size:14px; }"
+     "QPushButton:hover { background:@hoverFill; }",
+     "QPushButton { background:@helpFill; color:@accent; border:1px solid @helpBorder; border-radius:8px; padding:8px 16px; font-size:14px; }"
+     "QPushButton:hover { background:@helpHover; }",
+     "font-size:14px; font-weight:bold; color:@accent;",
+     "QPushButton { background:@accent; color:@onAccent; border:none; border-radius:8px; padding:8px 24px; font-size:14px; font-weight:bold; }"
+     "QPushButton:hover { background:@accentDeep; }",
+     "QPushButton { background:@buttonFill; color:@textSecondary; border:none; border-radius:8px; padding:8px 24px; font-size:14px; }"
+     "QPushButton:hover { background:@hoverFill; color:@text; }",
 },
-    {"QWidget#Phase2Page { background:#F0F2F8; }"
+    {"QWidget#Phase2Page { background:@page; }"
      "QScrollArea#p2ScrollArea { background:transparent; border:none; }"
      "QWidget#p2ScrollInner { background:transparent; }"
-     "QFrame#p2Toolbar { background-color:#FFFFFF; border-top:1px solid #E4E9F2; border-radius:12px 12px 0 0; padding:4px 0; }",
-     "font-size:22px; font-weight:800; color:#0F1520;", "font-size:13px; color:#475569; padding-bottom:4px;",
-     "QLineEdit { border:1px solid #CDD5E0; border-radius:10px; padding:10px 14px 10px 36px; font-size:14px; background:#FFFFFF; color:#0F1520; }"
-     "QLineEdit:focus { border-color:#1A73E8; background:#F7F9FC; }",
-     "QPushButton { background:#EBF3FD; color:#1A73E8; border:1px solid rgba(26,115,232,0.12); border-radius:8px; padding:8px 16px; font-size:12px; }"
-     "QPushButton:hover { background:#D6E8FC; }",
-     "QPushButton { background:transparent; color:#94A3B8; border:none; border-radius:8px; padding:8px 16px; font-size:12px; }"
-     "QPushButton:hover { color:#475569; }",
-     "QPushButton { background:#EBF3FD; color:#1A73E8; border:1px solid rgba(26,115,232,0.2); border-radius:8px; padding:8px 16px; font-size:12px; }"
-     "QPushButton:hover { background:#D6E8FC; }",
-     "font-size:13px; font-weight:bold; color:#1A73E8;",
-     "QPushButton { background:qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 #1A73E8,stop:1 #1557C0); color:white; border:none; border-radius:10px; padding:10px 24px; font-size:14px; font-weight:bold; }"
-     "QPushButton:hover { background:qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 #1557C0,stop:1 #1A73E8); }"
-     "QPushButton:disabled { background:#CDD5E0; color:#94A3B8; }",
-     "QPushButton { background:transparent; color:#475569; border:1px solid #CDD5E0; border-radius:10px; padding:10px 24px; font-size:14px; }"
-     "QPushButton:hover { border-color:#A0B4D0; color:#0F1520; }",
+     "QFrame#p2Toolbar { background-color:@panel; border-top:1px solid @border; border-radius:12px 12px 0 0; padding:4px 0; }",
+     "font-size:22px; font-weight:800; color:@text;", "font-size:13px; color:@textSecondary; padding-bottom:4px;",
+     "QLineEdit { border:1px solid @fieldBorder; border-radius:10px; padding:10px 14px 10px 36px; font-size:14px; background:@surface; color:@text; }"
+     "QLineEdit:focus { border-color:@accent; background:@buttonFill; }",
+     "QPushButton { background:@accentFill; color:@accent; border:1px solid @accent/0.12; border-radius:8px; padding:8px 16px; font-size:12px; }"
+     "QPushButton:hover { background:@accentFillHover; }",
+     "QPushButton { background:transparent; color:@textMuted; border:none; border-radius:8px; padding:8px 16px; font-size:12px; }"
+     "QPushButton:hover { color:@textSecondary; }",
+     "QPushButton { background:@helpFill; color:@accent; border:1px solid @helpBorder; border-radius:8px; padding:8px 16px; font-size:12px; }"
+     "QPushButton:hover { background:@helpHover; }",
+     "font-size:13px; font-weight:bold; color:@accent;",
+     "QPushButton { background:qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accent,stop:1 @accentDeep); color:@onAccent; border:none; border-radius:10px; padding:10px 24px; font-size:14px; font-weight:bold; }"
+     "QPushButton:hover { background:qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accentDeep,stop:1 @accent); }"
+     "QPushButton:disabled { background:@buttonBorder; color:@textMuted; }",
+     "QPushButton { background:transparent; color:@textSecondary; border:1px solid @buttonBorder; border-radius:10px; padding:10px 24px; font-size:14px; }"
+     "QPushButton:hover { border-color:@hoverBorder; color:@text; }",
 },
 };
 
@@ -149,7 +151,7 @@ QWidget* Phase2Page::buildSearchRow()
     searchEdit->setPlaceholderText(tr("搜索优化项名称或描述..."));
     searchEdit->setClearButtonEnabled(true);
     searchEdit->setMinimumHeight(34);
-    searchEdit->setStyleSheet("QLineEdit { border:1px solid #E0E0E0; border-radius:8px; padding:4px 12px; font-size:13px; }QLineEdit:focus { border-color:#4A90D9; }");
+    searchEdit->setStyleSheet(ThemePalette::of(theme).sheet("QLineEdit { border:1px solid @plainBorder; border-radius:8px; padding:4px 12px; font-size:13px; }QLineEdit:focus { border-color:@plainAccent; }"));
     connect(searchEdit, &QLineEdit::textChanged, this, &Phase2Page::onSearchTextChanged);
     layout->addWidget(icon, 0);
     layout->addWidget(searchEdit, 1);
@@ -166,7 +168,7 @@ QWidget* Phase2Page::buildScrollArea()
     // Without a frame the area would be an invisible stop between the search
     // box and the first check box; tabbing through the boxes scrolls it.
     scrollArea->setFocusPolicy(Qt::NoFocus);
-    scrollArea->verticalScrollBar()->setStyleSheet("QScrollBar:vertical { width:6px; background:transparent; }QScrollBar::handle:vertical { background:#C0C0C0; border-radius:3px; min-height:20px; }QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height:0px; }");
+    scrollArea->verticalScrollBar()->setStyleSheet(ThemePalette::thinScrollBarSheet());
 
     auto* inner = new QWidget(scrollArea);
     inner->setObjectName("p2ScrollInner");
@@ -269,6 +271,20 @@ void Phase2Page::replaceGroup(int index, const OptGroup& group)
         cards[index] = card;
     card->setTheme(theme);
     updateSelectedCount();
+    orderTabStops();
+}
+
+// Tab follows the page as it reads: the search box, each group's header and
+// check boxes, then the tool bar. A card made for a report would otherwise
+// be reached after the tool bar, where new widgets join the chain.
+void Phase2Page::orderTabStops()
+{
+    QList<QWidget*> stops{searchEdit};
+    for (GroupCard* card : qAsConst(cards))
+        stops += card->tabStops();
+    stops += {selectSafeBtn, restoreDefaultBtn, remoteHelpBtn, executeBtn, skipBtn};
+    for (int i = 1; i < stops.size(); ++i)
+        setTabOrder(stops[i - 1], stops[i]);
 }
 
 QVector<OptItem> Phase2Page::selectedItems() const
@@ -333,16 +349,18 @@ void Phase2Page::setTheme(int theme)
     this->theme = theme;
     for (GroupCard* card : qAsConst(cards))
         card->setTheme(theme);
-    const PageSheets& sheets = kPageSheets[theme == 0 || theme == 1 ? theme : 2];
-    setStyleSheet(QString::fromUtf8(sheets.page));
-    titleLabel->setStyleSheet(QString::fromUtf8(sheets.title));
-    subtitleLabel->setStyleSheet(QString::fromUtf8(sheets.subtitle));
-    searchEdit->setStyleSheet(QString::fromUtf8(sheets.search));
-    selectSafeBtn->setStyleSheet(QString::fromUtf8(sheets.selectSafe));
-    restoreDefaultBtn->setStyleSheet(QString::fromUtf8(sheets.restoreDefault));
-    remoteHelpBtn->setStyleSheet(QString::fromUtf8(sheets.remoteHelp));
-    selectedCountLabel->setStyleSheet(QString::fromUtf8(sheets.count));
-    executeBtn->setStyleSheet(QString::fromUtf8(sheets.execute));
-    skipBtn->setStyleSheet(QString::fromUtf8(sheets.skip));
+    const ThemePalette& palette = ThemePalette::of(theme);
+    const PageSheets& sheets = kPageSheets[ThemePalette::isTheme(theme) ? theme : ThemePalette::Light];
+    setStyleSheet(palette.sheet(sheets.page));
+    titleLabel->setStyleSheet(palette.sheet(sheets.title));
+    subtitleLabel->setStyleSheet(palette.sheet(sheets.subtitle));
+    searchEdit->setStyleSheet(palette.sheet(sheets.search));
+    selectedCountLabel->setStyleSheet(palette.sheet(sheets.count));
+    // Each button styles itself, so each sheet carries its focus mark.
+    const std::pair<QPushButton*, const char*> buttons[] = {
+        {selectSafeBtn, sheets.selectSafe}, {restoreDefaultBtn, sheets.restoreDefault},
+        {remoteHelpBtn, sheets.remoteHelp}, {executeBtn, sheets.execute}, {skipBtn, sheets.skip}};
+    for (const auto& [button, sheet] : buttons)
+        button->setStyleSheet(palette.sheet(sheet + ThemePalette::ownFocusRule()));
     raise();
 }

@@ -52,6 +52,7 @@ private:
     void onRestoreDefaultClicked();
     void onSearchTextChanged(const QString& text);
     void updateSelectedCount();
+    void orderTabStops();
 
     QScrollArea* scrollArea = nullptr;
     QLineEdit* searchEdit = nullptr;

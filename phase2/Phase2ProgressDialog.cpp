@@ -1,6 +1,7 @@
 #include "phase2/Phase2ProgressDialog.h"
 
 #include "common/DisplayText.h"
+#include "common/ThemePalette.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,18 +11,16 @@
 
 namespace {
 
-struct DialogSheets
-{
-    const char* dialog;
-    const char* status;
-    const char* heading;  // the heading has no colour of its own
-};
-
-const DialogSheets kDialogSheets[] = {
-    {"QDialog { background:#141923; border:1px solid #1E2433; border-radius:12px; }", "font-size:13px; color:#C7CDD9;", "#E8ECF2"},
-    {"QDialog { background:#FFF8F0; border:1px solid #F0D9BD; border-radius:12px; }", "font-size:13px; color:#5C3D22;", "#2D1A08"},
-    {"QDialog { background:#FFFFFF; border:1px solid #E4E9F2; border-radius:12px; }", "font-size:13px; color:#475569;", "#0F1520"},
-};
+// The heading has no colour of its own: the dialog's sheet gives it the
+// theme's text colour. The bar and the close button keep one look in every
+// theme; the button's focus ring is the theme's.
+const char* const kDialogSheet = "QDialog { background:@panel; border:1px solid @border; border-radius:12px; }"
+                                 "QLabel#headingLabel { color:@text; }";
+const char* const kStatusSheet = "font-size:13px; color:@statusText;";
+const char* const kBarSheet = "QProgressBar { border:none; border-radius:5px; background:@progressTrack; }"
+                              "QProgressBar::chunk { border-radius:5px; background:qlineargradient(x1:0,y1:0,x2:1,y2:0,stop:0 @progressStart,stop:1 @progressEnd); }";
+const char* const kCloseSheet = "QPushButton { background:@progressStart; color:@progressButtonText; border:none; border-radius:8px; padding:8px 24px; font-size:13px; }"
+                                "QPushButton:hover { background:@progressButtonHover; }";
 
 } // namespace
 
@@ -55,20 +54,20 @@ Phase2ProgressDialog::Phase2ProgressDialog(QWidget* parent)
     progressBar->setValue(0);
     progressBar->setTextVisible(false);
     progressBar->setFixedHeight(10);
-    progressBar->setStyleSheet("QProgressBar { border:none; border-radius:5px; background:#E4E9F2; }QProgressBar::chunk { border-radius:5px; background:qlineargradient(x1:0,y1:0,x2:1,y2:0,stop:0 #1A73E8,stop:1 #00C2FF); }");
+    progressBar->setStyleSheet(ThemePalette::of(ThemePalette::Light).sheet(kBarSheet));
     layout->addWidget(progressBar);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    auto* closeButton = new QPushButton(tr("关闭"), this);
+    closeButton = new QPushButton(tr("关闭"), this);
     closeButton->setObjectName("closeBtn");
     closeButton->setCursor(Qt::PointingHandCursor);
-    closeButton->setStyleSheet("QPushButton { background:#1A73E8; color:white; border:none; border-radius:8px; padding:8px 24px; font-size:13px; }QPushButton:hover { background:#1557C0; }");
+    closeButton->setStyleSheet(ThemePalette::of(ThemePalette::Light).sheet(kCloseSheet));
     connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
     buttons->addWidget(closeButton);
     layout->addLayout(buttons);
 
-    setStyleSheet("QDialog { background:#FFFFFF; border:1px solid #E4E9F2; border-radius:12px; }");
+    setStyleSheet(ThemePalette::of(ThemePalette::Light).sheet("QDialog { background:@panel; border:1px solid @border; border-radius:12px; }"));
 }
 
 // The status names the item just done, and a startup entry's name may run to
@@ -91,7 +90,8 @@ void Phase2ProgressDialog::onFinished(const QString& summary)
 
 void Phase2ProgressDialog::setTheme(int theme)
 {
-    const DialogSheets& sheets = kDialogSheets[theme == 0 || theme == 1 ? theme : 2];
-    setStyleSheet(QString::fromUtf8(sheets.dialog) + QStringLiteral("QLabel#headingLabel { color:%1; }").arg(sheets.heading));
-    statusLabel->setStyleSheet(QString::fromUtf8(sheets.status));
+    const ThemePalette& palette = ThemePalette::of(theme);
+    setStyleSheet(palette.sheet(kDialogSheet));
+    statusLabel->setStyleSheet(palette.sheet(kStatusSheet));
+    closeButton->setStyleSheet(palette.sheet(kCloseSheet + ThemePalette::ownFocusRule()));
 }

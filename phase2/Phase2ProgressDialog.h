@@ -4,6 +4,7 @@
 
 class QLabel;
 class QProgressBar;
+class QPushButton;
 
 // The small modal window over the main window while the deep optimisation
 // runs: a heading, the status line, a thin bar and a close button. Closing it
@@ -24,4 +25,5 @@ public slots:
 private:
     QLabel* statusLabel = nullptr;
     QProgressBar* progressBar = nullptr;
+    QPushButton* closeButton = nullptr;
 };

@@ -1,6 +1,9 @@
 // Renders the home screen, the pages and the dialogs in each of the three
 // themes into PNG files, to look at what a person would see:
-//   QT_QPA_PLATFORM=offscreen Screenshots <output folder>
+//   QT_QPA_PLATFORM=offscreen Screenshots <output folder> [125|150]
+// With a scale, the window is drawn as Windows shows it at that display
+// scaling, into files named with it ("result-dark-150.png"): the home
+// screen, the progress page at its end and the pages after it.
 // It runs the window in demo mode, so no machine is needed. The startup
 // selection dialog lists the entries of the sample machine, read and never
 // saved back; it keeps one light style, so when it looks the same over every
@@ -14,6 +17,7 @@
 #include "platform/sim/SimMachine.h"
 #include "ui/AboutDialog.h"
 #include "ui/ChineseDesktop.h"
+#include "ui/DisplayScaling.h"
 #include "ui/ImageDialog.h"
 #include "ui/ProgressPage.h"
 #include "ui/QrCodeDialog.h"
@@ -173,23 +177,58 @@ bool saveProgressDialog(Velantrix& window, const QDir& dir, int theme, const QSt
     return saveDialog(window, dialog, dir, "phase2-progress-" + name);
 }
 
+// The main road at a display scaling: the pages whose texts grow with it.
+bool saveScaled(const QDir& dir, int percent)
+{
+    const char* names[] = {"dark", "warm", "light"};
+    bool ok = true;
+    for (int theme : {0, 1, 2}) {
+        const QString suffix = QString("%1-%2").arg(names[theme]).arg(percent);
+        Velantrix window;
+        window.show();
+        window.setTheme(theme);
+        ok = save(window, dir, "home-" + suffix) && ok;
+        showProgress(window, theme);
+        window.findChild<ProgressPage*>()->onProgressUpdate(6, 100, QString());
+        ok = save(window, dir, "finished-" + suffix) && ok;
+        window.findChild<ProgressPage*>()->hide();
+        window.findChild<QPushButton*>("startBtn")->click();
+        QTest::qWait(1300);
+        ok = save(window, dir, "result-" + suffix) && ok;
+        window.findChild<QPushButton*>("phase2EntryBtn")->click();
+        ok = save(window, dir, "phase2-" + suffix) && ok;
+        window.findChild<Phase2Page*>()->hide();
+        window.findChild<QPushButton*>("startBtn")->click();
+        QTest::qWait(1300);
+        window.findChild<QPushButton*>("averageBtn")->click();
+        ok = save(window, dir, "servicecard-" + suffix) && ok;
+    }
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    std::vector<char*> arguments(argv, argv + argc);
+    const int percent = argc == 3 ? QByteArray(argv[2]).toInt() : 100;
+    if ((argc != 2 && argc != 3) || percent < 100) {
+        QTextStream(stderr) << "usage: Screenshots <output folder> [125|150]\n";
+        return 2;
+    }
+    // Windows at that scaling reports 96 dots per inch for each 100 %.
+    qputenv("QT_FONT_DPI", QByteArray::number(96 * percent / 100));
+    followWindowsDisplayScaling();
+    std::vector<char*> arguments(argv, argv + 2);
     char demoSwitch[] = "--cs";
     arguments.push_back(demoSwitch);
     int count = static_cast<int>(arguments.size());
     QApplication app(count, arguments.data());
     installFontSubstitutes();
     installQtChineseTranslation(app);
-    if (argc != 2) {
-        QTextStream(stderr) << "usage: Screenshots <output folder>\n";
-        return 2;
-    }
     QDir dir(QString::fromLocal8Bit(argv[1]));
     dir.mkpath(".");
+    if (percent != 100)
+        return saveScaled(dir, percent) ? 0 : 1;
 
     win::sim::SimMachine sample;
     QString error;

@@ -4,6 +4,20 @@
 set -eu
 cd "$(dirname "$0")/.."
 
+# The program opens a window: without a display Qt would end it with a
+# message about its "xcb" plugin that points nowhere useful.
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+    cat >&2 <<'EOT'
+tools/run.sh: Tessaro opens a window, and there is no display to open it on
+(DISPLAY is not set). Run it from a desktop session, or give it one:
+    xvfb-run -a -s "-screen 0 1366x768x24" tools/run.sh
+        a virtual X display (Debian package xvfb); nothing is seen on screen
+    QT_QPA_PLATFORM=vnc tools/run.sh
+        the window is served over VNC: connect a VNC viewer to port 5900
+EOT
+    exit 1
+fi
+
 tools/install-deps.sh
 
 build=build-run

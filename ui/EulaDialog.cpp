@@ -1,5 +1,6 @@
 #include "ui/EulaDialog.h"
 
+#include "common/ThemePalette.h"
 #include "ui_EulaDialog.h"
 
 #include <QCoreApplication>
@@ -16,11 +17,25 @@ EulaDialog::EulaDialog(QWidget* parent)
                              "<p><b>三、免责声明</b><br>本工具为免费工具，因硬件故障、第三方软件干扰、用户自行修改系统、异常操作导致的损失，不承担责任。实际效果因电脑配置、使用环境而异。</p>"
                              "<p>更多详细条款请访问...</p>"));
     ui->textEdit->moveCursor(QTextCursor::Start);
+    showFocus();
     connect(ui->agreeBtn, &QPushButton::clicked, this, &EulaDialog::onAgreeClicked);
     connect(ui->exitBtn, &QPushButton::clicked, this, &EulaDialog::onExitClicked);
 }
 
 EulaDialog::~EulaDialog() = default;
+
+// The dialog keeps its one look in every theme; the keyboard's place in it
+// shows with the light theme's focus ring.
+void EulaDialog::showFocus()
+{
+    // Polished first: a sheet changed on a dialog not yet polished would
+    // leave its buttons with the rules they were laid out with.
+    ensurePolished();
+    const ThemePalette& palette = ThemePalette::of(ThemePalette::Light);
+    setStyleSheet(styleSheet() + palette.sheet(ThemePalette::buttonFocusRule({"agreeBtn", "exitBtn"})));
+    ui->textEdit->setStyleSheet(QStringLiteral("QTextEdit { %1 }").arg(ui->textEdit->styleSheet())
+                                + palette.sheet(ThemePalette::ownFocusRule("QTextEdit")));
+}
 
 // The flag lives two levels above the program's folder, at the root of the
 // portable drive, so that a new version in its own folder keeps the answer.

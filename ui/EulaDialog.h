@@ -24,5 +24,7 @@ private slots:
     void onExitClicked();
 
 private:
+    void showFocus();
+
     std::unique_ptr<Ui::EulaDialog> ui;
 };

@@ -1,5 +1,7 @@
 #include "ui/FeedbackPage.h"
 
+#include "common/ThemePalette.h"
+
 #include <QFrame>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
@@ -17,78 +19,45 @@
 
 namespace {
 
-// %1 card, %2 title, %3 subtitle, %4 description, %5 main button.
-const char* const kSheets[] = {
-    "QWidget#FeedbackPage { background: #080B14; }"
-    "QFrame#card { background: %1; border-radius: 24px; border: 1px solid #1E2433; }"
-    "QLabel#pageTitle { color: %2; }"
-    "QLabel#pageSubTitle { color: %3; }"
-    "QLabel#pageDesc { color: %4; line-height: 160%; }"
-    "QPushButton#primaryBtn { background: %5; color: #0B0F17; border: none; border-radius: 12px; font-weight: bold; }"
-    "QPushButton#primaryBtn:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 #009FD4,stop:1 #00C2FF); }"
-    "QPushButton#secondaryBtn { background: transparent; color: %4; border: 1px solid #1E2433; border-radius: 12px; }"
-    "QPushButton#secondaryBtn:hover { border-color: #00C2FF; color: #00C2FF; }"
-    "QFrame#protectCard { background: qlineargradient(x1:0,y1:0,x2:1,y2:1,stop:0 #181D28,stop:1 #141923); border: 1px solid #1E2433; border-radius: 20px; }"
-    "QLabel#cardTag { background: rgba(0,194,255,0.08); color: #00C2FF; border-radius: 10px; padding: 4px 12px; }"
-    "QLabel#cardTitle { color: #00C2FF; }"
-    "QLabel#cardSubtitle { color: %4; }"
-    "QLabel#cardNoPrefix { color: %4; }"
-    "QLabel#cardNo { color: #E8ECF2; letter-spacing: 2px; }"
-    "QLabel#validLabel { color: #535C6E; }",
+// The dark and the light theme share their sizes; the warm one has larger
+// controls. The colours are each theme's roles.
+const char* const kStandardSheet =
+    "QWidget#FeedbackPage { background: @page; }"
+    "QFrame#card { background: @surface; border-radius: 24px; border: 1px solid @border; }"
+    "QLabel#pageTitle { color: @text; }"
+    "QLabel#pageSubTitle { color: @subtitleText; }"
+    "QLabel#pageDesc { color: @textSecondary; line-height: 160%; }"
+    "QPushButton#primaryBtn { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accent,stop:1 @accentDeep); color: @onAccent; border: none; border-radius: 12px; font-weight: bold; }"
+    "QPushButton#primaryBtn:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accentDeep,stop:1 @accent); }"
+    "QPushButton#secondaryBtn { background: transparent; color: @textSecondary; border: 1px solid @buttonBorder; border-radius: 12px; }"
+    "QPushButton#secondaryBtn:hover { border-color: @accent; color: @accent; }"
+    "QFrame#protectCard { background: qlineargradient(x1:0,y1:0,x2:1,y2:1,stop:0 @cardTop,stop:1 @cardBottom); border: 1px solid @buttonBorder; border-radius: 20px; }"
+    "QLabel#cardTag { background: @accent/0.08; color: @accent; border-radius: 10px; padding: 4px 12px; }"
+    "QLabel#cardTitle { color: @accent; }"
+    "QLabel#cardSubtitle { color: @textSecondary; }"
+    "QLabel#cardNoPrefix { color: @textSecondary; }"
+    "QLabel#cardNo { color: @text; letter-spacing: 2px; }"
+    "QLabel#validLabel { color: @textMuted; }";
 
-    "QWidget#FeedbackPage { background: #F5EDE0; }"
-    "QFrame#card { background: %1; border-radius: 28px; border: 2px solid #F0D9BD; }"
-    "QLabel#pageTitle { color: %2; font-size: 28px; }"
-    "QLabel#pageSubTitle { color: %3; font-size: 17px; }"
-    "QLabel#pageDesc { color: %4; font-size: 16px; line-height: 160%; }"
-    "QPushButton#primaryBtn { background: %5; color: white; border: none; border-radius: 14px; font-weight: bold; font-size: 18px; }"
-    "QPushButton#primaryBtn:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 #E8632A,stop:1 #FF7A45); }"
-    "QPushButton#secondaryBtn { background: transparent; color: %4; border: 2px solid #F0D9BD; border-radius: 14px; font-size: 18px; }"
-    "QPushButton#secondaryBtn:hover { border-color: #FF7A45; color: #FF7A45; }"
-    "QFrame#protectCard { background: qlineargradient(x1:0,y1:0,x2:1,y2:1,stop:0 #FFE8D5,stop:1 #F5EDE0); border: 2px solid #F0D9BD; border-radius: 24px; }"
-    "QLabel#cardTag { background: rgba(255,122,69,0.08); color: #FF7A45; border-radius: 12px; padding: 6px 14px; }"
-    "QLabel#cardTitle { color: #FF7A45; font-size: 28px; }"
-    "QLabel#cardSubtitle { color: %4; font-size: 16px; }"
-    "QLabel#cardNoPrefix { color: %4; font-size: 16px; }"
-    "QLabel#cardNo { color: %2; font-size: 26px; letter-spacing: 2px; }"
-    "QLabel#validLabel { color: #A0886A; font-size: 16px; }",
+const char* const kWarmSheet =
+    "QWidget#FeedbackPage { background: @page; }"
+    "QFrame#card { background: @surface; border-radius: 28px; border: 2px solid @border; }"
+    "QLabel#pageTitle { color: @text; font-size: 28px; }"
+    "QLabel#pageSubTitle { color: @subtitleText; font-size: 17px; }"
+    "QLabel#pageDesc { color: @textSecondary; font-size: 16px; line-height: 160%; }"
+    "QPushButton#primaryBtn { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accent,stop:1 @accentDeep); color: @onAccent; border: none; border-radius: 14px; font-weight: bold; font-size: 18px; }"
+    "QPushButton#primaryBtn:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accentDeep,stop:1 @accent); }"
+    "QPushButton#secondaryBtn { background: transparent; color: @textSecondary; border: 2px solid @buttonBorder; border-radius: 14px; font-size: 18px; }"
+    "QPushButton#secondaryBtn:hover { border-color: @accent; color: @accent; }"
+    "QFrame#protectCard { background: qlineargradient(x1:0,y1:0,x2:1,y2:1,stop:0 @cardTop,stop:1 @cardBottom); border: 2px solid @buttonBorder; border-radius: 24px; }"
+    "QLabel#cardTag { background: @accent/0.08; color: @accent; border-radius: 12px; padding: 6px 14px; }"
+    "QLabel#cardTitle { color: @accent; font-size: 28px; }"
+    "QLabel#cardSubtitle { color: @textSecondary; font-size: 16px; }"
+    "QLabel#cardNoPrefix { color: @textSecondary; font-size: 16px; }"
+    "QLabel#cardNo { color: @text; font-size: 26px; letter-spacing: 2px; }"
+    "QLabel#validLabel { color: @textMuted; font-size: 16px; }";
 
-    "QWidget#FeedbackPage { background: #F0F2F8; }"
-    "QFrame#card { background: %1; border-radius: 24px; border: 1px solid #E4E9F2; }"
-    "QLabel#pageTitle { color: %2; }"
-    "QLabel#pageSubTitle { color: %3; }"
-    "QLabel#pageDesc { color: %4; line-height: 160%; }"
-    "QPushButton#primaryBtn { background: %5; color: white; border: none; border-radius: 12px; font-weight: bold; }"
-    "QPushButton#primaryBtn:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 #1557C0,stop:1 #1A73E8); }"
-    "QPushButton#secondaryBtn { background: transparent; color: %4; border: 1px solid #CDD5E0; border-radius: 12px; }"
-    "QPushButton#secondaryBtn:hover { border-color: #1A73E8; color: #1A73E8; }"
-    "QFrame#protectCard { background: qlineargradient(x1:0,y1:0,x2:1,y2:1,stop:0 #F7F9FC,stop:1 #F1F5F9); border: 1px solid #CDD5E0; border-radius: 20px; }"
-    "QLabel#cardTag { background: rgba(26,115,232,0.08); color: #1A73E8; border-radius: 10px; padding: 4px 12px; }"
-    "QLabel#cardTitle { color: #1A73E8; }"
-    "QLabel#cardSubtitle { color: %4; }"
-    "QLabel#cardNoPrefix { color: %4; }"
-    "QLabel#cardNo { color: %2; letter-spacing: 2px; }"
-    "QLabel#validLabel { color: #94A3B8; }",
-};
-
-struct FeedbackColours
-{
-    const char* card;
-    const char* title;
-    const char* subtitle;
-    const char* desc;
-    const char* mainButton;
-    const char* glow;
-};
-
-const FeedbackColours kColours[] = {
-    {"#141923", "#E8ECF2", "#D0D0D0", "#8B94A6",
-     "qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 #00C2FF,stop:1 #009FD4)", "0,194,255"},
-    {"#FFFFFF", "#2D1A08", "#5C3D22", "#5C3D22",
-     "qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 #FF7A45,stop:1 #E8632A)", "255,122,69"},
-    {"#FFFFFF", "#0F1520", "#475569", "#475569",
-     "qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 #1A73E8,stop:1 #1557C0)", "26,115,232"},
-};
+const char* const kSheets[] = {kStandardSheet, kWarmSheet, kStandardSheet};
 
 constexpr float kFullTurn = 6.28318f;
 
@@ -154,7 +123,9 @@ FeedbackPage::FeedbackPage(int mode, QWidget* parent)
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->verticalScrollBar()->setStyleSheet("QScrollBar:vertical { width:6px; background:transparent; }QScrollBar::handle:vertical { background:#C0C0C0; border-radius:3px; min-height:20px; }QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height:0px; }");
+    scroll->verticalScrollBar()->setStyleSheet(ThemePalette::thinScrollBarSheet());
+    // Without a frame the area would be an invisible stop before the buttons.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setStyleSheet("QScrollArea#feedbackScroll { background: transparent; border: none; }QScrollArea#feedbackScroll > QWidget > QWidget { background: transparent; }");
     pageLayout->addWidget(scroll);
 
@@ -311,16 +282,16 @@ void FeedbackPage::pulse(QGraphicsDropShadowEffect* glow)
 
 void FeedbackPage::setTheme(int theme)
 {
-    const FeedbackColours& c = kColours[theme == 0 || theme == 1 ? theme : 2];
-    const char* sheet = kSheets[theme == 0 || theme == 1 ? theme : 2];
-    setStyleSheet(QString(sheet).arg(c.card, c.title, c.subtitle, c.desc, c.mainButton));
+    const ThemePalette& palette = ThemePalette::of(theme);
+    const QString rules = kSheets[ThemePalette::isTheme(theme) ? theme : ThemePalette::Light];
+    setStyleSheet(palette.sheet(rules + ThemePalette::buttonFocusRule({"primaryBtn", "secondaryBtn"})));
     // Centred in its column, the card would get the height its lines want at
     // their unwrapped width; the theme's font sizes decide what its fixed
     // width needs.
     card->setMinimumHeight(card->heightForWidth(card->width()));
 
-    const QStringList rgb = QString(c.glow).split(',');
-    const QColor glowColour(rgb[0].toInt(), rgb[1].toInt(), rgb[2].toInt(), 80);
+    QColor glowColour(palette.colour("accent"));
+    glowColour.setAlpha(80);
     for (QPushButton* button : findChildren<QPushButton*>("primaryBtn"))
         if (auto* glow = qobject_cast<QGraphicsDropShadowEffect*>(button->graphicsEffect()))
             glow->setColor(glowColour);

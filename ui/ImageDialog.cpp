@@ -1,5 +1,8 @@
 #include "ui/ImageDialog.h"
 
+#include "common/ThemePalette.h"
+#include "ui/DisplayScaling.h"
+
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,18 +14,8 @@ namespace {
 
 constexpr QSize kPictureSize(350, 472);
 
-struct ImageColours
-{
-    const char* panel;
-    const char* button;
-    const char* buttonText;
-};
-
-const ImageColours kColours[] = {
-    {"#1E2230", "rgba(255,255,255,0.1)", "#B0B8C4"},
-    {"#FFF8F0", "rgba(0,0,0,0.05)", "#5D4037"},
-    {"#FFFFFF", "rgba(0,0,0,0.04)", "#5F6368"},
-};
+// The close button's veil over the panel, by theme.
+const char* const kCloseButtonVeil[] = {"0.1", "0.05", "0.04"};
 
 } // namespace
 
@@ -71,17 +64,18 @@ void ImageDialog::setImage(const QString& path)
 {
     const QPixmap picture(path);
     if (!picture.isNull())
-        imageLabel->setPixmap(picture.scaled(kPictureSize, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        imageLabel->setPixmap(sharpPicture(picture, kPictureSize, devicePixelRatioF()));
 }
 
 void ImageDialog::setTheme(int theme)
 {
-    const ImageColours& c = kColours[theme == 0 || theme == 1 ? theme : 2];
-    contentWidget->setStyleSheet(
-        QString("#contentWidget { background: %1; border-radius: 12px; }"
-                "#imageCloseBtn { background: %2; color: %3; border: none; border-radius: 14px; font-size: 16px; font-weight: bold; }"
-                "#imageCloseBtn:hover { background: #E53935; color: white; }")
-            .arg(c.panel, c.button, c.buttonText));
+    const int known = ThemePalette::isTheme(theme) ? theme : ThemePalette::Light;
+    contentWidget->setStyleSheet(ThemePalette::of(theme).sheet(
+        QString("#contentWidget { background: @picturePanel; border-radius: 12px; }"
+                "#imageCloseBtn { background: @veil/%1; color: @aboutText; border: none; border-radius: 14px; font-size: 16px; font-weight: bold; }"
+                "#imageCloseBtn:hover { background: @closeHover; color: @onCloseHover; }"
+                "#imageCloseBtn:focus { border: 2px solid @focus; outline: none; }")
+            .arg(kCloseButtonVeil[known])));
 }
 
 #include "moc_ImageDialog.cpp"

@@ -1,5 +1,6 @@
 #include "ui/ProgressPage.h"
 
+#include "common/ThemePalette.h"
 #include "ui/CachedTextLabel.h"
 #include "ui/CircularProgressBar.h"
 #include "ui/SphereTagCloud.h"
@@ -13,35 +14,23 @@
 
 namespace {
 
-struct RingTheme
-{
-    const char* progress;
-    const char* track;
-    const char* text;
-    const char* percentSheet;
-    const char* pageSheet;
-};
+// The dark and the light theme share their sizes; the warm one has larger
+// controls. The colours are each theme's roles.
+const char* const kStandardSheet =
+    "QWidget#ProgressPage { background: @page; }"
+    "QLabel#stepTitle { font-size: 20px; font-weight: bold; color: @text; }"
+    "QLabel#stepDesc { font-size: 14px; color: @textSecondary; }"
+    "QLabel#tipLabel { font-size: 13px; color: @textMuted; background: @tipFill; border-radius: 12px; padding: 10px 16px; }"
+    "QLabel#centerPercent { color: @text; }";
 
-const RingTheme kThemes[] = {
-    {"#00C2FF", "#1E2433", "#E8ECF2", "color: #E8ECF2;",
-     "QWidget#ProgressPage { background: #080B14; }"
-     "QLabel#stepTitle { font-size: 20px; font-weight: bold; color: #E8ECF2; }"
-     "QLabel#stepDesc { font-size: 14px; color: #8B94A6; }"
-     "QLabel#tipLabel { font-size: 13px; color: #535C6E; background: #141923; border-radius: 12px; padding: 10px 16px; }"
-     "QLabel#centerPercent { color: #E8ECF2; }"},
-    {"#FF7A45", "#F0D9BD", "#2D1A08", "color: #2D1A08;",
-     "QWidget#ProgressPage { background: #F5EDE0; }"
-     "QLabel#stepTitle { font-size: 24px; font-weight: bold; color: #2D1A08; }"
-     "QLabel#stepDesc { font-size: 16px; color: #5C3D22; }"
-     "QLabel#tipLabel { font-size: 15px; color: #5C3D22; background: #FFF8EE; border-radius: 16px; padding: 12px 20px; }"
-     "QLabel#centerPercent { color: #2D1A08; }"},
-    {"#1A73E8", "#F7F9FC", "#0F1520", "color: #0F1520;",
-     "QWidget#ProgressPage { background: #F0F2F8; }"
-     "QLabel#stepTitle { font-size: 20px; font-weight: bold; color: #0F1520; }"
-     "QLabel#stepDesc { font-size: 14px; color: #475569; }"
-     "QLabel#tipLabel { font-size: 13px; color: #94A3B8; background: #F7F9FC; border-radius: 12px; padding: 10px 16px; }"
-     "QLabel#centerPercent { color: #0F1520; }"},
-};
+const char* const kWarmSheet =
+    "QWidget#ProgressPage { background: @page; }"
+    "QLabel#stepTitle { font-size: 24px; font-weight: bold; color: @text; }"
+    "QLabel#stepDesc { font-size: 16px; color: @textSecondary; }"
+    "QLabel#tipLabel { font-size: 15px; color: @textSecondary; background: @tipFill; border-radius: 16px; padding: 12px 20px; }"
+    "QLabel#centerPercent { color: @text; }";
+
+const char* const kPageSheets[] = {kStandardSheet, kWarmSheet, kStandardSheet};
 
 enum TagState { Pending = 0, Current = 1, Previous = 2, Done = 3 };
 
@@ -162,14 +151,14 @@ void ProgressPage::onOptimizationDone()
 // where the previous run's lighting is cleared.
 void ProgressPage::setTheme(int theme)
 {
-    if (theme >= 0 && theme < 3) {
-        const RingTheme& t = kThemes[theme];
-        ring->setProgressColor(QColor(t.progress));
-        ring->setTrackColor(QColor(t.track));
-        ring->setTextColor(QColor(t.text));
+    if (ThemePalette::isTheme(theme)) {
+        const ThemePalette& palette = ThemePalette::of(theme);
+        ring->setProgressColor(QColor(palette.colour("accent")));
+        ring->setTrackColor(QColor(palette.colour("ringTrack")));
+        ring->setTextColor(QColor(palette.colour("text")));
         if (auto* label = findChild<QLabel*>("centerPercent"))
-            label->setStyleSheet(t.percentSheet);
-        setStyleSheet(t.pageSheet);
+            label->setStyleSheet(palette.sheet("color: @text;"));
+        setStyleSheet(palette.sheet(kPageSheets[theme]));
         // Every theme's background is solid, so the page paints each of its
         // pixels: the home screen beneath then needs no repainting whenever
         // the sphere moves, some thirty times a second.

@@ -1,27 +1,28 @@
 #include "ui/QrCodeDialog.h"
 
+#include "common/ThemePalette.h"
+
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace {
 
-const char* const kSheets[] = {
-    "QDialog { background: #141923; border-radius: 12px; }"
-    "QLabel { color: #E8ECF2; }"
-    "QPushButton { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 #00C2FF,stop:1 #009FD4); color: #0B0F17; border-radius: 12px; font-size: 16px; font-weight: bold; border: none; }"
-    "QPushButton:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 #009FD4,stop:1 #00C2FF); }",
+// The dark and the light theme share their sizes; the warm one has larger
+// controls. The colours are each theme's roles.
+const char* const kStandardSheet =
+    "QDialog { background: @panel; border-radius: 12px; }"
+    "QLabel { color: @text; }"
+    "QPushButton { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accent,stop:1 @accentDeep); color: @onAccent; border-radius: 12px; font-size: 16px; font-weight: bold; border: none; }"
+    "QPushButton:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accentDeep,stop:1 @accent); }";
 
-    "QDialog { background: #FFF8F0; border-radius: 14px; }"
-    "QLabel { color: #2D1A08; }"
-    "QPushButton { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 #FF7A45,stop:1 #E8632A); color: white; border-radius: 14px; font-size: 18px; font-weight: bold; border: none; }"
-    "QPushButton:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 #E8632A,stop:1 #FF7A45); }",
+const char* const kWarmSheet =
+    "QDialog { background: @panel; border-radius: 14px; }"
+    "QLabel { color: @text; }"
+    "QPushButton { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accent,stop:1 @accentDeep); color: @onAccent; border-radius: 14px; font-size: 18px; font-weight: bold; border: none; }"
+    "QPushButton:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accentDeep,stop:1 @accent); }";
 
-    "QDialog { background: #FFFFFF; border-radius: 12px; }"
-    "QLabel { color: #0F1520; }"
-    "QPushButton { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 #1A73E8,stop:1 #1557C0); color: white; border-radius: 12px; font-size: 16px; font-weight: bold; border: none; }"
-    "QPushButton:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 #1557C0,stop:1 #1A73E8); }",
-};
+const char* const kSheets[] = {kStandardSheet, kWarmSheet, kStandardSheet};
 
 QLabel* addLabel(QVBoxLayout* layout, const QString& text, int pointSize, bool bold = false)
 {
@@ -54,8 +55,8 @@ QrCodeDialog::QrCodeDialog(QWidget* parent, int theme)
     code->setFixedSize(240, 240);
     // The box stays white in every theme, so its text keeps a colour of its
     // own: the dark theme's light label colour would vanish on it.
-    code->setStyleSheet(QStringLiteral("background: white; border-radius: 12px; border: 2px dashed #E0E0E0;")
-                        + " color: #5F6368;");
+    code->setStyleSheet(ThemePalette::of(theme).sheet(
+        "background: @paper; border-radius: 12px; border: 2px dashed @plainBorder; color: @paperText;"));
     layout->setAlignment(code, Qt::AlignCenter);
 
     addLabel(layout, tr("微信扫码即可添加，备注「系统优化」优先通过"), 11)->setWordWrap(true);
@@ -74,8 +75,8 @@ QrCodeDialog::QrCodeDialog(QWidget* parent, int theme)
 
 void QrCodeDialog::setTheme(int theme)
 {
-    if (theme >= 0 && theme < 3)
-        setStyleSheet(kSheets[theme]);
+    if (ThemePalette::isTheme(theme))
+        setStyleSheet(ThemePalette::of(theme).sheet(kSheets[theme] + ThemePalette::ownFocusRule()));
 }
 
 #include "moc_QrCodeDialog.cpp"

@@ -1,5 +1,6 @@
 #include "ui/ResultPage.h"
 
+#include "common/ThemePalette.h"
 #include "ui_ResultPage.h"
 
 #include <QLabel>
@@ -12,88 +13,81 @@
 
 namespace {
 
+// Each theme's rules; the colours are the theme's roles.
 const char* const kPageSheets[] = {
-    R"(QWidget#ResultPage { background: #080B14; }
-QFrame#healthCard, QFrame#cardFrame1, QFrame#cardFrame2, QFrame#cardFrame3, QFrame#cardFrame4 { background: #141923; border-radius: 12px; border: 1px solid #1E2433; }
-QLabel#healthScore { font-size: 32px; font-weight: bold; color: #00E676; }
-QLabel#healthTitle { font-size: 16px; font-weight: bold; color: #E8ECF2; }
-QLabel#healthDesc { font-size: 13px; color: #8B94A6; }
+    R"(QWidget#ResultPage { background: @page; }
+QFrame#healthCard, QFrame#cardFrame1, QFrame#cardFrame2, QFrame#cardFrame3, QFrame#cardFrame4 { background: @surface; border-radius: 12px; border: 1px solid @border; }
+QLabel#healthScore { font-size: 32px; font-weight: bold; color: @healthScore; }
+QLabel#healthTitle { font-size: 16px; font-weight: bold; color: @text; }
+QLabel#healthDesc { font-size: 13px; color: @textSecondary; }
 QLabel#cardIcon1, QLabel#cardIcon2, QLabel#cardIcon3, QLabel#cardIcon4 { font-size: 24px; }
-QLabel#cardValue1, QLabel#cardValue2, QLabel#cardValue3, QLabel#cardValue4 { font-size: 16px; font-weight: bold; color: #00C2FF; }
-QLabel#cardDesc1, QLabel#cardDesc2, QLabel#cardDesc3, QLabel#cardDesc4 { font-size: 12px; color: #8B94A6; }
-QPushButton#remoteHelpBtn { background: qlineargradient(x1:0,y1:0,x2:1,y2:0,stop:0 #EF4444,stop:1 #DC2626); color: white; border: none; border-radius: 24px; font-size: 16px; font-weight: bold; }
-QPushButton#remoteHelpBtn:hover { background: qlineargradient(x1:0,y1:0,x2:1,y2:0,stop:0 #DC2626,stop:1 #B91C1C); }
-QPushButton#finishBtn { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 #00C2FF,stop:1 #009FD4); color: #0B0F17; border-radius: 12px; font-size: 16px; font-weight: 600; min-width: 280px; padding: 12px 36px; }
-QPushButton#finishBtn:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 #009FD4,stop:1 #00C2FF); }
-QPushButton#helpfulBtn, QPushButton#averageBtn { background: #141923; color: #8B94A6; border: 1px solid #1E2433; border-radius: 20px; font-size: 14px; margin-bottom: 14px; }
-QPushButton#helpfulBtn:hover, QPushButton#averageBtn:hover { background: #181D28; color: #E8ECF2; }
-QLabel#reminderLabel { font-size: 13px; color: #535C6E; margin-bottom: 18px; }
+QLabel#cardValue1, QLabel#cardValue2, QLabel#cardValue3, QLabel#cardValue4 { font-size: 16px; font-weight: bold; color: @accent; }
+QLabel#cardDesc1, QLabel#cardDesc2, QLabel#cardDesc3, QLabel#cardDesc4 { font-size: 12px; color: @textSecondary; }
+QPushButton#remoteHelpBtn { background: qlineargradient(x1:0,y1:0,x2:1,y2:0,stop:0 @danger,stop:1 @dangerDeep); color: @onDanger; border: none; border-radius: 24px; font-size: 16px; font-weight: bold; }
+QPushButton#remoteHelpBtn:hover { background: qlineargradient(x1:0,y1:0,x2:1,y2:0,stop:0 @dangerDeep,stop:1 @dangerDeeper); }
+QPushButton#finishBtn { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accent,stop:1 @accentDeep); color: @onAccent; border-radius: 12px; font-size: 16px; font-weight: 600; min-width: 280px; padding: 12px 36px; }
+QPushButton#finishBtn:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accentDeep,stop:1 @accent); }
+QPushButton#helpfulBtn, QPushButton#averageBtn { background: @quietFill; color: @textSecondary; border: 1px solid @border; border-radius: 20px; font-size: 14px; margin-bottom: 14px; }
+QPushButton#helpfulBtn:hover, QPushButton#averageBtn:hover { background: @quietHover; color: @text; }
+QLabel#reminderLabel { font-size: 13px; color: @textMuted; margin-bottom: 18px; }
 /* ---- 卡片按钮样式 ---- */
-QFrame#promptRow { background: rgba(249,115,22,0.12); border: 1px solid rgba(249,115,22,0.2); border-radius: 8px; }
-QFrame#promptRow QLabel { color: #FB923C; }
-QPushButton#cardStartup, QPushButton#cardAdw, QPushButton#cardPop { background: rgba(251,191,36,0.08); border: 1px solid rgba(251,191,36,0.15); border-radius: 10px; }
-QPushButton#cardBhj { background: rgba(239,68,68,0.08); border: 1px solid rgba(239,68,68,0.15); border-radius: 10px; }
-QPushButton#cardStartup QLabel, QPushButton#cardAdw QLabel, QPushButton#cardBhj QLabel, QPushButton#cardPop QLabel { color: #8B94A6; }
-QPushButton#phase2EntryBtn { border: 2px dashed #00C2FF; border-radius: 12px; background: rgba(0,194,255,0.06); color: #00C2FF; font-size: 14px; font-weight: bold; }
-QPushButton#phase2EntryBtn:hover { background: rgba(0,194,255,0.12); border-color: #009FD4; color: #009FD4; })",
-    R"(QWidget#ResultPage { background: #F5EDE0; }
-QFrame#healthCard, QFrame#cardFrame1, QFrame#cardFrame2, QFrame#cardFrame3, QFrame#cardFrame4 { background: #FFFFFF; border-radius: 12px; border: 2px solid #F0D9BD; }
-QLabel#healthScore { font-size: 32px; font-weight: bold; color: #2E7D32; }
-QLabel#healthTitle { font-size: 16px; font-weight: bold; color: #2D1A08; }
-QLabel#healthDesc { font-size: 14px; color: #5C3D22; }
+QFrame#promptRow { background: @prompt/0.12; border: 1px solid @prompt/0.2; border-radius: 8px; }
+QFrame#promptRow QLabel { color: @promptText; }
+QPushButton#cardStartup, QPushButton#cardAdw, QPushButton#cardPop { background: @warningCard; border: 1px solid @warningCardBorder; border-radius: 10px; }
+QPushButton#cardBhj { background: @dangerCard; border: 1px solid @dangerCardBorder; border-radius: 10px; }
+QPushButton#cardStartup QLabel, QPushButton#cardAdw QLabel, QPushButton#cardBhj QLabel, QPushButton#cardPop QLabel { color: @textSecondary; }
+QPushButton#phase2EntryBtn { border: 2px dashed @accent; border-radius: 12px; background: @accent/0.06; color: @accent; font-size: 14px; font-weight: bold; }
+QPushButton#phase2EntryBtn:hover { background: @accent/0.12; border-color: @accentDeep; color: @accentDeep; })",
+    R"(QWidget#ResultPage { background: @page; }
+QFrame#healthCard, QFrame#cardFrame1, QFrame#cardFrame2, QFrame#cardFrame3, QFrame#cardFrame4 { background: @surface; border-radius: 12px; border: 2px solid @border; }
+QLabel#healthScore { font-size: 32px; font-weight: bold; color: @healthScore; }
+QLabel#healthTitle { font-size: 16px; font-weight: bold; color: @text; }
+QLabel#healthDesc { font-size: 14px; color: @textSecondary; }
 QLabel#cardIcon1, QLabel#cardIcon2, QLabel#cardIcon3, QLabel#cardIcon4 { font-size: 24px; }
-QLabel#cardValue1, QLabel#cardValue2, QLabel#cardValue3, QLabel#cardValue4 { font-size: 16px; font-weight: bold; color: #FF7A45; }
-QLabel#cardDesc1, QLabel#cardDesc2, QLabel#cardDesc3, QLabel#cardDesc4 { font-size: 14px; color: #5C3D22; }
-QPushButton#remoteHelpBtn { background: qlineargradient(x1:0,y1:0,x2:1,y2:0,stop:0 #EF4444,stop:1 #DC2626); color: white; border: none; border-radius: 24px; font-size: 16px; font-weight: bold; }
-QPushButton#remoteHelpBtn:hover { background: qlineargradient(x1:0,y1:0,x2:1,y2:0,stop:0 #DC2626,stop:1 #B91C1C); }
-QPushButton#finishBtn { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 #FF7A45,stop:1 #E8632A); color: white; border-radius: 14px; font-size: 16px; font-weight: bold; min-width: 280px; padding: 12px 36px; }
-QPushButton#finishBtn:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 #E8632A,stop:1 #FF7A45); }
-QPushButton#helpfulBtn, QPushButton#averageBtn { background: #FFF3E6; color: #5C3D22; border: 2px solid #F0D9BD; border-radius: 20px; font-size: 16px; padding: 8px 16px; margin-bottom: 14px; }
-QPushButton#helpfulBtn:hover, QPushButton#averageBtn:hover { background: #FFE8D5; color: #2D1A08; }
-QLabel#reminderLabel { font-size: 14px; color: #5C3D22; margin-bottom: 18px; }
+QLabel#cardValue1, QLabel#cardValue2, QLabel#cardValue3, QLabel#cardValue4 { font-size: 16px; font-weight: bold; color: @accent; }
+QLabel#cardDesc1, QLabel#cardDesc2, QLabel#cardDesc3, QLabel#cardDesc4 { font-size: 14px; color: @textSecondary; }
+QPushButton#remoteHelpBtn { background: qlineargradient(x1:0,y1:0,x2:1,y2:0,stop:0 @danger,stop:1 @dangerDeep); color: @onDanger; border: none; border-radius: 24px; font-size: 16px; font-weight: bold; }
+QPushButton#remoteHelpBtn:hover { background: qlineargradient(x1:0,y1:0,x2:1,y2:0,stop:0 @dangerDeep,stop:1 @dangerDeeper); }
+QPushButton#finishBtn { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accent,stop:1 @accentDeep); color: @onAccent; border-radius: 14px; font-size: 16px; font-weight: bold; min-width: 280px; padding: 12px 36px; }
+QPushButton#finishBtn:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accentDeep,stop:1 @accent); }
+QPushButton#helpfulBtn, QPushButton#averageBtn { background: @quietFill; color: @textSecondary; border: 2px solid @border; border-radius: 20px; font-size: 16px; padding: 8px 16px; margin-bottom: 14px; }
+QPushButton#helpfulBtn:hover, QPushButton#averageBtn:hover { background: @quietHover; color: @text; }
+QLabel#reminderLabel { font-size: 14px; color: @textSecondary; margin-bottom: 18px; }
 /* ---- 卡片按钮样式 ---- */
-QFrame#promptRow { background: rgba(255,122,69,0.1); border: 1px solid rgba(255,122,69,0.2); border-radius: 8px; }
-QFrame#promptRow QLabel { color: #FF7A45; }
-QPushButton#cardStartup, QPushButton#cardAdw, QPushButton#cardPop { background: #FFF8EE; border: 1px solid rgba(224,136,10,0.15); border-radius: 10px; }
-QPushButton#cardBhj { background: #FFF0ED; border: 1px solid rgba(224,85,72,0.15); border-radius: 10px; }
-QPushButton#phase2EntryBtn { border: 2px dashed #FF7A45; border-radius: 12px; background: rgba(255,122,69,0.06); color: #FF7A45; font-size: 14px; font-weight: bold; }
-QPushButton#phase2EntryBtn:hover { background: rgba(255,122,69,0.12); border-color: #E8632A; color: #E8632A; })",
-    R"(QWidget#ResultPage { background: #F0F2F8; }
-QFrame#healthCard, QFrame#cardFrame1, QFrame#cardFrame2, QFrame#cardFrame3, QFrame#cardFrame4 { background: #FFFFFF; border-radius: 12px; border: 1px solid #E4E9F2; }
-QLabel#healthScore { font-size: 32px; font-weight: bold; color: #16A34A; }
-QLabel#healthTitle { font-size: 16px; font-weight: bold; color: #0F1520; }
-QLabel#healthDesc { font-size: 13px; color: #475569; }
+QFrame#promptRow { background: @prompt/0.1; border: 1px solid @prompt/0.2; border-radius: 8px; }
+QFrame#promptRow QLabel { color: @promptText; }
+QPushButton#cardStartup, QPushButton#cardAdw, QPushButton#cardPop { background: @warningCard; border: 1px solid @warningCardBorder; border-radius: 10px; }
+QPushButton#cardBhj { background: @dangerCard; border: 1px solid @dangerCardBorder; border-radius: 10px; }
+QPushButton#phase2EntryBtn { border: 2px dashed @accent; border-radius: 12px; background: @accent/0.06; color: @accent; font-size: 14px; font-weight: bold; }
+QPushButton#phase2EntryBtn:hover { background: @accent/0.12; border-color: @accentDeep; color: @accentDeep; })",
+    R"(QWidget#ResultPage { background: @page; }
+QFrame#healthCard, QFrame#cardFrame1, QFrame#cardFrame2, QFrame#cardFrame3, QFrame#cardFrame4 { background: @surface; border-radius: 12px; border: 1px solid @border; }
+QLabel#healthScore { font-size: 32px; font-weight: bold; color: @healthScore; }
+QLabel#healthTitle { font-size: 16px; font-weight: bold; color: @text; }
+QLabel#healthDesc { font-size: 13px; color: @textSecondary; }
 QLabel#cardIcon1, QLabel#cardIcon2, QLabel#cardIcon3, QLabel#cardIcon4 { font-size: 24px; }
-QLabel#cardValue1, QLabel#cardValue2, QLabel#cardValue3, QLabel#cardValue4 { font-size: 16px; font-weight: bold; color: #1A73E8; }
-QLabel#cardDesc1, QLabel#cardDesc2, QLabel#cardDesc3, QLabel#cardDesc4 { font-size: 12px; color: #475569; }
-QPushButton#remoteHelpBtn { background: qlineargradient(x1:0,y1:0,x2:1,y2:0,stop:0 #EF4444,stop:1 #DC2626); color: white; border: none; border-radius: 24px; font-size: 16px; font-weight: bold; }
-QPushButton#remoteHelpBtn:hover { background: qlineargradient(x1:0,y1:0,x2:1,y2:0,stop:0 #DC2626,stop:1 #B91C1C); }
-QPushButton#finishBtn { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 #1A73E8,stop:1 #1557C0); color: white; border-radius: 12px; font-size: 16px; font-weight: 600; min-width: 280px; padding: 12px 36px; }
-QPushButton#finishBtn:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 #1557C0,stop:1 #1A73E8); }
-QPushButton#helpfulBtn, QPushButton#averageBtn { background: #F1F5F9; color: #475569; border: none; border-radius: 20px; font-size: 14px; margin-bottom: 14px; }
-QPushButton#helpfulBtn:hover, QPushButton#averageBtn:hover { background: #E2E8F0; color: #0F1520; }
-QLabel#reminderLabel { font-size: 13px; color: #94A3B8; margin-bottom: 18px; }
+QLabel#cardValue1, QLabel#cardValue2, QLabel#cardValue3, QLabel#cardValue4 { font-size: 16px; font-weight: bold; color: @accent; }
+QLabel#cardDesc1, QLabel#cardDesc2, QLabel#cardDesc3, QLabel#cardDesc4 { font-size: 12px; color: @textSecondary; }
+QPushButton#remoteHelpBtn { background: qlineargradient(x1:0,y1:0,x2:1,y2:0,stop:0 @danger,stop:1 @dangerDeep); color: @onDanger; border: none; border-radius: 24px; font-size: 16px; font-weight: bold; }
+QPushButton#remoteHelpBtn:hover { background: qlineargradient(x1:0,y1:0,x2:1,y2:0,stop:0 @dangerDeep,stop:1 @dangerDeeper); }
+QPushButton#finishBtn { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accent,stop:1 @accentDeep); color: @onAccent; border-radius: 12px; font-size: 16px; font-weight: 600; min-width: 280px; padding: 12px 36px; }
+QPushButton#finishBtn:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accentDeep,stop:1 @accent); }
+QPushButton#helpfulBtn, QPushButton#averageBtn { background: @quietFill; color: @textSecondary; border: none; border-radius: 20px; font-size: 14px; margin-bottom: 14px; }
+QPushButton#helpfulBtn:hover, QPushButton#averageBtn:hover { background: @quietHover; color: @text; }
+QLabel#reminderLabel { font-size: 13px; color: @textMuted; margin-bottom: 18px; }
 /* ---- 卡片按钮样式 ---- */
-QFrame#promptRow { background: rgba(249,115,22,0.08); border: 1px solid rgba(249,115,22,0.15); border-radius: 8px; }
-QFrame#promptRow QLabel { color: #EA580C; }
-QPushButton#cardStartup, QPushButton#cardAdw, QPushButton#cardPop { background: #FFFBEB; border: 1px solid rgba(245,158,11,0.15); border-radius: 10px; }
-QPushButton#cardBhj { background: #FEF2F2; border: 1px solid rgba(239,68,68,0.15); border-radius: 10px; }
-QPushButton#phase2EntryBtn { border: 2px dashed #1A73E8; border-radius: 12px; background: rgba(26,115,232,0.06); color: #1A73E8; font-size: 14px; font-weight: bold; }
-QPushButton#phase2EntryBtn:hover { background: rgba(26,115,232,0.12); border-color: #1557C0; color: #1557C0; })",
+QFrame#promptRow { background: @prompt/0.08; border: 1px solid @prompt/0.15; border-radius: 8px; }
+QFrame#promptRow QLabel { color: @promptText; }
+QPushButton#cardStartup, QPushButton#cardAdw, QPushButton#cardPop { background: @warningCard; border: 1px solid @warningCardBorder; border-radius: 10px; }
+QPushButton#cardBhj { background: @dangerCard; border: 1px solid @dangerCardBorder; border-radius: 10px; }
+QPushButton#phase2EntryBtn { border: 2px dashed @accent; border-radius: 12px; background: @accent/0.06; color: @accent; font-size: 14px; font-weight: bold; }
+QPushButton#phase2EntryBtn:hover { background: @accent/0.12; border-color: @accentDeep; color: @accentDeep; })",
 };
 
-struct StorageColours
-{
-    const char* background;
-    const char* border;
-    const char* text;
-};
-
-const StorageColours kStorageColours[] = {
-    {"#141923", "#1E2433", "#C7CDD9"},
-    {"#FFF8EE", "#F0D9BD", "#2D1A08"},
-    {"#FFFFFF", "#E2E8F0", "#0F1520"},
-};
+// Every button of the page, in the order Tab reaches them: as they stand,
+// top to bottom and left to right.
+const QStringList kButtonsInTabOrder{"cardStartup", "cardAdw", "cardBhj", "cardPop", "phase2EntryBtn",
+                                     "finishBtn", "helpfulBtn", "averageBtn", "remoteHelpBtn"};
 
 constexpr int kStartupGroup = 4;
 constexpr int kJunkSoftwareGroup = 5;
@@ -107,12 +101,16 @@ ResultPage::ResultPage(QWidget* parent)
     ui->setupUi(this);
     setAttribute(Qt::WA_StyledBackground, true);
     setAutoFillBackground(true);
-    ui->resultScroll->verticalScrollBar()->setStyleSheet("QScrollBar:vertical { width:6px; background:transparent; }QScrollBar::handle:vertical { background:#C0C0C0; border-radius:3px; min-height:20px; }QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height:0px; }");
+    ui->resultScroll->verticalScrollBar()->setStyleSheet(ThemePalette::thinScrollBarSheet());
+    // Without a frame the area would be an invisible stop before the first
+    // card; tabbing through the buttons scrolls it.
+    ui->resultScroll->setFocusPolicy(Qt::NoFocus);
     contentLayout = ui->mainLayout;
 
     connectButtons();
     ui->remoteHelpBtn->hide();
     buildPromptRows();
+    orderTabStops();
 
     animTimer = new QTimer(this);
     animTimer->setInterval(20);
@@ -143,10 +141,10 @@ void ResultPage::buildPromptRows()
     auto* cardsRow = new QHBoxLayout(fourCardsWidget);
     cardsRow->setSpacing(6);
     cardsRow->setContentsMargins(0, 0, 0, 0);
-    cardStartup = makeIssueCard("cardStartup", "🚀", "开机自启", "color:#F59E0B;", kStartupGroup);
-    cardAdw = makeIssueCard("cardAdw", "🧭", "垃圾软件", "color:#F59E0B;", kJunkSoftwareGroup);
-    cardBhj = makeIssueCard("cardBhj", "🌐", "浏览器劫持", "color:#EF4444;", kJunkSoftwareGroup);
-    cardPop = makeIssueCard("cardPop", "📢", "可疑弹窗", "color:#F59E0B;", kJunkSoftwareGroup);
+    cardStartup = makeIssueCard("cardStartup", "🚀", "开机自启", "@warning", kStartupGroup);
+    cardAdw = makeIssueCard("cardAdw", "🧭", "垃圾软件", "@warning", kJunkSoftwareGroup);
+    cardBhj = makeIssueCard("cardBhj", "🌐", "浏览器劫持", "@danger", kJunkSoftwareGroup);
+    cardPop = makeIssueCard("cardPop", "📢", "可疑弹窗", "@warning", kJunkSoftwareGroup);
     for (const IssueCard& card : {cardStartup, cardAdw, cardBhj, cardPop})
         cardsRow->addWidget(card.button);
     contentLayout->insertWidget(position++, fourCardsWidget);
@@ -156,6 +154,19 @@ void ResultPage::buildPromptRows()
     contentLayout->removeWidget(ui->remoteHelpBtn);
     contentLayout->addWidget(ui->remoteHelpBtn);
     contentLayout->addStretch(1);
+}
+
+// The buttons built here and those of the form would otherwise be reached in
+// the order they were made.
+void ResultPage::orderTabStops()
+{
+    QWidget* previous = nullptr;
+    for (const QString& name : kButtonsInTabOrder) {
+        auto* next = findChild<QPushButton*>(name);
+        if (previous && next)
+            setTabOrder(previous, next);
+        previous = next;
+    }
 }
 
 QFrame* ResultPage::makePromptRow()
@@ -197,7 +208,8 @@ ResultPage::IssueCard ResultPage::makeIssueCard(const char* objectName, const QS
         return label;
     };
     addLabel(icon, "font-size:16px; background:transparent;");
-    card.value = addLabel(tr("0个"), QString("font-size:15px; font-weight:800; background:transparent; %1").arg(valueColour));
+    card.value = addLabel(tr("0个"), ThemePalette::of(theme).sheet(
+                                          QString("font-size:15px; font-weight:800; background:transparent; color:%1;").arg(valueColour)));
     addLabel(caption, "font-size:10px; background:transparent;");
 
     connect(card.button, &QPushButton::clicked, this, [this, groupIndex] { emit cardClicked(groupIndex); });
@@ -213,7 +225,7 @@ void ResultPage::buildEntryRow(int& position)
     phase2EntryBtn->setFlat(false);
     phase2EntryBtn->setMinimumHeight(34);
     phase2EntryBtn->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    phase2EntryBtn->setStyleSheet("QPushButton { border:2px dashed #4A90D9; border-radius:12px; background:rgba(74,144,217,0.06); color:#4A90D9; font-size:14px; font-weight:bold; }QPushButton:hover { background:rgba(74,144,217,0.12); border-color:#3A80C9; color:#3A80C9; }");
+    phase2EntryBtn->setStyleSheet(ThemePalette::of(theme).sheet("QPushButton { border:2px dashed @plainAccent; border-radius:12px; background:@plainAccent/0.06; color:@plainAccent; font-size:14px; font-weight:bold; }QPushButton:hover { background:@plainAccent/0.12; border-color:@plainAccentDeep; color:@plainAccentDeep; }"));
     connect(phase2EntryBtn, &QPushButton::clicked, this, &ResultPage::phase2Clicked);
 
     contentLayout->removeWidget(ui->finishBtn);
@@ -348,8 +360,9 @@ void ResultPage::buildStorageCard()
 
 void ResultPage::setTheme(int theme)
 {
-    if (theme >= 0 && theme < 3) {
-        setStyleSheet(kPageSheets[theme]);
+    const ThemePalette& palette = ThemePalette::of(theme);
+    if (ThemePalette::isTheme(theme)) {
+        setStyleSheet(palette.sheet(kPageSheets[theme] + ThemePalette::buttonFocusRule(kButtonsInTabOrder)));
         // A widget's own sheet beats its page's rules, so the entry button
         // gives up its start-up look for the theme's.
         if (phase2EntryBtn)
@@ -357,8 +370,7 @@ void ResultPage::setTheme(int theme)
     }
     this->theme = theme;
     if (storageCard) {
-        const StorageColours& c = kStorageColours[theme == 0 || theme == 1 ? theme : 2];
-        storageCard->setStyleSheet(QString("QFrame#storageCard { background-color:%1; border:1px solid %2; border-radius:10px; }QLabel#storageCardText { color:%3; font-size:12px; line-height:18px; }").arg(c.background, c.border, c.text));
+        storageCard->setStyleSheet(palette.sheet("QFrame#storageCard { background-color:@adviceFill; border:1px solid @adviceBorder; border-radius:10px; }QLabel#storageCardText { color:@adviceText; font-size:12px; line-height:18px; }"));
     }
     show();
     raise();

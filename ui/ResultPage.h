@@ -53,6 +53,7 @@ private:
 
     void connectButtons();
     void buildPromptRows();
+    void orderTabStops();
     QFrame* makePromptRow();
     IssueCard makeIssueCard(const char* objectName, const QString& icon, const QString& caption,
                             const QString& valueColour, int groupIndex);

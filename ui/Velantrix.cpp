@@ -2,6 +2,7 @@
 
 #include "common/DisplayText.h"
 #include "common/PrinterList.h"
+#include "common/ThemePalette.h"
 #include "engine/OptimizeCore.h"
 #include "phase2/Phase2Executor.h"
 #include "phase2/Phase2Page.h"
@@ -10,6 +11,7 @@
 #include "platform/Desktop.h"
 #include "ui/AboutDialog.h"
 #include "ui/BoundedReplyReader.h"
+#include "ui/DisplayScaling.h"
 #include "ui/EulaDialog.h"
 #include "ui/FeedbackPage.h"
 #include "ui/ImageDialog.h"
@@ -30,6 +32,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPixmap>
+#include <QScreen>
 #include <QScopedPointer>
 #include <QThread>
 #include <QTimer>
@@ -39,48 +42,42 @@
 
 namespace {
 
-// The values in which the three window sheets differ; the rules are shared.
-struct WindowPalette
+// The sizes in which the three window sheets differ; the rules are shared,
+// and their colours are the theme's.
+struct WindowSizes
 {
-    const char* background;
-    const char* bars;
     const char* barBorder;
-    const char* safety[2];      // colour, size
-    const char* title[2];
-    const char* subtitle[2];
-    const char* tip[2];
-    const char* footerName[3];  // colour, size, weight
-    const char* footerVersion[2];
+    const char* safety;
+    const char* title;
+    const char* subtitle;
+    const char* tip;
+    const char* footerName[2];  // size, weight
+    const char* footerVersion;
 };
 
-const WindowPalette kDarkWindow{"#080B14", "#0B0F17", "1px solid #1E2433", {"#00D68F", "12px"},
-                                {"#00C2FF", "32px"}, {"#8B94A6", "15px"}, {"#535C6E", "13px"},
-                                {"#E8ECF2", "12px", "500"}, {"#535C6E", "10px"}};
-const WindowPalette kWarmWindow{"#F5EDE0", "#FFF8F0", "2px solid #F0D9BD", {"#23A535", "14px"},
-                                {"#FF7A45", "36px"}, {"#5C3D22", "17px"}, {"#A0886A", "15px"},
-                                {"#2D1A08", "13px", "600"}, {"#A0886A", "11px"}};
-const WindowPalette kLightWindow{"#F0F2F8", "#FFFFFF", "1px solid #E4E9F2", {"#10B981", "12px"},
-                                 {"#1A73E8", "32px"}, {"#475569", "15px"}, {"#94A3B8", "13px"},
-                                 {"#0F1520", "12px", "500"}, {"#94A3B8", "10px"}};
+const WindowSizes kWindowSizes[] = {
+    {"1px", "12px", "32px", "15px", "13px", {"12px", "500"}, "10px"},
+    {"2px", "14px", "36px", "17px", "15px", {"13px", "600"}, "11px"},
+    {"1px", "12px", "32px", "15px", "13px", {"12px", "500"}, "10px"},
+};
 
-QString windowSheet(const WindowPalette& p)
+QString windowSheet(int theme)
 {
-    return QStringList{
+    const WindowSizes& s = kWindowSizes[theme];
+    return ThemePalette::of(theme).sheet(QStringList{
         R"(* { font-family: "Microsoft YaHei"; })",
-        QString("Velantrix { background: %1; }").arg(p.background),
+        "Velantrix { background: @page; }",
         "QWidget#contentWidget { background: transparent; }",
-        QString("#titleBar { background: %1; border-bottom: %2; }").arg(p.bars, p.barBorder),
-        QString("#safetyLabel { color: %1; font-size: %2; font-weight: 600; }").arg(p.safety[0], p.safety[1]),
+        QString("#titleBar { background: @bar; border-bottom: %1 solid @border; }").arg(s.barBorder),
+        QString("#safetyLabel { color: @safetyText; font-size: %1; font-weight: 600; }").arg(s.safety),
         "#appIcon { margin-top: 32px; }",
-        QString("#titleLabel { color: %1; font-size: %2; font-weight: 800; margin-top: 16px; }").arg(p.title[0], p.title[1]),
-        QString("#subtitleLabel { color: %1; font-size: %2; font-weight: 400; margin-top: 8px; }")
-            .arg(p.subtitle[0], p.subtitle[1]),
-        QString("#tipLabel { color: %1; font-size: %2; margin-top: 14px; }").arg(p.tip[0], p.tip[1]),
-        QString("#footerBar { background: %1; border-top: %2; }").arg(p.bars, p.barBorder),
-        QString("#footerName { color: %1; font-size: %2; font-weight: %3; }")
-            .arg(p.footerName[0], p.footerName[1], p.footerName[2]),
-        QString("#footerVersion { color: %1; font-size: %2; }").arg(p.footerVersion[0], p.footerVersion[1]),
-    }.join('\n');
+        QString("#titleLabel { color: @accent; font-size: %1; font-weight: 800; margin-top: 16px; }").arg(s.title),
+        QString("#subtitleLabel { color: @textSecondary; font-size: %1; font-weight: 400; margin-top: 8px; }").arg(s.subtitle),
+        QString("#tipLabel { color: @textMuted; font-size: %1; margin-top: 14px; }").arg(s.tip),
+        QString("#footerBar { background: @bar; border-top: %1 solid @border; }").arg(s.barBorder),
+        QString("#footerName { color: @text; font-size: %1; font-weight: %2; }").arg(s.footerName[0], s.footerName[1]),
+        QString("#footerVersion { color: @textMuted; font-size: %1; }").arg(s.footerVersion),
+    }.join('\n'));
 }
 
 // The six button sheets of one theme.
@@ -89,48 +86,49 @@ struct ButtonSheets
     QString start, mode, currentMode, tool, footer, close;
 };
 
+// Each button styles itself, so each sheet carries its focus mark.
 ButtonSheets buttonSheets(int theme)
 {
-    const QString start = "QPushButton{background:qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 %1,stop:1 %2);color:%3;"
-                          "font-size:%4;font-weight:600;border:none;border-radius:%5;padding:%6;}"
-                          "QPushButton:hover{background:qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 %2,stop:1 %1);}"
-                          "QPushButton:pressed{background:%7;}";
-    const QString mode = "QPushButton{color:%1;background:%2;border:%3;border-radius:%4;padding:%5;font-size:%6;}"
-                         "QPushButton:hover{background:%7;border-color:%8;color:%9;}";
-    const QString current = "QPushButton{background:%1;color:%2;border:%3 solid %1;border-radius:%4;padding:%5;"
-                            "font-size:%6;font-weight:600;}";
-    const QString tool = "QPushButton{background:transparent;color:%1;border:none;border-radius:8px;font-size:%2;"
-                         "padding:8px 16px;}QPushButton:hover{background:%3;color:%4;}";
-    const QString bar = "QPushButton{background:transparent;color:%1;border:none;border-radius:8px;min-width:%2;"
-                        "min-height:%3;font-size:%4;}QPushButton:hover{background:%5;color:%6;}";
+    const QString start = "QPushButton{background:qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accent,stop:1 @accentDeep);"
+                          "color:@onAccent;font-size:%1;font-weight:600;border:none;border-radius:%2;padding:%3;}"
+                          "QPushButton:hover{background:qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accentDeep,stop:1 @accent);}"
+                          "QPushButton:pressed{background:@accentPressed;}";
+    const QString mode = "QPushButton{color:@textSecondary;background:@buttonFill;border:%1 solid @fieldBorder;"
+                         "border-radius:%2;padding:%3;font-size:%4;}"
+                         "QPushButton:hover{background:@hoverFill;border-color:@hoverBorder;color:@text;}";
+    const QString current = "QPushButton{background:@accent;color:@onAccent;border:%1 solid @accent;border-radius:%2;"
+                            "padding:%3;font-size:%4;font-weight:600;}";
+    const QString tool = "QPushButton{background:transparent;color:@textSecondary;border:none;border-radius:8px;font-size:%1;"
+                         "padding:8px 16px;}QPushButton:hover{background:@toolHover;color:@accent;}";
+    const QString bar = "QPushButton{background:transparent;color:@textSecondary;border:none;border-radius:8px;min-width:%1;"
+                        "min-height:%2;font-size:%3;}QPushButton:hover{background:%4;color:%5;}";
+    ButtonSheets sheets;
     switch (theme) {
     case 0:
-        return {start.arg("#00C2FF", "#009FD4", "#0B0F17", "16px", "12px", "14px 56px", "#0088B0"),
-                mode.arg("#8B94A6", "#10141E", "1.5px solid #2A3142", "20px", "6px 18px", "13px", "#181D28", "#253D52",
-                         "#E8ECF2"),
-                current.arg("#00C2FF", "#0B0F17", "1.5px", "20px", "6px 18px", "13px"),
-                tool.arg("#8B94A6", "13px", "rgba(0,194,255,0.08)", "#00C2FF"),
-                bar.arg("#8B94A6", "40px", "30px", "14px", "rgba(255,255,255,0.08)", "#E8ECF2"),
-                bar.arg("#8B94A6", "40px", "30px", "14px", "#EF4444", "white")};
+        sheets = {start.arg("16px", "12px", "14px 56px"), mode.arg("1.5px", "20px", "6px 18px", "13px"),
+                  current.arg("1.5px", "20px", "6px 18px", "13px"), tool.arg("13px"),
+                  bar.arg("40px", "30px", "14px", "@barButtonHover", "@text"),
+                  bar.arg("40px", "30px", "14px", "@danger", "@onDanger")};
+        break;
     case 1:
-        return {start.arg("#FF7A45", "#E8632A", "white", "18px", "14px", "16px 60px", "#D45520"),
-                mode.arg("#5C3D22", "#FFF3E6", "2px solid #F0D9BD", "22px", "8px 20px", "15px", "#FFE8D5", "#DDB88C",
-                         "#2D1A08"),
-                current.arg("#FF7A45", "white", "2px", "22px", "8px 20px", "15px"),
-                tool.arg("#5C3D22", "14px", "#FFE8D5", "#FF7A45"),
-                bar.arg("#5C3D22", "44px", "34px", "16px", "#FFE8D5", "#2D1A08"),
-                bar.arg("#5C3D22", "44px", "34px", "16px", "#EF4444", "white")};
+        sheets = {start.arg("18px", "14px", "16px 60px"), mode.arg("2px", "22px", "8px 20px", "15px"),
+                  current.arg("2px", "22px", "8px 20px", "15px"), tool.arg("14px"),
+                  bar.arg("44px", "34px", "16px", "@barButtonHover", "@text"),
+                  bar.arg("44px", "34px", "16px", "@danger", "@onDanger")};
+        break;
     case 2:
-        return {start.arg("#1A73E8", "#1557C0", "white", "16px", "12px", "14px 56px", "#1355A8"),
-                mode.arg("#475569", "#F7F9FC", "1.5px solid #CDD5E0", "20px", "6px 18px", "13px", "#FFFFFF", "#A0B4D0",
-                         "#0F1520"),
-                current.arg("#1A73E8", "white", "1.5px", "20px", "6px 18px", "13px"),
-                tool.arg("#475569", "13px", "#F1F5F9", "#1A73E8"),
-                bar.arg("#475569", "40px", "30px", "14px", "#F1F5F9", "#0F1520"),
-                bar.arg("#475569", "40px", "30px", "14px", "#EF4444", "white")};
+        sheets = {start.arg("16px", "12px", "14px 56px"), mode.arg("1.5px", "20px", "6px 18px", "13px"),
+                  current.arg("1.5px", "20px", "6px 18px", "13px"), tool.arg("13px"),
+                  bar.arg("40px", "30px", "14px", "@barButtonHover", "@text"),
+                  bar.arg("40px", "30px", "14px", "@danger", "@onDanger")};
+        break;
     default:
         return {};
     }
+    const ThemePalette& palette = ThemePalette::of(theme);
+    for (QString* sheet : {&sheets.start, &sheets.mode, &sheets.currentMode, &sheets.tool, &sheets.footer, &sheets.close})
+        *sheet = palette.sheet(*sheet + ThemePalette::ownFocusRule());
+    return sheets;
 }
 
 // Message boxes whose text quotes the machine (printer names, startup
@@ -219,6 +217,11 @@ Velantrix::Velantrix(QWidget* parent)
     setUpButtons();
     applyTheme(theme);
     createPages();
+    // Enter presses the focused button, as it does in a dialog.
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->setAutoDefault(true);
+    // The keyboard starts on the one thing the window is for.
+    ui->startBtn->setFocus();
 }
 
 Velantrix::~Velantrix()
@@ -241,9 +244,9 @@ void Velantrix::setUpWindow()
     ui->contentWidget->setStyleSheet("background: transparent;");
 
     const QPixmap logo(":/ICON/U512.png");
-    ui->appIcon->setPixmap(logo.scaled(72, 72, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    ui->appIcon->setPixmap(sharpPicture(logo, QSize(72, 72), devicePixelRatioF()));
     ui->appIcon->setAlignment(Qt::AlignCenter);
-    ui->footerLogo->setPixmap(logo.scaled(20, 20, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    ui->footerLogo->setPixmap(sharpPicture(logo, QSize(20, 20), devicePixelRatioF()));
     ui->footerLogo->setAlignment(Qt::AlignCenter);
 }
 
@@ -349,8 +352,13 @@ void Velantrix::updateCoveredControls()
 {
     const QList<QWidget*> all = pages();
     const bool homeCovered = std::any_of(all.begin(), all.end(), [](QWidget* page) { return !page->isHidden(); });
+    const bool backHome = !homeCovered && !ui->startBtn->isEnabled();
     for (QWidget* control : {ui->modeBar, static_cast<QWidget*>(ui->startBtn), ui->toolBar})
         control->setEnabled(!homeCovered);
+    // Back home, the keyboard is where it began, not on whatever followed
+    // the page's last control.
+    if (backHome)
+        ui->startBtn->setFocus();
     if (resultPage && thanksPage && serviceCardPage)
         resultPage->setEnabled(thanksPage->isHidden() && serviceCardPage->isHidden());
 }
@@ -439,9 +447,9 @@ void Velantrix::applyButtonStyles()
         bar->setStyleSheet(sheets.footer);
 }
 
-QString Velantrix::darkStyleSheet() const { return windowSheet(kDarkWindow); }
-QString Velantrix::warmStyleSheet() const { return windowSheet(kWarmWindow); }
-QString Velantrix::lightStyleSheet() const { return windowSheet(kLightWindow); }
+QString Velantrix::darkStyleSheet() const { return windowSheet(ThemePalette::Dark); }
+QString Velantrix::warmStyleSheet() const { return windowSheet(ThemePalette::Warm); }
+QString Velantrix::lightStyleSheet() const { return windowSheet(ThemePalette::Light); }
 
 // ---- the run ----
 
@@ -898,6 +906,12 @@ void Velantrix::resizeEvent(QResizeEvent* event)
 void Velantrix::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    // Before the window first appears: Qt centres only a window clearly
+    // smaller than the screen, and this one is nearly as tall as a laptop's
+    // work area at 150 %.
+    if (!placedOnScreen && !testAttribute(Qt::WA_Moved) && screen())
+        move(openingPosition(screen()->availableGeometry(), frameGeometry().size()));
+    placedOnScreen = true;
     fitStartButton();
     if (!updateCheckScheduled && !demoMode) {
         updateCheckScheduled = true;

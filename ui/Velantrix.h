@@ -139,5 +139,6 @@ private:
     QString updateUrl;
     QString deviceCode = "1";
     bool updateCheckScheduled = false;
+    bool placedOnScreen = false;
     int theme = 2;
 };

@@ -1,6 +1,7 @@
 #include "common/FileLogger.h"
 #include "platform/sim/MachineSession.h"
 #include "ui/ChineseDesktop.h"
+#include "ui/DisplayScaling.h"
 #include "ui/Velantrix.h"
 
 #include <QApplication>
@@ -8,6 +9,7 @@
 
 int main(int argc, char* argv[])
 {
+    followWindowsDisplayScaling();
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName("Tessaro");
     QCoreApplication::setApplicationVersion("2.0.0");

@@ -262,6 +262,8 @@ void TestPhase2Page::keyboardTicksAndExecutes()
     auto* edit = page.findChild<QLineEdit*>("searchEdit");
     edit->setFocus();
     QTest::keyClick(edit, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), page.card(0)->findChild<QWidget*>("groupHeader"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), box(page, "C13"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     QCOMPARE(ids(page.selectedItems()), QStringList({"C13"}));

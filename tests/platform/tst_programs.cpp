@@ -311,16 +311,33 @@ void ProgramsTest::reportsWevtutilErrors()
         QCOMPARE(machine->programs().findEventLog(log)->maxSizeBytes, quint64(20971520));
 }
 
+// A person trying the program finds each desktop event as a line of the
+// machine folder's journal file, with its time, long after the program ended.
 void ProgramsTest::opensUrlsIntoTheJournal()
 {
     TestMachine machine;
+    QTemporaryDir host;
     QVERIFY(openUrl(QUrl("https://www.example.com/tessaro")));
-    QVERIFY(openUrl(QUrl::fromLocalFile("/opt/Tessaro/tools/实用工具")));
+    QVERIFY(openUrl(QUrl::fromLocalFile(host.path())));
+    QVERIFY(!startDetached(host.filePath("updaterwindow.exe"), {"--auto"}));
     const QVector<sim::JournalEntry> journal = machine->journal();
-    QCOMPARE(journal.size(), 2);
+    QCOMPARE(journal.size(), 3);
     QCOMPARE(journal.at(0).kind, QStringLiteral("openUrl"));
     QCOMPARE(journal.at(0).program, QStringLiteral("https://www.example.com/tessaro"));
-    QCOMPARE(journal.at(1).program, QStringLiteral("file:///opt/Tessaro/tools/实用工具"));
+    QCOMPARE(journal.at(1).program, QUrl::fromLocalFile(host.path()).toString());
+
+    QFile file(QDir(machine.folder()).filePath("journal.txt"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    const QString time = QStringLiteral("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  ");
+    const QStringList expected{
+        time + "Windows would open https://www.example.com/tessaro in the default browser",
+        time + "Windows would open the folder " + QRegularExpression::escape(host.path()) + " in File Explorer",
+        time + "Windows would not start " + QRegularExpression::escape(host.filePath("updaterwindow.exe"))
+            + " --auto: there is no such program"};
+    QCOMPARE(lines.size(), expected.size());
+    for (int i = 0; i < lines.size(); ++i)
+        QVERIFY2(QRegularExpression("^" + expected[i] + "$").match(lines[i]).hasMatch(), qPrintable(lines[i]));
 }
 
 void ProgramsTest::startsMachineProgramsDetached()

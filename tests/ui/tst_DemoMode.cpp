@@ -2,6 +2,7 @@
 // agreement, without an engine thread and without any machine at all.
 #include "phase2/OptCatalogue.h"
 #include "phase2/Phase2Page.h"
+#include "tests/support/DemoMode.h"
 #include "tests/support/LoopbackHttpServer.h"
 #include "tests/support/ModalAnswer.h"
 #include "tests/support/TestMachine.h"
@@ -118,13 +119,8 @@ private slots:
 
 int main(int argc, char* argv[])
 {
-    std::vector<char*> appArguments(argv, argv + argc);
-    char demoSwitch[] = "--cs";
-    appArguments.push_back(demoSwitch);
-    int appArgc = static_cast<int>(appArguments.size());
-    QApplication app(appArgc, appArguments.data());
     TestDemoMode test;
-    return QTest::qExec(&test, argc, argv);
+    return execInDemoMode(&test, argc, argv);
 }
 
 #include "tst_DemoMode.moc"

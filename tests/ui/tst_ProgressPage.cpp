@@ -1,10 +1,8 @@
 // The progress page consumes the engine's progress protocol, whose step index
 // and percentage may fall back; lighting must only ever move forward.
-#include "ui/ChineseDesktop.h"
 #include "ui/CircularProgressBar.h"
 #include "ui/ProgressPage.h"
 #include "ui/SphereTagCloud.h"
-#include "ui/Velantrix.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -47,8 +45,6 @@ private:
     }
 
 private slots:
-    void initTestCase() { installFontSubstitutes(); }
-
     // Keywords light one after another up to the share of the percentage,
     // the last two as previous and current; they never go dark again when
     // the step or the percentage falls back. The ring stops at 100, the
@@ -165,38 +161,6 @@ private slots:
         QTRY_VERIFY(spherePaints >= 3);
         QCOMPARE(homePaints, 0);
         QTEST(window.grab().toImage().pixelColor(5, 5), "background");
-    }
-
-    void fullPercentFitsTheCentre_data()
-    {
-        QTest::addColumn<int>("theme");
-        QTest::newRow("dark") << 0;
-        QTest::newRow("warm") << 1;
-        QTest::newRow("light") << 2;
-    }
-
-    // The page inside the window, whose sheet names the Windows font: "100%" at
-    // the end of a run must not be cut on either side of its label.
-    void fullPercentFitsTheCentre()
-    {
-        QFETCH(int, theme);
-        Velantrix window;
-        window.setTheme(theme);
-        window.show();
-        auto* page = window.findChild<ProgressPage*>();
-        page->setGeometry(window.findChild<QWidget*>("contentWidget")->rect());
-        page->show();
-        page->setTheme(theme);
-        page->onProgressUpdate(6, 100, QString());
-
-        auto* centre = page->findChild<QLabel*>("centerPercent");
-        centre->ensurePolished();
-        QCOMPARE(centre->text(), QString("100%"));
-        const QRect box = centre->contentsRect();
-        const QRect text = QFontMetrics(centre->font()).boundingRect(box, int(centre->alignment()), centre->text());
-        QVERIFY2(box.contains(text), qPrintable(QString("%1 in %2: %3 x %4 in %5 x %6")
-                                                    .arg(centre->font().family(), QFontInfo(centre->font()).family())
-                                                    .arg(text.width()).arg(text.height()).arg(box.width()).arg(box.height())));
     }
 };
 
