@@ -334,6 +334,8 @@ Error SimFileSystem::deletionRefusal(const FileEntry& entry) const
         return ErrorSharingViolation;
     if (entry.attributes & FileAttributeReadOnly)
         return ErrorAccessDenied;
+    if (m_isRunningImage && m_isRunningImage(entry.path))
+        return ErrorAccessDenied;
     return ErrorSuccess;
 }
 
@@ -504,6 +506,8 @@ Error SimFileSystem::writeFile(const QString& path, const QByteArray& data)
         const FileEntry entry = describe(resolved);
         if (entry.isDirectory() || entry.isReparsePoint())
             return ErrorAccessDenied;
+        if (m_isRunningImage && m_isRunningImage(entry.path))
+            return ErrorSharingViolation;
         if (const Error refusal = deletionRefusal(entry))
             return refusal;
         oldSize = entry.size;

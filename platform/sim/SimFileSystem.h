@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QString>
 #include <QVector>
+#include <functional>
 
 namespace win::sim {
 
@@ -75,6 +76,9 @@ public:
     Error removeDirectoryAt(int folderFd, const char* name, const FileEntry& entry);
     // Called between resolving a path and opening it (see DriveMapper).
     void setBeforeOpenHook(std::function<void()> hook) { m_mapper.setBeforeOpenHook(std::move(hook)); }
+    // Tells whether a file is the image of a running process: Windows maps
+    // it while the process runs, so it cannot be deleted or written.
+    void setRunningImageTest(std::function<bool(const QString& windowsPath)> test) { m_isRunningImage = std::move(test); }
 
 private:
     bool loadDrives(const QJsonObject& section, const QString& machineFolder, QVector<SimDrive>* drives,
@@ -92,6 +96,7 @@ private:
     QVector<SimDrive> m_drives;
     DriveMapper m_mapper;
     FileFactsTable m_facts;
+    std::function<bool(const QString&)> m_isRunningImage;
 };
 
 } // namespace win::sim

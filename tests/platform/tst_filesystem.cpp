@@ -97,7 +97,7 @@ private slots:
     void seesEveryChangeInAnySpellingAtOnce_data();
     void seesEveryChangeInAnySpellingAtOnce();
     void neverFollowsLinks();
-    void refusesLockedReadOnlyAndFolderDeletions();
+    void refusesLockedReadOnlyRunningAndFolderDeletions();
     void reportsFactsAndKeepsThemInMachineJson();
     void reportsModifiedTimesFromFacts();
     void keepsFreeSpaceInStep();
@@ -328,7 +328,7 @@ void FileSystemTest::neverFollowsLinks()
     QVERIFY(QFileInfo::exists(inner));
 }
 
-void FileSystemTest::refusesLockedReadOnlyAndFolderDeletions()
+void FileSystemTest::refusesLockedReadOnlyRunningAndFolderDeletions()
 {
     TestMachine machine;
     const QString locked = machine.addFile("C:\\Windows\\Temp\\in-use.log", "busy");
@@ -350,6 +350,16 @@ void FileSystemTest::refusesLockedReadOnlyAndFolderDeletions()
     QVERIFY(QFileInfo::exists(readOnly));
     QVERIFY(QFileInfo(machine.hostPath("C:\\Windows\\Temp\\Sub")).isDir());
     QCOMPARE(freeBytes(machine), freeBefore);
+
+    // Windows maps the image of a running program: it can be neither
+    // deleted nor written until the program ends, however it is named.
+    const QString image = machine.addFile("C:\\Program Files\\App\\app.exe", "MZ");
+    machine.addProcess(77, "C:\\Program Files\\App\\app.exe");
+    QCOMPARE(deleteFile("c:\\PROGRAM FILES\\app\\APP.EXE"), ErrorAccessDenied);
+    QCOMPARE(writeFile("C:\\Program Files\\App\\app.exe", "x"), ErrorSharingViolation);
+    QVERIFY(QFileInfo::exists(image));
+    machine->system().processes.clear();
+    QCOMPARE(deleteFile("C:\\Program Files\\App\\app.exe"), ErrorSuccess);
 
     FileEntry entry;
     QCOMPARE(fileInfo("C:\\Windows\\Temp\\setup.ini", &entry), ErrorSuccess);
