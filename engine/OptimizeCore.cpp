@@ -4,6 +4,7 @@
 #include "common/FileLogger.h"
 #include "common/FileRemover.h"
 #include "common/NativeSystemPath.h"
+#include "common/UninstallRoot.h"
 #include "common/PrinterList.h"
 #include "common/ServiceConfigQuery.h"
 #include "common/WmicQuery.h"
@@ -1154,31 +1155,20 @@ int OptimizeCore::countBootAndLogonTasks()
 int OptimizeCore::scanUninstallResidue()
 {
     int count = 0;
-    const QPair<win::Hive, const char*> roots[] = {
-        {HKLM, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
-        {HKLM, "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
-        {HKCU, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}};
-    for (const auto& root : roots) {
-        win::RegistryKey uninstall;
-        if (!openForReading(root.first, QLatin1String(root.second), uninstall))
-            continue;
-        win::RegistryKeyIterator entries(uninstall, 1024);
-        while (entries.next()) {
-            win::RegistryKey entry;
-            if (uninstall.openSubKey(entries.name(), Read64, entry) == win::ErrorSuccess && isResidue(entry))
-                ++count;
-        }
-    }
+    forEachUninstallEntry([&count](const UninstallRoot& root, const QString&, const win::RegistryKey& entry) {
+        if (isResidue(root, entry))
+            ++count;
+    });
     return count;
 }
 
-bool OptimizeCore::isResidue(const win::RegistryKey& entry)
+bool OptimizeCore::isResidue(const UninstallRoot& root, const win::RegistryKey& entry)
 {
     QString location;
     if (entry.readString(QStringLiteral("InstallLocation"), &location, 8192) != win::ErrorSuccess
         && entry.readString(QStringLiteral("InstallDir"), &location, 8192) != win::ErrorSuccess)
         return false;
-    const QString expanded = expandEnvironmentPath(location);
+    const QString expanded = root.expand(location);
     if (expanded.startsWith(QLatin1String("C:\\Windows"), Qt::CaseInsensitive)
         || expanded.startsWith(QLatin1String("C:\\ProgramData"), Qt::CaseInsensitive))
         return false;

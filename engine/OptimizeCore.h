@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <functional>
 
+struct UninstallRoot;
+
 // The one-click optimisation engine. One instance serves one run: the main
 // window moves it to a worker thread and starts startOptimize() from the
 // thread's started signal. Every effect goes through the platform layer.
@@ -122,7 +124,7 @@ private:
     void countShellAndAppInitHijacks();
     void countStartupFolderEntries(const QString& folder);
     int countBootAndLogonTasks();
-    bool isResidue(const win::RegistryKey& entry);
+    static bool isResidue(const UninstallRoot& root, const win::RegistryKey& entry);
     void logReportRecords();
 
 

@@ -1,6 +1,7 @@
 #include "scanners/JunkwareDetector.h"
 
 #include "common/EnvironmentPath.h"
+#include "common/UninstallRoot.h"
 #include "platform/CaseFold.h"
 #include "platform/FileSystem.h"
 #include "platform/Processes.h"
@@ -18,19 +19,6 @@ struct KeyLocation
 {
     win::Hive hive;
     const char* path;
-};
-
-struct UninstallRoot
-{
-    KeyLocation key;
-    // Entries of 32-bit programs mean their own view of the program folders.
-    QString (*expand)(const QString&);
-};
-
-const UninstallRoot UninstallRoots[] = {
-    {{win::Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}, expandEnvironmentPathFor64Bit},
-    {{win::Hive::LocalMachine, "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}, expandEnvironmentPath},
-    {{win::Hive::CurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}, expandEnvironmentPathFor64Bit},
 };
 
 const KeyLocation RunKeys[] = {
@@ -66,23 +54,14 @@ void JunkwareDetector::scanJunkware(ScanReportBundle& report)
 void JunkwareDetector::scanInstalledPrograms(ScanReportBundle& report)
 {
     const QString dimension = QStringLiteral("已安装程序");
-    for (const UninstallRoot& location : UninstallRoots) {
-        win::RegistryKey root;
-        if (root.open(location.key.hive, QString::fromLatin1(location.key.path), ReadAccess) != win::ErrorSuccess)
-            continue;
-        win::RegistryKeyIterator subKeys(root, NameChars);
-        while (subKeys.next()) {
-            win::RegistryKey program;
-            if (root.openSubKey(subKeys.name(), ReadAccess, program) != win::ErrorSuccess)
-                continue;
-            const QString displayName = programText(program, QStringLiteral("DisplayName"));
-            if (!matchesAnySignature(displayName, &AdwareSignature::uninstallKeys))
-                continue;
-            // Only a program that matched is worth a look at its folder.
-            const QString evidence = residueEvidence(location.expand(programText(program, QStringLiteral("InstallLocation"))));
-            reportMatches(report, displayName, &AdwareSignature::uninstallKeys, dimension, evidence);
-        }
-    }
+    forEachUninstallEntry([&](const UninstallRoot& root, const QString&, const win::RegistryKey& program) {
+        const QString displayName = programText(program, QStringLiteral("DisplayName"));
+        if (!matchesAnySignature(displayName, &AdwareSignature::uninstallKeys))
+            return;
+        // Only a program that matched is worth a look at its folder.
+        const QString evidence = residueEvidence(root.expand(programText(program, QStringLiteral("InstallLocation"))));
+        reportMatches(report, displayName, &AdwareSignature::uninstallKeys, dimension, evidence);
+    });
 }
 
 // An uninstall entry whose folder is gone leaves its install location as
