@@ -1,9 +1,8 @@
 #include "phase2/Phase2Executor.h"
 
-#include "common/EnvironmentPath.h"
 #include "common/FileLogger.h"
-#include "common/FileRemover.h"
 #include "maintenance/StartupManager.h"
+#include "phase2/LeftoverCleaner.h"
 #include "phase2/RestorePointList.h"
 #include "platform/ComApartment.h"
 #include "platform/FileSystem.h"
@@ -111,6 +110,7 @@ void Phase2Executor::execute(QVector<OptItem> items, ScanReportBundle report, in
         emit progressUpdated(m_done * 100 / m_total, QStringLiteral("正在执行：") + item.name);
     }
     forgetStartupScan();
+    m_leftovers.reset();
     const QString summary = QStringLiteral("本次共执行 %1 项优化：").arg(items.size()) + '\n' + lines.join('\n');
     FileLogger* logger = FileLogger::instance();
     logger->log(QStringLiteral("[Phase2] 共执行 %1 项：").arg(items.size()));
@@ -360,31 +360,7 @@ void Phase2Executor::forgetStartupScan()
 
 void Phase2Executor::cleanResidue(const QString& junkwareId, const ScanReportBundle& report, QStringList& lines)
 {
-    const auto finding = std::find_if(report.junkware.begin(), report.junkware.end(),
-                                      [&junkwareId](const JunkwareFinding& f) { return f.id == junkwareId; });
-    if (finding == report.junkware.end()) {
-        lines << QStringLiteral("残留清理：未找到对应记录");
-        return;
-    }
-    // The one deletion routine decides: it refuses what must never go (drive
-    // roots, the system, program and profile folders however a path spells
-    // them, relative and unexpanded paths, the program's own layout) and
-    // removes a link as a link.
-    const FileRemover remover;
-    int removed = 0;
-    int kept = 0;
-    for (const QString& entry : finding->evidence) {
-        const QString path = expandEnvironmentPath(entry);
-        if (!win::pathExists(path))
-            continue;
-        if (remover.removePath(path).gone)
-            ++removed;
-        else
-            ++kept;
-    }
-    const QString name = finding->nameCn.isEmpty() ? finding->name : finding->nameCn;
-    QString line = QStringLiteral("%1 残留清理：删除 %2 个残留项").arg(name, QString::number(removed));
-    if (kept > 0)
-        line += QStringLiteral("，%1 项受保护或无法删除，已保留").arg(kept);
-    lines << line;
+    if (!m_leftovers)
+        m_leftovers = std::make_unique<LeftoverCleaner>(report.junkware);
+    lines << m_leftovers->clean(junkwareId);
 }

@@ -9,6 +9,7 @@
 #include <QVector>
 #include <memory>
 
+class LeftoverCleaner;
 class StartupManager;
 
 // Carries out the ticked deep-optimisation items one after another on the
@@ -62,4 +63,6 @@ private:
     int m_total = 0;
     std::unique_ptr<StartupManager> m_startupScan;
     int m_startupScans = 0;
+    // The leftover items of the run in progress share one look at the machine.
+    std::unique_ptr<LeftoverCleaner> m_leftovers;
 };

@@ -22,6 +22,8 @@ const QString NotFound = QStringLiteral("（未找到）");
 const QString Removed = QStringLiteral("%1 残留清理：删除 %2 个残留项");
 constexpr quint64 HundredMiB = 104857600;
 
+using MachineSetup = void (*)(TestMachine&);
+
 struct Run
 {
     QString summary;
@@ -108,6 +110,8 @@ void addBigFile(TestMachine& machine, const QString& path, quint64 size, quint32
 
 } // namespace
 
+Q_DECLARE_METATYPE(MachineSetup)
+
 class Phase2ExecutorTest : public QObject
 {
     Q_OBJECT
@@ -132,6 +136,7 @@ private slots:
     void movesPolicyEntriesOutOfTheRunKey_data();
     void movesPolicyEntriesOutOfTheRunKey();
     void startupItemsFindWhatARescanFinds();
+    void removesTheLeftoversOfAFinding_data();
     void removesTheLeftoversOfAFinding();
     void neverRemovesProtectedFolders_data();
     void neverRemovesProtectedFolders();
@@ -501,24 +506,84 @@ void Phase2ExecutorTest::startupItemsFindWhatARescanFinds()
     QCOMPARE(valueOf(machine, Approved + "StartupFolder", QStringLiteral("Gone.lnk")), QByteArray("missing"));
 }
 
+void Phase2ExecutorTest::removesTheLeftoversOfAFinding_data()
+{
+    QTest::addColumn<MachineSetup>("setup");
+    QTest::addColumn<QStringList>("evidence");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QStringList>("gone");
+    QTest::addColumn<QStringList>("kept");
+    const QString inUse = QStringLiteral("，%1 项仍属于在用的程序，已保留（%2）");
+    const QString haoZip = QStringLiteral("C:\\Program Files (x86)\\2345Soft\\HaoZip");
+    QTest::newRow("leftovers, one locked, one long gone")
+        << MachineSetup([](TestMachine& machine) {
+               machine.addFile(QStringLiteral("C:\\Program Files (x86)\\SearchProtect\\bin\\SPtool.exe"));
+               machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Roaming\\SearchProtect\\config.ini"));
+               machine.addFile(QStringLiteral("C:\\ProgramData\\SearchProtect\\update.log"));
+               machine->files().setLocked(QStringLiteral("C:\\ProgramData\\SearchProtect\\update.log"), true);
+           })
+        << QStringList{"%ProgramFiles%\\SearchProtect", "%APPDATA%\\SearchProtect\\config.ini",
+                       "C:\\ProgramData\\SearchProtect", "C:\\Program Files\\SearchProtect"}
+        << Removed.arg(QStringLiteral("搜索保护"), "2") + QStringLiteral("，1 项受保护或无法删除，已保留")
+        << QStringList{"C:\\Program Files (x86)\\SearchProtect",
+                       "C:\\Users\\Tester\\AppData\\Roaming\\SearchProtect\\config.ini"}
+        << QStringList{"C:\\Users\\Tester\\AppData\\Roaming\\SearchProtect", "C:\\ProgramData\\SearchProtect\\update.log"};
+    // An installed program's folder, anything in it and the folder holding
+    // it are no leftovers: its own uninstall still needs them.
+    QTest::newRow("install location of an installed program")
+        << MachineSetup([](TestMachine& machine) {
+               const QString entry = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\"
+                                                    "CurrentVersion\\Uninstall\\2345HaoZip");
+               machine.setText(entry, QStringLiteral("DisplayName"), QStringLiteral("2345好压"));
+               machine.setText(entry, QStringLiteral("InstallLocation"), QStringLiteral("%ProgramFiles%\\2345Soft\\HaoZip\\"),
+                               win::RegExpandSz);
+               machine.addFile(QStringLiteral("C:\\Program Files (x86)\\2345Soft\\HaoZip\\uninst.exe"));
+               machine.addFile(QStringLiteral("C:\\Program Files (x86)\\2345Soft\\HaoZip\\Skins\\blue.skin"));
+               machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Roaming\\2345Soft\\cache.dat"));
+           })
+        << QStringList{"C:\\Program Files (x86)\\2345Soft", haoZip + "\\Skins", "%APPDATA%\\2345Soft"}
+        << Removed.arg(QStringLiteral("搜索保护"), "1") + inUse.arg("2", QStringLiteral("已安装：2345好压"))
+        << QStringList{"C:\\Users\\Tester\\AppData\\Roaming\\2345Soft"}
+        << QStringList{haoZip + "\\uninst.exe", haoZip + "\\Skins\\blue.skin"};
+    QTest::newRow("folder of an uninstall command")
+        << MachineSetup([](TestMachine& machine) {
+               const QString entry = QStringLiteral("HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
+                                                    "Uninstall\\SP");
+               machine.setText(entry, QStringLiteral("UninstallString"),
+                               QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Search Protect\\bin\\uninstall.exe /S"));
+               machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Search Protect\\bin\\uninstall.exe"));
+           })
+        << QStringList{"%LOCALAPPDATA%\\Search Protect"}
+        << Removed.arg(QStringLiteral("搜索保护"), "0") + inUse.arg("1", QStringLiteral("已安装：SP"))
+        << QStringList{}
+        << QStringList{"C:\\Users\\Tester\\AppData\\Local\\Search Protect\\bin\\uninstall.exe"};
+    QTest::newRow("folder a running program was started from")
+        << MachineSetup([](TestMachine& machine) {
+               machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\hn\\hotnews.exe"));
+               machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\hn\\ads.dat"));
+               machine.addProcess(4711, QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\hn\\hotnews.exe"));
+           })
+        << QStringList{"%TEMP%\\hn\\ads.dat"}
+        << Removed.arg(QStringLiteral("搜索保护"), "0") + inUse.arg("1", QStringLiteral("运行中：hotnews.exe"))
+        << QStringList{}
+        << QStringList{"C:\\Users\\Tester\\AppData\\Local\\Temp\\hn\\ads.dat"};
+}
+
 void Phase2ExecutorTest::removesTheLeftoversOfAFinding()
 {
+    QFETCH(MachineSetup, setup);
+    QFETCH(QStringList, evidence);
+    QFETCH(QString, line);
+    QFETCH(QStringList, gone);
+    QFETCH(QStringList, kept);
     TestMachine machine;
-    machine.addFile(QStringLiteral("C:\\Program Files (x86)\\SearchProtect\\bin\\SPtool.exe"));
-    machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Roaming\\SearchProtect\\config.ini"));
-    machine.addFile(QStringLiteral("C:\\ProgramData\\SearchProtect\\update.log"));
-    machine->files().setLocked(QStringLiteral("C:\\ProgramData\\SearchProtect\\update.log"), true);
-    const QStringList evidence = {QStringLiteral("%ProgramFiles%\\SearchProtect"),
-                                  QStringLiteral("%APPDATA%\\SearchProtect\\config.ini"),
-                                  QStringLiteral("C:\\ProgramData\\SearchProtect"),
-                                  QStringLiteral("C:\\Program Files\\SearchProtect")};
+    setup(machine);
 
-    QCOMPARE(runOne(QStringLiteral("RES:searchprotect"), junkware(QStringLiteral("搜索保护"), evidence)),
-             Removed.arg(QStringLiteral("搜索保护"), "2") + QStringLiteral("，1 项受保护或无法删除，已保留"));
-    QVERIFY(!win::pathExists(QStringLiteral("C:\\Program Files (x86)\\SearchProtect")));
-    QVERIFY(!win::pathExists(QStringLiteral("C:\\Users\\Tester\\AppData\\Roaming\\SearchProtect\\config.ini")));
-    QVERIFY(win::pathExists(QStringLiteral("C:\\Users\\Tester\\AppData\\Roaming\\SearchProtect")));
-    QVERIFY(win::pathExists(QStringLiteral("C:\\ProgramData\\SearchProtect\\update.log")));
+    QCOMPARE(runOne(QStringLiteral("RES:searchprotect"), junkware(QStringLiteral("搜索保护"), evidence)), line);
+    for (const QString& path : gone)
+        QVERIFY2(!win::pathExists(path), qPrintable(path));
+    for (const QString& path : kept)
+        QVERIFY2(win::pathExists(path), qPrintable(path));
     QCOMPARE(runOne(QStringLiteral("RES:other")), QStringLiteral("残留清理：未找到对应记录"));
 }
 
