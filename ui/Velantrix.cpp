@@ -619,38 +619,43 @@ void Velantrix::onPhase2Skip()
     resultPage->hide();
 }
 
-// Only the confirm type decides; a cancelled question keeps the value held,
-// and the item stays ticked.
-void Velantrix::onSpecialConfirmRequested(QString /*itemId*/, QString confirmType)
+// The confirm type decides what is asked. An item runs only with an answer
+// the user gave: a cancelled question, or one that could not be asked,
+// leaves the item unticked.
+void Velantrix::onSpecialConfirmRequested(QString itemId, QString confirmType)
 {
+    bool answered = true;
     if (confirmType == QLatin1String("H2"))
-        askRestorePointsToKeep();
+        answered = askRestorePointsToKeep();
     else if (confirmType == QLatin1String("A2"))
-        askEventLogLimit();
+        answered = askEventLogLimit();
+    if (!answered)
+        phase2Page->untick(itemId);
 }
 
 // The count shown is read the way the pruning reads it, so the user chooses
 // from the number of points the run will find; a list that cannot be read
 // (no wmic, as on a fresh Windows 11 24H2) is never taken for no points.
-void Velantrix::askRestorePointsToKeep()
+bool Velantrix::askRestorePointsToKeep()
 {
     RestorePointList points;
     if (!points.load()) {
         QMessageBox::information(this, tr("系统还原点清理"), tr("未能读取系统还原点列表，无法清理。"));
-        return;
+        return false;
     }
     if (points.count() == 0) {
         QMessageBox::information(this, tr("系统还原点清理"), tr("未检测到系统还原点，无需清理。"));
-        return;
+        return false;
     }
     bool ok = false;
     const QString question = tr("检测到 %1 个还原点。\n请选择要保留的还原点数量（1-5）：\n建议保留最近 1-3 个。");
     const int keep = QInputDialog::getInt(this, tr("系统还原点清理"), question.arg(points.count()), 1, 1, 5, 1, &ok);
     if (ok)
         h2KeepN = keep;
+    return ok;
 }
 
-void Velantrix::askEventLogLimit()
+bool Velantrix::askEventLogLimit()
 {
     const QStringList sizes{"128 MB", "256 MB", "512 MB", "1 GB"};
     const int limitsMB[] = {128, 256, 512, 1024};
@@ -661,6 +666,7 @@ void Velantrix::askEventLogLimit()
     const int index = sizes.indexOf(size);
     if (ok)
         a2SizeMB = index >= 0 ? limitsMB[index] : 1024;
+    return ok;
 }
 
 void Velantrix::onPhase2Execute()
