@@ -13,7 +13,9 @@
 #include "platform/SystemRestore.h"
 #include "platform/TaskScheduler.h"
 
+#include <QRegularExpression>
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -56,6 +58,22 @@ constexpr int LargeFilesListed = 15;
 bool ranCleanly(const win::ProgramRun& run)
 {
     return run.started && run.finished && run.exitCode == 0;
+}
+
+// The maximum size in bytes that wevtutil prints for a log ("maxSize: N"
+// under "logging:"); nothing when it cannot be read.
+std::optional<quint64> eventLogMaxSize(const QString& log)
+{
+    const win::ProgramRun run = win::runProgram(QStringLiteral("wevtutil"), {QStringLiteral("get-log"), log},
+                                                WevtutilWaitMs, win::StandardInput::Closed);
+    if (!ranCleanly(run))
+        return std::nullopt;
+    static const QRegularExpression maxSize(QStringLiteral("^\\s+maxSize:\\s*(\\d+)\\s*$"),
+                                            QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch match = maxSize.match(win::fromLocal8Bit(run.standardOutput));
+    bool isNumber = false;
+    const quint64 bytes = match.captured(1).toULongLong(&isNumber);
+    return match.hasMatch() && isNumber ? std::optional<quint64>(bytes) : std::nullopt;
 }
 
 // What switching one policy Run value off came to in one hive.
@@ -212,21 +230,38 @@ bool Phase2Executor::disableTaskFolder(const QString& folderPath)
     return allDisabled;
 }
 
+// A limit only ever lowers a log's maximum size: a log kept smaller already
+// stays as it is, and one whose size cannot be read is not touched.
 void Phase2Executor::limitEventLogs(int sizeMB, QStringList& lines)
 {
-    // wevtutil reads the maximum size as a number of bytes.
-    const QString maxSize = QStringLiteral("/ms:%1").arg(qint64(sizeMB) * BytesPerMB);
+    const quint64 limit = quint64(sizeMB) * BytesPerMB;
+    QStringList lowered;
+    QStringList smaller;
     QStringList failed;
     for (const QString& log : {QStringLiteral("Application"), QStringLiteral("System"), QStringLiteral("Security")}) {
-        if (!ranCleanly(win::runProgram(QStringLiteral("wevtutil"), {QStringLiteral("set-log"), log, maxSize},
-                                        WevtutilWaitMs)))
+        const std::optional<quint64> current = eventLogMaxSize(log);
+        if (current && *current <= limit)
+            smaller << log;
+        else if (current && ranCleanly(win::runProgram(QStringLiteral("wevtutil"),
+                                                       {QStringLiteral("set-log"), log, QStringLiteral("/ms:%1").arg(limit)},
+                                                       WevtutilWaitMs)))
+            lowered << log;
+        else
             failed << log;
     }
-    if (failed.isEmpty())
-        lines << QStringLiteral("事件日志大小限制：已设为 %1 MB").arg(sizeMB);
-    else
-        lines << QStringLiteral("事件日志大小限制：%1 未能设为 %2 MB")
-                     .arg(failed.join(QStringLiteral("、")), QString::number(sizeMB));
+    const QString size = QString::number(sizeMB);
+    if (smaller.isEmpty() && failed.isEmpty()) {
+        lines << QStringLiteral("事件日志大小限制：已设为 %1 MB").arg(size);
+        return;
+    }
+    QStringList parts;
+    if (!lowered.isEmpty())
+        parts << QStringLiteral("%1 已设为 %2 MB").arg(lowered.join(QStringLiteral("、")), size);
+    if (!smaller.isEmpty())
+        parts << QStringLiteral("%1 原本不超过 %2 MB，保持不变").arg(smaller.join(QStringLiteral("、")), size);
+    if (!failed.isEmpty())
+        parts << QStringLiteral("%1 未能设为 %2 MB").arg(failed.join(QStringLiteral("、")), size);
+    lines << QStringLiteral("事件日志大小限制：") + parts.join(QStringLiteral("；"));
 }
 
 // ---------------------------------------------------------------------------

@@ -221,19 +221,30 @@ void Phase2ExecutorTest::runsNetshAndWevtutil_data()
     QTest::addColumn<int>("a2SizeMB");
     QTest::addColumn<bool>("administrator");
     QTest::addColumn<QString>("missing");   // a program or event log the machine lacks
+    QTest::addColumn<QString>("before");    // the three log sizes
     QTest::addColumn<QString>("state");     // auto-tuning level, then the three log sizes
     QTest::addColumn<QString>("line");
     const QString fresh = QStringLiteral(" 20971520 20971520 20971520");
-    const QString failedLogs = QStringLiteral("事件日志大小限制：%1 未能设为 %2 MB");
-    QTest::newRow("E1") << "E1" << 256 << true << "" << "normal" + fresh << QStringLiteral("TCP自动调优：已恢复为 normal");
-    QTest::newRow("E1 as a user") << "E1" << 256 << false << "" << "-" + fresh << QStringLiteral("TCP自动调优：设置失败");
-    QTest::newRow("E1 without netsh") << "E1" << 256 << true << "netsh" << "-" + fresh << QStringLiteral("TCP自动调优：设置失败");
-    QTest::newRow("A2 in bytes") << "A2" << 1024 << true << "" << "- 1073741824 1073741824 1073741824"
-                                 << QStringLiteral("事件日志大小限制：已设为 1024 MB");
-    QTest::newRow("A2 as a user") << "A2" << 128 << false << "" << "-" + fresh
-                                  << failedLogs.arg(QStringLiteral("Application、System、Security")).arg(128);
-    QTest::newRow("A2 without a Security log") << "A2" << 512 << true << "Security" << "- 536870912 536870912 -"
-                                               << failedLogs.arg("Security").arg(512);
+    const QString large = QStringLiteral(" 2147483648 2147483648 2147483648");
+    const QString logs = QStringLiteral("Application、System、Security");
+    QTest::newRow("E1") << "E1" << 256 << true << "" << fresh << "normal" + fresh << QStringLiteral("TCP自动调优：已恢复为 normal");
+    QTest::newRow("E1 as a user") << "E1" << 256 << false << "" << fresh << "-" + fresh << QStringLiteral("TCP自动调优：设置失败");
+    QTest::newRow("E1 without netsh") << "E1" << 256 << true << "netsh" << fresh << "-" + fresh << QStringLiteral("TCP自动调优：设置失败");
+    QTest::newRow("A2 lowers every log, in bytes") << "A2" << 1024 << true << "" << large
+                                                   << "- 1073741824 1073741824 1073741824"
+                                                   << QStringLiteral("事件日志大小限制：已设为 1024 MB");
+    // Windows' default of 20 MB is below every choice: a limit never raises.
+    QTest::newRow("A2 never raises") << "A2" << 512 << true << "" << fresh << "-" + fresh
+                                     << QStringLiteral("事件日志大小限制：%1 原本不超过 512 MB，保持不变").arg(logs);
+    QTest::newRow("A2 lowers only the larger logs") << "A2" << 256 << true << "" << " 536870912 20971520 268435456"
+                                                    << "- 268435456 20971520 268435456"
+                                                    << QStringLiteral("事件日志大小限制：Application 已设为 256 MB；"
+                                                                      "System、Security 原本不超过 256 MB，保持不变");
+    QTest::newRow("A2 as a user") << "A2" << 128 << false << "" << large << "-" + large
+                                  << QStringLiteral("事件日志大小限制：%1 未能设为 128 MB").arg(logs);
+    QTest::newRow("A2 without a Security log") << "A2" << 512 << true << "Security" << large << "- 536870912 536870912 -"
+                                               << QStringLiteral("事件日志大小限制：Application、System 已设为 512 MB；"
+                                                                 "Security 未能设为 512 MB");
 }
 
 void Phase2ExecutorTest::runsNetshAndWevtutil()
@@ -242,24 +253,24 @@ void Phase2ExecutorTest::runsNetshAndWevtutil()
     QFETCH(int, a2SizeMB);
     QFETCH(bool, administrator);
     QFETCH(QString, missing);
+    QFETCH(QString, before);
     QFETCH(QString, state);
     QFETCH(QString, line);
     TestMachine machine;
     machine->system().administrator = administrator;
     if (missing == QLatin1String("netsh"))
         machine->programs().setAvailability(missing, ProgramAvailability::Missing);
+    const QStringList sizes = before.split(' ', Qt::SkipEmptyParts);
+    const QStringList names = {"Application", "System", "Security"};
+    for (int i = 0; i < names.size(); ++i)
+        machine->programs().findEventLog(names.at(i))->maxSizeBytes = sizes.at(i).toULongLong();
     auto& logs = machine->programs().eventLogs();
     logs.erase(std::remove_if(logs.begin(), logs.end(), [&missing](const auto& log) { return log.name == missing; }),
                logs.end());
 
     QCOMPARE(runOne(id, {}, 1, a2SizeMB), line);
-    QStringList expectedRuns = {"netsh interface tcp set global autotuninglevel=normal"};
-    if (id == QLatin1String("A2")) {
-        expectedRuns.clear();
-        for (const char* log : {"Application", "System", "Security"})
-            expectedRuns << QStringLiteral("wevtutil set-log %1 /ms:%2").arg(log).arg(qint64(a2SizeMB) * 1048576);
-    }
-    QCOMPARE(programsRun(machine), expectedRuns);
+    if (id == QLatin1String("E1"))
+        QCOMPARE(programsRun(machine), QStringList{"netsh interface tcp set global autotuninglevel=normal"});
     QStringList after = {machine->programs().tcpGlobals().value(QStringLiteral("autotuninglevel"), QStringLiteral("-"))};
     for (const char* name : {"Application", "System", "Security"}) {
         const auto* log = machine->programs().findEventLog(QLatin1String(name));
