@@ -4,9 +4,9 @@
 #include "common/FileLogger.h"
 #include "common/FileRemover.h"
 #include "common/NativeSystemPath.h"
+#include "common/ServiceStartChange.h"
 #include "common/UninstallRoot.h"
 #include "common/PrinterList.h"
-#include "common/ServiceConfigQuery.h"
 #include "common/WmicQuery.h"
 #include "platform/Clock.h"
 #include "platform/ComApartment.h"
@@ -289,28 +289,10 @@ bool OptimizeCore::setRegistryString(win::Hive root, const QString& subKey, cons
 
 bool OptimizeCore::disableService(const QString& serviceName)
 {
-    win::ServiceManagerHandle manager;
-    win::ServiceHandle service;
-    const quint32 rights = win::ServiceQueryConfig | win::ServiceChangeConfig | win::ServiceQueryStatus | win::ServiceStop;
-    if (!openService(serviceName, win::ScManagerAllAccess, rights, manager, service))
-        return false;
-    win::ServiceConfig config;
-    if (queryServiceConfig(service, &config)) {
-        logError(QStringLiteral("服务 %1 原始启动类型: %2 → 将设为 DISABLED").arg(serviceName).arg(config.startType));
-    }
-    const bool disabled = service.changeConfig(win::ServiceNoChange, win::ServiceDisabled, win::ServiceNoChange)
-                          == win::ErrorSuccess;
-    win::ServiceStatus status;
-    if (service.queryStatus(&status) == win::ErrorSuccess && status.currentState != win::ServiceStopped
-        && service.control(win::ServiceControlStop, &status) == win::ErrorSuccess) {
-        const quint64 sent = win::tickCountMs();
-        while (status.currentState != win::ServiceStopped && win::tickCountMs() - sent <= 2000) {
-            win::sleepMs(200);
-            if (service.queryStatus(&status) != win::ErrorSuccess)
-                break;
-        }
-    }
-    return disabled;
+    const ServiceStartChange change = lowerServiceStart(serviceName, win::ServiceDisabled, ServiceStartChange::Stop::AndWait);
+    if (change.read)
+        logError(QStringLiteral("服务 %1 原始启动类型: %2 → 将设为 DISABLED").arg(serviceName).arg(change.previousStartType));
+    return change.outcome == ServiceStartChange::Set;
 }
 
 bool OptimizeCore::startServiceByName(const QString& serviceName)

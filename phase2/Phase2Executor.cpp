@@ -1,6 +1,7 @@
 #include "phase2/Phase2Executor.h"
 
 #include "common/FileLogger.h"
+#include "common/ServiceStartChange.h"
 #include "maintenance/StartupManager.h"
 #include "phase2/LeftoverCleaner.h"
 #include "phase2/RestorePointList.h"
@@ -168,22 +169,28 @@ void Phase2Executor::setServiceManual(const OptItem& item, QStringList& lines)
 {
     const QVector<ServiceTweak>& table = serviceTweaks();
     const auto row = std::find_if(table.begin(), table.end(), [&item](const ServiceTweak& t) { return t.id == item.id; });
-    if (row == table.end())
+    if (row == table.end()) {
         lines << QStringLiteral("%1：未知服务项").arg(item.id);
-    else if (setServiceStartType(row->service, row->startType))
+        return;
+    }
+    switch (setServiceStartType(row->service, row->startType)) {
+    case ServiceStartChange::Set:
         lines << QStringLiteral("%1（%2）：已设为手动启动").arg(item.name, row->service);
-    else
+        break;
+    case ServiceStartChange::Kept:
+        lines << QStringLiteral("%1（%2）：服务已被禁用，保持禁用").arg(item.name, row->service);
+        break;
+    case ServiceStartChange::Failed:
         lines << QStringLiteral("%1：设置失败或服务不存在").arg(item.id);
+        break;
+    }
 }
 
-bool Phase2Executor::setServiceStartType(const QString& service, int startType)
+// Lowered only: a service the user or an administrator disabled stays
+// disabled. The service is neither stopped nor started.
+ServiceStartChange::Outcome Phase2Executor::setServiceStartType(const QString& service, int startType)
 {
-    win::ServiceManagerHandle manager;
-    win::ServiceHandle handle;
-    if (manager.open(win::ScManagerAllAccess) != win::ErrorSuccess
-        || manager.openService(service, win::ServiceChangeConfig | win::ServiceQueryStatus, handle) != win::ErrorSuccess)
-        return false;
-    return handle.changeConfig(win::ServiceNoChange, quint32(startType), win::ServiceNoChange) == win::ErrorSuccess;
+    return lowerServiceStart(service, quint32(startType)).outcome;
 }
 
 // ---------------------------------------------------------------------------

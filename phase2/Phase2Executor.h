@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/ServiceStartChange.h"
 #include "engine/ScanReportBundle.h"
 #include "phase2/OptItem.h"
 
@@ -38,7 +39,7 @@ private:
                  QStringList& lines);
 
     void setServiceManual(const OptItem& item, QStringList& lines);
-    bool setServiceStartType(const QString& service, int startType);
+    ServiceStartChange::Outcome setServiceStartType(const QString& service, int startType);
     void restoreTcpAutoTuning(QStringList& lines);
     void disableDiskDiagnostics(QStringList& lines);
     bool disableTaskFolder(const QString& folderPath);

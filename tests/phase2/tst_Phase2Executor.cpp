@@ -180,15 +180,24 @@ void Phase2ExecutorTest::setsServicesToManualStart_data()
     QTest::addColumn<QString>("id");
     QTest::addColumn<QString>("service");   // empty: the machine lacks it
     QTest::addColumn<bool>("administrator");
+    QTest::addColumn<quint32>("before");
+    QTest::addColumn<quint32>("after");
     QTest::addColumn<QString>("line");
     const char* const services[][2] = {{"C13", "TrkWks"}, {"C10", "WwanSvc"}, {"C11", "SensrSvc"}, {"C14", "FrameServer"},
                                        {"C8", "BthServ"},  {"C1", "WSearch"},  {"C12", "wlidsvc"},  {"C9", "Spooler"}};
     for (const auto& row : services)
-        QTest::newRow(row[0]) << row[0] << row[1] << true
+        QTest::newRow(row[0]) << row[0] << row[1] << true << win::ServiceAutoStart << win::ServiceDemandStart
                               << QStringLiteral("项目%1（%2）：已设为手动启动").arg(row[0], row[1]);
-    QTest::newRow("standard user") << "C1" << "WSearch" << false << QStringLiteral("C1：设置失败或服务不存在");
-    QTest::newRow("service missing") << "C9" << "" << true << QStringLiteral("C9：设置失败或服务不存在");
-    QTest::newRow("not a service item") << "C99" << "Spooler" << true << QStringLiteral("C99：未知服务项");
+    QTest::newRow("manual already") << "C13" << "TrkWks" << true << win::ServiceDemandStart << win::ServiceDemandStart
+                                    << QStringLiteral("项目C13（TrkWks）：已设为手动启动");
+    // What the user or an administrator switched off is never switched back on.
+    QTest::newRow("disabled stays disabled") << "C1" << "WSearch" << true << win::ServiceDisabled << win::ServiceDisabled
+                                             << QStringLiteral("项目C1（WSearch）：服务已被禁用，保持禁用");
+    QTest::newRow("standard user") << "C1" << "WSearch" << false << win::ServiceAutoStart << win::ServiceAutoStart
+                                   << QStringLiteral("C1：设置失败或服务不存在");
+    QTest::newRow("service missing") << "C9" << "" << true << 0u << 0u << QStringLiteral("C9：设置失败或服务不存在");
+    QTest::newRow("not a service item") << "C99" << "Spooler" << true << win::ServiceAutoStart << win::ServiceAutoStart
+                                        << QStringLiteral("C99：未知服务项");
 }
 
 // Only the start type changes: the service keeps running.
@@ -197,20 +206,16 @@ void Phase2ExecutorTest::setsServicesToManualStart()
     QFETCH(QString, id);
     QFETCH(QString, service);
     QFETCH(bool, administrator);
+    QFETCH(quint32, before);
+    QFETCH(quint32, after);
     QFETCH(QString, line);
     TestMachine machine;
     machine->system().administrator = administrator;
-    if (!service.isEmpty()) {
-        win::sim::SimService running;
-        running.name = service;
-        running.startType = win::ServiceAutoStart;
-        running.state = win::ServiceRunning;
-        machine->system().services << running;
-    }
+    if (!service.isEmpty())
+        machine.addService(service, win::ServiceRunning, before);
     QCOMPARE(runOne(id), line);
     if (!service.isEmpty()) {
-        const bool changed = line.endsWith(QStringLiteral("手动启动"));
-        QCOMPARE(machine->findService(service)->startType, changed ? win::ServiceDemandStart : win::ServiceAutoStart);
+        QCOMPARE(machine->findService(service)->startType, after);
         QCOMPARE(machine->findService(service)->state, win::ServiceRunning);
     }
 }
