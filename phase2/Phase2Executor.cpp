@@ -277,12 +277,17 @@ void Phase2Executor::limitEventLogs(int sizeMB, QStringList& lines)
 void Phase2Executor::pruneRestorePoints(int keepN, QStringList& lines)
 {
     RestorePointList list;
-    if (!list.load()) {
+    const RestorePointList::Reading reading = list.load();
+    if (reading == RestorePointList::Reading::Failed) {
         lines << QStringLiteral("系统还原点：无法读取还原点列表");
         return;
     }
+    if (reading == RestorePointList::Reading::Incomplete) {
+        lines << QStringLiteral("系统还原点：还原点列表未能完整读取，未删除任何还原点");
+        return;
+    }
     const int count = list.count();
-    const int toDelete = count - keepN;
+    const int toDelete = qMin(count, count - keepN);
     if (toDelete <= 0) {
         lines << QStringLiteral("系统还原点：当前 %1 个，无需清理").arg(count);
         return;
@@ -291,13 +296,15 @@ void Phase2Executor::pruneRestorePoints(int keepN, QStringList& lines)
     // Restore says it is gone.
     int deleted = 0;
     if (win::moduleExports(QStringLiteral("srclient.dll"), "SRRemoveRestorePoint")) {
-        for (int i = 0; i < toDelete && i < count; ++i) {
+        for (int i = 0; i < toDelete; ++i) {
             if (win::srRemoveRestorePoint(list.points().at(i).sequenceNumber) == win::ErrorSuccess)
                 ++deleted;
         }
     }
-    const int left = count - deleted;
-    lines << QStringLiteral("系统还原点：共 %1 个，已删除 %2 个，保留最近 %3 个").arg(count).arg(deleted).arg(left);
+    QString line = QStringLiteral("系统还原点：共 %1 个，已删除 %2 个，保留最近 %3 个").arg(count).arg(deleted).arg(count - deleted);
+    if (deleted < toDelete)
+        line += QStringLiteral("，%1 个未能删除").arg(toDelete - deleted);
+    lines << line;
 }
 
 void Phase2Executor::scanLargeFiles(QStringList& lines)

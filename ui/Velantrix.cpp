@@ -639,8 +639,11 @@ void Velantrix::onSpecialConfirmRequested(QString itemId, QString confirmType)
 bool Velantrix::askRestorePointsToKeep()
 {
     RestorePointList points;
-    if (!points.load()) {
-        QMessageBox::information(this, tr("系统还原点清理"), tr("未能读取系统还原点列表，无法清理。"));
+    const RestorePointList::Reading reading = points.load();
+    if (reading != RestorePointList::Reading::Whole) {
+        QMessageBox::information(this, tr("系统还原点清理"), reading == RestorePointList::Reading::Failed
+                                                                  ? tr("未能读取系统还原点列表，无法清理。")
+                                                                  : tr("未能完整读取系统还原点列表，无法清理。"));
         return false;
     }
     if (points.count() == 0) {

@@ -326,7 +326,8 @@ void Phase2ExecutorTest::disablesDiskDiagnosticTasks()
 
 void Phase2ExecutorTest::prunesTheOldestRestorePoints_data()
 {
-    QTest::addColumn<QList<int>>("points");   // in the order the machine keeps them
+    QTest::addColumn<QList<int>>("points");   // in the order the machine keeps them; negative: cannot be removed
+    QTest::addColumn<QString>("description"); // of every point; %1 its number
     QTest::addColumn<int>("keep");
     QTest::addColumn<bool>("administrator");
     QTest::addColumn<bool>("srClient");
@@ -336,26 +337,41 @@ void Phase2ExecutorTest::prunesTheOldestRestorePoints_data()
     const QString nothing = QStringLiteral("系统还原点：当前 %1 个，无需清理");
     const QList<int> points = {12, 5, 30, 7};
     const QList<int> all = {5, 7, 12, 30};
-    QTest::newRow("keep two") << points << 2 << true << true << QList<int>{12, 30} << pruned.arg(4).arg(2).arg(2);
-    QTest::newRow("keep fewer than none") << points << -1 << true << true << QList<int>{} << pruned.arg(4).arg(4).arg(0);
-    QTest::newRow("keep as many as there are") << points << 4 << true << true << all << nothing.arg(4);
-    QTest::newRow("none at all") << QList<int>{} << 1 << true << true << QList<int>{} << nothing.arg(0);
-    QTest::newRow("srclient without the call") << points << 2 << true << false << all << pruned.arg(4).arg(0).arg(4);
-    QTest::newRow("standard user") << points << 1 << false << true << all << QStringLiteral("系统还原点：无法读取还原点列表");
+    const QString plain = QStringLiteral("自动还原点 %1");
+    QTest::newRow("keep two") << points << plain << 2 << true << true << QList<int>{12, 30} << pruned.arg(4).arg(2).arg(2);
+    QTest::newRow("keep fewer than none") << points << plain << -1 << true << true << QList<int>{} << pruned.arg(4).arg(4).arg(0);
+    QTest::newRow("keep as many as there are") << points << plain << 4 << true << true << all << nothing.arg(4);
+    QTest::newRow("none at all") << QList<int>{} << plain << 1 << true << true << QList<int>{} << nothing.arg(0);
+    QTest::newRow("srclient without the call") << points << plain << 2 << true << false << all
+                                               << pruned.arg(4).arg(0).arg(4) + QStringLiteral("，2 个未能删除");
+    QTest::newRow("a point that cannot be removed") << QList<int>{12, -5, 30, 7} << plain << 2 << true << true
+                                                    << QList<int>{5, 12, 30}
+                                                    << pruned.arg(4).arg(1).arg(3) + QStringLiteral("，1 个未能删除");
+    QTest::newRow("standard user") << points << plain << 1 << false << true << all << QStringLiteral("系统还原点：无法读取还原点列表");
+    // A description is free text: it may break its line or hold characters
+    // the code page of wmic's output cannot carry.
+    QTest::newRow("line breaks in descriptions") << points << QStringLiteral("安装前\r\n%1 号\n驱动") << 2 << true << true
+                                                 << QList<int>{12, 30} << pruned.arg(4).arg(2).arg(2);
+    QTest::newRow("characters beyond the code page") << points << QStringLiteral("更新 😀😀 %1 ✓ Ünïcödé 𠀀") << 1 << true
+                                                     << true << QList<int>{30} << pruned.arg(4).arg(3).arg(1);
 }
 
 void Phase2ExecutorTest::prunesTheOldestRestorePoints()
 {
     QFETCH(QList<int>, points);
+    QFETCH(QString, description);
     QFETCH(int, keep);
     QFETCH(bool, administrator);
     QFETCH(bool, srClient);
     QFETCH(QList<int>, left);
     QFETCH(QString, line);
     QJsonArray listed;
-    for (int sequence : points)
-        listed.append(QJsonObject{{"sequenceNumber", sequence}, {"description", QStringLiteral("自动还原点 %1").arg(sequence)},
-                                  {"creationTime", QStringLiteral("202611%1093012.123456-000").arg(sequence, 2, 10, QChar('0'))}});
+    for (int number : points) {
+        const int sequence = qAbs(number);
+        listed.append(QJsonObject{{"sequenceNumber", sequence}, {"description", description.arg(sequence)},
+                                  {"creationTime", QStringLiteral("202611%1").arg(sequence, 2, 10, QChar('0')) + "093012.123456-000"},
+                                  {"undeletable", number < 0}});
+    }
     TestMachine machine(QJsonObject{{"restorePoints", listed}});
     machine->system().administrator = administrator;
     if (!srClient)
@@ -368,34 +384,43 @@ void Phase2ExecutorTest::prunesTheOldestRestorePoints()
     std::sort(sequences.begin(), sequences.end());
     QCOMPARE(sequences, left);
     QCOMPARE(programsRun(machine),
-             QStringList{"wmic /namespace:\\\\root\\default path SystemRestore get SequenceNumber,Description,CreationTime"});
+             QStringList{"wmic /namespace:\\\\root\\default path SystemRestore get SequenceNumber,CreationTime"});
 }
 
 void Phase2ExecutorTest::readsRestorePointsByTheirHeader_data()
 {
     QTest::addColumn<QString>("listing");
-    QTest::addColumn<QStringList>("points");   // "sequence|description|time", oldest first
-    QTest::newRow("columns by name") << "CreationTime               Description        SequenceNumber  \r\r\n"
-                                        "20261203180000.000000-000  安装 驱动 程序           12              \r\r\n"
-                                        "20261101093012.123456-000  Windows Update     5               \r\r\n\r\r\n"
-                                     << QStringList{"5|Windows Update|20261101093012.123456-000",
-                                                    "12|安装 驱动 程序|20261203180000.000000-000"};
-    QTest::newRow("rows without a number") << "SequenceNumber  Description  \r\n"
-                                              "                Windows Update\r\n"
-                                              "x3              Driver       \r\n"
-                                              "3               Driver       \r\n"
-                                           << QStringList{"3|Driver|"};
-    QTest::newRow("no header") << "No Instance(s) Available.\r\r\n" << QStringList{};
+    QTest::addColumn<bool>("whole");
+    QTest::addColumn<QStringList>("points");   // "sequence|time", oldest first
+    QTest::newRow("columns by name") << "CreationTime               SequenceNumber  \r\r\n"
+                                        "20261203180000.000000-000  12              \r\r\n"
+                                        "20261101093012.123456+480  5               \r\r\n\r\r\n"
+                                     << true
+                                     << QStringList{"5|20261101093012.123456+480", "12|20261203180000.000000-000"};
+    QTest::newRow("none") << "" << true << QStringList{};
+    // A row that is no restore point's could hide one: nothing is counted.
+    QTest::newRow("a row without a number") << "SequenceNumber  CreationTime               \r\n"
+                                               "3               20261101093012.123456-000  \r\n"
+                                               "x4              20261101093012.123456-000  \r\n"
+                                            << false << QStringList{};
+    QTest::newRow("a row without a time") << "SequenceNumber  CreationTime               \r\n"
+                                             "3               Windows Update             \r\n"
+                                          << false << QStringList{};
+    QTest::newRow("text before the header") << "Node - PC\r\nSequenceNumber  CreationTime\r\n" << false << QStringList{};
 }
 
 void Phase2ExecutorTest::readsRestorePointsByTheirHeader()
 {
     QFETCH(QString, listing);
+    QFETCH(bool, whole);
     QFETCH(QStringList, points);
+    QVector<RestorePointRecord> records;
+    QCOMPARE(RestorePointList::parse(listing, &records), whole);
     QStringList read;
-    for (const RestorePointRecord& point : RestorePointList::parse(listing))
-        read << QStringLiteral("%1|%2|%3").arg(point.sequenceNumber).arg(point.description, point.creationTime);
-    QCOMPARE(read, points);
+    for (const RestorePointRecord& point : records)
+        read << QStringLiteral("%1|%2").arg(point.sequenceNumber).arg(point.creationTime);
+    if (whole)
+        QCOMPARE(read, points);
 }
 
 // Over 100 MiB, not hidden or system, not through a link; at most fifteen.

@@ -62,7 +62,7 @@ QJsonObject restorePoints(const QList<int>& sequences)
     for (int sequence : sequences) {
         points.append(QJsonObject{{"sequenceNumber", sequence},
                                   {"description", QString("Point %1").arg(sequence)},
-                                  {"creationTime", QString("202611%1093012.123456-000").arg(sequence, 2, 10, QChar('0'))}});
+                                  {"creationTime", QString("202611%1").arg(sequence, 2, 10, QChar('0')) + "093012.123456-000"}});
     }
     return QJsonObject{{"restorePoints", points}};
 }
@@ -231,7 +231,7 @@ void TestPhase2RunControl::pageOpensFromTheResultPage()
 void TestPhase2RunControl::tickingAsks_data()
 {
     QTest::addColumn<QString>("itemId");
-    QTest::addColumn<QList<int>>("points");  // restore points on the machine; -1 first: no wmic
+    QTest::addColumn<QList<int>>("points");  // restore points on the machine; -1 first: no wmic, -2: one unreadable
     QTest::addColumn<QString>("title");      // empty: nothing is asked
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("offered");
@@ -248,6 +248,8 @@ void TestPhase2RunControl::tickingAsks_data()
     // the box says so instead of telling of none.
     QTest::newRow("restore points unreadable") << "H2" << QList<int>{-1, 12, 5} << QString::fromUtf8("系统还原点清理")
                                                << QString::fromUtf8("未能读取系统还原点列表，无法清理。") << "box";
+    QTest::newRow("restore points not all readable") << "H2" << QList<int>{-2, 12, 5} << QString::fromUtf8("系统还原点清理")
+                                                     << QString::fromUtf8("未能完整读取系统还原点列表，无法清理。") << "box";
     QTest::newRow("printer spooler: asked at execution") << "C9" << QList<int>{} << QString() << QString()
                                                          << QString();
 }
@@ -262,9 +264,12 @@ void TestPhase2RunControl::tickingAsks()
     QFETCH(QString, title);
     QFETCH(QString, text);
     QFETCH(QString, offered);
-    TestMachine machine(restorePoints(points.mid(points.startsWith(-1) ? 1 : 0)));
+    const bool marked = !points.isEmpty() && points.first() < 0;
+    TestMachine machine(restorePoints(points.mid(marked ? 1 : 0)));
     if (points.startsWith(-1))
         machine->programs().setAvailability("wmic", win::sim::ProgramAvailability::Missing);
+    if (points.startsWith(-2))
+        machine->programs().restorePoints().first().creationTime.clear();
     Velantrix w;
     openPage(w);
     QString shown;
