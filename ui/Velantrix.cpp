@@ -928,7 +928,10 @@ void Velantrix::checkForUpdate()
 {
     loadUpdaterConfig();
     const QString version = updatecheck::versionDigits(ui->footerVersion->text());
-    QNetworkReply* reply = networkManager->get(updatecheck::makeRequest({updateUrl, deviceCode}, version));
+    const std::optional<QNetworkRequest> request = updatecheck::makeRequest({updateUrl, deviceCode}, version);
+    if (!request)
+        return;
+    QNetworkReply* reply = networkManager->get(*request);
     // No answer is ever held whole: past the largest real one it is dropped.
     new BoundedReplyReader(reply, updatecheck::kMaxReplyBytes);
     connect(reply, &QNetworkReply::finished, this, &Velantrix::onUpdateCheckFinished);
@@ -946,18 +949,22 @@ void Velantrix::onUpdateCheckFinished()
         qDebug() << "Response:" << reply->findChild<BoundedReplyReader*>()->body();
         return;
     }
-    const std::optional<updatecheck::UpdateOffer> offer =
-        updatecheck::parseReply(reply->findChild<BoundedReplyReader*>()->body());
+    const std::optional<updatecheck::UpdateOffer> offer = updatecheck::parseReply(
+        reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->findChild<BoundedReplyReader*>()->body());
     if (!offer)
         return;
+    // The version is one short line of the sentence; cut, it lies whole
+    // behind the details button with the note.
+    const QString version = shortLine(offer->version, kBoxLineChars);
     const BoxList note = boxList(offer->note);
+    const QString details = version == offer->version ? note.details : offer->version + "\n\n" + offer->note;
     if (!offer->forced) {
-        if (plainMessage(this, QMessageBox::Question, tr("发现新版本"), tr("检测到新版本 %1，是否立即更新？\n\n%2").arg(offer->version, note.shown),
-                         QMessageBox::Yes | QMessageBox::No, note.details)
+        if (plainMessage(this, QMessageBox::Question, tr("发现新版本"), tr("检测到新版本 %1，是否立即更新？\n\n%2").arg(version, note.shown),
+                         QMessageBox::Yes | QMessageBox::No, details)
             == QMessageBox::Yes)
             launchUpdater();
-    } else if (plainMessage(this, QMessageBox::Warning, tr("需要更新"), tr("检测到强制更新版本 %1，必须更新后才能继续使用。\n\n%2").arg(offer->version, note.shown),
-                            QMessageBox::Ok, note.details)
+    } else if (plainMessage(this, QMessageBox::Warning, tr("需要更新"), tr("检测到强制更新版本 %1，必须更新后才能继续使用。\n\n%2").arg(version, note.shown),
+                            QMessageBox::Ok, details)
                == QMessageBox::Ok) {
         launchUpdater();
     }
