@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/DiskType.h"
 #include "engine/ScanReportBundle.h"
 #include "platform/RegistryKey.h"
 
@@ -115,9 +116,7 @@ private:
     void decideStorage(int ramGB, int diskGB, int freeGB);
     void applyStorageDecision(const QString& drive, int ramGB);
     void applyFastStartup(int waitMs);
-    enum class DiskKind { Unknown, Ssd, Hdd };
-    DiskKind systemDiskKind(const QString& drive);
-    void maintainDisk(const QString& drive, DiskKind kind);
+    void maintainDisk(const QString& drive, DiskType kind);
 
     // Step 6: startup entries, leftovers and the report.
     int countTextValues(win::Hive root, const QString& subKey);

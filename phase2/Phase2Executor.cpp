@@ -56,18 +56,13 @@ constexpr quint64 LargeFileBytes = 104857600;
 constexpr int LargeFileScanLimit = 40000;
 constexpr int LargeFilesListed = 15;
 
-bool ranCleanly(const win::ProgramRun& run)
-{
-    return run.started && run.finished && run.exitCode == 0;
-}
-
 // The maximum size in bytes that wevtutil prints for a log ("maxSize: N"
 // under "logging:"); nothing when it cannot be read.
 std::optional<quint64> eventLogMaxSize(const QString& log)
 {
     const win::ProgramRun run = win::runProgram(QStringLiteral("wevtutil"), {QStringLiteral("get-log"), log},
                                                 WevtutilWaitMs, win::StandardInput::Closed);
-    if (!ranCleanly(run))
+    if (!run.succeeded())
         return std::nullopt;
     static const QRegularExpression maxSize(QStringLiteral("^\\s+maxSize:\\s*(\\d+)\\s*$"),
                                             QRegularExpression::MultilineOption);
@@ -205,7 +200,7 @@ void Phase2Executor::restoreTcpAutoTuning(QStringList& lines)
         {QStringLiteral("interface"), QStringLiteral("tcp"), QStringLiteral("set"), QStringLiteral("global"),
          QStringLiteral("autotuninglevel=normal")},
         NetshWaitMs);
-    if (ranCleanly(run))
+    if (run.succeeded())
         lines << QStringLiteral("TCP自动调优：已恢复为 normal");
     else
         lines << QStringLiteral("TCP自动调优：设置失败");
@@ -249,9 +244,9 @@ void Phase2Executor::limitEventLogs(int sizeMB, QStringList& lines)
         const std::optional<quint64> current = eventLogMaxSize(log);
         if (current && *current <= limit)
             smaller << log;
-        else if (current && ranCleanly(win::runProgram(QStringLiteral("wevtutil"),
-                                                       {QStringLiteral("set-log"), log, QStringLiteral("/ms:%1").arg(limit)},
-                                                       WevtutilWaitMs)))
+        else if (current && win::runProgram(QStringLiteral("wevtutil"),
+                                            {QStringLiteral("set-log"), log, QStringLiteral("/ms:%1").arg(limit)},
+                                            WevtutilWaitMs).succeeded())
             lowered << log;
         else
             failed << log;

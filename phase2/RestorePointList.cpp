@@ -64,7 +64,7 @@ RestorePointList::Reading RestorePointList::load()
         {QStringLiteral("/namespace:\\\\root\\default"), QStringLiteral("path"), QStringLiteral("SystemRestore"),
          QStringLiteral("get"), QStringLiteral("SequenceNumber,CreationTime")},
         WaitMs, win::StandardInput::Closed);
-    if (!run.started || !run.finished || run.exitCode != 0)
+    if (!run.succeeded())
         return Reading::Failed;
     QVector<RestorePointRecord> points;
     if (!parse(win::fromLocal8Bit(run.standardOutput), &points))
