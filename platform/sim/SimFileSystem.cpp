@@ -300,6 +300,15 @@ Error SimFileSystem::fileInfo(const QString& path, FileEntry* entry) const
     return ErrorSuccess;
 }
 
+Error SimFileSystem::longPathName(const QString& path, QString* longPath) const
+{
+    const DriveMapper::Resolved resolved = m_mapper.resolve(path);
+    if (!resolved.exists())
+        return resolved.notFoundError();
+    *longPath = resolved.windowsPath;
+    return ErrorSuccess;
+}
+
 Error SimFileSystem::listDirectory(const QString& folder, QVector<FileEntry>* entries) const
 {
     const DriveMapper::Resolved resolved = m_mapper.resolve(folder);

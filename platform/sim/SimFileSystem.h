@@ -48,6 +48,8 @@ public:
     SimDrive* drive(QChar letter);
     const SimDrive* drive(QChar letter) const;
     const DriveMapper& mapper() const { return m_mapper; }
+    // Windows keeps short (8.3) names on its own volume only.
+    void setSystemDrive(QChar letter) { m_mapper.setKeepsShortNames(letter); }
 
     // The facts of a path; null when it has none.
     const SimFileFacts* facts(const QString& windowsPath) const;
@@ -57,6 +59,7 @@ public:
     void setVirtualSize(const QString& windowsPath, quint64 size);
 
     Error fileInfo(const QString& path, FileEntry* entry) const;
+    Error longPathName(const QString& path, QString* longPath) const;
     Error listDirectory(const QString& folder, QVector<FileEntry>* entries) const;
     Error deleteFile(const QString& path);
     Error removeDirectory(const QString& path);

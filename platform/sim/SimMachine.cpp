@@ -110,6 +110,8 @@ bool SimMachine::loadMachineJson(const QString& path, QString* error)
         *error = QStringLiteral("%1: %2").arg(path, fieldError);
         return false;
     }
+    if (!m_system.systemDirectory.isEmpty())
+        m_files.setSystemDrive(m_system.systemDirectory.at(0));
     // Sections of a newer machine, or a person's notes, go back as they came.
     m_otherSections = QJsonObject();
     for (auto it = root.begin(); it != root.end(); ++it) {
