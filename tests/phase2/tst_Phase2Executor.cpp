@@ -289,19 +289,26 @@ void Phase2ExecutorTest::disablesDiskDiagnosticTasks_data()
     QTest::addColumn<bool>("withTasks");
     QTest::addColumn<qint32>("connectResult");
     QTest::addColumn<bool>("administrator");
+    QTest::addColumn<bool>("collectorRefuses");   // only SYSTEM may change it
+    QTest::addColumn<QStringList>("enabledAfter");
     QTest::addColumn<bool>("disabled");
-    QTest::newRow("collector and hidden resolver") << true << win::S_Ok << true << true;
-    QTest::newRow("no tasks") << false << win::S_Ok << true << false;
-    QTest::newRow("scheduler unreachable") << true << win::RPC_E_ServerUnavailable << true << false;
-    QTest::newRow("standard user") << true << win::S_Ok << false << false;
+    const QStringList both = {"Collector", "Resolver"};
+    QTest::newRow("collector and hidden resolver") << true << win::S_Ok << true << false << QStringList{} << true;
+    QTest::newRow("no tasks") << false << win::S_Ok << true << false << QStringList{} << false;
+    QTest::newRow("scheduler unreachable") << true << win::RPC_E_ServerUnavailable << true << false << both << false;
+    QTest::newRow("standard user") << true << win::S_Ok << false << false << both << false;
+    QTest::newRow("a task that refuses") << true << win::S_Ok << true << true << QStringList{"Collector"} << false;
 }
 
-// The folder's tasks, hidden ones too, and nothing outside it.
+// The folder's tasks, hidden ones too, and nothing outside it; the line
+// says done only when every one of them is off.
 void Phase2ExecutorTest::disablesDiskDiagnosticTasks()
 {
     QFETCH(bool, withTasks);
     QFETCH(qint32, connectResult);
     QFETCH(bool, administrator);
+    QFETCH(bool, collectorRefuses);
+    QFETCH(QStringList, enabledAfter);
     QFETCH(bool, disabled);
     TestMachine machine;
     machine->system().taskConnectResult = connectResult;
@@ -315,13 +322,18 @@ void Phase2ExecutorTest::disablesDiskDiagnosticTasks()
         win::sim::SimTask task;
         task.path = path;
         task.definition.hidden = path.endsWith(QLatin1String("Resolver"));
+        task.systemOnly = collectorRefuses && path.endsWith(QLatin1String("Collector"));
         machine->system().tasks << task;
     }
 
     QCOMPARE(runOne(QStringLiteral("F3")), disabled ? QStringLiteral("磁盘诊断服务：已禁用后台收集任务")
                                                     : QStringLiteral("磁盘诊断服务：禁用后台收集任务失败"));
-    for (const QString& path : paths)
-        QCOMPARE(machine->findTask(path)->enabled, !disabled || path.contains(QLatin1String("Defrag")));
+    for (const QString& path : paths) {
+        const bool stays = path.contains(QLatin1String("Defrag"))
+                           || std::any_of(enabledAfter.begin(), enabledAfter.end(),
+                                          [&path](const QString& name) { return path.endsWith(name); });
+        QVERIFY2(machine->findTask(path)->enabled == stays, qPrintable(path));
+    }
 }
 
 void Phase2ExecutorTest::prunesTheOldestRestorePoints_data()
