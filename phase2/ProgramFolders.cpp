@@ -5,28 +5,18 @@
 #include "platform/CaseFold.h"
 #include "platform/FileSystem.h"
 #include "platform/Processes.h"
+#include "scanners/PopupScanner.h"
 #include "scanners/StartupLocationScanner.h"
 
 namespace {
 
 constexpr quint32 ValueBytes = 8192;
-constexpr quint32 ImagePathChars = 32768;
 
 QString text(const win::RegistryKey& key, const QString& name)
 {
     QString value;
     key.readString(name, &value, ValueBytes);
     return value;
-}
-
-QString processImagePath(quint32 processId)
-{
-    win::ProcessHandle process;
-    QString path;
-    if (process.open(processId, win::ProcessQueryLimitedInformation) != win::ErrorSuccess
-        || process.queryFullImageName(&path, ImagePathChars) != win::ErrorSuccess)
-        return QString();
-    return path;
 }
 
 } // namespace
@@ -56,7 +46,7 @@ void ProgramFolders::readRunningProcesses()
     if (win::snapshotProcesses(&processes) != win::ErrorSuccess)
         return;
     for (const win::ProcessEntry& process : processes) {
-        const QString image = processImagePath(process.processId);
+        const QString image = PopupScanner::processImagePath(process.processId);
         if (!image.isEmpty())
             add(win::parentPathOf(image), QStringLiteral("运行中：") + process.exeFile);
     }
