@@ -88,6 +88,9 @@ RemovalTally FileRemover::walkAndRemove(const QString& folder, const Walk& walk)
     return tally;
 }
 
+// A path whose last removal succeeded is gone; only one that stayed is
+// looked up again (asking after a name that is gone costs a look through its
+// whole folder).
 PathRemoval FileRemover::removePath(const QString& path) const
 {
     PathRemoval result;
@@ -96,25 +99,30 @@ PathRemoval FileRemover::removePath(const QString& path) const
         return result;
     win::FileEntry entry;
     const win::Error info = win::fileInfo(path, &entry);
-    if (info == win::ErrorSuccess) {
-        if (!entry.isDirectory()) {
-            qint64 bytes = 0;
-            if (removeFile(path, &bytes)) {
-                result.removed.bytes = bytes;
-                result.removed.files = 1;
-            }
-        } else if (entry.isReparsePoint()) {
-            if (win::removeDirectory(path) == win::ErrorSuccess)
-                result.removed.files = 1;
-        } else {
-            Walk walk;
-            walk.removeFolders = true;
-            result.removed = walkAndRemove(path, walk);
-            if (win::removeDirectory(path) == win::ErrorSuccess)
-                ++result.removed.folders;
-        }
+    if (info != win::ErrorSuccess) {
+        result.gone = !win::pathExists(path);
+        return result;
     }
-    result.gone = !win::pathExists(path);
+    bool removed = false;
+    if (!entry.isDirectory()) {
+        qint64 bytes = 0;
+        removed = removeFile(path, &bytes);
+        if (removed) {
+            result.removed.bytes = bytes;
+            result.removed.files = 1;
+        }
+    } else if (entry.isReparsePoint()) {
+        removed = win::removeDirectory(path) == win::ErrorSuccess;
+        result.removed.files = removed ? 1 : 0;
+    } else {
+        Walk walk;
+        walk.removeFolders = true;
+        result.removed = walkAndRemove(path, walk);
+        removed = win::removeDirectory(path) == win::ErrorSuccess;
+        if (removed)
+            ++result.removed.folders;
+    }
+    result.gone = removed || !win::pathExists(path);
     return result;
 }
 

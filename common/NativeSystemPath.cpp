@@ -1,5 +1,6 @@
 #include "common/NativeSystemPath.h"
 
+#include "common/EnvironmentPath.h"
 #include "platform/FileSystem.h"
 #include "platform/SystemFacts.h"
 
@@ -21,4 +22,12 @@ QString nativeSystemPath(const QString& path)
     if (!win::isSameOrInside(normalized, system))
         return path;
     return win::joinPath(win::parentPathOf(system), QStringLiteral("Sysnative")) + normalized.mid(system.size());
+}
+
+QString nativeSystemProgram(const QString& fileName)
+{
+    bool wow64 = false;
+    if (!win::isWow64Process(&wow64) || !wow64)
+        return fileName;
+    return expandEnvironmentPath(QStringLiteral("%SystemRoot%\\Sysnative\\") + fileName);
 }

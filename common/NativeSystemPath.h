@@ -8,3 +8,8 @@
 // SysWOW64, and only the Sysnative alias leads to the real one; otherwise the
 // path is answered as it is. The path is expected with its variables expanded.
 QString nativeSystemPath(const QString& path);
+
+// How this program starts one of Windows' programs that have no 32-bit copy
+// in SysWOW64 (bcdedit.exe, defrag.exe): under WOW64 only the Sysnative alias
+// reaches them, which exists for 32-bit programs alone; otherwise by name.
+QString nativeSystemProgram(const QString& fileName);

@@ -152,11 +152,17 @@ ProtectedFolders::ProtectedFolders(const QString& programFolder)
     readUserShellFolders(&m_systemFolders);
 }
 
+// A name with a "~" may be a short (8.3) alias of a long name, as Windows
+// gives them on its own volume ("C:\PROGRA~1" is Program Files, and TEMP is
+// often set as "C:\Users\ADMINI~1\..."): the decision is taken on the long
+// form, and a path whose long form cannot be learnt is refused.
 QString ProtectedFolders::resolved(const QString& path)
 {
     QString full;
     if (path.contains('%') || win::fullPathName(path, &full) != win::ErrorSuccess
         || std::any_of(full.cbegin() + 2, full.cend(), win::isForbiddenInName))
+        return QString();
+    if (full.contains('~') && win::getLongPathName(full, &full) != win::ErrorSuccess)
         return QString();
     return full;
 }

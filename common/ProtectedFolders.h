@@ -11,9 +11,12 @@
 // environment and the program's own place. Every decision is taken on a path
 // as Windows resolves it (win::fullPathName: "." components, trailing dots
 // and spaces and doubled or mixed separators make no difference), letter case
-// ignored. Paths are given expanded; one that still holds a '%', is not
-// fully qualified ("X:\..."), holds a ".." component or a character no name
-// may hold (a stream's ':', a NUL, a wildcard) is always refused.
+// ignored, and on its long form (win::getLongPathName), so that a short 8.3
+// alias ("C:\PROGRA~1") names what it stands for. Paths are given expanded;
+// one that still holds a '%', is not fully qualified ("X:\..."), holds a ".."
+// component or a character no name may hold (a stream's ':', a NUL, a
+// wildcard), or has a short name whose long form cannot be learnt, is always
+// refused.
 //
 // The protected folders: every drive's root; the Windows folder, its System32
 // and SysWOW64; both Program Files folders; ProgramData; the profiles folder

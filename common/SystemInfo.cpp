@@ -189,11 +189,6 @@ QString systemDiskTag()
     return QStringLiteral("SYS_DISK_") + systemDriveLetter();
 }
 
-bool isSystemDriveSsd()
-{
-    return false;
-}
-
 // wmic takes WMI class names only after "path"; a bare class name is looked
 // up as an alias and rejected, which would leave every identifier empty.
 QString wmicValue(const QString& wmiClass, const QString& property)

@@ -39,7 +39,6 @@ quint64 systemDriveFreeMB();
 quint64 systemDriveFreeBytes();
 quint64 systemDriveTotalMB();
 QString systemDiskTag();
-bool isSystemDriveSsd();
 QString wmicValue(const QString& wmiClass, const QString& property);
 QStringList wmicValues(const QString& wmiClass, const QStringList& properties);
 QString processorId();

@@ -1,13 +1,14 @@
 #include "engine/OptimizeCore.h"
 
+#include "common/DiskType.h"
 #include "common/EnvironmentPath.h"
 #include "common/FileLogger.h"
 #include "common/FileRemover.h"
 #include "common/NativeSystemPath.h"
 #include "common/PrinterList.h"
+#include "common/ServiceStartChange.h"
 #include "common/StartupLocation.h"
-#include "common/ServiceConfigQuery.h"
-#include "common/WmicQuery.h"
+#include "common/UninstallRoot.h"
 #include "platform/Clock.h"
 #include "platform/ComApartment.h"
 #include "platform/Desktop.h"
@@ -36,21 +37,9 @@ namespace {
 constexpr quint64 BytesPerMB = 1048576;
 constexpr quint8 NoSystemBattery = 128;
 
-// A command counts as done only when it ran to its end and said so.
-bool ranCleanly(const win::ProgramRun& run)
-{
-    return run.started && run.finished && run.exitCode == 0;
-}
-
-// bcdedit has no 32-bit copy: a program running under WOW64 sees its system
-// folder redirected and reaches bcdedit only through the Sysnative alias,
-// which exists for such programs alone.
 QString bcdeditProgram()
 {
-    bool wow64 = false;
-    if (!win::isWow64Process(&wow64) || !wow64)
-        return QStringLiteral("bcdedit");
-    return expandEnvironmentPath(QStringLiteral("%SystemRoot%\\Sysnative\\bcdedit.exe"));
+    return nativeSystemProgram(QStringLiteral("bcdedit.exe"));
 }
 
 } // namespace
@@ -289,28 +278,10 @@ bool OptimizeCore::setRegistryString(win::Hive root, const QString& subKey, cons
 
 bool OptimizeCore::disableService(const QString& serviceName)
 {
-    win::ServiceManagerHandle manager;
-    win::ServiceHandle service;
-    const quint32 rights = win::ServiceQueryConfig | win::ServiceChangeConfig | win::ServiceQueryStatus | win::ServiceStop;
-    if (!openService(serviceName, win::ScManagerAllAccess, rights, manager, service))
-        return false;
-    win::ServiceConfig config;
-    if (queryServiceConfig(service, &config)) {
-        logError(QStringLiteral("服务 %1 原始启动类型: %2 → 将设为 DISABLED").arg(serviceName).arg(config.startType));
-    }
-    const bool disabled = service.changeConfig(win::ServiceNoChange, win::ServiceDisabled, win::ServiceNoChange)
-                          == win::ErrorSuccess;
-    win::ServiceStatus status;
-    if (service.queryStatus(&status) == win::ErrorSuccess && status.currentState != win::ServiceStopped
-        && service.control(win::ServiceControlStop, &status) == win::ErrorSuccess) {
-        const quint64 sent = win::tickCountMs();
-        while (status.currentState != win::ServiceStopped && win::tickCountMs() - sent <= 2000) {
-            win::sleepMs(200);
-            if (service.queryStatus(&status) != win::ErrorSuccess)
-                break;
-        }
-    }
-    return disabled;
+    const ServiceStartChange change = lowerServiceStart(serviceName, win::ServiceDisabled, ServiceStartChange::Stop::AndWait);
+    if (change.read)
+        logError(QStringLiteral("服务 %1 原始启动类型: %2 → 将设为 DISABLED").arg(serviceName).arg(change.previousStartType));
+    return change.outcome == ServiceStartChange::Set;
 }
 
 bool OptimizeCore::startServiceByName(const QString& serviceName)
@@ -385,39 +356,7 @@ bool OptimizeCore::hasVirtualPrinter()
 
 bool OptimizeCore::isSystemDiskSsd(const QString& drive)
 {
-    return systemDiskKind(drive) == DiskKind::Ssd;
-}
-
-// The disk-drive class never reports "SSD" as its media type on a real
-// machine, so when it finds nothing the storage namespace is asked for the
-// physical disk behind the drive (media type 3 is an HDD, 4 an SSD). Without
-// that namespace (Windows 7) or without wmic (Windows 11 24H2 and later) the
-// kind stays unknown.
-OptimizeCore::DiskKind OptimizeCore::systemDiskKind(const QString& drive)
-{
-    const QString letter = drive.left(1).toUpper();
-    const win::ProgramRun run = win::runProgram(
-        QStringLiteral("wmic"),
-        {QStringLiteral("diskdrive"), QStringLiteral("where"),
-         QStringLiteral("MediaType like '%SSD%' and DeviceID like '%") + letter + QStringLiteral("%'"),
-         QStringLiteral("get"), QStringLiteral("MediaType")},
-        5000, win::StandardInput::Closed);
-    if (win::fromLocal8Bit(run.standardOutput).contains(QLatin1String("SSD"), Qt::CaseInsensitive))
-        return DiskKind::Ssd;
-    const QString storage = QStringLiteral("/namespace:\\\\root\\Microsoft\\Windows\\Storage");
-    const QString disk = wmicValueOf({storage, QStringLiteral("path"), QStringLiteral("MSFT_Partition"),
-                                      QStringLiteral("where"), QStringLiteral("DriveLetter='%1'").arg(letter),
-                                      QStringLiteral("get"), QStringLiteral("DiskNumber"), QStringLiteral("/value")},
-                                     QStringLiteral("DiskNumber"), 5000);
-    if (disk.isEmpty())
-        return DiskKind::Unknown;
-    const QString mediaType = wmicValueOf({storage, QStringLiteral("path"), QStringLiteral("MSFT_PhysicalDisk"),
-                                           QStringLiteral("where"), QStringLiteral("DeviceId='%1'").arg(disk),
-                                           QStringLiteral("get"), QStringLiteral("MediaType"), QStringLiteral("/value")},
-                                          QStringLiteral("MediaType"), 5000);
-    if (mediaType == QLatin1String("4"))
-        return DiskKind::Ssd;
-    return mediaType == QLatin1String("3") ? DiskKind::Hdd : DiskKind::Unknown;
+    return diskTypeOfDrive(drive) == DiskType::SSD;
 }
 
 QString OptimizeCore::expandEnvironmentPath(const QString& path)
@@ -506,7 +445,7 @@ int OptimizeCore::cleanSystemCaches(const QString& drive)
     }
 
     emitProgress(1, 26, QStringLiteral("正在刷新DNS缓存..."));
-    if (ranCleanly(win::runProgram(QStringLiteral("ipconfig"), {QStringLiteral("/flushdns")}, 10000)))
+    if (win::runProgram(QStringLiteral("ipconfig"), {QStringLiteral("/flushdns")}, 10000).succeeded())
         logError(QStringLiteral("  已执行 A7：DNS缓存刷新（ipconfig /flushdns）"));
     else
         logError(QStringLiteral("  A7 未完成：DNS缓存刷新失败（ipconfig /flushdns）"));
@@ -909,7 +848,7 @@ void OptimizeCore::optimizeStorage(const QString& drive)
         logError(QStringLiteral("系统还原占用: %1 MB（建议：%2）").arg(restoreBytes / qint64(BytesPerMB)).arg(m_storage.restoreAdvice));
 
     emitProgress(5, 83, QStringLiteral("正在分析磁盘类型..."));
-    maintainDisk(drive, systemDiskKind(drive));
+    maintainDisk(drive, diskTypeOfDrive(drive));
     emitProgress(5, 85, QStringLiteral("磁盘维护完成"));
 }
 
@@ -960,7 +899,8 @@ void OptimizeCore::applyStorageDecision(const QString& drive, int ramGB)
         return;
     const QString hibernationFile = drive + QStringLiteral("\\hiberfil.sys");
     const bool existed = win::pathExists(hibernationFile);
-    if (!ranCleanly(win::runProgram(QStringLiteral("powercfg"), {QStringLiteral("/hibernate"), QStringLiteral("off")}, wait))) {
+    const QStringList off = {QStringLiteral("/hibernate"), QStringLiteral("off")};
+    if (!win::runProgram(QStringLiteral("powercfg"), off, wait).succeeded()) {
         logError(QStringLiteral("    H1 未完成: powercfg /hibernate off"));
         return;
     }
@@ -978,7 +918,8 @@ void OptimizeCore::applyStorageDecision(const QString& drive, int ramGB)
 // all there is, and powercfg refuses the switch.
 void OptimizeCore::applyFastStartup(int waitMs)
 {
-    if (!ranCleanly(win::runProgram(QStringLiteral("powercfg"), {QStringLiteral("/hibernate"), QStringLiteral("on")}, waitMs))) {
+    const QStringList on = {QStringLiteral("/hibernate"), QStringLiteral("on")};
+    if (!win::runProgram(QStringLiteral("powercfg"), on, waitMs).succeeded()) {
         logError(QStringLiteral("    D1 未完成: powercfg /hibernate on"));
         return;
     }
@@ -986,8 +927,8 @@ void OptimizeCore::applyFastStartup(int waitMs)
         logError(QStringLiteral("    D1 已启用快速启动: powercfg /hibernate on"));
         return;
     }
-    const bool fullFile = ranCleanly(win::runProgram(
-        QStringLiteral("powercfg"), {QStringLiteral("/h"), QStringLiteral("/type"), QStringLiteral("full")}, waitMs));
+    const QStringList fullType = {QStringLiteral("/h"), QStringLiteral("/type"), QStringLiteral("full")};
+    const bool fullFile = win::runProgram(QStringLiteral("powercfg"), fullType, waitMs).succeeded();
     logError(fullFile ? QStringLiteral("    D1 已启用快速启动: powercfg /hibernate on + /h /type full")
                       : QStringLiteral("    D1 已启用快速启动: powercfg /hibernate on（/h /type full 未完成）"));
 }
@@ -995,31 +936,38 @@ void OptimizeCore::applyFastStartup(int waitMs)
 // Only a disk known to be a hard disk is defragmented: defragmenting an SSD
 // wears it. A disk of unknown kind is left to the optimizer's own choice
 // (/O, Windows 8 and later), or left alone on Windows 7, whose defragmenter
-// has no such choice.
-void OptimizeCore::maintainDisk(const QString& drive, DiskKind kind)
+// has no such choice. A line says a run was done only when the defragmenter
+// started, finished and exited 0.
+void OptimizeCore::maintainDisk(const QString& drive, DiskType kind)
 {
     QString action;
-    if (kind == DiskKind::Ssd && isWin8OrLater()) {
+    QString option;
+    if (kind == DiskType::SSD && isWin8OrLater()) {
         emitProgress(5, 84, QStringLiteral("正在优化SSD（TRIM）..."));
-        win::runProgram(QStringLiteral("defrag"), {drive, QStringLiteral("/L")}, 120000);
         action = QStringLiteral("执行 TRIM (/L)");
-    } else if (kind == DiskKind::Ssd) {
+        option = QStringLiteral("/L");
+    } else if (kind == DiskType::SSD) {
         emitProgress(5, 84, QStringLiteral("SSD检测，跳过碎片整理"));
         action = QStringLiteral("跳过（SSD Win7）");
-    } else if (kind == DiskKind::Hdd) {
+    } else if (kind == DiskType::HDD) {
         emitProgress(5, 84, QStringLiteral("正在整理磁盘碎片..."));
-        win::runProgram(QStringLiteral("defrag"), {drive, QStringLiteral("/U")}, 120000);
         action = QStringLiteral("执行碎片整理 (/U)");
+        option = QStringLiteral("/U");
     } else if (isWin8OrLater()) {
         emitProgress(5, 84, QStringLiteral("正在按磁盘类型优化..."));
-        win::runProgram(QStringLiteral("defrag"), {drive, QStringLiteral("/O")}, 120000);
         action = QStringLiteral("按磁盘类型优化 (/O)");
+        option = QStringLiteral("/O");
     } else {
         emitProgress(5, 84, QStringLiteral("无法识别磁盘类型，跳过碎片整理"));
         action = QStringLiteral("跳过（无法识别磁盘类型）");
     }
-    const QString kindName = kind == DiskKind::Ssd ? QStringLiteral("SSD")
-                             : kind == DiskKind::Hdd ? QStringLiteral("HDD") : QStringLiteral("未知");
+    const QString kindName = kind == DiskType::SSD ? QStringLiteral("SSD")
+                             : kind == DiskType::HDD ? QStringLiteral("HDD") : QStringLiteral("未知");
+    if (!option.isEmpty()
+        && !win::runProgram(nativeSystemProgram(QStringLiteral("defrag.exe")), {drive, option}, 120000).succeeded()) {
+        logError(QStringLiteral("  磁盘维护: %1 → %2 未完成（磁盘优化程序未能运行或未正常结束）").arg(kindName, action));
+        return;
+    }
     logError(QStringLiteral("  磁盘维护: %1 → %2").arg(kindName, action));
 }
 
@@ -1152,31 +1100,20 @@ int OptimizeCore::countBootAndLogonTasks()
 int OptimizeCore::scanUninstallResidue()
 {
     int count = 0;
-    const QPair<win::Hive, const char*> roots[] = {
-        {HKLM, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
-        {HKLM, "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
-        {HKCU, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}};
-    for (const auto& root : roots) {
-        win::RegistryKey uninstall;
-        if (!openForReading(root.first, QLatin1String(root.second), uninstall))
-            continue;
-        win::RegistryKeyIterator entries(uninstall, 1024);
-        while (entries.next()) {
-            win::RegistryKey entry;
-            if (uninstall.openSubKey(entries.name(), Read64, entry) == win::ErrorSuccess && isResidue(entry))
-                ++count;
-        }
-    }
+    forEachUninstallEntry([&count](const UninstallRoot& root, const QString&, const win::RegistryKey& entry) {
+        if (isResidue(root, entry))
+            ++count;
+    });
     return count;
 }
 
-bool OptimizeCore::isResidue(const win::RegistryKey& entry)
+bool OptimizeCore::isResidue(const UninstallRoot& root, const win::RegistryKey& entry)
 {
     QString location;
     if (entry.readString(QStringLiteral("InstallLocation"), &location, 8192) != win::ErrorSuccess
         && entry.readString(QStringLiteral("InstallDir"), &location, 8192) != win::ErrorSuccess)
         return false;
-    const QString expanded = expandEnvironmentPath(location);
+    const QString expanded = root.expand(location);
     if (expanded.startsWith(QLatin1String("C:\\Windows"), Qt::CaseInsensitive)
         || expanded.startsWith(QLatin1String("C:\\ProgramData"), Qt::CaseInsensitive))
         return false;

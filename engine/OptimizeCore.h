@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/DiskType.h"
 #include "engine/ScanReportBundle.h"
 #include "platform/RegistryKey.h"
 
@@ -8,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+
+struct UninstallRoot;
 
 // The one-click optimisation engine. One instance serves one run: the main
 // window moves it to a worker thread and starts startOptimize() from the
@@ -113,16 +116,14 @@ private:
     void decideStorage(int ramGB, int diskGB, int freeGB);
     void applyStorageDecision(const QString& drive, int ramGB);
     void applyFastStartup(int waitMs);
-    enum class DiskKind { Unknown, Ssd, Hdd };
-    DiskKind systemDiskKind(const QString& drive);
-    void maintainDisk(const QString& drive, DiskKind kind);
+    void maintainDisk(const QString& drive, DiskType kind);
 
     // Step 6: startup entries, leftovers and the report.
     int countTextValues(win::Hive root, const QString& subKey);
     void countShellAndAppInitHijacks();
     void countStartupFolderEntries(const QString& folder);
     int countBootAndLogonTasks();
-    bool isResidue(const win::RegistryKey& entry);
+    static bool isResidue(const UninstallRoot& root, const win::RegistryKey& entry);
     void logReportRecords();
 
 

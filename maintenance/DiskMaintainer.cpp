@@ -1,22 +1,17 @@
 #include "maintenance/DiskMaintainer.h"
 
 #include "common/FileLogger.h"
+#include "common/NativeSystemPath.h"
 #include "common/SystemInfo.h"
 #include "platform/Programs.h"
 
 namespace {
 
-const QString Defragmenter = QStringLiteral("defrag.exe");
-constexpr int AnalysisWaitMs = 10000;
 constexpr int MaintenanceWaitMs = 300000;
 
-bool containsAny(const QString& text, std::initializer_list<const char*> words)
+void log(const QString& line)
 {
-    for (const char* word : words) {
-        if (text.contains(QString::fromUtf8(word), Qt::CaseInsensitive))
-            return true;
-    }
-    return false;
+    FileLogger::instance()->log(line);
 }
 
 } // namespace
@@ -32,41 +27,63 @@ bool DiskMaintainer::isOnBatteryPower() const
 
 bool DiskMaintainer::performMaintenance()
 {
-    FileLogger::instance()->log(QStringLiteral("开始磁盘维护..."));
+    log(QStringLiteral("开始磁盘维护..."));
     m_diskType = detectDiskType();
     if (m_diskType == DiskType::HDD) {
-        FileLogger::instance()->log(QStringLiteral("检测到机械硬盘(HDD)，执行碎片整理"));
+        log(QStringLiteral("检测到机械硬盘(HDD)，执行碎片整理"));
         emit progressUpdated(20, QStringLiteral("正在进行磁盘碎片整理..."));
         return defragmentHdd();
     }
-    FileLogger::instance()->log(QStringLiteral("检测到固态硬盘(SSD)，执行TRIM优化"));
-    emit progressUpdated(20, QStringLiteral("正在执行SSD TRIM优化..."));
-    return trimSsd();
+    if (m_diskType == DiskType::SSD) {
+        log(QStringLiteral("检测到固态硬盘(SSD)，执行TRIM优化"));
+        emit progressUpdated(20, QStringLiteral("正在执行SSD TRIM优化..."));
+        return trimSsd();
+    }
+    return optimizeUnknownDisk();
 }
 
-// The SSD words are tested first: a machine with both kinds of disk names both.
 DiskType DiskMaintainer::detectDiskType()
 {
-    const win::ProgramRun run = win::runProgram(Defragmenter, {QStringLiteral("C:"), QStringLiteral("/A")}, AnalysisWaitMs);
-    const QString report = win::fromLocal8Bit(run.standardOutput);
-    if (containsAny(report, {"SSD", "固态硬盘", "Solid State"}))
-        return DiskType::SSD;
-    if (containsAny(report, {"HDD", "机械硬盘", "Hard Disk"}))
-        return DiskType::HDD;
-    return isSystemDriveSsd() ? DiskType::SSD : DiskType::HDD;
+    return diskTypeOfDrive(QStringLiteral("C:"));
+}
+
+// A disk whose kind is not known is neither defragmented as a hard disk nor
+// trimmed as an SSD: the optimizer's /O does what suits the disk it finds.
+// Windows 7's defragmenter has no such choice, so there it is left alone.
+bool DiskMaintainer::optimizeUnknownDisk()
+{
+    if (windowsVersion() < WindowsVersion::Win8) {
+        log(QStringLiteral("未能识别磁盘类型，跳过磁盘维护"));
+        emit progressUpdated(100, QStringLiteral("未能识别磁盘类型，已跳过磁盘维护"));
+        emit maintenanceCompleted(false, DiskType::Unknown);
+        return false;
+    }
+    log(QStringLiteral("未能识别磁盘类型，按磁盘类型优化"));
+    emit progressUpdated(20, QStringLiteral("正在按磁盘类型优化..."));
+    const bool ok = runDefrag(QStringLiteral("C: /O"));
+    emit progressUpdated(100, QStringLiteral("磁盘优化完成"));
+    emit maintenanceCompleted(ok, DiskType::Unknown);
+    if (ok)
+        log(QStringLiteral("磁盘优化完成"));
+    else
+        FileLogger::instance()->error(QStringLiteral("磁盘优化失败"));
+    return ok;
 }
 
 // Only a run that started, ended within the wait and exited 0 is done; one
 // still going when the wait ends has been stopped and is reported as such.
+// The defragmenter has no 32-bit copy: under WOW64 it is started through
+// the Sysnative alias.
 bool DiskMaintainer::runDefrag(const QString& arguments)
 {
+    const QString program = nativeSystemProgram(QStringLiteral("defrag.exe"));
     const win::ProgramRun run =
-        win::runProgram(Defragmenter, arguments.split(QLatin1Char(' '), Qt::SkipEmptyParts), MaintenanceWaitMs);
+        win::runProgram(program, arguments.split(QLatin1Char(' '), Qt::SkipEmptyParts), MaintenanceWaitMs);
     if (!run.started)
-        FileLogger::instance()->error(QStringLiteral("无法启动磁盘优化程序: %1").arg(Defragmenter));
+        FileLogger::instance()->error(QStringLiteral("无法启动磁盘优化程序: %1").arg(program));
     else if (!run.finished)
         FileLogger::instance()->error(QStringLiteral("磁盘优化超过 %1 秒仍未结束，已停止").arg(MaintenanceWaitMs / 1000));
-    return run.started && run.finished && run.exitCode == 0;
+    return run.succeeded();
 }
 
 bool DiskMaintainer::defragmentHdd()

@@ -1,12 +1,13 @@
 #pragma once
 
-#include "maintenance/DiskType.h"
+#include "common/DiskType.h"
 
 #include <QObject>
 #include <QString>
 
 // Maintains the system disk by its kind in one blocking call: TRIM for an
-// SSD, optimisation for an HDD, both through the Windows defragmenter on
+// SSD, optimisation for an HDD, and for a disk of unknown kind what the
+// optimizer itself finds suitable, all through the Windows defragmenter on
 // drive C:.
 class DiskMaintainer : public QObject
 {
@@ -29,6 +30,7 @@ private:
     bool runDefrag(const QString& arguments);
     bool defragmentHdd();
     bool trimSsd();
+    bool optimizeUnknownDisk();
 
     DiskType m_diskType = DiskType::Unknown;
 };

@@ -1,7 +1,7 @@
 #include "maintenance/SystemSettings.h"
 
 #include "common/FileLogger.h"
-#include "common/ServiceConfigQuery.h"
+#include "common/ServiceStartChange.h"
 #include "common/SystemInfo.h"
 #include "platform/RegistrySettings.h"
 #include "platform/ServiceControl.h"
@@ -142,24 +142,11 @@ int SystemSettings::optimizeServices()
     log(QStringLiteral("开始优化系统服务..."));
     int changed = 0;
     for (const RarelyNeededService& row : RarelyNeededServices) {
-        win::ServiceManagerHandle manager;
-        win::ServiceHandle service;
-        win::ServiceStatus status;
-        win::ServiceConfig config;
-        if (manager.open(win::ScManagerConnect) != win::ErrorSuccess
-            || manager.openService(QLatin1String(row.name),
-                                   win::ServiceChangeConfig | win::ServiceQueryConfig | win::ServiceQueryStatus
-                                       | win::ServiceStop,
-                                   service) != win::ErrorSuccess
-            || service.queryStatus(&status) != win::ErrorSuccess || !queryServiceConfig(service, &config)
-            || config.startType > win::ServiceDemandStart
-            || service.changeConfig(win::ServiceNoChange, win::ServiceDemandStart, win::ServiceNoChange)
-                   != win::ErrorSuccess)
+        if (lowerServiceStart(QLatin1String(row.name), win::ServiceDemandStart, ServiceStartChange::Stop::IfRunning).outcome
+            != ServiceStartChange::Set)
             continue;
         ++changed;
         log(QStringLiteral("服务已设置为手动: %1").arg(QString::fromUtf8(row.displayName)));
-        if (status.currentState == win::ServiceRunning)
-            service.control(win::ServiceControlStop, nullptr);
     }
     return changed;
 }

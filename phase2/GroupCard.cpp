@@ -231,6 +231,14 @@ void GroupCard::selectSafe()
     });
 }
 
+void GroupCard::untick(const QString& itemId)
+{
+    forEachSelectable([&itemId](const OptItem& item, QCheckBox* box) {
+        if (item.id == itemId)
+            box->setChecked(false);
+    });
+}
+
 void GroupCard::clearChecks()
 {
     for (QCheckBox* box : checkBoxes)

@@ -25,6 +25,7 @@ public:
     QSet<QString> selectedIds() const;
     void selectSafe();
     void clearChecks();
+    void untick(const QString& itemId);
     void applyFilter(const QString& text);
     void toggleExpanded();
 

@@ -1,6 +1,8 @@
 #include "phase2/OptCatalogue.h"
 
 #include "common/DisplayText.h"
+#include "common/EnvironmentPath.h"
+#include "platform/FileSystem.h"
 
 #include <QSet>
 
@@ -143,15 +145,28 @@ OptItem junkwareRow(const JunkwareFinding& finding, const QString& displayName)
     return item;
 }
 
-OptItem residueRow(const JunkwareFinding& finding, const QString& displayName)
+OptItem residueRow(const JunkwareFinding& finding, const QString& displayName, const QStringList& leftovers)
 {
     OptItem item;
     item.id = "RES:" + finding.id;
     item.name = displayName + " 残留文件";
-    item.description = "检测到卸载残留：" + finding.evidence.join("、");
+    item.description = "检测到卸载残留：" + leftovers.join("、");
     item.riskLevel = 1;
     item.riskLabel = riskLabel(1);
     return item;
+}
+
+// A finding's evidence may name what is gone already (the folder of an
+// uninstall entry whose program was removed): only what is still there can
+// be cleaned, and a row with nothing to clean is not offered.
+QStringList existingEvidence(const JunkwareFinding& finding)
+{
+    QStringList existing;
+    for (const QString& entry : finding.evidence) {
+        if (win::pathExists(expandEnvironmentPath(entry)))
+            existing << entry;
+    }
+    return existing;
 }
 
 OptItem conflictRow(const ConflictFinding& finding, int number)
@@ -228,8 +243,9 @@ OptGroup junkSoftwareGroup(const QVector<JunkwareFinding>& findings)
     for (const JunkwareFinding& finding : findings) {
         const QString displayName = finding.nameCn.isEmpty() ? finding.name : finding.nameCn;
         rows.add(junkwareRow(finding, displayName));
-        if (!finding.evidence.isEmpty())
-            rows.add(residueRow(finding, displayName));
+        const QStringList leftovers = existingEvidence(finding);
+        if (!leftovers.isEmpty())
+            rows.add(residueRow(finding, displayName, leftovers));
     }
     if (rows.isEmpty())
         rows.add(placeholder("未发现垃圾软件", "未检测到特征库中的垃圾软件。"));

@@ -1,11 +1,11 @@
 #include "phase2/Phase2Executor.h"
 
-#include "common/EnvironmentPath.h"
 #include "common/FileLogger.h"
-#include "common/FileRemover.h"
+#include "common/ServiceStartChange.h"
 #include "common/StartupLocation.h"
 #include "maintenance/StartupBackup.h"
 #include "maintenance/StartupManager.h"
+#include "phase2/LeftoverCleaner.h"
 #include "phase2/RestorePointList.h"
 #include "platform/ComApartment.h"
 #include "platform/FileSystem.h"
@@ -16,7 +16,9 @@
 #include "platform/SystemRestore.h"
 #include "platform/TaskScheduler.h"
 
+#include <QRegularExpression>
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -50,9 +52,20 @@ constexpr quint64 LargeFileBytes = 104857600;
 constexpr int LargeFileScanLimit = 40000;
 constexpr int LargeFilesListed = 15;
 
-bool ranCleanly(const win::ProgramRun& run)
+// The maximum size in bytes that wevtutil prints for a log ("maxSize: N"
+// under "logging:"); nothing when it cannot be read.
+std::optional<quint64> eventLogMaxSize(const QString& log)
 {
-    return run.started && run.finished && run.exitCode == 0;
+    const win::ProgramRun run = win::runProgram(QStringLiteral("wevtutil"), {QStringLiteral("get-log"), log},
+                                                WevtutilWaitMs, win::StandardInput::Closed);
+    if (!run.succeeded())
+        return std::nullopt;
+    static const QRegularExpression maxSize(QStringLiteral("^\\s+maxSize:\\s*(\\d+)\\s*$"),
+                                            QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch match = maxSize.match(win::fromLocal8Bit(run.standardOutput));
+    bool isNumber = false;
+    const quint64 bytes = match.captured(1).toULongLong(&isNumber);
+    return match.hasMatch() && isNumber ? std::optional<quint64>(bytes) : std::nullopt;
 }
 
 QString systemDrive()
@@ -81,6 +94,7 @@ void Phase2Executor::execute(QVector<OptItem> items, ScanReportBundle report, in
         emit progressUpdated(m_done * 100 / m_total, QStringLiteral("正在执行：") + item.name);
     }
     forgetStartupScan();
+    m_leftovers.reset();
     const QString summary = QStringLiteral("本次共执行 %1 项优化：").arg(items.size()) + '\n' + lines.join('\n');
     FileLogger* logger = FileLogger::instance();
     logger->log(QStringLiteral("[Phase2] 共执行 %1 项：").arg(items.size()));
@@ -120,22 +134,28 @@ void Phase2Executor::setServiceManual(const OptItem& item, QStringList& lines)
 {
     const QVector<ServiceTweak>& table = serviceTweaks();
     const auto row = std::find_if(table.begin(), table.end(), [&item](const ServiceTweak& t) { return t.id == item.id; });
-    if (row == table.end())
+    if (row == table.end()) {
         lines << QStringLiteral("%1：未知服务项").arg(item.id);
-    else if (setServiceStartType(row->service, row->startType))
+        return;
+    }
+    switch (setServiceStartType(row->service, row->startType)) {
+    case ServiceStartChange::Set:
         lines << QStringLiteral("%1（%2）：已设为手动启动").arg(item.name, row->service);
-    else
+        break;
+    case ServiceStartChange::Kept:
+        lines << QStringLiteral("%1（%2）：服务已被禁用，保持禁用").arg(item.name, row->service);
+        break;
+    case ServiceStartChange::Failed:
         lines << QStringLiteral("%1：设置失败或服务不存在").arg(item.id);
+        break;
+    }
 }
 
-bool Phase2Executor::setServiceStartType(const QString& service, int startType)
+// Lowered only: a service the user or an administrator disabled stays
+// disabled. The service is neither stopped nor started.
+ServiceStartChange::Outcome Phase2Executor::setServiceStartType(const QString& service, int startType)
 {
-    win::ServiceManagerHandle manager;
-    win::ServiceHandle handle;
-    if (manager.open(win::ScManagerAllAccess) != win::ErrorSuccess
-        || manager.openService(service, win::ServiceChangeConfig | win::ServiceQueryStatus, handle) != win::ErrorSuccess)
-        return false;
-    return handle.changeConfig(win::ServiceNoChange, quint32(startType), win::ServiceNoChange) == win::ErrorSuccess;
+    return lowerServiceStart(service, quint32(startType)).outcome;
 }
 
 // ---------------------------------------------------------------------------
@@ -150,7 +170,7 @@ void Phase2Executor::restoreTcpAutoTuning(QStringList& lines)
         {QStringLiteral("interface"), QStringLiteral("tcp"), QStringLiteral("set"), QStringLiteral("global"),
          QStringLiteral("autotuninglevel=normal")},
         NetshWaitMs);
-    if (ranCleanly(run))
+    if (run.succeeded())
         lines << QStringLiteral("TCP自动调优：已恢复为 normal");
     else
         lines << QStringLiteral("TCP自动调优：设置失败");
@@ -182,21 +202,38 @@ bool Phase2Executor::disableTaskFolder(const QString& folderPath)
     return allDisabled;
 }
 
+// A limit only ever lowers a log's maximum size: a log kept smaller already
+// stays as it is, and one whose size cannot be read is not touched.
 void Phase2Executor::limitEventLogs(int sizeMB, QStringList& lines)
 {
-    // wevtutil reads the maximum size as a number of bytes.
-    const QString maxSize = QStringLiteral("/ms:%1").arg(qint64(sizeMB) * BytesPerMB);
+    const quint64 limit = quint64(sizeMB) * BytesPerMB;
+    QStringList lowered;
+    QStringList smaller;
     QStringList failed;
     for (const QString& log : {QStringLiteral("Application"), QStringLiteral("System"), QStringLiteral("Security")}) {
-        if (!ranCleanly(win::runProgram(QStringLiteral("wevtutil"), {QStringLiteral("set-log"), log, maxSize},
-                                        WevtutilWaitMs)))
+        const std::optional<quint64> current = eventLogMaxSize(log);
+        if (current && *current <= limit)
+            smaller << log;
+        else if (current && win::runProgram(QStringLiteral("wevtutil"),
+                                            {QStringLiteral("set-log"), log, QStringLiteral("/ms:%1").arg(limit)},
+                                            WevtutilWaitMs).succeeded())
+            lowered << log;
+        else
             failed << log;
     }
-    if (failed.isEmpty())
-        lines << QStringLiteral("事件日志大小限制：已设为 %1 MB").arg(sizeMB);
-    else
-        lines << QStringLiteral("事件日志大小限制：%1 未能设为 %2 MB")
-                     .arg(failed.join(QStringLiteral("、")), QString::number(sizeMB));
+    const QString size = QString::number(sizeMB);
+    if (smaller.isEmpty() && failed.isEmpty()) {
+        lines << QStringLiteral("事件日志大小限制：已设为 %1 MB").arg(size);
+        return;
+    }
+    QStringList parts;
+    if (!lowered.isEmpty())
+        parts << QStringLiteral("%1 已设为 %2 MB").arg(lowered.join(QStringLiteral("、")), size);
+    if (!smaller.isEmpty())
+        parts << QStringLiteral("%1 原本不超过 %2 MB，保持不变").arg(smaller.join(QStringLiteral("、")), size);
+    if (!failed.isEmpty())
+        parts << QStringLiteral("%1 未能设为 %2 MB").arg(failed.join(QStringLiteral("、")), size);
+    lines << QStringLiteral("事件日志大小限制：") + parts.join(QStringLiteral("；"));
 }
 
 // ---------------------------------------------------------------------------
@@ -205,12 +242,17 @@ void Phase2Executor::limitEventLogs(int sizeMB, QStringList& lines)
 void Phase2Executor::pruneRestorePoints(int keepN, QStringList& lines)
 {
     RestorePointList list;
-    if (!list.load()) {
+    const RestorePointList::Reading reading = list.load();
+    if (reading == RestorePointList::Reading::Failed) {
         lines << QStringLiteral("系统还原点：无法读取还原点列表");
         return;
     }
+    if (reading == RestorePointList::Reading::Incomplete) {
+        lines << QStringLiteral("系统还原点：还原点列表未能完整读取，未删除任何还原点");
+        return;
+    }
     const int count = list.count();
-    const int toDelete = count - keepN;
+    const int toDelete = qMin(count, count - keepN);
     if (toDelete <= 0) {
         lines << QStringLiteral("系统还原点：当前 %1 个，无需清理").arg(count);
         return;
@@ -219,13 +261,15 @@ void Phase2Executor::pruneRestorePoints(int keepN, QStringList& lines)
     // Restore says it is gone.
     int deleted = 0;
     if (win::moduleExports(QStringLiteral("srclient.dll"), "SRRemoveRestorePoint")) {
-        for (int i = 0; i < toDelete && i < count; ++i) {
+        for (int i = 0; i < toDelete; ++i) {
             if (win::srRemoveRestorePoint(list.points().at(i).sequenceNumber) == win::ErrorSuccess)
                 ++deleted;
         }
     }
-    const int left = count - deleted;
-    lines << QStringLiteral("系统还原点：共 %1 个，已删除 %2 个，保留最近 %3 个").arg(count).arg(deleted).arg(left);
+    QString line = QStringLiteral("系统还原点：共 %1 个，已删除 %2 个，保留最近 %3 个").arg(count).arg(deleted).arg(count - deleted);
+    if (deleted < toDelete)
+        line += QStringLiteral("，%1 个未能删除").arg(toDelete - deleted);
+    lines << line;
 }
 
 void Phase2Executor::scanLargeFiles(QStringList& lines)
@@ -338,31 +382,7 @@ void Phase2Executor::forgetStartupScan()
 
 void Phase2Executor::cleanResidue(const QString& junkwareId, const ScanReportBundle& report, QStringList& lines)
 {
-    const auto finding = std::find_if(report.junkware.begin(), report.junkware.end(),
-                                      [&junkwareId](const JunkwareFinding& f) { return f.id == junkwareId; });
-    if (finding == report.junkware.end()) {
-        lines << QStringLiteral("残留清理：未找到对应记录");
-        return;
-    }
-    // The one deletion routine decides: it refuses what must never go (drive
-    // roots, the system, program and profile folders however a path spells
-    // them, relative and unexpanded paths, the program's own layout) and
-    // removes a link as a link.
-    const FileRemover remover;
-    int removed = 0;
-    int kept = 0;
-    for (const QString& entry : finding->evidence) {
-        const QString path = expandEnvironmentPath(entry);
-        if (!win::pathExists(path))
-            continue;
-        if (remover.removePath(path).gone)
-            ++removed;
-        else
-            ++kept;
-    }
-    const QString name = finding->nameCn.isEmpty() ? finding->name : finding->nameCn;
-    QString line = QStringLiteral("%1 残留清理：删除 %2 个残留项").arg(name, QString::number(removed));
-    if (kept > 0)
-        line += QStringLiteral("，%1 项受保护或无法删除，已保留").arg(kept);
-    lines << line;
+    if (!m_leftovers)
+        m_leftovers = std::make_unique<LeftoverCleaner>(report.junkware);
+    lines << m_leftovers->clean(junkwareId);
 }

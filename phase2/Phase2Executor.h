@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/ServiceStartChange.h"
 #include "engine/ScanReportBundle.h"
 #include "phase2/OptItem.h"
 
@@ -9,6 +10,7 @@
 #include <QVector>
 #include <memory>
 
+class LeftoverCleaner;
 class StartupManager;
 struct StartupLocation;
 
@@ -38,7 +40,7 @@ private:
                  QStringList& lines);
 
     void setServiceManual(const OptItem& item, QStringList& lines);
-    bool setServiceStartType(const QString& service, int startType);
+    ServiceStartChange::Outcome setServiceStartType(const QString& service, int startType);
     void restoreTcpAutoTuning(QStringList& lines);
     void disableDiskDiagnostics(QStringList& lines);
     bool disableTaskFolder(const QString& folderPath);
@@ -64,4 +66,6 @@ private:
     int m_total = 0;
     std::unique_ptr<StartupManager> m_startupScan;
     int m_startupScans = 0;
+    // The leftover items of the run in progress share one look at the machine.
+    std::unique_ptr<LeftoverCleaner> m_leftovers;
 };

@@ -307,6 +307,12 @@ void Phase2Page::onSelectSafeClicked()
     updateSelectedCount();
 }
 
+void Phase2Page::untick(const QString& itemId)
+{
+    for (GroupCard* card : qAsConst(cards))
+        card->untick(itemId);
+}
+
 void Phase2Page::onRestoreDefaultClicked()
 {
     for (GroupCard* card : qAsConst(cards))

@@ -28,6 +28,8 @@ public:
     const ScanReportBundle& scanReport() const { return report; }
     QVector<OptItem> selectedItems() const;
     void replaceGroup(int index, const OptGroup& group);
+    // Clears the tick of an item, as a cancelled confirmation does.
+    void untick(const QString& itemId);
 
     const QVector<OptGroup>& catalogue() const { return groups; }
     GroupCard* card(int index) const { return cards.value(index); }

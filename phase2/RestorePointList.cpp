@@ -8,7 +8,6 @@
 namespace {
 
 const QString SequenceNumber = QStringLiteral("SequenceNumber");
-const QString Description = QStringLiteral("Description");
 const QString CreationTime = QStringLiteral("CreationTime");
 
 // Where each heading starts in the header line, in line order.
@@ -48,25 +47,35 @@ bool isHeader(const QVector<Column>& columns)
     });
 }
 
+// A CIM datetime: yyyymmddHHMMSS.mmmmmm and the offset from UTC in minutes.
+bool isCimDateTime(const QString& text)
+{
+    static const QRegularExpression cim(QStringLiteral("^\\d{14}\\.\\d{6}[+-]\\d{3}$"));
+    return cim.match(text).hasMatch();
+}
+
 } // namespace
 
-bool RestorePointList::load()
+RestorePointList::Reading RestorePointList::load()
 {
     m_points.clear();
     const win::ProgramRun run = win::runProgram(
         QStringLiteral("wmic"),
         {QStringLiteral("/namespace:\\\\root\\default"), QStringLiteral("path"), QStringLiteral("SystemRestore"),
-         QStringLiteral("get"), QStringLiteral("SequenceNumber,Description,CreationTime")},
+         QStringLiteral("get"), QStringLiteral("SequenceNumber,CreationTime")},
         WaitMs, win::StandardInput::Closed);
-    if (!run.started || !run.finished || run.exitCode != 0)
-        return false;
-    m_points = parse(win::fromLocal8Bit(run.standardOutput));
-    return true;
+    if (!run.succeeded())
+        return Reading::Failed;
+    QVector<RestorePointRecord> points;
+    if (!parse(win::fromLocal8Bit(run.standardOutput), &points))
+        return Reading::Incomplete;
+    m_points = points;
+    return Reading::Whole;
 }
 
-QVector<RestorePointRecord> RestorePointList::parse(const QString& listing)
+bool RestorePointList::parse(const QString& listing, QVector<RestorePointRecord>* points)
 {
-    QVector<RestorePointRecord> points;
+    points->clear();
     QVector<Column> columns;
     for (QString row : listing.split('\n')) {
         while (row.endsWith('\r'))
@@ -74,22 +83,21 @@ QVector<RestorePointRecord> RestorePointList::parse(const QString& listing)
         if (row.trimmed().isEmpty())
             continue;
         if (columns.isEmpty()) {
-            const QVector<Column> found = columnsOf(row);
-            if (isHeader(found))
-                columns = found;
+            columns = columnsOf(row);
+            if (!isHeader(columns))
+                return false;
             continue;
         }
         bool isNumber = false;
         RestorePointRecord point;
         point.sequenceNumber = cell(row, columns, SequenceNumber).toUInt(&isNumber);
-        if (!isNumber)
-            continue;
-        point.description = cell(row, columns, Description);
         point.creationTime = cell(row, columns, CreationTime);
-        points.append(point);
+        if (!isNumber || !isCimDateTime(point.creationTime))
+            return false;
+        points->append(point);
     }
-    std::stable_sort(points.begin(), points.end(), [](const RestorePointRecord& a, const RestorePointRecord& b) {
+    std::stable_sort(points->begin(), points->end(), [](const RestorePointRecord& a, const RestorePointRecord& b) {
         return a.sequenceNumber < b.sequenceNumber;
     });
-    return points;
+    return true;
 }

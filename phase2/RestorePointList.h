@@ -7,7 +7,6 @@
 struct RestorePointRecord
 {
     quint32 sequenceNumber = 0;
-    QString description;
     QString creationTime;
 };
 
@@ -15,14 +14,25 @@ struct RestorePointRecord
 // restore-point question of the main window and the pruning of the deep
 // optimisation count through this class, so the number the user is shown is
 // the number the pruning starts from.
+//
+// Only the sequence numbers and creation times are asked for: a point's
+// description is free text that may break its line or hold characters the
+// code page of wmic's output cannot carry, and a row it spoils could hide a
+// point or misplace its number. A listing with a row that still cannot be
+// read counts as not read whole, and nothing may be pruned from it.
 class RestorePointList
 {
 public:
     static constexpr int WaitMs = 8000;
 
-    // Runs the listing; false when it could not be read (wmic missing,
-    // refused, failed or slower than its wait). The points are then empty.
-    bool load();
+    enum class Reading {
+        Whole,        // every point was read
+        Incomplete,   // the listing holds a row that could not be read
+        Failed,       // wmic missing, refused, failed or slower than its wait
+    };
+
+    // Runs the listing. The points are empty unless it was read whole.
+    Reading load();
 
     // Oldest first, by sequence number.
     const QVector<RestorePointRecord>& points() const { return m_points; }
@@ -30,9 +40,9 @@ public:
 
     // The rows of a wmic table listing, found by its header line: wmic puts
     // the columns in the order of their names and pads them to the widest
-    // value, so each value is read from under its own heading. Rows without a
-    // numeric sequence number are skipped.
-    static QVector<RestorePointRecord> parse(const QString& listing);
+    // value, so each value is read from under its own heading. False when a
+    // row (or text before the header) is not a restore point's.
+    static bool parse(const QString& listing, QVector<RestorePointRecord>* points);
 
 private:
     QVector<RestorePointRecord> m_points;

@@ -45,6 +45,19 @@ Error fileInfo(const QString& path, FileEntry* entry)
     return result;
 }
 
+Error getLongPathName(const QString& path, QString* longPath)
+{
+    sim::MachineAccess access;
+    if (!access)
+        return ErrorPathNotFound;
+    const sim::RedirectedPath target = redirected(access, path);
+    QString found;
+    const Error result = access->files().longPathName(target.target(), &found);
+    if (result == ErrorSuccess)
+        *longPath = target.asCallerNamed(found);
+    return result;
+}
+
 bool pathExists(const QString& path)
 {
     FileEntry entry;

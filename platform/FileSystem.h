@@ -54,6 +54,11 @@ Error fileInfo(const QString& path, FileEntry* entry);
 bool pathExists(const QString& path);
 bool isDirectory(const QString& path);   // a real folder, not a link to one
 
+// GetLongPathNameW: the path of an existing entry with every short (8.3)
+// name ("PROGRA~1") replaced by the long name it stands for, each name
+// spelt as stored. Windows keeps short names on its own volume.
+Error getLongPathName(const QString& path, QString* longPath);
+
 // FindFirstFileW / FindNextFileW over one folder: every entry but "." and "..".
 Error listDirectory(const QString& folder, QVector<FileEntry>* entries);
 

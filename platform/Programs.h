@@ -11,9 +11,12 @@ struct ProgramRun
 {
     bool started = false;    // the program was found and started
     bool finished = false;   // it ended within the wait
-    int exitCode = -1;       // valid when finished
+    int exitCode = 0;        // valid when finished; 0 before, as QProcess::exitCode() reports it
     QByteArray standardOutput;  // what it wrote before the wait ended
     QByteArray standardError;
+
+    // It started, ended within the wait and exited 0: the only run that counts as done.
+    bool succeeded() const { return started && finished && exitCode == 0; }
 };
 
 constexpr int WaitForever = -1;

@@ -20,7 +20,7 @@ Error srRemoveRestorePoint(quint32 sequenceNumber)
     const auto point = std::find_if(points.begin(), points.end(), [sequenceNumber](const RestorePoint& p) {
         return p.sequenceNumber == sequenceNumber;
     });
-    if (point == points.end())
+    if (point == points.end() || point->undeletable)
         return ErrorInvalidData;
     points.erase(point);
     access->markChanged();

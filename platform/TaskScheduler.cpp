@@ -73,7 +73,7 @@ HResult RegisteredTask::setEnabled(bool enabled)
     SimTask* task = access ? access->findTask(m_path) : nullptr;
     if (!task)
         return E_FileNotFound;
-    if (!access->system().administrator)
+    if (!access->system().administrator || task->systemOnly)
         return E_AccessDenied;
     task->enabled = enabled;
     access->markChanged();

@@ -1,5 +1,6 @@
 #include "scanners/ConflictScanner.h"
 
+#include "common/UninstallRoot.h"
 #include "platform/CaseFold.h"
 #include "platform/Programs.h"
 #include "platform/RegistryIterators.h"
@@ -9,8 +10,6 @@
 
 namespace {
 
-constexpr quint32 ReadAccess = win::KeyRead | win::KeyWow64_64Key;
-constexpr quint32 NameChars = 1024;
 constexpr quint32 DisplayNameBytes = 8192;
 constexpr int WmicWaitMs = 8000;
 
@@ -137,28 +136,15 @@ QStringList ConflictScanner::enabledProductsFromTable(const QString& table)
 
 QStringList ConflictScanner::installedProgramNames()
 {
-    static const struct { win::Hive hive; const char* path; } roots[] = {
-        {win::Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
-        {win::Hive::LocalMachine, "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
-        {win::Hive::CurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
-    };
     QStringList names;
-    for (const auto& location : roots) {
-        win::RegistryKey root;
-        if (root.open(location.hive, QString::fromLatin1(location.path), ReadAccess) != win::ErrorSuccess)
-            continue;
-        win::RegistryKeyIterator subKeys(root, NameChars);
-        while (subKeys.next()) {
-            win::RegistryKey program;
-            QString name;
-            if (root.openSubKey(subKeys.name(), ReadAccess, program) != win::ErrorSuccess
-                || program.readString(QStringLiteral("DisplayName"), &name, DisplayNameBytes) != win::ErrorSuccess)
-                continue;
-            name = name.trimmed();
-            if (!name.isEmpty())
-                names.append(name);
-        }
-    }
+    forEachUninstallEntry([&names](const UninstallRoot&, const QString&, const win::RegistryKey& program) {
+        QString name;
+        if (program.readString(QStringLiteral("DisplayName"), &name, DisplayNameBytes) != win::ErrorSuccess)
+            return;
+        name = name.trimmed();
+        if (!name.isEmpty())
+            names.append(name);
+    });
     return names;
 }
 

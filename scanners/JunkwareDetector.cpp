@@ -2,6 +2,7 @@
 
 #include "common/EnvironmentPath.h"
 #include "common/StartupLocation.h"
+#include "common/UninstallRoot.h"
 #include "platform/CaseFold.h"
 #include "platform/FileSystem.h"
 #include "platform/Processes.h"
@@ -14,25 +15,6 @@ namespace {
 constexpr quint32 ReadAccess = win::KeyRead | win::KeyWow64_64Key;
 constexpr quint32 NameChars = 1024;
 constexpr quint32 ProgramValueBytes = 8192;
-
-struct KeyLocation
-{
-    win::Hive hive;
-    const char* path;
-};
-
-struct UninstallRoot
-{
-    KeyLocation key;
-    // Entries of 32-bit programs mean their own view of the program folders.
-    QString (*expand)(const QString&);
-};
-
-const UninstallRoot UninstallRoots[] = {
-    {{win::Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}, expandEnvironmentPathFor64Bit},
-    {{win::Hive::LocalMachine, "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}, expandEnvironmentPath},
-    {{win::Hive::CurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}, expandEnvironmentPathFor64Bit},
-};
 
 // A text value of an installed program; any other type reads as empty.
 QString programText(const win::RegistryKey& key, const QString& name)
@@ -59,23 +41,14 @@ void JunkwareDetector::scanJunkware(ScanReportBundle& report)
 void JunkwareDetector::scanInstalledPrograms(ScanReportBundle& report)
 {
     const QString dimension = QStringLiteral("已安装程序");
-    for (const UninstallRoot& location : UninstallRoots) {
-        win::RegistryKey root;
-        if (root.open(location.key.hive, QString::fromLatin1(location.key.path), ReadAccess) != win::ErrorSuccess)
-            continue;
-        win::RegistryKeyIterator subKeys(root, NameChars);
-        while (subKeys.next()) {
-            win::RegistryKey program;
-            if (root.openSubKey(subKeys.name(), ReadAccess, program) != win::ErrorSuccess)
-                continue;
-            const QString displayName = programText(program, QStringLiteral("DisplayName"));
-            if (!matchesAnySignature(displayName, &AdwareSignature::uninstallKeys))
-                continue;
-            // Only a program that matched is worth a look at its folder.
-            const QString evidence = residueEvidence(location.expand(programText(program, QStringLiteral("InstallLocation"))));
-            reportMatches(report, displayName, &AdwareSignature::uninstallKeys, dimension, evidence);
-        }
-    }
+    forEachUninstallEntry([&](const UninstallRoot& root, const QString&, const win::RegistryKey& program) {
+        const QString displayName = programText(program, QStringLiteral("DisplayName"));
+        if (!matchesAnySignature(displayName, &AdwareSignature::uninstallKeys))
+            return;
+        // Only a program that matched is worth a look at its folder.
+        const QString evidence = residueEvidence(root.expand(programText(program, QStringLiteral("InstallLocation"))));
+        reportMatches(report, displayName, &AdwareSignature::uninstallKeys, dimension, evidence);
+    });
 }
 
 // An uninstall entry whose folder is gone leaves its install location as

@@ -16,10 +16,12 @@ public:
     void scanPopups(ScanReportBundle& report) const;
 
     static bool isAdTitle(const QString& title);
+    // The full path of a process's image as Windows reports it (the
+    // system's own view); empty when the process cannot be asked.
+    static QString processImagePath(quint32 processId);
 
 private:
     void checkPopupWindow(win::WindowHandle window, ScanReportBundle& report) const;
     static bool isShellWindowClass(const QString& className);
     static bool isExemptProgram(const QString& fileName);
-    static QString processImagePath(quint32 processId);
 };

@@ -2,10 +2,12 @@
 
 #include "platform/WholeFile.h"
 
+#include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUrl>
 #include <QUrlQuery>
+#include <algorithm>
 
 namespace updatecheck {
 
@@ -47,9 +49,25 @@ QString versionDigits(const QString& footerText)
     return version;
 }
 
-QNetworkRequest makeRequest(const UpdaterConfig& config, const QString& version)
+bool isAllowedUpdateUrl(const QUrl& url)
+{
+    if (!url.isValid() || url.host().isEmpty())
+        return false;
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QLatin1String("https"))
+        return true;
+    return scheme == QLatin1String("http")
+           && (url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0
+               || QHostAddress(url.host()).isLoopback());
+}
+
+std::optional<QNetworkRequest> makeRequest(const UpdaterConfig& config, const QString& version)
 {
     QUrl url(config.updateUrl, QUrl::TolerantMode);
+    const bool controlCharacter = std::any_of(config.deviceCode.cbegin(), config.deviceCode.cend(),
+                                              [](QChar c) { return c.category() == QChar::Other_Control; });
+    if (!isAllowedUpdateUrl(url) || controlCharacter)
+        return std::nullopt;
     QUrlQuery query;
     query.addQueryItem("currentVersion", version);
     query.addQueryItem("platform", "WINDOWS");
@@ -64,8 +82,10 @@ QNetworkRequest makeRequest(const UpdaterConfig& config, const QString& version)
     return request;
 }
 
-std::optional<UpdateOffer> parseReply(const QByteArray& body)
+std::optional<UpdateOffer> parseReply(int httpStatus, const QByteArray& body)
 {
+    if (httpStatus < 200 || httpStatus > 299)
+        return std::nullopt;
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(body, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())

@@ -6,6 +6,7 @@
 #include <optional>
 
 class QByteArray;
+class QUrl;
 
 // The pieces of the once-per-run update check that need no window: what the
 // optional "updater.config" says, the request, and what an answer offers.
@@ -34,7 +35,15 @@ UpdaterConfig readUpdaterConfig(const QString& path);
 // The version digits of the footer's text ("V1.1.1.4" gives "1.1.1.4").
 QString versionDigits(const QString& footerText);
 
-QNetworkRequest makeRequest(const UpdaterConfig& config, const QString& version);
+// Only our own kind of endpoint is asked: an https address, or an http one on
+// this computer's loopback interface (a local test server). A file, a pipe
+// or any other scheme is never read as an answer.
+bool isAllowedUpdateUrl(const QUrl& url);
+
+// The request for the check; nothing when the address is not allowed or the
+// device code holds a control character, which would break the header it is
+// sent in and could add headers of the configuration's choosing.
+std::optional<QNetworkRequest> makeRequest(const UpdaterConfig& config, const QString& version);
 
 struct UpdateOffer
 {
@@ -43,8 +52,9 @@ struct UpdateOffer
     bool forced = false;
 };
 
-// Nothing when the answer is not a JSON object, reports a failure code, or
-// offers no version.
-std::optional<UpdateOffer> parseReply(const QByteArray& body);
+// Nothing unless the server answered with a success status (2xx: the body of
+// a redirect or an error page is no answer), and the answer is a JSON object
+// that reports success and offers a version.
+std::optional<UpdateOffer> parseReply(int httpStatus, const QByteArray& body);
 
 } // namespace updatecheck

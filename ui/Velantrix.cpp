@@ -627,38 +627,46 @@ void Velantrix::onPhase2Skip()
     resultPage->hide();
 }
 
-// Only the confirm type decides; a cancelled question keeps the value held,
-// and the item stays ticked.
-void Velantrix::onSpecialConfirmRequested(QString /*itemId*/, QString confirmType)
+// The confirm type decides what is asked. An item runs only with an answer
+// the user gave: a cancelled question, or one that could not be asked,
+// leaves the item unticked.
+void Velantrix::onSpecialConfirmRequested(QString itemId, QString confirmType)
 {
+    bool answered = true;
     if (confirmType == QLatin1String("H2"))
-        askRestorePointsToKeep();
+        answered = askRestorePointsToKeep();
     else if (confirmType == QLatin1String("A2"))
-        askEventLogLimit();
+        answered = askEventLogLimit();
+    if (!answered)
+        phase2Page->untick(itemId);
 }
 
 // The count shown is read the way the pruning reads it, so the user chooses
 // from the number of points the run will find; a list that cannot be read
 // (no wmic, as on a fresh Windows 11 24H2) is never taken for no points.
-void Velantrix::askRestorePointsToKeep()
+bool Velantrix::askRestorePointsToKeep()
 {
     RestorePointList points;
-    if (!points.load()) {
-        QMessageBox::information(this, tr("系统还原点清理"), tr("未能读取系统还原点列表，无法清理。"));
-        return;
+    const RestorePointList::Reading reading = points.load();
+    if (reading != RestorePointList::Reading::Whole) {
+        QMessageBox::information(this, tr("系统还原点清理"), reading == RestorePointList::Reading::Failed
+                                                                  ? tr("未能读取系统还原点列表，无法清理。")
+                                                                  : tr("未能完整读取系统还原点列表，无法清理。"));
+        return false;
     }
     if (points.count() == 0) {
         QMessageBox::information(this, tr("系统还原点清理"), tr("未检测到系统还原点，无需清理。"));
-        return;
+        return false;
     }
     bool ok = false;
     const QString question = tr("检测到 %1 个还原点。\n请选择要保留的还原点数量（1-5）：\n建议保留最近 1-3 个。");
     const int keep = QInputDialog::getInt(this, tr("系统还原点清理"), question.arg(points.count()), 1, 1, 5, 1, &ok);
     if (ok)
         h2KeepN = keep;
+    return ok;
 }
 
-void Velantrix::askEventLogLimit()
+bool Velantrix::askEventLogLimit()
 {
     const QStringList sizes{"128 MB", "256 MB", "512 MB", "1 GB"};
     const int limitsMB[] = {128, 256, 512, 1024};
@@ -669,6 +677,7 @@ void Velantrix::askEventLogLimit()
     const int index = sizes.indexOf(size);
     if (ok)
         a2SizeMB = index >= 0 ? limitsMB[index] : 1024;
+    return ok;
 }
 
 void Velantrix::onPhase2Execute()
@@ -933,7 +942,10 @@ void Velantrix::checkForUpdate()
 {
     loadUpdaterConfig();
     const QString version = updatecheck::versionDigits(ui->footerVersion->text());
-    QNetworkReply* reply = networkManager->get(updatecheck::makeRequest({updateUrl, deviceCode}, version));
+    const std::optional<QNetworkRequest> request = updatecheck::makeRequest({updateUrl, deviceCode}, version);
+    if (!request)
+        return;
+    QNetworkReply* reply = networkManager->get(*request);
     // No answer is ever held whole: past the largest real one it is dropped.
     new BoundedReplyReader(reply, updatecheck::kMaxReplyBytes);
     connect(reply, &QNetworkReply::finished, this, &Velantrix::onUpdateCheckFinished);
@@ -951,18 +963,22 @@ void Velantrix::onUpdateCheckFinished()
         qDebug() << "Response:" << reply->findChild<BoundedReplyReader*>()->body();
         return;
     }
-    const std::optional<updatecheck::UpdateOffer> offer =
-        updatecheck::parseReply(reply->findChild<BoundedReplyReader*>()->body());
+    const std::optional<updatecheck::UpdateOffer> offer = updatecheck::parseReply(
+        reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->findChild<BoundedReplyReader*>()->body());
     if (!offer)
         return;
+    // The version is one short line of the sentence; cut, it lies whole
+    // behind the details button with the note.
+    const QString version = shortLine(offer->version, kBoxLineChars);
     const BoxList note = boxList(offer->note);
+    const QString details = version == offer->version ? note.details : offer->version + "\n\n" + offer->note;
     if (!offer->forced) {
-        if (plainMessage(this, QMessageBox::Question, tr("发现新版本"), tr("检测到新版本 %1，是否立即更新？\n\n%2").arg(offer->version, note.shown),
-                         QMessageBox::Yes | QMessageBox::No, note.details)
+        if (plainMessage(this, QMessageBox::Question, tr("发现新版本"), tr("检测到新版本 %1，是否立即更新？\n\n%2").arg(version, note.shown),
+                         QMessageBox::Yes | QMessageBox::No, details)
             == QMessageBox::Yes)
             launchUpdater();
-    } else if (plainMessage(this, QMessageBox::Warning, tr("需要更新"), tr("检测到强制更新版本 %1，必须更新后才能继续使用。\n\n%2").arg(offer->version, note.shown),
-                            QMessageBox::Ok, note.details)
+    } else if (plainMessage(this, QMessageBox::Warning, tr("需要更新"), tr("检测到强制更新版本 %1，必须更新后才能继续使用。\n\n%2").arg(version, note.shown),
+                            QMessageBox::Ok, details)
                == QMessageBox::Ok) {
         launchUpdater();
     }

@@ -105,8 +105,8 @@ private:
 
     void onPhase2Skip();
     void onPhase2Execute();
-    void askRestorePointsToKeep();
-    void askEventLogLimit();
+    bool askRestorePointsToKeep();
+    bool askEventLogLimit();
     void executePhase2(const QVector<OptItem>& items);
     void onPhase2Finished(const QString& summary);
     void onPhase2Error(const QString& msg);

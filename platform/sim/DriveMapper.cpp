@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/sim/HostFolder.h"
+#include "platform/sim/ShortNames.h"
 
 #include <QDir>
 #include <QFile>
@@ -103,6 +104,17 @@ QString DriveMapper::findName(const QByteArray& hostFolder, const QString& name)
     return m_names.find(hostFolder, name);
 }
 
+// Asked only for a name with a "~" that no entry bears: the aliases are
+// worked out from the folder's names as they are now.
+QString DriveMapper::findShortName(const QByteArray& hostFolder, const QString& alias)
+{
+    HostFolder folder(hostFolder);
+    QStringList names;
+    while (const char* item = folder.nextName())
+        names << HostFolder::decodeName(item);
+    return ShortNames::aliasesOf(names).value(alias.toUpper());
+}
+
 DriveMapper::Resolved DriveMapper::resolve(const QString& windowsPath) const
 {
     Resolved result;
@@ -126,6 +138,8 @@ DriveMapper::Resolved DriveMapper::resolve(const QString& windowsPath) const
         HostEntry entry = HostEntry::of(hostBytes);
         if (!entry.exists) {
             name = findName(hostBytes.left(folderBytes), wanted);
+            if (name.isEmpty() && wanted.contains('~') && m_shortNameDrives.contains(result.letter))
+                name = findShortName(hostBytes.left(folderBytes), wanted);
             if (!name.isEmpty()) {
                 hostBytes.truncate(folderBytes);
                 hostBytes += '/' + QFile::encodeName(name);

@@ -6,6 +6,7 @@
 #include "platform/sim/HostFolder.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -40,9 +41,13 @@ public:
     void clear()
     {
         m_hostFolders.clear();
+        m_shortNameDrives.clear();
         m_names.clear();
     }
     void setDrive(QChar letter, const QString& hostFolder);
+    // The drive's entries are found by their short (8.3) names as well, as
+    // on an NTFS volume that keeps them (Windows' own volume).
+    void setKeepsShortNames(QChar letter) { m_shortNameDrives.insert(letter.toUpper()); }
     QString hostFolder(QChar letter) const { return m_hostFolders.value(letter.toUpper()); }
 
     Resolved resolve(const QString& windowsPath) const;
@@ -71,11 +76,13 @@ public:
 
 private:
     QString findName(const QByteArray& hostFolder, const QString& name) const;
+    static QString findShortName(const QByteArray& hostFolder, const QString& alias);
     static QString windowsPathBelow(QChar letter, const QString& root, const QString& hostPath);
 
     HostFolder openComponents(const Resolved& resolved, int count) const;
 
     QHash<QChar, QString> m_hostFolders;
+    QSet<QChar> m_shortNameDrives;
     // Asked under the machine's lock, like every call of the mapper.
     mutable FolderNameIndex m_names;
     std::function<void()> m_beforeOpen;

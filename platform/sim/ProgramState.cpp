@@ -128,6 +128,7 @@ RestorePoint loadRestorePoint(const JsonFields& f)
     point.creationTime = f.string("creationTime");
     point.restorePointType = f.number<quint32>("restorePointType", 0);
     point.eventType = f.number<quint32>("eventType", 100);
+    point.undeletable = f.boolean("undeletable", false);
     return point;
 }
 
@@ -289,10 +290,12 @@ QJsonArray restorePointsJson(const QVector<RestorePoint>& points)
 {
     QJsonArray out;
     for (const RestorePoint& p : points) {
-        out.append(QJsonObject{{"sequenceNumber", qint64(p.sequenceNumber)}, {"description", p.description},
-                               {"creationTime", p.creationTime},
-                               {"restorePointType", qint64(p.restorePointType)},
-                               {"eventType", qint64(p.eventType)}});
+        QJsonObject point{{"sequenceNumber", qint64(p.sequenceNumber)}, {"description", p.description},
+                          {"creationTime", p.creationTime}, {"restorePointType", qint64(p.restorePointType)},
+                          {"eventType", qint64(p.eventType)}};
+        if (p.undeletable)
+            point.insert(QStringLiteral("undeletable"), true);
+        out.append(point);
     }
     return out;
 }

@@ -59,6 +59,9 @@ struct RestorePoint
     QString creationTime;   // CIM datetime, "20261101093012.123456-000"
     quint32 restorePointType = 0;
     quint32 eventType = 100;
+    // System Restore refuses to remove it (a point in use, a shadow copy it
+    // cannot delete): SRRemoveRestorePoint answers ERROR_INVALID_DATA.
+    bool undeletable = false;
 };
 
 // An antivirus product registered with Windows Security Center.

@@ -300,6 +300,15 @@ Error SimFileSystem::fileInfo(const QString& path, FileEntry* entry) const
     return ErrorSuccess;
 }
 
+Error SimFileSystem::longPathName(const QString& path, QString* longPath) const
+{
+    const DriveMapper::Resolved resolved = m_mapper.resolve(path);
+    if (!resolved.exists())
+        return resolved.notFoundError();
+    *longPath = resolved.windowsPath;
+    return ErrorSuccess;
+}
+
 Error SimFileSystem::listDirectory(const QString& folder, QVector<FileEntry>* entries) const
 {
     const DriveMapper::Resolved resolved = m_mapper.resolve(folder);
@@ -333,6 +342,8 @@ Error SimFileSystem::deletionRefusal(const FileEntry& entry) const
     if (facts && facts->locked)
         return ErrorSharingViolation;
     if (entry.attributes & FileAttributeReadOnly)
+        return ErrorAccessDenied;
+    if (m_isRunningImage && m_isRunningImage(entry.path))
         return ErrorAccessDenied;
     return ErrorSuccess;
 }
@@ -504,6 +515,8 @@ Error SimFileSystem::writeFile(const QString& path, const QByteArray& data)
         const FileEntry entry = describe(resolved);
         if (entry.isDirectory() || entry.isReparsePoint())
             return ErrorAccessDenied;
+        if (m_isRunningImage && m_isRunningImage(entry.path))
+            return ErrorSharingViolation;
         if (const Error refusal = deletionRefusal(entry))
             return refusal;
         oldSize = entry.size;

@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QString>
 #include <QVector>
+#include <functional>
 
 namespace win::sim {
 
@@ -47,6 +48,8 @@ public:
     SimDrive* drive(QChar letter);
     const SimDrive* drive(QChar letter) const;
     const DriveMapper& mapper() const { return m_mapper; }
+    // Windows keeps short (8.3) names on its own volume only.
+    void setSystemDrive(QChar letter) { m_mapper.setKeepsShortNames(letter); }
 
     // The facts of a path; null when it has none.
     const SimFileFacts* facts(const QString& windowsPath) const;
@@ -56,6 +59,7 @@ public:
     void setVirtualSize(const QString& windowsPath, quint64 size);
 
     Error fileInfo(const QString& path, FileEntry* entry) const;
+    Error longPathName(const QString& path, QString* longPath) const;
     Error listDirectory(const QString& folder, QVector<FileEntry>* entries) const;
     Error deleteFile(const QString& path);
     Error removeDirectory(const QString& path);
@@ -75,6 +79,9 @@ public:
     Error removeDirectoryAt(int folderFd, const char* name, const FileEntry& entry);
     // Called between resolving a path and opening it (see DriveMapper).
     void setBeforeOpenHook(std::function<void()> hook) { m_mapper.setBeforeOpenHook(std::move(hook)); }
+    // Tells whether a file is the image of a running process: Windows maps
+    // it while the process runs, so it cannot be deleted or written.
+    void setRunningImageTest(std::function<bool(const QString& windowsPath)> test) { m_isRunningImage = std::move(test); }
 
 private:
     bool loadDrives(const QJsonObject& section, const QString& machineFolder, QVector<SimDrive>* drives,
@@ -92,6 +99,7 @@ private:
     QVector<SimDrive> m_drives;
     DriveMapper m_mapper;
     FileFactsTable m_facts;
+    std::function<bool(const QString&)> m_isRunningImage;
 };
 
 } // namespace win::sim

@@ -45,7 +45,10 @@ bool isKnownSection(const QString& name)
 
 } // namespace
 
-SimMachine::SimMachine() = default;
+SimMachine::SimMachine()
+{
+    m_files.setRunningImageTest([this](const QString& path) { return isRunningImage(path); });
+}
 
 SimMachine::~SimMachine()
 {
@@ -107,6 +110,8 @@ bool SimMachine::loadMachineJson(const QString& path, QString* error)
         *error = QStringLiteral("%1: %2").arg(path, fieldError);
         return false;
     }
+    if (!m_system.systemDirectory.isEmpty())
+        m_files.setSystemDrive(m_system.systemDirectory.at(0));
     // Sections of a newer machine, or a person's notes, go back as they came.
     m_otherSections = QJsonObject();
     for (auto it = root.begin(); it != root.end(); ++it) {
@@ -221,6 +226,22 @@ SimService* SimMachine::findService(const QString& name)
             return &service;
     }
     return nullptr;
+}
+
+// Few processes run at a time, and most deleted files are named unlike any
+// of them: the name is compared first, the whole path only when it matches.
+bool SimMachine::isRunningImage(const QString& windowsPath) const
+{
+    const QString name = fileNameOf(windowsPath);
+    for (const SimProcess& process : m_system.processes) {
+        if (!process.imagePath.endsWith(name, Qt::CaseInsensitive))
+            continue;
+        QString image;
+        if (fullPathName(process.imagePath, &image) == ErrorSuccess
+            && image.compare(windowsPath, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
 }
 
 SimProcess* SimMachine::findProcess(quint32 pid)

@@ -78,6 +78,8 @@ public:
 
     SimService* findService(const QString& name);
     SimProcess* findProcess(quint32 pid);
+    // The file is the image of a process in the process table.
+    bool isRunningImage(const QString& windowsPath) const;
     SimTask* findTask(const QString& path);
     SimWindow* findWindow(quintptr handle);
 

@@ -73,6 +73,10 @@ struct SimTask
 {
     QString path;  // "\Folder\Name"
     bool enabled = true;
+    // Its security lets only SYSTEM change it (as Windows' own update tasks):
+    // enabling or disabling it is refused with E_ACCESSDENIED, also for an
+    // administrator.
+    bool systemOnly = false;
     TaskDefinition definition;
 };
 

@@ -179,6 +179,7 @@ SimTask loadTask(const JsonFields& f, QString* error)
     if (!t.path.startsWith('\\'))
         f.fail(QStringLiteral("path"), QStringLiteral("a task path starts with a backslash"));
     t.enabled = f.boolean("enabled", true);
+    t.systemOnly = f.boolean("systemOnly", false);
     t.definition.hidden = f.boolean("hidden", false);
     for (const QString& type : f.strings("triggers")) {
         TaskTrigger trigger;
@@ -351,8 +352,11 @@ QJsonObject taskJson(const SimTask& t)
     QJsonArray actions;
     for (const TaskAction& action : t.definition.actions)
         actions.append(QJsonObject{{"path", action.path}, {"arguments", action.arguments}});
-    return QJsonObject{{"path", t.path}, {"enabled", t.enabled}, {"hidden", t.definition.hidden},
-                       {"triggers", triggers}, {"actions", actions}};
+    QJsonObject task{{"path", t.path}, {"enabled", t.enabled}, {"hidden", t.definition.hidden},
+                     {"triggers", triggers}, {"actions", actions}};
+    if (t.systemOnly)
+        task.insert(QStringLiteral("systemOnly"), true);
+    return task;
 }
 
 QJsonObject processJson(const SimProcess& p)

@@ -53,13 +53,20 @@ private slots:
         QTest::newRow("portable layout") << QStringList{Stick, Stick.toUpper() + ".\\.", Stick + "\\Tessaro\\config",
                                                         Stick + "\\eula_accepted.flag", Stick + "\\Tessaro\\tools\\实用工具"}
                                          << true << true;
+        // Windows' own volume gives long names short aliases, and TEMP is
+        // often spelt with them: an alias names what it stands for.
+        QTest::newRow("short names of protected folders")
+            << QStringList{"C:\\PROGRA~1", "c:\\progra~2\\", "C:\\PROGRA~3", "C:\\Users\\ADMINI~1",
+                           Profile + "\\DOCUME~1", "C:\\PROGRA~1\\..\\Windows"} << true << true;
+        QTest::newRow("a short name that stands for nothing") << QStringList{"C:\\NOWHER~1\\Cache"} << true << true;
         QTest::newRow("holds the layout or a listed profile")
             << QStringList{Profile + "\\AppData\\Local\\Temp", "C:\\Accounts"} << false << true;
         QTest::newRow("below the protected folders") << QStringList{
             "C:\\Windows\\Temp", "C:\\Windows\\System32\\spool\\PRINTERS", "C:\\Program Files\\Bad Toolbar",
             "C:\\ProgramData\\Microsoft\\Windows\\WER\\ReportQueue",
             Profile + "\\AppData\\Local\\Google\\Chrome\\User Data\\Default\\Cache", Profile + "\\Documents\\Old",
-            "C:\\Users\\Other\\AppData\\Roaming\\Bad", "C:\\Temp", Stick + "-old", "D:\\Docs\\Old"} << false << false;
+            "C:\\Users\\Other\\AppData\\Roaming\\Bad", "C:\\Temp", Stick + "-old", "D:\\Docs\\Old",
+            "C:\\PROGRA~1\\BADTOO~1", "C:\\Users\\ADMINI~1\\AppData\\Local\\Temp"} << false << false;
     }
 
     void refusals()
@@ -71,6 +78,9 @@ private slots:
         machine.setText(ProfileList + "\\S-1-5-21-1-500", "ProfileImagePath", "C:\\Accounts\\Admin", win::RegExpandSz);
         machine.setText("HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
                         "Personal", "D:\\Docs", win::RegExpandSz);
+        for (const char* folder : {"C:\\Program Files\\Bad Toolbar", "C:\\Program Files (x86)", "C:\\ProgramData",
+                                   "C:\\Users\\Administrator\\AppData\\Local\\Temp", "C:\\Users\\Tester\\Documents"})
+            machine.addFolder(QLatin1String(folder));
         const ProtectedFolders rule(Stick + QStringLiteral("\\Tessaro\\bin"));
         for (const QString& path : paths) {
             QVERIFY2(rule.refusesEmptying(path) == emptyingRefused, qPrintable(path));

@@ -299,6 +299,13 @@ private slots:
                                           << QStringLiteral("  磁盘维护: 未知 → 跳过（无法识别磁盘类型）");
         QTest::newRow("unknown kind") << QStringLiteral("Unknown") << 0 << QStringLiteral("/O")
                                       << QStringLiteral("  磁盘维护: 未知 → 按磁盘类型优化 (/O)");
+        // Only a run that ended with exit code 0 is reported done.
+        QTest::newRow("SSD, no optimizer on the machine")
+            << QStringLiteral("SSD missing") << 0 << QStringLiteral("/L")
+            << QStringLiteral("  磁盘维护: SSD → 执行 TRIM (/L) 未完成（磁盘优化程序未能运行或未正常结束）");
+        QTest::newRow("HDD, the optimizer still going after two minutes")
+            << QStringLiteral("HDD hangs") << 0 << QStringLiteral("/U")
+            << QStringLiteral("  磁盘维护: HDD → 执行碎片整理 (/U) 未完成（磁盘优化程序未能运行或未正常结束）");
     }
 
     void diskMaintenanceByKind()
@@ -308,16 +315,22 @@ private slots:
         QFETCH(QString, switchUsed);
         QFETCH(QString, line);
         TestMachine machine;
-        machine->files().drive('C')->kind = kind == QLatin1String("SSD")   ? win::sim::DriveKind::Ssd
-                                            : kind == QLatin1String("HDD") ? win::sim::DriveKind::Hdd
-                                                                           : win::sim::DriveKind::Unknown;
+        machine->files().drive('C')->kind = kind.startsWith(QLatin1String("SSD"))   ? win::sim::DriveKind::Ssd
+                                            : kind.startsWith(QLatin1String("HDD")) ? win::sim::DriveKind::Hdd
+                                                                                    : win::sim::DriveKind::Unknown;
         if (minor == 1)
             machine.setWindowsVersion(6, 1, 7601);
+        if (kind.endsWith(QLatin1String("hangs")))
+            machine->programs().setAvailability(QStringLiteral("defrag"), win::sim::ProgramAvailability::Hangs);
+        if (kind.endsWith(QLatin1String("missing")))
+            machine->programs().setAvailability(QStringLiteral("defrag"), win::sim::ProgramAvailability::Missing);
         run();
-        QVERIFY(m_log->contains(line));
+        QVERIFY2(m_log->contains(line), qPrintable(m_log->lines().filter(QStringLiteral("磁盘维护")).join('\n')));
+        // The defragmenter has no 32-bit copy: it is started through Sysnative.
         int defragRuns = 0;
         for (const auto& entry : machine->journal()) {
-            if (entry.program == QLatin1String("defrag")) {
+            if (entry.program.endsWith(QLatin1String("defrag.exe"), Qt::CaseInsensitive)) {
+                QCOMPARE(entry.program, QStringLiteral("C:\\Windows\\Sysnative\\defrag.exe"));
                 ++defragRuns;
                 QCOMPARE(entry.arguments, (QStringList{QStringLiteral("C:"), switchUsed}));
                 QCOMPARE(entry.waitMs, 120000);

@@ -133,7 +133,9 @@ private slots:
     }
 
     // A link in a cleaned folder goes as a link: its target, outside, stays
-    // whole, is never counted, and a link back up the tree is no loop.
+    // whole, is never counted, and a link back up the tree is no loop. Nor
+    // is a link's own size counted: deleting it frees nothing (a cloud
+    // placeholder is a reparse point that reports its file's size).
     void linksInEveryCleanedFolderAreNeverFollowed_data()
     {
         QTest::addColumn<QString>("folder");
@@ -152,6 +154,7 @@ private slots:
         addSized(machine, Keep + QStringLiteral("\\precious.doc"), 5 * MiB);
         QVERIFY(link(machine, Keep, folder + QStringLiteral("\\docs-link")));
         QVERIFY(link(machine, Keep + QStringLiteral("\\precious.doc"), folder + QStringLiteral("\\thumbcache_link.db")));
+        machine->files().setVirtualSize(folder + QStringLiteral("\\thumbcache_link.db"), 5 * MiB);
         QVERIFY(link(machine, Profile, folder + QStringLiteral("\\sub\\loop")));
         CleanupManager cleanup;
 
@@ -197,26 +200,35 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("victim");
         QTest::addColumn<QString>("refusal");
+        QTest::addColumn<qulonglong>("scanned");   // a folder the rule refuses measures nothing
         const QString rule = QStringLiteral("[错误] 安全拦截：受保护的文件夹 - ");
         const QString blacklist = QStringLiteral("[错误] 安全拦截：路径在黑名单内 - ");
-        QTest::newRow("TMP: drive root") << "TMP" << "C:\\" << "C:\\Data\\victim.txt" << rule;
+        QTest::newRow("TMP: drive root") << "TMP" << "C:\\" << "C:\\Data\\victim.txt" << rule << qulonglong(0);
         QTest::newRow("TEMP: the profile through dots") << "TEMP" << "C:\\Users\\Tester\\AppData\\Local\\Temp\\..\\..\\.."
-                                                        << "C:\\Users\\Tester\\victim.txt" << rule;
+                                                        << "C:\\Users\\Tester\\victim.txt" << rule << qulonglong(0);
         QTest::newRow("TEMP: a folder in the documents") << "TEMP" << "C:\\Users\\Tester\\Documents\\Temp."
-                                                         << "C:\\Users\\Tester\\Documents\\Temp\\victim.docx" << blacklist;
+                                                         << "C:\\Users\\Tester\\Documents\\Temp\\victim.docx" << blacklist
+                                                         << qulonglong(1);
         QTest::newRow("TMP: desktop in capitals") << "TMP" << "C:\\USERS\\TESTER\\DESKTOP"
-                                                  << "C:\\Users\\Tester\\Desktop\\victim.lnk" << blacklist;
+                                                  << "C:\\Users\\Tester\\Desktop\\victim.lnk" << blacklist
+                                                  << qulonglong(0);
         QTest::newRow("TMP: a name beginning like the installer folder") << "TMP" << "C:\\Windows\\Installer1"
-                                                                         << "C:\\Windows\\Installer1\\victim.msi" << blacklist;
+                                                                         << "C:\\Windows\\Installer1\\victim.msi" << blacklist
+                                                                         << qulonglong(1);
         QTest::newRow("TMP: the component store through a trailing dot") << "TMP" << "C:\\Windows.\\WinSxS"
-                                                                         << "C:\\Windows\\WinSxS\\x86_core\\victim.dll" << blacklist;
+                                                                         << "C:\\Windows\\WinSxS\\x86_core\\victim.dll" << blacklist
+                                                                         << qulonglong(1);
         QTest::newRow("TEMP: below the installer folder through a trailing blank")
-            << "TEMP" << "C:\\Windows \\Installer\\{7A1B}" << "C:\\Windows\\Installer\\{7A1B}\\victim.msi" << blacklist;
+            << "TEMP" << "C:\\Windows \\Installer\\{7A1B}" << "C:\\Windows\\Installer\\{7A1B}\\victim.msi" << blacklist
+            << qulonglong(1);
         QTest::newRow("windir: documents") << "windir" << "C:\\Users\\Tester\\Documents"
-                                           << "C:\\Users\\Tester\\Documents\\Temp\\victim.docx" << blacklist;
+                                           << "C:\\Users\\Tester\\Documents\\Temp\\victim.docx" << blacklist
+                                           << qulonglong(0);
         QTest::newRow("windir: through dots") << "windir" << "C:\\Users\\Tester\\AppData\\Local\\Temp\\..\\.."
-                                              << "C:\\Users\\Tester\\AppData\\Temp\\victim.txt" << QString();
-        QTest::newRow("windir: not set") << "windir" << QString() << "C:\\Windows\\Temp\\survivor.log" << QString();
+                                              << "C:\\Users\\Tester\\AppData\\Temp\\victim.txt" << QString()
+                                              << qulonglong(0);
+        QTest::newRow("windir: not set") << "windir" << QString() << "C:\\Windows\\Temp\\survivor.log" << QString()
+                                         << qulonglong(0);
     }
 
     void foldersFromTheEnvironmentThatMustNotBeEmptied()
@@ -225,6 +237,7 @@ private slots:
         QFETCH(QString, value);
         QFETCH(QString, victim);
         QFETCH(QString, refusal);
+        QFETCH(qulonglong, scanned);
         TestMachine machine;
         auto& environment = machine->system().environment;
         environment.insert(QStringLiteral("USERPROFILE"), QStringLiteral("c:/users/./tester."));
@@ -239,7 +252,7 @@ private slots:
         ManagerLog log;
         CleanupManager cleanup;
 
-        cleanup.scanCleanableSpace();
+        QCOMPARE(cleanup.scanCleanableSpace(), scanned);
         const bool windowsTempCleaned = variable != QLatin1String("windir");
         QCOMPARE(cleanup.performCleanup(), windowsTempCleaned ? 2ull : 0ull);
 

@@ -14,15 +14,10 @@ QStringList defragRuns(TestMachine& machine)
 {
     QStringList runs;
     for (const auto& entry : machine->journal()) {
-        if (entry.kind == QLatin1String("run") && entry.program == QLatin1String("defrag.exe"))
-            runs << QStringLiteral("%1 (%2 ms)").arg(entry.arguments.join(' ')).arg(entry.waitMs);
+        if (entry.kind == QLatin1String("run") && entry.program.endsWith(QLatin1String("defrag.exe")))
+            runs << QStringLiteral("%1 %2 (%3 ms)").arg(entry.program, entry.arguments.join(' ')).arg(entry.waitMs);
     }
     return runs;
-}
-
-void setDriveKind(TestMachine& machine, const QString& kind)
-{
-    machine->files().drive('C')->kind = kind == QLatin1String("SSD") ? win::sim::DriveKind::Ssd : win::sim::DriveKind::Hdd;
 }
 
 } // namespace
@@ -34,65 +29,101 @@ class DiskMaintainerTest : public QObject
 private slots:
     void initTestCase() { qRegisterMetaType<DiskType>(); }
 
-    // The analysis names no media type, so the disk counts as an HDD and is
-    // optimised, which the drive optimizer turns into what suits the drive.
+    // The disk's kind decides: TRIM for an SSD, optimisation for a hard
+    // disk, and for a disk of unknown kind the optimizer's own choice, or
+    // nothing on Windows 7, whose defragmenter has none. The defragmenter has
+    // no 32-bit copy, so this 32-bit program starts it through Sysnative.
     // Done means started, ended within the wait and exited 0; anything else
     // still ends with progress 100 and one completion signal.
     void maintainsDriveCByItsKind_data()
     {
-        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("windows7");
         QTest::addColumn<bool>("administrator");
         QTest::addColumn<int>("availability");
         QTest::addColumn<bool>("done");
         QTest::addColumn<QString>("work");        // what the optimizer did
-        QTest::addColumn<QString>("reason");      // the error line before the failure line
+        QTest::addColumn<QString>("option");      // empty: the defragmenter is not run
+        QTest::addColumn<QStringList>("lines");   // after "开始磁盘维护..."
+        QTest::addColumn<QVariantList>("progress");
         QTest::addColumn<qint64>("waitedMs");
+        using win::sim::DriveKind;
         const int usual = int(ProgramAvailability::Default);
-        QTest::newRow("hard disk") << "HDD" << true << usual << true << "defragmented" << QString() << qint64(0);
-        QTest::newRow("solid-state disk") << "SSD" << true << usual << true << "retrimmed" << QString() << qint64(0);
-        QTest::newRow("refused without elevation") << "HDD" << false << usual << false << "" << QString() << qint64(0);
-        QTest::newRow("missing") << "HDD" << true << int(ProgramAvailability::Missing) << false << ""
-                                 << QStringLiteral("[错误] 无法启动磁盘优化程序: defrag.exe") << qint64(0);
+        const QVariantList hddProgress = {QVariantList{20, "正在进行磁盘碎片整理..."}, QVariantList{100, "磁盘碎片整理完成"}};
+        const QVariantList ssdProgress = {QVariantList{20, "正在执行SSD TRIM优化..."}, QVariantList{100, "SSD TRIM优化完成"}};
+        const QString hdd = QStringLiteral("检测到机械硬盘(HDD)，执行碎片整理");
+        QTest::newRow("hard disk") << int(DriveKind::Hdd) << false << true << usual << true << "defragmented" << "/O"
+                                   << QStringList{hdd, "HDD碎片整理完成"} << hddProgress << qint64(0);
+        QTest::newRow("solid-state disk") << int(DriveKind::Ssd) << false << true << usual << true << "retrimmed" << "/L"
+                                          << QStringList{"检测到固态硬盘(SSD)，执行TRIM优化", "SSD TRIM优化完成"}
+                                          << ssdProgress << qint64(0);
+        QTest::newRow("unknown kind") << int(DriveKind::Unknown) << false << true << usual << true << "defragmented" << "/O"
+                                      << QStringList{"未能识别磁盘类型，按磁盘类型优化", "磁盘优化完成"}
+                                      << QVariantList{QVariantList{20, "正在按磁盘类型优化..."}, QVariantList{100, "磁盘优化完成"}}
+                                      << qint64(0);
+        // Windows 7 has no storage namespace to tell the kind by.
+        QTest::newRow("Windows 7") << int(DriveKind::Ssd) << true << true << usual << false << "" << ""
+                                   << QStringList{"未能识别磁盘类型，跳过磁盘维护"}
+                                   << QVariantList{QVariantList{100, "未能识别磁盘类型，已跳过磁盘维护"}} << qint64(0);
+        QTest::newRow("refused without elevation") << int(DriveKind::Hdd) << false << false << usual << false << "" << "/O"
+                                                   << QStringList{hdd, "[错误] HDD碎片整理失败"} << hddProgress << qint64(0);
+        QTest::newRow("missing") << int(DriveKind::Hdd) << false << true << int(ProgramAvailability::Missing) << false << ""
+                                 << "/O"
+                                 << QStringList{hdd, "[错误] 无法启动磁盘优化程序: C:\\Windows\\Sysnative\\defrag.exe",
+                                                "[错误] HDD碎片整理失败"}
+                                 << hddProgress << qint64(0);
+        // The process object of an unfinished run answers exit code 0: only
+        // the end of the run tells it apart from success.
         QTest::newRow("still going after five minutes")
-            << "HDD" << true << int(ProgramAvailability::Hangs) << false << ""
-            << QStringLiteral("[错误] 磁盘优化超过 300 秒仍未结束，已停止") << qint64(10000 + 300000);
+            << int(DriveKind::Hdd) << false << true << int(ProgramAvailability::Hangs) << false << "" << "/O"
+            << QStringList{hdd, "[错误] 磁盘优化超过 300 秒仍未结束，已停止", "[错误] HDD碎片整理失败"} << hddProgress
+            << qint64(300000);
     }
 
     void maintainsDriveCByItsKind()
     {
-        QFETCH(QString, kind);
+        QFETCH(int, kind);
+        QFETCH(bool, windows7);
         QFETCH(bool, administrator);
         QFETCH(int, availability);
         QFETCH(bool, done);
-        QFETCH(QString, reason);
+        QFETCH(QString, option);
+        QFETCH(QStringList, lines);
+        QFETCH(QVariantList, progress);
         TestMachine machine;
-        setDriveKind(machine, kind);
+        machine->files().drive('C')->kind = win::sim::DriveKind(kind);
+        if (windows7)
+            machine.setWindowsVersion(6, 1, 7601);
         machine->system().administrator = administrator;
         machine->programs().setAvailability(QStringLiteral("defrag"), ProgramAvailability(availability));
         ManagerLog log;
         DiskMaintainer disk;
-        QSignalSpy progress(&disk, &DiskMaintainer::progressUpdated);
+        QSignalSpy progressSeen(&disk, &DiskMaintainer::progressUpdated);
         QSignalSpy completed(&disk, &DiskMaintainer::maintenanceCompleted);
         QCOMPARE(disk.diskType(), DiskType::Unknown);
         const quint64 startedAt = machine->clock().nowMs();
 
         QCOMPARE(disk.performMaintenance(), done);
 
-        QCOMPARE(disk.diskType(), DiskType::HDD);
+        const DiskType detected = windows7 || kind == int(win::sim::DriveKind::Unknown) ? DiskType::Unknown
+                                  : kind == int(win::sim::DriveKind::Ssd)               ? DiskType::SSD
+                                                                                        : DiskType::HDD;
+        QCOMPARE(disk.diskType(), detected);
         QFETCH(qint64, waitedMs);
         QVERIFY(qint64(machine->clock().nowMs() - startedAt) >= waitedMs);
         const win::sim::DriveOptimization& optimizer = machine->programs().optimization('C');
         const QString work = optimizer.defragmentations ? "defragmented" : optimizer.retrims ? "retrimmed" : "";
         QTEST(work, "work");
         if (availability == int(ProgramAvailability::Default))
-            QCOMPARE(defragRuns(machine), QStringList({"C: /A (10000 ms)", "C: /O (300000 ms)"}));
-        QCOMPARE(QList<QVariantList>(progress), QList<QVariantList>({{20, "正在进行磁盘碎片整理..."}, {100, "磁盘碎片整理完成"}}));
-        QCOMPARE(QList<QVariantList>(completed), QList<QVariantList>({{done, QVariant::fromValue(DiskType::HDD)}}));
-        QStringList expected = {"开始磁盘维护...", "检测到机械硬盘(HDD)，执行碎片整理"};
-        if (!reason.isEmpty())
-            expected << reason;
-        expected << (done ? QStringLiteral("HDD碎片整理完成") : QStringLiteral("[错误] HDD碎片整理失败"));
-        QCOMPARE(log.lines(), expected);
+            QCOMPARE(defragRuns(machine), option.isEmpty() ? QStringList()
+                                                           : QStringList{"C:\\Windows\\Sysnative\\defrag.exe C: " + option
+                                                                         + " (300000 ms)"});
+        QVariantList seen;
+        for (const QVariantList& signal : progressSeen)
+            seen << QVariant(signal);
+        QCOMPARE(seen, progress);
+        QCOMPARE(QList<QVariantList>(completed), QList<QVariantList>({{done, QVariant::fromValue(detected)}}));
+        QCOMPARE(log.lines(), QStringList{"开始磁盘维护..."} + lines);
     }
 };
 

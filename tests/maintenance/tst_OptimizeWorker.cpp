@@ -76,19 +76,27 @@ private slots:
     void aCompleteRunGoesThroughTheSevenStepsInOrder_data()
     {
         QTest::addColumn<bool>("onBattery");
+        QTest::addColumn<int>("kind");          // of drive C's disk
         QTest::addColumn<int>("settingsCount");
         QTest::addColumn<bool>("diskDone");
         QTest::addColumn<QString>("diskType");
         QTest::addColumn<int>("retrims");
-        QTest::newRow("on mains power") << false << 1 + 1 + 0 + 5 << true << "机械硬盘(HDD)" << 1;
-        QTest::newRow("on battery") << true << 1 + 0 + 0 + 5 << false << "跳过" << 0;
+        using win::sim::DriveKind;
+        QTest::newRow("on mains power, SSD") << false << int(DriveKind::Ssd) << 1 + 1 + 0 + 5 << true << "固态硬盘(SSD)" << 1;
+        QTest::newRow("on mains power, hard disk") << false << int(DriveKind::Hdd) << 1 + 1 + 0 + 5 << true
+                                                   << "机械硬盘(HDD)" << 0;
+        QTest::newRow("on mains power, a disk of unknown kind") << false << int(DriveKind::Unknown) << 1 + 1 + 0 + 5
+                                                                << true << "未知" << 0;
+        QTest::newRow("on battery") << true << int(DriveKind::Ssd) << 1 + 0 + 0 + 5 << false << "跳过" << 0;
     }
 
     void aCompleteRunGoesThroughTheSevenStepsInOrder()
     {
         QFETCH(bool, onBattery);
+        QFETCH(int, kind);
         TestMachine machine;
         machine->system().power.acLineStatus = onBattery ? 0 : 1;
+        machine->files().drive('C')->kind = win::sim::DriveKind(kind);
         ManagerLog log;
         OptimizeWorker worker;
         Announcements seen(worker);

@@ -1,6 +1,7 @@
 // The deep-optimisation catalogue: the thirteen fixed items, and the rows that
 // a scan report with every kind of finding turns into, each row compared as
 // one line "id | name | description | level | badge | box or info | note".
+#include "TestMachine.h"
 #include "phase2/OptCatalogue.h"
 
 #include <QtTest>
@@ -123,8 +124,8 @@ void TestOptCatalogue::reportGroups_data()
     ScanReportBundle junkware;
     junkware.junkware = {
         junk("adw-1", "HotNews", QString::fromUtf8("热点资讯"), "high", QString::fromUtf8("弹窗广告"),
-             {"C:\\A", "C:\\B", "C:\\C"}),
-        junk("adw-2", "Toolbar", "", "medium", "", {}),
+             {"C:\\A", "C:\\Gone", "%TEMP%\\B", "C:\\C"}),
+        junk("adw-2", "Toolbar", "", "medium", "", {"C:\\Gone"}),  // nothing left to clean: no row
         junk("adw-3", "Cleaner", "", "High", "x", {}),
         junk("adw-1", "HotNews", QString::fromUtf8("热点资讯"), "high", "", {"C:\\D"}),  // the same id again
     };
@@ -132,7 +133,7 @@ void TestOptCatalogue::reportGroups_data()
         << junkware << OptCatalogue::JunkSoftwareGroup
         << QStringList{
                QString::fromUtf8("ADW_adw-1 | 热点资讯 | 检测维度：运行中进程。弹窗广告 | 2 | ⚠ 中度 | info | 🟠 已安装的可疑软件"),
-               QString::fromUtf8("RES:adw-1 | 热点资讯 残留文件 | 检测到卸载残留：C:\\A、C:\\B、C:\\C | 1 | ⚠ 轻度 | box | "),
+               QString::fromUtf8("RES:adw-1 | 热点资讯 残留文件 | 检测到卸载残留：C:\\A、%TEMP%\\B、C:\\C | 1 | ⚠ 轻度 | box | "),
                QString::fromUtf8("ADW_adw-2 | Toolbar | 检测维度：运行中进程。该软件可能带广告或捆绑行为 | 1 | ⚠ 轻度 | info | 🟠 已安装的可疑软件"),
                QString::fromUtf8("ADW_adw-3 | Cleaner | 检测维度：运行中进程。x | 0 | 💡 轻微 | info | 🟠 已安装的可疑软件")}
         << QString::fromUtf8("检测到 4 款可疑软件。卸载请到控制面板完成，本工具可清理勾选的残留文件。");
@@ -160,6 +161,10 @@ void TestOptCatalogue::reportGroups()
     QFETCH(int, group);
     QFETCH(QStringList, rows);
     QFETCH(QString, description);
+    TestMachine machine;
+    machine.addFile("C:\\A");
+    machine.addFolder("C:\\C");
+    machine.addFile("C:\\Users\\Tester\\AppData\\Local\\Temp\\B");
     OptGroup built;
     if (group == OptCatalogue::StartupGroup)
         built = OptCatalogue::startupGroup(report.startupItems);
@@ -172,5 +177,5 @@ void TestOptCatalogue::reportGroups()
     QCOMPARE(built.title, OptCatalogue::fixedGroups()[group].title);
 }
 
-QTEST_APPLESS_MAIN(TestOptCatalogue)
+QTEST_GUILESS_MAIN(TestOptCatalogue)
 #include "tst_OptCatalogue.moc"

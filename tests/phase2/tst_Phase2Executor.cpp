@@ -28,6 +28,8 @@ const QString NotFound = QStringLiteral("（未找到）");
 const QString Removed = QStringLiteral("%1 残留清理：删除 %2 个残留项");
 constexpr quint64 HundredMiB = 104857600;
 
+using MachineSetup = void (*)(TestMachine&);
+
 struct Run
 {
     QString summary;
@@ -177,6 +179,8 @@ void addStartupEntry(TestMachine& machine, const StartupKind& kind, const QStrin
 
 } // namespace
 
+Q_DECLARE_METATYPE(MachineSetup)
+
 class Phase2ExecutorTest : public QObject
 {
     Q_OBJECT
@@ -203,6 +207,7 @@ private slots:
     void movesPolicyEntriesOutOfTheRunKey_data();
     void movesPolicyEntriesOutOfTheRunKey();
     void startupItemsFindWhatARescanFinds();
+    void removesTheLeftoversOfAFinding_data();
     void removesTheLeftoversOfAFinding();
     void neverRemovesProtectedFolders_data();
     void neverRemovesProtectedFolders();
@@ -246,15 +251,24 @@ void Phase2ExecutorTest::setsServicesToManualStart_data()
     QTest::addColumn<QString>("id");
     QTest::addColumn<QString>("service");   // empty: the machine lacks it
     QTest::addColumn<bool>("administrator");
+    QTest::addColumn<quint32>("before");
+    QTest::addColumn<quint32>("after");
     QTest::addColumn<QString>("line");
     const char* const services[][2] = {{"C13", "TrkWks"}, {"C10", "WwanSvc"}, {"C11", "SensrSvc"}, {"C14", "FrameServer"},
                                        {"C8", "BthServ"},  {"C1", "WSearch"},  {"C12", "wlidsvc"},  {"C9", "Spooler"}};
     for (const auto& row : services)
-        QTest::newRow(row[0]) << row[0] << row[1] << true
+        QTest::newRow(row[0]) << row[0] << row[1] << true << win::ServiceAutoStart << win::ServiceDemandStart
                               << QStringLiteral("项目%1（%2）：已设为手动启动").arg(row[0], row[1]);
-    QTest::newRow("standard user") << "C1" << "WSearch" << false << QStringLiteral("C1：设置失败或服务不存在");
-    QTest::newRow("service missing") << "C9" << "" << true << QStringLiteral("C9：设置失败或服务不存在");
-    QTest::newRow("not a service item") << "C99" << "Spooler" << true << QStringLiteral("C99：未知服务项");
+    QTest::newRow("manual already") << "C13" << "TrkWks" << true << win::ServiceDemandStart << win::ServiceDemandStart
+                                    << QStringLiteral("项目C13（TrkWks）：已设为手动启动");
+    // What the user or an administrator switched off is never switched back on.
+    QTest::newRow("disabled stays disabled") << "C1" << "WSearch" << true << win::ServiceDisabled << win::ServiceDisabled
+                                             << QStringLiteral("项目C1（WSearch）：服务已被禁用，保持禁用");
+    QTest::newRow("standard user") << "C1" << "WSearch" << false << win::ServiceAutoStart << win::ServiceAutoStart
+                                   << QStringLiteral("C1：设置失败或服务不存在");
+    QTest::newRow("service missing") << "C9" << "" << true << 0u << 0u << QStringLiteral("C9：设置失败或服务不存在");
+    QTest::newRow("not a service item") << "C99" << "Spooler" << true << win::ServiceAutoStart << win::ServiceAutoStart
+                                        << QStringLiteral("C99：未知服务项");
 }
 
 // Only the start type changes: the service keeps running.
@@ -263,20 +277,16 @@ void Phase2ExecutorTest::setsServicesToManualStart()
     QFETCH(QString, id);
     QFETCH(QString, service);
     QFETCH(bool, administrator);
+    QFETCH(quint32, before);
+    QFETCH(quint32, after);
     QFETCH(QString, line);
     TestMachine machine;
     machine->system().administrator = administrator;
-    if (!service.isEmpty()) {
-        win::sim::SimService running;
-        running.name = service;
-        running.startType = win::ServiceAutoStart;
-        running.state = win::ServiceRunning;
-        machine->system().services << running;
-    }
+    if (!service.isEmpty())
+        machine.addService(service, win::ServiceRunning, before);
     QCOMPARE(runOne(id), line);
     if (!service.isEmpty()) {
-        const bool changed = line.endsWith(QStringLiteral("手动启动"));
-        QCOMPARE(machine->findService(service)->startType, changed ? win::ServiceDemandStart : win::ServiceAutoStart);
+        QCOMPARE(machine->findService(service)->startType, after);
         QCOMPARE(machine->findService(service)->state, win::ServiceRunning);
     }
 }
@@ -287,19 +297,30 @@ void Phase2ExecutorTest::runsNetshAndWevtutil_data()
     QTest::addColumn<int>("a2SizeMB");
     QTest::addColumn<bool>("administrator");
     QTest::addColumn<QString>("missing");   // a program or event log the machine lacks
+    QTest::addColumn<QString>("before");    // the three log sizes
     QTest::addColumn<QString>("state");     // auto-tuning level, then the three log sizes
     QTest::addColumn<QString>("line");
     const QString fresh = QStringLiteral(" 20971520 20971520 20971520");
-    const QString failedLogs = QStringLiteral("事件日志大小限制：%1 未能设为 %2 MB");
-    QTest::newRow("E1") << "E1" << 256 << true << "" << "normal" + fresh << QStringLiteral("TCP自动调优：已恢复为 normal");
-    QTest::newRow("E1 as a user") << "E1" << 256 << false << "" << "-" + fresh << QStringLiteral("TCP自动调优：设置失败");
-    QTest::newRow("E1 without netsh") << "E1" << 256 << true << "netsh" << "-" + fresh << QStringLiteral("TCP自动调优：设置失败");
-    QTest::newRow("A2 in bytes") << "A2" << 1024 << true << "" << "- 1073741824 1073741824 1073741824"
-                                 << QStringLiteral("事件日志大小限制：已设为 1024 MB");
-    QTest::newRow("A2 as a user") << "A2" << 128 << false << "" << "-" + fresh
-                                  << failedLogs.arg(QStringLiteral("Application、System、Security")).arg(128);
-    QTest::newRow("A2 without a Security log") << "A2" << 512 << true << "Security" << "- 536870912 536870912 -"
-                                               << failedLogs.arg("Security").arg(512);
+    const QString large = QStringLiteral(" 2147483648 2147483648 2147483648");
+    const QString logs = QStringLiteral("Application、System、Security");
+    QTest::newRow("E1") << "E1" << 256 << true << "" << fresh << "normal" + fresh << QStringLiteral("TCP自动调优：已恢复为 normal");
+    QTest::newRow("E1 as a user") << "E1" << 256 << false << "" << fresh << "-" + fresh << QStringLiteral("TCP自动调优：设置失败");
+    QTest::newRow("E1 without netsh") << "E1" << 256 << true << "netsh" << fresh << "-" + fresh << QStringLiteral("TCP自动调优：设置失败");
+    QTest::newRow("A2 lowers every log, in bytes") << "A2" << 1024 << true << "" << large
+                                                   << "- 1073741824 1073741824 1073741824"
+                                                   << QStringLiteral("事件日志大小限制：已设为 1024 MB");
+    // Windows' default of 20 MB is below every choice: a limit never raises.
+    QTest::newRow("A2 never raises") << "A2" << 512 << true << "" << fresh << "-" + fresh
+                                     << QStringLiteral("事件日志大小限制：%1 原本不超过 512 MB，保持不变").arg(logs);
+    QTest::newRow("A2 lowers only the larger logs") << "A2" << 256 << true << "" << " 536870912 20971520 268435456"
+                                                    << "- 268435456 20971520 268435456"
+                                                    << QStringLiteral("事件日志大小限制：Application 已设为 256 MB；"
+                                                                      "System、Security 原本不超过 256 MB，保持不变");
+    QTest::newRow("A2 as a user") << "A2" << 128 << false << "" << large << "-" + large
+                                  << QStringLiteral("事件日志大小限制：%1 未能设为 128 MB").arg(logs);
+    QTest::newRow("A2 without a Security log") << "A2" << 512 << true << "Security" << large << "- 536870912 536870912 -"
+                                               << QStringLiteral("事件日志大小限制：Application、System 已设为 512 MB；"
+                                                                 "Security 未能设为 512 MB");
 }
 
 void Phase2ExecutorTest::runsNetshAndWevtutil()
@@ -308,24 +329,24 @@ void Phase2ExecutorTest::runsNetshAndWevtutil()
     QFETCH(int, a2SizeMB);
     QFETCH(bool, administrator);
     QFETCH(QString, missing);
+    QFETCH(QString, before);
     QFETCH(QString, state);
     QFETCH(QString, line);
     TestMachine machine;
     machine->system().administrator = administrator;
     if (missing == QLatin1String("netsh"))
         machine->programs().setAvailability(missing, ProgramAvailability::Missing);
+    const QStringList sizes = before.split(' ', Qt::SkipEmptyParts);
+    const QStringList names = {"Application", "System", "Security"};
+    for (int i = 0; i < names.size(); ++i)
+        machine->programs().findEventLog(names.at(i))->maxSizeBytes = sizes.at(i).toULongLong();
     auto& logs = machine->programs().eventLogs();
     logs.erase(std::remove_if(logs.begin(), logs.end(), [&missing](const auto& log) { return log.name == missing; }),
                logs.end());
 
     QCOMPARE(runOne(id, {}, 1, a2SizeMB), line);
-    QStringList expectedRuns = {"netsh interface tcp set global autotuninglevel=normal"};
-    if (id == QLatin1String("A2")) {
-        expectedRuns.clear();
-        for (const char* log : {"Application", "System", "Security"})
-            expectedRuns << QStringLiteral("wevtutil set-log %1 /ms:%2").arg(log).arg(qint64(a2SizeMB) * 1048576);
-    }
-    QCOMPARE(programsRun(machine), expectedRuns);
+    if (id == QLatin1String("E1"))
+        QCOMPARE(programsRun(machine), QStringList{"netsh interface tcp set global autotuninglevel=normal"});
     QStringList after = {machine->programs().tcpGlobals().value(QStringLiteral("autotuninglevel"), QStringLiteral("-"))};
     for (const char* name : {"Application", "System", "Security"}) {
         const auto* log = machine->programs().findEventLog(QLatin1String(name));
@@ -339,19 +360,26 @@ void Phase2ExecutorTest::disablesDiskDiagnosticTasks_data()
     QTest::addColumn<bool>("withTasks");
     QTest::addColumn<qint32>("connectResult");
     QTest::addColumn<bool>("administrator");
+    QTest::addColumn<bool>("collectorRefuses");   // only SYSTEM may change it
+    QTest::addColumn<QStringList>("enabledAfter");
     QTest::addColumn<bool>("disabled");
-    QTest::newRow("collector and hidden resolver") << true << win::S_Ok << true << true;
-    QTest::newRow("no tasks") << false << win::S_Ok << true << false;
-    QTest::newRow("scheduler unreachable") << true << win::RPC_E_ServerUnavailable << true << false;
-    QTest::newRow("standard user") << true << win::S_Ok << false << false;
+    const QStringList both = {"Collector", "Resolver"};
+    QTest::newRow("collector and hidden resolver") << true << win::S_Ok << true << false << QStringList{} << true;
+    QTest::newRow("no tasks") << false << win::S_Ok << true << false << QStringList{} << false;
+    QTest::newRow("scheduler unreachable") << true << win::RPC_E_ServerUnavailable << true << false << both << false;
+    QTest::newRow("standard user") << true << win::S_Ok << false << false << both << false;
+    QTest::newRow("a task that refuses") << true << win::S_Ok << true << true << QStringList{"Collector"} << false;
 }
 
-// The folder's tasks, hidden ones too, and nothing outside it.
+// The folder's tasks, hidden ones too, and nothing outside it; the line
+// says done only when every one of them is off.
 void Phase2ExecutorTest::disablesDiskDiagnosticTasks()
 {
     QFETCH(bool, withTasks);
     QFETCH(qint32, connectResult);
     QFETCH(bool, administrator);
+    QFETCH(bool, collectorRefuses);
+    QFETCH(QStringList, enabledAfter);
     QFETCH(bool, disabled);
     TestMachine machine;
     machine->system().taskConnectResult = connectResult;
@@ -365,18 +393,24 @@ void Phase2ExecutorTest::disablesDiskDiagnosticTasks()
         win::sim::SimTask task;
         task.path = path;
         task.definition.hidden = path.endsWith(QLatin1String("Resolver"));
+        task.systemOnly = collectorRefuses && path.endsWith(QLatin1String("Collector"));
         machine->system().tasks << task;
     }
 
     QCOMPARE(runOne(QStringLiteral("F3")), disabled ? QStringLiteral("磁盘诊断服务：已禁用后台收集任务")
                                                     : QStringLiteral("磁盘诊断服务：禁用后台收集任务失败"));
-    for (const QString& path : paths)
-        QCOMPARE(machine->findTask(path)->enabled, !disabled || path.contains(QLatin1String("Defrag")));
+    for (const QString& path : paths) {
+        const bool stays = path.contains(QLatin1String("Defrag"))
+                           || std::any_of(enabledAfter.begin(), enabledAfter.end(),
+                                          [&path](const QString& name) { return path.endsWith(name); });
+        QVERIFY2(machine->findTask(path)->enabled == stays, qPrintable(path));
+    }
 }
 
 void Phase2ExecutorTest::prunesTheOldestRestorePoints_data()
 {
-    QTest::addColumn<QList<int>>("points");   // in the order the machine keeps them
+    QTest::addColumn<QList<int>>("points");   // in the order the machine keeps them; negative: cannot be removed
+    QTest::addColumn<QString>("description"); // of every point; %1 its number
     QTest::addColumn<int>("keep");
     QTest::addColumn<bool>("administrator");
     QTest::addColumn<bool>("srClient");
@@ -386,26 +420,41 @@ void Phase2ExecutorTest::prunesTheOldestRestorePoints_data()
     const QString nothing = QStringLiteral("系统还原点：当前 %1 个，无需清理");
     const QList<int> points = {12, 5, 30, 7};
     const QList<int> all = {5, 7, 12, 30};
-    QTest::newRow("keep two") << points << 2 << true << true << QList<int>{12, 30} << pruned.arg(4).arg(2).arg(2);
-    QTest::newRow("keep fewer than none") << points << -1 << true << true << QList<int>{} << pruned.arg(4).arg(4).arg(0);
-    QTest::newRow("keep as many as there are") << points << 4 << true << true << all << nothing.arg(4);
-    QTest::newRow("none at all") << QList<int>{} << 1 << true << true << QList<int>{} << nothing.arg(0);
-    QTest::newRow("srclient without the call") << points << 2 << true << false << all << pruned.arg(4).arg(0).arg(4);
-    QTest::newRow("standard user") << points << 1 << false << true << all << QStringLiteral("系统还原点：无法读取还原点列表");
+    const QString plain = QStringLiteral("自动还原点 %1");
+    QTest::newRow("keep two") << points << plain << 2 << true << true << QList<int>{12, 30} << pruned.arg(4).arg(2).arg(2);
+    QTest::newRow("keep fewer than none") << points << plain << -1 << true << true << QList<int>{} << pruned.arg(4).arg(4).arg(0);
+    QTest::newRow("keep as many as there are") << points << plain << 4 << true << true << all << nothing.arg(4);
+    QTest::newRow("none at all") << QList<int>{} << plain << 1 << true << true << QList<int>{} << nothing.arg(0);
+    QTest::newRow("srclient without the call") << points << plain << 2 << true << false << all
+                                               << pruned.arg(4).arg(0).arg(4) + QStringLiteral("，2 个未能删除");
+    QTest::newRow("a point that cannot be removed") << QList<int>{12, -5, 30, 7} << plain << 2 << true << true
+                                                    << QList<int>{5, 12, 30}
+                                                    << pruned.arg(4).arg(1).arg(3) + QStringLiteral("，1 个未能删除");
+    QTest::newRow("standard user") << points << plain << 1 << false << true << all << QStringLiteral("系统还原点：无法读取还原点列表");
+    // A description is free text: it may break its line or hold characters
+    // the code page of wmic's output cannot carry.
+    QTest::newRow("line breaks in descriptions") << points << QStringLiteral("安装前\r\n%1 号\n驱动") << 2 << true << true
+                                                 << QList<int>{12, 30} << pruned.arg(4).arg(2).arg(2);
+    QTest::newRow("characters beyond the code page") << points << QStringLiteral("更新 😀😀 %1 ✓ Ünïcödé 𠀀") << 1 << true
+                                                     << true << QList<int>{30} << pruned.arg(4).arg(3).arg(1);
 }
 
 void Phase2ExecutorTest::prunesTheOldestRestorePoints()
 {
     QFETCH(QList<int>, points);
+    QFETCH(QString, description);
     QFETCH(int, keep);
     QFETCH(bool, administrator);
     QFETCH(bool, srClient);
     QFETCH(QList<int>, left);
     QFETCH(QString, line);
     QJsonArray listed;
-    for (int sequence : points)
-        listed.append(QJsonObject{{"sequenceNumber", sequence}, {"description", QStringLiteral("自动还原点 %1").arg(sequence)},
-                                  {"creationTime", QStringLiteral("202611%1093012.123456-000").arg(sequence, 2, 10, QChar('0'))}});
+    for (int number : points) {
+        const int sequence = qAbs(number);
+        listed.append(QJsonObject{{"sequenceNumber", sequence}, {"description", description.arg(sequence)},
+                                  {"creationTime", QStringLiteral("202611%1").arg(sequence, 2, 10, QChar('0')) + "093012.123456-000"},
+                                  {"undeletable", number < 0}});
+    }
     TestMachine machine(QJsonObject{{"restorePoints", listed}});
     machine->system().administrator = administrator;
     if (!srClient)
@@ -418,34 +467,43 @@ void Phase2ExecutorTest::prunesTheOldestRestorePoints()
     std::sort(sequences.begin(), sequences.end());
     QCOMPARE(sequences, left);
     QCOMPARE(programsRun(machine),
-             QStringList{"wmic /namespace:\\\\root\\default path SystemRestore get SequenceNumber,Description,CreationTime"});
+             QStringList{"wmic /namespace:\\\\root\\default path SystemRestore get SequenceNumber,CreationTime"});
 }
 
 void Phase2ExecutorTest::readsRestorePointsByTheirHeader_data()
 {
     QTest::addColumn<QString>("listing");
-    QTest::addColumn<QStringList>("points");   // "sequence|description|time", oldest first
-    QTest::newRow("columns by name") << "CreationTime               Description        SequenceNumber  \r\r\n"
-                                        "20261203180000.000000-000  安装 驱动 程序           12              \r\r\n"
-                                        "20261101093012.123456-000  Windows Update     5               \r\r\n\r\r\n"
-                                     << QStringList{"5|Windows Update|20261101093012.123456-000",
-                                                    "12|安装 驱动 程序|20261203180000.000000-000"};
-    QTest::newRow("rows without a number") << "SequenceNumber  Description  \r\n"
-                                              "                Windows Update\r\n"
-                                              "x3              Driver       \r\n"
-                                              "3               Driver       \r\n"
-                                           << QStringList{"3|Driver|"};
-    QTest::newRow("no header") << "No Instance(s) Available.\r\r\n" << QStringList{};
+    QTest::addColumn<bool>("whole");
+    QTest::addColumn<QStringList>("points");   // "sequence|time", oldest first
+    QTest::newRow("columns by name") << "CreationTime               SequenceNumber  \r\r\n"
+                                        "20261203180000.000000-000  12              \r\r\n"
+                                        "20261101093012.123456+480  5               \r\r\n\r\r\n"
+                                     << true
+                                     << QStringList{"5|20261101093012.123456+480", "12|20261203180000.000000-000"};
+    QTest::newRow("none") << "" << true << QStringList{};
+    // A row that is no restore point's could hide one: nothing is counted.
+    QTest::newRow("a row without a number") << "SequenceNumber  CreationTime               \r\n"
+                                               "3               20261101093012.123456-000  \r\n"
+                                               "x4              20261101093012.123456-000  \r\n"
+                                            << false << QStringList{};
+    QTest::newRow("a row without a time") << "SequenceNumber  CreationTime               \r\n"
+                                             "3               Windows Update             \r\n"
+                                          << false << QStringList{};
+    QTest::newRow("text before the header") << "Node - PC\r\nSequenceNumber  CreationTime\r\n" << false << QStringList{};
 }
 
 void Phase2ExecutorTest::readsRestorePointsByTheirHeader()
 {
     QFETCH(QString, listing);
+    QFETCH(bool, whole);
     QFETCH(QStringList, points);
+    QVector<RestorePointRecord> records;
+    QCOMPARE(RestorePointList::parse(listing, &records), whole);
     QStringList read;
-    for (const RestorePointRecord& point : RestorePointList::parse(listing))
-        read << QStringLiteral("%1|%2|%3").arg(point.sequenceNumber).arg(point.description, point.creationTime);
-    QCOMPARE(read, points);
+    for (const RestorePointRecord& point : records)
+        read << QStringLiteral("%1|%2").arg(point.sequenceNumber).arg(point.creationTime);
+    if (whole)
+        QCOMPARE(read, points);
 }
 
 // Over 100 MiB, not hidden or system, not through a link; at most fifteen.
@@ -660,24 +718,84 @@ void Phase2ExecutorTest::startupItemsFindWhatARescanFinds()
     QVERIFY(windows.wouldStart(Place::UserRun, QStringLiteral("Notes")));
 }
 
+void Phase2ExecutorTest::removesTheLeftoversOfAFinding_data()
+{
+    QTest::addColumn<MachineSetup>("setup");
+    QTest::addColumn<QStringList>("evidence");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QStringList>("gone");
+    QTest::addColumn<QStringList>("kept");
+    const QString inUse = QStringLiteral("，%1 项仍属于在用的程序，已保留（%2）");
+    const QString haoZip = QStringLiteral("C:\\Program Files (x86)\\2345Soft\\HaoZip");
+    QTest::newRow("leftovers, one locked, one long gone")
+        << MachineSetup([](TestMachine& machine) {
+               machine.addFile(QStringLiteral("C:\\Program Files (x86)\\SearchProtect\\bin\\SPtool.exe"));
+               machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Roaming\\SearchProtect\\config.ini"));
+               machine.addFile(QStringLiteral("C:\\ProgramData\\SearchProtect\\update.log"));
+               machine->files().setLocked(QStringLiteral("C:\\ProgramData\\SearchProtect\\update.log"), true);
+           })
+        << QStringList{"%ProgramFiles%\\SearchProtect", "%APPDATA%\\SearchProtect\\config.ini",
+                       "C:\\ProgramData\\SearchProtect", "C:\\Program Files\\SearchProtect"}
+        << Removed.arg(QStringLiteral("搜索保护"), "2") + QStringLiteral("，1 项受保护或无法删除，已保留")
+        << QStringList{"C:\\Program Files (x86)\\SearchProtect",
+                       "C:\\Users\\Tester\\AppData\\Roaming\\SearchProtect\\config.ini"}
+        << QStringList{"C:\\Users\\Tester\\AppData\\Roaming\\SearchProtect", "C:\\ProgramData\\SearchProtect\\update.log"};
+    // An installed program's folder, anything in it and the folder holding
+    // it are no leftovers: its own uninstall still needs them.
+    QTest::newRow("install location of an installed program")
+        << MachineSetup([](TestMachine& machine) {
+               const QString entry = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\"
+                                                    "CurrentVersion\\Uninstall\\2345HaoZip");
+               machine.setText(entry, QStringLiteral("DisplayName"), QStringLiteral("2345好压"));
+               machine.setText(entry, QStringLiteral("InstallLocation"), QStringLiteral("%ProgramFiles%\\2345Soft\\HaoZip\\"),
+                               win::RegExpandSz);
+               machine.addFile(QStringLiteral("C:\\Program Files (x86)\\2345Soft\\HaoZip\\uninst.exe"));
+               machine.addFile(QStringLiteral("C:\\Program Files (x86)\\2345Soft\\HaoZip\\Skins\\blue.skin"));
+               machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Roaming\\2345Soft\\cache.dat"));
+           })
+        << QStringList{"C:\\Program Files (x86)\\2345Soft", haoZip + "\\Skins", "%APPDATA%\\2345Soft"}
+        << Removed.arg(QStringLiteral("搜索保护"), "1") + inUse.arg("2", QStringLiteral("已安装：2345好压"))
+        << QStringList{"C:\\Users\\Tester\\AppData\\Roaming\\2345Soft"}
+        << QStringList{haoZip + "\\uninst.exe", haoZip + "\\Skins\\blue.skin"};
+    QTest::newRow("folder of an uninstall command")
+        << MachineSetup([](TestMachine& machine) {
+               const QString entry = QStringLiteral("HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
+                                                    "Uninstall\\SP");
+               machine.setText(entry, QStringLiteral("UninstallString"),
+                               QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Search Protect\\bin\\uninstall.exe /S"));
+               machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Search Protect\\bin\\uninstall.exe"));
+           })
+        << QStringList{"%LOCALAPPDATA%\\Search Protect"}
+        << Removed.arg(QStringLiteral("搜索保护"), "0") + inUse.arg("1", QStringLiteral("已安装：SP"))
+        << QStringList{}
+        << QStringList{"C:\\Users\\Tester\\AppData\\Local\\Search Protect\\bin\\uninstall.exe"};
+    QTest::newRow("folder a running program was started from")
+        << MachineSetup([](TestMachine& machine) {
+               machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\hn\\hotnews.exe"));
+               machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\hn\\ads.dat"));
+               machine.addProcess(4711, QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\hn\\hotnews.exe"));
+           })
+        << QStringList{"%TEMP%\\hn\\ads.dat"}
+        << Removed.arg(QStringLiteral("搜索保护"), "0") + inUse.arg("1", QStringLiteral("运行中：hotnews.exe"))
+        << QStringList{}
+        << QStringList{"C:\\Users\\Tester\\AppData\\Local\\Temp\\hn\\ads.dat"};
+}
+
 void Phase2ExecutorTest::removesTheLeftoversOfAFinding()
 {
+    QFETCH(MachineSetup, setup);
+    QFETCH(QStringList, evidence);
+    QFETCH(QString, line);
+    QFETCH(QStringList, gone);
+    QFETCH(QStringList, kept);
     TestMachine machine;
-    machine.addFile(QStringLiteral("C:\\Program Files (x86)\\SearchProtect\\bin\\SPtool.exe"));
-    machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Roaming\\SearchProtect\\config.ini"));
-    machine.addFile(QStringLiteral("C:\\ProgramData\\SearchProtect\\update.log"));
-    machine->files().setLocked(QStringLiteral("C:\\ProgramData\\SearchProtect\\update.log"), true);
-    const QStringList evidence = {QStringLiteral("%ProgramFiles%\\SearchProtect"),
-                                  QStringLiteral("%APPDATA%\\SearchProtect\\config.ini"),
-                                  QStringLiteral("C:\\ProgramData\\SearchProtect"),
-                                  QStringLiteral("C:\\Program Files\\SearchProtect")};
+    setup(machine);
 
-    QCOMPARE(runOne(QStringLiteral("RES:searchprotect"), junkware(QStringLiteral("搜索保护"), evidence)),
-             Removed.arg(QStringLiteral("搜索保护"), "2") + QStringLiteral("，1 项受保护或无法删除，已保留"));
-    QVERIFY(!win::pathExists(QStringLiteral("C:\\Program Files (x86)\\SearchProtect")));
-    QVERIFY(!win::pathExists(QStringLiteral("C:\\Users\\Tester\\AppData\\Roaming\\SearchProtect\\config.ini")));
-    QVERIFY(win::pathExists(QStringLiteral("C:\\Users\\Tester\\AppData\\Roaming\\SearchProtect")));
-    QVERIFY(win::pathExists(QStringLiteral("C:\\ProgramData\\SearchProtect\\update.log")));
+    QCOMPARE(runOne(QStringLiteral("RES:searchprotect"), junkware(QStringLiteral("搜索保护"), evidence)), line);
+    for (const QString& path : gone)
+        QVERIFY2(!win::pathExists(path), qPrintable(path));
+    for (const QString& path : kept)
+        QVERIFY2(win::pathExists(path), qPrintable(path));
     QCOMPARE(runOne(QStringLiteral("RES:other")), QStringLiteral("残留清理：未找到对应记录"));
 }
 

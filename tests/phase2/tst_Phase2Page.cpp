@@ -3,6 +3,7 @@
 // folding a card, replacing the report's groups, scrolling to a group, the
 // keyboard, and texts from the machine shown as they are. Its themes are
 // seen in the window tests and the screenshots.
+#include "TestMachine.h"
 #include "phase2/GroupCard.h"
 #include "phase2/OptCatalogue.h"
 #include "phase2/Phase2Page.h"
@@ -83,6 +84,7 @@ private:
     }
 
 private slots:
+    void initTestCase() { m_machine.addFolder("C:\\ProgramData\\HotNews"); }
     void tickingAsksForSpecialConfirmations_data();
     void tickingAsksForSpecialConfirmations();
     void selectionFollowsTheCatalogue();
@@ -94,6 +96,11 @@ private slots:
     void keyboardTicksAndExecutes();
     void machineTextsShowAsPlainText();
     void longMachineTextsStayInTheView();
+
+private:
+    // The leftovers the reports name lie on this machine: only what is there
+    // is offered for cleaning.
+    TestMachine m_machine;
 };
 
 void TestPhase2Page::tickingAsksForSpecialConfirmations_data()
@@ -314,8 +321,9 @@ void TestPhase2Page::longMachineTextsStayInTheView()
     const QString name = QString(3000, 'N');
     ScanReportBundle report;
     report.startupItems = {{name, "C:\\Temp\\" + QString(300, 'e') + ".exe", "HKCU Run", 2, 40, 2, false, true, "r"}};
-    report.junkware = {{"adw-1", "HotNews", "", "adware", "high", "", "",
-                        {"C:\\Users\\Tester\\AppData\\Local\\Packages\\" + QString("HotNewsLeftover").repeated(8)}}};
+    const QString leftover = "C:\\Users\\Tester\\AppData\\Local\\Packages\\" + QString("HotNewsLeftover").repeated(8);
+    m_machine.addFolder(leftover);
+    report.junkware = {{"adw-1", "HotNews", "", "adware", "high", "", "", {leftover}}};
     Phase2Page page;
     page.resize(860, 560);
     page.setReport(report);

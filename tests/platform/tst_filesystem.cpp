@@ -97,7 +97,7 @@ private slots:
     void seesEveryChangeInAnySpellingAtOnce_data();
     void seesEveryChangeInAnySpellingAtOnce();
     void neverFollowsLinks();
-    void refusesLockedReadOnlyAndFolderDeletions();
+    void refusesLockedReadOnlyRunningAndFolderDeletions();
     void reportsFactsAndKeepsThemInMachineJson();
     void reportsModifiedTimesFromFacts();
     void keepsFreeSpaceInStep();
@@ -130,6 +130,10 @@ void FileSystemTest::resolvesAnySpellingOfAnExistingPath_data()
     QTest::newRow("trailing separator") << "C:\\users\\TESTER\\" << "C:\\Users\\Tester";
     QTest::newRow("drive alone") << "c:" << "C:\\";
     QTest::newRow("drive root") << "C:/" << "C:\\";
+    // Windows' own volume gives long names short (8.3) aliases.
+    QTest::newRow("short names") << "C:\\USERS\\tester\\docume~1\\REPORT.txt" << file;
+    QTest::newRow("short name of a long extension") << "c:\\Users\\Tester\\Documents\\LONGRE~1.TEX"
+                                                    << "C:\\Users\\Tester\\Documents\\Long Report.TEXT";
 }
 
 void FileSystemTest::resolvesAnySpellingOfAnExistingPath()
@@ -138,14 +142,18 @@ void FileSystemTest::resolvesAnySpellingOfAnExistingPath()
     QFETCH(QString, expected);
     TestMachine machine;
     machine.addFile("C:\\Users\\Tester\\Documents\\Report.TXT", "quarterly");
+    machine.addFile("C:\\Users\\Tester\\Documents\\Long Report.TEXT", "quarterly");
 
     FileEntry entry;
     QCOMPARE(fileInfo(path, &entry), ErrorSuccess);
     QCOMPARE(entry.path, expected);
     QVERIFY(pathExists(path));
+    QString longPath;
+    QCOMPARE(getLongPathName(path, &longPath), ErrorSuccess);
+    QCOMPARE(longPath, expected);
     QByteArray data;
     if (entry.isFile()) {
-        QCOMPARE(entry.name, QStringLiteral("Report.TXT"));
+        QCOMPARE(entry.name, fileNameOf(expected));
         QCOMPARE(entry.attributes, FileAttributeArchive);
         QCOMPARE(entry.size, quint64(9));
         QCOMPARE(readFile(path, &data), ErrorSuccess);
@@ -161,6 +169,7 @@ void FileSystemTest::answersWindowsErrorsForPathsThatDoNotResolve_data()
     QTest::addColumn<Error>("error");
     QTest::newRow("unmapped drive") << "Z:\\Windows" << ErrorPathNotFound;
     QTest::newRow("missing file") << "C:\\Windows\\missing.dll" << ErrorFileNotFound;
+    QTest::newRow("short name of nothing") << "C:\\Windows\\MISSIN~1.DLL" << ErrorFileNotFound;
     QTest::newRow("missing folder on the way") << "C:\\Nowhere\\missing.dll" << ErrorPathNotFound;
     QTest::newRow("file used as a folder") << "C:\\Windows\\notepad.exe\\x" << ErrorPathNotFound;
     QTest::newRow("parent reference") << "C:\\Windows\\..\\Windows" << ErrorInvalidName;
@@ -328,7 +337,7 @@ void FileSystemTest::neverFollowsLinks()
     QVERIFY(QFileInfo::exists(inner));
 }
 
-void FileSystemTest::refusesLockedReadOnlyAndFolderDeletions()
+void FileSystemTest::refusesLockedReadOnlyRunningAndFolderDeletions()
 {
     TestMachine machine;
     const QString locked = machine.addFile("C:\\Windows\\Temp\\in-use.log", "busy");
@@ -350,6 +359,16 @@ void FileSystemTest::refusesLockedReadOnlyAndFolderDeletions()
     QVERIFY(QFileInfo::exists(readOnly));
     QVERIFY(QFileInfo(machine.hostPath("C:\\Windows\\Temp\\Sub")).isDir());
     QCOMPARE(freeBytes(machine), freeBefore);
+
+    // Windows maps the image of a running program: it can be neither
+    // deleted nor written until the program ends, however it is named.
+    const QString image = machine.addFile("C:\\Program Files\\App\\app.exe", "MZ");
+    machine.addProcess(77, "C:\\Program Files\\App\\app.exe");
+    QCOMPARE(deleteFile("c:\\PROGRAM FILES\\app\\APP.EXE"), ErrorAccessDenied);
+    QCOMPARE(writeFile("C:\\Program Files\\App\\app.exe", "x"), ErrorSharingViolation);
+    QVERIFY(QFileInfo::exists(image));
+    machine->system().processes.clear();
+    QCOMPARE(deleteFile("C:\\Program Files\\App\\app.exe"), ErrorSuccess);
 
     FileEntry entry;
     QCOMPARE(fileInfo("C:\\Windows\\Temp\\setup.ini", &entry), ErrorSuccess);

@@ -34,6 +34,10 @@ QString err(const ProgramRun& run)
     return fromLocal8Bit(run.standardError);
 }
 
+// The defragmenter has no 32-bit copy: this 32-bit program reaches it
+// through Sysnative.
+const QString Defrag = QStringLiteral("C:\\Windows\\Sysnative\\defrag.exe");
+
 ProgramRun run(const QString& program, const QStringList& arguments)
 {
     return runProgram(program, arguments, 300000);
@@ -347,7 +351,7 @@ void MaintenanceProgramsTest::refusesBcdeditCalls()
 void MaintenanceProgramsTest::analysesWithoutNamingTheMedia()
 {
     TestMachine machine(QJsonObject{{"driveOptimizer", QJsonObject{{"C", QJsonObject{{"fragmentedPercent", 3}}}}}});
-    const ProgramRun result = runProgram("defrag.exe", {"C:", "/A"}, 10000);
+    const ProgramRun result = runProgram(Defrag, {"C:", "/A"}, 10000);
     QCOMPARE(result.exitCode, 0);
     const QString text = out(result);
     QCOMPARE(text, DefragBanner + QStringLiteral(
@@ -366,7 +370,7 @@ void MaintenanceProgramsTest::analysesWithoutNamingTheMedia()
     QCOMPARE(optimizationOfC(machine), QStringLiteral("1/0/0/3%"));
 
     TestMachine hdd(hddMachine());
-    const QString fragmented = out(runProgram("defrag.exe", {"c:", "/a"}, 10000));
+    const QString fragmented = out(runProgram(Defrag, {"c:", "/a"}, 10000));
     QVERIFY(fragmented.contains(QStringLiteral("\t\tTotal fragmented space      = 17%\r\n")));
     QVERIFY(fragmented.endsWith(QStringLiteral("\tIt is recommended that you defragment this volume.\r\n")));
     QVERIFY(!fragmented.contains(QStringLiteral("Hard Disk"), Qt::CaseInsensitive));
@@ -418,7 +422,7 @@ void MaintenanceProgramsTest::optimizesEachMediaItsWay()
     QFETCH(QString, optimization);
     TestMachine test(machine);
     test->system().administrator = administrator;
-    const ProgramRun result = run("defrag", arguments);
+    const ProgramRun result = run(Defrag, arguments);
     QCOMPARE(result.exitCode, exitCode);
     QCOMPARE(out(result), DefragBanner + output);
     QCOMPARE(optimizationOfC(test), optimization);
@@ -434,12 +438,12 @@ void MaintenanceProgramsTest::windows7ProgramsKnowOnlyTheirOwnSwitches_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("optimization");
-    QTest::newRow("no retrim") << "defrag" << QStringList{"C:", "/L"} << int(0x80070057u) << incorrect << QString();
-    QTest::newRow("no optimization by media") << "defrag" << QStringList{"C:", "/O"} << int(0x80070057u) << incorrect
+    QTest::newRow("no retrim") << Defrag << QStringList{"C:", "/L"} << int(0x80070057u) << incorrect << QString();
+    QTest::newRow("no optimization by media") << Defrag << QStringList{"C:", "/O"} << int(0x80070057u) << incorrect
                                               << QString();
-    QTest::newRow("no /D") << "defrag" << QStringList{"C:", "/D"} << int(0x80070057u) << incorrect << QString();
+    QTest::newRow("no /D") << Defrag << QStringList{"C:", "/D"} << int(0x80070057u) << incorrect << QString();
     // Windows 7's defragmenter defragments whatever it is given, an SSD too.
-    QTest::newRow("defragments an SSD") << "defrag" << QStringList{"C:", "/U"} << 0
+    QTest::newRow("defragments an SSD") << Defrag << QStringList{"C:", "/U"} << 0
                                         << banner + "Invoking defragmentation on (C:)...\r\n\r\n\r\n"
                                                     "\tAnalysis:  100% complete.\r\n"
                                                     "\tDefragmentation:  100% complete.\r\n\r\n"
@@ -544,7 +548,7 @@ void MaintenanceProgramsTest::keepsProgramStateInMachineJson()
     run(Bcdedit, {"/timeout", "5"});
     run("netsh", {"interface", "tcp", "set", "global", "autotuninglevel=normal"});
     run("wevtutil", {"set-log", "System", "/ms:268435456"});
-    run("defrag", {"C:", "/L"});
+    run(Defrag, {"C:", "/L"});
     run("cleanmgr", {"/sagerun:99"});
     QString error;
     QVERIFY2(machine->save(&error), qPrintable(error));

@@ -54,6 +54,12 @@ private slots:
 
         QVERIFY(loadSignatures(dir, QJsonArray()));
         QVERIFY(!SignatureStore::instance().isLoaded());
+
+        // Patterns that are no list are named, never taken for no junk software.
+        scannertest::writeFile(dir.filePath("adware.json"), R"({"version": "2.2", "patterns": {"id": "a"}})");
+        QVERIFY(SignatureStore::instance().load(dir.path()));
+        QVERIFY(!SignatureStore::instance().isLoaded());
+        QCOMPARE(SignatureStore::instance().problems().value(0), QString::fromUtf8("adware.json 的 patterns 不是数组"));
     }
 
     void readsFieldsInFileOrderAndSkipsForeignElements()

@@ -62,7 +62,7 @@ QJsonObject restorePoints(const QList<int>& sequences)
     for (int sequence : sequences) {
         points.append(QJsonObject{{"sequenceNumber", sequence},
                                   {"description", QString("Point %1").arg(sequence)},
-                                  {"creationTime", QString("202611%1093012.123456-000").arg(sequence, 2, 10, QChar('0'))}});
+                                  {"creationTime", QString("202611%1").arg(sequence, 2, 10, QChar('0')) + "093012.123456-000"}});
     }
     return QJsonObject{{"restorePoints", points}};
 }
@@ -231,7 +231,7 @@ void TestPhase2RunControl::pageOpensFromTheResultPage()
 void TestPhase2RunControl::tickingAsks_data()
 {
     QTest::addColumn<QString>("itemId");
-    QTest::addColumn<QList<int>>("points");  // restore points on the machine; -1 first: no wmic
+    QTest::addColumn<QList<int>>("points");  // restore points on the machine; -1 first: no wmic, -2: one unreadable
     QTest::addColumn<QString>("title");      // empty: nothing is asked
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("offered");
@@ -248,12 +248,15 @@ void TestPhase2RunControl::tickingAsks_data()
     // the box says so instead of telling of none.
     QTest::newRow("restore points unreadable") << "H2" << QList<int>{-1, 12, 5} << QString::fromUtf8("系统还原点清理")
                                                << QString::fromUtf8("未能读取系统还原点列表，无法清理。") << "box";
+    QTest::newRow("restore points not all readable") << "H2" << QList<int>{-2, 12, 5} << QString::fromUtf8("系统还原点清理")
+                                                     << QString::fromUtf8("未能完整读取系统还原点列表，无法清理。") << "box";
     QTest::newRow("printer spooler: asked at execution") << "C9" << QList<int>{} << QString() << QString()
                                                          << QString();
 }
 
-// A cancelled question keeps the tick, and unticking asks nothing. What the
-// answers do to a run is seen in the whole run below.
+// A question cancelled, or one that could not be asked, leaves the item
+// unticked, and unticking asks nothing. What the answers do to a run is seen
+// in the whole run below.
 void TestPhase2RunControl::tickingAsks()
 {
     QFETCH(QString, itemId);
@@ -261,9 +264,12 @@ void TestPhase2RunControl::tickingAsks()
     QFETCH(QString, title);
     QFETCH(QString, text);
     QFETCH(QString, offered);
-    TestMachine machine(restorePoints(points.mid(points.startsWith(-1) ? 1 : 0)));
+    const bool marked = !points.isEmpty() && points.first() < 0;
+    TestMachine machine(restorePoints(points.mid(marked ? 1 : 0)));
     if (points.startsWith(-1))
         machine->programs().setAvailability("wmic", win::sim::ProgramAvailability::Missing);
+    if (points.startsWith(-2))
+        machine->programs().restorePoints().first().creationTime.clear();
     Velantrix w;
     openPage(w);
     QString shown;
@@ -277,7 +283,8 @@ void TestPhase2RunControl::tickingAsks()
     QCOMPARE(question.windowTitle, title);
     QCOMPARE(question.text, text);
     QCOMPARE(shown, offered);
-    QVERIFY(box(w, itemId)->isChecked());
+    QCOMPARE(box(w, itemId)->isChecked(), title.isEmpty());
+    QCOMPARE(page(w)->selectedItems().isEmpty(), !title.isEmpty());
 
     ModalAnswer none([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
     box(w, itemId)->setChecked(false);
@@ -353,24 +360,32 @@ void TestPhase2RunControl::runRefused()
 
 void TestPhase2RunControl::wholeRunFromThePageToTheThanksPage_data()
 {
-    QTest::addColumn<QStringList>("logAnswers");  // each time "A2" is ticked; empty: cancelled
-    QTest::addColumn<QList<int>>("keepAnswers");   // each time "H2" is ticked; 0: cancelled
+    QTest::addColumn<QStringList>("logAnswers");  // each time "A2" is ticked; empty: cancelled, "esc": Esc
+    QTest::addColumn<QList<int>>("keepAnswers");   // each time "H2" is ticked; 0: cancelled, -1: Esc
+    QTest::addColumn<int>("itemsRun");
     QTest::addColumn<quint64>("logBytes");
     QTest::addColumn<QList<int>>("pointsLeft");
     const quint64 mb = 1024 * 1024;
-    QTest::newRow("chosen") << QStringList{"512 MB"} << QList<int>{2} << 512 * mb << QList<int>{12, 30};
-    QTest::newRow("cancelled: 256 MB and one point") << QStringList{""} << QList<int>{0} << 256 * mb << QList<int>{30};
-    QTest::newRow("cancelled after a choice: the choice holds")
-        << QStringList{"1 GB", ""} << QList<int>{3, 0} << 1024 * mb << QList<int>{7, 12, 30};
+    const QList<int> allPoints{5, 7, 12, 30};
+    QTest::newRow("chosen") << QStringList{"512 MB"} << QList<int>{2} << 4 << 512 * mb << QList<int>{12, 30};
+    QTest::newRow("cancelled: neither runs") << QStringList{""} << QList<int>{0} << 2 << 2048 * mb << allPoints;
+    QTest::newRow("Esc: neither runs") << QStringList{"esc"} << QList<int>{-1} << 2 << 2048 * mb << allPoints;
+    QTest::newRow("cancelled after a choice: neither runs")
+        << QStringList{"1 GB", ""} << QList<int>{3, 0} << 2 << 2048 * mb << allPoints;
+    QTest::newRow("chosen after a cancel")
+        << QStringList{"", "128 MB"} << QList<int>{0, 3} << 4 << 128 * mb << QList<int>{7, 12, 30};
 }
 
 void TestPhase2RunControl::wholeRunFromThePageToTheThanksPage()
 {
     QFETCH(QStringList, logAnswers);
     QFETCH(QList<int>, keepAnswers);
+    QFETCH(int, itemsRun);
     QFETCH(quint64, logBytes);
     QFETCH(QList<int>, pointsLeft);
     TestMachine machine(restorePoints({12, 5, 30, 7}));
+    for (win::sim::EventLogConfig& log : machine->programs().eventLogs())
+        log.maxSizeBytes = quint64(2048) << 20;
     machine.addService("TrkWks");
     machine.addService("Spooler");
     machine->system().printers << win::sim::SimPrinter{"HP LaserJet", false, "HP LaserJet", QString()};
@@ -382,7 +397,10 @@ void TestPhase2RunControl::wholeRunFromThePageToTheThanksPage()
         tickAnswering(w, "A2", [&](QWidget* dialog) {
             auto* input = static_cast<QInputDialog*>(dialog);
             input->setTextValue(choice);
-            choice.isEmpty() ? input->reject() : input->accept();
+            if (choice == "esc")
+                QTest::keyClick(input, Qt::Key_Escape);
+            else
+                choice.isEmpty() ? input->reject() : input->accept();
         });
     }
     for (int keep : keepAnswers) {
@@ -390,7 +408,10 @@ void TestPhase2RunControl::wholeRunFromThePageToTheThanksPage()
         tickAnswering(w, "H2", [&](QWidget* dialog) {
             auto* input = static_cast<QInputDialog*>(dialog);
             input->setIntValue(keep);
-            keep == 0 ? input->reject() : input->accept();
+            if (keep < 0)
+                QTest::keyClick(input, Qt::Key_Escape);
+            else
+                keep == 0 ? input->reject() : input->accept();
         });
     }
     box(w, "C13")->setChecked(true);
@@ -411,7 +432,7 @@ void TestPhase2RunControl::wholeRunFromThePageToTheThanksPage()
     }, "QMessageBox");
     QTRY_VERIFY_WITH_TIMEOUT(ok.answered, 20000);
     QCOMPARE(ok.windowTitle, QString::fromUtf8("优化完成"));
-    QVERIFY(ok.text.startsWith(QString::fromUtf8("您的电脑已经完成优化！\n\n本次共执行 4 项优化：\n")));
+    QVERIFY(ok.text.startsWith(QString::fromUtf8("您的电脑已经完成优化！\n\n本次共执行 %1 项优化：\n").arg(itemsRun)));
     QCOMPARE(format, Qt::PlainText);
     QTRY_VERIFY(thanksPage(w)->isVisible());
     QVERIFY(!result(w)->isVisible());

@@ -16,6 +16,7 @@
 #include <QNetworkReply>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <atomic>
@@ -108,6 +109,8 @@ private slots:
     void configurationIsReadOnlyFromARegularFile();
     void requestNamesVersionPlatformAndDevice_data();
     void requestNamesVersionPlatformAndDevice();
+    void onlyHttpsOrTheLoopbackIsAsked_data();
+    void onlyHttpsOrTheLoopbackIsAsked();
     void answersOfferOrDemandTheUpdater_data();
     void answersOfferOrDemandTheUpdater();
     void longReleaseNotesKeepTheButtonsOnTheScreen_data();
@@ -179,6 +182,11 @@ void TestUpdateCheck::requestNamesVersionPlatformAndDevice_data()
     QTest::newRow("device code in UTF-8") << R"({"update_url": "%1/c", "device_code": "设备"})"
                                           << "/c?currentVersion=1.1.1.4&platform=WINDOWS&channel=STABLE"
                                           << QString("设备").toUtf8();
+    // A line break would end the header and start one of the file's choosing.
+    QTest::newRow("device code with a line break: nothing asked")
+        << R"({"update_url": "%1/c", "device_code": "dev\r\nX-Injected: yes"})" << "" << QByteArray();
+    QTest::newRow("device code with a control character: nothing asked")
+        << R"({"update_url": "%1/c", "device_code": "dev\u0007"})" << "" << QByteArray();
 }
 
 void TestUpdateCheck::requestNamesVersionPlatformAndDevice()
@@ -191,8 +199,46 @@ void TestUpdateCheck::requestNamesVersionPlatformAndDevice()
     writeConfig(config.arg(server.url()).toUtf8());
     Velantrix window;
     QVERIFY(!runCheck(window).boxShown);
-    QCOMPARE(server.targets, QStringList{target});
-    QCOMPARE(server.deviceCodes, QList<QByteArray>{device});
+    QCOMPARE(server.targets, target.isEmpty() ? QStringList() : QStringList{target});
+    QCOMPARE(server.deviceCodes, target.isEmpty() ? QList<QByteArray>() : QList<QByteArray>{device});
+}
+
+void TestUpdateCheck::onlyHttpsOrTheLoopbackIsAsked_data()
+{
+    QTest::addColumn<QString>("url");   // %1: a file holding an offer
+    QTest::addColumn<bool>("allowed");
+    QTest::newRow("https") << "https://update.example/check" << true;
+    QTest::newRow("http on the loopback") << "http://127.0.0.1:8080/check" << true;
+    QTest::newRow("http on localhost") << "http://localhost/check" << true;
+    QTest::newRow("http on the IPv6 loopback") << "http://[::1]/check" << true;
+    QTest::newRow("http elsewhere") << "http://update.example/check" << false;
+    QTest::newRow("a local file") << "file://%1" << false;
+    QTest::newRow("a file without a host") << "file:%1" << false;
+    QTest::newRow("ftp") << "ftp://update.example/check" << false;
+    QTest::newRow("https without a host") << "https:///check" << false;
+}
+
+// An address the configuration names is asked only when it is our kind of
+// endpoint: a local file offering an update offers nothing.
+void TestUpdateCheck::onlyHttpsOrTheLoopbackIsAsked()
+{
+    QFETCH(QString, url);
+    QFETCH(bool, allowed);
+    QTemporaryDir dir;
+    const QString offerFile = dir.filePath("offer.json");
+    QFile offer(offerFile);
+    QVERIFY(offer.open(QIODevice::WriteOnly));
+    offer.write(R"({"code":0,"data":{"hasUpdate":true,"latest":{"version":"9.9","releaseNote":"x"}}})");
+    offer.close();
+    const QString address = url.arg(offerFile);
+    QCOMPARE(updatecheck::isAllowedUpdateUrl(QUrl(address)), allowed);
+    if (allowed)
+        return;
+    TestMachine machine;
+    pointConfigAt(address);
+    Velantrix window;
+    QVERIFY(!runCheck(window).boxShown);
+    QCOMPARE(updaterStarts(machine), 0);
 }
 
 void TestUpdateCheck::answersOfferOrDemandTheUpdater_data()
@@ -250,24 +296,31 @@ void TestUpdateCheck::answersOfferOrDemandTheUpdater()
 void TestUpdateCheck::longReleaseNotesKeepTheButtonsOnTheScreen_data()
 {
     QTest::addColumn<bool>("forced");
+    QTest::addColumn<QString>("version");
     QTest::addColumn<QString>("note");
     QStringList lines;
     for (int i = 1; i <= 60; ++i)
         lines << QString::fromUtf8("%1. 修复了若干问题").arg(i);
-    QTest::newRow("sixty lines, offered") << false << lines.join('\n');
-    QTest::newRow("sixty lines, forced") << true << lines.join('\n');
-    QTest::newRow("one long line, forced") << true << QString::fromUtf8("修复了若干问题").repeated(400);
+    QTest::newRow("sixty lines, offered") << false << "2.1" << lines.join('\n');
+    QTest::newRow("sixty lines, forced") << true << "2.1" << lines.join('\n');
+    QTest::newRow("one long line, forced") << true << "2.1" << QString::fromUtf8("修复了若干问题").repeated(400);
+    QStringList versionLines;
+    for (int i = 1; i <= 200; ++i)
+        versionLines << QString("2.1.%1").arg(i);
+    QTest::newRow("a version of two hundred lines, offered") << false << versionLines.join('\n') << "x";
+    QTest::newRow("a version of one long line, forced") << true << QString("2.1").repeated(500) << "x";
 }
 
-// A release note of any length leaves the box's buttons on the screen; the
-// whole note lies behind the details button.
+// A release note or version of any length leaves the box's buttons on the
+// screen; the whole text lies behind the details button.
 void TestUpdateCheck::longReleaseNotesKeepTheButtonsOnTheScreen()
 {
     QFETCH(bool, forced);
+    QFETCH(QString, version);
     QFETCH(QString, note);
     TestMachine machine;
     LoopbackHttpServer server;
-    QJsonObject data{{"hasUpdate", true}, {"latest", QJsonObject{{"version", "2.1"}, {"releaseNote", note}}}};
+    QJsonObject data{{"hasUpdate", true}, {"latest", QJsonObject{{"version", version}, {"releaseNote", note}}}};
     if (forced)
         data.insert("forceUpdate", true);
     server.body = QJsonDocument(QJsonObject{{"code", 0}, {"data", data}}).toJson();
@@ -276,7 +329,7 @@ void TestUpdateCheck::longReleaseNotesKeepTheButtonsOnTheScreen()
     const CheckOutcome outcome = runCheck(window, forced ? QMessageBox::Ok : QMessageBox::Yes);
     QVERIFY(outcome.boxShown);
     QVERIFY(outcome.fitsTheScreen);
-    QCOMPARE(outcome.details, note);
+    QCOMPARE(outcome.details, version == "2.1" ? note : version + "\n\n" + note);
     QCOMPARE(::updaterStarts(machine), 1);
 }
 
@@ -288,6 +341,8 @@ void TestUpdateCheck::brokenServersEndQuietly_data()
     QTest::addColumn<bool>("gzipped");
     using Mode = LoopbackHttpServer::Mode;
     QTest::newRow("status 500") << int(Mode::Answer) << 500 << false << false;
+    // A redirect is not followed, and its body is no answer, offer or not.
+    QTest::newRow("redirect offering in its body") << int(Mode::Answer) << 302 << false << false;
     QTest::newRow("never answers") << int(Mode::Silent) << 200 << false << false;
     QTest::newRow("endless body, announced") << int(Mode::FloodSized) << 200 << false << false;
     QTest::newRow("endless body, unannounced") << int(Mode::FloodUnsized) << 200 << false << false;

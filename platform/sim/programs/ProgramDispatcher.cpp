@@ -26,10 +26,12 @@ struct ProgramInfo
     quint32 optionalFromBuild;   // from this build on a fresh install lacks it (0: never)
 };
 
-// wmic is an optional feature from Windows 11 24H2 on, which new installs lack.
+// wmic is an optional feature from Windows 11 24H2 on, which new installs
+// lack. SysWOW64 holds 32-bit copies of powercfg, netsh, wevtutil, cleanmgr,
+// ipconfig and wmic, but none of bcdedit or defrag.
 const ProgramInfo Programs[] = {
     {"wmic", true, false, true, 26100},     {"powercfg", false, false, false, 0},
-    {"bcdedit", false, true, false, 0},     {"defrag", false, false, false, 0},
+    {"bcdedit", false, true, false, 0},     {"defrag", false, true, false, 0},
     {"ipconfig", false, false, false, 0},   {"cleanmgr", false, false, false, 0},
     {"netsh", false, false, false, 0},      {"wevtutil", false, false, false, 0}};
 
