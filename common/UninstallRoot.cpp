@@ -9,6 +9,7 @@ namespace {
 
 constexpr quint32 ReadAccess = win::KeyRead | win::KeyWow64_64Key;
 constexpr quint32 NameChars = 1024;
+constexpr quint32 ValueBytes = 8192;
 
 } // namespace
 
@@ -40,4 +41,11 @@ void forEachUninstallEntry(
                 visit(root, entries.name(), entry);
         }
     }
+}
+
+QString uninstallEntryText(const win::RegistryKey& entry, const QString& name)
+{
+    QString text;
+    entry.readString(name, &text, ValueBytes);
+    return text;
 }

@@ -28,7 +28,11 @@ struct UninstallRoot
 const QVector<UninstallRoot>& uninstallRoots();
 
 // Opens every entry of every root for reading (64-bit view, names of up to
-// 1024 characters) and hands it to `visit` with its subkey's name; a root or entry that cannot be
-// opened is passed over.
+// 1024 characters) and hands it to `visit` with its subkey's name; a root or
+// entry that cannot be opened is passed over.
 void forEachUninstallEntry(
     const std::function<void(const UninstallRoot& root, const QString& name, const win::RegistryKey& entry)>& visit);
+
+// A text value of an entry (up to 8192 bytes); missing or of another type, it
+// reads as empty.
+QString uninstallEntryText(const win::RegistryKey& entry, const QString& name);

@@ -1,22 +1,40 @@
 #include "phase2/ProgramFolders.h"
 
+#include "common/CommandLineProgram.h"
 #include "common/ProtectedFolders.h"
 #include "common/UninstallRoot.h"
 #include "platform/CaseFold.h"
 #include "platform/FileSystem.h"
 #include "platform/Processes.h"
 #include "scanners/PopupScanner.h"
-#include "scanners/StartupLocationScanner.h"
+
+#include <QRegularExpression>
 
 namespace {
 
-constexpr quint32 ValueBytes = 8192;
-
-QString text(const win::RegistryKey& key, const QString& name)
+// A path as an entry may hold it, in quotes or not.
+QString unquoted(const QString& text)
 {
-    QString value;
-    key.readString(name, &value, ValueBytes);
-    return value;
+    const QString trimmed = text.trimmed();
+    if (!trimmed.startsWith('"'))
+        return trimmed;
+    const int close = trimmed.indexOf('"', 1);
+    return close > 0 ? trimmed.mid(1, close - 1) : trimmed.mid(1);
+}
+
+// The file an uninstall command runs. rundll32 only hosts the DLL named first
+// on its command line ("rundll32.exe "C:\X\uninst.dll",Uninstall"): that DLL
+// is the uninstaller.
+QString uninstallerFile(const QString& command)
+{
+    const QString program = CommandLineProgram::of(command);
+    const QString name = win::fileNameOf(program);
+    if (name.compare(QLatin1String("rundll32"), Qt::CaseInsensitive) != 0
+        && name.compare(QLatin1String("rundll32.exe"), Qt::CaseInsensitive) != 0)
+        return program;
+    static const QRegularExpression hostedDll(QStringLiteral("rundll32(?:\\.exe)?\"?\\s+(\"[^\"]*\"|[^,\"]*)"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    return unquoted(hostedDll.match(command).captured(1));
 }
 
 } // namespace
@@ -27,16 +45,20 @@ ProgramFolders::ProgramFolders(const ProtectedFolders& rule) : m_rule(rule)
     readRunningProcesses();
 }
 
+// Many entries name no install location (most of those Windows Installer
+// writes); their uninstaller or their icon still lies in the program's folder.
 void ProgramFolders::readUninstallEntries()
 {
     forEachUninstallEntry([this](const UninstallRoot& root, const QString& key, const win::RegistryKey& entry) {
-        const QString location = root.expand(text(entry, QStringLiteral("InstallLocation")));
-        const QString uninstaller = StartupLocationScanner::extractTargetPath(
-            root.expand(text(entry, QStringLiteral("UninstallString"))));
-        const QString name = text(entry, QStringLiteral("DisplayName")).trimmed();
+        const QString name = uninstallEntryText(entry, QStringLiteral("DisplayName")).trimmed();
         const QString user = QStringLiteral("已安装：") + (name.isEmpty() ? key : name);
-        add(location, user);
-        add(win::parentPathOf(uninstaller), user);
+        const auto pathOf = [&root, &entry](const QString& value) {
+            return root.expand(uninstallEntryText(entry, value));
+        };
+        add(unquoted(pathOf(QStringLiteral("InstallLocation"))), user);
+        add(win::parentPathOf(uninstallerFile(pathOf(QStringLiteral("UninstallString")))), user);
+        // An icon is "file" or "file,index": either way its folder is the file's.
+        add(win::parentPathOf(unquoted(pathOf(QStringLiteral("DisplayIcon")))), user);
     });
 }
 

@@ -6,8 +6,8 @@
 class ProtectedFolders;
 
 // The folders that installed and running programs still use: the install
-// location and the uninstall program's folder of every uninstall entry, and
-// the folder every running process was started from. What an uninstall left
+// location, the uninstaller's folder and the icon's folder of every uninstall
+// entry, and the folder every running process was started from. What an uninstall left
 // behind lies in none of them and holds none of them; anything else still
 // belongs to a program, and deleting it would break the program or its own
 // uninstall. Read once, when the object is made.

@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr quint32 DisplayNameBytes = 8192;
 constexpr int WmicWaitMs = 8000;
 
 const QString& nameColumn()
@@ -138,10 +137,7 @@ QStringList ConflictScanner::installedProgramNames()
 {
     QStringList names;
     forEachUninstallEntry([&names](const UninstallRoot&, const QString&, const win::RegistryKey& program) {
-        QString name;
-        if (program.readString(QStringLiteral("DisplayName"), &name, DisplayNameBytes) != win::ErrorSuccess)
-            return;
-        name = name.trimmed();
+        const QString name = uninstallEntryText(program, QStringLiteral("DisplayName")).trimmed();
         if (!name.isEmpty())
             names.append(name);
     });

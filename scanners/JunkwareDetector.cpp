@@ -14,16 +14,6 @@ namespace {
 
 constexpr quint32 ReadAccess = win::KeyRead | win::KeyWow64_64Key;
 constexpr quint32 NameChars = 1024;
-constexpr quint32 ProgramValueBytes = 8192;
-
-// A text value of an installed program; any other type reads as empty.
-QString programText(const win::RegistryKey& key, const QString& name)
-{
-    QString text;
-    key.readString(name, &text, ProgramValueBytes);
-    return text;
-}
-
 } // namespace
 
 void JunkwareDetector::scanJunkware(ScanReportBundle& report)
@@ -42,11 +32,11 @@ void JunkwareDetector::scanInstalledPrograms(ScanReportBundle& report)
 {
     const QString dimension = QStringLiteral("已安装程序");
     forEachUninstallEntry([&](const UninstallRoot& root, const QString&, const win::RegistryKey& program) {
-        const QString displayName = programText(program, QStringLiteral("DisplayName"));
+        const QString displayName = uninstallEntryText(program, QStringLiteral("DisplayName"));
         if (!matchesAnySignature(displayName, &AdwareSignature::uninstallKeys))
             return;
         // Only a program that matched is worth a look at its folder.
-        const QString evidence = residueEvidence(root.expand(programText(program, QStringLiteral("InstallLocation"))));
+        const QString evidence = residueEvidence(root.expand(uninstallEntryText(program, QStringLiteral("InstallLocation"))));
         reportMatches(report, displayName, &AdwareSignature::uninstallKeys, dimension, evidence);
     });
 }

@@ -769,6 +769,29 @@ void Phase2ExecutorTest::removesTheLeftoversOfAFinding_data()
         << Removed.arg(QStringLiteral("搜索保护"), "0") + inUse.arg("1", QStringLiteral("已安装：SP"))
         << QStringList{}
         << QStringList{"C:\\Users\\Tester\\AppData\\Local\\Search Protect\\bin\\uninstall.exe"};
+    // However the entry names it: a quoted location, a DLL that rundll32
+    // runs as the uninstaller, the icon of an installer's entry that names
+    // no location; short names, slashes and trailing dots alike.
+    QTest::newRow("every folder an uninstall entry points into")
+        << MachineSetup([](TestMachine& machine) {
+               const QString entries = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\"
+                                                      "CurrentVersion\\Uninstall\\");
+               machine.setText(entries + "Q", QStringLiteral("InstallLocation"), QStringLiteral("\"%ProgramFiles%\\Q Soft\\\""),
+                               win::RegExpandSz);
+               machine.setText(entries + "R", QStringLiteral("UninstallString"),
+                               QStringLiteral("RunDll32.exe \"C:\\Program Files (x86)\\RSOFTW~1\\uninst.dll\",Uninstall /S"));
+               machine.setText(entries + "{7A1B}", QStringLiteral("UninstallString"), QStringLiteral("MsiExec.exe /X{7A1B}"));
+               machine.setText(entries + "{7A1B}", QStringLiteral("DisplayIcon"),
+                               QStringLiteral("C:\\Program Files (x86)\\M Soft\\m.exe,0"));
+               for (const char* file : {"Q Soft\\q.exe", "R Software\\uninst.dll", "M Soft\\m.exe"})
+                   machine.addFile(QStringLiteral("C:\\Program Files (x86)\\") + QLatin1String(file));
+           })
+        << QStringList{"C:\\Program Files (x86)\\Q Soft", "c:/program files (x86)/r software.", "C:\\PROGRA~1\\MSOFT~1"}
+        << Removed.arg(QStringLiteral("搜索保护"), "0")
+               + inUse.arg("3", QStringLiteral("已安装：Q、已安装：R、已安装：{7A1B}"))
+        << QStringList{}
+        << QStringList{"C:\\Program Files (x86)\\Q Soft\\q.exe", "C:\\Program Files (x86)\\R Software\\uninst.dll",
+                       "C:\\Program Files (x86)\\M Soft\\m.exe"};
     QTest::newRow("folder a running program was started from")
         << MachineSetup([](TestMachine& machine) {
                machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp\\hn\\hotnews.exe"));
