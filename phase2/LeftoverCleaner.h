@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 // Removes what junk software left behind, for the leftover items of one
@@ -25,6 +26,17 @@ public:
     QString clean(const QString& junkwareId);
 
 private:
+    // What became of the paths of one finding.
+    struct Outcome
+    {
+        int removed = 0;
+        int inUse = 0;
+        int partly = 0;   // some of it went, the rest would not
+        int kept = 0;     // nothing of it went
+        QStringList users;
+    };
+    static QString lineOf(const QString& name, const Outcome& outcome);
+
     const QVector<JunkwareFinding>& m_findings;
     QHash<QString, int> m_firstById;
     FileRemover m_remover;

@@ -732,13 +732,15 @@ void Phase2ExecutorTest::removesTheLeftoversOfAFinding_data()
                machine.addFile(QStringLiteral("C:\\Program Files (x86)\\SearchProtect\\bin\\SPtool.exe"));
                machine.addFile(QStringLiteral("C:\\Users\\Tester\\AppData\\Roaming\\SearchProtect\\config.ini"));
                machine.addFile(QStringLiteral("C:\\ProgramData\\SearchProtect\\update.log"));
+               machine.addFile(QStringLiteral("C:\\ProgramData\\SearchProtect\\cache.dat"));
                machine->files().setLocked(QStringLiteral("C:\\ProgramData\\SearchProtect\\update.log"), true);
            })
         << QStringList{"%ProgramFiles%\\SearchProtect", "%APPDATA%\\SearchProtect\\config.ini",
                        "C:\\ProgramData\\SearchProtect", "C:\\Program Files\\SearchProtect"}
-        << Removed.arg(QStringLiteral("搜索保护"), "2") + QStringLiteral("，1 项受保护或无法删除，已保留")
+        << Removed.arg(QStringLiteral("搜索保护"), "2") + QStringLiteral("，1 项只删除了一部分（其余正在使用或无法删除）")
         << QStringList{"C:\\Program Files (x86)\\SearchProtect",
-                       "C:\\Users\\Tester\\AppData\\Roaming\\SearchProtect\\config.ini"}
+                       "C:\\Users\\Tester\\AppData\\Roaming\\SearchProtect\\config.ini",
+                       "C:\\ProgramData\\SearchProtect\\cache.dat"}
         << QStringList{"C:\\Users\\Tester\\AppData\\Roaming\\SearchProtect", "C:\\ProgramData\\SearchProtect\\update.log"};
     // An installed program's folder, anything in it and the folder holding
     // it are no leftovers: its own uninstall still needs them.
