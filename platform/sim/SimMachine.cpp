@@ -230,15 +230,19 @@ SimService* SimMachine::findService(const QString& name)
 
 // Few processes run at a time, and most deleted files are named unlike any
 // of them: the name is compared first, the whole path only when it matches.
+// An image path spelt with short (8.3) names is compared in its long form.
 bool SimMachine::isRunningImage(const QString& windowsPath) const
 {
     const QString name = fileNameOf(windowsPath);
     for (const SimProcess& process : m_system.processes) {
-        if (!process.imagePath.endsWith(name, Qt::CaseInsensitive))
+        const bool shortNamed = process.imagePath.contains('~');
+        if (!shortNamed && !process.imagePath.endsWith(name, Qt::CaseInsensitive))
             continue;
         QString image;
-        if (fullPathName(process.imagePath, &image) == ErrorSuccess
-            && image.compare(windowsPath, Qt::CaseInsensitive) == 0)
+        if (fullPathName(process.imagePath, &image) != ErrorSuccess
+            || (shortNamed && m_files.longPathName(image, &image) != ErrorSuccess))
+            continue;
+        if (image.compare(windowsPath, Qt::CaseInsensitive) == 0)
             return true;
     }
     return false;

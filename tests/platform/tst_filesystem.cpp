@@ -362,13 +362,13 @@ void FileSystemTest::refusesLockedReadOnlyRunningAndFolderDeletions()
 
     // Windows maps the image of a running program: it can be neither
     // deleted nor written until the program ends, however it is named.
-    const QString image = machine.addFile("C:\\Program Files\\App\\app.exe", "MZ");
-    machine.addProcess(77, "C:\\Program Files\\App\\app.exe");
-    QCOMPARE(deleteFile("c:\\PROGRAM FILES\\app\\APP.EXE"), ErrorAccessDenied);
-    QCOMPARE(writeFile("C:\\Program Files\\App\\app.exe", "x"), ErrorSharingViolation);
+    const QString image = machine.addFile("C:\\Program Files\\App Suite\\app.exe", "MZ");
+    machine.addProcess(77, "C:\\Program Files\\APPSUI~1\\app.exe");
+    QCOMPARE(deleteFile("c:\\PROGRAM FILES\\app suite\\APP.EXE"), ErrorAccessDenied);
+    QCOMPARE(writeFile("C:\\Program Files\\App Suite\\app.exe", "x"), ErrorSharingViolation);
     QVERIFY(QFileInfo::exists(image));
     machine->system().processes.clear();
-    QCOMPARE(deleteFile("C:\\Program Files\\App\\app.exe"), ErrorSuccess);
+    QCOMPARE(deleteFile("C:\\Program Files\\App Suite\\app.exe"), ErrorSuccess);
 
     FileEntry entry;
     QCOMPARE(fileInfo("C:\\Windows\\Temp\\setup.ini", &entry), ErrorSuccess);
