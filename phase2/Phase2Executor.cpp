@@ -266,7 +266,9 @@ void Phase2Executor::pruneRestorePoints(int keepN, QStringList& lines)
                 ++deleted;
         }
     }
-    QString line = QStringLiteral("系统还原点：共 %1 个，已删除 %2 个，保留最近 %3 个").arg(count).arg(deleted).arg(count - deleted);
+    // The newest ones were never to go; an older one that would not go stays
+    // beside them and is counted apart.
+    QString line = QStringLiteral("系统还原点：共 %1 个，已删除 %2 个，保留最近 %3 个").arg(count).arg(deleted).arg(count - toDelete);
     if (deleted < toDelete)
         line += QStringLiteral("，%1 个未能删除").arg(toDelete - deleted);
     lines << line;

@@ -426,10 +426,12 @@ void Phase2ExecutorTest::prunesTheOldestRestorePoints_data()
     QTest::newRow("keep as many as there are") << points << plain << 4 << true << true << all << nothing.arg(4);
     QTest::newRow("none at all") << QList<int>{} << plain << 1 << true << true << QList<int>{} << nothing.arg(0);
     QTest::newRow("srclient without the call") << points << plain << 2 << true << false << all
-                                               << pruned.arg(4).arg(0).arg(4) + QStringLiteral("，2 个未能删除");
+                                               << pruned.arg(4).arg(0).arg(2) + QStringLiteral("，2 个未能删除");
+    // The newest points are kept as asked; an older one that would not go
+    // stays beside them, and the line says so.
     QTest::newRow("a point that cannot be removed") << QList<int>{12, -5, 30, 7} << plain << 2 << true << true
                                                     << QList<int>{5, 12, 30}
-                                                    << pruned.arg(4).arg(1).arg(3) + QStringLiteral("，1 个未能删除");
+                                                    << pruned.arg(4).arg(1).arg(2) + QStringLiteral("，1 个未能删除");
     QTest::newRow("standard user") << points << plain << 1 << false << true << all << QStringLiteral("系统还原点：无法读取还原点列表");
     // A description is free text: it may break its line or hold characters
     // the code page of wmic's output cannot carry.
