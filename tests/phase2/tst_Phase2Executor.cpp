@@ -482,7 +482,6 @@ void Phase2ExecutorTest::readsRestorePointsByTheirHeader_data()
                                         "20261101093012.123456+480  5               \r\r\n\r\r\n"
                                      << true
                                      << QStringList{"5|20261101093012.123456+480", "12|20261203180000.000000-000"};
-    QTest::newRow("none") << "" << true << QStringList{};
     // A row that is no restore point's could hide one: nothing is counted.
     QTest::newRow("a row without a number") << "SequenceNumber  CreationTime               \r\n"
                                                "3               20261101093012.123456-000  \r\n"
