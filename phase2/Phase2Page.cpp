@@ -1,6 +1,6 @@
 #include "phase2/Phase2Page.h"
 
-#include "common/ThemePalette.h"
+#include "uikit/ThemePalette.h"
 #include "phase2/GroupCard.h"
 #include "phase2/OptCatalogue.h"
 

@@ -1,7 +1,7 @@
 #include "phase2/Phase2ProgressDialog.h"
 
 #include "common/DisplayText.h"
-#include "common/ThemePalette.h"
+#include "uikit/ThemePalette.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "ui/EulaDialog.h"
 
-#include "common/ThemePalette.h"
+#include "uikit/ThemePalette.h"
 #include "ui_EulaDialog.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "ui/FeedbackPage.h"
 
-#include "common/ThemePalette.h"
+#include "uikit/ThemePalette.h"
 
 #include <QFrame>
 #include <QGraphicsDropShadowEffect>

@@ -1,6 +1,6 @@
 #include "ui/ImageDialog.h"
 
-#include "common/ThemePalette.h"
+#include "uikit/ThemePalette.h"
 #include "ui/DisplayScaling.h"
 
 #include <QGraphicsDropShadowEffect>

@@ -1,6 +1,6 @@
 #include "ui/ProgressPage.h"
 
-#include "common/ThemePalette.h"
+#include "uikit/ThemePalette.h"
 #include "ui/CachedTextLabel.h"
 #include "ui/CircularProgressBar.h"
 #include "ui/SphereTagCloud.h"

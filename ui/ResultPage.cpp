@@ -1,6 +1,6 @@
 #include "ui/ResultPage.h"
 
-#include "common/ThemePalette.h"
+#include "uikit/ThemePalette.h"
 #include "ui_ResultPage.h"
 
 #include <QLabel>

@@ -2,7 +2,7 @@
 
 #include "common/DisplayText.h"
 #include "common/PrinterList.h"
-#include "common/ThemePalette.h"
+#include "uikit/ThemePalette.h"
 #include "engine/OptimizeCore.h"
 #include "phase2/Phase2Executor.h"
 #include "phase2/Phase2Page.h"

@@ -1,4 +1,4 @@
-#include "common/ThemePalette.h"
+#include "uikit/ThemePalette.h"
 
 #include <QRegularExpression>
 #include <QStringList>
