@@ -1,8 +1,9 @@
 #include "phase2/Phase2Page.h"
 
-#include "uikit/ThemePalette.h"
 #include "phase2/GroupCard.h"
 #include "phase2/OptCatalogue.h"
+#include "uikit/KeyboardFocus.h"
+#include "uikit/ThemePalette.h"
 
 #include <QBoxLayout>
 #include <QFrame>
@@ -166,8 +167,10 @@ QWidget* Phase2Page::buildScrollArea()
     scrollArea->setFrameShape(QFrame::NoFrame);
     scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Without a frame the area would be an invisible stop between the search
-    // box and the first check box; tabbing through the boxes scrolls it.
+    // box and the first check box; the control that takes the keyboard, from
+    // the search box and the tool bar too, is scrolled into view.
     scrollArea->setFocusPolicy(Qt::NoFocus);
+    keepFocusInView(scrollArea);
     scrollArea->verticalScrollBar()->setStyleSheet(ThemePalette::thinScrollBarSheet());
 
     auto* inner = new QWidget(scrollArea);

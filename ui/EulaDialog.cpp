@@ -1,7 +1,7 @@
 #include "ui/EulaDialog.h"
 
-#include "uikit/ThemePalette.h"
 #include "ui_EulaDialog.h"
+#include "uikit/ThemePalette.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "ui/ImageDialog.h"
 
-#include "uikit/ThemePalette.h"
 #include "ui/DisplayScaling.h"
+#include "uikit/ThemePalette.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>

@@ -2,8 +2,8 @@
 
 #include "common/DisplayText.h"
 #include "common/PrinterList.h"
-#include "uikit/ThemePalette.h"
 #include "engine/OptimizeCore.h"
+#include "phase2/GroupCard.h"
 #include "phase2/Phase2Executor.h"
 #include "phase2/Phase2Page.h"
 #include "phase2/Phase2ProgressDialog.h"
@@ -20,6 +20,8 @@
 #include "ui/ResultPage.h"
 #include "ui/UpdateCheck.h"
 #include "ui_Velantrix.h"
+#include "uikit/KeyboardFocus.h"
+#include "uikit/ThemePalette.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -372,7 +374,7 @@ void Velantrix::showPage(Page* page)
     page->setVisible(true);
     page->raise();
     page->setTheme(theme);
-    page->setFocus();
+    focusFirstControl(page);
 }
 
 // A feedback page lies over the still visible result page and takes the
@@ -384,7 +386,7 @@ void Velantrix::showFeedbackPage(FeedbackPage* page)
     page->setTheme(theme);
     page->setVisible(true);
     page->raise();
-    page->setFocus();
+    focusFirstControl(page);
 }
 
 void Velantrix::closeFeedbackPage(FeedbackPage* page)
@@ -611,13 +613,17 @@ void Velantrix::onPhase2Clicked()
     phase2Page->setTheme(theme);
     phase2Page->setVisible(true);
     phase2Page->raise();
-    phase2Page->setFocus();
+    focusFirstControl(phase2Page);
 }
 
 void Velantrix::onCardClicked(int groupIndex)
 {
     resultPage->hide();
     showPage(phase2Page);
+    // The keyboard goes to the group asked for, not to the search box above
+    // a list that Tab would then scroll back to its top.
+    if (GroupCard* card = phase2Page->card(groupIndex))
+        focusFirstControl(card);
     phase2Page->scrollToGroup(groupIndex);
 }
 

@@ -78,6 +78,19 @@ int pixelsMarkingFocus(QWidget* control, QWidget* elsewhere)
     return changed;
 }
 
+// Whether the control shows whole inside the scroll areas around it.
+bool inView(QWidget* control)
+{
+    for (QWidget* up = control->parentWidget(); up; up = up->parentWidget()) {
+        if (auto* area = qobject_cast<QScrollArea*>(up)) {
+            const QRect shown(control->mapTo(area->viewport(), QPoint(0, 0)), control->size());
+            if (!area->viewport()->rect().contains(shown))
+                return false;
+        }
+    }
+    return true;
+}
+
 // Opens a place of the program and answers the window it lies in.
 QWidget* open(Velantrix& window, const QString& place, std::unique_ptr<QWidget>& dialog)
 {
@@ -87,8 +100,8 @@ QWidget* open(Velantrix& window, const QString& place, std::unique_ptr<QWidget>&
     button(&window, "startBtn")->click();  // demo mode: the canned results
     if (place == "result")
         return &window;
-    if (place == "deep optimisation") {
-        button(&window, "phase2EntryBtn")->click();
+    if (place == "deep optimisation" || place == "startup card") {
+        button(&window, place == "deep optimisation" ? "phase2EntryBtn" : "cardStartup")->click();
         return &window;
     }
     if (place == "thanks" || place == "service card") {
@@ -125,7 +138,7 @@ QWidget* shownPart(Velantrix& window, QWidget* top, const QString& place)
         return top;
     if (place == "result")
         return window.findChild<ResultPage*>();
-    if (place == "deep optimisation")
+    if (place == "deep optimisation" || place == "startup card")
         return window.findChild<Phase2Page*>();
     return feedbackPage(window, place == "service card");
 }
@@ -173,6 +186,47 @@ private slots:
         QVERIFY2(unmarked.isEmpty(), qPrintable(unmarked.join("; ")));
     }
 
+    // A page that appears takes the keyboard on its first control, in view,
+    // where its ring shows and Enter presses it.
+    void aPageTakesTheKeyboardOnItsFirstControl_data()
+    {
+        QTest::addColumn<QString>("place");
+        QTest::addColumn<QString>("control");
+        QTest::newRow("result") << "result" << "cardStartup";
+        QTest::newRow("deep optimisation") << "deep optimisation" << "searchEdit";
+        QTest::newRow("thanks") << "thanks" << "primaryBtn";
+        QTest::newRow("service card, below the fold") << "service card" << "primaryBtn";
+        QTest::newRow("deep optimisation at a card's group") << "startup card" << "groupHeader";
+    }
+
+    void aPageTakesTheKeyboardOnItsFirstControl()
+    {
+        QFETCH(QString, place);
+        Velantrix window;
+        activate(&window);
+        std::unique_ptr<QWidget> noDialog;
+        open(window, place, noDialog);
+        QWidget* focused = QApplication::focusWidget();
+        QVERIFY(shownPart(window, &window, place)->isAncestorOf(focused));
+        QTEST(focused->objectName(), "control");
+        QVERIFY(inView(focused));
+    }
+
+    // Back from the tool bar, the last row comes into view as a row reached
+    // from inside the list does.
+    void aRowReachedFromOutsideTheListComesIntoView()
+    {
+        Velantrix window;
+        activate(&window);
+        Phase2Page* page = deepOptimisationOf(window);
+        QPushButton* selectSafe = button(page, "selectSafeBtn");
+        selectSafe->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(selectSafe, Qt::Key_Backtab);
+        const QList<QWidget*> lastCardStops = page->card(page->catalogue().size() - 1)->tabStops();
+        QCOMPARE(QApplication::focusWidget(), lastCardStops.last());
+        QVERIFY(inView(QApplication::focusWidget()));
+    }
+
     void enterPressesTheFocusedButton()
     {
         Velantrix window;
@@ -195,10 +249,10 @@ private slots:
         activate(&window);
         button(&window, "startBtn")->click();
         auto* result = window.findChild<ResultPage*>();
-        QList<QWidget*> walked;
-        for (QWidget* at = result; walked.size() < tabStops(result).size();) {
-            QTest::keyClick(at, Qt::Key_Tab);
-            at = QApplication::focusWidget();
+        QList<QWidget*> walked{QApplication::focusWidget()};
+        while (walked.size() < tabStops(result).size()) {
+            QTest::keyClick(walked.last(), Qt::Key_Tab);
+            QWidget* at = QApplication::focusWidget();
             QVERIFY2(result->isAncestorOf(at), qPrintable(at->objectName()));
             walked << at;
         }
@@ -225,9 +279,9 @@ private slots:
         }
         for (const char* name : {"selectSafeBtn", "restoreDefaultBtn", "remoteHelpBtn", "executeBtn", "skipBtn"})
             expected << button(page, name);
-        QList<QWidget*> walked;
-        for (QWidget* at = page; walked.size() < expected.size(); at = QApplication::focusWidget()) {
-            QTest::keyClick(at, Qt::Key_Tab);
+        QList<QWidget*> walked{QApplication::focusWidget()};
+        while (walked.size() < expected.size()) {
+            QTest::keyClick(walked.last(), Qt::Key_Tab);
             walked << QApplication::focusWidget();
         }
         QCOMPARE(walked, expected);
@@ -238,8 +292,7 @@ private slots:
         Velantrix window;
         activate(&window);
         Phase2Page* page = deepOptimisationOf(window);
-        QTest::keyClick(page, Qt::Key_Tab);  // the search box
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);  // from the search box
         GroupCard* card = page->card(0);
         QCOMPARE(QApplication::focusWidget(), card->findChild<QWidget*>("groupHeader"));
         const QList<std::pair<Qt::Key, Qt::KeyboardModifiers>> keys{
