@@ -219,6 +219,7 @@ Velantrix::Velantrix(QWidget* parent)
     setUpButtons();
     applyTheme(theme);
     createPages();
+    placeFooterLast();
     // Enter presses the focused button, as it does in a dialog.
     for (QPushButton* button : findChildren<QPushButton*>())
         button->setAutoDefault(true);
@@ -327,6 +328,20 @@ void Velantrix::createPages()
 
     for (QWidget* page : pages())
         page->installEventFilter(this);
+}
+
+// Tab goes down the window as it reads: the title bar, the home screen or
+// the page over it, then the footer. The pages, made after the footer, would
+// otherwise be reached after it.
+void Velantrix::placeFooterLast()
+{
+    QWidget* previous = previousInFocusChain();
+    while (previous->focusPolicy() == Qt::NoFocus)  // Qt orders only controls that take the keyboard
+        previous = previous->previousInFocusChain();
+    for (QWidget* button : {ui->kefuBtn, ui->huhangkaBtn, ui->websiteBtn, ui->aboutBtn}) {
+        setTabOrder(previous, button);
+        previous = button;
+    }
 }
 
 QList<QWidget*> Velantrix::pages() const

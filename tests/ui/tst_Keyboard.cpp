@@ -242,7 +242,9 @@ private slots:
         QVERIFY(!result->isVisible());
     }
 
-    // Each stop lies below the one before it, or beside it to the right.
+    // Each stop lies below the one before it, or beside it to the right; from
+    // the page's last the window goes on as it reads: the footer below it,
+    // then round to the title bar and back to the page.
     void resultPageIsWalkedAsItIsRead()
     {
         Velantrix window;
@@ -263,9 +265,17 @@ private slots:
             const bool toTheRight = next.left() >= before.right() && next.top() < before.bottom();
             QVERIFY2(below || toTheRight, qPrintable(walked[i - 1]->objectName() + " then " + walked[i]->objectName()));
         }
+        QStringList around;
+        for (int i = 0; i < 7; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            around << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(around, QStringList({"kefuBtn", "huhangkaBtn", "websiteBtn", "aboutBtn", "minBtn", "closeBtn",
+                                      walked.first()->objectName()}));
     }
 
-    // The groups of a report come where they stand, before the tool bar.
+    // The groups of a report come where they stand, before the tool bar, and
+    // the footer after it.
     void deepOptimisationPageIsWalkedAsItIsRead()
     {
         Velantrix window;
@@ -285,6 +295,8 @@ private slots:
             walked << QApplication::focusWidget();
         }
         QCOMPARE(walked, expected);
+        QTest::keyClick(walked.last(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString("kefuBtn"));  // the footer below
     }
 
     void groupHeadersFoldWithSpaceAndEnter()
