@@ -100,9 +100,11 @@ ButtonSheets buttonSheets(int theme)
                          "QPushButton:hover{background:@hoverFill;border-color:@hoverBorder;color:@text;}";
     const QString current = "QPushButton{background:@accent;color:@onAccent;border:%1 solid @accent;border-radius:%2;"
                             "padding:%3;font-size:%4;font-weight:600;}";
-    const QString tool = "QPushButton{background:transparent;color:@textSecondary;border:none;border-radius:8px;font-size:%1;"
-                         "padding:8px 16px;}QPushButton:hover{background:@toolHover;color:@accent;}";
-    const QString bar = "QPushButton{background:transparent;color:@textSecondary;border:none;border-radius:8px;min-width:%1;"
+    // Buttons sized by their text keep the focus ring's room in a border
+    // that shows nothing, so the ring never cuts the text.
+    const QString tool = "QPushButton{background:transparent;color:@textSecondary;border:2px solid transparent;border-radius:8px;"
+                         "font-size:%1;padding:6px 14px;}QPushButton:hover{background:@toolHover;color:@accent;}";
+    const QString bar = "QPushButton{background:transparent;color:@textSecondary;border:2px solid transparent;border-radius:8px;min-width:%1;"
                         "min-height:%2;font-size:%3;}QPushButton:hover{background:%4;color:%5;}";
     ButtonSheets sheets;
     switch (theme) {
