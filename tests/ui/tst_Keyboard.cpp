@@ -255,6 +255,7 @@ private slots:
         finish->setFocus(Qt::TabFocusReason);
         QTest::keyClick(finish, Qt::Key_Enter, Qt::KeypadModifier);
         QVERIFY(!result->isVisible());
+        QCOMPARE(QApplication::focusWidget(), start);  // home, where the keyboard began
     }
 
     // Each stop lies below the one before it, or beside it to the right; from
