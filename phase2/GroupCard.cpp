@@ -1,7 +1,7 @@
 #include "phase2/GroupCard.h"
 
 #include "common/DisplayText.h"
-#include "common/ThemePalette.h"
+#include "uikit/ThemePalette.h"
 
 #include <QCheckBox>
 #include <QEvent>

@@ -1,8 +1,9 @@
 #include "phase2/Phase2Page.h"
 
-#include "common/ThemePalette.h"
 #include "phase2/GroupCard.h"
 #include "phase2/OptCatalogue.h"
+#include "uikit/KeyboardFocus.h"
+#include "uikit/ThemePalette.h"
 
 #include <QBoxLayout>
 #include <QFrame>
@@ -28,7 +29,10 @@ struct PageSheets
     const char* skip;
 };
 
-// Each theme's sheets; the colours are the theme's roles.
+// Each theme's sheets; the colours are the theme's roles. A button sized by
+// its text keeps the focus ring's room, so the ring never cuts the text: in
+// a border that shows nothing where it has none of its own, and in a pixel
+// less padding where its own border is one pixel wide.
 const PageSheets kPageSheets[] = {
     {"QWidget#Phase2Page { background:@page; }"
      "QScrollArea#p2ScrollArea { background:transparent; border:none; }"
@@ -38,17 +42,19 @@ const PageSheets kPageSheets[] = {
      "QLineEdit { border:1px solid @fieldBorder; border-radius:10px; padding:10px 14px 10px 36px; font-size:13px; background:@surface; color:@text; }"
      "QLineEdit:focus { border-color:@accent; background:@hoverFill; }",
      "QPushButton { background:@accentFill; color:@accent; border:1px solid @accent/0.15; border-radius:8px; padding:8px 16px; font-size:12px; }"
-     "QPushButton:hover { background:@accentFillHover; border-color:@accent/0.3; }",
-     "QPushButton { background:transparent; color:@textSecondary; border:none; border-radius:8px; padding:8px 16px; font-size:12px; }"
+     "QPushButton:hover { background:@accentFillHover; border-color:@accent/0.3; }"
+     "QPushButton:focus { padding:7px 15px; }",
+     "QPushButton { background:transparent; color:@textSecondary; border:2px solid transparent; border-radius:8px; padding:6px 14px; font-size:12px; }"
      "QPushButton:hover { color:@text; }",
      "QPushButton { background:@helpFill; color:@accent; border:1px solid @helpBorder; border-radius:8px; padding:8px 16px; font-size:12px; }"
      "QPushButton:hover { background:@helpHover; border-color:@accent/0.4; }",
      "font-size:13px; font-weight:bold; color:@accent;",
-     "QPushButton { background:qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accent,stop:1 @accentDeep); color:@onAccent; border:none; border-radius:10px; padding:10px 24px; font-size:14px; font-weight:bold; }"
+     "QPushButton { background:qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accent,stop:1 @accentDeep); color:@onAccent; border:2px solid transparent; border-radius:10px; padding:8px 22px; font-size:14px; font-weight:bold; }"
      "QPushButton:hover { background:qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accentDeep,stop:1 @accent); }"
      "QPushButton:disabled { background:@border; color:@textMuted; }",
      "QPushButton { background:transparent; color:@textSecondary; border:1px solid @buttonBorder; border-radius:10px; padding:10px 24px; font-size:14px; }"
-     "QPushButton:hover { border-color:@fieldBorder; color:@text; }",
+     "QPushButton:hover { border-color:@fieldBorder; color:@text; }"
+     "QPushButton:focus { padding:9px 23px; }",
 },
     {"QWidget#Phase2Page { background:@page; }"
      "QScrollArea#p2ScrollArea { background:transparent; border:none; }"
@@ -57,16 +63,16 @@ const PageSheets kPageSheets[] = {
      "font-size:24px; font-weight:bold; color:@text;", "font-size:14px; color:@textSecondary; padding-bottom:4px;",
      "QLineEdit { border:2px solid @fieldBorder; border-radius:10px; padding:6px 14px; font-size:15px; background:@surface; color:@text; }"
      "QLineEdit:focus { border-color:@accent; }",
-     "QPushButton { background:@accentFill; color:@accent; border:none; border-radius:8px; padding:8px 16px; font-size:14px; }"
+     "QPushButton { background:@accentFill; color:@accent; border:2px solid transparent; border-radius:8px; padding:6px 14px; font-size:14px; }"
      "QPushButton:hover { background:@accentFillHover; }",
-     "QPushButton { background:@buttonFill; color:@textSecondary; border:none; border-radius:8px; padding:8px 16px; font-size:14px; }"
+     "QPushButton { background:@buttonFill; color:@textSecondary; border:2px solid transparent; border-radius:8px; padding:6px 14px; font-size:14px; }"
      "QPushButton:hover { background:@hoverFill; }",
      "QPushButton { background:@helpFill; color:@accent; border:1px solid @helpBorder; border-radius:8px; padding:8px 16px; font-size:14px; }"
      "QPushButton:hover { background:@helpHover; }",
      "font-size:14px; font-weight:bold; color:@accent;",
-     "QPushButton { background:@accent; color:@onAccent; border:none; border-radius:8px; padding:8px 24px; font-size:14px; font-weight:bold; }"
+     "QPushButton { background:@accent; color:@onAccent; border:2px solid transparent; border-radius:8px; padding:6px 22px; font-size:14px; font-weight:bold; }"
      "QPushButton:hover { background:@accentDeep; }",
-     "QPushButton { background:@buttonFill; color:@textSecondary; border:none; border-radius:8px; padding:8px 24px; font-size:14px; }"
+     "QPushButton { background:@buttonFill; color:@textSecondary; border:2px solid transparent; border-radius:8px; padding:6px 22px; font-size:14px; }"
      "QPushButton:hover { background:@hoverFill; color:@text; }",
 },
     {"QWidget#Phase2Page { background:@page; }"
@@ -77,17 +83,19 @@ const PageSheets kPageSheets[] = {
      "QLineEdit { border:1px solid @fieldBorder; border-radius:10px; padding:10px 14px 10px 36px; font-size:14px; background:@surface; color:@text; }"
      "QLineEdit:focus { border-color:@accent; background:@buttonFill; }",
      "QPushButton { background:@accentFill; color:@accent; border:1px solid @accent/0.12; border-radius:8px; padding:8px 16px; font-size:12px; }"
-     "QPushButton:hover { background:@accentFillHover; }",
-     "QPushButton { background:transparent; color:@textMuted; border:none; border-radius:8px; padding:8px 16px; font-size:12px; }"
+     "QPushButton:hover { background:@accentFillHover; }"
+     "QPushButton:focus { padding:7px 15px; }",
+     "QPushButton { background:transparent; color:@textMuted; border:2px solid transparent; border-radius:8px; padding:6px 14px; font-size:12px; }"
      "QPushButton:hover { color:@textSecondary; }",
      "QPushButton { background:@helpFill; color:@accent; border:1px solid @helpBorder; border-radius:8px; padding:8px 16px; font-size:12px; }"
      "QPushButton:hover { background:@helpHover; }",
      "font-size:13px; font-weight:bold; color:@accent;",
-     "QPushButton { background:qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accent,stop:1 @accentDeep); color:@onAccent; border:none; border-radius:10px; padding:10px 24px; font-size:14px; font-weight:bold; }"
+     "QPushButton { background:qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accent,stop:1 @accentDeep); color:@onAccent; border:2px solid transparent; border-radius:10px; padding:8px 22px; font-size:14px; font-weight:bold; }"
      "QPushButton:hover { background:qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accentDeep,stop:1 @accent); }"
      "QPushButton:disabled { background:@buttonBorder; color:@textMuted; }",
      "QPushButton { background:transparent; color:@textSecondary; border:1px solid @buttonBorder; border-radius:10px; padding:10px 24px; font-size:14px; }"
-     "QPushButton:hover { border-color:@hoverBorder; color:@text; }",
+     "QPushButton:hover { border-color:@hoverBorder; color:@text; }"
+     "QPushButton:focus { padding:9px 23px; }",
 },
 };
 
@@ -166,8 +174,10 @@ QWidget* Phase2Page::buildScrollArea()
     scrollArea->setFrameShape(QFrame::NoFrame);
     scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Without a frame the area would be an invisible stop between the search
-    // box and the first check box; tabbing through the boxes scrolls it.
+    // box and the first check box; the control that takes the keyboard, from
+    // the search box and the tool bar too, is scrolled into view.
     scrollArea->setFocusPolicy(Qt::NoFocus);
+    keepFocusInView(scrollArea);
     scrollArea->verticalScrollBar()->setStyleSheet(ThemePalette::thinScrollBarSheet());
 
     auto* inner = new QWidget(scrollArea);

@@ -1,7 +1,7 @@
 #include "phase2/Phase2ProgressDialog.h"
 
 #include "common/DisplayText.h"
-#include "common/ThemePalette.h"
+#include "uikit/ThemePalette.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -19,7 +19,7 @@ const char* const kDialogSheet = "QDialog { background:@panel; border:1px solid 
 const char* const kStatusSheet = "font-size:13px; color:@statusText;";
 const char* const kBarSheet = "QProgressBar { border:none; border-radius:5px; background:@progressTrack; }"
                               "QProgressBar::chunk { border-radius:5px; background:qlineargradient(x1:0,y1:0,x2:1,y2:0,stop:0 @progressStart,stop:1 @progressEnd); }";
-const char* const kCloseSheet = "QPushButton { background:@progressStart; color:@progressButtonText; border:none; border-radius:8px; padding:8px 24px; font-size:13px; }"
+const char* const kCloseSheet = "QPushButton { background:@progressStart; color:@progressButtonText; border:2px solid transparent; border-radius:8px; padding:6px 22px; font-size:13px; }"
                                 "QPushButton:hover { background:@progressButtonHover; }";
 
 } // namespace

@@ -4,9 +4,11 @@
 set -eu
 cd "$(dirname "$0")/.."
 
-# The program opens a window: without a display Qt would end it with a
-# message about its "xcb" plugin that points nowhere useful.
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+# The program opens a window: without an X display Qt would end it with a
+# message about its "xcb" plugin that points nowhere useful. A Wayland
+# session alone is no display for it: Qt here has no Wayland plugin, and a
+# desktop session's XWayland sets DISPLAY.
+if [ -z "${DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
     cat >&2 <<'EOT'
 tools/run.sh: Tessaro opens a window, and there is no display to open it on
 (DISPLAY is not set). Run it from a desktop session, or give it one:

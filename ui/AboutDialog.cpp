@@ -1,8 +1,8 @@
 #include "ui/AboutDialog.h"
 
-#include "common/ThemePalette.h"
 #include "ui/DisplayScaling.h"
 #include "ui_AboutDialog.h"
+#include "uikit/ThemePalette.h"
 
 #include <QCoreApplication>
 #include <QGraphicsDropShadowEffect>

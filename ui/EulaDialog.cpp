@@ -1,7 +1,7 @@
 #include "ui/EulaDialog.h"
 
-#include "common/ThemePalette.h"
 #include "ui_EulaDialog.h"
+#include "uikit/ThemePalette.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -32,7 +32,10 @@ void EulaDialog::showFocus()
     // leave its buttons with the rules they were laid out with.
     ensurePolished();
     const ThemePalette& palette = ThemePalette::of(ThemePalette::Light);
-    setStyleSheet(styleSheet() + palette.sheet(ThemePalette::buttonFocusRule({"agreeBtn", "exitBtn"})));
+    // The buttons keep the ring's room in a border that shows nothing, so
+    // the ring never cuts their text.
+    setStyleSheet(styleSheet() + "#agreeBtn, #exitBtn { border: 2px solid transparent; padding: 6px 22px; }"
+                  + palette.sheet(ThemePalette::buttonFocusRule({"agreeBtn", "exitBtn"})));
     ui->textEdit->setStyleSheet(QStringLiteral("QTextEdit { %1 }").arg(ui->textEdit->styleSheet())
                                 + palette.sheet(ThemePalette::ownFocusRule("QTextEdit")));
 }

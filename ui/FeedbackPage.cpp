@@ -1,6 +1,7 @@
 #include "ui/FeedbackPage.h"
 
-#include "common/ThemePalette.h"
+#include "uikit/KeyboardFocus.h"
+#include "uikit/ThemePalette.h"
 
 #include <QFrame>
 #include <QGraphicsDropShadowEffect>
@@ -124,8 +125,10 @@ FeedbackPage::FeedbackPage(int mode, QWidget* parent)
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->verticalScrollBar()->setStyleSheet(ThemePalette::thinScrollBarSheet());
-    // Without a frame the area would be an invisible stop before the buttons.
+    // Without a frame the area would be an invisible stop before the buttons;
+    // the button that takes the keyboard is scrolled into view.
     scroll->setFocusPolicy(Qt::NoFocus);
+    keepFocusInView(scroll);
     scroll->setStyleSheet("QScrollArea#feedbackScroll { background: transparent; border: none; }QScrollArea#feedbackScroll > QWidget > QWidget { background: transparent; }");
     pageLayout->addWidget(scroll);
 

@@ -1,7 +1,7 @@
 #include "ui/ImageDialog.h"
 
-#include "common/ThemePalette.h"
 #include "ui/DisplayScaling.h"
+#include "uikit/ThemePalette.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
@@ -13,9 +13,6 @@
 namespace {
 
 constexpr QSize kPictureSize(350, 472);
-
-// The close button's veil over the panel, by theme.
-const char* const kCloseButtonVeil[] = {"0.1", "0.05", "0.04"};
 
 } // namespace
 
@@ -69,13 +66,11 @@ void ImageDialog::setImage(const QString& path)
 
 void ImageDialog::setTheme(int theme)
 {
-    const int known = ThemePalette::isTheme(theme) ? theme : ThemePalette::Light;
     contentWidget->setStyleSheet(ThemePalette::of(theme).sheet(
-        QString("#contentWidget { background: @picturePanel; border-radius: 12px; }"
-                "#imageCloseBtn { background: @veil/%1; color: @aboutText; border: none; border-radius: 14px; font-size: 16px; font-weight: bold; }"
-                "#imageCloseBtn:hover { background: @closeHover; color: @onCloseHover; }"
-                "#imageCloseBtn:focus { border: 2px solid @focus; outline: none; }")
-            .arg(kCloseButtonVeil[known])));
+        "#contentWidget { background: @picturePanel; border-radius: 12px; }"
+        "#imageCloseBtn { background: @pictureClose; color: @aboutText; border: none; border-radius: 14px; font-size: 16px; font-weight: bold; }"
+        "#imageCloseBtn:hover { background: @closeHover; color: @onCloseHover; }"
+        "#imageCloseBtn:focus { border: 2px solid @focus; outline: none; }"));
 }
 
 #include "moc_ImageDialog.cpp"

@@ -1,10 +1,10 @@
 #include "ui/ProgressPage.h"
 
-#include "common/ThemePalette.h"
 #include "ui/CachedTextLabel.h"
 #include "ui/CircularProgressBar.h"
 #include "ui/SphereTagCloud.h"
 #include "ui_ProgressPage.h"
+#include "uikit/ThemePalette.h"
 
 #include <QFont>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "ui/QrCodeDialog.h"
 
-#include "common/ThemePalette.h"
+#include "uikit/ThemePalette.h"
 
 #include <QLabel>
 #include <QPushButton>

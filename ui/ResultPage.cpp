@@ -1,7 +1,8 @@
 #include "ui/ResultPage.h"
 
-#include "common/ThemePalette.h"
 #include "ui_ResultPage.h"
+#include "uikit/KeyboardFocus.h"
+#include "uikit/ThemePalette.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -103,8 +104,9 @@ ResultPage::ResultPage(QWidget* parent)
     setAutoFillBackground(true);
     ui->resultScroll->verticalScrollBar()->setStyleSheet(ThemePalette::thinScrollBarSheet());
     // Without a frame the area would be an invisible stop before the first
-    // card; tabbing through the buttons scrolls it.
+    // card; the control that takes the keyboard is scrolled into view.
     ui->resultScroll->setFocusPolicy(Qt::NoFocus);
+    keepFocusInView(ui->resultScroll);
     contentLayout = ui->mainLayout;
 
     connectButtons();

@@ -2,8 +2,8 @@
 
 #include "common/DisplayText.h"
 #include "common/PrinterList.h"
-#include "common/ThemePalette.h"
 #include "engine/OptimizeCore.h"
+#include "phase2/GroupCard.h"
 #include "phase2/Phase2Executor.h"
 #include "phase2/Phase2Page.h"
 #include "phase2/Phase2ProgressDialog.h"
@@ -20,6 +20,8 @@
 #include "ui/ResultPage.h"
 #include "ui/UpdateCheck.h"
 #include "ui_Velantrix.h"
+#include "uikit/KeyboardFocus.h"
+#include "uikit/ThemePalette.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -98,9 +100,11 @@ ButtonSheets buttonSheets(int theme)
                          "QPushButton:hover{background:@hoverFill;border-color:@hoverBorder;color:@text;}";
     const QString current = "QPushButton{background:@accent;color:@onAccent;border:%1 solid @accent;border-radius:%2;"
                             "padding:%3;font-size:%4;font-weight:600;}";
-    const QString tool = "QPushButton{background:transparent;color:@textSecondary;border:none;border-radius:8px;font-size:%1;"
-                         "padding:8px 16px;}QPushButton:hover{background:@toolHover;color:@accent;}";
-    const QString bar = "QPushButton{background:transparent;color:@textSecondary;border:none;border-radius:8px;min-width:%1;"
+    // Buttons sized by their text keep the focus ring's room in a border
+    // that shows nothing, so the ring never cuts the text.
+    const QString tool = "QPushButton{background:transparent;color:@textSecondary;border:2px solid transparent;border-radius:8px;"
+                         "font-size:%1;padding:6px 14px;}QPushButton:hover{background:@toolHover;color:@accent;}";
+    const QString bar = "QPushButton{background:transparent;color:@textSecondary;border:2px solid transparent;border-radius:8px;min-width:%1;"
                         "min-height:%2;font-size:%3;}QPushButton:hover{background:%4;color:%5;}";
     ButtonSheets sheets;
     switch (theme) {
@@ -217,6 +221,7 @@ Velantrix::Velantrix(QWidget* parent)
     setUpButtons();
     applyTheme(theme);
     createPages();
+    placeFooterLast();
     // Enter presses the focused button, as it does in a dialog.
     for (QPushButton* button : findChildren<QPushButton*>())
         button->setAutoDefault(true);
@@ -327,6 +332,20 @@ void Velantrix::createPages()
         page->installEventFilter(this);
 }
 
+// Tab goes down the window as it reads: the title bar, the home screen or
+// the page over it, then the footer. The pages, made after the footer, would
+// otherwise be reached after it.
+void Velantrix::placeFooterLast()
+{
+    QWidget* previous = previousInFocusChain();
+    while (previous->focusPolicy() == Qt::NoFocus)  // Qt orders only controls that take the keyboard
+        previous = previous->previousInFocusChain();
+    for (QWidget* button : {ui->kefuBtn, ui->huhangkaBtn, ui->websiteBtn, ui->aboutBtn}) {
+        setTabOrder(previous, button);
+        previous = button;
+    }
+}
+
 QList<QWidget*> Velantrix::pages() const
 {
     QList<QWidget*> made;
@@ -372,7 +391,7 @@ void Velantrix::showPage(Page* page)
     page->setVisible(true);
     page->raise();
     page->setTheme(theme);
-    page->setFocus();
+    focusFirstControl(page);
 }
 
 // A feedback page lies over the still visible result page and takes the
@@ -384,7 +403,7 @@ void Velantrix::showFeedbackPage(FeedbackPage* page)
     page->setTheme(theme);
     page->setVisible(true);
     page->raise();
-    page->setFocus();
+    focusFirstControl(page);
 }
 
 void Velantrix::closeFeedbackPage(FeedbackPage* page)
@@ -611,13 +630,17 @@ void Velantrix::onPhase2Clicked()
     phase2Page->setTheme(theme);
     phase2Page->setVisible(true);
     phase2Page->raise();
-    phase2Page->setFocus();
+    focusFirstControl(phase2Page);
 }
 
 void Velantrix::onCardClicked(int groupIndex)
 {
     resultPage->hide();
     showPage(phase2Page);
+    // The keyboard goes to the group asked for, not to the search box above
+    // a list that Tab would then scroll back to its top.
+    if (GroupCard* card = phase2Page->card(groupIndex))
+        focusFirstControl(card);
     phase2Page->scrollToGroup(groupIndex);
 }
 

@@ -78,6 +78,7 @@ private:
     void setUpWindow();
     void setUpButtons();
     void createPages();
+    void placeFooterLast();
     template <class Page> void showPage(Page* page);
     void fitStartButton();
     QList<QWidget*> pages() const;

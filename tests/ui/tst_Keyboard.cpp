@@ -18,6 +18,8 @@
 #include <QCheckBox>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QtTest>
 
 #include <functional>
@@ -78,6 +80,29 @@ int pixelsMarkingFocus(QWidget* control, QWidget* elsewhere)
     return changed;
 }
 
+// How many pixels of a focused button's text its ring leaves no room for.
+int textCutByTheRing(QPushButton* button)
+{
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    const QRect room = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+    return qMax(0, button->fontMetrics().horizontalAdvance(button->text()) - room.width());
+}
+
+// Whether the control shows whole inside the scroll areas around it.
+bool inView(QWidget* control)
+{
+    for (QWidget* up = control->parentWidget(); up; up = up->parentWidget()) {
+        if (auto* area = qobject_cast<QScrollArea*>(up)) {
+            const QRect shown(control->mapTo(area->viewport(), QPoint(0, 0)), control->size());
+            if (!area->viewport()->rect().contains(shown))
+                return false;
+        }
+    }
+    return true;
+}
+
 // Opens a place of the program and answers the window it lies in.
 QWidget* open(Velantrix& window, const QString& place, std::unique_ptr<QWidget>& dialog)
 {
@@ -87,8 +112,8 @@ QWidget* open(Velantrix& window, const QString& place, std::unique_ptr<QWidget>&
     button(&window, "startBtn")->click();  // demo mode: the canned results
     if (place == "result")
         return &window;
-    if (place == "deep optimisation") {
-        button(&window, "phase2EntryBtn")->click();
+    if (place == "deep optimisation" || place == "startup card") {
+        button(&window, place == "deep optimisation" ? "phase2EntryBtn" : "cardStartup")->click();
         return &window;
     }
     if (place == "thanks" || place == "service card") {
@@ -125,7 +150,7 @@ QWidget* shownPart(Velantrix& window, QWidget* top, const QString& place)
         return top;
     if (place == "result")
         return window.findChild<ResultPage*>();
-    if (place == "deep optimisation")
+    if (place == "deep optimisation" || place == "startup card")
         return window.findChild<Phase2Page*>();
     return feedbackPage(window, place == "service card");
 }
@@ -148,7 +173,7 @@ private slots:
     }
 
     // A ring around the control: at least as many pixels change as line its
-    // two longer sides.
+    // two longer sides. A button's ring takes none of its text's room.
     void everyControlShowsItsFocus()
     {
         QFETCH(QString, place);
@@ -160,6 +185,7 @@ private slots:
         QWidget* top = open(window, place, dialog);
         activate(top);
         QWidget* part = shownPart(window, top, place);
+        QCoreApplication::processEvents();  // the theme's sizes laid out
         const QList<QWidget*> stops = tabStops(part);
         QVERIFY(stops.size() >= 1);
         QStringList unmarked;
@@ -169,8 +195,51 @@ private slots:
             if (marked < needed)
                 unmarked << QString("%1 %2 (%3 of %4)").arg(control->metaObject()->className(), control->objectName())
                                 .arg(marked).arg(needed);
+            if (auto* button = qobject_cast<QPushButton*>(control); button && textCutByTheRing(button) > 0)
+                unmarked << QString("%1 cut by %2 pixels").arg(button->objectName()).arg(textCutByTheRing(button));
         }
         QVERIFY2(unmarked.isEmpty(), qPrintable(unmarked.join("; ")));
+    }
+
+    // A page that appears takes the keyboard on its first control, in view,
+    // where its ring shows and Enter presses it.
+    void aPageTakesTheKeyboardOnItsFirstControl_data()
+    {
+        QTest::addColumn<QString>("place");
+        QTest::addColumn<QString>("control");
+        QTest::newRow("result") << "result" << "cardStartup";
+        QTest::newRow("deep optimisation") << "deep optimisation" << "searchEdit";
+        QTest::newRow("thanks") << "thanks" << "primaryBtn";
+        QTest::newRow("service card, below the fold") << "service card" << "primaryBtn";
+        QTest::newRow("deep optimisation at a card's group") << "startup card" << "groupHeader";
+    }
+
+    void aPageTakesTheKeyboardOnItsFirstControl()
+    {
+        QFETCH(QString, place);
+        Velantrix window;
+        activate(&window);
+        std::unique_ptr<QWidget> noDialog;
+        open(window, place, noDialog);
+        QWidget* focused = QApplication::focusWidget();
+        QVERIFY(shownPart(window, &window, place)->isAncestorOf(focused));
+        QTEST(focused->objectName(), "control");
+        QVERIFY(inView(focused));
+    }
+
+    // Back from the tool bar, the last row comes into view as a row reached
+    // from inside the list does.
+    void aRowReachedFromOutsideTheListComesIntoView()
+    {
+        Velantrix window;
+        activate(&window);
+        Phase2Page* page = deepOptimisationOf(window);
+        QPushButton* selectSafe = button(page, "selectSafeBtn");
+        selectSafe->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(selectSafe, Qt::Key_Backtab);
+        const QList<QWidget*> lastCardStops = page->card(page->catalogue().size() - 1)->tabStops();
+        QCOMPARE(QApplication::focusWidget(), lastCardStops.last());
+        QVERIFY(inView(QApplication::focusWidget()));
     }
 
     void enterPressesTheFocusedButton()
@@ -186,19 +255,22 @@ private slots:
         finish->setFocus(Qt::TabFocusReason);
         QTest::keyClick(finish, Qt::Key_Enter, Qt::KeypadModifier);
         QVERIFY(!result->isVisible());
+        QCOMPARE(QApplication::focusWidget(), start);  // home, where the keyboard began
     }
 
-    // Each stop lies below the one before it, or beside it to the right.
+    // Each stop lies below the one before it, or beside it to the right; from
+    // the page's last the window goes on as it reads: the footer below it,
+    // then round to the title bar and back to the page.
     void resultPageIsWalkedAsItIsRead()
     {
         Velantrix window;
         activate(&window);
         button(&window, "startBtn")->click();
         auto* result = window.findChild<ResultPage*>();
-        QList<QWidget*> walked;
-        for (QWidget* at = result; walked.size() < tabStops(result).size();) {
-            QTest::keyClick(at, Qt::Key_Tab);
-            at = QApplication::focusWidget();
+        QList<QWidget*> walked{QApplication::focusWidget()};
+        while (walked.size() < tabStops(result).size()) {
+            QTest::keyClick(walked.last(), Qt::Key_Tab);
+            QWidget* at = QApplication::focusWidget();
             QVERIFY2(result->isAncestorOf(at), qPrintable(at->objectName()));
             walked << at;
         }
@@ -209,9 +281,17 @@ private slots:
             const bool toTheRight = next.left() >= before.right() && next.top() < before.bottom();
             QVERIFY2(below || toTheRight, qPrintable(walked[i - 1]->objectName() + " then " + walked[i]->objectName()));
         }
+        QStringList around;
+        for (int i = 0; i < 7; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            around << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(around, QStringList({"kefuBtn", "huhangkaBtn", "websiteBtn", "aboutBtn", "minBtn", "closeBtn",
+                                      walked.first()->objectName()}));
     }
 
-    // The groups of a report come where they stand, before the tool bar.
+    // The groups of a report come where they stand, before the tool bar, and
+    // the footer after it.
     void deepOptimisationPageIsWalkedAsItIsRead()
     {
         Velantrix window;
@@ -225,12 +305,14 @@ private slots:
         }
         for (const char* name : {"selectSafeBtn", "restoreDefaultBtn", "remoteHelpBtn", "executeBtn", "skipBtn"})
             expected << button(page, name);
-        QList<QWidget*> walked;
-        for (QWidget* at = page; walked.size() < expected.size(); at = QApplication::focusWidget()) {
-            QTest::keyClick(at, Qt::Key_Tab);
+        QList<QWidget*> walked{QApplication::focusWidget()};
+        while (walked.size() < expected.size()) {
+            QTest::keyClick(walked.last(), Qt::Key_Tab);
             walked << QApplication::focusWidget();
         }
         QCOMPARE(walked, expected);
+        QTest::keyClick(walked.last(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString("kefuBtn"));  // the footer below
     }
 
     void groupHeadersFoldWithSpaceAndEnter()
@@ -238,8 +320,7 @@ private slots:
         Velantrix window;
         activate(&window);
         Phase2Page* page = deepOptimisationOf(window);
-        QTest::keyClick(page, Qt::Key_Tab);  // the search box
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);  // from the search box
         GroupCard* card = page->card(0);
         QCOMPARE(QApplication::focusWidget(), card->findChild<QWidget*>("groupHeader"));
         const QList<std::pair<Qt::Key, Qt::KeyboardModifiers>> keys{

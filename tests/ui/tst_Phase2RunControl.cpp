@@ -194,7 +194,7 @@ void TestPhase2RunControl::pageOpensFromTheResultPage()
     QTest::keyClick(opener, Qt::Key_Space);
     QWidget* shown = group == -2 ? static_cast<QWidget*>(thanksPage(w)) : page(w);
     QVERIFY(shown->isVisible());
-    QCOMPARE(QApplication::focusWidget(), shown);
+    QVERIFY(shown->isAncestorOf(QApplication::focusWidget()));
 
     if (group != -2) {
         QVERIFY(!result(w)->isVisible());

@@ -1,4 +1,4 @@
-#include "common/ThemePalette.h"
+#include "uikit/ThemePalette.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -28,7 +28,6 @@ const Role kRoles[] = {
     {"cardBottom", {"#141923", "#F5EDE0", "#F1F5F9"}},
     {"ringTrack", {"#1E2433", "#F0D9BD", "#F7F9FC"}},
     {"checkFill", {"#2A3142", "#FFFFFF", "#FFFFFF"}},      // a check box on its card
-    {"veil", {"#FFFFFF", "#000000", "#000000"}},           // laid thinly over a surface
 
     // Lines around things.
     {"border", {"#1E2433", "#F0D9BD", "#E4E9F2"}},
@@ -95,6 +94,7 @@ const Role kRoles[] = {
     {"aboutOkHoverEnd", {"#00C2FF", "#FF8C60", "#3367D6"}},
     {"aboutOkText", {"white", "white", "white"}},
     {"picturePanel", {"#1E2230", "#FFF8F0", "#FFFFFF"}},
+    {"pictureClose", {"rgba(255,255,255,0.1)", "rgba(0,0,0,0.05)", "rgba(0,0,0,0.04)"}},  // a veil over the panel
 
     // The same in every theme.
     {"danger", {"#EF4444", "#EF4444", "#EF4444"}},
