@@ -38,7 +38,8 @@ public:
     bool isWin8OrLater() const;
     bool isWin10OrLater() const;
 
-    // Engine system utilities shared by the work steps; each stands on its own.
+    // Engine system utilities shared by the work steps; each stands on its own
+    // (OptimizeCoreUtilities.cpp).
     bool setRegistryDword(win::Hive root, const QString& subKey, const QString& valueName, quint32 value);
     bool setRegistryString(win::Hive root, const QString& subKey, const QString& valueName, const QString& value);
     bool disableService(const QString& serviceName);
@@ -68,6 +69,7 @@ private:
         std::function<void()> run;
     };
 
+    // OptimizeCoreChecks.cpp
     bool checkAdminRights();
     bool checkOsVersion();
     void detectDomainMembership();
@@ -75,11 +77,13 @@ private:
     bool detectSystemDrive(QString& drive);
     bool detectDualBoot(const QString& drive);
     bool bootManagerListsSeveralWindows();
+
+    // The run (OptimizeCore.cpp).
     bool interruptionRequested() const;
     bool runWorkSteps(const QString& drive);
     void finishRun();
 
-    // Work steps, in run order.
+    // Work steps, in run order, each in a source named after it.
     int cleanSystemCaches(const QString& drive);
     int optimizeMemory();
     void applySystemSettings();
@@ -89,7 +93,7 @@ private:
     int scanUninstallResidue();
     void runPhase1Scan();
 
-    // Step 1: caches.
+    // Step 1: caches (OptimizeCoreCacheStep.cpp).
     qint64 cleanDirectory(const QString& path, const QStringList& patterns);
     qint64 cleanDirectoryOlderThan(const QString& path, int hours, const QStringList& patterns);
     qint64 cleanFolder(const QString& path, const QStringList& patterns, const QDateTime& modifiedBefore, int hours);
@@ -101,24 +105,25 @@ private:
     bool systemDriveUsage(const QString& drive, double* usagePercent, quint64* totalBytes, quint64* freeBytes);
     void queryServiceState(const QString& serviceName, bool* running, bool* pending);
 
-    // Step 2: memory.
+    // Step 2: memory (OptimizeCoreMemoryStep.cpp).
     void trimWorkingSets();
 
-    // Step 3: settings.
+    // Step 3: settings (OptimizeCoreSettingsStep.cpp).
     void applyBootConfiguration();
     void applyAdapterPowerManagement();
     void disableRarelyUsedServices();
 
-    // Step 4: privacy.
+    // Step 4: privacy (OptimizeCorePrivacyStep.cpp).
     void disableTelemetryTasks();
 
-    // Step 5: storage.
+    // Step 5: storage (OptimizeCoreStorageStep.cpp).
     void decideStorage(int ramGB, int diskGB, int freeGB);
     void applyStorageDecision(const QString& drive, int ramGB);
     void applyFastStartup(int waitMs);
     void maintainDisk(const QString& drive, DiskType kind);
 
-    // Step 6: startup entries, leftovers and the report.
+    // Step 6: startup entries and leftovers (OptimizeCoreStartupResidueSteps.cpp),
+    // and the report (OptimizeCoreReportStep.cpp).
     int countTextValues(win::Hive root, const QString& subKey);
     void countShellAndAppInitHijacks();
     void countStartupFolderEntries(const QString& folder);

@@ -86,16 +86,16 @@ private:
     void showFeedbackPage(FeedbackPage* page);
     void closeFeedbackPage(FeedbackPage* page);
     void showImage(const QString& path);
-    void loadUpdaterConfig();
-    void launchUpdater();
     void openToolFolder(const QString& relativeFolder);
 
+    // VelantrixThemes.cpp
     void applyTheme(int theme);
     void applyButtonStyles();
     QString darkStyleSheet() const;
     QString warmStyleSheet() const;
     QString lightStyleSheet() const;
 
+    // VelantrixRunControl.cpp, and the demo in VelantrixDemoData.cpp
     void startOptimization();
     void onCoreFinished();
     void onCoreError(const QString& errorMsg);
@@ -103,7 +103,9 @@ private:
     void showDemoResults();
     void stopCoreThread();
     void interruptRunAndClose();
+    void quitOnceWorkersEnded();
 
+    // VelantrixPhase2Control.cpp
     void onPhase2Skip();
     void onPhase2Execute();
     bool askRestorePointsToKeep();
@@ -113,9 +115,12 @@ private:
     void onPhase2Error(const QString& msg);
     void showPhase2Progress();
     void stopPhase2Thread();
-    void quitOnceWorkersEnded();
     bool confirmPrinterSpoolerStop();
     QString formatPrinterList() const;
+
+    // VelantrixUpdateCheck.cpp
+    void loadUpdaterConfig();
+    void launchUpdater();
 
     std::unique_ptr<Ui::Velantrix> ui;
     ProgressPage* progressPage = nullptr;
