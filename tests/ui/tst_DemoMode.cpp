@@ -103,7 +103,7 @@ private slots:
         QVERIFY(page->isVisible());
         QCOMPARE(page->catalogue()[OptCatalogue::JunkSoftwareGroup].items.size(), 3);  // the canned report
         for (const char* item : {"C13", "E1"})
-            page->findChild<QWidget*>(QString("itemRow_") + item)->findChild<QCheckBox*>()->setChecked(true);
+            page->findChild<QCheckBox*>(QString("itemRow_") + item)->setChecked(true);
 
         ModalAnswer ok([](QWidget* box) { static_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click(); });
         page->findChild<QPushButton*>("executeBtn")->click();
