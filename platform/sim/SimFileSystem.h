@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QString>
 #include <QVector>
+#include <optional>
 
 namespace win::sim {
 
@@ -34,6 +35,7 @@ public:
     SimFileSystem();
 
     bool load(const QJsonObject& machine, const QString& machineFolder, QString* error);
+    // Writes the "drives" section; the facts are written from factsTable().
     void save(QJsonObject& machine) const;
     // Unique among all file systems and loads of this process, so that a
     // walk can tell that the drives it started on are gone.
@@ -48,8 +50,9 @@ public:
     const SimDrive* drive(QChar letter) const;
     const DriveMapper& mapper() const { return m_mapper; }
 
-    // The facts of a path; null when it has none.
-    const SimFileFacts* facts(const QString& windowsPath) const;
+    // The facts of a path; none when it has none.
+    std::optional<SimFileFacts> facts(const QString& windowsPath) const;
+    const FileFactsTable& factsTable() const { return m_facts; }
     void setLocked(const QString& windowsPath, bool locked);
     // Sets the Hidden, System and ReadOnly attributes of `mask` to those of `attributes`.
     void setAttributes(const QString& windowsPath, quint32 mask, quint32 attributes);
