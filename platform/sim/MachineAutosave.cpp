@@ -34,6 +34,12 @@ int MachineAutosave::savesWritten() const
     return m_savesWritten;
 }
 
+int MachineAutosave::wakeUps() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_wakeUps;
+}
+
 // Called under the machine's lock, on whichever thread changed it.
 void MachineAutosave::heardChange()
 {
@@ -48,7 +54,10 @@ void MachineAutosave::run()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-        m_wake.wait(lock, [this] { return m_changed || m_stopping; });
+        while (!m_changed && !m_stopping) {
+            m_wake.wait(lock);
+            ++m_wakeUps;
+        }
         // The changes that follow the first are written with it.
         m_wake.wait_for(lock, std::chrono::milliseconds(m_intervalMs), [this] { return m_stopping; });
         if (m_stopping)

@@ -25,8 +25,10 @@ public:
     MachineAutosave(const MachineAutosave&) = delete;
     MachineAutosave& operator=(const MachineAutosave&) = delete;
 
-    // How many saves have written something; for tests.
+    // How many saves have written something, and how often the thread woke;
+    // for tests and benchmarks.
     int savesWritten() const;
+    int wakeUps() const;
 
 private:
     void run();
@@ -41,6 +43,7 @@ private:
     bool m_changed = false;
     bool m_stopping = false;
     int m_savesWritten = 0;
+    int m_wakeUps = 0;
     std::thread m_thread;
 };
 

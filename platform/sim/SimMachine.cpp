@@ -151,6 +151,13 @@ MachineSnapshot SimMachine::changesSince(const SavedMachine& saved) const
     return snapshot;
 }
 
+void SimMachine::setChangeListener(std::function<void()> listener)
+{
+    const std::lock_guard<MachineLock> lock(m_mutex);
+    m_changeListener = std::move(listener);
+    m_changeHeard = false;
+}
+
 SavedMachine SimMachine::savedAsLoaded() const
 {
     const std::lock_guard<MachineLock> lock(m_mutex);

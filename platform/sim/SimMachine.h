@@ -56,12 +56,11 @@ public:
     // the next changesSince().
     void markChanged()
     {
-        ++m_changes;
         if (!m_changeHeard.load(std::memory_order_relaxed) && !m_changeHeard.exchange(true) && m_changeListener)
             m_changeListener();
     }
-    void setChangeListener(std::function<void()> listener) { m_changeListener = std::move(listener); }
-    quint64 changeCount() const { return m_changes; }
+    // The next change calls the new listener.
+    void setChangeListener(std::function<void()> listener);
 
     SimSystem& system() { return m_system; }
     const SimSystem& system() const { return m_system; }
@@ -106,7 +105,6 @@ private:
 
     mutable MachineLock m_mutex;
     QString m_folder;
-    std::atomic<quint64> m_changes{0};
     mutable std::atomic<bool> m_changeHeard{false};
     std::function<void()> m_changeListener;
     SimSystem m_system;
