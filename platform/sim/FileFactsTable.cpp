@@ -561,14 +561,19 @@ const FileFact* FileFactsTable::find(const QString& normalizedPath) const
 {
     if (m_count == 0)
         return nullptr;
+    if (m_foundAt == m_changes && m_foundFoldersAt == m_folderChanges && normalizedPath == m_foundPath)
+        return m_found;
     const Place at = placeOf(normalizedPath);
-    if (at.folder.isNull())
-        return nullptr;
-    const Folder* folder = folderOf(at.folder);
-    if (!folder)
-        return nullptr;
-    const int index = folder->indexOf(at.name, foldedHash(at.name));
-    return index < 0 ? nullptr : &folder->facts.at(index);
+    const Folder* folder = at.folder.isNull() ? nullptr : folderOf(at.folder);
+    m_foundIndex = folder ? folder->indexOf(at.name, foldedHash(at.name)) : -1;
+    m_found = m_foundIndex < 0 ? nullptr : &folder->facts.at(m_foundIndex);
+    // Copied into the buffer it has: a walk writes each path into one string,
+    // which a shared copy would make it copy anew.
+    m_foundPath.resize(normalizedPath.size());
+    std::copy(normalizedPath.cbegin(), normalizedPath.cend(), m_foundPath.begin());
+    m_foundAt = m_changes;
+    m_foundFoldersAt = m_folderChanges;
+    return m_found;
 }
 
 SimFileFacts FileFactsTable::facts(const QString& normalizedPath) const
@@ -584,9 +589,10 @@ void FileFactsTable::remove(const QString& normalizedPath)
 {
     if (!find(normalizedPath))   // a question, cheaper than making the folder the table's own
         return;
+    const int index = m_foundIndex;   // a copy of the folder keeps the order of its facts
     const Place at = placeOf(normalizedPath);
     Folder* folder = writableFolder(at.folder, false);
-    folder->removeAt(folder->indexOf(at.name, foldedHash(at.name)));
+    folder->removeAt(index);
     --m_count;
     changed(false);
     dropIfEmpty(at.folder, folder);
