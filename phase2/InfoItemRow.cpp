@@ -20,44 +20,29 @@ RowTexts::Places InfoItemRow::places() const
     return m_texts.place(rect(), m_texts.markSize(), true);
 }
 
-// A hidden row is not measured (see RowTexts::estimatedHeight).
 QSize InfoItemRow::sizeHint() const
 {
     ensurePolished();
-    if (estimating())
-        return QSize(m_texts.minimumWidth(m_texts.markSize()), m_texts.estimatedHeight(m_texts.markSize()));
-    return m_texts.sizeHint(m_texts.markSize());
+    return m_texts.sizeHint(m_texts.markSize(), isVisible());
 }
 
 QSize InfoItemRow::minimumSizeHint() const
 {
     ensurePolished();
-    if (estimating())
-        return QSize(m_texts.minimumWidth(m_texts.markSize()), m_texts.estimatedHeight(m_texts.markSize()));
-    return m_texts.minimumSizeHint(m_texts.markSize());
+    return m_texts.minimumSizeHint(m_texts.markSize(), isVisible());
 }
 
 int InfoItemRow::heightForWidth(int width) const
 {
     ensurePolished();
-    if (estimating())
-        return m_texts.estimatedHeight(m_texts.markSize());
-    return m_texts.heightForWidth(width, m_texts.markSize());
-}
-
-bool InfoItemRow::estimating() const
-{
-    m_estimated = m_estimated || !isVisible();
-    return !isVisible();
+    return m_texts.heightForWidth(width, m_texts.markSize(), isVisible());
 }
 
 void InfoItemRow::showEvent(QShowEvent* event)
 {
     QLabel::showEvent(event);
-    if (m_estimated) {
-        m_estimated = false;
+    if (m_texts.takeEstimated())
         updateGeometry();
-    }
 }
 
 void InfoItemRow::paintEvent(QPaintEvent*)

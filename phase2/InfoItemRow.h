@@ -29,10 +29,5 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // Whether the row is laid out unmeasured; noted, so that it asks to be
-    // laid out again when it shows.
-    bool estimating() const;
-
     RowTexts m_texts;
-    mutable bool m_estimated = false;
 };

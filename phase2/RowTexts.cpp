@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -202,8 +203,10 @@ RowTexts::Widths RowTexts::widths(int rowWidth, const QSize& lead) const
     return widths;
 }
 
-int RowTexts::heightForWidth(int width, const QSize& lead) const
+int RowTexts::heightForWidth(int width, const QSize& lead, bool shown) const
 {
+    if (!shown)
+        return estimatedHeight(lead);
     return contentHeight(lead, descriptionHeight(widths(width, lead).description)) + 2 * Margin;
 }
 
@@ -216,8 +219,10 @@ int RowTexts::contentHeight(const QSize& lead, int descriptionHeight) const
 // The hints are the row's with its description on one line, as a wrapping
 // label gives its height for one line; the height at the width the row
 // gets comes from heightForWidth.
-QSize RowTexts::sizeHint(const QSize& lead) const
+QSize RowTexts::sizeHint(const QSize& lead, bool shown) const
 {
+    if (!shown)
+        return QSize(minimumWidth(lead), estimatedHeight(lead));
     measureName();
     // A description asks for the width of eighty average characters at most,
     // as a wrapping label does.
@@ -227,8 +232,10 @@ QSize RowTexts::sizeHint(const QSize& lead) const
     return QSize(width, contentHeight(lead, descriptionSize().height()) + 2 * Margin);
 }
 
-QSize RowTexts::minimumSizeHint(const QSize& lead) const
+QSize RowTexts::minimumSizeHint(const QSize& lead, bool shown) const
 {
+    if (!shown)
+        return QSize(minimumWidth(lead), estimatedHeight(lead));
     return QSize(minimumWidth(lead), contentHeight(lead, descriptionSize().height()) + 2 * Margin);
 }
 
@@ -237,8 +244,14 @@ int RowTexts::minimumWidth(const QSize& lead) const
     return 2 * Margin + lead.width() + NameMinWidth + DescriptionMinWidth + BadgeWidth + 3 * Spacing;
 }
 
+bool RowTexts::takeEstimated()
+{
+    return std::exchange(m_estimated, false);
+}
+
 int RowTexts::estimatedHeight(const QSize& lead) const
 {
+    m_estimated = true;
     if (m_estimatedContent < 0) {
         m_estimatedContent = qMax(qMax(QFontMetrics(m_nameFont).height(), QFontMetrics(m_descriptionFont).height()),
                                   QFontMetrics(m_badgeFont).height() + BadgePadding.top() + BadgePadding.bottom());

@@ -45,15 +45,15 @@ public:
 
     QSize markSize() const;
 
-    // A row `width` pixels wide whose leading cell asks for `lead`.
-    int heightForWidth(int width, const QSize& lead) const;
-    QSize sizeHint(const QSize& lead) const;
-    QSize minimumSizeHint(const QSize& lead) const;
-    // The height of a row whose texts each take one line, from the line
-    // heights of their fonts: nothing is measured. A row laid out while it is
-    // hidden (on a page not shown) answers this and is measured when shown.
-    int estimatedHeight(const QSize& lead) const;
-    int minimumWidth(const QSize& lead) const;
+    // A row `width` pixels wide whose leading cell asks for `lead`. A row
+    // that is not `shown` (on a page not shown yet) is not measured: it
+    // answers the line heights of its fonts, as if each text took one line,
+    // and notes that it did (takeEstimated), to be laid out again once shown.
+    int heightForWidth(int width, const QSize& lead, bool shown) const;
+    QSize sizeHint(const QSize& lead, bool shown) const;
+    QSize minimumSizeHint(const QSize& lead, bool shown) const;
+    // Whether hints were estimated since this was last asked.
+    bool takeEstimated();
 
     // Where each part of a row stands. A lead that fills the row's height is
     // a text centred in it (the mark); one that does not is a box of its own
@@ -77,6 +77,8 @@ private:
     void measureName() const;
     QSize descriptionSize() const;
     int descriptionHeight(int width) const;
+    int estimatedHeight(const QSize& lead) const;
+    int minimumWidth(const QSize& lead) const;
     int contentHeight(const QSize& lead, int descriptionHeight) const;
     int badgeHeight() const;
 
@@ -102,4 +104,5 @@ private:
     mutable int m_badgeHeight = -1;
     mutable QSize m_markSize;
     mutable int m_estimatedContent = -1;
+    mutable bool m_estimated = false;
 };

@@ -22,44 +22,29 @@ RowTexts::Places SelectableItemRow::places() const
     return m_texts.place(rect(), boxSize(), false);
 }
 
-// A hidden row is not measured (see RowTexts::estimatedHeight).
 QSize SelectableItemRow::sizeHint() const
 {
     ensurePolished();
-    if (estimating())
-        return QSize(m_texts.minimumWidth(boxSize()), m_texts.estimatedHeight(boxSize()));
-    return m_texts.sizeHint(boxSize());
+    return m_texts.sizeHint(boxSize(), isVisible());
 }
 
 QSize SelectableItemRow::minimumSizeHint() const
 {
     ensurePolished();
-    if (estimating())
-        return QSize(m_texts.minimumWidth(boxSize()), m_texts.estimatedHeight(boxSize()));
-    return m_texts.minimumSizeHint(boxSize());
+    return m_texts.minimumSizeHint(boxSize(), isVisible());
 }
 
 int SelectableItemRow::heightForWidth(int width) const
 {
     ensurePolished();
-    if (estimating())
-        return m_texts.estimatedHeight(boxSize());
-    return m_texts.heightForWidth(width, boxSize());
-}
-
-bool SelectableItemRow::estimating() const
-{
-    m_estimated = m_estimated || !isVisible();
-    return !isVisible();
+    return m_texts.heightForWidth(width, boxSize(), isVisible());
 }
 
 void SelectableItemRow::showEvent(QShowEvent* event)
 {
     QCheckBox::showEvent(event);
-    if (m_estimated) {
-        m_estimated = false;
+    if (m_texts.takeEstimated())
         updateGeometry();
-    }
 }
 
 bool SelectableItemRow::hitButton(const QPoint& pos) const

@@ -35,10 +35,5 @@ private:
     // The box as a check box without text asks for it.
     QSize boxSize() const { return QCheckBox::sizeHint(); }
 
-    // Whether the row is laid out unmeasured; noted, so that it asks to be
-    // laid out again when it shows.
-    bool estimating() const;
-
     RowTexts m_texts;
-    mutable bool m_estimated = false;
 };
