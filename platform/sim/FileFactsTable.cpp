@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QVector>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 namespace win::sim {
@@ -541,6 +542,10 @@ FileFactsTable::Folder* FileFactsTable::writableFolder(QStringView folderPath, b
     } else if (it->use_count() > 1) {
         *it = std::make_shared<Folder>(**it);
         ++m_folderChanges;
+    } else {
+        // A copy that let the folder go (a save that wrote it, on its own
+        // thread) was done reading it before.
+        std::atomic_thread_fence(std::memory_order_acquire);
     }
     m_askedFolder = folderPath.toString();
     m_askedAnswer = it->get();
@@ -561,19 +566,17 @@ const FileFact* FileFactsTable::find(const QString& normalizedPath) const
 {
     if (m_count == 0)
         return nullptr;
-    if (m_foundAt == m_changes && m_foundFoldersAt == m_folderChanges && normalizedPath == m_foundPath)
-        return m_found;
     const Place at = placeOf(normalizedPath);
     const Folder* folder = at.folder.isNull() ? nullptr : folderOf(at.folder);
-    m_foundIndex = folder ? folder->indexOf(at.name, foldedHash(at.name)) : -1;
-    m_found = m_foundIndex < 0 ? nullptr : &folder->facts.at(m_foundIndex);
-    // Copied into the buffer it has: a walk writes each path into one string,
-    // which a shared copy would make it copy anew.
-    m_foundPath.resize(normalizedPath.size());
-    std::copy(normalizedPath.cbegin(), normalizedPath.cend(), m_foundPath.begin());
-    m_foundAt = m_changes;
-    m_foundFoldersAt = m_folderChanges;
-    return m_found;
+    if (!folder)
+        return nullptr;
+    if (m_foundIn != folder || m_foundAt != m_changes || m_foundIndex < 0
+        || folder->nameOf(folder->facts.at(m_foundIndex)) != at.name) {
+        m_foundIn = folder;
+        m_foundIndex = folder->indexOf(at.name, foldedHash(at.name));
+        m_foundAt = m_changes;
+    }
+    return m_foundIndex < 0 ? nullptr : &folder->facts.at(m_foundIndex);
 }
 
 SimFileFacts FileFactsTable::facts(const QString& normalizedPath) const

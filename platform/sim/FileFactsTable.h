@@ -126,13 +126,12 @@ private:
     mutable const Folder* m_askedAnswer = nullptr;
     mutable bool m_askedWritable = false;
     mutable quint64 m_askedAt = ~quint64(0);
-    // The path last looked up and what was found, while nothing changed: a
-    // file call asks about one path several times in a row.
-    mutable QString m_foundPath;
-    mutable const FileFact* m_found = nullptr;
+    // The fact last found, while nothing changed: a file call asks about one
+    // path several times in a row, and the name of the fact found is
+    // compared before any is looked up.
+    mutable const Folder* m_foundIn = nullptr;
     mutable int m_foundIndex = -1;
     mutable quint64 m_foundAt = ~quint64(0);
-    mutable quint64 m_foundFoldersAt = ~quint64(0);
 };
 
 } // namespace win::sim

@@ -279,8 +279,10 @@ void SimFileSystem::describe(FileEntry* entry, const HostEntry& host) const
     }
     // A walk describes every entry into one FileEntry, and the entries of a
     // folder mostly share their time: building it anew costs more than asking.
-    if (entry->lastWriteTime.timeSpec() != Qt::UTC || entry->lastWriteTime.toMSecsSinceEpoch() != lastWriteMs)
+    if (entry->lastWriteTime.timeSpec() != Qt::UTC)
         entry->lastWriteTime = QDateTime::fromMSecsSinceEpoch(lastWriteMs, Qt::UTC);
+    else if (entry->lastWriteTime.toMSecsSinceEpoch() != lastWriteMs)
+        entry->lastWriteTime.setMSecsSinceEpoch(lastWriteMs);
 }
 
 FileEntry SimFileSystem::describe(const DriveMapper::Resolved& resolved) const
