@@ -367,6 +367,8 @@ SimFileFacts FileFact::facts(const QString& path) const
 // are as many as the others.
 struct FileFactsTable::Folder
 {
+    static constexpr int SmallFolder = 128;
+
     QString path;            // as the first of its facts spelt it
     QString names;
     QVector<FileFact> facts;
@@ -443,7 +445,9 @@ struct FileFactsTable::Folder
         }
         facts[index].m_flags |= FileFact::Removed;
         ++removed;
-        if (2 * removed > facts.size()) {
+        // A small folder keeps its gaps until it goes or grows: the folders
+        // a cleanup empties are small, and go.
+        if (2 * removed > facts.size() && facts.size() > SmallFolder) {
             compact(table.size());
             rehash(table.size());
         }

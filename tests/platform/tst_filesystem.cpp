@@ -745,6 +745,26 @@ void FileSystemTest::factsFollowTreesByTheirFoldedPaths()
     facts.removeTree("C:\\");
     QCOMPARE(present(), QStringList{"D:\\A\\v"});
     QCOMPARE(facts.size(), 1);
+
+    // A large folder, most of it removed and added to again, finds what it holds.
+    const auto file = [](int n) { return QStringLiteral("D:\\Many\\File%1.tmp").arg(n); };
+    const auto lock = [&](int n) {
+        win::sim::SimFileFacts locked;
+        locked.path = file(n);
+        locked.locked = true;
+        facts.put(locked);
+    };
+    for (int n = 0; n < 300; ++n)
+        lock(n);
+    for (int n = 0; n < 300; n += 3)
+        facts.remove(file(n).toLower());
+    for (int n = 1; n < 300; n += 3)
+        facts.remove(file(n));
+    for (int n = 0; n < 300; n += 3)
+        lock(n);
+    for (int n = 0; n < 300; ++n)
+        QVERIFY2(bool(facts.find(file(n))) == (n % 3 != 1), qPrintable(file(n)));
+    QCOMPARE(facts.size(), 201);
 }
 
 void FileSystemTest::matchesWildcards_data()
