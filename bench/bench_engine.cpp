@@ -8,6 +8,9 @@
 //  - the folder size the storage step measures, on a tree of 100,000 and
 //    1,000,000 files, against `du -sb` on the same tree, in turn as above
 //    (goal: at most 1.15 × du);
+//  - both again on a machine whose machine.json holds a fact for every file
+//    (a last write time, as the machine generator gives them), at 100,000
+//    and 1,000,000 files (goals as above);
 //  - a whole one-click run on the sample machine with the waiting seam set
 //    not to sleep (goal: under 1 s).
 // Build in release (-DCMAKE_BUILD_TYPE=Release) and run by hand, with TMPDIR
@@ -36,6 +39,8 @@ const int FilesPerFolder = 100;
 const int Rounds = 5;
 const double GoalRatio = 1.15;
 const QString TempFolder = QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp");
+// Where the machine generator puts its files, so that its facts name them.
+const QString TreeFolder = TempFolder + QStringLiteral("\\Generated");
 
 void fail(const QString& what)
 {
@@ -128,10 +133,15 @@ double timeCacheStep(int files)
     return double(ended - started) / 1e6;
 }
 
-Pair cacheStepRound(int files, bool oursFirst)
+QJsonObject machineWith(const QJsonObject& facts)
 {
-    TestMachine machine;
-    writeTree(machine.hostPath(TempFolder), files);
+    return facts.isEmpty() ? QJsonObject() : QJsonObject{{"files", facts}};
+}
+
+Pair cacheStepRound(int files, const QJsonObject& facts, bool oursFirst)
+{
+    TestMachine machine(machineWith(facts));
+    writeTree(machine.hostPath(TreeFolder), files);
     QTemporaryDir other;
     const QString tree = other.filePath(QStringLiteral("Temp"));
     writeTree(tree, files);
@@ -173,10 +183,11 @@ Pair folderSizeRound(TestMachine& machine, int files, bool oursFirst)
     return pair;
 }
 
-void printLine(const char* what, int files, const char* tool, const Result& result, bool goal)
+void printLine(const char* what, int files, bool withFacts, const char* tool, const Result& result, bool goal)
 {
-    std::printf("%s, %d files: %.0f ms; %s: %.0f ms; ratio %.2f%s\n", what, files, result.ours, tool, result.theirs,
-                result.ratio, goal ? " (goal <= 1.15)" : "");
+    std::printf("%s, %d files%s: %.0f ms; %s: %.0f ms; ratio %.2f%s\n", what, files, withFacts ? " with facts" : "",
+                result.ours, tool, result.theirs, result.ratio, goal ? " (goal <= 1.15)" : "");
+    std::fflush(stdout);
 }
 
 double timeSampleRun(int* cleanedMB)
@@ -213,16 +224,23 @@ int main(int argc, char** argv)
     std::printf("bench_engine: medians of %d rounds, %d files to a folder, TMPDIR=%s\n", Rounds, FilesPerFolder,
                 qPrintable(QDir::tempPath()));
 
-    for (int files : cacheSizes) {
-        const Result result = alternate(Rounds, [files](bool oursFirst) { return cacheStepRound(files, oursFirst); });
-        printLine("cache step", files, "find -type f -delete", result, files >= 100000);
-    }
-    for (int files : folderSizes) {
-        TestMachine machine;
-        writeTree(machine.hostPath(TempFolder), files);
-        const Result result =
-            alternate(Rounds, [&machine, files](bool oursFirst) { return folderSizeRound(machine, files, oursFirst); });
-        printLine("folder size", files, "du -sb", result, true);
+    for (bool withFacts : {false, true}) {
+        for (int files : cacheSizes) {
+            if (withFacts && everything && files < 100000)
+                continue;
+            const QJsonObject facts = withFacts ? MachineGenerator::fileFacts(files) : QJsonObject();
+            const Result result = alternate(Rounds, [files, &facts](bool oursFirst) {
+                return cacheStepRound(files, facts, oursFirst);
+            });
+            printLine("cache step", files, withFacts, "find -type f -delete", result, files >= 100000);
+        }
+        for (int files : folderSizes) {
+            TestMachine machine(machineWith(withFacts ? MachineGenerator::fileFacts(files) : QJsonObject()));
+            writeTree(machine.hostPath(TreeFolder), files);
+            const Result result =
+                alternate(Rounds, [&machine, files](bool oursFirst) { return folderSizeRound(machine, files, oursFirst); });
+            printLine("folder size", files, withFacts, "du -sb", result, true);
+        }
     }
     if (everything) {
         int cleaned = 0;

@@ -49,7 +49,7 @@ void checkLoaded(win::sim::SimMachine& machine)
     for (int index : {0, g_machineFiles - 1}) {
         if (g_machineFiles == 0)
             break;
-        const win::sim::SimFileFacts* facts = machine.files().facts(MachineGenerator::filePath(index));
+        const auto facts = machine.files().facts(MachineGenerator::filePath(index));
         if (!facts || !facts->modified.isValid())
             fail(QStringLiteral("the facts of generated file %1 did not load").arg(index));
     }

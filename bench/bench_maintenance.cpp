@@ -3,10 +3,15 @@
 //    folders in the user's temporary folder, next to `find DIR -type f
 //    -delete` on an identical tree in the same run, the two taking turns
 //    over several rounds (goal: median ratio at most 1.5);
+//  - the same for 10,000, 30,000 and 100,000 files of which machine.json
+//    holds a fact each (a last write time, as the machine generator gives
+//    them), with the growth exponent of the cleanup's time (goals: ratio at
+//    most 1.5, exponent at most 1.1);
 //  - the maintenance pipeline on the sample machine with the waiting seam
 //    set not to sleep (goal: under 1 s).
 // Build in release (-DCMAKE_BUILD_TYPE=Release) and run by hand, with
 // TMPDIR on a RAM disk (/dev/shm) for steady file-system figures.
+#include "BenchFigures.h"
 #include "MachineFolder.h"
 #include "MachineGenerator.h"
 #include "TestMachine.h"
@@ -25,6 +30,7 @@
 namespace {
 
 const int Files = 100000;
+const QString Temp = QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp");
 const int FilesPerFolder = 100;
 const int Rounds = 5;
 
@@ -36,19 +42,19 @@ void fail(const QString& what)
 
 void silence(QtMsgType, const QMessageLogContext&, const QString&) {}
 
-void writeTree(const QString& folder)
+void writeTree(const QString& folder, int files)
 {
     QString error;
-    if (!MachineGenerator::writeFileTree(folder, Files, FilesPerFolder, &error))
+    if (!MachineGenerator::writeFileTree(folder, files, FilesPerFolder, &error))
         fail(error);
     sync();
 }
 
-qint64 timeFind()
+qint64 timeFind(int files)
 {
     QTemporaryDir dir;
     const QString tree = dir.filePath(QStringLiteral("Temp"));
-    writeTree(tree);
+    writeTree(tree, files);
     QElapsedTimer timer;
     timer.start();
     QProcess find;
@@ -58,23 +64,60 @@ qint64 timeFind()
     return timer.elapsed();
 }
 
-qint64 timeCleanup(qint64* scanMs)
+// The tree stands where the machine generator puts its files, so that the
+// facts name them.
+qint64 timeCleanup(int files, bool withFacts, qint64* scanMs)
 {
-    TestMachine machine;
-    const QString temp = QStringLiteral("C:\\Users\\Tester\\AppData\\Local\\Temp");
-    writeTree(machine.hostPath(temp));
+    TestMachine machine(withFacts ? QJsonObject{{"files", MachineGenerator::fileFacts(files)}} : QJsonObject());
+    writeTree(machine.hostPath(Temp + QStringLiteral("\\Generated")), files);
     CleanupManager cleanup;
     QElapsedTimer timer;
     timer.start();
-    if (cleanup.scanCleanableSpace() == 0)
-        fail(QStringLiteral("the scan found nothing"));
+    cleanup.scanCleanableSpace();   // whole megabytes: a small tree may count none
     *scanMs = timer.elapsed();
     cleanup.performCleanup();
     const qint64 elapsed = timer.elapsed();
-    QDir left(machine.hostPath(temp));
+    QDir left(machine.hostPath(Temp));
     if (!left.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty())
         fail(QStringLiteral("the cleanup left files behind"));
+    if (withFacts && machine->files().facts(MachineGenerator::filePath(files - 1)))
+        fail(QStringLiteral("the cleanup left facts behind"));
     return elapsed;
+}
+
+struct Figures
+{
+    double cleanup = 0;
+    double find = 0;
+    double ratio = 0;
+};
+
+// The two take turns, the other one first in every other round.
+Figures measureCleanup(int files, bool withFacts, bool printRounds)
+{
+    QVector<double> ratios;
+    QVector<double> cleanupTimes;
+    QVector<double> findTimes;
+    for (int round = 0; round < Rounds; ++round) {
+        qint64 scanMs = 0;
+        qint64 findMs = 0;
+        qint64 cleanupMs = 0;
+        if (round % 2 == 0) {
+            findMs = timeFind(files);
+            cleanupMs = timeCleanup(files, withFacts, &scanMs);
+        } else {
+            cleanupMs = timeCleanup(files, withFacts, &scanMs);
+            findMs = timeFind(files);
+        }
+        ratios << double(cleanupMs) / double(findMs);
+        cleanupTimes << double(cleanupMs);
+        findTimes << double(findMs);
+        if (printRounds)
+            std::printf("round %d: cleanup manager %lld ms (scan %lld ms, clean %lld ms), find -delete %lld ms, ratio %.2f\n",
+                        round + 1, static_cast<long long>(cleanupMs), static_cast<long long>(scanMs),
+                        static_cast<long long>(cleanupMs - scanMs), static_cast<long long>(findMs), ratios.last());
+    }
+    return {medianOf(cleanupTimes), medianOf(findTimes), medianOf(ratios)};
 }
 
 qint64 timeSamplePipeline()
@@ -102,39 +145,31 @@ qint64 timeSamplePipeline()
     return elapsed;
 }
 
-template <typename T>
-T median(QVector<T> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     qInstallMessageHandler(silence);
-    QVector<double> ratios;
-    QVector<qint64> cleanupTimes;
-    QVector<qint64> findTimes;
-    for (int round = 0; round < Rounds; ++round) {
-        qint64 scanMs = 0;
-        const qint64 findMs = timeFind();
-        const qint64 cleanupMs = timeCleanup(&scanMs);
-        ratios << double(cleanupMs) / double(findMs);
-        cleanupTimes << cleanupMs;
-        findTimes << findMs;
-        std::printf("round %d: cleanup manager %lld ms (scan %lld ms, clean %lld ms), find -delete %lld ms, ratio %.2f\n",
-                    round + 1, static_cast<long long>(cleanupMs), static_cast<long long>(scanMs),
-                    static_cast<long long>(cleanupMs - scanMs), static_cast<long long>(findMs), ratios.last());
+    const Figures plain = measureCleanup(Files, false, true);
+    std::printf("cleanup of %d files: median %.0f ms against find's %.0f ms; median ratio %.2f (goal <= 1.5)\n", Files,
+                plain.cleanup, plain.find, plain.ratio);
+
+    QVector<double> sizes;
+    QVector<double> times;
+    for (int files : {10000, 30000, 100000}) {
+        const Figures withFacts = measureCleanup(files, true, false);
+        sizes << files;
+        times << withFacts.cleanup;
+        std::printf("cleanup of %d files with facts: median %.0f ms against find's %.0f ms; median ratio %.2f (goal <= 1.5)\n",
+                    files, withFacts.cleanup, withFacts.find, withFacts.ratio);
+        std::fflush(stdout);
     }
-    std::printf("cleanup of %d files: median %lld ms against find's %lld ms; median ratio %.2f (goal <= 1.5)\n", Files,
-                static_cast<long long>(median(cleanupTimes)), static_cast<long long>(median(findTimes)), median(ratios));
-    QVector<qint64> pipelineTimes;
+    std::printf("cleanup of files with facts, growth exponent: %.2f (goal <= 1.1)\n", growthExponent(sizes, times));
+
+    QVector<double> pipelineTimes;
     for (int round = 0; round < 3; ++round)
-        pipelineTimes << timeSamplePipeline();
-    std::printf("maintenance pipeline on the sample machine: median %lld ms (goal < 1000 ms)\n",
-                static_cast<long long>(median(pipelineTimes)));
+        pipelineTimes << double(timeSamplePipeline());
+    std::printf("maintenance pipeline on the sample machine: median %.0f ms (goal < 1000 ms)\n", medianOf(pipelineTimes));
     return 0;
 }

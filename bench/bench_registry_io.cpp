@@ -1,8 +1,14 @@
 // The registry's .reg files alone: saves and loads 1,000,000 values in 50,000
 // keys (mixed types), and loads 100,000 sibling keys of one key written in
 // descending order, the order that costs most when keys are kept sorted.
-// Every figure is the median of five rounds.
-// Goals (release build): siblings < 200 ms and growing linearly with the count.
+// And the registry in memory: deletes, one by one, every value of a key of
+// 4,000, 16,000 and 64,000 values (a policy Run key a hostile program
+// filled), with the growth exponent of the time, and of 256,000 values.
+// Every figure is the median of five rounds. `bench_registry_io deletions`
+// measures the deletions only.
+// Goals (release build): siblings < 200 ms and growing linearly with the
+// count; deleting values: exponent at most 1.1.
+#include "BenchFigures.h"
 #include "platform/RegistryKey.h"
 #include "platform/sim/RegistryStore.h"
 
@@ -186,11 +192,56 @@ void measureSiblings()
                 static_cast<long long>(quarter));
 }
 
+double valueDeletionMs(int count)
+{
+    const QString key = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run");
+    QVector<double> times;
+    for (int round = 0; round < Rounds; ++round) {
+        RegistryStore store;
+        QStringList names;
+        for (int i = 0; i < count; ++i) {
+            names << QStringLiteral("Agent%1").arg(i, 6, 10, QChar('0'));
+            store.setValue(QStringLiteral("HKEY_CURRENT_USER\\") + key, names.last(), RegSz, registryTextData("agent.exe"));
+        }
+        quintptr handle = 0;
+        if (store.openKey(Hive::CurrentUser, key, KeyAllAccess, true, &handle) != ErrorSuccess)
+            fail(QStringLiteral("the Run key did not open"));
+        QElapsedTimer timer;
+        timer.start();
+        for (const QString& name : qAsConst(names)) {
+            if (store.deleteValue(handle, name) != ErrorSuccess)
+                fail(QStringLiteral("a value could not be deleted"));
+        }
+        times << timer.nsecsElapsed() / 1e6;
+    }
+    return medianOf(times);
+}
+
+void measureValueDeletions()
+{
+    QVector<double> sizes;
+    QVector<double> times;
+    for (int count : {4000, 16000, 64000}) {
+        sizes << count;
+        times << valueDeletionMs(count);
+        std::printf("deleting the %d values of one key one by one (median of %d): %.1f ms\n", count, Rounds,
+                    times.last());
+    }
+    std::printf("deleting values, growth exponent: %.2f (goal <= 1.1)\n", growthExponent(sizes, times));
+    // A key this large outgrows the processor's caches: each deletion costs
+    // more for that alone.
+    std::printf("deleting the %d values of one key one by one (median of %d): %.1f ms\n", 256000, Rounds,
+                valueDeletionMs(256000));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
+    measureValueDeletions();
+    if (argc > 1 && QByteArray(argv[1]) == "deletions")
+        return 0;
     measureValues();
     measureSiblings();
     return 0;

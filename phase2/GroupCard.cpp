@@ -1,6 +1,7 @@
 #include "phase2/GroupCard.h"
 
-#include "common/DisplayText.h"
+#include "phase2/InfoItemRow.h"
+#include "phase2/SelectableItemRow.h"
 #include "uikit/ThemePalette.h"
 
 #include <QCheckBox>
@@ -11,9 +12,10 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-namespace {
+#include <utility>
+#include <vector>
 
-constexpr int NameMaxWidth = 320;
+namespace {
 
 struct CardSheets
 {
@@ -55,20 +57,9 @@ const CardSheets kCardSheets[] = {
      "font-size:14px; color:@accent; background:transparent;", "font-size:15px; font-weight:bold; color:@accent; background:transparent;"},
 };
 
-// A check box keeps room for its ring, so its box never moves.
+// A row draws its own ring around the whole row (see SelectableItemRow).
 const char* const kFocusRules = "QFrame#groupHeader:focus { border:2px solid @focus; border-radius:12px; }"
-                                "QCheckBox { border:2px solid transparent; border-radius:4px; background-clip:padding; }"
-                                "QCheckBox:focus { border-color:@focus; outline:none; }";
-
-const char* badgeColour(int riskLevel)
-{
-    switch (riskLevel) {
-    case 0: return "@riskSlight";
-    case 1: return "@riskMild";
-    case 2: return "@riskModerate";
-    default: return "";
-    }
-}
+                                "QCheckBox { outline:none; }";
 
 // Space and Enter fold a group as a click does; a key held down folds it once.
 bool isFoldingKey(QEvent* event)
@@ -89,6 +80,38 @@ QLabel* plainLabel(const QString& text, const QString& sheet, QWidget* parent)
     label->setStyleSheet(sheet);
     return label;
 }
+
+bool matches(const OptItem& item, const QString& needle)
+{
+    return item.name.toLower().contains(needle) || item.description.toLower().contains(needle)
+           || item.id.toLower().contains(needle);
+}
+
+// Holds a widget's layout for its scope: the layout takes no part while
+// widgets in it are shown or hidden, and is laid out once when the scope ends.
+class HeldLayout
+{
+public:
+    explicit HeldLayout(QWidget* widget) : m_layout(widget->layout())
+    {
+        if (m_layout)
+            m_layout->setEnabled(false);
+    }
+    ~HeldLayout()
+    {
+        if (!m_layout)
+            return;
+        m_layout->setEnabled(true);
+        m_layout->invalidate();
+    }
+    HeldLayout(HeldLayout&& other) noexcept : m_layout(std::exchange(other.m_layout, nullptr)) {}
+    HeldLayout(const HeldLayout&) = delete;
+    HeldLayout& operator=(const HeldLayout&) = delete;
+    HeldLayout& operator=(HeldLayout&&) = delete;
+
+private:
+    QLayout* m_layout;
+};
 
 } // namespace
 
@@ -144,52 +167,44 @@ void GroupCard::buildBody()
     description->setObjectName("groupDesc");
     description->setWordWrap(true);
     layout->addWidget(description);
+    QVBoxLayout* blockLayout = nullptr;
     for (const OptItem& item : group.items) {
-        QWidget* row = buildRow(item);
+        if (rows.size() % RowsPerBlock == 0)
+            blockLayout = addBlock(layout);
+        QWidget* row = buildRow(item, blockLayout->parentWidget());
         rows.append(row);
-        layout->addWidget(row);
+        blockLayout->addWidget(row);
     }
 }
 
-QWidget* GroupCard::buildRow(const OptItem& item)
+// Rows stand in blocks, spaced as rows are. Each widget that shows is
+// repainted by walking the siblings it has: thousands of rows side by side
+// would cost the square of their number whenever they show.
+QVBoxLayout* GroupCard::addBlock(QVBoxLayout* bodyLayout)
 {
-    auto* row = new QWidget(body);
-    row->setObjectName(QStringLiteral("itemRow_%1").arg(item.id));
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->setSpacing(8);
+    auto* block = new QWidget(body);
+    auto* layout = new QVBoxLayout(block);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(bodyLayout->spacing());
+    bodyLayout->addWidget(block);
+    blocks.append(block);
+    return layout;
+}
 
+// A row is one widget that draws its texts (see RowTexts): a report of
+// thousands of entries makes thousands of rows.
+QWidget* GroupCard::buildRow(const OptItem& item, QWidget* block)
+{
+    QWidget* row = nullptr;
     if (item.infoOnly) {
-        layout->addWidget(plainLabel("◉", "font-size:16px; background:transparent;", row));
+        row = new InfoItemRow(item, block);
     } else {
-        auto* box = new QCheckBox(row);
-        box->setStyleSheet("QCheckBox::indicator { width:16px; height:16px; }");
-        box->setAccessibleName(item.name);
+        auto* box = new SelectableItemRow(item, block);
         connect(box, &QCheckBox::toggled, this, [this, item](bool ticked) { onBoxToggled(item, ticked); });
         checkBoxes.append(box);
-        layout->addWidget(box);
+        row = box;
     }
-    // An entry's name or command may hold line breaks; a row keeps each text
-    // on its line.
-    QLabel* name = plainLabel(oneLine(item.name), "font-size:13px; font-weight:500; background:transparent;", row);
-    name->setMinimumWidth(120);
-    // A name of hundreds of characters (a startup entry's) ends in "…" where
-    // it would take the description's place in the row.
-    name->ensurePolished();
-    name->setText(name->fontMetrics().elidedText(name->text(), Qt::ElideRight, NameMaxWidth));
-    name->setMaximumWidth(NameMaxWidth);
-    layout->addWidget(name);
-    QLabel* description = plainLabel(oneLine(item.description), "font-size:11px; background:transparent;", row);
-    description->setWordWrap(true);
-    // A leftover's path has no blank to wrap at: what does not fit the row is
-    // cut, instead of the row widening the page past its view.
-    description->setMinimumWidth(1);
-    layout->addWidget(description, 1);
-    const QString badgeSheet = QString::fromUtf8("font-size:11px; font-weight:bold; color:%1; background:transparent; padding:2px 6px; border-radius:4px;").arg(badgeColour(item.riskLevel));
-    QLabel* badge = plainLabel(item.riskLabel, ThemePalette::of(theme).sheet(badgeSheet), row);
-    badge->setFixedWidth(70);
-    badge->setAlignment(Qt::AlignCenter);
-    layout->addWidget(badge);
+    row->setObjectName(QStringLiteral("itemRow_%1").arg(item.id));
     return row;
 }
 
@@ -248,22 +263,29 @@ void GroupCard::clearChecks()
 // Hidden rows keep their ticks: filtering only changes what is shown.
 void GroupCard::applyFilter(const QString& text)
 {
-    if (text.isEmpty()) {
-        for (QWidget* row : rows)
-            row->setVisible(true);
-        setVisible(true);
-        return;
-    }
     const QString needle = text.toLower();
     bool anyMatch = false;
-    for (int i = 0; i < group.items.size() && i < rows.size(); ++i) {
-        const OptItem& item = group.items[i];
-        const bool match = item.name.toLower().contains(needle) || item.description.toLower().contains(needle)
-                           || item.id.toLower().contains(needle);
-        rows[i]->setVisible(match);
-        anyMatch = anyMatch || match;
+    {
+        // Qt lays out every shown ancestor of a widget the moment it is shown:
+        // shown one by one, rows would lay the card out once each. The body
+        // and its blocks stand still while rows change, and are laid out once.
+        std::vector<HeldLayout> held;
+        held.reserve(blocks.size() + 1);
+        held.emplace_back(body);
+        for (QWidget* block : qAsConst(blocks))
+            held.emplace_back(block);
+        for (int b = 0; b < blocks.size(); ++b) {
+            bool blockMatch = false;
+            for (int i = b * RowsPerBlock; i < qMin(rows.size(), (b + 1) * RowsPerBlock); ++i) {
+                const bool match = text.isEmpty() || (i < group.items.size() && matches(group.items[i], needle));
+                rows[i]->setVisible(match);
+                blockMatch = blockMatch || match;
+            }
+            blocks[b]->setVisible(blockMatch);
+            anyMatch = anyMatch || blockMatch;
+        }
     }
-    setVisible(anyMatch);
+    setVisible(anyMatch || text.isEmpty());
 }
 
 QList<QWidget*> GroupCard::tabStops() const
@@ -292,12 +314,22 @@ bool GroupCard::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+// Setting a sheet restyles every row below the card, even when the sheet
+// is the one it has: a theme already applied is not applied again.
 void GroupCard::setTheme(int theme)
 {
+    if (theme == this->theme)
+        return;
     this->theme = theme;
     const ThemePalette& palette = ThemePalette::of(theme);
     const CardSheets& sheets = kCardSheets[ThemePalette::isTheme(theme) ? theme : ThemePalette::Light];
     setStyleSheet(palette.sheet(QString::fromUtf8(sheets.card) + kFocusRules));
     arrowLabel->setStyleSheet(palette.sheet(sheets.arrow));
     titleLabel->setStyleSheet(palette.sheet(sheets.title));
+    for (QWidget* row : qAsConst(rows)) {
+        if (auto* selectable = qobject_cast<SelectableItemRow*>(row))
+            selectable->setTheme(theme);
+        else if (auto* info = qobject_cast<InfoItemRow*>(row))
+            info->setTheme(theme);
+    }
 }

@@ -9,6 +9,7 @@
 class QCheckBox;
 class QFrame;
 class QLabel;
+class QVBoxLayout;
 
 // One collapsible group of the deep-optimisation page: a header that folds
 // the body away, the group's description and one row per item, with a check
@@ -44,18 +45,22 @@ protected:
 private:
     void buildHeader();
     void buildBody();
-    QWidget* buildRow(const OptItem& item);
+    QVBoxLayout* addBlock(QVBoxLayout* bodyLayout);
+    QWidget* buildRow(const OptItem& item, QWidget* block);
     void onBoxToggled(const OptItem& item, bool ticked);
     // The check box of each selectable item, in item order (null for info rows).
     template <class Visit> void forEachSelectable(Visit visit) const;
 
-    QVector<QCheckBox*> checkBoxes;
+    static constexpr int RowsPerBlock = 50;
+
+    QVector<QCheckBox*> checkBoxes;   // the rows that can be selected (see SelectableItemRow)
     QVector<QWidget*> rows;
+    QVector<QWidget*> blocks;   // rows 0 to 49 in the first, and so on
     QWidget* body = nullptr;
     bool expanded = true;
     QLabel* arrowLabel = nullptr;
     QLabel* titleLabel = nullptr;
     QFrame* header = nullptr;
     OptGroup group;
-    int theme = 2;
+    int theme = -1;   // none applied yet
 };

@@ -246,6 +246,9 @@ GroupCard* Phase2Page::makeCard(const OptGroup& group, QWidget* parent)
 void Phase2Page::setReport(const ScanReportBundle& report)
 {
     this->report = report;
+    // The page's sheets go on before the new rows exist: set after them, they
+    // would restyle every row once more.
+    setTheme(theme);
     replaceGroup(OptCatalogue::StartupGroup, OptCatalogue::startupGroup(report.startupItems));
     replaceGroup(OptCatalogue::JunkSoftwareGroup, OptCatalogue::junkSoftwareGroup(report.junkware));
     replaceGroup(OptCatalogue::ConflictGroup, OptCatalogue::conflictGroup(report.conflicts));
@@ -360,11 +363,18 @@ void Phase2Page::scrollToGroup(int groupIndex)
         scrollArea->verticalScrollBar()->setValue(card->y() - margin);
 }
 
+// Setting the page's sheet restyles every row of every card, even when the
+// sheet is the one it has: a theme already applied is not applied again.
 void Phase2Page::setTheme(int theme)
 {
-    this->theme = theme;
     for (GroupCard* card : qAsConst(cards))
         card->setTheme(theme);
+    if (themed && theme == this->theme) {
+        raise();
+        return;
+    }
+    this->theme = theme;
+    themed = true;
     const ThemePalette& palette = ThemePalette::of(theme);
     const PageSheets& sheets = kPageSheets[ThemePalette::isTheme(theme) ? theme : ThemePalette::Light];
     setStyleSheet(palette.sheet(sheets.page));

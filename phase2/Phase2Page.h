@@ -70,4 +70,5 @@ private:
     QVector<OptGroup> groups;
     ScanReportBundle report;
     int theme = 2;
+    bool themed = false;   // the sheets of `theme` are applied
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 namespace win {
 
@@ -11,5 +12,10 @@ namespace win {
 // other ignoring case exactly when the folded forms do; folding once lets a
 // text be compared with many others at the cost of plain comparisons.
 QString foldCase(const QString& text);
+
+// The hash of foldCase(text) and whether two texts are equal ignoring case,
+// without making folded copies: for comparing many names one at a time.
+uint foldedHash(QStringView text);
+bool equalFolded(QStringView a, QStringView b);
 
 } // namespace win

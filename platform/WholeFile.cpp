@@ -61,11 +61,20 @@ bool readRegularFile(const QString& path, qint64 maxBytes, QByteArray* data)
 
 bool writeWholeFile(const QString& path, const QByteArray& data, QString* error)
 {
+    return writeWholeFile(path, QByteArrayList{data}, error);
+}
+
+bool writeWholeFile(const QString& path, const QByteArrayList& pieces, QString* error)
+{
     const QFileInfo target(path);
     QTemporaryFile temporary(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
     if (!temporary.open())
         return fail(error, path, temporary.errorString());
-    if (temporary.write(data) != data.size() || !temporary.flush() || fsync(temporary.handle()) != 0)
+    for (const QByteArray& piece : pieces) {
+        if (temporary.write(piece) != piece.size())
+            return fail(error, path, temporary.errorString());
+    }
+    if (!temporary.flush() || fsync(temporary.handle()) != 0)
         return fail(error, path, temporary.errorString());
     fchmod(temporary.handle(), 0644);
     const QByteArray hostPath = QFile::encodeName(path);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QString>
 
 namespace win {
@@ -22,5 +23,7 @@ bool readRegularFile(const QString& path, qint64 maxBytes, QByteArray* data);
 // removed first, one that holds entries stays and the write fails.
 // `error` receives the path and the reason of a failure.
 bool writeWholeFile(const QString& path, const QByteArray& data, QString* error);
+// The same for a file made of pieces, written one after another.
+bool writeWholeFile(const QString& path, const QByteArrayList& pieces, QString* error);
 
 } // namespace win

@@ -56,19 +56,6 @@ QString hostPathOf(SimMachine& machine, const QString& windowsPath)
     return path.replace('\\', '/');
 }
 
-// Temporary files of every age up to a year, the way the cache step finds
-// them; a checkout gives every real file the same time, so the ages are facts.
-QJsonObject generatedFileFacts(int files)
-{
-    const QDateTime newest(QDate(2026, 10, 1), QTime(12, 0), Qt::UTC);
-    QJsonObject facts;
-    for (int i = 0; i < files; ++i) {
-        const QDateTime modified = newest.addSecs(-qint64(i % 365) * 86400 - i % 86400);
-        facts.insert(MachineGenerator::filePath(i), QJsonObject{{"modified", modified.toString(Qt::ISODate)}});
-    }
-    return facts;
-}
-
 bool writeSmallFile(const QString& path, int number, QString* error)
 {
     QFile file(path);
@@ -121,6 +108,19 @@ MachineGenerator::RegistryValue MachineGenerator::registryValue(int index)
     return value;
 }
 
+// Temporary files of every age up to a year, the way the cache step finds
+// them; a checkout gives every real file the same time, so the ages are facts.
+QJsonObject MachineGenerator::fileFacts(int files)
+{
+    const QDateTime newest(QDate(2026, 10, 1), QTime(12, 0), Qt::UTC);
+    QJsonObject facts;
+    for (int i = 0; i < files; ++i) {
+        const QDateTime modified = newest.addSecs(-qint64(i % 365) * 86400 - i % 86400);
+        facts.insert(filePath(i), QJsonObject{{"modified", modified.toString(Qt::ISODate)}});
+    }
+    return facts;
+}
+
 QString MachineGenerator::filePath(int index)
 {
     return QStringLiteral("%1\\Generated\\Folder%2\\file%3.tmp")
@@ -157,7 +157,7 @@ bool MachineGenerator::write(const QString& folder, QString* error) const
     }
     QJsonObject machineJson = baseMachineJson();
     if (m_counts.files > 0)
-        machineJson.insert(QStringLiteral("files"), generatedFileFacts(m_counts.files));
+        machineJson.insert(QStringLiteral("files"), fileFacts(m_counts.files));
     QFile json(dir.filePath(QStringLiteral("machine.json")));
     if (!json.open(QIODevice::WriteOnly) || json.write(QJsonDocument(machineJson).toJson()) < 0) {
         *error = QStringLiteral("%1: %2").arg(json.fileName(), json.errorString());

@@ -43,6 +43,9 @@ public:
 
     // The Windows path of the generated file number `index`.
     static QString filePath(int index);
+    // The "files" section of machine.json for `files` generated files: a last
+    // write time for each.
+    static QJsonObject fileFacts(int files);
 
     // Creates `folder` (which must not hold a machine yet) and fills it.
     bool write(const QString& folder, QString* error) const;

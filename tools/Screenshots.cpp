@@ -124,7 +124,7 @@ bool saveModal(QWidget& window, const QDir& dir, const QString& name, const std:
 
 QCheckBox* boxOf(Phase2Page* page, const QString& itemId)
 {
-    return page->findChild<QWidget*>("itemRow_" + itemId)->findChild<QCheckBox*>();
+    return page->findChild<QCheckBox*>("itemRow_" + itemId);
 }
 
 bool savePhase2(Velantrix& window, const QDir& dir, const QString& theme)

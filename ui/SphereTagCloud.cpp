@@ -140,7 +140,8 @@ void SphereTagCloud::paintTag(QPainter& painter, const QFont& base, Tag& tag)
     // The font engine takes sizes in 64ths of a pixel and rounds every size
     // to that grid. A size already on the grid draws exactly as the sizes
     // that round to it, and it comes back again and again while the sphere
-    // turns: its font engine, its glyphs and the text's extent are made once.
+    // turns: its font engine, its glyphs, the text's extent and its layout
+    // are made once, and the text is never shaped again at that size.
     const qreal pixelsPerPoint = logicalDpiY() / 72.0;
     const int size64 = qRound((3 * tag.scale + 8) * pixelsPerPoint * 64);
     QFont font = base;
@@ -149,10 +150,10 @@ void SphereTagCloud::paintTag(QPainter& painter, const QFont& base, Tag& tag)
     painter.setFont(font);
 
     const int key = size64 * 2 + (lit ? 1 : 0);
-    auto extent = tag.extents.constFind(key);
-    if (extent == tag.extents.constEnd())
-        extent = tag.extents.insert(key, QFontMetricsF(font).boundingRect(tag.text));
-    QRectF rect = *extent;
+    auto drawn = tag.drawn.find(key);
+    if (drawn == tag.drawn.end())
+        drawn = tag.drawn.insert(key, {QFontMetricsF(font).boundingRect(tag.text), nullptr});
+    QRectF rect = drawn->extent;
     rect.moveCenter(QPointF(tag.screenX, tag.screenY));
     rect.adjust(-10, -5, 10, 5);
 
@@ -165,12 +166,12 @@ void SphereTagCloud::paintTag(QPainter& painter, const QFont& base, Tag& tag)
         painter.setBrush(Qt::NoBrush);
     }
     painter.setPen(color);
-    // Laying the text out is most of what drawing it costs; the layout is
+    // Laying the text out is most of what drawing it costs; each layout is
     // kept for as long as the painter's font, resolved against the widget's,
-    // stays the same.
-    if (!tag.layout || !tag.layout->fits(painter))
-        tag.layout = std::make_shared<const CenteredTextLayout>(tag.text, painter);
-    tag.layout->draw(painter, rect);
+    // stays the one it was made for.
+    if (!drawn->layout || !drawn->layout->fits(painter))
+        drawn->layout = std::make_shared<const CenteredTextLayout>(tag.text, painter);
+    drawn->layout->draw(painter, rect);
 }
 
 #include "moc_SphereTagCloud.cpp"

@@ -30,11 +30,14 @@ public:
         float screenX = 0, screenY = 0;
         float scale = 1;
         float depth = 0;  // after rotation: -1 at the back, 1 at the front
-        // The text's extent at each size and weight it was drawn at, by the
-        // size in 64ths of a pixel, twice, plus 1 when bold.
-        QHash<int, QRectF> extents;
-        // The text as laid out in the font it was last drawn in.
-        std::shared_ptr<const CenteredTextLayout> layout;
+        // The text's extent and layout at each size and weight it was drawn
+        // at, by the size in 64ths of a pixel, twice, plus 1 when bold.
+        struct Drawn
+        {
+            QRectF extent;
+            std::shared_ptr<const CenteredTextLayout> layout;
+        };
+        QHash<int, Drawn> drawn;
     };
 
     explicit SphereTagCloud(QWidget* parent = nullptr);

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
-#include <QHash>
 #include <QJsonObject>
+#include <QMap>
 #include <QString>
+#include <QStringView>
+#include <memory>
 
 namespace win::sim {
 
@@ -23,18 +26,76 @@ struct SimFileFacts
     bool isEmpty() const { return attributes == 0 && !locked && !hasSize && !modified.isValid(); }
 };
 
-// The "files" section of machine.json, keyed by the normalized lower-case
-// Windows path so that a lookup never touches the disk.
+// One file's facts as the table keeps them: a few numbers, the name kept
+// with its folder's names.
+class FileFact
+{
+public:
+    quint32 attributes() const { return m_attributes; }
+    bool locked() const { return m_flags & Locked; }
+    bool hasSize() const { return m_flags & HasSize; }
+    quint64 size() const { return m_size; }
+    bool hasModified() const { return timeSpec() != NoTime; }
+    QDateTime modified() const;
+    // The last write time in milliseconds since 1970 UTC; of a time without
+    // an offset, as the machine's local time gives it.
+    qint64 modifiedUtcMs() const;
+
+private:
+    friend class FileFactsTable;
+    enum Flag : quint8 { Locked = 1, HasSize = 2, Removed = 4 };
+    // How `m_time` reads: milliseconds since 1970 in UTC, at an offset, or
+    // the local date and time read as if they were UTC.
+    enum TimeSpec : quint8 { NoTime, Utc, Offset, Local };
+
+    static FileFact from(const SimFileFacts& facts);
+    SimFileFacts facts(const QString& path) const;
+    TimeSpec timeSpec() const { return TimeSpec(m_spec); }
+
+    qint64 m_time = 0;
+    quint64 m_size = 0;
+    qint32 m_offsetSeconds = 0;
+    uint m_nameHash = 0;      // of the folded name
+    qint32 m_nameAt = 0;      // in the folder's names
+    quint16 m_nameLength = 0;
+    quint8 m_attributes = 0;
+    quint8 m_flags = 0;
+    quint8 m_spec = NoTime;
+};
+
+// The "files" section of machine.json. Facts are kept folder by folder, each
+// folder found by its folded path and each name in it by its folded name, so
+// that a lookup never touches the disk, never makes a folded copy of the
+// path it is asked about (the folder last asked about is kept while no
+// folder comes or goes), and removing a tree costs what its own facts cost.
+// A copy shares the folders until one side changes one, so that a save can
+// take the table as it stands and write it while the machine goes on.
 class FileFactsTable
 {
 public:
-    bool load(const QJsonObject& section, QString* error);
-    QJsonObject save() const;
+    FileFactsTable();
+    ~FileFactsTable();
+    FileFactsTable(const FileFactsTable& other);
+    FileFactsTable& operator=(const FileFactsTable& other);
 
-    bool isEmpty() const { return m_facts.isEmpty(); }
-    // `normalizedPath` as DriveMapper composes it (upper- or lower-case alike).
-    const SimFileFacts* find(const QString& normalizedPath) const;
-    SimFileFacts take(const QString& normalizedPath);
+    bool load(const QJsonObject& section, QString* error);
+    // The section as machine.json holds it: a JSON object in the indented
+    // form of a member of machine.json's top-level object.
+    QByteArray sectionText() const;
+    // The same as an object, for a machine of a few facts.
+    QJsonObject section() const;
+
+    bool isEmpty() const { return m_count == 0; }
+    int size() const { return m_count; }
+    // Counts every change; two equal counts mean the same facts.
+    quint64 changeCount() const { return m_changes; }
+
+    // The facts of a path as DriveMapper composes it (upper- or lower-case
+    // alike); null when it has none. Valid until the table next changes.
+    const FileFact* find(const QString& normalizedPath) const;
+    // The same with the path; an empty path when it has none.
+    SimFileFacts facts(const QString& normalizedPath) const;
+    void remove(const QString& normalizedPath);
     // Drops the facts of a path and of everything below it.
     void removeTree(const QString& normalizedPath);
     // Moves the facts of a path and of everything below it to `to`.
@@ -42,30 +103,35 @@ public:
     // Stores `facts` for its path, or drops the entry when nothing is left.
     void put(const SimFileFacts& facts);
 
-    static QString keyOf(const QString& normalizedPath) { return normalizedPath.toLower(); }
-
 private:
-    // Every key enters and leaves m_facts through these, so that m_folders
-    // and the saved section stay in step with it.
-    void insert(const QString& key, const SimFileFacts& facts);
-    QHash<QString, SimFileFacts>::iterator erase(QHash<QString, SimFileFacts>::iterator it);
-    void changed(const QString& key, int delta);
-    // Whether the folder that holds `normalizedPath` holds a fact at all. A
-    // walk asks about every entry of a folder in turn, so the answer for the
-    // folder last asked about is kept while no fact changes: the entries of a
-    // folder without facts then cost no case folding and no lookup.
-    bool mayHoldFacts(const QString& normalizedPath) const;
+    struct Folder;
+    using Folders = QMap<QString, std::shared_ptr<Folder>>;   // by folded path
 
-    QHash<QString, SimFileFacts> m_facts;
-    QHash<QString, int> m_folders;   // the key of each folder that holds facts → how many
+    const Folder* folderOf(QStringView folderPath) const;
+    // The folder to change, no longer shared with a copy; null when it has no facts.
+    Folder* writableFolder(QStringView folderPath, bool create);
+    void dropIfEmpty(QStringView folderPath, Folder* folder);
+    void changed(bool foldersChanged);
+    void insert(QStringView folderPath, QStringView name, const FileFact& fact);
+    template <class Visit> void forEachInTree(const QString& normalizedPath, Visit visit) const;
+
+    Folders m_folders;
+    int m_count = 0;
     quint64 m_changes = 0;
-    mutable QString m_askedFolder;   // as spelt by the last question
-    mutable bool m_askedHoldsFacts = false;
+    // Counts folders that came, went or were copied, and copies of the table.
+    mutable quint64 m_folderChanges = 0;
+    // The folder last asked about, as the question spelt it, and its answer;
+    // writable when it is the table's own, shared with no copy.
+    mutable QString m_askedFolder;
+    mutable const Folder* m_askedAnswer = nullptr;
+    mutable bool m_askedWritable = false;
     mutable quint64 m_askedAt = ~quint64(0);
-    // The section as the last load or save had it, while no fact changed
-    // since: machine.json is saved every two seconds and its facts seldom change.
-    mutable QJsonObject m_section;
-    mutable bool m_sectionCurrent = false;
+    // The fact last found, while nothing changed: a file call asks about one
+    // path several times in a row, and the name of the fact found is
+    // compared before any is looked up.
+    mutable const Folder* m_foundIn = nullptr;
+    mutable int m_foundIndex = -1;
+    mutable quint64 m_foundAt = ~quint64(0);
 };
 
 } // namespace win::sim

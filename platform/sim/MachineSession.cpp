@@ -1,5 +1,6 @@
 #include "platform/sim/MachineSession.h"
 
+#include "platform/sim/MachineAutosave.h"
 #include "platform/sim/SimMachine.h"
 
 #include <QDir>
@@ -16,15 +17,14 @@ constexpr int AutosaveIntervalMs = 2000;
 
 MachineSession::MachineSession(QObject* parent) : QObject(parent)
 {
-    m_autosave.setInterval(AutosaveIntervalMs);
-    connect(&m_autosave, &QTimer::timeout, this, &MachineSession::saveIfChanged);
 }
 
+// Writes what is left before the machine goes.
 MachineSession::~MachineSession()
 {
     if (!m_machine)
         return;
-    saveIfChanged();
+    m_autosave.reset();
     SimMachine::makeCurrent(nullptr);
     delete m_machine;
 }
@@ -53,22 +53,9 @@ bool MachineSession::open(const QString& applicationDir)
         return false;
     }
     m_machine = machine;
-    m_savedChanges = m_machine->changeCount();
     SimMachine::makeCurrent(m_machine);
-    m_autosave.start();
+    m_autosave = std::make_unique<MachineAutosave>(*m_machine, AutosaveIntervalMs);
     return true;
-}
-
-void MachineSession::saveIfChanged()
-{
-    if (!m_machine || m_machine->changeCount() == m_savedChanges)
-        return;
-    const quint64 changes = m_machine->changeCount();
-    QString error;
-    if (m_machine->save(&error))
-        m_savedChanges = changes;
-    else
-        qWarning("Tessaro: the simulated machine could not be saved: %s", qPrintable(error));
 }
 
 } // namespace win::sim

@@ -2,16 +2,18 @@
 
 #include <QObject>
 #include <QString>
-#include <QTimer>
+#include <memory>
 
 namespace win::sim {
 
+class MachineAutosave;
 class SimMachine;
 
 // The running program's hold on its simulated Windows machine: finds the
 // machine folder (the TESSARO_MACHINE environment variable, else the folder
 // "machine" beside the portable layout), loads it, makes it the current
-// machine and saves changes back while the program runs and when it ends.
+// machine and saves changes back while the program runs (from a thread of
+// its own, see MachineAutosave) and when it ends.
 class MachineSession : public QObject
 {
     Q_OBJECT
@@ -26,14 +28,14 @@ public:
 
     static QString locateMachine(const QString& applicationDir);
 
-private:
-    void saveIfChanged();
+    // The autosave while the machine is open; for tests.
+    const MachineAutosave* autosave() const { return m_autosave.get(); }
 
+private:
     SimMachine* m_machine = nullptr;
+    std::unique_ptr<MachineAutosave> m_autosave;
     QString m_folder;
     QString m_error;
-    QTimer m_autosave;
-    quint64 m_savedChanges = 0;
 };
 
 } // namespace win::sim

@@ -267,6 +267,7 @@ bool RegFileReader::applySection(Span line)
     QString subKey;
     if (!parseRegistryPath(keyPath, &hive, &subKey))
         return fail(QStringLiteral("unknown root key in \"%1\"").arg(keyPath));
+    m_hivesNamed |= 1u << unsigned(hive);
     QStringList path = RegistryTree::splitPath(subKey);
     if (path.size() > RegistryTree::MaxDepth)
         return fail(tooDeep(path.size()));

@@ -23,6 +23,8 @@ public:
     // physical line, also inside continued hex data); the lines before it
     // have been applied.
     bool apply(const QByteArray& content, const QString& fileName, QString* error);
+    // The hives the lines applied so far named, one bit for each (1 << hive).
+    quint32 hivesNamed() const { return m_hivesNamed; }
 
 private:
     // A stretch of the file's UTF-8 bytes.
@@ -68,6 +70,7 @@ private:
     bool fail(const QString& problem);
 
     RegistryTree& m_tree;
+    quint32 m_hivesNamed = 0;
     std::shared_ptr<RegistryNode> m_key;  // null before the first key and in a [-key] section
     bool m_inDeletedKey = false;
     bool m_legacyText = false;       // REGEDIT4: hex text data is single-byte text

@@ -1,7 +1,6 @@
 #include "platform/sim/RegistryNode.h"
 
 #include <algorithm>
-#include <utility>
 
 namespace win::sim {
 
@@ -22,16 +21,16 @@ char16_t upperUnit(char16_t unit)
     return char16_t(QChar::toUpper(unit));
 }
 
+} // namespace
+
 // FNV-1a of the upper-cased units.
-uint foldedHash(const QString& name)
+uint RegistryNode::foldedHash(const QString& name)
 {
     uint hash = 2166136261u;
     for (const QChar c : name)
         hash = (hash ^ upperUnit(c.unicode())) * 16777619u;
     return hash;
 }
-
-} // namespace
 
 QString RegistryNode::comparisonName(const QString& name)
 {
@@ -119,74 +118,6 @@ void RegistryNode::markDeleted()
     m_deleted = true;
     for (const auto& node : qAsConst(m_subKeys))
         node->markDeleted();
-}
-
-int RegistryNode::valuePosition(const QString& name, uint hash) const
-{
-    if (m_values.size() <= ValueIndexThreshold) {
-        for (int i = 0; i < m_valueHashes.size(); ++i) {
-            if (m_valueHashes.at(i) == hash && sameName(m_values.at(i).name, name))
-                return i;
-        }
-        return -1;
-    }
-    for (auto it = m_valueIndex.constFind(hash); it != m_valueIndex.constEnd() && it.key() == hash; ++it) {
-        if (sameName(m_values.at(*it).name, name))
-            return *it;
-    }
-    return -1;
-}
-
-void RegistryNode::indexValues()
-{
-    m_valueIndex.clear();
-    if (m_values.size() <= ValueIndexThreshold)
-        return;
-    m_valueIndex.reserve(m_values.size());
-    for (int i = 0; i < m_valueHashes.size(); ++i)
-        m_valueIndex.insert(m_valueHashes.at(i), i);
-}
-
-const RegistryValue* RegistryNode::findValue(const QString& name) const
-{
-    const int position = valuePosition(name, foldedHash(name));
-    return position < 0 ? nullptr : &m_values.at(position);
-}
-
-void RegistryNode::setValue(const QString& name, quint32 type, QByteArray data)
-{
-    const uint hash = foldedHash(name);
-    const int position = valuePosition(name, hash);
-    if (position >= 0) {
-        RegistryValue& value = m_values[position];
-        value.type = type;
-        value.data = std::move(data);
-        return;
-    }
-    m_values.append(RegistryValue{name, type, std::move(data)});
-    m_valueHashes.append(hash);
-    if (m_values.size() == ValueIndexThreshold + 1)
-        indexValues();
-    else if (m_values.size() > ValueIndexThreshold)
-        m_valueIndex.insert(hash, m_values.size() - 1);
-}
-
-bool RegistryNode::removeValue(const QString& name)
-{
-    const int position = valuePosition(name, foldedHash(name));
-    if (position < 0)
-        return false;
-    m_values.remove(position);
-    m_valueHashes.remove(position);
-    indexValues();
-    return true;
-}
-
-void RegistryNode::removeAllValues()
-{
-    m_values.clear();
-    m_valueHashes.clear();
-    m_valueIndex.clear();
 }
 
 } // namespace win::sim

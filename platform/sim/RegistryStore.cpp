@@ -37,12 +37,12 @@ bool needsAdministrator(Hive hive)
     return hive == Hive::LocalMachine || hive == Hive::CurrentConfig;
 }
 
-QString hiveFileName(Hive hive)
+} // namespace
+
+QString RegistryStore::hiveFileName(Hive hive)
 {
     return registryHiveName(hive) + QStringLiteral(".reg");
 }
-
-} // namespace
 
 RegistryStore::RegistryStore() = default;
 RegistryStore::~RegistryStore() = default;
@@ -53,6 +53,7 @@ bool RegistryStore::loadFolder(const QString& folder, QString* error)
     const QDir dir(folder);
     const QStringList names = dir.exists() ? dir.entryList({QStringLiteral("*.reg")}, QDir::Files, QDir::Name)
                                            : QStringList();
+    bool asSaved = true;
     for (const QString& name : names) {
         QFile file(dir.filePath(name));
         if (!file.open(QIODevice::ReadOnly)) {
@@ -62,30 +63,64 @@ bool RegistryStore::loadFolder(const QString& folder, QString* error)
         RegFileReader reader(tree);
         if (!reader.apply(contentOf(file), file.fileName(), error))
             return false;
+        asSaved = asSaved && isHiveFileOf(name, reader.hivesNamed());
     }
     m_tree = std::move(tree);
+    m_folderAsSaved = asSaved;
+    for (quint64& changes : m_changes)
+        ++changes;
     return true;
 }
 
+// A file a save would write: named for a hive, and naming no other.
+bool RegistryStore::isHiveFileOf(const QString& fileName, quint32 hivesNamed)
+{
+    for (Hive hive : RegistryTree::hives()) {
+        if (fileName == hiveFileName(hive))
+            return (hivesNamed & ~(1u << unsigned(hive))) == 0;
+    }
+    return false;
+}
+
 bool RegistryStore::saveFolder(const QString& folder, QString* error) const
+{
+    QVector<HiveFile> files;
+    for (Hive hive : RegistryTree::hives())
+        files << hiveFile(hive);
+    return writeHiveFiles(folder, files, true, error);
+}
+
+RegistryStore::HiveFile RegistryStore::hiveFile(Hive hive) const
+{
+    const RegistryNode& root = *m_tree.root(hive);
+    return {hiveFileName(hive), root.isEmpty() ? QByteArray() : RegFileWriter::hiveText(hive, root)};
+}
+
+// A hive without keys has no file. Written whole, the folder keeps no other
+// *.reg file: its content is now part of the hive files and must not be
+// applied again on the next load.
+bool RegistryStore::writeHiveFiles(const QString& folder, const QVector<HiveFile>& files, bool whole, QString* error)
 {
     QDir dir(folder);
     if (!dir.mkpath(QStringLiteral("."))) {
         *error = QStringLiteral("%1: cannot create the folder").arg(folder);
         return false;
     }
-    QStringList written;
-    for (Hive hive : RegistryTree::hives()) {
-        const RegistryNode& root = *m_tree.root(hive);
-        if (root.isEmpty())
-            continue;
-        const QString name = hiveFileName(hive);
-        if (!writeWholeFile(dir.filePath(name), RegFileWriter::hiveText(hive, root), error))
+    QStringList kept;
+    for (const HiveFile& file : files) {
+        if (!file.text.isEmpty()) {
+            if (!writeWholeFile(dir.filePath(file.name), file.text, error))
+                return false;
+            kept << file.name;
+        } else if (dir.exists(file.name) && !dir.remove(file.name)) {
+            *error = QStringLiteral("%1: cannot remove the registry file of an empty hive").arg(dir.filePath(file.name));
             return false;
-        written << name;
+        }
     }
+    if (!whole)
+        return true;
     for (const QString& name : dir.entryList({QStringLiteral("*.reg")}, QDir::Files)) {
-        if (!written.contains(name) && !dir.remove(name)) {
+        if (!kept.contains(name) && !dir.remove(name)) {
             *error = QStringLiteral("%1: cannot remove the old registry file").arg(dir.filePath(name));
             return false;
         }
@@ -170,6 +205,7 @@ Error RegistryStore::open(Hive hive, const QStringList& path, bool view64, quint
         node = m_tree.ensure(hive, storage);
         if (!node)
             return ErrorInvalidParameter;   // deeper than the registry nests keys
+        touch(hive);
     } else if (localMachineLocked && (access & WriteRights)) {
         return ErrorAccessDenied;
     }
@@ -242,6 +278,7 @@ Error RegistryStore::setValue(quintptr handle, const QString& name, quint32 type
     if (name.size() > MaxValueNameChars)
         return ErrorInvalidParameter;
     key->node->setValue(name, type, data);
+    touch(key->hive);
     return ErrorSuccess;
 }
 
@@ -250,7 +287,10 @@ Error RegistryStore::deleteValue(quintptr handle, const QString& name)
     const KeyHandle* key = nullptr;
     if (const Error error = handleFor(handle, KeySetValue, &key))
         return error;
-    return key->node->removeValue(name) ? ErrorSuccess : ErrorFileNotFound;
+    if (!key->node->removeValue(name))
+        return ErrorFileNotFound;
+    touch(key->hive);
+    return ErrorSuccess;
 }
 
 Error RegistryStore::enumValue(quintptr handle, quint32 index, const RegistryValue** value) const
@@ -309,6 +349,7 @@ Error RegistryStore::deleteKey(quintptr handle, const QString& subKey, bool admi
     if (storage.isEmpty() || (needsAdministrator(hive) && !administrator) || node->subKeyCount() > 0)
         return ErrorAccessDenied;
     m_tree.remove(hive, storage);
+    touch(hive);
     return ErrorSuccess;
 }
 
@@ -321,6 +362,7 @@ Error RegistryStore::deleteTree(quintptr handle, const QString& subKey, bool adm
             return error;
         key->node->removeAllSubKeys();
         key->node->removeAllValues();
+        touch(key->hive);
         return ErrorSuccess;
     }
     if (const Error error = handleFor(handle, 0, &key))
@@ -332,6 +374,7 @@ Error RegistryStore::deleteTree(quintptr handle, const QString& subKey, bool adm
     if (needsAdministrator(hive) && !administrator)
         return ErrorAccessDenied;
     m_tree.remove(hive, storage);
+    touch(hive);
     return ErrorSuccess;
 }
 
@@ -354,6 +397,7 @@ bool RegistryStore::setValue(const QString& keyPath, const QString& name, quint3
     if (!node)
         return false;
     node->setValue(name, type, data);
+    touch(hive);
     return true;
 }
 
@@ -385,7 +429,10 @@ bool RegistryStore::removeKey(const QString& keyPath)
 {
     Hive hive;
     QStringList path;
-    return locate(keyPath, &hive, &path) && m_tree.remove(hive, path);
+    if (!locate(keyPath, &hive, &path) || !m_tree.remove(hive, path))
+        return false;
+    touch(hive);
+    return true;
 }
 
 } // namespace win::sim

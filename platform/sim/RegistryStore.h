@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QVector>
+#include <array>
 #include <memory>
 
 namespace win::sim {
@@ -38,6 +40,23 @@ public:
     // *.reg of the folder is then removed, since its content is now part of
     // the hive files and must not be applied again on the next load.
     bool saveFolder(const QString& folder, QString* error) const;
+
+    // One hive's file: its name and its text, empty for a hive without keys.
+    struct HiveFile
+    {
+        QString name;
+        QByteArray text;
+    };
+    HiveFile hiveFile(Hive hive) const;
+    // Writes the files given (removing the file of an empty hive); written
+    // `whole`, every other *.reg file of the folder is removed as well.
+    static bool writeHiveFiles(const QString& folder, const QVector<HiveFile>& files, bool whole, QString* error);
+    static QString hiveFileName(Hive hive);
+    // Counts the changes of one hive since the store was made.
+    quint64 changeCount(Hive hive) const { return m_changes[size_t(hive)]; }
+    // Whether the folder last loaded held only files a save writes, each
+    // with its own hive alone: a hive that changes can then be written alone.
+    bool folderAsSaved() const { return m_folderAsSaved; }
     int openHandleCount() const { return m_handles.size(); }
 
     // RegOpenKeyExW / RegCreateKeyExW from a hive root or from an open key.
@@ -86,7 +105,12 @@ private:
     QStringList storagePath(Hive hive, const QStringList& path, bool view64) const;
     static bool locate(const QString& keyPath, Hive* hive, QStringList* path);
 
+    void touch(Hive hive) { ++m_changes[size_t(hive)]; }
+    static bool isHiveFileOf(const QString& fileName, quint32 hivesNamed);
+
     RegistryTree m_tree;
+    std::array<quint64, 5> m_changes{};   // by hive
+    bool m_folderAsSaved = false;
     QHash<quintptr, KeyHandle> m_handles;
     bool m_native64Bit = true;
     bool m_wow64Caller = true;

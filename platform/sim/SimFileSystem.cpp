@@ -187,7 +187,6 @@ void SimFileSystem::save(QJsonObject& machine) const
                                   {"diskNumber", drive.diskNumber}});
     }
     machine.insert(QStringLiteral("drives"), drives);
-    machine.insert(QStringLiteral("files"), m_facts.save());
 }
 
 void SimFileSystem::addDrive(const SimDrive& drive)
@@ -206,10 +205,12 @@ const SimDrive* SimFileSystem::drive(QChar letter) const
     return findDrive(m_drives, letter);
 }
 
-const SimFileFacts* SimFileSystem::facts(const QString& windowsPath) const
+std::optional<SimFileFacts> SimFileSystem::facts(const QString& windowsPath) const
 {
     const SimFileFacts facts = factsFor(windowsPath);
-    return facts.path.isEmpty() ? nullptr : m_facts.find(facts.path);
+    if (facts.path.isEmpty() || !m_facts.find(facts.path))
+        return std::nullopt;
+    return facts;
 }
 
 SimFileFacts SimFileSystem::factsFor(const QString& windowsPath) const
@@ -219,9 +220,7 @@ SimFileFacts SimFileSystem::factsFor(const QString& windowsPath) const
     if (DriveMapper::parse(windowsPath, &letter, &components) != ErrorSuccess)
         return SimFileFacts();
     const QString path = DriveMapper::compose(letter, components);
-    if (const SimFileFacts* known = m_facts.find(path))
-        return *known;
-    SimFileFacts facts;
+    SimFileFacts facts = m_facts.facts(path);
     facts.path = path;
     return facts;
 }
@@ -270,17 +269,20 @@ void SimFileSystem::describe(FileEntry* entry, const HostEntry& host) const
     else
         entry->attributes = FileAttributeArchive;
     entry->size = host.size;
+    qint64 lastWriteMs = host.lastWriteMs;
+    if (const FileFact* facts = m_facts.find(entry->path)) {
+        entry->attributes |= facts->attributes();
+        if (facts->hasSize())
+            entry->size = facts->size();
+        if (facts->hasModified())
+            lastWriteMs = facts->modifiedUtcMs();
+    }
     // A walk describes every entry into one FileEntry, and the entries of a
     // folder mostly share their time: building it anew costs more than asking.
-    if (entry->lastWriteTime.timeSpec() != Qt::UTC || entry->lastWriteTime.toMSecsSinceEpoch() != host.lastWriteMs)
-        entry->lastWriteTime = QDateTime::fromMSecsSinceEpoch(host.lastWriteMs, Qt::UTC);
-    if (const SimFileFacts* facts = m_facts.find(entry->path)) {
-        entry->attributes |= facts->attributes;
-        if (facts->hasSize)
-            entry->size = facts->size;
-        if (facts->modified.isValid())
-            entry->lastWriteTime = facts->modified.toUTC();
-    }
+    if (entry->lastWriteTime.timeSpec() != Qt::UTC)
+        entry->lastWriteTime = QDateTime::fromMSecsSinceEpoch(lastWriteMs, Qt::UTC);
+    else if (entry->lastWriteTime.toMSecsSinceEpoch() != lastWriteMs)
+        entry->lastWriteTime.setMSecsSinceEpoch(lastWriteMs);
 }
 
 FileEntry SimFileSystem::describe(const DriveMapper::Resolved& resolved) const
@@ -338,8 +340,8 @@ Error SimFileSystem::deletionRefusal(const FileEntry& entry) const
 {
     if (entry.isDirectory())
         return ErrorAccessDenied;
-    const SimFileFacts* facts = m_facts.find(entry.path);
-    if (facts && facts->locked)
+    const FileFact* facts = m_facts.find(entry.path);
+    if (facts && facts->locked())
         return ErrorSharingViolation;
     if (entry.attributes & FileAttributeReadOnly)
         return ErrorAccessDenied;
@@ -351,7 +353,7 @@ Error SimFileSystem::deletionRefusal(const FileEntry& entry) const
 void SimFileSystem::noteDeleted(const FileEntry& entry)
 {
     changeFreeBytes(entry.path.at(0), qint64(entry.size));
-    m_facts.take(entry.path);
+    m_facts.remove(entry.path);
 }
 
 void SimFileSystem::changeFreeBytes(QChar letter, qint64 delta)
@@ -406,8 +408,8 @@ Error SimFileSystem::removeDirectoryAt(int folderFd, const char* name, const Fil
 {
     if (!entry.isDirectory())
         return ErrorDirectory;
-    const SimFileFacts* facts = m_facts.find(entry.path);
-    if (facts && facts->locked)
+    const FileFact* facts = m_facts.find(entry.path);
+    if (facts && facts->locked())
         return ErrorSharingViolation;
     if (entry.attributes & FileAttributeReadOnly)
         return ErrorAccessDenied;
@@ -454,8 +456,8 @@ Error SimFileSystem::moveFile(const QString& from, const QString& to)
     if (isDriveRoot(source.windowsPath))
         return ErrorAccessDenied;
     const FileEntry entry = describe(source);
-    const SimFileFacts* facts = m_facts.find(entry.path);
-    if (facts && facts->locked)
+    const FileFact* facts = m_facts.find(entry.path);
+    if (facts && facts->locked())
         return ErrorSharingViolation;
     const bool otherDrive = source.letter != target.letter;
     if (otherDrive && entry.isDirectory())
@@ -489,8 +491,8 @@ Error SimFileSystem::readFile(const QString& path, QByteArray* data, qint64 maxB
         return resolved.notFoundError();
     if (resolved.entry.directory || resolved.entry.link)
         return ErrorAccessDenied;
-    const SimFileFacts* facts = m_facts.find(resolved.windowsPath);
-    if (facts && facts->locked)
+    const FileFact* facts = m_facts.find(resolved.windowsPath);
+    if (facts && facts->locked())
         return ErrorSharingViolation;
     if (qint64(resolved.entry.size) > maxBytes)
         return ErrorInvalidData;

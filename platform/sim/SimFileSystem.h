@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QString>
 #include <QVector>
+#include <optional>
 #include <functional>
 
 namespace win::sim {
@@ -35,6 +36,7 @@ public:
     SimFileSystem();
 
     bool load(const QJsonObject& machine, const QString& machineFolder, QString* error);
+    // Writes the "drives" section; the facts are written from factsTable().
     void save(QJsonObject& machine) const;
     // Unique among all file systems and loads of this process, so that a
     // walk can tell that the drives it started on are gone.
@@ -51,8 +53,9 @@ public:
     // Windows keeps short (8.3) names on its own volume only.
     void setSystemDrive(QChar letter) { m_mapper.setKeepsShortNames(letter); }
 
-    // The facts of a path; null when it has none.
-    const SimFileFacts* facts(const QString& windowsPath) const;
+    // The facts of a path; none when it has none.
+    std::optional<SimFileFacts> facts(const QString& windowsPath) const;
+    const FileFactsTable& factsTable() const { return m_facts; }
     void setLocked(const QString& windowsPath, bool locked);
     // Sets the Hidden, System and ReadOnly attributes of `mask` to those of `attributes`.
     void setAttributes(const QString& windowsPath, quint32 mask, quint32 attributes);

@@ -26,13 +26,15 @@ int lineOfOffset(const QByteArray& text, int offset)
 
 // Every section the machine's parts write. Each part writes all of its
 // sections on every save, even empty ones, so that these names are exactly
-// the sections load understands.
+// the sections load understands. The file facts stand as the marker their
+// text replaces when machine.json is written.
 QJsonObject sectionsOf(const SimSystem& system, const SimFileSystem& files, const ProgramState& programs)
 {
     QJsonObject root;
     root.insert(QStringLiteral("format"), 1);
     saveSystem(system, &root);
     files.save(root);
+    root.insert(QStringLiteral("files"), MachineSnapshot::factsMarker());
     programs.save(root);
     return root;
 }
@@ -121,12 +123,56 @@ bool SimMachine::loadMachineJson(const QString& path, QString* error)
     return true;
 }
 
-QByteArray SimMachine::machineJson() const
+QJsonObject SimMachine::jsonSections() const
 {
     QJsonObject root = sectionsOf(m_system, m_files, m_programs);
     for (auto it = m_otherSections.begin(); it != m_otherSections.end(); ++it)
         root.insert(it.key(), it.value());
-    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+    return root;
+}
+
+MachineSnapshot SimMachine::changesSince(const SavedMachine& saved) const
+{
+    const std::lock_guard<MachineLock> lock(m_mutex);
+    m_changeHeard = false;
+    MachineSnapshot snapshot;
+    snapshot.m_folder = m_folder;
+    snapshot.m_json = jsonSections();
+    snapshot.m_jsonChanged = snapshot.m_json != saved.json;
+    snapshot.m_facts = m_files.factsTable();
+    snapshot.m_factsChanged = snapshot.m_facts.changeCount() != saved.factsChanges;
+    bool hiveChanged = false;
+    for (Hive hive : RegistryTree::hives()) {
+        snapshot.m_hiveChanges[size_t(hive)] = m_registry.changeCount(hive);
+        hiveChanged = hiveChanged || m_registry.changeCount(hive) != saved.hiveChanges[size_t(hive)];
+    }
+    // The first time a hive is written, every hive is: the folder may hold
+    // other .reg files, and those go.
+    for (Hive hive : RegistryTree::hives()) {
+        if (hiveChanged && (!saved.registryWhole || m_registry.changeCount(hive) != saved.hiveChanges[size_t(hive)]))
+            snapshot.m_hives << m_registry.hiveFile(hive);
+    }
+    snapshot.m_registryWhole = hiveChanged && !saved.registryWhole;
+    return snapshot;
+}
+
+void SimMachine::setChangeListener(std::function<void()> listener)
+{
+    const std::lock_guard<MachineLock> lock(m_mutex);
+    m_changeListener = std::move(listener);
+    m_changeHeard = false;
+}
+
+SavedMachine SimMachine::savedAsLoaded() const
+{
+    const std::lock_guard<MachineLock> lock(m_mutex);
+    SavedMachine saved;
+    saved.json = jsonSections();
+    saved.factsChanges = m_files.factsTable().changeCount();
+    for (Hive hive : RegistryTree::hives())
+        saved.hiveChanges[size_t(hive)] = m_registry.changeCount(hive);
+    saved.registryWhole = m_registry.folderAsSaved();
+    return saved;
 }
 
 bool SimMachine::save(QString* error)
@@ -134,20 +180,13 @@ bool SimMachine::save(QString* error)
     return saveTo(m_folder, error);
 }
 
+// Everything, whatever was saved before.
 bool SimMachine::saveTo(const QString& folder, QString* error)
 {
-    const std::lock_guard<MachineLock> lock(m_mutex);
-    if (folder.isEmpty()) {
-        *error = QStringLiteral("the machine has no folder to be saved to");
-        return false;
-    }
-    const QDir dir(folder);
-    if (!dir.mkpath(RegistryFolderName)) {
-        *error = QStringLiteral("%1: cannot create the registry folder").arg(folder);
-        return false;
-    }
-    return writeWholeFile(dir.filePath(MachineFileName), machineJson(), error)
-        && m_registry.saveFolder(dir.filePath(RegistryFolderName), error);
+    MachineSnapshot snapshot = changesSince(SavedMachine());
+    snapshot.m_folder = folder;
+    SavedMachine saved;
+    return snapshot.write(&saved, error);
 }
 
 void SimMachine::record(const JournalEntry& entry)

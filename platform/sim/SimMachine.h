@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/sim/MachineLock.h"
+#include "platform/sim/MachineSnapshot.h"
 #include "platform/sim/ProgramState.h"
 #include "platform/sim/RegistryStore.h"
 #include "platform/sim/SimClock.h"
@@ -12,6 +13,7 @@
 #include <QString>
 #include <QVector>
 #include <atomic>
+#include <functional>
 
 namespace win::sim {
 
@@ -41,9 +43,24 @@ public:
     bool saveTo(const QString& folder, QString* error);
     QString folder() const { return m_folder; }
 
+    // What changed since `saved`, to be written without the machine's lock;
+    // take it under the lock. The folder as loaded counts as saved
+    // (savedAsLoaded), so a machine nothing changed is never written again.
+    MachineSnapshot changesSince(const SavedMachine& saved) const;
+    SavedMachine savedAsLoaded() const;
+
     MachineLock& mutex() const { return m_mutex; }
-    void markChanged() { ++m_changes; }
-    quint64 changeCount() const { return m_changes; }
+    // Every change of the machine passes here. The first change after
+    // changesSince() calls the listener, on the thread that made it and
+    // under the machine's lock; the changes after it call it no more until
+    // the next changesSince().
+    void markChanged()
+    {
+        if (!m_changeHeard.load(std::memory_order_relaxed) && !m_changeHeard.exchange(true) && m_changeListener)
+            m_changeListener();
+    }
+    // The next change calls the new listener.
+    void setChangeListener(std::function<void()> listener);
 
     SimSystem& system() { return m_system; }
     const SimSystem& system() const { return m_system; }
@@ -85,11 +102,13 @@ public:
 
 private:
     bool loadMachineJson(const QString& path, QString* error);
-    QByteArray machineJson() const;
+    // Every section of machine.json, the facts standing as the marker.
+    QJsonObject jsonSections() const;
 
     mutable MachineLock m_mutex;
     QString m_folder;
-    std::atomic<quint64> m_changes{0};
+    mutable std::atomic<bool> m_changeHeard{false};
+    std::function<void()> m_changeListener;
     SimSystem m_system;
     RegistryStore m_registry;
     SimFileSystem m_files;

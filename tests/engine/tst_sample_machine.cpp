@@ -368,8 +368,7 @@ private slots:
             QVERIFY2(first.open(QIODevice::ReadOnly) && second.open(QIODevice::ReadOnly), qPrintable(name));
             QVERIFY2(first.readAll() == second.readAll(), qPrintable(name));
         }
-        const win::sim::SimFileFacts* document =
-            reloaded.files().facts(Profile + "\\Documents\\2024年家庭账本.xlsx");
+        const auto document = reloaded.files().facts(Profile + "\\Documents\\2024年家庭账本.xlsx");
         QVERIFY(document);
         QCOMPARE(document->modified, QDateTime(QDate(2024, 3, 10), QTime(21, 14, 5), Qt::LocalTime));
     }

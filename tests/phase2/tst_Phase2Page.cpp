@@ -7,6 +7,7 @@
 #include "phase2/GroupCard.h"
 #include "phase2/OptCatalogue.h"
 #include "phase2/Phase2Page.h"
+#include "phase2/SelectableItemRow.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -16,6 +17,8 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QtTest>
+
+Q_DECLARE_METATYPE(OptItem)
 
 namespace {
 
@@ -48,8 +51,7 @@ class TestPhase2Page : public QObject
 private:
     static QCheckBox* box(const Phase2Page& page, const QString& itemId)
     {
-        QWidget* row = page.findChild<QWidget*>("itemRow_" + itemId);
-        return row ? row->findChild<QCheckBox*>() : nullptr;
+        return page.findChild<QCheckBox*>("itemRow_" + itemId);
     }
     // The count as the tool bar shows it, label and button.
     static QString count(const Phase2Page& page)
@@ -70,6 +72,14 @@ private:
                 shown += '!';
         }
         return shown;
+    }
+    // What a widget draws over a white ground.
+    static QImage picture(QWidget* widget)
+    {
+        QImage image(widget->size(), QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        widget->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        return image;
     }
     static QStringList visibleRows(const Phase2Page& page)
     {
@@ -96,6 +106,8 @@ private slots:
     void keyboardTicksAndExecutes();
     void machineTextsShowAsPlainText();
     void longMachineTextsStayInTheView();
+    void rowsLookAsLabelsWould_data();
+    void rowsLookAsLabelsWould();
 
 private:
     // The leftovers the reports name lie on this machine: only what is there
@@ -297,17 +309,13 @@ void TestPhase2Page::machineTextsShowAsPlainText()
     };
     Phase2Page page;
     page.setReport(report);
-    QWidget* row = page.findChild<QWidget*>("itemRow_ST:2:<b>x</b>\ny");
+    auto* row = page.findChild<SelectableItemRow*>("itemRow_ST:2:<b>x</b>\ny");
     QVERIFY(row);
-    QStringList texts;
-    for (QLabel* label : row->findChildren<QLabel*>()) {
-        QCOMPARE(label->textFormat(), Qt::PlainText);
-        texts << label->text();
-    }
+    const RowTexts& texts = row->texts();
     // Line breaks show as blanks: each text keeps to its line.
-    QCOMPARE(texts, QStringList({"<b>x</b> y", "HKCU Run" + QString::fromUtf8("：") + "<img src=\"C:/a.png\">  ",
-                                 "<i>r</i>"}));
-    QVERIFY(row->findChildren<QLabel*>().last()->styleSheet().contains("color:#D94A4A"));  // moderate risk is red
+    QCOMPARE(QStringList({texts.shownName(), texts.description(), texts.badge()}),
+             QStringList({"<b>x</b> y", "HKCU Run" + QString::fromUtf8("：") + "<img src=\"C:/a.png\">  ", "<i>r</i>"}));
+    QCOMPARE(texts.badgeColour(), QColor("#D94A4A"));  // moderate risk is red
     // Two findings that would make the same id make one row.
     QCOMPARE(page.catalogue()[OptCatalogue::StartupGroup].items.size(), 1);
 }
@@ -333,17 +341,85 @@ void TestPhase2Page::longMachineTextsStayInTheView()
     auto* area = page.findChild<QScrollArea*>("p2ScrollArea");
     QCOMPARE(area->widget()->width(), area->viewport()->width());
     for (const QString& id : {"ST:2:" + name, QString("RES:adw-1")}) {
-        QWidget* row = page.findChild<QWidget*>("itemRow_" + id);
+        auto* row = page.findChild<SelectableItemRow*>("itemRow_" + id);
         QVERIFY2(row, qPrintable(id.left(12)));
-        const QList<QLabel*> labels = row->findChildren<QLabel*>();
-        const QLabel* badge = labels.last();
-        QVERIFY2(row->mapTo(area->widget(), badge->geometry().topRight()).x() < area->viewport()->width(), qPrintable(id.left(12)));
+        const RowTexts::Places places = row->places();
+        QVERIFY2(row->mapTo(area->widget(), places.badge.topRight()).x() < area->viewport()->width(), qPrintable(id.left(12)));
         // A long name leaves the description its room.
-        QVERIFY2(labels.at(labels.size() - 2)->width() >= 300, qPrintable(id.left(12)));
+        QVERIFY2(places.description.width() >= 300, qPrintable(id.left(12)));
     }
-    const QString shownName = page.findChild<QWidget*>("itemRow_ST:2:" + name)->findChildren<QLabel*>().first()->text();
+    const QString shownName = page.findChild<SelectableItemRow*>("itemRow_ST:2:" + name)->texts().shownName();
     QVERIFY(shownName.endsWith(QStringLiteral("…")));
     QVERIFY(name.startsWith(shownName.chopped(1)));
+}
+
+void TestPhase2Page::rowsLookAsLabelsWould_data()
+{
+    QTest::addColumn<OptItem>("item");
+    QTest::addColumn<int>("width");
+    const QString name = QString::fromUtf8("中文名字的启动项");
+    const QString wrapping = QString::fromUtf8("检测到卸载残留：C:\\ProgramData\\HotNews、C:\\Program Files (x86)\\HotNews\\bin、"
+                                               "C:\\Users\\Tester\\AppData\\Local\\Packages\\")
+                             + QString("HotNewsLeftover").repeated(8);
+    QTest::newRow("selectable") << OptItem{"ST:2:x", name, "HKLM Run: C:\\a.exe", 1, QString::fromUtf8("🟠 可疑"), false, "", ""} << 760;
+    QTest::newRow("wrapping") << OptItem{"RES:x", "HotNews", wrapping, 1, QString::fromUtf8("⚠ 轻度"), false, "", ""} << 560;
+    QTest::newRow("long name, no risk colour") << OptItem{"ST:1:y", QString(300, 'N'), "C:\\x.exe", 5, "r", false, "", ""} << 760;
+    QTest::newRow("information") << OptItem{"HJ_x", QString::fromUtf8("مرحبا"), wrapping, 2, "x", true, "", ""} << 560;
+}
+
+// A row draws what a row of labels with the row sheets showed, pixel for
+// pixel: a check box or the mark, the name cut to 320 pixels, the wrapping
+// description and the badge in its colour.
+void TestPhase2Page::rowsLookAsLabelsWould()
+{
+    QFETCH(OptItem, item);
+    QFETCH(int, width);
+    QWidget card;
+    card.setStyleSheet("QLabel { color:#0F1520; } QCheckBox { background:#FFFFFF; color:#0F1520; spacing:0px; }");
+    OptGroup group;
+    group.items = {item};
+    GroupCard real(group, &card);
+    QWidget* row = real.findChild<QWidget*>("itemRow_" + item.id);
+
+    QWidget labels(&card);
+    auto* layout = new QHBoxLayout(&labels);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(8);
+    const auto label = [&labels](const QString& text, const QString& sheet) {
+        auto* shown = new QLabel(text, &labels);
+        shown->setTextFormat(Qt::PlainText);
+        shown->setStyleSheet(sheet);
+        return shown;
+    };
+    if (item.infoOnly) {
+        layout->addWidget(label(QString::fromUtf8("◉"), "font-size:16px; background:transparent;"));
+    } else {
+        auto* box = new QCheckBox(&labels);
+        box->setStyleSheet("QCheckBox::indicator { width:16px; height:16px; }");
+        layout->addWidget(box);
+    }
+    QLabel* name = label(item.name, "font-size:13px; font-weight:500; background:transparent;");
+    name->ensurePolished();
+    name->setText(name->fontMetrics().elidedText(item.name, Qt::ElideRight, 320));
+    name->setMinimumWidth(120);
+    name->setMaximumWidth(320);
+    layout->addWidget(name);
+    QLabel* description = label(item.description, "font-size:11px; background:transparent;");
+    description->setWordWrap(true);
+    description->setMinimumWidth(1);
+    layout->addWidget(description, 1);
+    const QString colour = QStringList{"#4A90D9", "#E8923F", "#D94A4A"}.value(item.riskLevel);
+    QLabel* badge = label(item.riskLabel, "font-size:11px; font-weight:bold; color:" + colour
+                                              + "; background:transparent; padding:2px 6px; border-radius:4px;");
+    badge->setFixedWidth(70);
+    badge->setAlignment(Qt::AlignCenter);
+    layout->addWidget(badge);
+
+    card.show();
+    for (QWidget* shown : {row, &labels})
+        shown->resize(width, shown->heightForWidth(width));
+    QCOMPARE(row->size(), labels.size());
+    QCOMPARE(picture(row), picture(&labels));
 }
 
 QTEST_MAIN(TestPhase2Page)

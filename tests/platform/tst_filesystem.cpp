@@ -1,4 +1,5 @@
 #include "platform/FileSystem.h"
+#include "platform/sim/FileFactsTable.h"
 #include "tests/support/TestMachine.h"
 
 #include <QCoreApplication>
@@ -106,6 +107,7 @@ private slots:
     void walkerDoesNotEnterLinksOrLeaveItsFolder();
     void walkerHoldsNoLockBetweenSteps();
     void walkerSeesFactsSetWhileItWalks();
+    void factsFollowTreesByTheirFoldedPaths();
     void callsNeverFollowAFolderSwappedForALink_data();
     void callsNeverFollowAFolderSwappedForALink();
     void matchesWildcards_data();
@@ -377,7 +379,7 @@ void FileSystemTest::refusesLockedReadOnlyRunningAndFolderDeletions()
     machine->files().setLocked("C:\\Windows\\Temp\\in-use.log", false);
     QCOMPARE(deleteFile("C:\\Windows\\Temp\\in-use.log"), ErrorSuccess);
     QVERIFY(!QFileInfo::exists(locked));
-    QVERIFY(machine->files().facts("C:\\Windows\\Temp\\in-use.log") == nullptr);
+    QVERIFY(!machine->files().facts("C:\\Windows\\Temp\\in-use.log"));
 
     // Only empty folders go.
     machine.addFile("C:\\Windows\\Temp\\Sub\\a.tmp");
@@ -427,7 +429,7 @@ void FileSystemTest::reportsFactsAndKeepsThemInMachineJson()
     QCOMPARE(deleteFile("C:\\hiberfil.sys"), ErrorSharingViolation);
     QCOMPARE(deleteFile("C:\\PAGEFILE.SYS"), ErrorSuccess);
     QCOMPARE(freeBytes(machine), freeBefore + quint64(4 * Gib));
-    QVERIFY(machine->files().facts("C:\\pagefile.sys") == nullptr);
+    QVERIFY(!machine->files().facts("C:\\pagefile.sys"));
 
     QString error;
     QVERIFY2(machine->save(&error), qPrintable(error));
@@ -476,13 +478,13 @@ void FileSystemTest::reportsModifiedTimesFromFacts()
     QCOMPARE(fileInfo("C:\\Logs\\archived.log", &entry), ErrorSuccess);
     QCOMPARE(entry.lastWriteTime, old);
     QCOMPARE(writeFile("C:\\Logs\\rewritten.log", "new"), ErrorSuccess);
-    QVERIFY(machine->files().facts("C:\\Logs\\rewritten.log") == nullptr);
+    QVERIFY(!machine->files().facts("C:\\Logs\\rewritten.log"));
     QCOMPARE(fileInfo("C:\\Logs\\rewritten.log", &entry), ErrorSuccess);
     QVERIFY(qAbs(entry.lastWriteTime.secsTo(QDateTime::currentDateTimeUtc())) < 600);
 
     // Deleting drops the time: a new file of the same name is new.
     QCOMPARE(deleteFile("C:\\Logs\\archived.log"), ErrorSuccess);
-    QVERIFY(machine->files().facts("C:\\Logs\\archived.log") == nullptr);
+    QVERIFY(!machine->files().facts("C:\\Logs\\archived.log"));
     machine.addFile("C:\\Logs\\archived.log", "y");
     QCOMPARE(fileInfo("C:\\Logs\\archived.log", &entry), ErrorSuccess);
     QVERIFY(entry.lastWriteTime > old.addYears(1));
@@ -551,7 +553,7 @@ void FileSystemTest::movesFilesWithTheirFacts()
     QCOMPARE(moveFile("C:\\Downloads\\Old", "C:\\Downloads\\Older"), ErrorSuccess);
     QCOMPARE(fileInfo("C:\\Downloads\\Older\\readme.txt", &entry), ErrorSuccess);
     QVERIFY(entry.isSystem());
-    QVERIFY(machine->files().facts("C:\\Downloads\\Old\\readme.txt") == nullptr);
+    QVERIFY(!machine->files().facts("C:\\Downloads\\Old\\readme.txt"));
     QCOMPARE(freeBytes(machine, 'C'), freeC + 300);
 }
 
@@ -592,7 +594,7 @@ void FileSystemTest::walkerDeletesWhileWalking()
     QCOMPARE(QDir(temp.filePath("Folder0")).entryList(QDir::Files), QStringList{"File3.tmp"});
     QCOMPARE(QDir(temp.filePath("Folder1")).entryList(QDir::Files), QStringList());
     QVERIFY(QDir(temp.filePath("Folder1/Deeper/Deepest")).exists());
-    QVERIFY(machine->files().facts("C:\\Temp\\Folder2\\File8.tmp") == nullptr);
+    QVERIFY(!machine->files().facts("C:\\Temp\\Folder2\\File8.tmp"));
 
     FileWalker missing("C:\\Temp\\Missing");
     QVERIFY(!missing.next());
@@ -733,6 +735,55 @@ void FileSystemTest::walkerSeesFactsSetWhileItWalks()
     QVERIFY(entry.isHidden());
     machine->files().setLocked("C:\\Temp\\" + rest.at(0), false);
     QCOMPARE(deleteFile("C:\\Temp\\" + rest.at(0)), ErrorSuccess);
+}
+
+// A tree is its path and what lies below it, in any letter case: not a
+// sibling whose name merely begins like it.
+void FileSystemTest::factsFollowTreesByTheirFoldedPaths()
+{
+    win::sim::FileFactsTable facts;
+    const QStringList all{"C:\\A", "C:\\A\\x", "C:\\A\\B\\y", "C:\\A b\\z", "C:\\AB\\w", "C:\\Ab", "D:\\A\\v", "C:\\Moved\\y"};
+    for (const QString& path : all.mid(0, 7)) {
+        win::sim::SimFileFacts hidden;
+        hidden.path = path;
+        hidden.attributes = FileAttributeHidden;
+        facts.put(hidden);
+    }
+    const auto present = [&] {
+        QStringList found;
+        for (const QString& path : all) {
+            if (facts.find(path))
+                found << path;
+        }
+        return found;
+    };
+    facts.moveTree("C:\\a\\b", "C:\\Moved");
+    QCOMPARE(present(), (QStringList{"C:\\A", "C:\\A\\x", "C:\\A b\\z", "C:\\AB\\w", "C:\\Ab", "D:\\A\\v", "C:\\Moved\\y"}));
+    facts.removeTree("C:\\a");
+    QCOMPARE(present(), (QStringList{"C:\\A b\\z", "C:\\AB\\w", "C:\\Ab", "D:\\A\\v", "C:\\Moved\\y"}));
+    facts.removeTree("C:\\");
+    QCOMPARE(present(), QStringList{"D:\\A\\v"});
+    QCOMPARE(facts.size(), 1);
+
+    // A large folder, most of it removed and added to again, finds what it holds.
+    const auto file = [](int n) { return QStringLiteral("D:\\Many\\File%1.tmp").arg(n); };
+    const auto lock = [&](int n) {
+        win::sim::SimFileFacts locked;
+        locked.path = file(n);
+        locked.locked = true;
+        facts.put(locked);
+    };
+    for (int n = 0; n < 300; ++n)
+        lock(n);
+    for (int n = 0; n < 300; n += 3)
+        facts.remove(file(n).toLower());
+    for (int n = 1; n < 300; n += 3)
+        facts.remove(file(n));
+    for (int n = 0; n < 300; n += 3)
+        lock(n);
+    for (int n = 0; n < 300; ++n)
+        QVERIFY2(bool(facts.find(file(n))) == (n % 3 != 1), qPrintable(file(n)));
+    QCOMPARE(facts.size(), 201);
 }
 
 void FileSystemTest::matchesWildcards_data()

@@ -1,8 +1,11 @@
 #include "platform/FileSystem.h"
+#include "platform/RegistryKey.h"
+#include "platform/sim/MachineAutosave.h"
 #include "platform/sim/SimMachine.h"
 #include "tests/support/TestMachine.h"
 
 #include <QtTest>
+#include <sys/stat.h>
 
 namespace {
 
@@ -44,6 +47,8 @@ QJsonObject largestValues()
         {"drives", QJsonObject{{"C", QJsonObject{{"folder", "drives/C"}, {"totalBytes", MaxExact},
                                                  {"freeBytes", MaxExact}, {"diskNumber", MaxInt}}}}},
         {"files", QJsonObject{{"C:\\huge.bin", QJsonObject{{"size", MaxExact}}},
+                              {"C:\\empty.log", QJsonObject{}},
+                              {QString::fromUtf8("C:\\中文\\\"引号\".txt"), QJsonObject{{"attributes", QJsonArray{"hidden", "readonly"}}}},
                               {"C:\\last.log", QJsonObject{{"modified", "9999-12-31T23:59:59.999Z"}}},
                               {"C:\\local.log", QJsonObject{{"modified", "2024-02-29T08:30:00"}}},
                               {"C:\\beijing.log", QJsonObject{{"modified", "2024-02-29T08:30:00.500+08:00"}}}}},
@@ -91,6 +96,30 @@ QByteArray readAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// A file written anew is a new file: it is written beside the old one and
+// renamed over it.
+ino_t identity(const QString& path)
+{
+    struct stat entry{};
+    return stat(QFile::encodeName(path).constData(), &entry) == 0 ? entry.st_ino : 0;
+}
+
+QString userText(const QString& name)
+{
+    win::RegistryKey key;
+    QString text;
+    key.open(win::Hive::CurrentUser, "Software\\Saved", win::KeyRead);
+    key.readText(name, &text);
+    return text;
+}
+
+void writeUserText(const QString& name, const QString& text)
+{
+    win::RegistryKey key;
+    QCOMPARE(key.create(win::Hive::CurrentUser, "Software\\Saved", win::KeyAllAccess), win::ErrorSuccess);
+    QCOMPARE(key.writeText(name, text), win::ErrorSuccess);
+}
+
 void writeFile(const QString& path, const QByteArray& content)
 {
     QFile file(path);
@@ -109,6 +138,8 @@ private slots:
     void savesTheFactsAsTheProgramLeftThem();
     void refusesWhatItCouldNotKeep_data();
     void refusesWhatItCouldNotKeep();
+    void autosaveWritesOnlyWhatChanged();
+    void autosaveWritesTheRestAtTheEndAndReportsAFailure();
 };
 
 void MachineFolderTest::everyFieldRoundTripsAtItsLargestValue()
@@ -122,6 +153,7 @@ void MachineFolderTest::everyFieldRoundTripsAtItsLargestValue()
     const QByteArray firstSave = readAll(file);
     const QString changed = firstDifference(written, QJsonDocument::fromJson(firstSave).object(), "machine.json");
     QVERIFY2(changed.isEmpty(), qPrintable(changed + " did not come back as it was written"));
+    QCOMPARE(firstSave, QJsonDocument::fromJson(firstSave).toJson());   // in the form QJsonDocument writes
 
     win::sim::SimMachine reloaded;
     QVERIFY2(reloaded.load(machine.folder(), &error), qPrintable(error));
@@ -194,6 +226,12 @@ void MachineFolderTest::refusesWhatItCouldNotKeep_data()
         << withMachine({{"files", QJsonObject{{"C:\\Temp\\a.log", QJsonObject{{"locked", true}}},
                                               {"c:/temp/A.LOG", QJsonObject{{"attributes", QJsonArray{"hidden"}}}}}}})
         << "files[\"c:/temp/A.LOG\"]: the same file as files[\"C:\\Temp\\a.log\"]";
+    QTest::newRow("a lock that is not true or false")
+        << withMachine({{"files", QJsonObject{{"C:\\a.log", QJsonObject{{"locked", "yes"}}}}}})
+        << "files[\"C:\\a.log\"].locked: expected true or false";
+    QTest::newRow("a fact nothing reads")
+        << withMachine({{"files", QJsonObject{{"C:\\a.log", QJsonObject{{"owner", "me"}}}}}})
+        << "files[\"C:\\a.log\"].owner: unknown field";
     QTest::newRow("a tcp setting in two letter cases")
         << withMachine({{"tcp", QJsonObject{{"autotuninglevel", "normal"}, {"AutoTuningLevel", "disabled"}}}})
         << "tcp.autotuninglevel: the same name as \"AutoTuningLevel\"";
@@ -229,6 +267,76 @@ void MachineFolderTest::refusesWhatItCouldNotKeep()
     QVERIFY(!loaded.load(folder, &message));
     QVERIFY2(message.startsWith(folder + "/machine.json: ") && message.contains(error), qPrintable(message));
     QCOMPARE(readAll(folder + "/machine.json"), before);
+}
+
+// Off the caller's thread, a little after the first change: a hive that
+// changed, and machine.json when its facts or sections changed; nothing at
+// all while nothing changes. What was taken is written as it was taken.
+void MachineFolderTest::autosaveWritesOnlyWhatChanged()
+{
+    TestMachine machine({{"files", QJsonObject{{"C:\\Temp\\old.tmp", QJsonObject{{"modified", "2020-01-01T00:00:00Z"}}}}}});
+    machine.addFile("C:\\Temp\\old.tmp");
+    machine.setText("HKEY_LOCAL_MACHINE\\SOFTWARE\\Saved", "A", "1");
+    writeUserText("B", "1");
+    QString error;
+    QVERIFY2(machine->save(&error), qPrintable(error));
+    const QString json = machine.folder() + "/machine.json";
+    const QString user = machine.folder() + "/registry/HKEY_CURRENT_USER.reg";
+    const QString local = machine.folder() + "/registry/HKEY_LOCAL_MACHINE.reg";
+    const auto identities = [&] { return QVector<ino_t>{identity(json), identity(user), identity(local)}; };
+    const QVector<ino_t> saved = identities();
+    {
+        win::sim::MachineAutosave autosave(machine.machine(), 10);
+        QTest::qWait(100);
+        QCOMPARE(autosave.savesWritten(), 0);
+        writeUserText("B", "2");
+        QTRY_COMPARE(autosave.savesWritten(), 1);
+        QVector<ino_t> now = identities();
+        QCOMPARE(now[0], saved[0]);
+        QVERIFY(now[1] != saved[1]);
+        QCOMPARE(now[2], saved[2]);
+        QCOMPARE(win::deleteFile("C:\\Temp\\old.tmp"), win::ErrorSuccess);   // its facts and the free space
+        QTRY_COMPARE(autosave.savesWritten(), 2);
+        const QVector<ino_t> later = identities();
+        QVERIFY(later[0] != now[0]);
+        QCOMPARE(later.mid(1), now.mid(1));
+    }
+    win::sim::SimMachine reloaded;
+    QVERIFY2(reloaded.load(machine.folder(), &error), qPrintable(error));
+    QVERIFY(!reloaded.files().facts("C:\\Temp\\old.tmp"));
+
+    const win::sim::MachineSnapshot taken = machine->changesSince(win::sim::SavedMachine());
+    writeUserText("B", "later");
+    win::sim::SavedMachine written;
+    QVERIFY2(taken.write(&written, &error), qPrintable(error));
+    win::sim::SimMachine asTaken;
+    QVERIFY2(asTaken.load(machine.folder(), &error), qPrintable(error));
+    win::sim::SimMachine::makeCurrent(&asTaken);
+    QCOMPARE(userText("B"), QString("2"));
+    win::sim::SimMachine::makeCurrent(&machine.machine());
+}
+
+void MachineFolderTest::autosaveWritesTheRestAtTheEndAndReportsAFailure()
+{
+    TestMachine machine;
+    {
+        win::sim::MachineAutosave autosave(machine.machine(), 60000);
+        writeUserText("B", "at the end");
+    }
+    win::sim::SimMachine reloaded;
+    QString error;
+    QVERIFY2(reloaded.load(machine.folder(), &error), qPrintable(error));
+    win::sim::SimMachine::makeCurrent(&reloaded);
+    QCOMPARE(userText("B"), QString("at the end"));
+    win::sim::SimMachine::makeCurrent(&machine.machine());
+
+    const QString hive = machine.folder() + "/registry/HKEY_CURRENT_USER.reg";
+    {
+        win::sim::MachineAutosave autosave(machine.machine(), 60000);
+        writeUserText("B", "lost");
+        QVERIFY(QFile::remove(hive) && QDir().mkpath(hive + "/in the way"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("could not be saved: .*HKEY_CURRENT_USER.reg"));
+    }
 }
 
 QTEST_GUILESS_MAIN(MachineFolderTest)

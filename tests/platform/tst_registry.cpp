@@ -64,6 +64,8 @@ private slots:
     void keysOpenedBelowAKeyKeepItsView();
     void namesAreCaseInsensitiveAndCasePreserving();
     void subKeysEnumerateInUpperCaseOrderAndValuesInCreationOrder();
+    void valuesKeepTheirOrderThroughDeletions_data();
+    void valuesKeepTheirOrderThroughDeletions();
     void queryValueAnswersMoreDataWithTheTypeAndRequiredSize();
     void enumerationChecksNameAndDataBuffers();
     void queryInfoGivesCountsAndMaxima();
@@ -210,6 +212,66 @@ void TestRegistry::subKeysEnumerateInUpperCaseOrderAndValuesInCreationOrder()
     QCOMPARE(key.deleteValue("zeta"), ErrorSuccess);
     QCOMPARE(key.writeDword("Zeta", 3), ErrorSuccess);
     QCOMPARE(valueNames(key), (QStringList{"Alpha", "", "mid", "Zeta"}));
+}
+
+void TestRegistry::valuesKeepTheirOrderThroughDeletions_data()
+{
+    QTest::addColumn<int>("values");
+    QTest::newRow("a few") << 10;
+    QTest::newRow("many") << 300;
+}
+
+// Deleting values one by one, forwards, backwards and while the key is
+// enumerated, leaves the others in their order, each found by its name.
+void TestRegistry::valuesKeepTheirOrderThroughDeletions()
+{
+    QFETCH(int, values);
+    TestMachine machine;
+    RegistryKey key = created(Hive::CurrentUser, "Software\\Many", KeyAllAccess);
+    QStringList expected;
+    for (int i = 0; i < values; ++i) {
+        expected << QString("Value%1").arg(i);
+        QCOMPARE(key.writeDword(expected.last(), quint32(i)), ErrorSuccess);
+    }
+    const auto nameAt = [&key](int index) {
+        QString name;
+        key.enumValue(quint32(index), &name, 64, nullptr, nullptr, 0);
+        return name;
+    };
+    // Every third value, while walking the values from the first.
+    for (int index = 0; index < expected.size(); ++index) {
+        QCOMPARE(nameAt(index), expected[index]);
+        if (expected[index].mid(5).toInt() % 3 == 1) {
+            QCOMPARE(key.deleteValue(expected[index].toLower()), ErrorSuccess);
+            expected.removeAt(index--);
+        }
+    }
+    QCOMPARE(valueNames(key), expected);
+    // Every other one, walking from the last.
+    for (int index = expected.size() - 1; index >= 0; index -= 2) {
+        QCOMPARE(nameAt(index), expected[index]);
+        QCOMPARE(key.deleteValue(expected.takeAt(index)), ErrorSuccess);
+    }
+    QCOMPARE(valueNames(key), expected);
+    // One before the value last read, and one after it.
+    const int middle = expected.size() / 2;
+    QCOMPARE(key.deleteValue(expected.takeLast()), ErrorSuccess);
+    QCOMPARE(nameAt(middle), expected[middle]);
+    QCOMPARE(key.deleteValue(expected.takeFirst()), ErrorSuccess);
+    QCOMPARE(nameAt(middle - 1), expected[middle - 1]);
+    QCOMPARE(key.writeDword(expected.first().toUpper(), 7), ErrorSuccess);   // still there: keeps its place
+    QCOMPARE(key.writeDword("Value1", 1), ErrorSuccess);   // deleted: comes back last
+    expected << "Value1";
+    QCOMPARE(valueNames(key), expected);
+    quint32 dword = 0;
+    QCOMPARE(key.readDword(expected.at(expected.size() / 2), &dword), ErrorSuccess);
+    QCOMPARE(key.readDword("Value4", &dword), ErrorFileNotFound);
+    // The first one, again and again, until none is left.
+    while (!expected.isEmpty()) {
+        QCOMPARE(nameAt(0), expected.first());
+        QCOMPARE(key.deleteValue(expected.takeFirst()), ErrorSuccess);
+    }
+    QCOMPARE(nameAt(0), QString());
 }
 
 void TestRegistry::queryValueAnswersMoreDataWithTheTypeAndRequiredSize()

@@ -106,7 +106,7 @@ private slots:
         // machine, and what is not there is not offered for cleaning.
         QCOMPARE(page->catalogue()[OptCatalogue::JunkSoftwareGroup].items.size(), 2);
         for (const char* item : {"C13", "E1"})
-            page->findChild<QWidget*>(QString("itemRow_") + item)->findChild<QCheckBox*>()->setChecked(true);
+            page->findChild<QCheckBox*>(QString("itemRow_") + item)->setChecked(true);
 
         ModalAnswer ok([](QWidget* box) { static_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click(); });
         page->findChild<QPushButton*>("executeBtn")->click();

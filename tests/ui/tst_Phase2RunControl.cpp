@@ -103,7 +103,7 @@ private:
     static ResultPage* result(Velantrix& w) { return w.findChild<ResultPage*>(); }
     static QCheckBox* box(Velantrix& w, const QString& itemId)
     {
-        return page(w)->findChild<QWidget*>("itemRow_" + itemId)->findChild<QCheckBox*>();
+        return page(w)->findChild<QCheckBox*>("itemRow_" + itemId);
     }
     static void showResults(Velantrix& w, const ScanReportBundle& report)
     {
