@@ -1,5 +1,6 @@
 #include "common/SystemInfo.h"
 
+#include "common/DiskType.h"
 #include "common/WmicQuery.h"
 #include "platform/RegistryKey.h"
 #include "platform/RegistrySettings.h"
@@ -187,6 +188,11 @@ quint64 systemDriveTotalMB()
 QString systemDiskTag()
 {
     return QStringLiteral("SYS_DISK_") + systemDriveLetter();
+}
+
+bool isSystemDriveSsd()
+{
+    return diskTypeOfDrive(systemDriveLetter() + QLatin1Char(':')) == DiskType::SSD;
 }
 
 // wmic takes WMI class names only after "path"; a bare class name is looked

@@ -39,6 +39,9 @@ quint64 systemDriveFreeMB();
 quint64 systemDriveFreeBytes();
 quint64 systemDriveTotalMB();
 QString systemDiskTag();
+// True only for a system drive known to be solid state; a disk of unknown
+// kind is not one.
+bool isSystemDriveSsd();
 QString wmicValue(const QString& wmiClass, const QString& property);
 QStringList wmicValues(const QString& wmiClass, const QStringList& properties);
 QString processorId();

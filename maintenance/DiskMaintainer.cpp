@@ -5,8 +5,12 @@
 #include "common/SystemInfo.h"
 #include "platform/Programs.h"
 
+#include <algorithm>
+#include <initializer_list>
+
 namespace {
 
+constexpr int AnalysisWaitMs = 10000;
 constexpr int MaintenanceWaitMs = 300000;
 
 void log(const QString& line)
@@ -42,8 +46,33 @@ bool DiskMaintainer::performMaintenance()
     return optimizeUnknownDisk();
 }
 
+DiskType DiskMaintainer::diskTypeNamedIn(const QString& analysis)
+{
+    const auto names = [&analysis](std::initializer_list<const char*> words) {
+        return std::any_of(words.begin(), words.end(), [&analysis](const char* word) {
+            return analysis.contains(QString::fromUtf8(word), Qt::CaseInsensitive);
+        });
+    };
+    if (names({"SSD", "固态硬盘", "Solid State"}))
+        return DiskType::SSD;
+    if (names({"HDD", "机械硬盘", "Hard Disk"}))
+        return DiskType::HDD;
+    return DiskType::Unknown;
+}
+
+// The analysis comes first. Where it names no kind (Windows' own report names
+// none), the system drive's kind speaks for C: when C: is the system drive,
+// and otherwise the one detection asks about C: itself; a disk it cannot tell
+// stays of unknown kind rather than being taken for a hard disk.
 DiskType DiskMaintainer::detectDiskType()
 {
+    const win::ProgramRun analysis = win::runProgram(nativeSystemProgram(QStringLiteral("defrag.exe")),
+                                                     {QStringLiteral("C:"), QStringLiteral("/A")}, AnalysisWaitMs);
+    const DiskType named = diskTypeNamedIn(win::fromLocal8Bit(analysis.standardOutput));
+    if (named != DiskType::Unknown)
+        return named;
+    if (systemDriveLetter().compare(QLatin1String("C"), Qt::CaseInsensitive) == 0 && isSystemDriveSsd())
+        return DiskType::SSD;
     return diskTypeOfDrive(QStringLiteral("C:"));
 }
 

@@ -8,7 +8,8 @@
 // Maintains the system disk by its kind in one blocking call: TRIM for an
 // SSD, optimisation for an HDD, and for a disk of unknown kind what the
 // optimizer itself finds suitable, all through the Windows defragmenter on
-// drive C:.
+// drive C:. The kind is taken from the defragmenter's analysis where it names
+// one, else from the one disk-kind detection.
 class DiskMaintainer : public QObject
 {
     Q_OBJECT
@@ -20,6 +21,10 @@ public:
     bool performMaintenance();
     DiskType diskType() const { return m_diskType; }
     bool isOnBatteryPower() const;
+
+    // The kind an analysis report names: the SSD words are looked for first,
+    // so a report naming both kinds (two disks) names an SSD.
+    static DiskType diskTypeNamedIn(const QString& analysis);
 
 signals:
     void progressUpdated(int percent, QString status);

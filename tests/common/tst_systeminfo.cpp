@@ -94,6 +94,31 @@ private slots:
         QCOMPARE(systemDriveFreeMB(), quint64(0));  // no drive D on this machine
     }
 
+    // Solid state only when the one detection knows it: a hard disk, a disk
+    // of unknown kind and a Windows 7 without the storage namespace are not.
+    void systemDriveSsd_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("windows7");
+        QTest::addColumn<bool>("ssd");
+        using win::sim::DriveKind;
+        QTest::newRow("solid state") << int(DriveKind::Ssd) << false << true;
+        QTest::newRow("hard disk") << int(DriveKind::Hdd) << false << false;
+        QTest::newRow("unknown kind") << int(DriveKind::Unknown) << false << false;
+        QTest::newRow("solid state on Windows 7") << int(DriveKind::Ssd) << true << false;
+    }
+
+    void systemDriveSsd()
+    {
+        QFETCH(int, kind);
+        QFETCH(bool, windows7);
+        TestMachine machine;
+        machine->files().drive('C')->kind = win::sim::DriveKind(kind);
+        if (windows7)
+            machine.setWindowsVersion(6, 1, 7601);
+        QTEST(isSystemDriveSsd(), "ssd");
+    }
+
     void domainJoin()
     {
         TestMachine machine;

@@ -20,6 +20,9 @@ QStringList defragRuns(TestMachine& machine)
     return runs;
 }
 
+// The analysis comes first, waited for at most ten seconds.
+const QString Analysis = QStringLiteral("C:\\Windows\\Sysnative\\defrag.exe C: /A (10000 ms)");
+
 } // namespace
 
 class DiskMaintainerTest : public QObject
@@ -115,15 +118,62 @@ private slots:
         const QString work = optimizer.defragmentations ? "defragmented" : optimizer.retrims ? "retrimmed" : "";
         QTEST(work, "work");
         if (availability == int(ProgramAvailability::Default))
-            QCOMPARE(defragRuns(machine), option.isEmpty() ? QStringList()
+            QCOMPARE(defragRuns(machine), QStringList{Analysis} + (option.isEmpty() ? QStringList()
                                                            : QStringList{"C:\\Windows\\Sysnative\\defrag.exe C: " + option
-                                                                         + " (300000 ms)"});
+                                                                         + " (300000 ms)"}));
         QVariantList seen;
         for (const QVariantList& signal : progressSeen)
             seen << QVariant(signal);
         QCOMPARE(seen, progress);
         QCOMPARE(QList<QVariantList>(completed), QList<QVariantList>({{done, QVariant::fromValue(detected)}}));
         QCOMPARE(log.lines(), QStringList{"开始磁盘维护..."} + lines);
+    }
+
+    // What an analysis report names decides before any detection: the SSD
+    // words first, in any letter case, then the hard-disk words.
+    void analysisKeywords_data()
+    {
+        QTest::addColumn<QString>("analysis");
+        QTest::addColumn<int>("kind");
+        const int ssd = int(DiskType::SSD);
+        const int hdd = int(DiskType::HDD);
+        QTest::newRow("SSD") << "Media type = SSD" << ssd;
+        QTest::newRow("ssd in lower case") << "ssd volume" << ssd;
+        QTest::newRow("Chinese solid state") << "媒体类型: 固态硬盘" << ssd;
+        QTest::newRow("English solid state") << "Solid State Drive" << ssd;
+        QTest::newRow("solid state in upper case") << "SOLID STATE" << ssd;
+        QTest::newRow("HDD") << "Media type = HDD" << hdd;
+        QTest::newRow("Chinese hard disk") << "媒体类型: 机械硬盘" << hdd;
+        QTest::newRow("English hard disk") << "Hard Disk Drive" << hdd;
+        QTest::newRow("hard disk in lower case") << "hard disk" << hdd;
+        QTest::newRow("both kinds: two disks") << "C: Hard Disk Drive, D: Solid State Drive" << ssd;
+        QTest::newRow("neither kind") << "Post Defragmentation Report: Total fragmented space = 3%" << int(DiskType::Unknown);
+        QTest::newRow("nothing") << "" << int(DiskType::Unknown);
+    }
+
+    void analysisKeywords()
+    {
+        QFETCH(QString, analysis);
+        QTEST(int(DiskMaintainer::diskTypeNamedIn(analysis)), "kind");
+    }
+
+    // The system drive's kind speaks for C: only when C: is the system
+    // drive: with Windows on an SSD as D:, the hard disk C: is still taken
+    // for the hard disk it is.
+    void systemOnAnotherDriveLeavesCToItsOwnKind()
+    {
+        const double gib = 1024.0 * 1024.0 * 1024.0;
+        TestMachine machine(QJsonObject{
+            {"drives", QJsonObject{{"C", QJsonObject{{"folder", "drives/C"}, {"totalBytes", 500 * gib}, {"freeBytes", 200 * gib},
+                                                     {"kind", "HDD"}, {"diskNumber", 0}}},
+                                   {"D", QJsonObject{{"folder", "drives/D"}, {"totalBytes", 250 * gib}, {"freeBytes", 100 * gib},
+                                                     {"kind", "SSD"}, {"diskNumber", 1}}}}}});
+        machine->system().systemDirectory = QStringLiteral("D:\\Windows\\system32");
+        ManagerLog log;
+        DiskMaintainer disk;
+        disk.performMaintenance();
+        QCOMPARE(disk.diskType(), DiskType::HDD);
+        QCOMPARE(log.lines().value(1), QStringLiteral("检测到机械硬盘(HDD)，执行碎片整理"));
     }
 };
 

@@ -132,6 +132,8 @@ private slots:
     void refusesBcdeditCalls_data();
     void refusesBcdeditCalls();
     void analysesWithoutNamingTheMedia();
+    void noWindowsNamesTheMediaInItsAnalysis_data();
+    void noWindowsNamesTheMediaInItsAnalysis();
     void optimizesEachMediaItsWay_data();
     void optimizesEachMediaItsWay();
     void windows7ProgramsKnowOnlyTheirOwnSwitches_data();
@@ -374,6 +376,47 @@ void MaintenanceProgramsTest::analysesWithoutNamingTheMedia()
     QVERIFY(fragmented.contains(QStringLiteral("\t\tTotal fragmented space      = 17%\r\n")));
     QVERIFY(fragmented.endsWith(QStringLiteral("\tIt is recommended that you defragment this volume.\r\n")));
     QVERIFY(!fragmented.contains(QStringLiteral("Hard Disk"), Qt::CaseInsensitive));
+}
+
+// Neither the Disk Defragmenter of Windows 7 nor the Drive Optimizer of
+// later versions names the kind of disk in its analysis: the Optimize Drives
+// window shows the media type, the command's report does not. Both analyse an
+// SSD as they analyse a hard disk.
+void MaintenanceProgramsTest::noWindowsNamesTheMediaInItsAnalysis_data()
+{
+    QTest::addColumn<QList<int>>("version");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("banner");
+    const QString defragmenter = QStringLiteral("Microsoft Disk Defragmenter\r\nCopyright (c) 2007 Microsoft Corp.\r\n\r\n");
+    for (const char* kind : {"SSD", "HDD"}) {
+        QTest::addRow("Windows 7, %s", kind) << QList<int>{6, 1, 7601} << kind << defragmenter;
+        QTest::addRow("Windows 8.1, %s", kind) << QList<int>{6, 3, 9600} << kind << DefragBanner;
+        QTest::addRow("Windows 10, %s", kind) << QList<int>{10, 0, 19045} << kind << DefragBanner;
+        QTest::addRow("Windows 11, %s", kind) << QList<int>{10, 0, 26100} << kind << DefragBanner;
+    }
+}
+
+void MaintenanceProgramsTest::noWindowsNamesTheMediaInItsAnalysis()
+{
+    QFETCH(QList<int>, version);
+    QFETCH(QString, kind);
+    QFETCH(QString, banner);
+    QJsonObject machine = hddMachine();
+    QJsonObject drives = machine.value("drives").toObject();
+    QJsonObject c = drives.value("C").toObject();
+    c.insert("kind", kind);
+    drives.insert("C", c);
+    machine.insert("drives", drives);
+    TestMachine test(machine);
+    test.setWindowsVersion(version.at(0), version.at(1), version.at(2));
+    const ProgramRun result = runProgram(Defrag, {"C:", "/A"}, 10000);
+    QCOMPARE(result.exitCode, 0);
+    const QString text = out(result);
+    QVERIFY(text.startsWith(banner + QStringLiteral("Invoking analysis on (C:)...\r\n")));
+    QVERIFY(text.contains(QStringLiteral("\t\tTotal fragmented space      = 17%\r\n")));
+    for (const char* word : {"SSD", "HDD", "Solid State", "Hard Disk", "固态硬盘", "机械硬盘", "Media", "媒体类型"})
+        QVERIFY2(!text.contains(QString::fromUtf8(word), Qt::CaseInsensitive), word);
+    QCOMPARE(optimizationOfC(test), QStringLiteral("1/0/0/17%"));
 }
 
 void MaintenanceProgramsTest::optimizesEachMediaItsWay_data()
