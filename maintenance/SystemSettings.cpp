@@ -177,6 +177,12 @@ bool SystemSettings::isDomainJoined() const
     return ::isDomainJoined();
 }
 
+QVariant SystemSettings::readRegistryValue(const QString& keyPath, const QString& name,
+                                           const QVariant& defaultValue) const
+{
+    return win::RegistrySettings(keyPath).value(name, defaultValue);
+}
+
 bool SystemSettings::writeRegistryValue(const QString& keyPath, const QString& name, const QVariant& value)
 {
     win::RegistrySettings(keyPath).setValue(name, value);

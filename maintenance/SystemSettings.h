@@ -18,6 +18,10 @@ public:
     // Answers the number of changes made, also sent as optimizeCompleted.
     int optimize();
 
+    // One value read through a native-format settings object ("HKEY_..."
+    // key paths), or `defaultValue` when the key or the value is missing.
+    QVariant readRegistryValue(const QString& keyPath, const QString& name, const QVariant& defaultValue) const;
+
 signals:
     void progressUpdated(int percent, QString currentItem);
     void optimizeCompleted(int optimizedCount);

@@ -202,6 +202,26 @@ private slots:
         QVERIFY2(log.contains(line), qPrintable(log.lines().join('\n')));
         QCOMPARE(percents(progress), QList<int>({10, 30, 50, 70, 100}));
     }
+
+    // A value reads back as the manager wrote it: an integer as the number
+    // and a text as the text, in the view the manager writes; a value or key
+    // that is not there gives the default.
+    void readsOneValueBack()
+    {
+        TestMachine machine;
+        machine.setText(Advanced, QStringLiteral("Theme"), QStringLiteral("dark"));
+        ManagerLog log;
+        SystemSettings settings;
+        settings.optimize();
+        QCOMPARE(settings.readRegistryValue(VisualEffects, QStringLiteral("VisualFXSetting"), -1).toInt(), 2);
+        QCOMPARE(settings.readRegistryValue(DataCollection, QStringLiteral("AllowTelemetry"), -1).toInt(), 1);
+        QCOMPARE(settings.readRegistryValue(Advanced, QStringLiteral("Theme"), QString()).toString(), QStringLiteral("dark"));
+        QCOMPARE(settings.readRegistryValue(Advanced, QStringLiteral("Missing"), QStringLiteral("none")).toString(),
+                 QStringLiteral("none"));
+        QCOMPARE(settings.readRegistryValue(VisualEffects + QStringLiteral("\\Gone"), QStringLiteral("VisualFXSetting"), 7)
+                     .toInt(),
+                 7);
+    }
 };
 
 QTEST_GUILESS_MAIN(SystemSettingsTest)
