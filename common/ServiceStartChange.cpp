@@ -45,13 +45,16 @@ ServiceStartChange lowerServiceStart(const QString& serviceName, quint32 startTy
     win::ServiceConfig config;
     if (manager.open(win::ScManagerConnect) != win::ErrorSuccess
         || manager.openService(serviceName, rights, service) != win::ErrorSuccess
-        || service.queryStatus(&status) != win::ErrorSuccess || !queryServiceConfig(service, &config))
+        || service.queryStatus(&status) != win::ErrorSuccess)
         return change;
-    change.read = true;
-    change.previousStartType = config.startType;
-    if (config.startType > startType)
+    change.read = queryServiceConfig(service, &config);
+    if (!change.read && startType != win::ServiceDisabled)
+        return change;
+    if (change.read)
+        change.previousStartType = config.startType;
+    if (change.read && config.startType > startType)
         change.outcome = ServiceStartChange::Kept;
-    else if (config.startType == startType
+    else if ((change.read && config.startType == startType)
              || service.changeConfig(win::ServiceNoChange, startType, win::ServiceNoChange) == win::ErrorSuccess)
         change.outcome = ServiceStartChange::Set;
     if (stop == Stop::AndWait)

@@ -25,7 +25,9 @@ struct ServiceStartChange
 
 // The one way the program changes a service's start type (2 automatic, 3
 // manual, 4 disabled): only ever lowered, never raised, so a service the user
-// or an administrator switched off stays off. One whose configuration cannot
-// be read is left alone. Nothing else of the service changes.
+// or an administrator switched off stays off. Disabling lowers every start
+// type, so a service is disabled whether or not its configuration could be
+// read; for any other start type one whose configuration cannot be read is
+// left alone. Nothing else of the service changes.
 ServiceStartChange lowerServiceStart(const QString& service, quint32 startType,
                                      ServiceStartChange::Stop stop = ServiceStartChange::Stop::Never);

@@ -9,6 +9,37 @@ using optimizecore::bcdeditProgram;
 
 // Step 3: the system settings.
 
+namespace {
+
+// The three lines of one service of the step: disabled, passed over, and
+// failed with something escaping the call (%1 the service's name).
+struct ServiceLines
+{
+    const char* disabled;
+    const char* skipped;
+    const char* failed;
+};
+
+const ServiceLines RowLines = {"  服务禁用 [C2-C7]: %1 → 已禁用", "  服务 [C2-C7]: %1 → 不存在或前置不满足，跳过",
+                               "  服务 %1 禁用失败"};
+const ServiceLines LegacyLines = {"  服务禁用 [V1.4]: %1 → 已禁用", "  服务 [V1.4]: %1 → 不存在或已禁用，跳过",
+                                  "  旧版服务 %1 禁用失败"};
+
+// Whatever escapes the disabling of one service ends with its line; the
+// step goes on with the next.
+void disableWithLine(OptimizeCore& core, const QString& name, const ServiceLines& lines)
+{
+    const char* line = nullptr;
+    try {
+        line = core.disableService(name) ? lines.disabled : lines.skipped;
+    } catch (...) {
+        line = lines.failed;
+    }
+    core.logError(QString::fromUtf8(line).arg(name));
+}
+
+} // namespace
+
 void OptimizeCore::applySystemSettings()
 {
     const win::Hive user = win::Hive::CurrentUser;
@@ -106,8 +137,7 @@ void OptimizeCore::disableRarelyUsedServices()
             logError(QStringLiteral("C7 跳过：域环境保留传递优化"));
             continue;
         }
-        logError(disableService(name) ? QStringLiteral("  服务禁用 [C2-C7]: %1 → 已禁用").arg(name)
-                                      : QStringLiteral("  服务 [C2-C7]: %1 → 不存在或前置不满足，跳过").arg(name));
+        disableWithLine(*this, name, RowLines);
     }
     const QStringList notOnWin7 = {QStringLiteral("MapsBroker"), QStringLiteral("RetailDemo"),
                                    QStringLiteral("dmwappushservice"), QStringLiteral("WpcMonSvc")};
@@ -117,7 +147,6 @@ void OptimizeCore::disableRarelyUsedServices()
         const QString name = QLatin1String(legacy);
         if (isWin7() && notOnWin7.contains(name))
             continue;
-        logError(disableService(name) ? QStringLiteral("  服务禁用 [V1.4]: %1 → 已禁用").arg(name)
-                                      : QStringLiteral("  服务 [V1.4]: %1 → 不存在或已禁用，跳过").arg(name));
+        disableWithLine(*this, name, LegacyLines);
     }
 }

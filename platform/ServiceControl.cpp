@@ -1,6 +1,7 @@
 #include "platform/ServiceControl.h"
 
 #include "platform/sim/MachineAccess.h"
+#include "platform/sim/RaisedException.h"
 
 #include <utility>
 
@@ -11,6 +12,12 @@ using win::sim::SimService;
 namespace win {
 
 namespace {
+
+constexpr quint32 ExceptionAccessViolation = 0xC0000005u;
+
+// QueryServiceConfigW returns at most 8 KB: a configuration that needs more
+// (a very long command line) cannot be read, whatever buffer is given.
+constexpr quint32 MaxConfigBytes = 8192;
 
 // What QueryServiceConfigW needs: the fixed block plus the strings.
 quint32 configBytes(const SimService& service)
@@ -161,7 +168,7 @@ Error ServiceHandle::queryConfig(quint32 bufferBytes, quint32* bytesNeeded, Serv
     const quint32 needed = configBytes(*service);
     if (bytesNeeded)
         *bytesNeeded = needed;
-    if (bufferBytes < needed)
+    if (bufferBytes < needed || needed > MaxConfigBytes)
         return ErrorInsufficientBuffer;
     config->serviceType = service->serviceType;
     config->startType = service->startType;
@@ -180,6 +187,8 @@ Error ServiceHandle::changeConfig(quint32 serviceType, quint32 startType, quint3
     SimService* service = nullptr;
     if (const Error e = serviceFor(access, m_handle.get(), ServiceChangeConfig, &service))
         return e;
+    if (service->changeConfigRaises)
+        throw win::sim::RaisedException{ExceptionAccessViolation};
     if (startType != ServiceNoChange && startType > ServiceDisabled)
         return ErrorInvalidParameter;
     const bool driver = service->serviceType & ServiceDriver;

@@ -85,7 +85,8 @@ public:
     void close();
 
     // QueryServiceConfigW: ErrorInsufficientBuffer with bytesNeeded when the
-    // buffer is too small (a first call with 0 bytes learns the size).
+    // buffer is too small (a first call with 0 bytes learns the size), and
+    // always for a configuration larger than the 8 KB the call can return.
     Error queryConfig(quint32 bufferBytes, quint32* bytesNeeded, ServiceConfig* config) const;
     // ChangeServiceConfigW with ServiceNoChange for whatever stays.
     Error changeConfig(quint32 serviceType, quint32 startType, quint32 errorControl);

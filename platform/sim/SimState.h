@@ -61,6 +61,9 @@ struct SimService
     bool acceptsStop = true;      // false: ControlService(STOP) is refused
     bool accessDenied = false;    // OpenServiceW answers access denied
     bool startFails = false;      // StartServiceW fails
+    // ChangeServiceConfigW raises an access violation in the caller, as a
+    // crashing hook that other software placed in the service functions makes it do.
+    bool changeConfigRaises = false;
     QStringList dependencies;     // the services this one needs running (DependOnService)
     int startDelayMs = 0;         // time from the start request to "running"
     int stopDelayMs = 0;          // time from the stop request to "stopped"

@@ -166,6 +166,7 @@ SimService loadService(const JsonFields& f)
     s.acceptsStop = f.boolean("acceptsStop", true);
     s.accessDenied = f.boolean("accessDenied", false);
     s.startFails = f.boolean("startFails", false);
+    s.changeConfigRaises = f.boolean("changeConfigRaises", false);
     s.dependencies = f.strings("dependsOn");
     s.startDelayMs = int(f.number("startDelayMs", 0, 0, INT_MAX));
     s.stopDelayMs = int(f.number("stopDelayMs", 0, 0, INT_MAX));
@@ -340,7 +341,8 @@ QJsonObject serviceJson(const SimService& s)
                        {"delayedAutoStart", s.delayedAutoStart}, {"binaryPath", s.binaryPath},
                        {"state", enumJson(ServiceStates, s.state)}, {"pid", qint64(s.processId)},
                        {"acceptsStop", s.acceptsStop}, {"accessDenied", s.accessDenied},
-                       {"startFails", s.startFails}, {"dependsOn", QJsonArray::fromStringList(s.dependencies)},
+                       {"startFails", s.startFails}, {"changeConfigRaises", s.changeConfigRaises},
+                       {"dependsOn", QJsonArray::fromStringList(s.dependencies)},
                        {"startDelayMs", s.startDelayMs}, {"stopDelayMs", s.stopDelayMs}};
 }
 

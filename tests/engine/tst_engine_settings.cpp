@@ -190,6 +190,32 @@ private slots:
         QVERIFY(m_log->contains(QStringLiteral("  服务禁用 [C2-C7]: Fax → 已禁用")));
     }
 
+    // Whatever escapes the disabling of one service (here a crashing hook in
+    // the service functions) is that service's line; the step goes on with
+    // the next service and the run goes on to its end.
+    void aServiceWhoseDisablingRaisesHasItsLine()
+    {
+        TestMachine machine;
+        addServices(machine, {QStringLiteral("Fax"), QStringLiteral("AJRouter"), QStringLiteral("stisvc"),
+                              QStringLiteral("sshd")});
+        machine->findService(QStringLiteral("Fax"))->changeConfigRaises = true;
+        machine->findService(QStringLiteral("stisvc"))->changeConfigRaises = true;
+        OptimizeCore core;
+        QSignalSpy finished(&core, &OptimizeCore::optimizationFinished);
+        m_log->clear();
+        core.startOptimize();
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(m_log->contains(QStringLiteral("  服务 Fax 禁用失败")));
+        QVERIFY(m_log->contains(QStringLiteral("  旧版服务 stisvc 禁用失败")));
+        QVERIFY(m_log->startingWith(QStringLiteral("  服务禁用 [C2-C7]: Fax")).isEmpty());
+        QCOMPARE(startTypeOf(machine, QStringLiteral("Fax")), win::ServiceAutoStart);
+        QCOMPARE(startTypeOf(machine, QStringLiteral("stisvc")), win::ServiceAutoStart);
+        for (const QString& name : {QStringLiteral("AJRouter"), QStringLiteral("sshd")})
+            QCOMPARE(startTypeOf(machine, name), win::ServiceDisabled);
+        QVERIFY(m_log->contains(QStringLiteral("  服务禁用 [C2-C7]: AJRouter → 已禁用")));
+        QVERIFY(m_log->contains(QStringLiteral("  服务禁用 [V1.4]: sshd → 已禁用")));
+    }
+
     void adapterPowerManagement_data()
     {
         QTest::addColumn<int>("acLine");

@@ -40,6 +40,20 @@ private slots:
         QCOMPARE(machine->findService(QStringLiteral("Guarded"))->startType, win::ServiceAutoStart);
     }
 
+    // Disabling never raises a start type, so a service is disabled and
+    // stopped even when its configuration cannot be read (a command line
+    // over the 8 KB the query returns); only its start-type line is missing.
+    void disablesAServiceWhoseConfigurationCannotBeRead()
+    {
+        TestMachine machine;
+        machine.addService(QStringLiteral("Long")).binaryPath = QStringLiteral("C:\\Tools\\svc.exe ") + QString(4100, 'x');
+        OptimizeCore core;
+        QVERIFY(core.disableService(QStringLiteral("Long")));
+        QCOMPARE(machine->findService(QStringLiteral("Long"))->startType, win::ServiceDisabled);
+        QCOMPARE(machine->findService(QStringLiteral("Long"))->state, win::ServiceStopped);
+        QVERIFY(m_log->startingWith(QStringLiteral("服务 Long 原始启动类型")).isEmpty());
+    }
+
     void disableWaitsForASlowStopAboutTwoSeconds()
     {
         TestMachine machine;

@@ -144,6 +144,22 @@ private slots:
         QVERIFY(log.contains(QStringLiteral("系统服务优化完成，优化了 %1 项").arg(counted)));
     }
 
+    // Manual start is set only on a service whose start type is known: one
+    // whose configuration cannot be read (a command line over the 8 KB the
+    // query returns) may be disabled, and is left as it is.
+    void aServiceOfUnknownStartTypeIsLeftAlone()
+    {
+        TestMachine machine;
+        SimService remote = service(QStringLiteral("RemoteRegistry"), win::ServiceDisabled, win::ServiceStopped);
+        remote.binaryPath = QStringLiteral("C:\\Windows\\system32\\svchost.exe ") + QString(4100, 'x');
+        machine->system().services = {remote};
+        ManagerLog log;
+        SystemSettings settings;
+        settings.optimize();
+        QCOMPARE(machine->findService(QStringLiteral("RemoteRegistry"))->startType, win::ServiceDisabled);
+        QVERIFY(log.contains(QStringLiteral("系统服务优化完成，优化了 0 项")));
+    }
+
     // A failed switch of the power plan leaves its line with the code and
     // is not counted.
     void conditionsDecideThePowerPlanAndThePrivacyGroups_data()

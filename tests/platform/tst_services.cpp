@@ -1,4 +1,5 @@
 #include "platform/ServiceControl.h"
+#include "platform/sim/RaisedException.h"
 #include "tests/support/TestMachine.h"
 
 #include <QJsonArray>
@@ -53,6 +54,8 @@ private slots:
     void aStopWhileStoppingIsRefused();
     void runningDependentsKeepAServiceRunning();
     void aStartPassesThroughStartPending();
+    void aConfigurationOverEightKilobytesIsNeverRead();
+    void aCrashingHookRaisesOutOfTheChange();
 };
 
 void ServicesTest::aStopWhileStoppingIsRefused()
@@ -96,6 +99,55 @@ void ServicesTest::aStartPassesThroughStartPending()
     machine->clock().advance(500);
     QCOMPARE(services.state("Starter"), ServiceRunning);
     QCOMPARE(services.stop("Starter"), ErrorSuccess);
+}
+
+
+// QueryServiceConfigW returns at most 8 KB: a service whose command line is
+// longer cannot have its configuration read, though it can be changed.
+void ServicesTest::aConfigurationOverEightKilobytesIsNeverRead()
+{
+    const QString longCommand = QStringLiteral("C:\\Tools\\svc.exe ") + QString(4100, QLatin1Char('x'));
+    TestMachine machine(QJsonObject{{"services", QJsonArray{service("Long", "running", {{"binaryPath", longCommand}}),
+                                                            service("Short", "running")}}});
+    ServiceManagerHandle manager;
+    QCOMPARE(manager.open(ScManagerConnect), ErrorSuccess);
+    ServiceHandle handle;
+    QCOMPARE(manager.openService("Long", ServiceQueryConfig | ServiceChangeConfig, handle), ErrorSuccess);
+    quint32 needed = 0;
+    ServiceConfig config;
+    QCOMPARE(handle.queryConfig(0, &needed, &config), ErrorInsufficientBuffer);
+    QVERIFY(needed > 8192);
+    QCOMPARE(handle.queryConfig(needed, &needed, &config), ErrorInsufficientBuffer);
+    QVERIFY(config.binaryPathName.isEmpty());
+    QCOMPARE(handle.changeConfig(ServiceNoChange, ServiceDisabled, ServiceNoChange), ErrorSuccess);
+    QCOMPARE(machine->findService("Long")->startType, ServiceDisabled);
+
+    QCOMPARE(manager.openService("Short", ServiceQueryConfig, handle), ErrorSuccess);
+    QCOMPARE(handle.queryConfig(0, &needed, &config), ErrorInsufficientBuffer);
+    QCOMPARE(handle.queryConfig(needed, &needed, &config), ErrorSuccess);
+    QCOMPARE(config.startType, ServiceDemandStart);
+}
+
+// A hook that crashes inside ChangeServiceConfigW raises out of the call
+// before anything changed; the service's other calls still answer.
+void ServicesTest::aCrashingHookRaisesOutOfTheChange()
+{
+    TestMachine machine(QJsonObject{{"services", QJsonArray{service("Hooked", "running", {{"changeConfigRaises", true}})}}});
+    ServiceManagerHandle manager;
+    QCOMPARE(manager.open(ScManagerConnect), ErrorSuccess);
+    ServiceHandle handle;
+    QCOMPARE(manager.openService("Hooked", ServiceChangeConfig | ServiceQueryStatus, handle), ErrorSuccess);
+    quint32 code = 0;
+    try {
+        handle.changeConfig(ServiceNoChange, ServiceDisabled, ServiceNoChange);
+    } catch (const sim::RaisedException& raised) {
+        code = raised.code;
+    }
+    QCOMPARE(code, 0xC0000005u);
+    QCOMPARE(machine->findService("Hooked")->startType, ServiceDemandStart);
+    ServiceStatus status;
+    QCOMPARE(handle.queryStatus(&status), ErrorSuccess);
+    QCOMPARE(status.currentState, ServiceRunning);
 }
 
 QTEST_GUILESS_MAIN(ServicesTest)
