@@ -2,9 +2,12 @@
 
 #include "common/DisplayText.h"
 #include "common/EnvironmentPath.h"
+#include "common/ProtectedFolders.h"
+#include "phase2/ProgramFolders.h"
 #include "platform/FileSystem.h"
 
 #include <QSet>
+#include <optional>
 
 namespace OptCatalogue {
 
@@ -156,18 +159,46 @@ OptItem residueRow(const JunkwareFinding& finding, const QString& displayName, c
     return item;
 }
 
-// A finding's evidence may name what is gone already (the folder of an
-// uninstall entry whose program was removed): only what is still there can
-// be cleaned, and a row with nothing to clean is not offered.
-QStringList existingEvidence(const JunkwareFinding& finding)
+// The paths of a finding that its leftover row offers. A finding's evidence
+// may name what is gone already (the folder of an uninstall entry whose
+// program was removed), and what an installed or running program still uses
+// is no leftover: the run would keep it. Neither is offered, and a row with
+// nothing left to clean is not offered at all. The programs' folders are
+// read once, at the first path that is on disk.
+class LeftoverPaths
 {
-    QStringList existing;
-    for (const QString& entry : finding.evidence) {
-        if (win::pathExists(expandEnvironmentPath(entry)))
-            existing << entry;
+public:
+    explicit LeftoverPaths(Leftovers source) : m_source(source) {}
+    LeftoverPaths(const LeftoverPaths&) = delete;
+    LeftoverPaths& operator=(const LeftoverPaths&) = delete;
+
+    QStringList of(const JunkwareFinding& finding)
+    {
+        if (m_source == Leftovers::AsReported)
+            return finding.evidence;
+        QStringList leftovers;
+        for (const QString& entry : finding.evidence) {
+            const QString path = expandEnvironmentPath(entry);
+            if (win::pathExists(path) && programs().userOf(path).isEmpty())
+                leftovers << entry;
+        }
+        return leftovers;
     }
-    return existing;
-}
+
+private:
+    const ProgramFolders& programs()
+    {
+        if (!m_programs) {
+            m_rule.emplace();
+            m_programs.emplace(*m_rule);
+        }
+        return *m_programs;
+    }
+
+    Leftovers m_source;
+    std::optional<ProtectedFolders> m_rule;
+    std::optional<ProgramFolders> m_programs;   // refers to m_rule
+};
 
 OptItem conflictRow(const ConflictFinding& finding, int number)
 {
@@ -236,14 +267,15 @@ OptGroup startupGroup(const QVector<StartupFinding>& findings)
     return group;
 }
 
-OptGroup junkSoftwareGroup(const QVector<JunkwareFinding>& findings)
+OptGroup junkSoftwareGroup(const QVector<JunkwareFinding>& findings, Leftovers source)
 {
     OptGroup group = emptyGroup(JunkSoftwareGroup);
     RowList rows;
+    LeftoverPaths leftoverPaths(source);
     for (const JunkwareFinding& finding : findings) {
         const QString displayName = finding.nameCn.isEmpty() ? finding.name : finding.nameCn;
         rows.add(junkwareRow(finding, displayName));
-        const QStringList leftovers = existingEvidence(finding);
+        const QStringList leftovers = leftoverPaths.of(finding);
         if (!leftovers.isEmpty())
             rows.add(residueRow(finding, displayName, leftovers));
     }

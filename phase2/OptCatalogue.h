@@ -21,8 +21,14 @@ QString riskLabel(int riskLevel);
 // All seven groups; groups 5 to 7 have their icon and title but no items yet.
 QVector<OptGroup> fixedGroups();
 
+// Which of a junk program's evidence paths its leftover row offers. On a
+// machine, only what is still on disk and is no folder an installed or
+// running program still uses; as reported (demo mode, which has no machine
+// and never cleans), every path the finding names.
+enum class Leftovers { OnThisMachine, AsReported };
+
 OptGroup startupGroup(const QVector<StartupFinding>& findings);
-OptGroup junkSoftwareGroup(const QVector<JunkwareFinding>& findings);
+OptGroup junkSoftwareGroup(const QVector<JunkwareFinding>& findings, Leftovers leftovers = Leftovers::OnThisMachine);
 OptGroup conflictGroup(const QVector<ConflictFinding>& findings);
 
 } // namespace OptCatalogue

@@ -243,14 +243,14 @@ GroupCard* Phase2Page::makeCard(const OptGroup& group, QWidget* parent)
     return card;
 }
 
-void Phase2Page::setReport(const ScanReportBundle& report)
+void Phase2Page::setReport(const ScanReportBundle& report, OptCatalogue::Leftovers leftovers)
 {
     this->report = report;
     // The page's sheets go on before the new rows exist: set after them, they
     // would restyle every row once more.
     setTheme(theme);
     replaceGroup(OptCatalogue::StartupGroup, OptCatalogue::startupGroup(report.startupItems));
-    replaceGroup(OptCatalogue::JunkSoftwareGroup, OptCatalogue::junkSoftwareGroup(report.junkware));
+    replaceGroup(OptCatalogue::JunkSoftwareGroup, OptCatalogue::junkSoftwareGroup(report.junkware, leftovers));
     replaceGroup(OptCatalogue::ConflictGroup, OptCatalogue::conflictGroup(report.conflicts));
     setTheme(theme);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/ScanReportBundle.h"
+#include "phase2/OptCatalogue.h"
 #include "phase2/OptGroup.h"
 
 #include <QVector>
@@ -24,7 +25,8 @@ public:
     explicit Phase2Page(QWidget* parent = nullptr);
 
     void setTheme(int theme);
-    void setReport(const ScanReportBundle& report);
+    void setReport(const ScanReportBundle& report,
+                   OptCatalogue::Leftovers leftovers = OptCatalogue::Leftovers::OnThisMachine);
     const ScanReportBundle& scanReport() const { return report; }
     QVector<OptItem> selectedItems() const;
     void replaceGroup(int index, const OptGroup& group);

@@ -1,9 +1,14 @@
 // The deep-optimisation catalogue: the thirteen fixed items, and the rows that
 // a scan report with every kind of finding turns into, each row compared as
 // one line "id | name | description | level | badge | box or info | note".
+#include "MachineFolder.h"
 #include "TestMachine.h"
 #include "phase2/OptCatalogue.h"
+#include "platform/sim/SimMachine.h"
+#include "scanners/JunkwareDetector.h"
+#include "scanners/SignatureStore.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(ScanReportBundle)
@@ -48,6 +53,9 @@ private slots:
     void fixedItemsInDisplayOrder();
     void reportGroups_data();
     void reportGroups();
+    void leftoversInUseAreNotOffered_data();
+    void leftoversInUseAreNotOffered();
+    void theSampleMachineOffersOnlyWhatNoProgramUses();
 };
 
 void TestOptCatalogue::fixedItemsInDisplayOrder()
@@ -175,6 +183,79 @@ void TestOptCatalogue::reportGroups()
     QCOMPARE(lines(built), rows);
     QCOMPARE(built.description, description);
     QCOMPARE(built.title, OptCatalogue::fixedGroups()[group].title);
+}
+
+// A path that an installed or running program still uses is no leftover:
+// the run would keep it. It is left out of the row; a row with nothing left
+// is not offered. Demo mode, which has no machine, offers what it reports.
+void TestOptCatalogue::leftoversInUseAreNotOffered_data()
+{
+    QTest::addColumn<QStringList>("evidence");
+    QTest::addColumn<int>("leftovers");
+    QTest::addColumn<QString>("row");   // empty: no leftover row
+    const QString installed = QStringLiteral("C:\\Apps\\Tool");
+    const QString running = QStringLiteral("C:\\Apps\\Runner\\cache");
+    const QString free = QStringLiteral("C:\\Apps\\Left");
+    const auto row = [](const QString& paths) {
+        return QString::fromUtf8("RES:adw-1 | 热点资讯 残留文件 | 检测到卸载残留：") + paths
+               + QString::fromUtf8(" | 1 | ⚠ 轻度 | box | ");
+    };
+    const int onMachine = int(OptCatalogue::Leftovers::OnThisMachine);
+    QTest::newRow("all in use") << QStringList{installed, running} << onMachine << QString();
+    QTest::newRow("one left") << QStringList{installed, free, running} << onMachine << row(free);
+    QTest::newRow("inside an installed program") << QStringList{installed + "\\data"} << onMachine << QString();
+    QTest::newRow("holding a running program") << QStringList{"C:\\Apps\\Runner"} << onMachine << QString();
+    QTest::newRow("as reported")
+        << QStringList{installed, "C:\\Gone\\", free} << int(OptCatalogue::Leftovers::AsReported)
+        << row(installed + QString::fromUtf8("、C:\\Gone\\、") + free);
+}
+
+void TestOptCatalogue::leftoversInUseAreNotOffered()
+{
+    QFETCH(QStringList, evidence);
+    QFETCH(int, leftovers);
+    QFETCH(QString, row);
+    TestMachine machine;
+    machine.addFile("C:\\Apps\\Tool\\data\\tool.dat");
+    machine.addFile("C:\\Apps\\Runner\\run.exe");
+    machine.addFolder("C:\\Apps\\Runner\\cache");
+    machine.addFile("C:\\Apps\\Left\\left.log");
+    machine.setText("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tool", "InstallLocation",
+                    "C:\\Apps\\Tool");
+    machine.addProcess(4242, "C:\\Apps\\Runner\\run.exe");
+    const OptGroup group = OptCatalogue::junkSoftwareGroup(
+        {junk("adw-1", "HotNews", QString::fromUtf8("热点资讯"), "high", "", evidence)}, OptCatalogue::Leftovers(leftovers));
+    QCOMPARE(lines(group).mid(1), row.isEmpty() ? QStringList() : QStringList{row});
+}
+
+// 2345好压 is installed and its tray program runs from its folder, which the
+// sample's scan names as the program's evidence: no leftover row for it.
+void TestOptCatalogue::theSampleMachineOffersOnlyWhatNoProgramUses()
+{
+    QVERIFY(SignatureStore::instance().load(QCoreApplication::applicationDirPath() + "/signatures"));
+    QTemporaryDir dir;
+    win::sim::SimMachine sample;
+    QString error;
+    QVERIFY2(loadMachineCopy(TESSARO_SOURCE_DIR "/machines/sample", dir.filePath("machine"), sample, &error), qPrintable(error));
+    win::sim::SimMachine::makeCurrent(&sample);
+    ScanReportBundle report;
+    JunkwareDetector().scanJunkware(report);
+    QStringList haoZipEvidence;
+    for (const JunkwareFinding& finding : report.junkware) {
+        if (finding.id == "cn_2345_haozip")
+            haoZipEvidence = finding.evidence;
+    }
+    QCOMPARE(haoZipEvidence, QStringList{"C:\\Program Files (x86)\\2345Soft\\HaoZip"});
+    QStringList leftoverRows;
+    for (const OptItem& item : OptCatalogue::junkSoftwareGroup(report.junkware).items) {
+        if (item.id.startsWith("RES:"))
+            leftoverRows << item.name + " | " + item.description;
+    }
+    win::sim::SimMachine::makeCurrent(nullptr);
+    // Search Protect's folder in Program Files is its installed program's;
+    // only what it left in the roaming profile is offered.
+    QCOMPARE(leftoverRows, QStringList{QString::fromUtf8("Search Protect 搜索劫持程序 残留文件 | 检测到卸载残留：")
+                                       + "C:\\Users\\zhangwei\\AppData\\Roaming\\SearchProtect"});
 }
 
 QTEST_GUILESS_MAIN(TestOptCatalogue)
