@@ -1,6 +1,7 @@
 #include "platform/sim/SimMachine.h"
 
 #include "platform/sim/SimSystemJson.h"
+#include "platform/sim/VersionRecords.h"
 #include "platform/sim/WholeFile.h"
 
 #include <QDir>
@@ -82,6 +83,13 @@ bool SimMachine::load(const QString& folder, QString* error)
     m_registry.setWow64Caller(isWow64Process());
     if (!m_registry.loadFolder(dir.filePath(RegistryFolderName), error))
         return false;
+    // A folder whose two records of the Windows version disagree would load
+    // as half one Windows and half another.
+    const QString disagreement = versionDisagreement(m_system.version, m_registry);
+    if (!disagreement.isEmpty()) {
+        *error = QStringLiteral("%1: %2").arg(dir.absolutePath(), disagreement);
+        return false;
+    }
     m_folder = dir.absolutePath();
     return true;
 }

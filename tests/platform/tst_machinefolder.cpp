@@ -138,6 +138,8 @@ private slots:
     void savesTheFactsAsTheProgramLeftThem();
     void refusesWhatItCouldNotKeep_data();
     void refusesWhatItCouldNotKeep();
+    void bothRecordsOfTheVersionMustAgree_data();
+    void bothRecordsOfTheVersionMustAgree();
     void autosaveWritesOnlyWhatChanged();
     void autosaveWritesTheRestAtTheEndAndReportsAFailure();
 };
@@ -267,6 +269,64 @@ void MachineFolderTest::refusesWhatItCouldNotKeep()
     QVERIFY(!loaded.load(folder, &message));
     QVERIFY2(message.startsWith(folder + "/machine.json: ") && message.contains(error), qPrintable(message));
     QCOMPARE(readAll(folder + "/machine.json"), before);
+}
+
+// machine.json's version and the registry's CurrentVersion values, in either
+// view, must name one Windows: a folder whose records disagree is refused
+// with both values named. Values the registry does not hold are not asked for.
+void MachineFolderTest::bothRecordsOfTheVersionMustAgree_data()
+{
+    QTest::addColumn<QJsonObject>("version");
+    QTest::addColumn<QString>("registry");   // below HKLM\SOFTWARE
+    QTest::addColumn<QString>("error");      // empty: the folder loads
+    const QJsonObject windows10{{"major", 10}, {"minor", 0}, {"build", 19045}};
+    const QJsonObject windows7{{"major", 6}, {"minor", 1}, {"build", 7601}};
+    const QString key = QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\%1Microsoft\\Windows NT\\CurrentVersion]\r\n");
+    const QString ten = QStringLiteral("\"CurrentMajorVersionNumber\"=dword:0000000a\r\n\"CurrentMinorVersionNumber\"=dword:00000000\r\n"
+                                       "\"CurrentVersion\"=\"6.3\"\r\n\"CurrentBuild\"=\"19045\"\r\n\"CurrentBuildNumber\"=\"19045\"\r\n");
+    const QString seven = QStringLiteral("\"CurrentVersion\"=\"6.1\"\r\n\"CurrentBuildNumber\"=\"7601\"\r\n");
+    const QString native = key.arg(QString());
+    const QString wow = key.arg(QStringLiteral("WOW6432Node\\"));
+    QTest::newRow("Windows 10 in both views") << windows10 << native + ten + "\r\n" + wow + ten << QString();
+    QTest::newRow("Windows 7 in both views") << windows7 << native + seven + "\r\n" + wow + seven << QString();
+    QTest::newRow("no version values") << windows10 << native + "\"ProductName\"=\"Windows 10 Pro\"\r\n" << QString();
+    QTest::newRow("a Windows 7 registry")
+        << windows10 << native + seven
+        << "system.version 10.0.19045 disagrees with the registry's HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT"
+           "\\CurrentVersion\\CurrentVersion = \"6.1\" (that Windows stores \"6.3\")";
+    QTest::newRow("a Windows 10 registry")
+        << windows7 << native + ten
+        << "system.version 6.1.7601 disagrees with the registry's HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT"
+           "\\CurrentVersion\\CurrentMajorVersionNumber = 10 (that Windows stores 6)";
+    QTest::newRow("another build in the 32-bit view")
+        << windows10 << native + ten + "\r\n" + wow + "\"CurrentBuildNumber\"=\"22631\"\r\n"
+        << "system.version 10.0.19045 disagrees with the registry's HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft"
+           "\\Windows NT\\CurrentVersion\\CurrentBuildNumber = \"22631\" (that Windows stores \"19045\")";
+    QTest::newRow("a build as a number")
+        << windows10 << native + "\"CurrentBuildNumber\"=dword:00004a65\r\n"
+        << "CurrentBuildNumber = 19045 (that Windows stores \"19045\")";
+}
+
+void MachineFolderTest::bothRecordsOfTheVersionMustAgree()
+{
+    QFETCH(QJsonObject, version);
+    QFETCH(QString, registry);
+    QFETCH(QString, error);
+    QTemporaryDir root;
+    const QString folder = root.filePath("machine");
+    QDir(root.path()).mkpath("machine/drives/C");
+    QDir(root.path()).mkpath("machine/registry");
+    QJsonObject system = TestMachine::defaultMachineJson().value("system").toObject();
+    system.insert("version", version);
+    writeFile(folder + "/machine.json", QJsonDocument(withMachine({{"system", system}})).toJson());
+    writeFile(folder + "/registry/HKEY_LOCAL_MACHINE.reg",
+              ("Windows Registry Editor Version 5.00\r\n\r\n" + registry).toUtf8());
+
+    win::sim::SimMachine loaded;
+    QString message;
+    QCOMPARE(loaded.load(folder, &message), error.isEmpty());
+    if (!error.isEmpty())
+        QVERIFY2(message.startsWith(QDir(folder).absolutePath() + ": ") && message.endsWith(error), qPrintable(message));
 }
 
 // Off the caller's thread, a little after the first change: a hive that
