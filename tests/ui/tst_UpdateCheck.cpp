@@ -214,6 +214,8 @@ void TestUpdateCheck::onlyHttpsOrTheLoopbackIsAsked_data()
     QTest::newRow("http elsewhere") << "http://update.example/check" << false;
     QTest::newRow("a local file") << "file://%1" << false;
     QTest::newRow("a file without a host") << "file:%1" << false;
+    QTest::newRow("a file on localhost") << "file://localhost%1" << false;
+    QTest::newRow("a file on a server") << "file://server%1" << false;
     QTest::newRow("ftp") << "ftp://update.example/check" << false;
     QTest::newRow("https without a host") << "https:///check" << false;
 }
