@@ -70,6 +70,11 @@ void log(const QString& line)
     FileLogger::instance()->log(line);
 }
 
+void logFailure(const QString& name, const QString& location)
+{
+    log(QStringLiteral("修改启动项失败: %1 [%2]").arg(name, location));
+}
+
 // Whether an item bears one of the names, compared as Windows compares them.
 auto namedIn(const QStringList& names)
 {
@@ -83,6 +88,7 @@ auto namedIn(const QStringList& names)
 
 StartupManager::StartupManager(QObject* parent)
     : QObject(parent)
+    , m_windowsVersion(windowsVersion())
 {
     initKnownNames();
 }
@@ -167,7 +173,6 @@ QMap<QString, QString> StartupManager::readRunKey(const StartupLocation& locatio
 void StartupManager::listRunKey(const StartupLocation& location, const QMap<QString, QString>& values,
                                 bool isStartedOnce)
 {
-    const StartupApproval approval(location, m_windowsVersion);
     PathProbe probe;
     for (auto it = values.begin(); it != values.end(); ++it) {
         const QString& name = it.key();
@@ -183,7 +188,7 @@ void StartupManager::listRunKey(const StartupLocation& location, const QMap<QStr
         item.locationPath = location.fullKeyPath();
         if (!isStartedOnce) {
             item.recommendDisable = isRecommendedToDisable(name, it.value());
-            item.disabled = approval.isOff(name);
+            item.disabled = isDisabled(location.managerLabel, name);
             const QString description = fileDescription(it.value(), probe);
             if (!description.isEmpty())
                 item.displayName = description;
@@ -247,7 +252,6 @@ QList<StartupItem> StartupManager::scanStartupFolder(const QString& folder, cons
     const StartupLocation* place = StartupLocation::withManagerLabel(location);
     if (!place || !place->isFolder())
         return {};
-    const StartupApproval approval(*place, m_windowsVersion);
     QList<StartupItem> items;
     for (const QString& fileName : legacyFiles) {
         StartupItem restored;
@@ -255,7 +259,7 @@ QList<StartupItem> StartupManager::scanStartupFolder(const QString& folder, cons
             items.append(restored);
     }
     for (const QString& fileName : normalFiles)
-        items.append(folderItem(win::joinPath(folder, fileName), location, approval.isOff(fileName)));
+        items.append(folderItem(win::joinPath(folder, fileName), location, isDisabled(location, fileName)));
     log(QStringLiteral("  [%1] 读取到 %2 项").arg(location).arg(items.size()));
     return items;
 }
@@ -303,9 +307,19 @@ QString StartupManager::fileDescription(const QString& command)
     return fileDescription(command, probe);
 }
 
+QString StartupManager::exePathOf(const QString& command)
+{
+    return CommandLineProgram::of(command);
+}
+
+QString StartupManager::exePathOf(const QString& command, PathProbe& probe)
+{
+    return CommandLineProgram::of(command, probe);
+}
+
 QString StartupManager::fileDescription(const QString& command, PathProbe& probe)
 {
-    const QString path = CommandLineProgram::of(command, probe);
+    const QString path = exePathOf(command, probe);
     return path.isEmpty() ? QString() : descriptionOfFile(path);
 }
 
@@ -363,10 +377,8 @@ void StartupManager::migrateLegacyBackup(const StartupLocation& location, const 
         StartupBackup::hold(location, backupName, name);
         return;
     }
-    if (!StartupApproval::write(location, name, false)) {
-        log(QStringLiteral("修改启动项失败: %1 [%2]").arg(name, location.managerLabel));
+    if (!setApproved(location.managerLabel, name, false))
         return;
-    }
     const quint32 valueType = type == win::RegExpandSz ? win::RegExpandSz : win::RegSz;
     QString written;
     if (key.writeText(name, command, valueType) != win::ErrorSuccess
@@ -392,7 +404,7 @@ bool StartupManager::migrateLegacyFile(const StartupLocation& location, const QS
             log(QStringLiteral("  [%1] 迁移bak并禁用: %2").arg(location.managerLabel, plainFileName));
         return false;
     }
-    if (!StartupApproval::write(location, plainFileName, false)
+    if (!setApproved(location.managerLabel, plainFileName, false)
         || win::moveFile(backupPath, restoredPath) != win::ErrorSuccess)
         return false;
     restored->name = plainFileName;
@@ -470,10 +482,8 @@ bool StartupManager::switchListed(const StartupItem& listed, bool enable)
 bool StartupManager::switchItem(StartupItem& item, bool enable)
 {
     const StartupLocation* location = StartupLocation::withManagerLabel(item.location);
-    if (!location || !(enable ? switchOn(*location, item) : switchOff(*location, item))) {
-        log(QStringLiteral("修改启动项失败: %1 [%2]").arg(item.name, item.location));
+    if (!location || !(enable ? switchOn(*location, item) : switchOff(*location, item)))
         return false;
-    }
     item.disabled = !enable;
     log((enable ? QStringLiteral("已恢复启动项: %1 [%2]") : QStringLiteral("已禁用启动项: %1 [%2]")).arg(item.name, item.location));
     return true;
@@ -484,10 +494,12 @@ bool StartupManager::switchItem(StartupItem& item, bool enable)
 bool StartupManager::switchOff(const StartupLocation& location, StartupItem& item)
 {
     if (location.keepsApprovalOn(m_windowsVersion))
-        return StartupApproval::write(location, item.name, false);
+        return setApproved(item.location, item.name, false);
     QString backupName;
-    if (StartupBackup::hold(location, item.name, item.name, &backupName) != StartupBackup::Outcome::Done)
+    if (StartupBackup::hold(location, item.name, item.name, &backupName) != StartupBackup::Outcome::Done) {
+        logFailure(item.name, item.location);
         return false;
+    }
     item.heldAs = backupName;
     return true;
 }
@@ -497,13 +509,38 @@ bool StartupManager::switchOff(const StartupLocation& location, StartupItem& ite
 bool StartupManager::switchOn(const StartupLocation& location, StartupItem& item)
 {
     if (!item.heldAs.isEmpty()) {
-        if (StartupBackup::giveBack(location, item.heldAs, item.name) != StartupBackup::Outcome::Done)
+        if (StartupBackup::giveBack(location, item.heldAs, item.name) != StartupBackup::Outcome::Done) {
+            logFailure(item.name, item.location);
             return false;
+        }
         item.heldAs.clear();
-        if (!StartupApproval(location, m_windowsVersion).isOff(item.name))
+        if (!isDisabled(item.location, item.name))
             return true;
     }
-    return StartupApproval::write(location, item.name, true);
+    return setApproved(item.location, item.name, true);
+}
+
+QString StartupManager::approvedSubkey(const QString& location)
+{
+    const StartupLocation* place = StartupLocation::withManagerLabel(location);
+    return place ? place->approvalSubkey : QString();
+}
+
+bool StartupManager::isDisabled(const QString& location, const QString& name) const
+{
+    const StartupLocation* place = StartupLocation::withManagerLabel(location);
+    return place && StartupApproval(*place, m_windowsVersion).isOff(name);
+}
+
+// Where this Windows reads no approval value for the location, none is
+// written: it would stop nothing.
+bool StartupManager::setApproved(const QString& location, const QString& name, bool enable)
+{
+    const StartupLocation* place = StartupLocation::withManagerLabel(location);
+    if (place && place->keepsApprovalOn(m_windowsVersion) && StartupApproval::write(*place, name, enable))
+        return true;
+    logFailure(name, location);
+    return false;
 }
 
 int StartupManager::recommendedCount() const

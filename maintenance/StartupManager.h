@@ -60,9 +60,23 @@ public:
     QList<StartupItem> scanStartupFolder(const QString& folder, const QString& location);
     bool isRecommendedToDisable(const QString& name, const QString& command) const;
 
+    // The program a command line starts, found as Windows finds it.
+    static QString exePathOf(const QString& command);
     // The FileDescription of the program a command line starts.
     static QString fileDescription(const QString& command);
     static QString shortcutTarget(const QString& shortcutPath);
+
+    // The state of one entry, known by its location and its name (a
+    // Startup-folder file's with its extension), where Windows reads it: the
+    // subkey below Explorer's StartupApproved key in the entry's own hive,
+    // empty where Windows keeps no state (RunOnce); whether its approval
+    // value says it is switched off, on the Windows of the last scan; and
+    // writing that value, which answers whether it now reads back as asked
+    // and logs a failure. Where this Windows reads no value for the
+    // location, none is written.
+    static QString approvedSubkey(const QString& location);
+    bool isDisabled(const QString& location, const QString& name) const;
+    bool setApproved(const QString& location, const QString& name, bool enable);
 
 private:
     void initKnownNames();
@@ -83,6 +97,7 @@ private:
     bool switchOff(const StartupLocation& location, StartupItem& item);
     bool switchOn(const StartupLocation& location, StartupItem& item);
 
+    static QString exePathOf(const QString& command, PathProbe& probe);
     static QString fileDescription(const QString& command, PathProbe& probe);
     // How a Startup-folder file at `path` is shown; `fileName` is its entry's name.
     static QString shortcutDescription(const QString& path, const QString& fileName);
@@ -93,5 +108,5 @@ private:
     QStringList m_knownNames;
     QStringList m_lowerKnownNames;  // matched against every entry of every scan
     QHash<QString, QVector<int>> m_index;   // location and folded name → positions in m_items
-    int m_windowsVersion = 0;               // of the last scan
+    int m_windowsVersion = 0;               // of the last scan, or of the construction
 };
