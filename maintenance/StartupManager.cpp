@@ -117,6 +117,8 @@ QList<StartupItem> StartupManager::scanItems()
     m_items.clear();
     m_index.clear();
     m_windowsVersion = windowsVersion();
+    std::map<const StartupLocation*, StartupApproval> approvals;
+    m_scanApprovals = &approvals;
 
     // The Run keys are read whole before any migration writes to them; a
     // backup moved back to its plain name is listed by the next scan.
@@ -138,6 +140,7 @@ QList<StartupItem> StartupManager::scanItems()
         for (const QString& label : *labels)
             listHeldEntries(locationOf(label));
     }
+    m_scanApprovals = nullptr;
 
     const int disabledCount = int(std::count_if(m_items.begin(), m_items.end(),
                                                 [](const StartupItem& item) { return item.disabled; }));
@@ -526,10 +529,16 @@ QString StartupManager::approvedSubkey(const QString& location)
     return place ? place->approvalSubkey : QString();
 }
 
+// A scan opens each location's approval key once. What its migrations write
+// there concerns only entries that the next scan lists.
 bool StartupManager::isDisabled(const QString& location, const QString& name) const
 {
     const StartupLocation* place = StartupLocation::withManagerLabel(location);
-    return place && StartupApproval(*place, m_windowsVersion).isOff(name);
+    if (!place)
+        return false;
+    if (!m_scanApprovals)
+        return StartupApproval(*place, m_windowsVersion).isOff(name);
+    return m_scanApprovals->try_emplace(place, *place, m_windowsVersion).first->second.isOff(name);
 }
 
 // Where this Windows reads no approval value for the location, none is

@@ -10,7 +10,10 @@
 #include <QStringList>
 #include <QVector>
 
+#include <map>
+
 class PathProbe;
+class StartupApproval;
 struct StartupLocation;
 
 // Lists what starts with Windows from the Run and RunOnce keys and the two
@@ -109,4 +112,6 @@ private:
     QStringList m_lowerKnownNames;  // matched against every entry of every scan
     QHash<QString, QVector<int>> m_index;   // location and folded name → positions in m_items
     int m_windowsVersion = 0;               // of the last scan, or of the construction
+    // While a scan runs, each location's approval key, opened once.
+    std::map<const StartupLocation*, StartupApproval>* m_scanApprovals = nullptr;
 };
