@@ -47,12 +47,6 @@ QString indexKey(const QString& location, const QString& name)
     return location + '\n' + win::foldCase(name);
 }
 
-QString baseNameOf(const QString& fileName)
-{
-    const int dot = fileName.lastIndexOf('.');
-    return dot < 0 ? fileName : fileName.left(dot);
-}
-
 QString extensionOf(const QString& fileName)
 {
     const int dot = fileName.lastIndexOf('.');
@@ -204,21 +198,16 @@ void StartupManager::listRunKey(const StartupLocation& location, const QMap<QStr
 // switched-off entry of its location.
 void StartupManager::listHeldEntries(const StartupLocation& location)
 {
-    const bool isFolder = location.isFolder();
     PathProbe probe;
     for (const StartupBackup::Held& held : StartupBackup::held(location)) {
         StartupItem item;
-        item.name = held.entryName;
-        item.displayName = held.entryName;
-        item.location = location.managerLabel;
-        item.heldAs = held.backupName;
-        item.disabled = true;
-        if (isFolder) {
-            item.command = withForwardSlashes(win::joinPath(location.folderPath(), held.entryName));
-            item.locationPath = item.command;
-            item.recommendDisable = isRecommendedToDisable(baseNameOf(held.entryName), QString());
-            item.displayName = shortcutDescription(held.command, held.entryName);
+        if (location.isFolder()) {
+            item = folderItem(location, win::joinPath(location.folderPath(), held.entryName), held.command, true);
         } else {
+            item.name = held.entryName;
+            item.displayName = held.entryName;
+            item.location = location.managerLabel;
+            item.disabled = true;
             item.command = held.command;
             item.locationPath = location.fullKeyPath();
             item.recommendDisable = !location.runsOnce && isRecommendedToDisable(held.entryName, held.command);
@@ -226,6 +215,7 @@ void StartupManager::listHeldEntries(const StartupLocation& location)
             if (!description.isEmpty())
                 item.displayName = description;
         }
+        item.heldAs = held.backupName;
         append(item);
     }
 }
@@ -261,38 +251,43 @@ QList<StartupItem> StartupManager::scanStartupFolder(const QString& folder, cons
         if (migrateLegacyFile(*place, folder, fileName, &restored))
             items.append(restored);
     }
-    for (const QString& fileName : normalFiles)
-        items.append(folderItem(win::joinPath(folder, fileName), location, isDisabled(location, fileName)));
+    for (const QString& fileName : normalFiles) {
+        const QString path = win::joinPath(folder, fileName);
+        items.append(folderItem(*place, path, path, isDisabled(location, fileName)));
+    }
     log(QStringLiteral("  [%1] 读取到 %2 项").arg(location).arg(items.size()));
     return items;
 }
 
 // A folder entry is named by its file name with its extension, as Explorer
-// names its approval value; it is recommended by the name without it.
-StartupItem StartupManager::folderItem(const QString& path, const QString& location, bool disabled) const
+// names its approval value; it is shown and recommended by the name without
+// it. A shortcut is shown by the description of its target, read from
+// `shortcutFile` (the file itself, or its backup), when it has one.
+StartupItem StartupManager::folderItem(const StartupLocation& location, const QString& path,
+                                       const QString& shortcutFile, bool disabled) const
 {
     const QString fileName = win::fileNameOf(path);
     StartupItem item;
     item.name = fileName;
-    item.displayName = shortcutDescription(path, fileName);
+    item.displayName = shortcutDescription(shortcutFile, fileName);
+    if (item.displayName.isEmpty())
+        item.displayName = location.shownName(fileName);
     item.command = withForwardSlashes(path);
-    item.location = location;
+    item.location = location.managerLabel;
     item.locationPath = item.command;
-    item.recommendDisable = isRecommendedToDisable(baseNameOf(fileName), QString());
+    item.recommendDisable = isRecommendedToDisable(location.shownName(fileName), QString());
     item.disabled = disabled;
     return item;
 }
 
-// A shortcut is shown by the description of its target; any other file, or a
-// shortcut whose target has none, by its file name.
+// The description of a shortcut's target; empty for any other file.
 QString StartupManager::shortcutDescription(const QString& path, const QString& fileName)
 {
     if (extensionOf(fileName).compare(QStringLiteral("lnk"), Qt::CaseInsensitive) != 0)
-        return fileName;
+        return QString();
     // The target is a path, not a command line: blanks belong to it.
     const QString target = shortcutTarget(path);
-    const QString description = target.isEmpty() ? QString() : descriptionOfFile(target);
-    return description.isEmpty() ? fileName : description;
+    return target.isEmpty() ? QString() : descriptionOfFile(target);
 }
 
 bool StartupManager::isRecommendedToDisable(const QString& name, const QString& command) const
@@ -411,7 +406,7 @@ bool StartupManager::migrateLegacyFile(const StartupLocation& location, const QS
         || win::moveFile(backupPath, restoredPath) != win::ErrorSuccess)
         return false;
     restored->name = plainFileName;
-    restored->displayName = plainFileName;
+    restored->displayName = location.shownName(plainFileName);
     restored->command = withForwardSlashes(restoredPath);
     restored->location = location.managerLabel;
     restored->locationPath = restored->command;

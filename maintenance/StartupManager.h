@@ -90,7 +90,8 @@ private:
     void migrateLegacyBackup(const StartupLocation& location, const QString& name);
     bool migrateLegacyFile(const StartupLocation& location, const QString& folder, const QString& fileName,
                            StartupItem* restored);
-    StartupItem folderItem(const QString& path, const QString& location, bool disabled) const;
+    StartupItem folderItem(const StartupLocation& location, const QString& path, const QString& shortcutFile,
+                           bool disabled) const;
     void append(const StartupItem& item);
 
     template <typename Matches>
@@ -102,7 +103,8 @@ private:
 
     static QString exePathOf(const QString& command, PathProbe& probe);
     static QString fileDescription(const QString& command, PathProbe& probe);
-    // How a Startup-folder file at `path` is shown; `fileName` is its entry's name.
+    // The description of the target of the shortcut at `path`, whose entry
+    // is named `fileName`; empty for a file that is no shortcut.
     static QString shortcutDescription(const QString& path, const QString& fileName);
     // The description of one program file, its path taken as it stands.
     static QString descriptionOfFile(const QString& path);

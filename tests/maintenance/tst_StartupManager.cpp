@@ -79,8 +79,9 @@ private slots:
     // The Run keys in the views the startup scanner reads (the machine's Run and
     // RunOnce keys in the 64-bit view, Run32 in the 32-bit one), text values of
     // each key itself only; RunOnce entries as they are; both Startup folders,
-    // files only and no hidden or dot files, each named with its extension.
-    // Every location lists its own entries: a name may stand in several.
+    // files only and no hidden or dot files, each named with its extension
+    // and shown without it. Every location lists its own entries: a name may
+    // stand in several.
     // Windows reads an odd first approval byte as switched off.
     void scanListsEveryLocation()
     {
@@ -124,8 +125,8 @@ private slots:
                 "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run|",
             "QQMusicUpdate|QQMusicUpdate|C:\\Music\\update.exe|HKCU_RunOnce|" + userRun + "RunOnce|",
             "Setup|Setup|C:\\Windows\\setup.exe|HKLM_RunOnce|" + machineRun + "RunOnce|",
-            "Notes.wps|Notes.wps|" + user + "Notes.wps|StartupFolder_User|" + user + "Notes.wps|",
-            "script.cmd|script.cmd|" + user + "script.cmd|StartupFolder_User|" + user + "script.cmd| disabled",
+            "Notes.wps|Notes|" + user + "Notes.wps|StartupFolder_User|" + user + "Notes.wps|",
+            "script.cmd|script|" + user + "script.cmd|StartupFolder_User|" + user + "script.cmd| disabled",
             // The shortcut's target keeps its blanks.
             "Studio.exe.lnk|Photo Studio|" + user + "Studio.exe.lnk|StartupFolder_User|" + user + "Studio.exe.lnk|",
             "Studio.exe.lnk|Photo Studio|" + common + "Studio.exe.lnk|StartupFolder_Common|" + common + "Studio.exe.lnk|",
@@ -438,8 +439,8 @@ private slots:
         StartupManager manager;
         const QString user = "C:/Users/Tester/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Startup/";
         QCOMPARE(describedAll(manager.scanItems()),
-                 QStringList({"Tool.lnk|Tool.lnk|" + user + "Tool.lnk|StartupFolder_User|" + user + "Tool.lnk|recommended disabled",
-                              "Keep.lnk|Keep.lnk|" + user + "Keep.lnk|StartupFolder_User|" + user + "Keep.lnk|"}));
+                 QStringList({"Tool.lnk|Tool|" + user + "Tool.lnk|StartupFolder_User|" + user + "Tool.lnk|recommended disabled",
+                              "Keep.lnk|Keep|" + user + "Keep.lnk|StartupFolder_User|" + user + "Keep.lnk|"}));
         QVERIFY(log.contains(QStringLiteral("  [StartupFolder_User] 迁移bak并禁用: Tool.lnk")));
         QVERIFY(log.contains(ReadLine.arg("StartupFolder_User").arg(2)));
         QCOMPARE(rawValue(machine, Approved + "StartupFolder", "Tool.lnk"), stateValue(3));

@@ -587,7 +587,8 @@ void Phase2ExecutorTest::switchingOffStopsTheEntryWhereWindowsLooks_data()
 // only it: an entry of the same name elsewhere goes on starting. Its state
 // goes where Windows reads it, and nowhere else; where Windows keeps none,
 // the entry leaves its place for the program's backup. The startup manager
-// lists it as switched off, and restoring it makes it start again.
+// lists it as switched off, and restoring it makes it start again. The line
+// names a Startup-folder file without its extension.
 void Phase2ExecutorTest::switchingOffStopsTheEntryWhereWindowsLooks()
 {
     QFETCH(int, kind);
@@ -595,6 +596,7 @@ void Phase2ExecutorTest::switchingOffStopsTheEntryWhereWindowsLooks()
     QFETCH(QString, name);
     const StartupKind& entry = StartupKinds[kind];
     const StartupKind& twin = StartupKinds[entry.twin];
+    const bool folder = entry.where.endsWith('\\');
     TestMachine machine;
     machine.setWindowsVersion(quint32(version.at(0)), quint32(version.at(1)), quint32(version.at(2)));
     addStartupEntry(machine, entry, name);
@@ -608,7 +610,7 @@ void Phase2ExecutorTest::switchingOffStopsTheEntryWhereWindowsLooks()
     QVERIFY(windows.wouldStart(entry.place, name) && windows.wouldStart(twin.place, name));
 
     QCOMPARE(runOne(QStringLiteral("ST:%1:%2").arg(entry.type).arg(name)),
-             (entry.type == 6 ? QStringLiteral("已禁用组策略自启：%1") : StartupOff).arg(name));
+             (entry.type == 6 ? QStringLiteral("已禁用组策略自启：%1") : StartupOff).arg(folder ? name.chopped(4) : name));
     QVERIFY(!windows.wouldStart(entry.place, name));
     QVERIFY(windows.wouldStart(twin.place, name));
     QCOMPARE(approvalValues(), approved ? QStringList{entry.approvalKey + '|' + name} : approvalBefore);
@@ -695,7 +697,8 @@ void Phase2ExecutorTest::movesPolicyEntriesOutOfTheRunKey()
 // legacy backup off under its plain name and only the next scan lists it;
 // an item of another kind in between, here one removing a leftover, is seen
 // by the startup items after it. A Startup-folder item names its file with
-// its extension, and acts on that file only, not on a Run value of its name.
+// its extension, and acts on that file only, not on a Run value of its name;
+// its line names the file without the extension.
 void Phase2ExecutorTest::startupItemsFindWhatARescanFinds()
 {
     TestMachine machine;
@@ -708,8 +711,8 @@ void Phase2ExecutorTest::startupItemsFindWhatARescanFinds()
 
     const Run run = execute({"ST:2:Helper", "ST:2:Sync", "ST:11:Notes.lnk", "RES:searchprotect", "ST:11:Gone.lnk"},
                             junkware(QString(), {Startup + QStringLiteral("Gone.lnk")}));
-    QCOMPARE(run.lines, (QStringList{StartupOff.arg("Helper"), StartupOff.arg("Sync"), StartupOff.arg("Notes.lnk"),
-                                     Removed.arg("Search Protect", "1"), StartupOff.arg("Gone.lnk") + NotFound}));
+    QCOMPARE(run.lines, (QStringList{StartupOff.arg("Helper"), StartupOff.arg("Sync"), StartupOff.arg("Notes"),
+                                     Removed.arg("Search Protect", "1"), StartupOff.arg("Gone") + NotFound}));
     const win::sim::SignInStartup windows(machine.machine());
     QCOMPARE(machine.text(UserRun, QStringLiteral("Sync")), QStringLiteral("C:\\Sync\\sync.exe"));
     QVERIFY(!windows.wouldStart(Place::UserRun, QStringLiteral("Helper")));
