@@ -69,6 +69,12 @@ void logFailure(const QString& name, const QString& location)
     log(QStringLiteral("修改启动项失败: %1 [%2]").arg(name, location));
 }
 
+// Explorer keeps the folder's own settings in it; it is no entry and never started.
+bool isFolderSettings(const QString& fileName)
+{
+    return fileName.compare(QStringLiteral("desktop.ini"), Qt::CaseInsensitive) == 0;
+}
+
 // Whether an item bears one of the names, compared as Windows compares them.
 auto namedIn(const QStringList& names)
 {
@@ -231,10 +237,11 @@ QList<StartupItem> StartupManager::scanStartupFolder(const QString& folder, cons
         return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
     });
 
+    // Windows starts hidden and system files as well.
     QStringList legacyFiles;
     QStringList normalFiles;
     for (const win::FileEntry& entry : entries) {
-        if (entry.isDirectory() || entry.isHidden())
+        if (entry.isDirectory() || isFolderSettings(entry.name))
             continue;
         if (entry.name.endsWith(LegacySuffix))
             legacyFiles << entry.name;

@@ -79,7 +79,8 @@ private slots:
     // The Run keys in the views the startup scanner reads (the machine's Run and
     // RunOnce keys in the 64-bit view, Run32 in the 32-bit one), text values of
     // each key itself only; RunOnce entries as they are; both Startup folders,
-    // files only and no hidden or dot files, each named with its extension
+    // files only, hidden and system ones too (Windows starts them), but no dot
+    // files and not the folder's desktop.ini, each named with its extension
     // and shown without it. Every location lists its own entries: a name may
     // stand in several.
     // Windows reads an odd first approval byte as switched off.
@@ -107,6 +108,9 @@ private slots:
         machine.addFile(UserStartup + "desktop.ini", "[.ShellClassInfo]");
         machine->files().setAttributes(UserStartup + "desktop.ini", win::FileAttributeHidden, win::FileAttributeHidden);
         machine.addFile(UserStartup + ".dotfile", "x");
+        machine.addFile(UserStartup + "Quiet.bat", "start quiet.exe");
+        machine->files().setAttributes(UserStartup + "Quiet.bat", win::FileAttributeHidden | win::FileAttributeSystem,
+                                       win::FileAttributeHidden | win::FileAttributeSystem);
         machine.addFile(UserStartup + "Sub Folder\\inner.lnk", "C:\\Tools\\tool.exe");
         machine.addFile(CommonStartup + "Studio.exe.lnk", "C:\\Program Files\\Photo Studio\\studio.exe");
         machine.addFile(CommonStartup + "WeChat Helper.lnk", "C:\\Program Files\\Photo Studio\\studio.exe");
@@ -126,6 +130,7 @@ private slots:
             "QQMusicUpdate|QQMusicUpdate|C:\\Music\\update.exe|HKCU_RunOnce|" + userRun + "RunOnce|",
             "Setup|Setup|C:\\Windows\\setup.exe|HKLM_RunOnce|" + machineRun + "RunOnce|",
             "Notes.wps|Notes|" + user + "Notes.wps|StartupFolder_User|" + user + "Notes.wps|",
+            "Quiet.bat|Quiet|" + user + "Quiet.bat|StartupFolder_User|" + user + "Quiet.bat|",
             "script.cmd|script|" + user + "script.cmd|StartupFolder_User|" + user + "script.cmd| disabled",
             // The shortcut's target keeps its blanks.
             "Studio.exe.lnk|Photo Studio|" + user + "Studio.exe.lnk|StartupFolder_User|" + user + "Studio.exe.lnk|",
@@ -134,7 +139,7 @@ private slots:
         QCOMPARE(log.lines().mid(0, 5), QStringList({ReadLine.arg("HKCU_Run").arg(2), ReadLine.arg("HKLM_Run").arg(1),
                                                      ReadLine.arg("HKLM_Run32").arg(1), ReadLine.arg("HKCU_RunOnce").arg(1),
                                                      ReadLine.arg("HKLM_RunOnce").arg(1)}));
-        QVERIFY(log.contains(ReadLine.arg("StartupFolder_User").arg(3)));
+        QVERIFY(log.contains(ReadLine.arg("StartupFolder_User").arg(4)));
         QVERIFY(log.contains(ReadLine.arg("StartupFolder_Common").arg(2)));
         QCOMPARE(machine->registry().openHandleCount(), 0);
         QVERIFY(!win::ComApartment::isInitializedOnThisThread());

@@ -570,17 +570,25 @@ void Phase2ExecutorTest::switchingOffStopsTheEntryWhereWindowsLooks_data()
     QTest::addColumn<int>("kind");
     QTest::addColumn<QList<int>>("version");   // major, minor, build
     QTest::addColumn<QString>("name");
+    QTest::addColumn<quint32>("attributes");   // of a Startup-folder file
     const QPair<const char*, QList<int>> versions[] = {
         {"Windows 7", {6, 1, 7601}}, {"Windows 10", {10, 0, 19045}}, {"Windows 11", {10, 0, 22631}}};
     for (const auto& version : versions) {
         for (int kind = 0; kind < int(std::size(StartupKinds)); ++kind) {
             const bool folder = StartupKinds[kind].where.endsWith('\\');
             QTest::addRow("%s, %s", version.first, qPrintable(StartupKinds[kind].label))
-                << kind << version.second << (folder ? QStringLiteral("WeChat.lnk") : QStringLiteral("WeChat"));
+                << kind << version.second << (folder ? QStringLiteral("WeChat.lnk") : QStringLiteral("WeChat"))
+                << quint32(0);
         }
+        // Windows starts hidden and system files of a Startup folder too.
+        QTest::addRow("%s, a hidden file", version.first)
+            << 8 << version.second << QStringLiteral("Hid.lnk") << quint32(win::FileAttributeHidden);
+        QTest::addRow("%s, a hidden system file", version.first)
+            << 7 << version.second << QStringLiteral("Hid.lnk")
+            << quint32(win::FileAttributeHidden | win::FileAttributeSystem);
     }
     // A Run key's unnamed default value starts like every other value.
-    QTest::newRow("Windows 7, HKCU_Run, the default value") << 1 << QList<int>{6, 1, 7601} << QString("");
+    QTest::newRow("Windows 7, HKCU_Run, the default value") << 1 << QList<int>{6, 1, 7601} << QString("") << quint32(0);
 }
 
 // Switching an entry off makes Windows not start it at the next sign-in, and
@@ -594,6 +602,7 @@ void Phase2ExecutorTest::switchingOffStopsTheEntryWhereWindowsLooks()
     QFETCH(int, kind);
     QFETCH(QList<int>, version);
     QFETCH(QString, name);
+    QFETCH(quint32, attributes);
     const StartupKind& entry = StartupKinds[kind];
     const StartupKind& twin = StartupKinds[entry.twin];
     const bool folder = entry.where.endsWith('\\');
@@ -601,6 +610,8 @@ void Phase2ExecutorTest::switchingOffStopsTheEntryWhereWindowsLooks()
     machine.setWindowsVersion(quint32(version.at(0)), quint32(version.at(1)), quint32(version.at(2)));
     addStartupEntry(machine, entry, name);
     addStartupEntry(machine, twin, name);
+    if (attributes != 0)
+        machine->files().setAttributes(entry.where + name, attributes, attributes);
     // Windows 7 reads no approval value: one left by a later Windows stops nothing.
     const bool approved = !entry.approvalKey.isEmpty() && version.first() >= 10;
     if (!approved && !entry.approvalKey.isEmpty())
