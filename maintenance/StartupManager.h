@@ -73,7 +73,7 @@ public:
     // Startup-folder file's with its extension), where Windows reads it: the
     // subkey below Explorer's StartupApproved key in the entry's own hive,
     // empty where Windows keeps no state (RunOnce); whether its approval
-    // value says it is switched off, on the Windows of the last scan; and
+    // value says it is switched off, on the Windows the manager last found; and
     // writing that value, which answers whether it now reads back as asked
     // and logs a failure. Where this Windows reads no value for the
     // location, none is written.
