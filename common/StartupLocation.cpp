@@ -110,6 +110,13 @@ QString StartupLocation::fullKeyPath() const
     return win::registryHiveName(hive) + '\\' + keyPath;
 }
 
+QString StartupLocation::shownName(const QString& entryName) const
+{
+    // A name that is all extension (".lnk") keeps it: a row needs a name.
+    const int dot = entryName.lastIndexOf('.');
+    return isFolder() && dot > 0 ? entryName.left(dot) : entryName;
+}
+
 QString StartupLocation::folderPath() const
 {
     return QString(environmentVariable(folderVariable) + folderBelow).replace('/', '\\');

@@ -42,6 +42,11 @@ struct StartupLocation
     bool keepsApprovalOn(int windowsVersion) const;
     // "HKEY_CURRENT_USER\SOFTWARE\Microsoft\Windows\CurrentVersion\Run".
     QString fullKeyPath() const;
+    // How an entry of this location is named to the user: a Run value by its
+    // name, a Startup-folder file by its name without the last extension
+    // ("Tool.exe.lnk" is "Tool.exe"). The entry itself, and its approval
+    // value, keep the whole file name, so two files of one base name stay two.
+    QString shownName(const QString& entryName) const;
     // The Startup folder as a Windows path, read from the environment as
     // this program sees it; without the variable, a path that does not exist.
     QString folderPath() const;

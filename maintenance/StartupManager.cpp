@@ -47,12 +47,6 @@ QString indexKey(const QString& location, const QString& name)
     return location + '\n' + win::foldCase(name);
 }
 
-QString baseNameOf(const QString& fileName)
-{
-    const int dot = fileName.lastIndexOf('.');
-    return dot < 0 ? fileName : fileName.left(dot);
-}
-
 QString extensionOf(const QString& fileName)
 {
     const int dot = fileName.lastIndexOf('.');
@@ -70,6 +64,17 @@ void log(const QString& line)
     FileLogger::instance()->log(line);
 }
 
+void logFailure(const QString& name, const QString& location)
+{
+    log(QStringLiteral("修改启动项失败: %1 [%2]").arg(name, location));
+}
+
+// Explorer keeps the folder's own settings in it; it is no entry and never started.
+bool isFolderSettings(const QString& fileName)
+{
+    return fileName.compare(QStringLiteral("desktop.ini"), Qt::CaseInsensitive) == 0;
+}
+
 // Whether an item bears one of the names, compared as Windows compares them.
 auto namedIn(const QStringList& names)
 {
@@ -83,6 +88,7 @@ auto namedIn(const QStringList& names)
 
 StartupManager::StartupManager(QObject* parent)
     : QObject(parent)
+    , m_windowsVersion(windowsVersion())
 {
     initKnownNames();
 }
@@ -111,6 +117,8 @@ QList<StartupItem> StartupManager::scanItems()
     m_items.clear();
     m_index.clear();
     m_windowsVersion = windowsVersion();
+    std::map<const StartupLocation*, StartupApproval> approvals;
+    m_scanApprovals = &approvals;
 
     // The Run keys are read whole before any migration writes to them; a
     // backup moved back to its plain name is listed by the next scan.
@@ -132,6 +140,7 @@ QList<StartupItem> StartupManager::scanItems()
         for (const QString& label : *labels)
             listHeldEntries(locationOf(label));
     }
+    m_scanApprovals = nullptr;
 
     const int disabledCount = int(std::count_if(m_items.begin(), m_items.end(),
                                                 [](const StartupItem& item) { return item.disabled; }));
@@ -167,7 +176,6 @@ QMap<QString, QString> StartupManager::readRunKey(const StartupLocation& locatio
 void StartupManager::listRunKey(const StartupLocation& location, const QMap<QString, QString>& values,
                                 bool isStartedOnce)
 {
-    const StartupApproval approval(location, m_windowsVersion);
     PathProbe probe;
     for (auto it = values.begin(); it != values.end(); ++it) {
         const QString& name = it.key();
@@ -183,7 +191,7 @@ void StartupManager::listRunKey(const StartupLocation& location, const QMap<QStr
         item.locationPath = location.fullKeyPath();
         if (!isStartedOnce) {
             item.recommendDisable = isRecommendedToDisable(name, it.value());
-            item.disabled = approval.isOff(name);
+            item.disabled = isDisabled(location.managerLabel, name);
             const QString description = fileDescription(it.value(), probe);
             if (!description.isEmpty())
                 item.displayName = description;
@@ -196,21 +204,16 @@ void StartupManager::listRunKey(const StartupLocation& location, const QMap<QStr
 // switched-off entry of its location.
 void StartupManager::listHeldEntries(const StartupLocation& location)
 {
-    const bool isFolder = location.isFolder();
     PathProbe probe;
     for (const StartupBackup::Held& held : StartupBackup::held(location)) {
         StartupItem item;
-        item.name = held.entryName;
-        item.displayName = held.entryName;
-        item.location = location.managerLabel;
-        item.heldAs = held.backupName;
-        item.disabled = true;
-        if (isFolder) {
-            item.command = withForwardSlashes(win::joinPath(location.folderPath(), held.entryName));
-            item.locationPath = item.command;
-            item.recommendDisable = isRecommendedToDisable(baseNameOf(held.entryName), QString());
-            item.displayName = shortcutDescription(held.command, held.entryName);
+        if (location.isFolder()) {
+            item = folderItem(location, win::joinPath(location.folderPath(), held.entryName), held.command, true);
         } else {
+            item.name = held.entryName;
+            item.displayName = held.entryName;
+            item.location = location.managerLabel;
+            item.disabled = true;
             item.command = held.command;
             item.locationPath = location.fullKeyPath();
             item.recommendDisable = !location.runsOnce && isRecommendedToDisable(held.entryName, held.command);
@@ -218,6 +221,7 @@ void StartupManager::listHeldEntries(const StartupLocation& location)
             if (!description.isEmpty())
                 item.displayName = description;
         }
+        item.heldAs = held.backupName;
         append(item);
     }
 }
@@ -233,10 +237,11 @@ QList<StartupItem> StartupManager::scanStartupFolder(const QString& folder, cons
         return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
     });
 
+    // Windows starts hidden and system files as well.
     QStringList legacyFiles;
     QStringList normalFiles;
     for (const win::FileEntry& entry : entries) {
-        if (entry.isDirectory() || entry.isHidden())
+        if (entry.isDirectory() || isFolderSettings(entry.name))
             continue;
         if (entry.name.endsWith(LegacySuffix))
             legacyFiles << entry.name;
@@ -247,45 +252,49 @@ QList<StartupItem> StartupManager::scanStartupFolder(const QString& folder, cons
     const StartupLocation* place = StartupLocation::withManagerLabel(location);
     if (!place || !place->isFolder())
         return {};
-    const StartupApproval approval(*place, m_windowsVersion);
     QList<StartupItem> items;
     for (const QString& fileName : legacyFiles) {
         StartupItem restored;
         if (migrateLegacyFile(*place, folder, fileName, &restored))
             items.append(restored);
     }
-    for (const QString& fileName : normalFiles)
-        items.append(folderItem(win::joinPath(folder, fileName), location, approval.isOff(fileName)));
+    for (const QString& fileName : normalFiles) {
+        const QString path = win::joinPath(folder, fileName);
+        items.append(folderItem(*place, path, path, isDisabled(location, fileName)));
+    }
     log(QStringLiteral("  [%1] 读取到 %2 项").arg(location).arg(items.size()));
     return items;
 }
 
 // A folder entry is named by its file name with its extension, as Explorer
-// names its approval value; it is recommended by the name without it.
-StartupItem StartupManager::folderItem(const QString& path, const QString& location, bool disabled) const
+// names its approval value; it is shown and recommended by the name without
+// it. A shortcut is shown by the description of its target, read from
+// `shortcutFile` (the file itself, or its backup), when it has one.
+StartupItem StartupManager::folderItem(const StartupLocation& location, const QString& path,
+                                       const QString& shortcutFile, bool disabled) const
 {
     const QString fileName = win::fileNameOf(path);
     StartupItem item;
     item.name = fileName;
-    item.displayName = shortcutDescription(path, fileName);
+    item.displayName = shortcutDescription(shortcutFile, fileName);
+    if (item.displayName.isEmpty())
+        item.displayName = location.shownName(fileName);
     item.command = withForwardSlashes(path);
-    item.location = location;
+    item.location = location.managerLabel;
     item.locationPath = item.command;
-    item.recommendDisable = isRecommendedToDisable(baseNameOf(fileName), QString());
+    item.recommendDisable = isRecommendedToDisable(location.shownName(fileName), QString());
     item.disabled = disabled;
     return item;
 }
 
-// A shortcut is shown by the description of its target; any other file, or a
-// shortcut whose target has none, by its file name.
+// The description of a shortcut's target; empty for any other file.
 QString StartupManager::shortcutDescription(const QString& path, const QString& fileName)
 {
     if (extensionOf(fileName).compare(QStringLiteral("lnk"), Qt::CaseInsensitive) != 0)
-        return fileName;
+        return QString();
     // The target is a path, not a command line: blanks belong to it.
     const QString target = shortcutTarget(path);
-    const QString description = target.isEmpty() ? QString() : descriptionOfFile(target);
-    return description.isEmpty() ? fileName : description;
+    return target.isEmpty() ? QString() : descriptionOfFile(target);
 }
 
 bool StartupManager::isRecommendedToDisable(const QString& name, const QString& command) const
@@ -303,9 +312,19 @@ QString StartupManager::fileDescription(const QString& command)
     return fileDescription(command, probe);
 }
 
+QString StartupManager::exePathOf(const QString& command)
+{
+    return CommandLineProgram::of(command);
+}
+
+QString StartupManager::exePathOf(const QString& command, PathProbe& probe)
+{
+    return CommandLineProgram::of(command, probe);
+}
+
 QString StartupManager::fileDescription(const QString& command, PathProbe& probe)
 {
-    const QString path = CommandLineProgram::of(command, probe);
+    const QString path = exePathOf(command, probe);
     return path.isEmpty() ? QString() : descriptionOfFile(path);
 }
 
@@ -363,10 +382,8 @@ void StartupManager::migrateLegacyBackup(const StartupLocation& location, const 
         StartupBackup::hold(location, backupName, name);
         return;
     }
-    if (!StartupApproval::write(location, name, false)) {
-        log(QStringLiteral("修改启动项失败: %1 [%2]").arg(name, location.managerLabel));
+    if (!setApproved(location.managerLabel, name, false))
         return;
-    }
     const quint32 valueType = type == win::RegExpandSz ? win::RegExpandSz : win::RegSz;
     QString written;
     if (key.writeText(name, command, valueType) != win::ErrorSuccess
@@ -392,11 +409,11 @@ bool StartupManager::migrateLegacyFile(const StartupLocation& location, const QS
             log(QStringLiteral("  [%1] 迁移bak并禁用: %2").arg(location.managerLabel, plainFileName));
         return false;
     }
-    if (!StartupApproval::write(location, plainFileName, false)
+    if (!setApproved(location.managerLabel, plainFileName, false)
         || win::moveFile(backupPath, restoredPath) != win::ErrorSuccess)
         return false;
     restored->name = plainFileName;
-    restored->displayName = plainFileName;
+    restored->displayName = location.shownName(plainFileName);
     restored->command = withForwardSlashes(restoredPath);
     restored->location = location.managerLabel;
     restored->locationPath = restored->command;
@@ -470,10 +487,8 @@ bool StartupManager::switchListed(const StartupItem& listed, bool enable)
 bool StartupManager::switchItem(StartupItem& item, bool enable)
 {
     const StartupLocation* location = StartupLocation::withManagerLabel(item.location);
-    if (!location || !(enable ? switchOn(*location, item) : switchOff(*location, item))) {
-        log(QStringLiteral("修改启动项失败: %1 [%2]").arg(item.name, item.location));
+    if (!location || !(enable ? switchOn(*location, item) : switchOff(*location, item)))
         return false;
-    }
     item.disabled = !enable;
     log((enable ? QStringLiteral("已恢复启动项: %1 [%2]") : QStringLiteral("已禁用启动项: %1 [%2]")).arg(item.name, item.location));
     return true;
@@ -484,10 +499,12 @@ bool StartupManager::switchItem(StartupItem& item, bool enable)
 bool StartupManager::switchOff(const StartupLocation& location, StartupItem& item)
 {
     if (location.keepsApprovalOn(m_windowsVersion))
-        return StartupApproval::write(location, item.name, false);
+        return setApproved(item.location, item.name, false);
     QString backupName;
-    if (StartupBackup::hold(location, item.name, item.name, &backupName) != StartupBackup::Outcome::Done)
+    if (StartupBackup::hold(location, item.name, item.name, &backupName) != StartupBackup::Outcome::Done) {
+        logFailure(item.name, item.location);
         return false;
+    }
     item.heldAs = backupName;
     return true;
 }
@@ -497,13 +514,44 @@ bool StartupManager::switchOff(const StartupLocation& location, StartupItem& ite
 bool StartupManager::switchOn(const StartupLocation& location, StartupItem& item)
 {
     if (!item.heldAs.isEmpty()) {
-        if (StartupBackup::giveBack(location, item.heldAs, item.name) != StartupBackup::Outcome::Done)
+        if (StartupBackup::giveBack(location, item.heldAs, item.name) != StartupBackup::Outcome::Done) {
+            logFailure(item.name, item.location);
             return false;
+        }
         item.heldAs.clear();
-        if (!StartupApproval(location, m_windowsVersion).isOff(item.name))
+        if (!isDisabled(item.location, item.name))
             return true;
     }
-    return StartupApproval::write(location, item.name, true);
+    return setApproved(item.location, item.name, true);
+}
+
+QString StartupManager::approvedSubkey(const QString& location)
+{
+    const StartupLocation* place = StartupLocation::withManagerLabel(location);
+    return place ? place->approvalSubkey : QString();
+}
+
+// A scan opens each location's approval key once. What its migrations write
+// there concerns only entries that the next scan lists.
+bool StartupManager::isDisabled(const QString& location, const QString& name) const
+{
+    const StartupLocation* place = StartupLocation::withManagerLabel(location);
+    if (!place)
+        return false;
+    if (!m_scanApprovals)
+        return StartupApproval(*place, m_windowsVersion).isOff(name);
+    return m_scanApprovals->try_emplace(place, *place, m_windowsVersion).first->second.isOff(name);
+}
+
+// Where this Windows reads no approval value for the location, none is
+// written: it would stop nothing.
+bool StartupManager::setApproved(const QString& location, const QString& name, bool enable)
+{
+    const StartupLocation* place = StartupLocation::withManagerLabel(location);
+    if (place && place->keepsApprovalOn(m_windowsVersion) && StartupApproval::write(*place, name, enable))
+        return true;
+    logFailure(name, location);
+    return false;
 }
 
 int StartupManager::recommendedCount() const

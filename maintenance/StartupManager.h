@@ -10,7 +10,10 @@
 #include <QStringList>
 #include <QVector>
 
+#include <map>
+
 class PathProbe;
+class StartupApproval;
 struct StartupLocation;
 
 // Lists what starts with Windows from the Run and RunOnce keys and the two
@@ -60,9 +63,23 @@ public:
     QList<StartupItem> scanStartupFolder(const QString& folder, const QString& location);
     bool isRecommendedToDisable(const QString& name, const QString& command) const;
 
+    // The program a command line starts, found as Windows finds it.
+    static QString exePathOf(const QString& command);
     // The FileDescription of the program a command line starts.
     static QString fileDescription(const QString& command);
     static QString shortcutTarget(const QString& shortcutPath);
+
+    // The state of one entry, known by its location and its name (a
+    // Startup-folder file's with its extension), where Windows reads it: the
+    // subkey below Explorer's StartupApproved key in the entry's own hive,
+    // empty where Windows keeps no state (RunOnce); whether its approval
+    // value says it is switched off, on the Windows the manager last found; and
+    // writing that value, which answers whether it now reads back as asked
+    // and logs a failure. Where this Windows reads no value for the
+    // location, none is written.
+    static QString approvedSubkey(const QString& location);
+    bool isDisabled(const QString& location, const QString& name) const;
+    bool setApproved(const QString& location, const QString& name, bool enable);
 
 private:
     void initKnownNames();
@@ -73,7 +90,8 @@ private:
     void migrateLegacyBackup(const StartupLocation& location, const QString& name);
     bool migrateLegacyFile(const StartupLocation& location, const QString& folder, const QString& fileName,
                            StartupItem* restored);
-    StartupItem folderItem(const QString& path, const QString& location, bool disabled) const;
+    StartupItem folderItem(const StartupLocation& location, const QString& path, const QString& shortcutFile,
+                           bool disabled) const;
     void append(const StartupItem& item);
 
     template <typename Matches>
@@ -83,8 +101,10 @@ private:
     bool switchOff(const StartupLocation& location, StartupItem& item);
     bool switchOn(const StartupLocation& location, StartupItem& item);
 
+    static QString exePathOf(const QString& command, PathProbe& probe);
     static QString fileDescription(const QString& command, PathProbe& probe);
-    // How a Startup-folder file at `path` is shown; `fileName` is its entry's name.
+    // The description of the target of the shortcut at `path`, whose entry
+    // is named `fileName`; empty for a file that is no shortcut.
     static QString shortcutDescription(const QString& path, const QString& fileName);
     // The description of one program file, its path taken as it stands.
     static QString descriptionOfFile(const QString& path);
@@ -93,5 +113,7 @@ private:
     QStringList m_knownNames;
     QStringList m_lowerKnownNames;  // matched against every entry of every scan
     QHash<QString, QVector<int>> m_index;   // location and folded name → positions in m_items
-    int m_windowsVersion = 0;               // of the last scan
+    int m_windowsVersion = 0;               // of the last scan, or of the construction
+    // While a scan runs, each location's approval key, opened once.
+    std::map<const StartupLocation*, StartupApproval>* m_scanApprovals = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "common/DisplayText.h"
 #include "common/EnvironmentPath.h"
 #include "common/ProtectedFolders.h"
+#include "common/StartupLocation.h"
 #include "phase2/ProgramFolders.h"
 #include "platform/FileSystem.h"
 
@@ -111,12 +112,16 @@ OptItem hijackRow(const StartupFinding& finding)
     return item;
 }
 
-// An entry already switched off is shown as off, and not offered again.
+// An entry already switched off is shown as off, and not offered again. The
+// id names the entry as the machine does (a Startup-folder file with its
+// extension); the row names it as the user knows it.
 OptItem disableRow(const StartupFinding& finding)
 {
+    const QVector<const StartupLocation*> locations = StartupLocation::ofFindingType(finding.type);
+    const QString name = locations.isEmpty() ? finding.name : locations.first()->shownName(finding.name);
     OptItem item;
     item.id = QStringLiteral("ST:%1:%2").arg(QString::number(finding.type), finding.name);
-    item.name = finding.disabled ? finding.name + QStringLiteral("（已禁用）") : finding.name;
+    item.name = finding.disabled ? name + QStringLiteral("（已禁用）") : name;
     item.infoOnly = finding.disabled;
     item.description = finding.location + "：" + leftWhole(finding.command, 60);
     item.riskLevel = finding.riskLevel == 2 ? 2 : 1;

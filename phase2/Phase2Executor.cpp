@@ -337,12 +337,13 @@ void Phase2Executor::disableListedStartupItem(const StartupLocation& location, c
     manager.disableItems(location.managerLabel, {name});
     const QList<StartupItem> entries = manager.itemsAt(location.managerLabel, name);
     const bool allOff = std::all_of(entries.begin(), entries.end(), [](const StartupItem& entry) { return entry.disabled; });
+    const QString shown = location.shownName(name);
     if (entries.isEmpty())
-        lines << QStringLiteral("已禁用开机自启：%1").arg(name) + QStringLiteral("（未找到）");
+        lines << QStringLiteral("已禁用开机自启：%1").arg(shown) + QStringLiteral("（未找到）");
     else if (allOff)
-        lines << QStringLiteral("已禁用开机自启：%1").arg(name);
+        lines << QStringLiteral("已禁用开机自启：%1").arg(shown);
     else
-        lines << QStringLiteral("禁用开机自启失败：%1").arg(name);
+        lines << QStringLiteral("禁用开机自启失败：%1").arg(shown);
 }
 
 // Windows runs every value of a policy Run key and keeps no switched-off

@@ -90,7 +90,7 @@ Error RegistryKey::setValue(const QString& name, quint32 type, const QByteArray&
     MachineAccess machine;
     if (!machine || !m_handle.isValid())
         return ErrorInvalidHandle;
-    const Error error = machine->registry().setValue(m_handle.get(), name, type, data);
+    const Error error = machine->registry().setValue(m_handle.get(), name, type, data, machine->system().writesIgnoredIn);
     if (error == ErrorSuccess)
         machine->markChanged();
     return error;

@@ -162,9 +162,8 @@ void StartupLocationScanner::scanStartupFolder(ScanReportBundle& report, PathPro
     for (const win::FileEntry& entry : entries) {
         if (entry.isDirectory() || !win::matchesAnyWildcard(entry.name, patterns))
             continue;
-        const int dot = entry.name.lastIndexOf('.');
-        addStartupFinding(report, probe, entry.name, entry.name.left(dot), entry.path, location.findingLabel,
-                          location.findingType)
+        addStartupFinding(report, probe, entry.name, location.shownName(entry.name), entry.path,
+                          location.findingLabel, location.findingType)
             .disabled = approval.isOff(entry.name);
     }
 }

@@ -268,7 +268,8 @@ Error RegistryStore::queryValue(quintptr handle, const QString& name, const Regi
     return *value ? ErrorSuccess : ErrorFileNotFound;
 }
 
-Error RegistryStore::setValue(quintptr handle, const QString& name, quint32 type, const QByteArray& data)
+Error RegistryStore::setValue(quintptr handle, const QString& name, quint32 type, const QByteArray& data,
+                              const QStringList& ignoredIn)
 {
     // Windows refuses a value name longer than 16,383 characters.
     constexpr int MaxValueNameChars = 16383;
@@ -277,6 +278,12 @@ Error RegistryStore::setValue(quintptr handle, const QString& name, quint32 type
         return error;
     if (name.size() > MaxValueNameChars)
         return ErrorInvalidParameter;
+    for (const QString& keyPath : ignoredIn) {
+        Hive hive;
+        QStringList path;
+        if (locate(keyPath, &hive, &path) && m_tree.find(hive, path) == key->node)
+            return ErrorSuccess;
+    }
     key->node->setValue(name, type, data);
     touch(key->hive);
     return ErrorSuccess;

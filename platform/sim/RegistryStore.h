@@ -71,7 +71,10 @@ public:
     // The value and key calls. The value pointers stay valid until the next
     // change of the registry.
     Error queryValue(quintptr handle, const QString& name, const RegistryValue** value) const;
-    Error setValue(quintptr handle, const QString& name, quint32 type, const QByteArray& data);
+    // A write to one of `ignoredIn` (full key paths in storage terms), the
+    // keys a registry filter guards, answers success and changes nothing.
+    Error setValue(quintptr handle, const QString& name, quint32 type, const QByteArray& data,
+                   const QStringList& ignoredIn = QStringList());
     Error deleteValue(quintptr handle, const QString& name);
     Error enumValue(quintptr handle, quint32 index, const RegistryValue** value) const;
     Error enumKey(quintptr handle, quint32 index, QString* name) const;

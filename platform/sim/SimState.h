@@ -175,6 +175,10 @@ struct SimSystem
     QVector<SimAdapter> adapters;
     QMap<QString, HResult> trust;                       // path → WinVerifyTrust answer
     QMap<QString, SimVersionResource> versionResources;  // path → resource
+    // Keys (full paths in storage terms) guarded by a registry filter, as
+    // security products install one: a value written in them answers success
+    // and the key keeps what it held. Deleting a value is let through.
+    QStringList writesIgnoredIn;
 };
 
 // One record of what the program asked of the machine's programs and desktop.

@@ -1,5 +1,6 @@
 #include "platform/sim/SimSystemJson.h"
 
+#include "platform/RegistryKey.h"
 #include "platform/sim/JsonFields.h"
 
 #include <QJsonArray>
@@ -243,6 +244,21 @@ SimAdapter loadAdapter(const JsonFields& f)
     return a;
 }
 
+// The keys the registry filter guards, each a full path below a hive.
+void loadRegistryFilter(const JsonFields& root, SimSystem* s, QString* error)
+{
+    const JsonFields filter(root.object("registryFilter"), QStringLiteral("registryFilter"), error);
+    s->writesIgnoredIn = filter.strings("ignoresWritesIn");
+    for (int i = 0; i < s->writesIgnoredIn.size(); ++i) {
+        Hive hive;
+        QString subKey;
+        if (!parseRegistryPath(s->writesIgnoredIn.at(i), &hive, &subKey)) {
+            filter.fail(QStringLiteral("ignoresWritesIn[%1]").arg(i), QStringLiteral("expected a key path below a hive"));
+            return;
+        }
+    }
+}
+
 void loadPathTables(const JsonFields& root, SimSystem* s, QString* error)
 {
     const QJsonObject trust = root.object("trust");
@@ -290,6 +306,7 @@ bool loadSystem(const QJsonObject& machine, SimSystem* s, QString* error)
     s->printers = loadRecords<SimPrinter>(root, "printers", loadPrinter, error);
     s->adapters = loadRecords<SimAdapter>(root, "adapters", loadAdapter, error);
     loadPathTables(root, s, error);
+    loadRegistryFilter(root, s, error);
     return error->isEmpty();
 }
 
@@ -432,6 +449,8 @@ void saveSystem(const SimSystem& s, QJsonObject* machine)
                                                {"codePage", hex4(it->codePage)}, {"strings", strings}});
     }
     machine->insert("versionResources", resources);
+    machine->insert("registryFilter",
+                    QJsonObject{{"ignoresWritesIn", QJsonArray::fromStringList(s.writesIgnoredIn)}});
 }
 
 } // namespace win::sim

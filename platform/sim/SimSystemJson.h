@@ -8,7 +8,8 @@ namespace win::sim {
 
 // The SimSystem sections of machine.json: "system", "environment",
 // "services", "tasks", "taskFolders", "taskScheduler", "processes",
-// "windows", "printers", "adapters", "trust" and "versionResources".
+// "windows", "printers", "adapters", "trust", "versionResources" and
+// "registryFilter".
 bool loadSystem(const QJsonObject& machine, SimSystem* system, QString* error);
 void saveSystem(const SimSystem& system, QJsonObject* machine);
 

@@ -79,8 +79,10 @@ private slots:
     // The Run keys in the views the startup scanner reads (the machine's Run and
     // RunOnce keys in the 64-bit view, Run32 in the 32-bit one), text values of
     // each key itself only; RunOnce entries as they are; both Startup folders,
-    // files only and no hidden or dot files, each named with its extension.
-    // Every location lists its own entries: a name may stand in several.
+    // files only, hidden and system ones too (Windows starts them), but no dot
+    // files and not the folder's desktop.ini, each named with its extension
+    // and shown without it. Every location lists its own entries: a name may
+    // stand in several.
     // Windows reads an odd first approval byte as switched off.
     void scanListsEveryLocation()
     {
@@ -106,6 +108,9 @@ private slots:
         machine.addFile(UserStartup + "desktop.ini", "[.ShellClassInfo]");
         machine->files().setAttributes(UserStartup + "desktop.ini", win::FileAttributeHidden, win::FileAttributeHidden);
         machine.addFile(UserStartup + ".dotfile", "x");
+        machine.addFile(UserStartup + "Quiet.bat", "start quiet.exe");
+        machine->files().setAttributes(UserStartup + "Quiet.bat", win::FileAttributeHidden | win::FileAttributeSystem,
+                                       win::FileAttributeHidden | win::FileAttributeSystem);
         machine.addFile(UserStartup + "Sub Folder\\inner.lnk", "C:\\Tools\\tool.exe");
         machine.addFile(CommonStartup + "Studio.exe.lnk", "C:\\Program Files\\Photo Studio\\studio.exe");
         machine.addFile(CommonStartup + "WeChat Helper.lnk", "C:\\Program Files\\Photo Studio\\studio.exe");
@@ -124,8 +129,9 @@ private slots:
                 "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run|",
             "QQMusicUpdate|QQMusicUpdate|C:\\Music\\update.exe|HKCU_RunOnce|" + userRun + "RunOnce|",
             "Setup|Setup|C:\\Windows\\setup.exe|HKLM_RunOnce|" + machineRun + "RunOnce|",
-            "Notes.wps|Notes.wps|" + user + "Notes.wps|StartupFolder_User|" + user + "Notes.wps|",
-            "script.cmd|script.cmd|" + user + "script.cmd|StartupFolder_User|" + user + "script.cmd| disabled",
+            "Notes.wps|Notes|" + user + "Notes.wps|StartupFolder_User|" + user + "Notes.wps|",
+            "Quiet.bat|Quiet|" + user + "Quiet.bat|StartupFolder_User|" + user + "Quiet.bat|",
+            "script.cmd|script|" + user + "script.cmd|StartupFolder_User|" + user + "script.cmd| disabled",
             // The shortcut's target keeps its blanks.
             "Studio.exe.lnk|Photo Studio|" + user + "Studio.exe.lnk|StartupFolder_User|" + user + "Studio.exe.lnk|",
             "Studio.exe.lnk|Photo Studio|" + common + "Studio.exe.lnk|StartupFolder_Common|" + common + "Studio.exe.lnk|",
@@ -133,7 +139,7 @@ private slots:
         QCOMPARE(log.lines().mid(0, 5), QStringList({ReadLine.arg("HKCU_Run").arg(2), ReadLine.arg("HKLM_Run").arg(1),
                                                      ReadLine.arg("HKLM_Run32").arg(1), ReadLine.arg("HKCU_RunOnce").arg(1),
                                                      ReadLine.arg("HKLM_RunOnce").arg(1)}));
-        QVERIFY(log.contains(ReadLine.arg("StartupFolder_User").arg(3)));
+        QVERIFY(log.contains(ReadLine.arg("StartupFolder_User").arg(4)));
         QVERIFY(log.contains(ReadLine.arg("StartupFolder_Common").arg(2)));
         QCOMPARE(machine->registry().openHandleCount(), 0);
         QVERIFY(!win::ComApartment::isInitializedOnThisThread());
@@ -190,6 +196,90 @@ private slots:
         QCOMPARE(rawValue(machine, Approved + "Run", "Entry", &type), after);
         QCOMPARE(type, quint32(win::RegBinary));
         QCOMPARE(StartupApproval(userRun, WindowsVersion::Win10).isOff("Entry"), bool(after.at(0) & 1));
+    }
+
+    void stateByLocationAndFullName_data()
+    {
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("windows7");
+        QTest::addColumn<QString>("subkey");
+        QTest::addColumn<bool>("switchable");   // by an approval value
+        QTest::newRow("user's Run key") << "HKCU_Run" << "Tool" << false << "Run" << true;
+        QTest::newRow("32-bit machine Run key") << "HKLM_Run32" << "Tool" << false << "Run32" << true;
+        QTest::newRow("common Startup folder") << "StartupFolder_Common" << "Tool.lnk" << false << "StartupFolder" << true;
+        QTest::newRow("RunOnce keeps no state") << "HKCU_RunOnce" << "Tool" << false << "" << false;
+        QTest::newRow("Windows 7 reads none") << "HKCU_Run" << "Tool" << true << "Run" << false;
+    }
+
+    // An entry's approval value is read and written where Windows reads it,
+    // for its location and its full name only: "Tool.bat" beside "Tool.lnk",
+    // and "Tool" in the user's Run key beside another location's, go on
+    // starting. Where Windows reads no value, none is written and the
+    // failure is logged.
+    void stateByLocationAndFullName()
+    {
+        QFETCH(QString, location);
+        QFETCH(QString, name);
+        QFETCH(bool, windows7);
+        QFETCH(QString, subkey);
+        QFETCH(bool, switchable);
+        const QMap<QString, QPair<QString, Place>> places = {
+            {"HKCU_Run", {HkcuRun, Place::UserRun}}, {"HKLM_Run32", {HklmRun32, Place::MachineRun32}},
+            {"HKCU_RunOnce", {HkcuRunOnce, Place::UserRunOnce}},
+            {"StartupFolder_Common", {CommonStartup, Place::CommonStartupFolder}}};
+        const Place place = places.value(location).second;
+        TestMachine machine;
+        if (windows7)
+            machine.setWindowsVersion(6, 1, 7601);
+        // Beside the entry stand others of its name, or in its folder of its base name.
+        QVector<QPair<Place, QString>> others;
+        if (location.startsWith("StartupFolder")) {
+            machine.addFile(CommonStartup + name, "C:\\Tools\\tool.exe");
+            machine.addFile(CommonStartup + "Tool.bat", "C:\\Tools\\tool.exe");
+            others.append({place, "Tool.bat"});
+        } else {
+            for (const QString& label : {"HKCU_Run", "HKLM_Run32", "HKCU_RunOnce"}) {
+                machine.setText(places.value(label).first, name, "C:\\Tools\\tool.exe");
+                if (label != location)
+                    others.append({places.value(label).second, name});
+            }
+        }
+        const win::sim::SignInStartup windows(machine.machine());
+        ManagerLog log;
+        StartupManager manager;
+        QCOMPARE(StartupManager::approvedSubkey(location), subkey);
+
+        QCOMPARE(manager.setApproved(location, name, false), switchable);
+        QCOMPARE(manager.isDisabled(location, name), switchable);
+        QCOMPARE(windows.wouldStart(place, name), !switchable);
+        QCOMPARE(log.contains(QStringLiteral("修改启动项失败: %1 [%2]").arg(name, location)), !switchable);
+        for (const auto& other : others)
+            QVERIFY(windows.wouldStart(other.first, other.second));
+        QCOMPARE(manager.setApproved(location, name, true), switchable);
+        QVERIFY(!manager.isDisabled(location, name));
+        QVERIFY(windows.wouldStart(place, name));
+    }
+
+    // Windows' rule for a command line: a quoted path as it stands; an
+    // unquoted one is cut before the first blank that ends an existing
+    // program, or else after its first program extension.
+    void exePathOfFollowsWindows_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("program");
+        QTest::newRow("quoted, with arguments") << "\"C:\\Program Files\\App\\app.exe\" /tray" << "C:\\Program Files\\App\\app.exe";
+        QTest::newRow("unquoted, with blanks") << "C:\\Program Files\\App\\app.exe /tray" << "C:\\Program Files\\App\\app.exe";
+        QTest::newRow("missing program") << "  C:\\Missing Dir\\tool.exe -s" << "C:\\Missing Dir\\tool.exe";
+        QTest::newRow("nothing") << "  " << "";
+    }
+
+    void exePathOfFollowsWindows()
+    {
+        QFETCH(QString, command);
+        TestMachine machine;
+        machine.addFile("C:\\Program Files\\App\\app.exe", "MZ");
+        QTEST(StartupManager::exePathOf(command), "program");
     }
 
     // The state, the count and the log line change only with a written value;
@@ -314,6 +404,30 @@ private slots:
         QCOMPARE(listed->command, backup);
     }
 
+    void legacyMigrationReadsItsWritesBack_data()
+    {
+        QTest::addColumn<QString>("guarded");     // the key a security product's registry filter keeps
+        QTest::addColumn<QByteArray>("state");    // the approval value before the scan
+        QTest::newRow("the approval value stays on") << Approved + "Run" << stateValue(2);
+        QTest::newRow("the command is not written") << HkcuRun << QByteArray();
+    }
+
+    // A write that answers success but stores something else removes no
+    // backup: the command stays in the machine, and the entry does not start.
+    void legacyMigrationReadsItsWritesBack()
+    {
+        QFETCH(QString, guarded);
+        QFETCH(QByteArray, state);
+        TestMachine machine(QJsonObject{{"registryFilter", QJsonObject{{"ignoresWritesIn", QJsonArray{guarded}}}}});
+        machine.setText(HkcuRun, "Old.velantrix_bak", "C:\\old.exe");
+        if (!state.isEmpty())
+            setBinary(machine, Approved + "Run", "Old", state);
+
+        StartupManager().scanItems();
+        QCOMPARE(machine.text(HkcuRun, "Old.velantrix_bak"), QStringLiteral("C:\\old.exe"));
+        QVERIFY(!win::sim::SignInStartup(machine.machine()).wouldStart(Place::UserRun, "Old"));
+    }
+
     // A backup file goes back to its plain name in the same scan, disabled and
     // recommended; never over a live file, and only once its state is written.
     void legacyFolderBackups()
@@ -330,8 +444,8 @@ private slots:
         StartupManager manager;
         const QString user = "C:/Users/Tester/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Startup/";
         QCOMPARE(describedAll(manager.scanItems()),
-                 QStringList({"Tool.lnk|Tool.lnk|" + user + "Tool.lnk|StartupFolder_User|" + user + "Tool.lnk|recommended disabled",
-                              "Keep.lnk|Keep.lnk|" + user + "Keep.lnk|StartupFolder_User|" + user + "Keep.lnk|"}));
+                 QStringList({"Tool.lnk|Tool|" + user + "Tool.lnk|StartupFolder_User|" + user + "Tool.lnk|recommended disabled",
+                              "Keep.lnk|Keep|" + user + "Keep.lnk|StartupFolder_User|" + user + "Keep.lnk|"}));
         QVERIFY(log.contains(QStringLiteral("  [StartupFolder_User] 迁移bak并禁用: Tool.lnk")));
         QVERIFY(log.contains(ReadLine.arg("StartupFolder_User").arg(2)));
         QCOMPARE(rawValue(machine, Approved + "StartupFolder", "Tool.lnk"), stateValue(3));

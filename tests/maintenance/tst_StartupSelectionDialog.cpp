@@ -3,6 +3,7 @@
 #include "TestMachine.h"
 #include "maintenance/StartupManager.h"
 #include "maintenance/StartupSelectionDialog.h"
+#include "platform/sim/SignInStartup.h"
 
 #include <QLabel>
 #include <QLayout>
@@ -271,6 +272,38 @@ private slots:
         QTEST(summaryOf(dialog), "summary");
         QTEST(approval(machine, name), "after");
         QTEST(lines.lines(), "log");
+    }
+
+    // A Startup-folder file is shown, and asked about, by its name without
+    // the extension; two files of one base name are two rows, and each
+    // switches its own file.
+    void startupFolderFilesByTheirBaseName()
+    {
+        TestMachine machine;
+        const QString startup = "C:\\Users\\Tester\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup\\";
+        const QString qq = QStringLiteral("腾讯QQ");
+        machine.addFile(startup + qq + ".lnk", "C:\\QQ\\qq.exe");
+        machine.addFile(startup + qq + ".bat", "start C:\\QQ\\qq.exe");
+        StartupManager manager;
+        manager.scanItems();
+        StartupSelectionDialog dialog(&manager);
+        dialog.show();
+        QStringList names;
+        for (QWidget* row : rowsOf(dialog))
+            names << row->findChild<QLabel*>("nameLabel")->text();
+        QCOMPARE(names, QStringList({qq, qq}));
+
+        QString asked;
+        ModalAnswer person([&asked](QWidget* modal) {
+            auto* box = static_cast<QMessageBox*>(modal);
+            asked = box->text();
+            box->button(QMessageBox::Yes)->click();
+        });
+        rowsOf(dialog).at(1)->findChild<QPushButton*>("actionBtn")->click();   // listed by file name: the .lnk
+        QVERIFY2(asked.startsWith(QStringLiteral("确定要禁用「%1」吗？").arg(qq)), qPrintable(asked));
+        const win::sim::SignInStartup windows(machine.machine());
+        QVERIFY(!windows.wouldStart(win::sim::SignInStartup::Place::UserStartupFolder, qq + ".lnk"));
+        QVERIFY(windows.wouldStart(win::sim::SignInStartup::Place::UserStartupFolder, qq + ".bat"));
     }
 
     // An entry switched off twice, kept twice in the program's backup, is two

@@ -107,6 +107,9 @@ void TestOptCatalogue::reportGroups_data()
         startup("Pol", 6, 2, true),                            // the same value in both policy keys
         startup("Pol", 6, 2, true),                            //   is one row
         startup("Emoji", 1, 1, true, false, emojiCommand),     // cut before a character's second half
+        startup("AdvTool.lnk", 11, 2, true),                   // Startup-folder files are shown without
+        startup("AdvTool.bat", 11, 2, true),                   //   their extension, their ids keep it
+        startup("Helper.v2", 2, 1, true),                      // a Run value's name stays whole
         startup("Off", 2, 2, true),                            // already switched off: shown, not offered
     };
     startups.startupItems.last().disabled = true;
@@ -121,8 +124,11 @@ void TestOptCatalogue::reportGroups_data()
                QString::fromUtf8("ST:6:Pol | Pol | HKLM Run：C:\\Tools\\tool.exe | 2 | 🔴 高风险 | box | 🔴 高风险"),
                QString::fromUtf8("ST:1:Emoji | Emoji | HKLM Run：") + emojiCommand.left(59)
                    + QString::fromUtf8(" | 1 | 🟡 可疑 | box | 🟡 可疑"),
+               QString::fromUtf8("ST:11:AdvTool.lnk | AdvTool | HKLM Run：C:\\Tools\\tool.exe | 2 | 🔴 高风险 | box | 🔴 高风险"),
+               QString::fromUtf8("ST:11:AdvTool.bat | AdvTool | HKLM Run：C:\\Tools\\tool.exe | 2 | 🔴 高风险 | box | 🔴 高风险"),
+               QString::fromUtf8("ST:2:Helper.v2 | Helper.v2 | HKLM Run：C:\\Tools\\tool.exe | 1 | 🟡 可疑 | box | 🟡 可疑"),
                QString::fromUtf8("ST:2:Off | Off（已禁用） | HKLM Run：C:\\Tools\\tool.exe | 2 | 🔴 高风险 | info | 🔴 高风险")}
-        << QString::fromUtf8("共扫描 9 个自启项，其中 4 项建议优化。");
+        << QString::fromUtf8("共扫描 12 个自启项，其中 7 项建议优化。");
 
     QTest::newRow("no junk software")
         << empty << OptCatalogue::JunkSoftwareGroup

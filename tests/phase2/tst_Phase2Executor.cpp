@@ -570,35 +570,48 @@ void Phase2ExecutorTest::switchingOffStopsTheEntryWhereWindowsLooks_data()
     QTest::addColumn<int>("kind");
     QTest::addColumn<QList<int>>("version");   // major, minor, build
     QTest::addColumn<QString>("name");
+    QTest::addColumn<quint32>("attributes");   // of a Startup-folder file
     const QPair<const char*, QList<int>> versions[] = {
         {"Windows 7", {6, 1, 7601}}, {"Windows 10", {10, 0, 19045}}, {"Windows 11", {10, 0, 22631}}};
     for (const auto& version : versions) {
         for (int kind = 0; kind < int(std::size(StartupKinds)); ++kind) {
             const bool folder = StartupKinds[kind].where.endsWith('\\');
             QTest::addRow("%s, %s", version.first, qPrintable(StartupKinds[kind].label))
-                << kind << version.second << (folder ? QStringLiteral("WeChat.lnk") : QStringLiteral("WeChat"));
+                << kind << version.second << (folder ? QStringLiteral("WeChat.lnk") : QStringLiteral("WeChat"))
+                << quint32(0);
         }
+        // Windows starts hidden and system files of a Startup folder too.
+        QTest::addRow("%s, a hidden file", version.first)
+            << 8 << version.second << QStringLiteral("Hid.lnk") << quint32(win::FileAttributeHidden);
+        QTest::addRow("%s, a hidden system file", version.first)
+            << 7 << version.second << QStringLiteral("Hid.lnk")
+            << quint32(win::FileAttributeHidden | win::FileAttributeSystem);
     }
     // A Run key's unnamed default value starts like every other value.
-    QTest::newRow("Windows 7, HKCU_Run, the default value") << 1 << QList<int>{6, 1, 7601} << QString("");
+    QTest::newRow("Windows 7, HKCU_Run, the default value") << 1 << QList<int>{6, 1, 7601} << QString("") << quint32(0);
 }
 
 // Switching an entry off makes Windows not start it at the next sign-in, and
 // only it: an entry of the same name elsewhere goes on starting. Its state
 // goes where Windows reads it, and nowhere else; where Windows keeps none,
 // the entry leaves its place for the program's backup. The startup manager
-// lists it as switched off, and restoring it makes it start again.
+// lists it as switched off, and restoring it makes it start again. The line
+// names a Startup-folder file without its extension.
 void Phase2ExecutorTest::switchingOffStopsTheEntryWhereWindowsLooks()
 {
     QFETCH(int, kind);
     QFETCH(QList<int>, version);
     QFETCH(QString, name);
+    QFETCH(quint32, attributes);
     const StartupKind& entry = StartupKinds[kind];
     const StartupKind& twin = StartupKinds[entry.twin];
+    const bool folder = entry.where.endsWith('\\');
     TestMachine machine;
     machine.setWindowsVersion(quint32(version.at(0)), quint32(version.at(1)), quint32(version.at(2)));
     addStartupEntry(machine, entry, name);
     addStartupEntry(machine, twin, name);
+    if (attributes != 0)
+        machine->files().setAttributes(entry.where + name, attributes, attributes);
     // Windows 7 reads no approval value: one left by a later Windows stops nothing.
     const bool approved = !entry.approvalKey.isEmpty() && version.first() >= 10;
     if (!approved && !entry.approvalKey.isEmpty())
@@ -608,7 +621,7 @@ void Phase2ExecutorTest::switchingOffStopsTheEntryWhereWindowsLooks()
     QVERIFY(windows.wouldStart(entry.place, name) && windows.wouldStart(twin.place, name));
 
     QCOMPARE(runOne(QStringLiteral("ST:%1:%2").arg(entry.type).arg(name)),
-             (entry.type == 6 ? QStringLiteral("已禁用组策略自启：%1") : StartupOff).arg(name));
+             (entry.type == 6 ? QStringLiteral("已禁用组策略自启：%1") : StartupOff).arg(folder ? name.chopped(4) : name));
     QVERIFY(!windows.wouldStart(entry.place, name));
     QVERIFY(windows.wouldStart(twin.place, name));
     QCOMPARE(approvalValues(), approved ? QStringList{entry.approvalKey + '|' + name} : approvalBefore);
@@ -695,7 +708,8 @@ void Phase2ExecutorTest::movesPolicyEntriesOutOfTheRunKey()
 // legacy backup off under its plain name and only the next scan lists it;
 // an item of another kind in between, here one removing a leftover, is seen
 // by the startup items after it. A Startup-folder item names its file with
-// its extension, and acts on that file only, not on a Run value of its name.
+// its extension, and acts on that file only, not on a Run value of its name;
+// its line names the file without the extension.
 void Phase2ExecutorTest::startupItemsFindWhatARescanFinds()
 {
     TestMachine machine;
@@ -708,8 +722,8 @@ void Phase2ExecutorTest::startupItemsFindWhatARescanFinds()
 
     const Run run = execute({"ST:2:Helper", "ST:2:Sync", "ST:11:Notes.lnk", "RES:searchprotect", "ST:11:Gone.lnk"},
                             junkware(QString(), {Startup + QStringLiteral("Gone.lnk")}));
-    QCOMPARE(run.lines, (QStringList{StartupOff.arg("Helper"), StartupOff.arg("Sync"), StartupOff.arg("Notes.lnk"),
-                                     Removed.arg("Search Protect", "1"), StartupOff.arg("Gone.lnk") + NotFound}));
+    QCOMPARE(run.lines, (QStringList{StartupOff.arg("Helper"), StartupOff.arg("Sync"), StartupOff.arg("Notes"),
+                                     Removed.arg("Search Protect", "1"), StartupOff.arg("Gone") + NotFound}));
     const win::sim::SignInStartup windows(machine.machine());
     QCOMPARE(machine.text(UserRun, QStringLiteral("Sync")), QStringLiteral("C:\\Sync\\sync.exe"));
     QVERIFY(!windows.wouldStart(Place::UserRun, QStringLiteral("Helper")));

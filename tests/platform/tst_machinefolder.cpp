@@ -63,6 +63,7 @@ QJsonObject largestValues()
                                                          {"defragmentations", MaxInt}, {"retrims", MaxInt}}}}},
         {"cleanup", QJsonObject{{"runs", MaxInt}, {"freedBytes", MaxExact}}},
         {"programs", QJsonObject{{"hangMs", MaxExact}}},
+        {"registryFilter", QJsonObject{{"ignoresWritesIn", QJsonArray{"HKEY_CURRENT_USER\\Software\\Guarded"}}}},
         {"notes", QJsonObject{{"written by", "a person"}, {"list", QJsonArray{1, "two"}}}}});
 }
 
@@ -238,6 +239,9 @@ void MachineFolderTest::refusesWhatItCouldNotKeep_data()
         << withMachine({{"tcp", QJsonObject{{"autotuninglevel", "normal"}, {"AutoTuningLevel", "disabled"}}}})
         << "tcp.autotuninglevel: the same name as \"AutoTuningLevel\"";
     QTest::newRow("a misspelt field") << service({{"stopDelay", 10}}) << "services[0].stopDelay: unknown field";
+    QTest::newRow("a guarded key outside every hive")
+        << withMachine({{"registryFilter", QJsonObject{{"ignoresWritesIn", QJsonArray{"HKCU\\Run", "Software\\Run"}}}}})
+        << "registryFilter.ignoresWritesIn[1]: expected a key path below a hive";
     QTest::newRow("a field of a newer machine")
         << system({{"colourScheme", "dark"}}) << "system.colourScheme: unknown field";
     QTest::newRow("an empty drive letter")

@@ -72,6 +72,7 @@ private slots:
     void missingKeysAndValuesAreNotFound();
     void accessRightsAreEnforced();
     void standardUserCannotWriteLocalMachine();
+    void aRegistryFilterKeepsTheKeysItGuards();
     void deletedKeyAnswersKeyDeleted();
     void deleteEmptySubKeyRefusesKeysWithSubKeys();
     void deleteTreeRemovesEverythingBelow();
@@ -415,6 +416,37 @@ void TestRegistry::standardUserCannotWriteLocalMachine()
     // A handle keeps the rights it was opened with, as on Windows.
     QCOMPARE(heldByAdmin.writeDword("v", 2), ErrorSuccess);
     QCOMPARE(created(Hive::CurrentUser, "Software\\Mine", KeyWrite).writeDword("v", 1), ErrorSuccess);
+}
+
+// A security product's registry filter answers a write in a key it guards
+// with success and keeps the key as it was; what Windows itself refuses is
+// still refused, and deleting goes through.
+void TestRegistry::aRegistryFilterKeepsTheKeysItGuards()
+{
+    const QString guarded = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+    TestMachine machine(QJsonObject{{"registryFilter",
+                                     QJsonObject{{"ignoresWritesIn", QJsonArray{"HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\"
+                                                                                "Windows\\CurrentVersion\\RUN"}}}}});
+    machine.setText(User + "Microsoft\\Windows\\CurrentVersion\\Run", "Old", "C:\\old.exe");
+    machine.setText(User + "Microsoft\\Windows\\CurrentVersion\\Run", "Gone", "C:\\gone.exe");
+
+    RegistryKey key = opened(Hive::CurrentUser, guarded, KeyQueryValue | KeySetValue);
+    QCOMPARE(key.writeText("Old", "C:\\new.exe"), ErrorSuccess);
+    QCOMPARE(key.writeText("Added", "C:\\added.exe"), ErrorSuccess);
+    QCOMPARE(key.writeText(QString(16384, 'n'), "x"), ErrorInvalidParameter);
+    QCOMPARE(opened(Hive::CurrentUser, guarded, KeyQueryValue).writeText("Old", "x"), ErrorAccessDenied);
+    QString text;
+    QCOMPARE(key.readText("Old", &text), ErrorSuccess);
+    QCOMPARE(text, QStringLiteral("C:\\old.exe"));
+    QCOMPARE(key.readText("Added", &text), ErrorFileNotFound);
+    QCOMPARE(key.deleteValue("Gone"), ErrorSuccess);
+    QVERIFY(!machine.hasValue(User + "Microsoft\\Windows\\CurrentVersion\\Run", "Gone"));
+
+    // Its subkeys and every other key are written as always.
+    QCOMPARE(created(Hive::CurrentUser, guarded + "\\Sub", KeyWrite).writeText("v", "x"), ErrorSuccess);
+    QCOMPARE(created(Hive::CurrentUser, "Software\\Other", KeyWrite).writeText("v", "x"), ErrorSuccess);
+    QCOMPARE(machine.text(User + "Microsoft\\Windows\\CurrentVersion\\Run\\Sub", "v"), QStringLiteral("x"));
+    QCOMPARE(machine.text(User + "Other", "v"), QStringLiteral("x"));
 }
 
 void TestRegistry::deletedKeyAnswersKeyDeleted()
