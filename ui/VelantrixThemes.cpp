@@ -151,8 +151,9 @@ void Velantrix::applyButtonStyles()
         tool->setStyleSheet(sheets.tool);
     ui->minBtn->setStyleSheet(sheets.footer);
     ui->closeBtn->setStyleSheet(sheets.close);
+    // The footer's words would touch the ring: they keep a gap inside it.
     for (QPushButton* bar : {ui->kefuBtn, ui->huhangkaBtn, ui->websiteBtn, ui->aboutBtn})
-        bar->setStyleSheet(sheets.footer);
+        bar->setStyleSheet(sheets.footer + "QPushButton{padding:0 6px;}");
 }
 
 QString Velantrix::darkStyleSheet() const { return windowSheet(ThemePalette::Dark); }
