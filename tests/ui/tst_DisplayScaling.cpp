@@ -129,14 +129,23 @@ QWidget* reach(Velantrix& window, const QString& page)
     return window.findChild<Phase2Page*>();
 }
 
-std::unique_ptr<Velantrix> shownWindow(int theme)
+// The window in a theme, at one of its pages, laid out.
+struct ShownPage
 {
-    auto window = std::make_unique<Velantrix>();
-    window->show();
-    if (!QTest::qWaitForWindowExposed(window.get()))
-        return nullptr;
-    window->setTheme(theme);
-    return window;
+    std::unique_ptr<Velantrix> window = std::make_unique<Velantrix>();
+    QWidget* page = nullptr;
+};
+
+ShownPage show(const QString& page, int theme)
+{
+    ShownPage shown;
+    shown.window->show();
+    if (!QTest::qWaitForWindowExposed(shown.window.get()))
+        return shown;
+    shown.window->setTheme(theme);
+    shown.page = reach(*shown.window, page);
+    QCoreApplication::processEvents();
+    return shown;
 }
 
 void addPagesInEveryTheme()
@@ -227,19 +236,17 @@ private slots:
     {
         QFETCH(QString, page);
         QFETCH(int, theme);
-        const std::unique_ptr<Velantrix> window = shownWindow(theme);
-        QVERIFY(window);
-        QWidget* shown = reach(*window, page);
-        QVERIFY(shown && shown->isVisible());
-        QCoreApplication::processEvents();
-        QStringList faults = overflowsIn(shown);
+        const ShownPage shown = show(page, theme);
+        QVERIFY(shown.page && shown.page->isVisible());
+        Velantrix* window = shown.window.get();
+        QStringList faults = overflowsIn(shown.page);
         QCOMPARE(window->pos(), openingPosition(window->screen()->availableGeometry(), window->frameGeometry().size()));
         for (const QSize& area : workAreas()) {
             const QRect workArea(QPoint(0, 0), (QSizeF(area) / scaleOfThisRun()).toSize());
             const QPoint opened = openingPosition(workArea, window->frameGeometry().size());
             for (QPushButton* control : window->findChildren<QPushButton*>()) {
-                const QRect place = placeShowing(control, window.get()).translated(opened);
-                if (control->isVisibleTo(window.get()) && !workArea.contains(place))
+                const QRect place = placeShowing(control, window).translated(opened);
+                if (control->isVisibleTo(window) && !workArea.contains(place))
                     faults << QString("%1 reaches %2, %3 in a work area of %4 x %5")
                                   .arg(control->objectName()).arg(place.right()).arg(place.bottom())
                                   .arg(workArea.width()).arg(workArea.height());
@@ -259,13 +266,10 @@ private slots:
     void remoteHelpShowsWhole()
     {
         QFETCH(int, theme);
-        const std::unique_ptr<Velantrix> window = shownWindow(theme);
-        QVERIFY(window);
-        QWidget* result = reach(*window, "result");
-        QVERIFY(result);
-        QCoreApplication::processEvents();
-        auto* area = result->findChild<QScrollArea*>("resultScroll");
-        QPushButton* help = button(result, "remoteHelpBtn");
+        const ShownPage result = show("result", theme);
+        QVERIFY(result.page);
+        auto* area = result.page->findChild<QScrollArea*>("resultScroll");
+        QPushButton* help = button(result.page, "remoteHelpBtn");
         const QRect shown(help->mapTo(area->viewport(), QPoint(0, 0)), help->size());
         QVERIFY2(area->viewport()->rect().contains(shown),
                  qPrintable(QString("bottom %1 in a view %2 high").arg(shown.bottom()).arg(area->viewport()->height())));
@@ -277,12 +281,9 @@ private slots:
     void thanksPageFitsUnscrolled()
     {
         QFETCH(int, theme);
-        const std::unique_ptr<Velantrix> window = shownWindow(theme);
-        QVERIFY(window);
-        QWidget* thanks = reach(*window, "thanks");
-        QVERIFY(thanks);
-        QCoreApplication::processEvents();
-        QScrollBar* bar = thanks->findChild<QScrollArea*>("feedbackScroll")->verticalScrollBar();
+        const ShownPage thanks = show("thanks", theme);
+        QVERIFY(thanks.page);
+        QScrollBar* bar = thanks.page->findChild<QScrollArea*>("feedbackScroll")->verticalScrollBar();
         QCOMPARE(bar->maximum(), 0);
         QVERIFY(!bar->isVisible());
     }
