@@ -1,9 +1,10 @@
 #!/bin/sh
 # Installs the Debian packages Tessaro needs to build, test and show its
-# texts; does nothing when they are all there already.
+# texts, and the X tools with which the run command asks whether its display
+# answers; does nothing when they are all there already.
 set -eu
 
-PACKAGES="build-essential cmake qtbase5-dev qtbase5-dev-tools fonts-noto-cjk fonts-noto-color-emoji fonts-wqy-microhei qttranslations5-l10n"
+PACKAGES="build-essential cmake qtbase5-dev qtbase5-dev-tools fonts-noto-cjk fonts-noto-color-emoji fonts-wqy-microhei qttranslations5-l10n x11-utils"
 
 missing=""
 for package in $PACKAGES; do

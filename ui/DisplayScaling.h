@@ -2,10 +2,14 @@
 
 #include <QtGlobal>
 
+#include <memory>
+
+class QApplication;
 class QPixmap;
 class QPoint;
 class QRect;
 class QSize;
+class QSizeF;
 
 // Windows' display scaling. Most laptops run at 125 % or 150 %: Windows then
 // reports 120 or 144 logical dots per inch. Left to itself, Qt grows every
@@ -15,6 +19,19 @@ class QSize;
 // with its pictures drawn at the screen's resolution. Call once, before the
 // application object exists.
 void followWindowsDisplayScaling();
+
+// The scale of a window `windowSize` pixels of its own large on a screen
+// whose work area (the screen less the task bar) is `workArea` pixels large
+// and which Windows scales by `windowsScale`: Windows' own where the window
+// fits, else the largest whole percent at which it fits, never below 100 %.
+qreal fittingScale(const QSize& windowSize, const QSizeF& workArea, qreal windowsScale);
+
+// The application object, following Windows' display scaling, except that
+// the screen the window opens on (the primary one) is scaled by
+// fittingScale, so that a window of `windowSize` never reaches under the
+// task bar or beyond the screen. A scale that Qt's own variables set by hand
+// is kept as it is.
+std::unique_ptr<QApplication> openScaledApplication(int& argc, char** argv, const QSize& windowSize);
 
 // Where a window of `size` opens in a screen's work area (the screen less the
 // task bar): centred, and where it is as large as the area or larger, from

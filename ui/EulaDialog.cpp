@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QTextCursor>
 
 EulaDialog::EulaDialog(QWidget* parent)
@@ -18,6 +19,9 @@ EulaDialog::EulaDialog(QWidget* parent)
                              "<p>更多详细条款请访问...</p>"));
     ui->textEdit->moveCursor(QTextCursor::Start);
     showFocus();
+    // The keyboard starts on the answer the person came for, where its ring
+    // shows and Enter presses it.
+    ui->agreeBtn->setFocus(Qt::TabFocusReason);
     connect(ui->agreeBtn, &QPushButton::clicked, this, &EulaDialog::onAgreeClicked);
     connect(ui->exitBtn, &QPushButton::clicked, this, &EulaDialog::onExitClicked);
 }
@@ -38,6 +42,18 @@ void EulaDialog::showFocus()
                   + palette.sheet(ThemePalette::buttonFocusRule({"agreeBtn", "exitBtn"})));
     ui->textEdit->setStyleSheet(QStringLiteral("QTextEdit { %1 }").arg(ui->textEdit->styleSheet())
                                 + palette.sheet(ThemePalette::ownFocusRule("QTextEdit")));
+}
+
+// Enter presses the button that has the keyboard (the button takes the key
+// itself); anywhere else it presses nothing, where a dialog would press its
+// default button, which nothing on the screen marks. Escape still means 退出.
+void EulaDialog::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 // The flag lives two levels above the program's folder, at the root of the

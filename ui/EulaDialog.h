@@ -19,6 +19,9 @@ public:
     static QString flagFilePath();
     static bool isAccepted();
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private slots:
     void onAgreeClicked();
     void onExitClicked();

@@ -136,7 +136,9 @@ FeedbackPage::FeedbackPage(int mode, QWidget* parent)
     container->setObjectName("feedbackContainer");
     container->setStyleSheet("QWidget#feedbackContainer { background: transparent; }");
     auto* containerLayout = new QVBoxLayout(container);
-    containerLayout->setContentsMargins(40, 40, 40, 40);
+    // Room above and below the card for its shadow; the thanks card then
+    // fits the page unscrolled.
+    containerLayout->setContentsMargins(40, 20, 40, 20);
     containerLayout->setAlignment(Qt::AlignCenter);
 
     // The card's rule names the card: as a bare QFrame rule it would also box

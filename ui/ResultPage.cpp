@@ -14,7 +14,9 @@
 
 namespace {
 
-// Each theme's rules; the colours are the theme's roles.
+// Each theme's rules; the colours are the theme's roles. The warm theme's
+// larger texts leave its feedback buttons and reminder less room around them,
+// so that the page, down to its last button, fits the window unscrolled.
 const char* const kPageSheets[] = {
     R"(QWidget#ResultPage { background: @page; }
 QFrame#healthCard, QFrame#cardFrame1, QFrame#cardFrame2, QFrame#cardFrame3, QFrame#cardFrame4 { background: @surface; border-radius: 12px; border: 1px solid @border; }
@@ -51,9 +53,9 @@ QPushButton#remoteHelpBtn { background: qlineargradient(x1:0,y1:0,x2:1,y2:0,stop
 QPushButton#remoteHelpBtn:hover { background: qlineargradient(x1:0,y1:0,x2:1,y2:0,stop:0 @dangerDeep,stop:1 @dangerDeeper); }
 QPushButton#finishBtn { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accent,stop:1 @accentDeep); color: @onAccent; border-radius: 14px; font-size: 16px; font-weight: bold; min-width: 280px; padding: 12px 36px; }
 QPushButton#finishBtn:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 @accentDeep,stop:1 @accent); }
-QPushButton#helpfulBtn, QPushButton#averageBtn { background: @quietFill; color: @textSecondary; border: 2px solid @border; border-radius: 20px; font-size: 16px; padding: 8px 16px; margin-bottom: 14px; }
+QPushButton#helpfulBtn, QPushButton#averageBtn { background: @quietFill; color: @textSecondary; border: 2px solid @border; border-radius: 20px; font-size: 16px; padding: 5px 16px; margin-bottom: 8px; }
 QPushButton#helpfulBtn:hover, QPushButton#averageBtn:hover { background: @quietHover; color: @text; }
-QLabel#reminderLabel { font-size: 14px; color: @textSecondary; margin-bottom: 18px; }
+QLabel#reminderLabel { font-size: 14px; color: @textSecondary; margin-bottom: 10px; }
 /* ---- 卡片按钮样式 ---- */
 QFrame#promptRow { background: @prompt/0.1; border: 1px solid @prompt/0.2; border-radius: 8px; }
 QFrame#promptRow QLabel { color: @promptText; }

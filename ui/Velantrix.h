@@ -4,6 +4,7 @@
 
 #include <QPoint>
 #include <QPointer>
+#include <QSize>
 #include <QStringList>
 #include <QVector>
 #include <QWidget>
@@ -36,6 +37,9 @@ public:
     ~Velantrix() override;
 
     static bool isDemoArgument(const QStringList& arguments);
+    // The size the window keeps, in its own pixels; the display scaling
+    // makes it fit the screen.
+    static constexpr QSize fixedWindowSize() { return {860, 680}; }
 
     bool isDemoMode() const { return demoMode; }
     int currentTheme() const { return theme; }

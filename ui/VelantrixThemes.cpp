@@ -70,7 +70,9 @@ ButtonSheets buttonSheets(int theme)
     const QString current = "QPushButton{background:@accent;color:@onAccent;border:%1 solid @accent;border-radius:%2;"
                             "padding:%3;font-size:%4;font-weight:600;}";
     // Buttons sized by their text keep the focus ring's room in a border
-    // that shows nothing, so the ring never cuts the text.
+    // that shows nothing, so the ring never cuts the text. The bars' buttons
+    // count the ring in their height, which stays within the footer's 36
+    // pixels.
     const QString tool = "QPushButton{background:transparent;color:@textSecondary;border:2px solid transparent;border-radius:8px;"
                          "font-size:%1;padding:6px 14px;}QPushButton:hover{background:@toolHover;color:@accent;}";
     const QString bar = "QPushButton{background:transparent;color:@textSecondary;border:2px solid transparent;border-radius:8px;min-width:%1;"
@@ -80,20 +82,20 @@ ButtonSheets buttonSheets(int theme)
     case 0:
         sheets = {start.arg("16px", "12px", "14px 56px"), mode.arg("1.5px", "20px", "6px 18px", "13px"),
                   current.arg("1.5px", "20px", "6px 18px", "13px"), tool.arg("13px"),
-                  bar.arg("40px", "30px", "14px", "@barButtonHover", "@text"),
-                  bar.arg("40px", "30px", "14px", "@danger", "@onDanger")};
+                  bar.arg("40px", "26px", "14px", "@barButtonHover", "@text"),
+                  bar.arg("40px", "26px", "14px", "@danger", "@onDanger")};
         break;
     case 1:
         sheets = {start.arg("18px", "14px", "16px 60px"), mode.arg("2px", "22px", "8px 20px", "15px"),
                   current.arg("2px", "22px", "8px 20px", "15px"), tool.arg("14px"),
-                  bar.arg("44px", "34px", "16px", "@barButtonHover", "@text"),
-                  bar.arg("44px", "34px", "16px", "@danger", "@onDanger")};
+                  bar.arg("44px", "30px", "16px", "@barButtonHover", "@text"),
+                  bar.arg("44px", "30px", "16px", "@danger", "@onDanger")};
         break;
     case 2:
         sheets = {start.arg("16px", "12px", "14px 56px"), mode.arg("1.5px", "20px", "6px 18px", "13px"),
                   current.arg("1.5px", "20px", "6px 18px", "13px"), tool.arg("13px"),
-                  bar.arg("40px", "30px", "14px", "@barButtonHover", "@text"),
-                  bar.arg("40px", "30px", "14px", "@danger", "@onDanger")};
+                  bar.arg("40px", "26px", "14px", "@barButtonHover", "@text"),
+                  bar.arg("40px", "26px", "14px", "@danger", "@onDanger")};
         break;
     default:
         return {};
@@ -149,8 +151,9 @@ void Velantrix::applyButtonStyles()
         tool->setStyleSheet(sheets.tool);
     ui->minBtn->setStyleSheet(sheets.footer);
     ui->closeBtn->setStyleSheet(sheets.close);
+    // The footer's words would touch the ring: they keep a gap inside it.
     for (QPushButton* bar : {ui->kefuBtn, ui->huhangkaBtn, ui->websiteBtn, ui->aboutBtn})
-        bar->setStyleSheet(sheets.footer);
+        bar->setStyleSheet(sheets.footer + "QPushButton{padding:0 6px;}");
 }
 
 QString Velantrix::darkStyleSheet() const { return windowSheet(ThemePalette::Dark); }

@@ -9,12 +9,11 @@
 
 int main(int argc, char* argv[])
 {
-    followWindowsDisplayScaling();
-    QApplication app(argc, argv);
+    const std::unique_ptr<QApplication> app = openScaledApplication(argc, argv, Velantrix::fixedWindowSize());
     QCoreApplication::setApplicationName("Tessaro");
     QCoreApplication::setApplicationVersion("2.0.0");
     installFontSubstitutes();
-    installQtChineseTranslation(app);
+    installQtChineseTranslation(*app);
 
     // Everything the program learns about Windows, the log header included,
     // comes from this machine, so it has to be open before anything asks.
@@ -28,5 +27,5 @@ int main(int argc, char* argv[])
 
     Velantrix window;
     window.show();
-    return app.exec();
+    return app->exec();
 }
