@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/DiskType.h"
-#include "engine/ScanReportBundle.h"
+#include "common/ScanReportBundle.h"
 #include "platform/RegistryKey.h"
 
 #include <QDateTime>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/FileRemover.h"
-#include "engine/ScanReportBundle.h"
+#include "common/ScanReportBundle.h"
 #include "phase2/ProgramFolders.h"
 
 #include <QHash>

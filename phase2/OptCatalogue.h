@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/ScanReportBundle.h"
+#include "common/ScanReportBundle.h"
 #include "phase2/OptGroup.h"
 
 #include <QVector>

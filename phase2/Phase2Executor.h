@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/ServiceStartChange.h"
-#include "engine/ScanReportBundle.h"
+#include "common/ScanReportBundle.h"
 #include "phase2/OptItem.h"
 
 #include <QObject>

@@ -1,12 +1,12 @@
 #include "phase2/ProgramFolders.h"
 
 #include "common/CommandLineProgram.h"
+#include "common/ProcessImagePath.h"
 #include "common/ProtectedFolders.h"
 #include "common/UninstallRoot.h"
 #include "platform/CaseFold.h"
 #include "platform/FileSystem.h"
 #include "platform/Processes.h"
-#include "scanners/PopupScanner.h"
 
 #include <QRegularExpression>
 
@@ -68,7 +68,7 @@ void ProgramFolders::readRunningProcesses()
     if (win::snapshotProcesses(&processes) != win::ErrorSuccess)
         return;
     for (const win::ProcessEntry& process : processes) {
-        const QString image = PopupScanner::processImagePath(process.processId);
+        const QString image = processImagePath(process.processId);
         if (!image.isEmpty())
             add(win::parentPathOf(image), QStringLiteral("运行中：") + process.exeFile);
     }

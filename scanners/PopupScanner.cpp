@@ -1,10 +1,11 @@
 #include "scanners/PopupScanner.h"
 
+#include "common/FileSignature.h"
 #include "common/NativeSystemPath.h"
+#include "common/ProcessImagePath.h"
 #include "platform/FileSystem.h"
 #include "platform/Processes.h"
 #include "scanners/SignatureStore.h"
-#include "scanners/StartupLocationScanner.h"
 
 #include <QStringList>
 
@@ -12,7 +13,6 @@ namespace {
 
 constexpr int ClassNameChars = 256;
 constexpr int TitleChars = 512;
-constexpr quint32 ImagePathChars = 260;
 
 bool containsAnyOf(const QString& text, const QStringList& words)
 {
@@ -66,16 +66,6 @@ bool PopupScanner::isExemptProgram(const QString& fileName)
     return false;
 }
 
-QString PopupScanner::processImagePath(quint32 processId)
-{
-    win::ProcessHandle process;
-    QString path;
-    if (process.open(processId, win::ProcessQueryLimitedInformation) != win::ErrorSuccess
-        || process.queryFullImageName(&path, ImagePathChars) != win::ErrorSuccess)
-        return QString();
-    return path;
-}
-
 void PopupScanner::checkPopupWindow(win::WindowHandle window, ScanReportBundle& report) const
 {
     if (!win::isWindowVisible(window) || (quint32(win::windowLong(window, win::GwlExStyle)) & win::WsExToolWindow))
@@ -92,7 +82,7 @@ void PopupScanner::checkPopupWindow(win::WindowHandle window, ScanReportBundle& 
     const QString path = processImagePath(pid);
     const QString fileName = win::fileNameOf(path);
     // The image path is the one Windows reports, in the system's own view.
-    const bool isSigned = !path.isEmpty() && StartupLocationScanner::hasValidSignature(nativeSystemPath(path));
+    const bool isSigned = !path.isEmpty() && hasValidSignature(nativeSystemPath(path));
     // Each reason that applies replaces the one before: the last one stands.
     QString reason;
     const QString lowerPath = path.toLower();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/ScanReportBundle.h"
+#include "common/ScanReportBundle.h"
 #include "platform/Windows.h"
 
 #include <QString>
@@ -16,9 +16,6 @@ public:
     void scanPopups(ScanReportBundle& report) const;
 
     static bool isAdTitle(const QString& title);
-    // The full path of a process's image as Windows reports it (the
-    // system's own view); empty when the process cannot be asked.
-    static QString processImagePath(quint32 processId);
 
 private:
     void checkPopupWindow(win::WindowHandle window, ScanReportBundle& report) const;

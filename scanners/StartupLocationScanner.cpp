@@ -2,13 +2,13 @@
 
 #include "common/CommandLineProgram.h"
 #include "common/EnvironmentPath.h"
+#include "common/FileSignature.h"
 #include "common/NativeSystemPath.h"
 #include "common/StartupApproval.h"
 #include "common/StartupLocation.h"
 #include "common/SystemInfo.h"
 #include "platform/CaseFold.h"
 #include "platform/ComApartment.h"
-#include "platform/FileFacts.h"
 #include "platform/FileSystem.h"
 #include "platform/RegistryIterators.h"
 #include "platform/TaskScheduler.h"
@@ -284,7 +284,7 @@ int StartupLocationScanner::riskLevelForScore(int score)
 
 bool StartupLocationScanner::hasValidSignature(const QString& path)
 {
-    return win::winVerifyTrust(path) == win::S_Ok;
+    return ::hasValidSignature(path);
 }
 
 QString StartupLocationScanner::extractTargetPath(const QString& command)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/ScanReportBundle.h"
+#include "common/ScanReportBundle.h"
 #include "common/PathProbe.h"
 
 #include <QString>
@@ -15,7 +15,7 @@ class StartupLocationScanner
 public:
     void scanStartupLocations(ScanReportBundle& report) const;
 
-    // The Authenticode test of a file; the pop-up scanner uses the same one.
+    // The Authenticode test of a file, the one the pop-up scanner asks too.
     static bool hasValidSignature(const QString& path);
     // The program a command line starts, resolved the way Windows resolves it.
     static QString extractTargetPath(const QString& command);

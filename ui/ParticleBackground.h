@@ -43,7 +43,7 @@ private:
     void respawnAtBottom(Particle& particle);
     float speedBetween(float fraction) const;
 
-    QTimer timer;
+    QTimer timer{this};   // a child, so that a test can drive the animation step by step
     QVector<Particle> particles;
     float minSpeed = 0.1f;
     float maxSpeed = 0.3f;

@@ -64,7 +64,7 @@ private:
     void projectTags();
     void paintTag(class QPainter& painter, const QFont& base, Tag& tag);
 
-    QTimer timer;
+    QTimer timer{this};   // a child, so that a test can drive the animation step by step
     QVector<Tag> tags;
     QVector<int> order;
     float yaw = 0;

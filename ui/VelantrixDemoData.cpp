@@ -1,6 +1,6 @@
 #include "ui/Velantrix.h"
 
-#include "engine/ScanReportBundle.h"
+#include "common/ScanReportBundle.h"
 #include "phase2/Phase2Page.h"
 #include "ui/ResultPage.h"
 
