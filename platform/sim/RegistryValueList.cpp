@@ -14,22 +14,43 @@ uint foldedHash(const QString& name)
     return RegistryNode::foldedHash(name);
 }
 
+// Asks the processor for the blocks of a value's name and data ahead of their
+// use; data_ptr() only hands out the block's address.
+void prefetch(const RegistryValue& value)
+{
+    auto& held = const_cast<RegistryValue&>(value);
+    __builtin_prefetch(held.name.data_ptr());
+    __builtin_prefetch(held.data.data_ptr());
+}
+
 } // namespace
+
+bool RegistryValueList::holds(int slot, const QString& name, uint hash) const
+{
+    return m_hashes.at(slot) == hash && !m_gap[size_t(slot)] && RegistryNode::sameName(m_values.at(slot).name, name);
+}
 
 int RegistryValueList::slotOf(const QString& name, uint hash) const
 {
-    if (m_values.size() <= IndexThreshold) {
-        for (int slot = 0; slot < m_hashes.size(); ++slot) {
-            if (m_hashes.at(slot) == hash && !m_gap[size_t(slot)] && RegistryNode::sameName(m_values.at(slot).name, name))
-                return slot;
+    int slot = -1;
+    if (m_nextSlot < m_values.size() && holds(m_nextSlot, name, hash)) {
+        slot = m_nextSlot;
+    } else if (m_values.size() <= IndexThreshold) {
+        for (int candidate = 0; candidate < m_values.size() && slot < 0; ++candidate) {
+            if (holds(candidate, name, hash))
+                slot = candidate;
         }
-        return -1;
+    } else {
+        slot = m_index.find(hash, [&](int candidate) { return holds(candidate, name, hash); });
     }
-    for (auto it = m_index.constFind(hash); it != m_index.constEnd() && it.key() == hash; ++it) {
-        if (RegistryNode::sameName(m_values.at(*it).name, name))
-            return *it;
+    if (slot >= 0) {
+        // The value after it is likely the one asked for next: going through
+        // the values in order then waits on the memory of none of them.
+        m_nextSlot = slot + 1;
+        if (m_nextSlot < m_values.size())
+            prefetch(m_values.at(m_nextSlot));
     }
-    return -1;
+    return slot;
 }
 
 const RegistryValue* RegistryValueList::find(const QString& name) const
@@ -57,6 +78,8 @@ void RegistryValueList::set(const QString& name, quint32 type, QByteArray data)
         m_index.insert(hash, m_values.size() - 1);
 }
 
+// The index keeps the removed value's slot, which is a gap from now on until
+// the gaps are closed and the index is built anew.
 bool RegistryValueList::remove(const QString& name)
 {
     const uint hash = foldedHash(name);
@@ -66,8 +89,6 @@ bool RegistryValueList::remove(const QString& name)
     m_values[slot] = RegistryValue();
     m_gap[size_t(slot)] = true;
     ++m_removed;
-    if (m_values.size() > IndexThreshold)
-        m_index.remove(hash, slot);
     // The position last asked for keeps its slot, or, when that is the one
     // removed, passes to the value after it.
     if (m_cursorSlot >= 0 && slot < m_cursorSlot)
@@ -87,10 +108,13 @@ void RegistryValueList::clear()
     m_hashes.clear();
     m_gap.clear();
     m_removed = 0;
-    m_index.clear();
+    m_index = RegistryValueIndex();
     m_cursorSlot = m_cursorPosition = -1;
+    m_nextSlot = 0;
 }
 
+// Moves the values down over the gaps and builds the index anew, allocating
+// nothing: the vectors and the index's table keep their room.
 void RegistryValueList::compact()
 {
     int kept = 0;
@@ -108,19 +132,19 @@ void RegistryValueList::compact()
     m_gap.assign(size_t(kept), false);
     m_removed = 0;
     m_cursorSlot = m_cursorPosition = -1;
+    m_nextSlot = 0;
     rebuildIndex();
 }
 
 void RegistryValueList::rebuildIndex()
 {
-    m_index.clear();
-    if (m_values.size() <= IndexThreshold)
+    if (m_values.size() <= IndexThreshold) {
+        m_index.reset(0);
         return;
-    m_index.reserve(m_values.size());
-    for (int slot = 0; slot < m_hashes.size(); ++slot) {
-        if (!m_gap[size_t(slot)])
-            m_index.insert(m_hashes.at(slot), slot);
     }
+    m_index.reset(m_values.size());
+    for (int slot = 0; slot < m_hashes.size(); ++slot)
+        m_index.insert(m_hashes.at(slot), slot);
 }
 
 int RegistryValueList::liveFrom(int slot) const

@@ -66,6 +66,8 @@ private slots:
     void subKeysEnumerateInUpperCaseOrderAndValuesInCreationOrder();
     void valuesKeepTheirOrderThroughDeletions_data();
     void valuesKeepTheirOrderThroughDeletions();
+    void deletedValuesStayGoneUntilWrittenAgain_data();
+    void deletedValuesStayGoneUntilWrittenAgain();
     void queryValueAnswersMoreDataWithTheTypeAndRequiredSize();
     void enumerationChecksNameAndDataBuffers();
     void queryInfoGivesCountsAndMaxima();
@@ -273,6 +275,48 @@ void TestRegistry::valuesKeepTheirOrderThroughDeletions()
         QCOMPARE(key.deleteValue(expected.takeFirst()), ErrorSuccess);
     }
     QCOMPARE(nameAt(0), QString());
+}
+
+void TestRegistry::deletedValuesStayGoneUntilWrittenAgain_data()
+{
+    QTest::addColumn<int>("values");
+    QTest::newRow("a few") << 10;
+    QTest::newRow("many") << 300;
+}
+
+// The key's default value (no name) and a named one, deleted from a key of
+// other values, are not found in any spelling, read or enumerated, however
+// the values around them are asked for; written again, they come back last.
+void TestRegistry::deletedValuesStayGoneUntilWrittenAgain()
+{
+    QFETCH(int, values);
+    TestMachine machine;
+    RegistryKey key = created(Hive::CurrentUser, "Software\\Gone", KeyAllAccess);
+    QStringList expected{"", "Gone"};
+    for (int i = 0; i < values; ++i)
+        expected << QString("Value%1").arg(i);
+    for (const QString& name : qAsConst(expected))
+        QCOMPARE(key.writeDword(name, 1), ErrorSuccess);
+    quint32 dword = 0;
+    QCOMPARE(key.deleteValue(""), ErrorSuccess);
+    QCOMPARE(key.readDword("Value0", &dword), ErrorSuccess);
+    QCOMPARE(key.deleteValue("GONE"), ErrorSuccess);
+    QCOMPARE(key.readDword("Value0", &dword), ErrorSuccess);
+    expected.removeFirst();
+    expected.removeFirst();
+    for (const QString& name : QStringList{"", "Gone", "gone"}) {
+        QCOMPARE(key.readDword(name, &dword), ErrorFileNotFound);
+        QCOMPARE(key.deleteValue(name), ErrorFileNotFound);
+    }
+    QCOMPARE(valueNames(key), expected);
+    QCOMPARE(key.writeDword("gone", 2), ErrorSuccess);
+    QCOMPARE(key.writeDword("", 3), ErrorSuccess);
+    expected << "gone" << "";
+    QCOMPARE(valueNames(key), expected);
+    QCOMPARE(key.readDword("Gone", &dword), ErrorSuccess);
+    QCOMPARE(dword, 2u);
+    QCOMPARE(key.readDword("", &dword), ErrorSuccess);
+    QCOMPARE(dword, 3u);
 }
 
 void TestRegistry::queryValueAnswersMoreDataWithTheTypeAndRequiredSize()
