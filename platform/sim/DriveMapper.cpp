@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace win::sim {
 
@@ -115,21 +117,83 @@ QString DriveMapper::findShortName(const QByteArray& hostFolder, const QString& 
     return ShortNames::aliasesOf(names).value(alias.toUpper());
 }
 
+bool DriveMapper::locate(const QString& windowsPath, Resolved* result, QString* host, QStringList* components) const
+{
+    result->error = parse(windowsPath, &result->letter, components);
+    if (result->error != ErrorSuccess)
+        return false;
+    *host = m_hostFolders.value(result->letter);
+    if (host->isEmpty())
+        result->error = ErrorPathNotFound;
+    return result->error == ErrorSuccess;
+}
+
 DriveMapper::Resolved DriveMapper::resolve(const QString& windowsPath) const
 {
     Resolved result;
+    QString host;
     QStringList components;
-    result.error = parse(windowsPath, &result.letter, &components);
+    if (!locate(windowsPath, &result, &host, &components))
+        return result;
+    if (components.isEmpty()) {
+        result.entry = HostEntry::of(QFile::encodeName(host));
+        result.existingHostPath = host;
+    } else if (!resolveAsSpelt(host, components, &result)) {
+        walk(host, components, &result);
+    }
     if (result.error != ErrorSuccess)
         return result;
-    QString host = m_hostFolders.value(result.letter);
-    if (host.isEmpty()) {
-        result.error = ErrorPathNotFound;
-        return result;
+    result.hostPath = result.missingNames.isEmpty() ? result.existingHostPath
+                                                    : result.existingHostPath + '/' + result.missingNames.join('/');
+    result.windowsPath = compose(result.letter, result.names + result.missingNames);
+    return result;
+}
+
+// A link at the end of the path is an entry that exists, as it is for the walk.
+bool DriveMapper::exists(const QString& windowsPath) const
+{
+    Resolved result;
+    QString host;
+    QStringList components;
+    if (!locate(windowsPath, &result, &host, &components))
+        return false;
+    if (!components.isEmpty()) {
+        const int fd = HostFolder::openWithoutLinks(QFile::encodeName(hostPathAsSpelt(host, components)), O_PATH | O_NOFOLLOW);
+        if (fd >= 0) {
+            close(fd);
+            return true;
+        }
     }
+    return resolve(windowsPath).exists();
+}
+
+QString DriveMapper::hostPathAsSpelt(const QString& host, const QStringList& components)
+{
+    return host + '/' + components.join('/');
+}
+
+// Most paths a program asks for exist as they are spelt: the host then
+// answers for the whole path in one call, and a link anywhere on it sends
+// the path to the walk.
+bool DriveMapper::resolveAsSpelt(const QString& host, const QStringList& components, Resolved* result)
+{
+    const QString hostPath = hostPathAsSpelt(host, components);
+    const HostEntry entry = HostEntry::withoutLinks(QFile::encodeName(hostPath));
+    if (!entry.exists)
+        return false;
+    result->names = components;
+    result->existingHostPath = hostPath;
+    result->entry = entry;
+    return true;
+}
+
+// Looks at each component in turn, below a folder the walk has seen to be
+// a real folder; a name not spelt as stored is found in its folder's index.
+void DriveMapper::walk(const QString& host, const QStringList& components, Resolved* result) const
+{
     QByteArray hostBytes = QFile::encodeName(host);
-    result.entry = HostEntry::of(hostBytes);
-    QStringList spelled;
+    QString existing = host;
+    QStringList names;
     for (int i = 0; i < components.size(); ++i) {
         const QString& wanted = components.at(i);
         QString name = wanted;
@@ -138,7 +202,7 @@ DriveMapper::Resolved DriveMapper::resolve(const QString& windowsPath) const
         HostEntry entry = HostEntry::of(hostBytes);
         if (!entry.exists) {
             name = findName(hostBytes.left(folderBytes), wanted);
-            if (name.isEmpty() && wanted.contains('~') && m_shortNameDrives.contains(result.letter))
+            if (name.isEmpty() && wanted.contains('~') && m_shortNameDrives.contains(result->letter))
                 name = findShortName(hostBytes.left(folderBytes), wanted);
             if (!name.isEmpty()) {
                 hostBytes.truncate(folderBytes);
@@ -147,24 +211,21 @@ DriveMapper::Resolved DriveMapper::resolve(const QString& windowsPath) const
             }
         }
         if (!entry.exists) {
-            result.missingNames = components.mid(i);
-            result.entry = HostEntry();
+            result->missingNames = components.mid(i);
+            result->entry = HostEntry();
             break;
         }
         const bool last = i == components.size() - 1;
         if (!last && !entry.directory) {
-            result.error = ErrorPathNotFound;   // through a link or a file
-            return result;
+            result->error = ErrorPathNotFound;   // through a link or a file
+            return;
         }
-        host += '/' + name;
-        spelled << name;
-        result.entry = entry;
+        names << name;
+        existing += '/' + name;
+        result->entry = entry;
     }
-    result.names = spelled;
-    result.existingHostPath = host;
-    result.hostPath = result.missingNames.isEmpty() ? host : host + '/' + result.missingNames.join('/');
-    result.windowsPath = compose(result.letter, spelled + result.missingNames);
-    return result;
+    result->names = names;
+    result->existingHostPath = existing;
 }
 
 HostFolder DriveMapper::openFolder(const Resolved& resolved) const
@@ -190,13 +251,38 @@ HostFolder DriveMapper::openContainer(const Resolved& resolved, QByteArray* name
     return HostFolder();
 }
 
+int DriveMapper::openFile(const Resolved& resolved, int flags) const
+{
+    if (!resolved.exists() || resolved.names.isEmpty())
+        return -1;
+    if (m_beforeOpen)
+        m_beforeOpen();
+    const int fd = HostFolder::openWithoutLinks(QFile::encodeName(resolved.hostPath), flags | O_NOFOLLOW);
+    if (fd >= 0)
+        return fd;
+    const HostFolder folder = openPath(resolved, resolved.names.size() - 1);
+    const QByteArray name = QFile::encodeName(resolved.names.last());
+    return folder.isOpen() ? openat(folder.fd(), name.constData(), flags | O_NOFOLLOW | O_CLOEXEC) : -1;
+}
+
 HostFolder DriveMapper::openComponents(const Resolved& resolved, int count) const
 {
     if (resolved.error != ErrorSuccess)
         return HostFolder();
     if (m_beforeOpen)
         m_beforeOpen();
-    HostFolder folder(QFile::encodeName(hostFolder(resolved.letter)));
+    return openPath(resolved, count);
+}
+
+HostFolder DriveMapper::openPath(const Resolved& resolved, int count) const
+{
+    const QString root = hostFolder(resolved.letter);
+    if (count > 0) {
+        HostFolder folder = HostFolder::withoutLinks(QFile::encodeName(hostPathAsSpelt(root, resolved.names.mid(0, count))));
+        if (folder.isOpen())
+            return folder;
+    }
+    HostFolder folder(QFile::encodeName(root));
     for (int i = 0; i < count && folder.isOpen(); ++i)
         folder = HostFolder(folder.fd(), QFile::encodeName(resolved.names.at(i)).constData());
     return folder;

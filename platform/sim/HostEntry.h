@@ -19,6 +19,11 @@ struct HostEntry
     qint64 lastWriteMs = 0;     // since the epoch, UTC
 
     static HostEntry of(const QByteArray& hostPath);
+    // The entry at `hostPath` when no component of the path is a link, asked
+    // in one call (HostFolder::openWithoutLinks); `exists` is false when the
+    // host cannot answer so: the entry or a folder on the way is missing, a
+    // link or a file, or the host lacks the call. The caller then walks.
+    static HostEntry withoutLinks(const QByteArray& hostPath);
     // The entry `name` of an open folder, without resolving its path again.
     static HostEntry in(int folderFd, const char* name);
 };

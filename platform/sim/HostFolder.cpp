@@ -1,10 +1,16 @@
 #include "platform/sim/HostFolder.h"
 
 #include <QFile>
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #include <utility>
+
+#ifdef SYS_openat2
+#include <linux/openat2.h>
+#endif
 
 namespace win::sim {
 
@@ -21,6 +27,33 @@ HostFolder::HostFolder(int parentFd, const char* name)
     m_dir = fdopendir(fd);
     if (!m_dir)
         close(fd);
+}
+
+HostFolder HostFolder::withoutLinks(const QByteArray& hostPath)
+{
+    HostFolder folder;
+    const int fd = openWithoutLinks(hostPath, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+    if (fd < 0)
+        return folder;
+    folder.m_dir = fdopendir(fd);
+    if (!folder.m_dir)
+        close(fd);
+    return folder;
+}
+
+int HostFolder::openWithoutLinks(const QByteArray& hostPath, int flags)
+{
+#ifdef SYS_openat2
+    open_how how{};
+    how.flags = quint64(flags | O_CLOEXEC);
+    how.resolve = RESOLVE_NO_SYMLINKS;
+    return int(syscall(SYS_openat2, AT_FDCWD, hostPath.constData(), &how, sizeof how));
+#else
+    Q_UNUSED(hostPath);
+    Q_UNUSED(flags);
+    errno = ENOSYS;
+    return -1;
+#endif
 }
 
 HostFolder::~HostFolder()

@@ -98,11 +98,10 @@ auto findDrive(Drives& drives, QChar letter) -> decltype(drives.data())
     return it == drives.end() ? nullptr : &*it;
 }
 
-// Opens a regular file of an open folder, never through a link and never
-// waiting on anything else that stands there.
-bool openFileAt(int folderFd, const QByteArray& name, int flags, QFile* file)
+// Takes an opened file (a descriptor, or -1) into `file` when it is a regular
+// file; anything else that stands there is closed again unread.
+bool adoptRegularFile(int fd, int flags, QFile* file)
 {
-    const int fd = openat(folderFd, name.constData(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     struct stat st;
     if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         if (fd >= 0)
@@ -111,6 +110,14 @@ bool openFileAt(int folderFd, const QByteArray& name, int flags, QFile* file)
     }
     const QIODevice::OpenMode mode = (flags & O_ACCMODE) == O_RDONLY ? QIODevice::ReadOnly : QIODevice::WriteOnly;
     return file->open(fd, mode, QFileDevice::AutoCloseHandle);
+}
+
+// Opens a regular file of an open folder, never through a link and never
+// waiting on anything else that stands there.
+bool openFileAt(int folderFd, const QByteArray& name, int flags, QFile* file)
+{
+    return adoptRegularFile(openat(folderFd, name.constData(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666), flags,
+                            file);
 }
 
 Error copyFileAt(int fromFd, const QByteArray& fromName, int toFd, const QByteArray& toName)
@@ -496,10 +503,8 @@ Error SimFileSystem::readFile(const QString& path, QByteArray* data, qint64 maxB
         return ErrorSharingViolation;
     if (qint64(resolved.entry.size) > maxBytes)
         return ErrorInvalidData;
-    QByteArray name;
-    const HostFolder folder = m_mapper.openContainer(resolved, &name);
     QFile file;
-    if (!folder.isOpen() || !openFileAt(folder.fd(), name, O_RDONLY, &file))
+    if (!adoptRegularFile(m_mapper.openFile(resolved, O_RDONLY | O_NONBLOCK), O_RDONLY, &file))
         return ErrorAccessDenied;
     *data = file.readAll();
     return ErrorSuccess;

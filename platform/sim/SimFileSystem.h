@@ -62,6 +62,7 @@ public:
     void setVirtualSize(const QString& windowsPath, quint64 size);
 
     Error fileInfo(const QString& path, FileEntry* entry) const;
+    bool exists(const QString& path) const { return m_mapper.exists(path); }
     Error longPathName(const QString& path, QString* longPath) const;
     Error listDirectory(const QString& folder, QVector<FileEntry>* entries) const;
     Error deleteFile(const QString& path);

@@ -67,6 +67,10 @@ RedirectedPath Wow64FileRedirector::redirect(const QString& path) const
     QString normalized;
     if (fullPathName(path, &normalized) != ErrorSuccess)
         return RedirectedPath(path, QString(), QString());
+    // Most paths lie outside the Windows folder, which holds every folder
+    // the redirector knows.
+    if (prefixLength(normalized, m_windows) < 0)
+        return RedirectedPath(path, QString(), QString());
     const auto replaced = [&normalized](int length, const QString& by) {
         return RedirectedPath(by + normalized.mid(length), normalized.left(length), by);
     };

@@ -50,8 +50,8 @@ Error getLongPathName(const QString& path, QString* longPath)
 
 bool pathExists(const QString& path)
 {
-    FileEntry entry;
-    return fileInfo(path, &entry) == ErrorSuccess;
+    sim::MachineAccess access;
+    return access && access->files().exists(targetOf(access, path));
 }
 
 bool isDirectory(const QString& path)

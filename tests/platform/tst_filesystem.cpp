@@ -309,6 +309,10 @@ void FileSystemTest::neverFollowsLinks()
     QCOMPARE(entry.size, quint64(0));
 
     QCOMPARE(fileInfo("C:\\Data\\Junction\\inner.txt", &entry), ErrorPathNotFound);
+    // A link is an entry that exists; nothing is found through one.
+    QVERIFY(pathExists("C:\\Data\\Junction") && pathExists("C:\\Data\\FileLink"));
+    QVERIFY(!pathExists("C:\\Data\\Junction\\inner.txt"));
+    QVERIFY(!pathExists("C:\\Data\\Escape\\secret.txt"));
     QVector<FileEntry> entries;
     QCOMPARE(listDirectory("C:\\Data\\Junction", &entries), ErrorPathNotFound);
     QByteArray data;
