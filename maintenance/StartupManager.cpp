@@ -109,7 +109,7 @@ void StartupManager::initKnownNames()
         QStringLiteral("BaiduInput")
     });
     for (const QString& known : m_knownNames)
-        m_lowerKnownNames << known.toLower();
+        m_lowerKnownNames.append(QStringMatcher(known.toLower()));
 }
 
 QList<StartupItem> StartupManager::scanItems()
@@ -228,8 +228,9 @@ void StartupManager::listHeldEntries(const StartupLocation& location)
 
 QList<StartupItem> StartupManager::scanStartupFolder(const QString& folder, const QString& location)
 {
+    // Listing a folder that is missing, a file or a link fails: no separate question first.
     QVector<win::FileEntry> entries;
-    if (!win::isDirectory(folder) || win::listDirectory(folder, &entries) != win::ErrorSuccess) {
+    if (win::listDirectory(folder, &entries) != win::ErrorSuccess) {
         log(QStringLiteral("  [%1] 文件夹不存在: %2").arg(location, folder));
         return {};
     }
@@ -301,8 +302,8 @@ bool StartupManager::isRecommendedToDisable(const QString& name, const QString& 
 {
     const QString lowerName = name.toLower();
     const QString lowerCommand = command.toLower();
-    return std::any_of(m_lowerKnownNames.begin(), m_lowerKnownNames.end(), [&](const QString& known) {
-        return lowerName.contains(known) || lowerCommand.contains(known);
+    return std::any_of(m_lowerKnownNames.begin(), m_lowerKnownNames.end(), [&](const QStringMatcher& known) {
+        return known.indexIn(lowerName) >= 0 || known.indexIn(lowerCommand) >= 0;
     });
 }
 

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QStringMatcher>
 #include <QVector>
 
 #include <map>
@@ -111,7 +112,8 @@ private:
 
     QList<StartupItem> m_items;
     QStringList m_knownNames;
-    QStringList m_lowerKnownNames;  // matched against every entry of every scan
+    // The known names lower-cased, matched against every entry of every scan.
+    QVector<QStringMatcher> m_lowerKnownNames;
     QHash<QString, QVector<int>> m_index;   // location and folded name → positions in m_items
     int m_windowsVersion = 0;               // of the last scan, or of the construction
     // While a scan runs, each location's approval key, opened once.
