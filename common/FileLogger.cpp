@@ -1,5 +1,6 @@
 #include "common/FileLogger.h"
 
+#include "common/LocalTimeOfDay.h"
 #include "common/SystemInfo.h"
 #include "platform/WholeFile.h"
 
@@ -164,7 +165,8 @@ void FileLogger::log(const QString& message)
     if (!m_initialized || !m_file || !m_file->isOpen())
         return;
     QMutexLocker lock(&s_mutex);
-    writeLine('[' + QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("] ") + printableLine(message));
+    static LocalTimeOfDay clock;   // guarded by s_mutex
+    writeLine('[' + clock.at(QDateTime::currentMSecsSinceEpoch()) + QStringLiteral("] ") + printableLine(message));
 }
 
 void FileLogger::error(const QString& message)
