@@ -341,9 +341,9 @@ QString StartupManager::descriptionOfFile(const QString& path)
     QVector<QPair<quint16, quint16>> translations;
     if (!info.translations(&translations) || translations.isEmpty())
         return QString();
-    const QString subBlock = QStringLiteral("\\StringFileInfo\\%1%2\\FileDescription")
-                                 .arg(translations.first().first, 4, 16, QLatin1Char('0'))
-                                 .arg(translations.first().second, 4, 16, QLatin1Char('0'));
+    const QString subBlock = QStringLiteral("\\StringFileInfo\\")
+                             + win::versionStringBlock(translations.first().first, translations.first().second)
+                             + QStringLiteral("\\FileDescription");
     QString description;
     quint32 lengthChars = 0;
     if (quint32(subBlock.size()) >= SubBlockBufferChars || !info.queryString(subBlock, &description, &lengthChars)

@@ -13,6 +13,11 @@ namespace win {
 // no revocation checks: 0 when the file carries a valid Authenticode signature.
 HResult winVerifyTrust(const QString& path);
 
+// The name of a version resource's string block for one translation, as
+// "\StringFileInfo\<block>\<name>" takes it: the language and the code page
+// in four lower-case hexadecimal digits each ("080404b0").
+QString versionStringBlock(quint16 language, quint16 codePage);
+
 // The version resource of a file (GetFileVersionInfoSizeW /
 // GetFileVersionInfoW / VerQueryValueW), as one object. Like the buffer that
 // GetFileVersionInfoW fills, a loaded object answers its queries without

@@ -55,17 +55,27 @@ private:
 // indexes. The tables name files where they lie; the program's path first
 // passes through WOW64's redirector.
 template <typename Value>
-const Value* lookupByPath(const MachineAccess& access, const QMap<QString, Value>& table, const QString& path)
+const Value* lookupByTarget(const QMap<QString, Value>& table, const QString& target)
 {
     static PathIndex<Value> index;
-    return index.find(table, sim::Wow64FileRedirector(*access.machine()).target(path));
+    return index.find(table, target);
 }
 
+template <typename Value>
+const Value* lookupByPath(const MachineAccess& access, const QMap<QString, Value>& table, const QString& path)
+{
+    return lookupByTarget(table, sim::Wow64FileRedirector(*access.machine()).target(path));
+}
+
+// The file is looked for where the redirector sends the program's path, once.
 bool versionResourceOf(const QString& path, SimVersionResource* resource)
 {
     MachineAccess access;
-    const SimVersionResource* found = access ? lookupByPath(access, access->system().versionResources, path) : nullptr;
-    if (!found || !pathExists(path))
+    if (!access)
+        return false;
+    const QString target = sim::Wow64FileRedirector(*access.machine()).target(path);
+    const SimVersionResource* found = lookupByTarget(access->system().versionResources, target);
+    if (!found || !access->files().exists(target))
         return false;
     *resource = *found;
     return true;
@@ -77,11 +87,6 @@ quint32 resourceBytes(const SimVersionResource& resource)
     for (auto it = resource.strings.begin(); it != resource.strings.end(); ++it)
         bytes += quint32(it.key().size() + it.value().size() + 2) * 2 + 8;
     return bytes;
-}
-
-QString stringBlockName(quint16 language, quint16 codePage)
-{
-    return QStringLiteral("%1%2").arg(language, 4, 16, QLatin1Char('0')).arg(codePage, 4, 16, QLatin1Char('0'));
 }
 
 } // namespace
@@ -125,7 +130,7 @@ bool FileVersionInfo::queryString(const QString& subBlock, QString* value, quint
 {
     if (!m_loaded)
         return false;
-    const QString prefix = QStringLiteral("\\StringFileInfo\\") + stringBlockName(m_language, m_codePage) + '\\';
+    const QString prefix = QStringLiteral("\\StringFileInfo\\") + versionStringBlock(m_language, m_codePage) + '\\';
     if (!subBlock.startsWith(prefix, Qt::CaseInsensitive))
         return false;
     const QString name = subBlock.mid(prefix.size());
