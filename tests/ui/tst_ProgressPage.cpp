@@ -1,5 +1,6 @@
 // The progress page consumes the engine's progress protocol, whose step index
 // and percentage may fall back; lighting must only ever move forward.
+#include "EventCounter.h"
 #include "ui/CircularProgressBar.h"
 #include "ui/ProgressPage.h"
 #include "ui/SphereTagCloud.h"
@@ -7,25 +8,6 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QtTest>
-
-namespace {
-
-class PaintCounter : public QObject
-{
-public:
-    explicit PaintCounter(int* paints) : m_paints(paints) {}
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++*m_paints;
-        return false;
-    }
-
-private:
-    int* m_paints;
-};
-
-} // namespace
 
 class TestProgressPage : public QObject
 {
@@ -152,14 +134,12 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCoreApplication::processEvents();
 
-        int homePaints = 0;
-        int spherePaints = 0;
-        PaintCounter homeCounter(&homePaints);
-        PaintCounter sphereCounter(&spherePaints);
-        home->installEventFilter(&homeCounter);
-        page->tagCloud()->installEventFilter(&sphereCounter);
-        QTRY_VERIFY(spherePaints >= 3);
-        QCOMPARE(homePaints, 0);
+        EventCounter homePaints;
+        EventCounter spherePaints;
+        home->installEventFilter(&homePaints);
+        page->tagCloud()->installEventFilter(&spherePaints);
+        QTRY_VERIFY(spherePaints.count >= 3);
+        QCOMPARE(homePaints.count, 0);
         QTEST(window.grab().toImage().pixelColor(5, 5), "background");
     }
 };
