@@ -108,6 +108,27 @@ private slots:
         QCOMPARE(states(page).mid(0, 3), (QVector<int>{2, 1, 0}));
     }
 
+    // The window themes the page at every run's start; only a new theme
+    // restyles it, which lays out every text of it anew.
+    void sameThemeAgainRestylesNothing()
+    {
+        ProgressPage page;
+        page.show();
+        page.setTheme(0);
+        EventCounter pageRestyled(QEvent::StyleChange);
+        EventCounter percentRestyled(QEvent::StyleChange);
+        page.findChild<QLabel*>("stepTitle")->installEventFilter(&pageRestyled);
+        page.findChild<QLabel*>("centerPercent")->installEventFilter(&percentRestyled);
+        page.onProgressUpdate(2, 50, QString());
+        page.setTheme(0);
+        QCOMPARE(pageRestyled.count, 0);
+        QCOMPARE(percentRestyled.count, 0);
+        QCOMPARE(states(page), QVector<int>(20, 0));  // the lighting is cleared all the same
+        page.setTheme(1);
+        QVERIFY(pageRestyled.count > 0);
+        QVERIFY(percentRestyled.count > 0);
+    }
+
     void turningSphereLeavesTheHomeScreenBeneathUnpainted_data()
     {
         QTest::addColumn<int>("theme");
