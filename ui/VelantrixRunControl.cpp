@@ -59,16 +59,9 @@ void Velantrix::startOptimization()
     thread->start();
 }
 
-// The engine's report is complete once it has finished. The
-// deep-optimisation page, hidden until the user asks for it, takes it now,
-// while the progress page shows the finished run for a while: taken in the
-// same pass as the result page's first show, it kept the window from
-// answering half as long again.
 void Velantrix::onCoreFinished()
 {
     progressPage->onOptimizationDone();
-    if (core)
-        phase2Page->setReport(core->scanReport());
 }
 
 void Velantrix::onCoreError(const QString& errorMsg)
@@ -91,6 +84,7 @@ void Velantrix::showResults()
         resultPage->setResults(core->cleanedMB(), core->freedMemoryMB(), core->junkFilesCount(),
                                core->startupFasterSeconds(), core->startupItemsCount());
         resultPage->setPhase2Data(core->scanReport());
+        phase2Page->setReport(core->scanReport());
     } else {
         resultPage->setResults(0, 0, 0, 0, 0);
     }

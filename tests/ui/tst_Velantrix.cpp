@@ -1,7 +1,6 @@
 // The main window on a small simulated machine: the theme switch, the
 // agreement gate, a whole run from the start button to the result page, a
 // failed environment check, and closing the window while the engine works.
-#include "phase2/Phase2Page.h"
 #include "tests/support/ModalAnswer.h"
 #include "tests/support/TestMachine.h"
 #include "ui/EulaDialog.h"
@@ -50,7 +49,6 @@ private slots:
     void modeButtonsLookCurrentByTheme();
     void agreementGatesTheRun();
     void keyPressDuringARunStartsNoSecondRun();
-    void deepPageTakesTheReportWhenTheRunEnds();
     void failedCheckShowsTheErrorBoxOnly();
     void closingDuringARunWaitsForTheEngine();
 };
@@ -169,28 +167,6 @@ void TestVelantrix::keyPressDuringARunStartsNoSecondRun()
     QTest::qWait(1500);  // a second run would now end and show its results again
     QVERIFY(!progress(w)->isVisible());
     QVERIFY(!none.answered);
-}
-
-// The deep-optimisation page takes the run's report while the progress page
-// shows the finished run, not in the pass that shows the result page, which
-// costs as much again.
-void TestVelantrix::deepPageTakesTheReportWhenTheRunEnds()
-{
-    TestMachine machine;
-    machine.setText("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Updater",
-                    "C:\\Temp\\updater.exe");
-    acceptAgreement();
-    Velantrix w;
-    w.show();
-    auto* deepPage = w.findChild<Phase2Page*>();
-    button(w, "startBtn")->click();
-    QTRY_COMPARE_WITH_TIMEOUT(progress(w)->findChild<QLabel*>("stepTitle")->text(), QString::fromUtf8("优化完成啦！"), 60000);
-    QVERIFY(!result(w)->isVisible());
-    QCOMPARE(deepPage->scanReport().startupItems.size(), 1);
-    QCOMPARE(deepPage->scanReport().startupItems.first().name, QString("Updater"));
-    QTRY_VERIFY_WITH_TIMEOUT(result(w)->isVisible(), 5000);
-    QCOMPARE(deepPage->scanReport().startupItems.size(), 1);  // and keeps it
-    QTRY_VERIFY(w.findChildren<QThread*>().isEmpty());
 }
 
 void TestVelantrix::failedCheckShowsTheErrorBoxOnly()
