@@ -2,28 +2,15 @@
 
 #include <QEvent>
 #include <QPainter>
-#include <QTimer>
+#include <QStyle>
+#include <QStyleOption>
 
-void CachedTextLabel::paintEvent(QPaintEvent* event)
+void CachedTextLabel::paintEvent(QPaintEvent*)
 {
-    if (m_takingPicture || !isCurrent()) {
-        QLabel::paintEvent(event);
-        // A widget cannot be rendered while it paints: the picture is taken
-        // as soon as this paint is over.
-        if (!m_takingPicture && !m_pictureQueued) {
-            m_pictureQueued = true;
-            QTimer::singleShot(0, this, &CachedTextLabel::takePicture);
-        }
-        return;
-    }
+    if (!isCurrent())
+        takePicture();
     QPainter painter(this);
     painter.drawPixmap(0, 0, m_picture);
-}
-
-void CachedTextLabel::setText(const QString& text)
-{
-    QLabel::setText(text);
-    takePicture();
 }
 
 void CachedTextLabel::changeEvent(QEvent* event)
@@ -49,20 +36,36 @@ bool CachedTextLabel::isCurrent() const
            && m_picture.devicePixelRatio() == ratio;
 }
 
+// The picture is drawn directly rather than through QWidget::render, which
+// first sends every widget of the window its pending move and resize events:
+// the pages still hidden would be laid out for nothing, before they are
+// styled, on the progress page's first percentage.
 void CachedTextLabel::takePicture()
 {
-    m_pictureQueued = false;
-    if (isCurrent() || !isVisible())
-        return;
     const qreal ratio = devicePixelRatioF();
     QPixmap picture(size() * ratio);
     picture.setDevicePixelRatio(ratio);
     picture.fill(Qt::transparent);
-    m_takingPicture = true;
-    render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
-    m_takingPicture = false;
+    QPainter painter(&picture);
+    drawText(painter);
+    painter.end();
     m_picture = picture;
     m_pictureText = text();
+}
+
+// What QLabel draws for plain text: its frame, then the text in the frame's
+// contents less the margin, in the colours its style sheet gives it.
+void CachedTextLabel::drawText(QPainter& painter)
+{
+    QStyleOption option;
+    option.initFrom(this);
+    painter.setFont(font());
+    drawFrame(&painter);
+    const QRect box = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+    const Qt::LayoutDirection direction = text().isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
+    const int flags = QStyle::visualAlignment(direction, alignment())
+                      | (direction == Qt::LeftToRight ? Qt::TextForceLeftToRight : Qt::TextForceRightToLeft);
+    style()->drawItemText(&painter, box, flags, option.palette, isEnabled(), text(), foregroundRole());
 }
 
 #include "moc_CachedTextLabel.cpp"

@@ -156,9 +156,11 @@ void ProgressPage::setTheme(int theme)
         ring->setProgressColor(QColor(palette.colour("accent")));
         ring->setTrackColor(QColor(palette.colour("ringTrack")));
         ring->setTextColor(QColor(palette.colour("text")));
+        // Themed again at each run's start: a sheet it has already is not
+        // set again.
         if (auto* label = findChild<QLabel*>("centerPercent"))
-            label->setStyleSheet(palette.sheet("color: @text;"));
-        setStyleSheet(palette.sheet(kPageSheets[theme]));
+            ThemePalette::setSheet(label, palette.sheet("color: @text;"));
+        ThemePalette::setSheet(this, palette.sheet(kPageSheets[theme]));
         // Every theme's background is solid, so the page paints each of its
         // pixels: the home screen beneath then needs no repainting whenever
         // the sphere moves, some thirty times a second.

@@ -358,26 +358,37 @@ void ResultPage::buildStorageCard()
     storageCardText->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     storageCardText->setStyleSheet("background:transparent;");
     layout->addWidget(storageCardText);
+    // Styled before it joins the shown page, which would otherwise lay it
+    // out once unstyled.
+    styleStorageCard();
     const int cardsAt = fourCardsWidget ? contentLayout->indexOf(fourCardsWidget) : -1;
     contentLayout->insertWidget(cardsAt + 1, storageCard);
 }
 
+// The window themes the page each time it shows it, and the report themes it
+// once more: a sheet it has already is not set again.
 void ResultPage::setTheme(int theme)
 {
-    const ThemePalette& palette = ThemePalette::of(theme);
     if (ThemePalette::isTheme(theme)) {
-        setStyleSheet(palette.sheet(kPageSheets[theme] + ThemePalette::buttonFocusRule(kButtonsInTabOrder)));
+        const ThemePalette& palette = ThemePalette::of(theme);
+        ThemePalette::setSheet(this, palette.sheet(kPageSheets[theme] + ThemePalette::buttonFocusRule(kButtonsInTabOrder)));
         // A widget's own sheet beats its page's rules, so the entry button
         // gives up its start-up look for the theme's.
         if (phase2EntryBtn)
-            phase2EntryBtn->setStyleSheet(QString());
+            ThemePalette::setSheet(phase2EntryBtn, QString());
     }
     this->theme = theme;
-    if (storageCard) {
-        storageCard->setStyleSheet(palette.sheet("QFrame#storageCard { background-color:@adviceFill; border:1px solid @adviceBorder; border-radius:10px; }QLabel#storageCardText { color:@adviceText; font-size:12px; line-height:18px; }"));
-    }
+    if (storageCard)
+        styleStorageCard();
     show();
     raise();
+}
+
+void ResultPage::styleStorageCard()
+{
+    ThemePalette::setSheet(storageCard, ThemePalette::of(theme).sheet(
+        "QFrame#storageCard { background-color:@adviceFill; border:1px solid @adviceBorder; border-radius:10px; }"
+        "QLabel#storageCardText { color:@adviceText; font-size:12px; line-height:18px; }"));
 }
 
 // A show from the window system (the window restored from the task bar) must

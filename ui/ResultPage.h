@@ -61,6 +61,7 @@ private:
     void updateIssueCards();
     void updateStorageCard();
     void buildStorageCard();
+    void styleStorageCard();
     void startCountUp();
     void countUpStep();
     void renderFigures();

@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <QStringList>
+#include <QWidget>
 
 #include <cstring>
 
@@ -183,6 +184,12 @@ QString ThemePalette::buttonFocusRule(const QStringList& objectNames)
 QString ThemePalette::ownFocusRule(const char* type)
 {
     return QStringLiteral("%1:focus { border: 2px solid @focus; outline: none; }").arg(QLatin1String(type));
+}
+
+void ThemePalette::setSheet(QWidget* widget, const QString& sheet)
+{
+    if (widget->styleSheet() != sheet)
+        widget->setStyleSheet(sheet);
 }
 
 QString ThemePalette::thinScrollBarSheet()

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QWidget;
+
 // The colours of the window's three themes (0 dark, 1 warm with larger
 // controls, 2 light), each named by the role it plays: the page behind
 // everything, the text, the accent of the buttons that lead on, the ring that
@@ -33,6 +35,11 @@ public:
     static QString buttonFocusRule(const QStringList& objectNames);
     // The same for a button styled by its own sheet.
     static QString ownFocusRule(const char* type = "QPushButton");
+
+    // Gives a widget a style sheet unless it has that one already: Qt
+    // restyles the widget and every child of it on each call, and lays their
+    // texts out anew, whether the sheet changed or not.
+    static void setSheet(QWidget* widget, const QString& sheet);
 
     // The thin vertical scroll bar of the pages' scroll areas, the same in
     // every theme.

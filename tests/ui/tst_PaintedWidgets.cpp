@@ -1,5 +1,6 @@
 // The ring, the keyword sphere and the particles are painted by hand, so their
 // geometry and their behaviour at awkward sizes are checked on real pixels.
+#include "EventCounter.h"
 #include "ui/CachedTextLabel.h"
 #include "ui/CircularProgressBar.h"
 #include "ui/ParticleBackground.h"
@@ -14,18 +15,6 @@
 #include <cmath>
 
 namespace {
-
-class PaintCounter : public QObject
-{
-public:
-    int paints = 0;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
 
 QImage render(QWidget& widget)
 {
@@ -96,6 +85,7 @@ private slots:
     void sphereTurnsOnlyWhileShown();
     void sphereLooksAsItsPicture();
     void cachedLabelPaintsAsAPlainLabel();
+    void cachedLabelLaysOutNoHiddenWidget();
     void particlesWaitForASize();
     void particlesComeBackBelowTheBottom();
     void particlesSurviveLosingTheirSize();
@@ -122,13 +112,13 @@ void TestPaintedWidgets::ringSkipsRepaintForSameValue()
     ring.setValue(30);
     QCoreApplication::processEvents();
 
-    PaintCounter counter;
+    EventCounter counter;
     ring.installEventFilter(&counter);
     ring.setValue(30);
     QCoreApplication::processEvents();
-    QCOMPARE(counter.paints, 0);
+    QCOMPARE(counter.count, 0);
     ring.setValue(31);
-    QTRY_COMPARE(counter.paints, 1);
+    QTRY_COMPARE(counter.count, 1);
 }
 
 void TestPaintedWidgets::ringRectangleFollowsTheSquare()
@@ -456,6 +446,29 @@ void TestPaintedWidgets::cachedLabelPaintsAsAPlainLabel()
     cached->resize(220, 130);
     plain->resize(220, 130);
     QVERIFY(looksAlike());
+}
+
+// Taking the percentage's picture must not lay out what the window still
+// hides, as QWidget::render would: the pages not yet shown, before they are
+// styled.
+void TestPaintedWidgets::cachedLabelLaysOutNoHiddenWidget()
+{
+    QWidget window;
+    window.resize(300, 200);
+    auto* hidden = new QWidget(&window);
+    hidden->hide();
+    hidden->setGeometry(0, 0, 120, 80);  // a resize it is told of only when shown
+    EventCounter resizes(QEvent::Resize);
+    hidden->installEventFilter(&resizes);
+    auto* cached = new CachedTextLabel("0%", &window);
+    cached->setGeometry(50, 40, 200, 120);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    cached->setText("45%");
+    cached->repaint();
+    QCOMPARE(resizes.count, 0);
+    hidden->show();
+    QCOMPARE(resizes.count, 1);
 }
 
 void TestPaintedWidgets::particlesWaitForASize()

@@ -1,5 +1,6 @@
 // The progress page consumes the engine's progress protocol, whose step index
 // and percentage may fall back; lighting must only ever move forward.
+#include "EventCounter.h"
 #include "ui/CircularProgressBar.h"
 #include "ui/ProgressPage.h"
 #include "ui/SphereTagCloud.h"
@@ -7,25 +8,6 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QtTest>
-
-namespace {
-
-class PaintCounter : public QObject
-{
-public:
-    explicit PaintCounter(int* paints) : m_paints(paints) {}
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++*m_paints;
-        return false;
-    }
-
-private:
-    int* m_paints;
-};
-
-} // namespace
 
 class TestProgressPage : public QObject
 {
@@ -126,6 +108,27 @@ private slots:
         QCOMPARE(states(page).mid(0, 3), (QVector<int>{2, 1, 0}));
     }
 
+    // The window themes the page at every run's start; only a new theme
+    // restyles it, which lays out every text of it anew.
+    void sameThemeAgainRestylesNothing()
+    {
+        ProgressPage page;
+        page.show();
+        page.setTheme(0);
+        EventCounter pageRestyled(QEvent::StyleChange);
+        EventCounter percentRestyled(QEvent::StyleChange);
+        page.findChild<QLabel*>("stepTitle")->installEventFilter(&pageRestyled);
+        page.findChild<QLabel*>("centerPercent")->installEventFilter(&percentRestyled);
+        page.onProgressUpdate(2, 50, QString());
+        page.setTheme(0);
+        QCOMPARE(pageRestyled.count, 0);
+        QCOMPARE(percentRestyled.count, 0);
+        QCOMPARE(states(page), QVector<int>(20, 0));  // the lighting is cleared all the same
+        page.setTheme(1);
+        QVERIFY(pageRestyled.count > 0);
+        QVERIFY(percentRestyled.count > 0);
+    }
+
     void turningSphereLeavesTheHomeScreenBeneathUnpainted_data()
     {
         QTest::addColumn<int>("theme");
@@ -152,14 +155,12 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCoreApplication::processEvents();
 
-        int homePaints = 0;
-        int spherePaints = 0;
-        PaintCounter homeCounter(&homePaints);
-        PaintCounter sphereCounter(&spherePaints);
-        home->installEventFilter(&homeCounter);
-        page->tagCloud()->installEventFilter(&sphereCounter);
-        QTRY_VERIFY(spherePaints >= 3);
-        QCOMPARE(homePaints, 0);
+        EventCounter homePaints;
+        EventCounter spherePaints;
+        home->installEventFilter(&homePaints);
+        page->tagCloud()->installEventFilter(&spherePaints);
+        QTRY_VERIFY(spherePaints.count >= 3);
+        QCOMPARE(homePaints.count, 0);
         QTEST(window.grab().toImage().pixelColor(5, 5), "background");
     }
 };

@@ -1,11 +1,42 @@
 // The result page: its score, its count-up (also when the results arrive
 // before the page is shown), its issue and storage cards, and its themes.
+#include "EventCounter.h"
 #include "ui/ResultPage.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
 #include <QtTest/qtestspontaneevent.h>
+
+namespace {
+
+// The style sheet a widget of one name has when it is polished.
+class StyleAtPolish : public QObject
+{
+public:
+    explicit StyleAtPolish(const QString& name) : m_name(name) {}
+    QStringList sheets;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Polish && watched->objectName() == m_name)
+            sheets << static_cast<QWidget*>(watched)->styleSheet();
+        return false;
+    }
+
+private:
+    QString m_name;
+};
+
+ScanReportBundle reportWithStorageAdvice()
+{
+    ScanReportBundle report;
+    report.storage.fastStartupReason = QStringLiteral("空间充裕，建议启用快速启动");
+    report.storage.hibernationReason = QStringLiteral("快速启动依赖休眠文件，必须保持休眠");
+    return report;
+}
+
+} // namespace
 
 class TestResultPage : public QObject
 {
@@ -194,6 +225,46 @@ private slots:
         page->setTheme(7);  // unknown: the page keeps its sheet, the storage card turns light
         QCOMPARE(page->styleSheet(), dark);
         QVERIFY(page->findChild<QFrame*>("storageCard")->styleSheet().contains("#FFFFFF"));
+    }
+
+    // The window themes the page each time it shows it and the report themes
+    // it once more; only a new theme restyles it, which lays out every text
+    // of it anew.
+    void sameThemeAgainRestylesNothing()
+    {
+        QWidget window;
+        auto* page = new ResultPage(&window);
+        window.show();
+        page->setTheme(0);
+        page->setPhase2Data(reportWithStorageAdvice());
+        EventCounter pageRestyled(QEvent::StyleChange);
+        EventCounter cardRestyled(QEvent::StyleChange);
+        page->findChild<QPushButton*>("finishBtn")->installEventFilter(&pageRestyled);
+        page->findChild<QLabel*>("storageCardText")->installEventFilter(&cardRestyled);
+        page->setTheme(0);
+        page->setPhase2Data(reportWithStorageAdvice());
+        QCOMPARE(pageRestyled.count, 0);
+        QCOMPARE(cardRestyled.count, 0);
+        page->setTheme(1);
+        QVERIFY(pageRestyled.count > 0);
+        QVERIFY(cardRestyled.count > 0);
+    }
+
+    // The storage card joins the shown page in its theme's look; styled only
+    // after, it would be laid out once for nothing.
+    void storageCardIsPolishedStyled()
+    {
+        QWidget window;
+        auto* page = new ResultPage(&window);
+        window.show();
+        page->setTheme(0);
+        StyleAtPolish watch("storageCard");
+        qApp->installEventFilter(&watch);
+        page->setPhase2Data(reportWithStorageAdvice());
+        qApp->removeEventFilter(&watch);
+        QVERIFY(page->findChild<QFrame*>("storageCard")->isVisible());
+        QCOMPARE(watch.sheets.size(), 1);
+        QVERIFY(watch.sheets.first().contains("#141923"));
     }
 
     void entryButtonTakesTheThemeColour_data()
